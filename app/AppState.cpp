@@ -1,0 +1,125 @@
+#include "app/AppState.h"
+
+#include <algorithm>
+
+namespace vex {
+
+int CardList::add(CardRecord card)
+{
+    cards_.push_back(std::move(card));
+    return CardCount();
+}
+
+void CardList::remove(int k)
+{
+    if (k < 1 || k > CardCount())
+        return;
+    cards_.erase(cards_.begin() + (k - 1));
+}
+
+int currentAfterClose(int k, int count)
+{
+    if (count <= 0)
+        return 1;
+    return k <= count ? std::max(k, 1) : count;
+}
+
+int nextCard(int current, int count)
+{
+    if (count <= 0)
+        return 1;
+    return current >= count ? 1 : current + 1;
+}
+
+int previousCard(int current, int count)
+{
+    if (count <= 0)
+        return 1;
+    return current <= 1 ? count : current - 1;
+}
+
+float maxScannedDiameter(const CardList &cards)
+{
+    float largest = 0.0f;
+    for (const CardRecord &card : cards.records())
+        if (card.Scanned)
+            largest = std::max(largest, card.LargestDiameter);
+    return largest;
+}
+
+std::array<Rgb, 257> buildHueColour()
+{
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    std::array<Rgb, 257> table{};
+    for (int i = 0; i <= 256; ++i) {
+        int r = 0, g = 0, b = 0;
+        if (i <= 41) {
+            r = 256; g = 6 * i;
+        } else if (i <= 83) {
+            r = 256 - 6 * (i - 42); g = 256;
+        } else if (i <= 125) {
+            g = 256; b = 6 * (i - 84);
+        } else if (i <= 167) {
+            g = 256 - 6 * (i - 126); b = 256;
+        } else if (i <= 209) {
+            r = 6 * (i - 168); b = 256;
+        } else if (i <= 251) {
+            r = 256; b = 256 - 6 * (i - 210);
+        } else {
+            r = 256;
+        }
+        table[static_cast<std::size_t>(i)] = Rgb{clamp(r), clamp(g), clamp(b)};
+    }
+    return table;
+}
+
+MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir)
+{
+    MainWindowState w;
+    w.RangeLow = 0.0f;
+    w.RangeHigh = 32755.0f;
+    w.DefaultRes = static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution));
+    const std::array<double, 3> spreadDefaults{0.0, 0.56, 0.0};
+    for (std::size_t i = 0; i < 3; ++i)
+        module.SpreadFactor[i] =
+            readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i), spreadDefaults[i]);
+    w.HistogramColor = Rgb{125, 190, 255};
+    w.LogAnalysis = readBoolSetting(store, PrefsSection, "LogAnalysis", true);
+    w.Append = readBoolSetting(store, PrefsSection, "Append", false);
+    w.MouseCoords = true;
+    w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false);
+    w.ShapeThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255));
+    w.HueThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255));
+    w.Spray = ReadSprayInfo(store);
+    w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
+    w.GraphMode = 1;
+    w.HueColour = buildHueColour();
+    return w;
+}
+
+std::vector<std::string> writePreferences(SettingsStore &store, const ModuleState &module,
+                                          const MainWindowState &window)
+{
+    std::vector<std::string> errors;
+    auto put = [&](const char *section, const std::string &key, const std::string &value) {
+        std::string error = writeSetting(store, section, key, value);
+        if (!error.empty())
+            errors.push_back(std::move(error));
+    };
+    put(PrefsSection, "DefaultRes", std::to_string(window.DefaultRes));
+    for (std::size_t i = 0; i < 3; ++i)
+        put(PrefsSection, "SpreadFactor" + std::to_string(i), doubleSettingText(module.SpreadFactor[i]));
+    put(PrefsSection, "LogAnalysis", boolSettingText(window.LogAnalysis));
+    put(PrefsSection, "Append", boolSettingText(window.Append));
+    put(PrefsSection, "LogSprayInfo", boolSettingText(window.LogSprayInfo));
+    put(SettingsSection, "InitialDir", window.InitialDir);
+    put(PrefsSection, "ShapeThreshold", std::to_string(window.ShapeThreshold));
+    put(PrefsSection, "HueThreshold", std::to_string(window.HueThreshold));
+    put(PrefsSection, "Metric", boolSettingText(module.Metric));
+    std::string error = store.flush();
+    if (!error.empty())
+        errors.push_back(std::move(error));
+    return errors;
+}
+
+} // namespace vex

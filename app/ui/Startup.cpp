@@ -1,0 +1,52 @@
+#include "app/ui/Startup.h"
+
+#include "app/AppState.h"
+#include "app/Startup.h"
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+
+#include <QDir>
+#include <QFontDatabase>
+#include <QStandardPaths>
+
+namespace vex::ui {
+
+StartupHooks defaultStartupHooks()
+{
+    StartupHooks hooks;
+    hooks.confirmSmallScreen = [](const QString &text) {
+        return showMessage(nullptr, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning) ==
+               QMessageBox::Ok;
+    };
+    hooks.openDisplaySettings = [] { startDetached(displaySettingsCommand()); };
+    return hooks;
+}
+
+std::unique_ptr<frmMain> startVexolin(SettingsStore &store, ModuleState &module, const ScreenMetrics &screen,
+                                      const StartupHooks &hooks)
+{
+    QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (dataDir.isEmpty())
+        dataDir = QDir::tempPath() + QStringLiteral("/vexolin");
+    QDir().mkpath(dataDir);
+
+    const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    const float desktopSize = desktop.pointSizeF() > 0 ? static_cast<float>(desktop.pointSizeF()) : 8.0f;
+    startModuleState(store, module, dataDir.toStdString(), screen.TwipsPerPixelX, screen.TwipsPerPixelY,
+                     desktop.family().toStdString(), desktopSize);
+
+    if (screenTooSmall(screen.Height)) {
+        const QString text = programText(screenResolutionMessage(screen.Width, screen.Height));
+        if (!hooks.confirmSmallScreen || !hooks.confirmSmallScreen(text))
+            return nullptr;
+        if (hooks.openDisplaySettings)
+            hooks.openDisplaySettings();
+    }
+    QDir().mkpath(QString::fromStdString(module.RootDir));
+
+    auto window = std::make_unique<frmMain>(store, module, screen.Height);
+    window->show();
+    return window;
+}
+
+} // namespace vex::ui

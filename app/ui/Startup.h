@@ -1,0 +1,36 @@
+#pragma once
+// The program's start: the settings, the screen check, the interface font,
+// then the main window.
+
+#include "app/qt/ScreenMetrics.h"
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace vex {
+class SettingsStore;
+struct ModuleState;
+}
+
+namespace vex::ui {
+
+class frmMain;
+
+struct StartupHooks {
+    // Asks OK/Cancel about a small screen; true for OK.
+    std::function<bool(const QString &text)> confirmSmallScreen;
+    // Starts the display settings; called on OK.
+    std::function<void()> openDisplaySettings;
+};
+
+// The hooks the real program uses: a message box and the desktop's panel.
+StartupHooks defaultStartupHooks();
+
+// Runs the start-up steps.  Returns the shown main window, or nothing when
+// the user chose Cancel on the small-screen question.
+std::unique_ptr<frmMain> startVexolin(SettingsStore &store, ModuleState &module, const ScreenMetrics &screen,
+                                      const StartupHooks &hooks);
+
+} // namespace vex::ui

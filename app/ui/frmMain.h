@@ -1,0 +1,158 @@
+#pragma once
+// The main window: one card image at a time, the card strip, the command
+// buttons, the colour-masking controls, the result graph and statistics.
+// It keeps the analysis state for the life of the program and passes it to
+// the core; it computes nothing itself.
+
+#include "app/AppState.h"
+
+#include <QImage>
+#include <QVector>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSlider;
+class QTabBar;
+
+namespace vex {
+class SettingsStore;
+}
+
+namespace vex::ui {
+
+class CardPicture;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+public:
+    // The store must outlive the window; the preferences are written to it on close.
+    frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The card list and the values the rest of the program reads and sets.
+    CardList Cards;
+    int CurrentCard = 1;
+    MainWindowState state;
+    ModuleState &module() { return module_; }
+    QImage KromeKotePicture;
+
+    int CardCount() const { return Cards.CardCount(); }
+    int shownCard() const { return shownCard_; }
+    void setShownCard(int index) { shownCard_ = index; }
+    bool compositeMode() const;
+    bool tallLayout() const { return tallLayout_; }
+
+    // Adds a loaded card with a tab of its own; the caller decides which card
+    // to show.  Returns the card's index.
+    int addCard(CardRecord card);
+    // Selects the tab of CurrentCard, which shows the card.
+    void selectCurrentTab();
+
+    // Closing one card (Delete) or all (Ctrl+Delete).
+    void closeSelectedCard();
+    void closeAllCards();
+
+    // Keyboard commands; true when the key was one of them.
+    bool Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    // Errors met while writing the settings at close (also shown to the user).
+    const std::vector<std::string> &unloadErrors() const { return unloadErrors_; }
+
+    // Controls, named as the rest of the program refers to them.
+    QPushButton *btnLoad = nullptr;
+    QPushButton *btnLoadTemplate = nullptr;
+    QPushButton *btnScan = nullptr;
+    QPushButton *btnScanAll = nullptr;
+    QPushButton *btnScanColour = nullptr;
+    QPushButton *btnScanColourAll = nullptr;
+    QPushButton *btnCancel = nullptr;
+    QPushButton *btnChangeRes = nullptr;
+    QPushButton *btnPrefs = nullptr;
+    QPushButton *btnPrint = nullptr;
+    QPushButton *btnWriteComposite = nullptr;
+    QTabBar *ImageStrip = nullptr;
+    CardPicture *Picture1 = nullptr;
+    QScrollBar *HScroll1 = nullptr;
+    QScrollBar *VScroll1 = nullptr;
+    QVector<QLabel *> CardLabel;
+    QProgressBar *ProgressBar1 = nullptr;
+    QCheckBox *CompositeCheck = nullptr;
+    QGroupBox *MaskFrame = nullptr;
+    QCheckBox *MaskCheck = nullptr;
+    QCheckBox *HueInvertCheck = nullptr;
+    QRadioButton *BackColorOption[2] = {nullptr, nullptr};
+    QFrame *HistogramPic = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QSlider *Slider1 = nullptr;
+    QSlider *Slider2 = nullptr;
+    QGroupBox *ResultFrame = nullptr;
+    QFrame *ResultPic = nullptr;
+    QRadioButton *GraphOption[3] = {nullptr, nullptr, nullptr};
+    QLabel *SizeRangeLabel = nullptr;
+    QLabel *InfoLabel[3] = {nullptr, nullptr, nullptr};
+    QLabel *VMDLabel = nullptr;
+    QLabel *DropLabel = nullptr;
+    QLabel *VolumeLabel = nullptr;
+    QLabel *ResultLabelX1 = nullptr;
+    QLabel *ResultLabelX2 = nullptr;
+    QLabel *ResultLabelY1 = nullptr;
+    QLabel *ResultLabelY2 = nullptr;
+    QFrame *CoverPic = nullptr;
+    QRadioButton *optSwathWidth = nullptr;
+    QLabel *DataLabel = nullptr;
+    QFrame *DataLabelLine = nullptr;
+    QLabel *DataLabelCircle = nullptr;
+    QFrame *Line[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
+
+public slots:
+    void btnLoad_Click();
+    void btnLoadTemplate_Click();
+    void btnScan_Click();
+    void btnScanAll_Click();
+    void btnScanColour_Click();
+    void btnScanColourAll_Click();
+    void btnCancel_Click();
+    void btnChangeRes_Click();
+    void btnPrefs_Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildControls();
+    void AdjustScreen();
+    void ImageStrip_Click(int tabIndex);
+    void showCard(int index);
+    void resetScrollBars();
+    void applyCardState(const CardRecord &card);
+    void showEmptyState();
+    void afterCardsClosed();
+    void Form_Unload();
+    void setCaption(const QString &caption);
+
+    SettingsStore &store_;
+    ModuleState &module_;
+    int shownCard_ = 0;
+    bool tallLayout_ = true;
+    bool updatingStrip_ = false;
+    bool unloaded_ = false;
+    std::vector<std::string> unloadErrors_;
+};
+
+// The window caption for a card: "Quarrow Vexolin -- title -- detail".
+QString cardCaption(const std::string &fileTitle, const QString &detail);
+
+} // namespace vex::ui

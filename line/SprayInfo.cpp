@@ -1,0 +1,42 @@
+#include "line/SprayInfo.h"
+
+namespace vex {
+
+namespace {
+constexpr std::array<const char *, SprayInfoCount + 1> Keys = {
+    "",          "AC_Type",         "AC_Registration", "AC_Owner",       "AC_Swath",
+    "AC_Speed",  "AC_Height",       "Spray_Product",   "Spray_ActiveRate", "Spray_SprayRate",
+    "Nozzle_Type", "Nozzle_Number", "Sampler_Type",    "Sample_Position1", "Sample_Interval",
+    "Comment"};
+}
+
+const char *sprayInfoKey(int entry)
+{
+    if (entry < 1 || entry > SprayInfoCount)
+        return "";
+    return Keys[static_cast<std::size_t>(entry)];
+}
+
+SprayInfo ReadSprayInfo(SettingsStore &store)
+{
+    SprayInfo info;
+    for (int entry = 1; entry <= SprayInfoCount; ++entry) {
+        if (entry == Sample_Position1 || entry == Sample_Interval)
+            continue;
+        info[entry] = readSetting(store, SprayInfoSection, sprayInfoKey(entry), "");
+    }
+    return info;
+}
+
+std::string SaveSprayInfo(SettingsStore &store, const SprayInfo &info)
+{
+    std::string firstError;
+    for (int entry = 1; entry <= SprayInfoCount; ++entry) {
+        std::string error = writeSetting(store, SprayInfoSection, sprayInfoKey(entry), info[entry]);
+        if (firstError.empty())
+            firstError = std::move(error);
+    }
+    return firstError;
+}
+
+} // namespace vex

@@ -1,0 +1,147 @@
+#include "app/AppState.h"
+#include "app/Settings.h"
+
+#include <gtest/gtest.h>
+
+namespace vex {
+namespace {
+
+TEST(Settings, FirstRunGivesEveryDefault)
+{
+    MemorySettingsStore store;
+    ModuleState module;
+    const MainWindowState w = Form_Initialize(store, module, "/home/u");
+    EXPECT_EQ(readSetting(store, "Prefs", "DefaultRes", "1200"), "1200");
+    EXPECT_EQ(w.DefaultRes, 1200);
+    EXPECT_EQ(module.SpreadFactor[0], 0.0);
+    EXPECT_EQ(module.SpreadFactor[1], 0.56);
+    EXPECT_EQ(module.SpreadFactor[2], 0.0);
+    EXPECT_TRUE(w.LogAnalysis);
+    EXPECT_FALSE(w.Append);
+    EXPECT_FALSE(w.LogSprayInfo);
+    EXPECT_TRUE(w.MouseCoords);
+    EXPECT_EQ(w.ShapeThreshold, 100);
+    EXPECT_EQ(w.HueThreshold, 0);
+    EXPECT_EQ(w.InitialDir, "/home/u");
+    EXPECT_EQ(w.GraphMode, 1);
+    EXPECT_EQ(w.RangeLow, 0.0f);
+    EXPECT_EQ(w.RangeHigh, 32755.0f);
+    EXPECT_EQ(w.HistogramColor, (Rgb{125, 190, 255}));
+    EXPECT_TRUE(store.values().empty()) << "reading must not create entries";
+}
+
+TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
+{
+    MemorySettingsStore store;
+    ModuleState module;
+    MainWindowState w = Form_Initialize(store, module, "/home/u");
+    w.DefaultRes = 2000;
+    module.SpreadFactor = {0.125, 0.75, -0.0003};
+    w.LogAnalysis = false;
+    w.Append = true;
+    w.LogSprayInfo = true;
+    w.InitialDir = "/data/cards";
+    w.ShapeThreshold = 85;
+    w.HueThreshold = 40;
+    module.Metric = false;
+    EXPECT_TRUE(writePreferences(store, module, w).empty());
+
+    ModuleState module2;
+    module2.Metric = readBoolSetting(store, "Prefs", "Metric", true);
+    const MainWindowState r = Form_Initialize(store, module2, "/home/u");
+    EXPECT_EQ(r.DefaultRes, 2000);
+    EXPECT_EQ(module2.SpreadFactor, module.SpreadFactor);
+    EXPECT_FALSE(r.LogAnalysis);
+    EXPECT_TRUE(r.Append);
+    EXPECT_TRUE(r.LogSprayInfo);
+    EXPECT_EQ(r.InitialDir, "/data/cards");
+    EXPECT_EQ(r.ShapeThreshold, 85);
+    EXPECT_EQ(r.HueThreshold, 40);
+    EXPECT_FALSE(module2.Metric);
+}
+
+TEST(Settings, StoredTextsAreThePlainForms)
+{
+    MemorySettingsStore store;
+    ModuleState module;
+    MainWindowState w = Form_Initialize(store, module, "");
+    ASSERT_TRUE(writePreferences(store, module, w).empty());
+    EXPECT_EQ(store.values().at({"Prefs", "DefaultRes"}), "1200");
+    EXPECT_EQ(store.values().at({"Prefs", "SpreadFactor1"}), "0.56");
+    EXPECT_EQ(store.values().at({"Prefs", "SpreadFactor0"}), "0");
+    EXPECT_EQ(store.values().at({"Prefs", "LogAnalysis"}), "True");
+    EXPECT_EQ(store.values().at({"Prefs", "Append"}), "False");
+    EXPECT_EQ(store.values().at({"Prefs", "Metric"}), "True");
+    EXPECT_EQ(store.values().at({"Prefs", "ShapeThreshold"}), "100");
+    EXPECT_EQ(store.values().size(), 11u);
+}
+
+TEST(Settings, EmptyValueIsStoredAsOneBlank)
+{
+    MemorySettingsStore store;
+    EXPECT_TRUE(writeSetting(store, "Settings", "InitialDir", "").empty());
+    EXPECT_EQ(store.values().at({"Settings", "InitialDir"}), " ");
+    EXPECT_EQ(readSetting(store, "Settings", "InitialDir", "C:"), " ");
+}
+
+TEST(Settings, UnconvertibleValuesFallBackToTheKeysDefault)
+{
+    MemorySettingsStore store;
+    store.setRaw("Prefs", "DefaultRes", "twelve hundred");
+    store.setRaw("Prefs", "LogAnalysis", "Yes");
+    store.setRaw("Prefs", "Append", "1");
+    store.setRaw("Prefs", "SpreadFactor1", "0,56");
+    store.setRaw("Prefs", "ShapeThreshold", "300");
+    store.setRaw("Prefs", "HueThreshold", "-1");
+    ModuleState module;
+    const MainWindowState w = Form_Initialize(store, module, "");
+    EXPECT_EQ(w.DefaultRes, 1200);
+    EXPECT_TRUE(w.LogAnalysis);
+    EXPECT_FALSE(w.Append);
+    EXPECT_EQ(module.SpreadFactor[1], 0.56);
+    EXPECT_EQ(w.ShapeThreshold, 100);
+    EXPECT_EQ(w.HueThreshold, 0);
+}
+
+TEST(Settings, ResolutionOutsideTheCardRangeFallsBack)
+{
+    MemorySettingsStore store;
+    ModuleState module;
+    for (const char *bad : {"0", "-600", "32768", "99999999999999999999"}) {
+        store.setRaw("Prefs", "DefaultRes", bad);
+        EXPECT_EQ(Form_Initialize(store, module, "").DefaultRes, 1200) << bad;
+    }
+    store.setRaw("Prefs", "DefaultRes", "32767");
+    EXPECT_EQ(Form_Initialize(store, module, "").DefaultRes, 32767);
+}
+
+TEST(SettingConversions, BooleansAcceptOnlyTrueAndFalse)
+{
+    EXPECT_EQ(settingToBool("True"), true);
+    EXPECT_EQ(settingToBool("false"), false);
+    EXPECT_EQ(settingToBool(" TRUE "), true);
+    EXPECT_FALSE(settingToBool("Yes").has_value());
+    EXPECT_FALSE(settingToBool("").has_value());
+    EXPECT_FALSE(settingToBool("-1").has_value());
+}
+
+TEST(SettingConversions, DoublesRoundTripThroughTheirShortestText)
+{
+    for (double v : {0.56, 0.1, 1e-7, -0.00035, 123456.789, 0.0})
+        EXPECT_EQ(settingToDouble(doubleSettingText(v)), v) << doubleSettingText(v);
+    EXPECT_EQ(doubleSettingText(0.56), "0.56");
+    EXPECT_EQ(settingToDouble(" 0.00 "), 0.0);
+    EXPECT_FALSE(settingToDouble("0.5x").has_value());
+    EXPECT_FALSE(settingToDouble("nan").has_value());
+}
+
+TEST(SettingConversions, IntegersRejectTrailingText)
+{
+    EXPECT_EQ(settingToInteger("600", 1, 32767), 600);
+    EXPECT_EQ(settingToInteger("+600", 1, 32767), 600);
+    EXPECT_FALSE(settingToInteger("600dpi", 1, 32767).has_value());
+    EXPECT_FALSE(settingToInteger("6.5", 1, 32767).has_value());
+}
+
+} // namespace
+} // namespace vex

@@ -1,0 +1,81 @@
+#include "app/AppState.h"
+#include "app/qt/QtSettingsStore.h"
+#include "app/qt/ScreenMetrics.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDevice>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vex {
+namespace {
+
+TEST(QtSettingsStore, MissingValuesReadAsNothing)
+{
+    QTemporaryDir dir;
+    QtSettingsStore store(dir.filePath(QStringLiteral("v.ini")));
+    EXPECT_FALSE(store.read("Prefs", "DefaultRes").has_value());
+    EXPECT_EQ(readSetting(store, "Prefs", "DefaultRes", "1200"), "1200");
+}
+
+TEST(QtSettingsStore, PreferencesSurviveTheFile)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("v.ini"));
+    {
+        QtSettingsStore store(file);
+        ModuleState module;
+        MainWindowState w = Form_Initialize(store, module, "/home/u");
+        w.DefaultRes = 600;
+        w.InitialDir = "/data/with, a comma";
+        module.SpreadFactor = {1.5, 0.5, 0.001};
+        w.Spray[AC_Type] = "Air Tractor 502";
+        ASSERT_TRUE(writePreferences(store, module, w).empty());
+        ASSERT_TRUE(SaveSprayInfo(store, w.Spray).empty());
+        ASSERT_TRUE(store.flush().empty());
+    }
+    QtSettingsStore again(file);
+    ModuleState module;
+    const MainWindowState r = Form_Initialize(again, module, "");
+    EXPECT_EQ(r.DefaultRes, 600);
+    EXPECT_EQ(r.InitialDir, "/data/with, a comma");
+    EXPECT_EQ(module.SpreadFactor[2], 0.001);
+    EXPECT_EQ(r.Spray[AC_Type], "Air Tractor 502");
+    EXPECT_EQ(again.read("SprayInfo", "Comment"), std::optional<std::string>(" "));
+
+    QFile ini(file);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    EXPECT_TRUE(text.contains("[Prefs]"));
+    EXPECT_TRUE(text.contains("[Settings]"));
+    EXPECT_TRUE(text.contains("[SprayInfo]"));
+    EXPECT_TRUE(text.contains("DefaultRes=600"));
+}
+
+TEST(QtSettingsStore, AFailedWriteIsReported)
+{
+    // A folder where the file should be cannot be written, whatever the rights.
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("v.ini"));
+    ASSERT_TRUE(QDir().mkpath(file));
+    QtSettingsStore store(file);
+    std::vector<std::string> errors = writePreferences(store, ModuleState{}, MainWindowState{});
+    ASSERT_FALSE(errors.empty());
+    EXPECT_NE(errors.back().find("v.ini"), std::string::npos) << errors.back();
+}
+
+TEST(DisplaySettings, FirstKnownPanelIsChosen)
+{
+    const QStringList gnome = displaySettingsCommand([](const QString &p) { return p == "gnome-control-center"; });
+    EXPECT_EQ(gnome, (QStringList{"gnome-control-center", "display"}));
+    const QStringList xfce = displaySettingsCommand(
+        [](const QString &p) { return p == "xfce4-display-settings" || p == "arandr"; });
+    EXPECT_EQ(xfce, QStringList{"xfce4-display-settings"});
+    EXPECT_TRUE(displaySettingsCommand([](const QString &) { return false; }).isEmpty());
+    EXPECT_FALSE(startDetached({}));
+}
+
+} // namespace
+} // namespace vex
