@@ -1,0 +1,313 @@
+// The main window's card strip, captions, scrolling, keyboard and closing.
+
+#include "app/CardGeometry.h"
+#include "app/ui/CardPicture.h"
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+
+class FailingStore : public MemorySettingsStore {
+public:
+    std::string flush() override { return "disk full"; }
+};
+
+class tst_frmMain : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir root;
+    MemorySettingsStore store;
+    ModuleState module;
+
+    std::unique_ptr<frmMain> makeWindow(int screenHeight = 1024)
+    {
+        module.RootDir = root.path().toStdString() + "/";
+        auto w = std::make_unique<frmMain>(store, module, screenHeight);
+        w->show();
+        return w;
+    }
+
+    // A card whose image is a plain picture of the given size in the test folder.
+    CardRecord card(const QString &title, int width = 200, int height = 100)
+    {
+        const QString path = root.filePath(title);
+        if (!QFile::exists(path)) {
+            QImage image(width, height, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            image.save(path, "BMP");
+        }
+        CardRecord c;
+        c.FilePath = path.toStdString();
+        c.FileTitle = title.toStdString();
+        c.ImageWidth = width;
+        c.ImageHeight = height;
+        applyResolution(c, 1200);
+        return c;
+    }
+
+    void addThree(frmMain &w)
+    {
+        w.addCard(card("a.bmp"));
+        w.addCard(card("b.bmp"));
+        w.addCard(card("c.bmp"));
+        w.CurrentCard = 1;
+        w.selectCurrentTab();
+    }
+
+    void touch(const QString &name)
+    {
+        QFile f(root.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+
+private slots:
+    void init() { store.clear(); }
+
+    void startsEmpty()
+    {
+        auto w = makeWindow();
+        QCOMPARE(w->ImageStrip->count(), 1);
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin"));
+        QCOMPARE(w->CurrentCard, 1);
+        QVERIFY(!w->btnScan->isEnabled());
+        QVERIFY(!w->btnScanColour->isEnabled());
+        QVERIFY(w->btnChangeRes->isHidden());
+        QVERIFY(w->CompositeCheck->isHidden());
+        QVERIFY(w->ProgressBar1->isHidden());
+        QVERIFY(w->GraphOption[0]->isChecked());
+        QVERIFY(w->BackColorOption[0]->isChecked());
+        QCOMPARE(w->Label1->text(), QStringLiteral("0"));
+        QCOMPARE(w->Label2->text(), QStringLiteral("255"));
+        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
+        QCOMPARE(w->btnLoad->text(), QStringLiteral("Load Image"));
+        QCOMPARE(w->btnScan->text(), QStringLiteral("Stain Count"));
+        QCOMPARE(w->MaskCheck->text(), QStringLiteral("&Mask all but these hues"));
+    }
+
+    void pictureSizeFollowsTheScreen()
+    {
+        auto tall = makeWindow(768);
+        QCOMPARE(tall->Picture1->size(), QSize(700, 450));
+        QCOMPARE(tall->HScroll1->height(), 17);
+        QCOMPARE(tall->VScroll1->width(), 17);
+        auto low = makeWindow(600);
+        QCOMPARE(low->Picture1->size(), QSize(700, 319));
+    }
+
+    void showingACardSetsCaptionAndControls()
+    {
+        auto w = makeWindow();
+        w->addCard(card("a.bmp"));
+        w->selectCurrentTab();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("a.bmp"));
+        QCOMPARE(w->shownCard(), 1);
+        QVERIFY(w->btnChangeRes->isVisible());
+        QVERIFY(w->btnScanColour->isEnabled());
+        QVERIFY(!w->btnScan->isEnabled()); // colours not yet known
+        QVERIFY(!w->HScroll1->isEnabled());
+        QVERIFY(!w->VScroll1->isEnabled());
+    }
+
+    void largeImageEnablesTheScrollBars()
+    {
+        auto w = makeWindow();
+        w->addCard(card("big.bmp", 1500, 460));
+        w->selectCurrentTab();
+        QVERIFY(w->HScroll1->isEnabled());
+        QCOMPARE(w->HScroll1->maximum(), 800);
+        QCOMPARE(w->HScroll1->pageStep(), 200);
+        QVERIFY(w->VScroll1->isEnabled());
+        QCOMPARE(w->VScroll1->maximum(), 10);
+        QCOMPARE(w->VScroll1->pageStep(), 2); // 2.5 rounds to even
+        w->HScroll1->setValue(300);
+        QCOMPARE(w->Picture1->origin(), QPoint(300, 0));
+    }
+
+    void ctrlTabWrapsBothWays()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->CurrentCard = 3;
+        w->selectCurrentTab();
+        QTest::keyClick(w->btnLoad, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w->CurrentCard, 1);
+        QCOMPARE(w->ImageStrip->currentIndex(), 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
+        QTest::keyClick(w->btnLoad, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->CurrentCard, 3);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- c.bmp -- 1200 dpi"));
+        QTest::keyClick(w->btnLoad, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->CurrentCard, 2);
+    }
+
+    void deletingTheLastOfThreeLeavesCardTwo()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->CurrentCard = 3;
+        w->selectCurrentTab();
+        QTest::keyClick(w->btnLoad, Qt::Key_Delete);
+        QCOMPARE(w->CardCount(), 2);
+        QCOMPARE(w->CurrentCard, 2);
+        QCOMPARE(w->ImageStrip->count(), 2);
+        QCOMPARE(w->ImageStrip->currentIndex(), 1);
+        QCOMPARE(w->CardLabel.size(), 2);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
+    }
+
+    void deletingCardOneKeepsTheFormerCardTwo()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->Form_KeyDown(Qt::Key_Delete, Qt::NoModifier);
+        QCOMPARE(w->CardCount(), 2);
+        QCOMPARE(w->CurrentCard, 1);
+        QCOMPARE(w->Cards[1].FileTitle, std::string("b.bmp"));
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("b.bmp"));
+        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("c.bmp"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
+        QCOMPARE(w->shownCard(), 1);
+    }
+
+    void closingTheOnlyCardRestoresTheEmptyState()
+    {
+        auto w = makeWindow();
+        w->addCard(card("a.bmp"));
+        w->selectCurrentTab();
+        touch("clip00.bmp");
+        touch("clip01.bmp");
+        w->Form_KeyDown(Qt::Key_Delete, Qt::NoModifier);
+        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(w->ImageStrip->count(), 1);
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin"));
+        QVERIFY(w->btnChangeRes->isHidden());
+        QVERIFY(!w->btnScanColour->isEnabled());
+        QVERIFY(w->Picture1->image().isNull());
+        QVERIFY(!QFile::exists(root.filePath("clip00.bmp")));
+        QVERIFY(!QFile::exists(root.filePath("clip01.bmp")));
+    }
+
+    void ctrlDeleteClosesAll()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->CurrentCard = 2;
+        w->selectCurrentTab();
+        QTest::keyClick(w->Slider1, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(w->CurrentCard, 1);
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(w->CardLabel.size(), 1);
+    }
+
+    void deleteDoesNothingInCompositeMode()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->CompositeCheck->show();
+        w->CompositeCheck->setChecked(true);
+        QTest::keyClick(w->btnLoad, Qt::Key_Delete);
+        QTest::keyClick(w->btnLoad, Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w->CardCount(), 3);
+        QCOMPARE(w->ImageStrip->count(), 3);
+        QTest::keyClick(w->btnLoad, Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w->CurrentCard, 1);
+    }
+
+    void graphAndCompositeKeys()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        QVERIFY(w->Form_KeyDown(Qt::Key_3, Qt::ControlModifier));
+        QVERIFY(w->GraphOption[2]->isChecked());
+        QVERIFY(w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier));
+        QVERIFY(!w->CompositeCheck->isChecked()); // hidden: not toggled
+        w->CompositeCheck->show();
+        w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(w->CompositeCheck->isChecked());
+        QVERIFY(!w->Form_KeyDown(Qt::Key_X, Qt::ControlModifier));
+        QVERIFY(!w->Form_KeyDown(Qt::Key_Tab, Qt::AltModifier | Qt::ControlModifier));
+    }
+
+    void escapeCancelsARunningOperation()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->ProgressBar1->show();
+        QTest::keyClick(w->btnLoad, Qt::Key_Escape);
+        QVERIFY(w->state.CancelRequested);
+    }
+
+    void closingWritesPreferencesAndRemovesTemporaries()
+    {
+        auto w = makeWindow();
+        w->state.DefaultRes = 600;
+        w->state.InitialDir = "";
+        touch("clip00.bmp");
+        touch("clip12.bmp");
+        touch("masktemp.bmp");
+        touch("temp.bmp");
+        w->addCard(card("a.bmp"));
+        QVERIFY(w->close());
+        QCOMPARE(store.values().at({"Prefs", "DefaultRes"}), std::string("600"));
+        QCOMPARE(store.values().at({"Settings", "InitialDir"}), std::string(" "));
+        for (const char *gone : {"clip00.bmp", "clip12.bmp", "masktemp.bmp", "temp.bmp"})
+            QVERIFY2(!QFile::exists(root.filePath(QString::fromLatin1(gone))), gone);
+        QVERIFY(QFile::exists(root.filePath("a.bmp")));
+        QCOMPARE(w->CardCount(), 0);
+    }
+
+    void aFailedSettingsWriteIsShownAndTheCloseFinishes()
+    {
+        FailingStore failing;
+        module.RootDir = root.path().toStdString() + "/";
+        QStringList shown;
+        vex::ui::setMessageHook([&](const vex::ui::MessageRequest &r) {
+            shown << r.Title + ": " + r.Text;
+            return QMessageBox::Ok;
+        });
+        {
+            frmMain w(failing, module, 1024);
+            w.show();
+            QVERIFY(w.close());
+            QVERIFY(!w.isVisible());
+            QCOMPARE(w.unloadErrors().size(), size_t(1));
+        }
+        vex::ui::setMessageHook({});
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.front(), QStringLiteral("Vexolin: Error: disk full"));
+    }
+
+    void preferencesAreReadWhenTheWindowIsCreated()
+    {
+        store.setRaw("Prefs", "DefaultRes", "2000");
+        store.setRaw("Prefs", "LogAnalysis", "maybe");
+        auto w = makeWindow();
+        QCOMPARE(w->state.DefaultRes, 2000);
+        QVERIFY(w->state.LogAnalysis);
+        QCOMPARE(w->state.HueColour[42].Green, std::uint8_t(255));
+    }
+};
+
+QTEST_MAIN(tst_frmMain)
+#include "tst_frmMain.moc"
