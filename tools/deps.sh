@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need,
+# when any is missing.  Safe to run again; asks apt only when needed.
+set -euo pipefail
+
+packages=(
+  build-essential            # the C++ compiler
+  cmake ninja-build          # the build
+  qt6-base-dev               # Qt 6 Widgets, Gui, PrintSupport, Test
+  qt6-image-formats-plugins  # reading TIF card scans
+  libgif-dev                 # reading GIF card scans with their colour table
+  libgtest-dev               # the core's unit tests
+  fonts-liberation           # the report's Arial-compatible face
+  xvfb xauth                 # a virtual screen when there is no display
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
