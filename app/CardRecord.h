@@ -14,10 +14,91 @@ namespace vex {
 // A pixel that is neither background nor dither colour.  Rows and columns are
 // 32-bit so that images taller or wider than 32767 pixels stay correct.
 struct ForegroundPixel {
+    friend bool operator==(const ForegroundPixel &, const ForegroundPixel &) = default;
     std::uint8_t Hue = 0;
     std::int32_t Row = 0;    // 1 = top image row
     std::int32_t Column = 0; // 1 = leftmost
     std::uint8_t PaletteIndex = 0;
+};
+
+// The stain pixels of a card in file order (bottom row first, left to right
+// within a row), held as runs of adjacent pixels with one index byte per
+// pixel: a large card has tens of millions of them.  Walking it yields the
+// same records, one per pixel, as a plain list would, then the closing record.
+class ForegroundPixelList {
+public:
+    struct Run {
+        std::int32_t Row = 0;    // 1 = top image row
+        std::int32_t Column = 0; // first column of the run, 1-based
+        std::int32_t Length = 0;
+        std::uint64_t Offset = 0; // first index byte in indices()
+    };
+
+    void clear()
+    {
+        runs_.clear();
+        indices_.clear();
+        closing_ = {};
+        closed_ = false;
+    }
+    // The hue of each palette index, taken from the card's PaletteHue.
+    void setHueTable(const std::array<std::uint8_t, 256> &hues) { hue_ = hues; }
+    const std::array<std::uint8_t, 256> &hueTable() const { return hue_; }
+
+    void reserve(std::size_t runs, std::size_t pixels)
+    {
+        runs_.reserve(runs);
+        indices_.reserve(pixels);
+    }
+    void appendRun(std::int32_t row, std::int32_t column, const std::uint8_t *indices, std::int32_t length)
+    {
+        runs_.push_back(Run{row, column, length, indices_.size()});
+        indices_.insert(indices_.end(), indices, indices + length);
+    }
+    void setClosing(const ForegroundPixel &closing)
+    {
+        closing_ = closing;
+        closed_ = true;
+    }
+
+    // Pixels, the closing record excluded.
+    std::size_t size() const { return indices_.size(); }
+    bool closed() const { return closed_; }
+    const ForegroundPixel &closing() const { return closing_; }
+    const std::vector<Run> &runs() const { return runs_; }
+    const std::vector<std::uint8_t> &indices() const { return indices_; }
+
+    // Calls f(const ForegroundPixel &) for every pixel in order, closing record excluded.
+    template <class F> void forEach(F &&f) const
+    {
+        ForegroundPixel p;
+        for (const Run &run : runs_) {
+            p.Row = run.Row;
+            for (std::int32_t i = 0; i < run.Length; ++i) {
+                p.Column = run.Column + i;
+                p.PaletteIndex = indices_[run.Offset + static_cast<std::uint64_t>(i)];
+                p.Hue = hue_[p.PaletteIndex];
+                f(p);
+            }
+        }
+    }
+    // Every record as a plain list, closing record last; for tests and small cards.
+    std::vector<ForegroundPixel> toVector() const
+    {
+        std::vector<ForegroundPixel> all;
+        all.reserve(size() + 1);
+        forEach([&](const ForegroundPixel &p) { all.push_back(p); });
+        if (closed_)
+            all.push_back(closing_);
+        return all;
+    }
+
+private:
+    std::vector<Run> runs_;
+    std::vector<std::uint8_t> indices_;
+    std::array<std::uint8_t, 256> hue_{};
+    ForegroundPixel closing_;
+    bool closed_ = false;
 };
 
 struct CardRecord {
@@ -38,7 +119,7 @@ struct CardRecord {
     std::array<std::int32_t, 257> HueCount{};
     std::vector<std::uint8_t> Palette; // blue, green, red per entry
     // Stain pixels bottom row first; ends with one closing record.
-    std::vector<ForegroundPixel> ForegroundPixels;
+    ForegroundPixelList ForegroundPixels;
 
     // Stain data.
     ClassList Stains;
