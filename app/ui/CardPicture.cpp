@@ -1,5 +1,6 @@
 #include "app/ui/CardPicture.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 
 namespace vex::ui {
@@ -38,6 +39,20 @@ void CardPicture::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (!image_.isNull())
         painter.drawImage(QPoint(0, 0), image_, QRect(origin_, size()));
+}
+
+void CardPicture::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier)
+        emit rightButton(true);
+    QWidget::mousePressEvent(event);
+}
+
+void CardPicture::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton)
+        emit rightButton(false);
+    QWidget::mouseReleaseEvent(event);
 }
 
 } // namespace vex::ui

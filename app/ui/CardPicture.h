@@ -21,8 +21,14 @@ public:
     void setOrigin(QPoint origin);
     QPoint origin() const { return origin_; }
 
+signals:
+    // The right button went down (true) or up (false) with no modifier key.
+    void rightButton(bool down);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
     QImage image_;

@@ -2,8 +2,16 @@
 
 #include "app/Settings.h"
 #include "app/TempFiles.h"
+#include "app/DialogResults.h"
+#include "app/ui/CCommonDialogs.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/Messages.h"
+#include "intake/BmpFile.h"
+#include "intake/CardLoading.h"
+#include "intake/GifHeader.h"
+#include "intake/qt/PictureLoader.h"
+#include "intake/ui/InfoForm.h"
+#include "intake/ui/frmResolution.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -23,6 +31,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <fstream>
 
 namespace vex::ui {
 
@@ -174,6 +183,7 @@ void frmMain::buildControls()
     connect(btnChangeRes, &QPushButton::clicked, this, &frmMain::btnChangeRes_Click);
     connect(btnPrefs, &QPushButton::clicked, this, &frmMain::btnPrefs_Click);
     connect(ImageStrip, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
+    connect(Picture1, &CardPicture::rightButton, this, &frmMain::showInfo);
     connect(HScroll1, &QScrollBar::valueChanged, this,
             [this](int v) { Picture1->setOrigin(QPoint(v, Picture1->origin().y())); });
     connect(VScroll1, &QScrollBar::valueChanged, this,
@@ -321,7 +331,8 @@ void frmMain::showCard(int index)
     const CardRecord &card = Cards[index];
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(card.FileTitle, QStringLiteral("Loading Image")));
-        KromeKotePicture = QImage(QString::fromStdString(card.FilePath));
+        const DecodeResult decoded = loadIndexedImage(card.FilePath);
+        KromeKotePicture = decoded.Ok ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
         Picture1->setImage(KromeKotePicture);
     }
@@ -558,18 +569,202 @@ void frmMain::setCaption(const QString &caption)
 }
 
 // Commands that later parts of the program fill in.
-void frmMain::btnLoad_Click() {}
 void frmMain::btnLoadTemplate_Click() {}
 void frmMain::btnScan_Click() {}
 void frmMain::btnScanAll_Click() {}
 void frmMain::btnScanColour_Click() {}
 void frmMain::btnScanColourAll_Click() {}
-void frmMain::btnChangeRes_Click() {}
 void frmMain::btnPrefs_Click() {}
 
 void frmMain::btnCancel_Click()
 {
     state.CancelRequested = true;
+}
+
+} // namespace vex::ui
+
+namespace vex::ui {
+
+bool frmMain::busy() const
+{
+    return ProgressBar1->isVisible();
+}
+
+void frmMain::btnLoad_Click()
+{
+    if (busy())
+        return;
+    CCommonDialogs dialog;
+    dialog.Init(this);
+    dialog.Title = LoadDialogTitle;
+    dialog.InitialDir = state.InitialDir;
+    dialog.Filter = LoadDialogFilter;
+    dialog.FilterIndex = 1;
+    dialog.AllowMultiSelect = true;
+    const bool chosen = dialog.ShowOpen();
+    loadFiles(chosen ? dialog.FileName : std::string());
+}
+
+void frmMain::loadFiles(const std::string &fileName)
+{
+    if (busy())
+        return;
+    try {
+        Picture1->setFocus();
+        std::string lastName;
+        if (!fileName.empty() && fileName.find('\0') == std::string::npos) {
+            const auto slash = fileName.find_last_of('/');
+            const std::string title = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+            state.InitialDir = slash == std::string::npos ? std::string("./") : fileName.substr(0, slash + 1);
+            LoadImage(title, state.InitialDir);
+            lastName = title;
+        } else if (!fileName.empty()) {
+            std::vector<std::string> parts;
+            std::string::size_type start = 0;
+            while (true) {
+                const auto at = fileName.find('\0', start);
+                parts.push_back(fileName.substr(start, at == std::string::npos ? std::string::npos : at - start));
+                if (at == std::string::npos)
+                    break;
+                start = at + 1;
+            }
+            const std::string folder = withTrailingSeparator(parts.front());
+            std::vector<std::string> names(parts.begin() + 1, parts.end());
+            names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
+            names = descendingLoadOrder(std::move(names));
+            state.CancelRequested = false;
+            ProgressBar1->setRange(0, static_cast<int>(names.size()));
+            ProgressBar1->setValue(0);
+            ProgressBar1->show();
+            btnCancel->setEnabled(true);
+            for (const std::string &name : names) {
+                LoadImage(name, folder);
+                ProgressBar1->setValue(ProgressBar1->value() + 1);
+                QCoreApplication::processEvents();
+                if (state.CancelRequested)
+                    break;
+            }
+            ProgressBar1->hide();
+            state.InitialDir = folder;
+            if (!names.empty())
+                lastName = names.back();
+        }
+        if (CardCount() > 0 && !lastName.empty()) {
+            sortCardsByTitle(Cards, [this](int i, int j) {
+                ImageStrip->setTabText(i - 1, QString::fromStdString(Cards[i].FileTitle));
+                ImageStrip->setTabText(j - 1, QString::fromStdString(Cards[j].FileTitle));
+            });
+            CurrentCard = findCardByTitle(Cards, lastName);
+            shownCard_ = CurrentCard - 1;
+            btnChangeRes->show();
+            if (isMinimized())
+                showNormal();
+            selectCurrentTab();
+        }
+    } catch (const std::exception &e) {
+        showMessage(this, programText(openCommandErrorMessage(e.what())));
+    }
+    btnCancel->setEnabled(false);
+    state.CancelRequested = false;
+}
+
+bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathName)
+{
+    CompositeCheck->setChecked(false);
+    const std::string extension = cardExtension(fileTitle);
+    if (!isCardExtension(extension)) {
+        showMessage(this, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
+        return false;
+    }
+    const std::string fullPath = withTrailingSeparator(pathName) + fileTitle;
+    if (const int existing = findCardByPath(Cards, fullPath)) {
+        showMessage(this, programText(alreadyOpenedMessage(Cards[existing].FileTitle)));
+        return false;
+    }
+    btnCancel->setEnabled(true);
+
+    if (extension == "gif") {
+        std::uint8_t header[13] = {};
+        std::ifstream in(fullPath, std::ios::binary);
+        if (in)
+            in.read(reinterpret_cast<char *>(header), sizeof header);
+        const std::size_t got = in ? sizeof header : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+        if (!in && got == 0) {
+            showMessage(this, programText(unreadableFileMessage(fileTitle, "the file cannot be opened")));
+            return false;
+        }
+        const GifHeaderResult gif = checkGifHeader(header, got);
+        if (!gif.SignatureValid) {
+            showMessage(this, programText(invalidGifMessage(fileTitle)));
+            return false;
+        }
+        if (gif.Complete && gif.ColourDepth != 8) {
+            showMessage(this, programText(colourDepthMessage(gif.ColourDepth)));
+            return false;
+        }
+    }
+    // The whole picture is decoded now, so that a file that cannot be
+    // analysed is refused here and never becomes a half-usable card.
+    const DecodeResult decoded = loadIndexedImage(fullPath);
+    if (!decoded.Ok) {
+        if (decoded.BitsPerPixel != 0 && decoded.BitsPerPixel != 8)
+            showMessage(this, programText(colourDepthMessage(decoded.BitsPerPixel)));
+        else
+            showMessage(this, programText(unreadableFileMessage(fileTitle, decoded.Reason)));
+        return false;
+    }
+
+    addCard(newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, state.DefaultRes));
+    setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
+    resetColourDisplay();
+    return true;
+}
+
+void frmMain::resetColourDisplay()
+{
+    Label1->setText(QStringLiteral("0"));
+    Label2->setText(QStringLiteral("255"));
+    MaskFrame->setEnabled(false);
+    MaskCheck->setEnabled(false);
+    BackColorOption[0]->setEnabled(false);
+    BackColorOption[1]->setEnabled(false);
+    HistogramPic->update();
+}
+
+void frmMain::btnChangeRes_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    if (compositeMode())
+        return; // the card positions window belongs to the composite view
+    frmResolution window(Cards, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
+    window.exec();
+    const CardRecord &card = Cards[CurrentCard];
+    setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
+}
+
+void frmMain::reanalyseCards(const std::vector<int> &cards)
+{
+    // Measuring stains comes with the stain scan; until then the cards keep
+    // their new resolution and are measured when the user scans them.
+    (void)cards;
+}
+
+void frmMain::showInfo(bool show)
+{
+    if (!show) {
+        if (infoForm_)
+            infoForm_->hide();
+        return;
+    }
+    if (Cards.empty() || compositeMode())
+        return;
+    if (!infoForm_)
+        infoForm_ = new InfoForm(this);
+    infoForm_->showCard(Cards[CurrentCard], module_.Metric);
+    infoForm_->adjustSize();
+    infoForm_->move(mapToGlobal(Picture1->geometry().center()) - QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
+    infoForm_->show();
 }
 
 } // namespace vex::ui

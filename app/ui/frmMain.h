@@ -31,6 +31,7 @@ class SettingsStore;
 namespace vex::ui {
 
 class CardPicture;
+class InfoForm;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -61,6 +62,19 @@ public:
     // Closing one card (Delete) or all (Ctrl+Delete).
     void closeSelectedCard();
     void closeAllCards();
+
+    // Opens one card image; folder ends with '/'.  True when a card was
+    // added (as the last card); on any refusal the card list is as before.
+    bool LoadImage(const std::string &fileTitle, const std::string &pathName);
+    // The open command after the dialog: fileName is the dialog's result
+    // (one full path, or the folder and names separated by character 0).
+    void loadFiles(const std::string &fileName);
+    // True while a load, colour pass or scan runs: the commands that start
+    // one do nothing then.
+    bool busy() const;
+
+    // Measures the given cards again after their resolution changed.
+    void reanalyseCards(const std::vector<int> &cards);
 
     // Keyboard commands; true when the key was one of them.
     bool Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
@@ -142,6 +156,8 @@ private:
     void afterCardsClosed();
     void Form_Unload();
     void setCaption(const QString &caption);
+    void resetColourDisplay();
+    void showInfo(bool show);
 
     SettingsStore &store_;
     ModuleState &module_;
@@ -150,6 +166,7 @@ private:
     bool updatingStrip_ = false;
     bool unloaded_ = false;
     std::vector<std::string> unloadErrors_;
+    InfoForm *infoForm_ = nullptr;
 };
 
 // The window caption for a card: "Quarrow Vexolin -- title -- detail".

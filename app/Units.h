@@ -1,0 +1,21 @@
+#pragma once
+// Number patterns and unit texts shared by the labels, the logs, the results
+// file and the report, so that every place shows a value the same way.
+
+#include <string>
+
+namespace vex {
+
+// The value with exactly `decimals` digits after the point ("0", "0.0", "0.00"...).
+std::string formatFixed(double value, int decimals);
+
+// At least minDecimals and at most maxDecimals digits, trailing zeros beyond
+// the minimum dropped ("0.0#" is formatOptional(v, 1, 2)).
+std::string formatOptional(double value, int minDecimals, int maxDecimals);
+
+// The characters the program writes as single Windows-1252 bytes, here in UTF-8.
+inline constexpr const char *MicroSign = "\u00b5";
+inline constexpr const char *TimesSign = "\u00d7";
+inline constexpr const char *SuperscriptTwo = "\u00b2";
+
+} // namespace vex

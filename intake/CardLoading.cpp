@@ -1,0 +1,113 @@
+#include "intake/CardLoading.h"
+
+#include "app/CardGeometry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <utility>
+
+namespace vex {
+
+std::string cardExtension(const std::string &fileTitle)
+{
+    std::string ext = fileTitle.size() >= 3 ? fileTitle.substr(fileTitle.size() - 3) : fileTitle;
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+bool isCardExtension(const std::string &extension)
+{
+    return extension == "bmp" || extension == "gif" || extension == "tif";
+}
+
+std::string unsupportedTypeMessage(const std::string &fileTitle)
+{
+    return "'" + fileTitle + "' is an unsupported file type.";
+}
+
+std::string alreadyOpenedMessage(const std::string &fileTitle)
+{
+    return "'" + fileTitle + "' has\ralready been opened.";
+}
+
+std::string colourDepthMessage(int bitsPerPixel)
+{
+    return "This file is encoded at " + std::to_string(bitsPerPixel) + " bits per\rpixel and cannot be analysed.";
+}
+
+std::string invalidGifMessage(const std::string &fileTitle)
+{
+    return "'" + fileTitle + "' does not seem to be a valid GIF image.";
+}
+
+std::string unreadableFileMessage(const std::string &fileTitle, const std::string &reason)
+{
+    return "Error: '" + fileTitle + "' cannot be opened as a card image: " + reason;
+}
+
+std::string openCommandErrorMessage(const std::string &description)
+{
+    return "Vexolin encountered an error\rwhile trying to open image files.\r\rError: " + description;
+}
+
+std::string withTrailingSeparator(const std::string &folder)
+{
+    if (!folder.empty() && folder.back() == '/')
+        return folder;
+    return folder + "/";
+}
+
+int findCardByPath(const CardList &cards, const std::string &filePath)
+{
+    for (int i = 1; i <= cards.CardCount(); ++i)
+        if (cards[i].FilePath == filePath)
+            return i;
+    return 0;
+}
+
+int findCardByTitle(const CardList &cards, const std::string &fileTitle)
+{
+    for (int i = 1; i <= cards.CardCount(); ++i)
+        if (cards[i].FileTitle == fileTitle)
+            return i;
+    return 1;
+}
+
+std::vector<std::string> descendingLoadOrder(std::vector<std::string> names)
+{
+    for (std::size_t i = 0; i < names.size(); ++i)
+        for (std::size_t j = i; j < names.size(); ++j)
+            if (names[i] < names[j])
+                std::swap(names[i], names[j]);
+    return names;
+}
+
+void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped)
+{
+    // The exchange sort is kept on purpose: it is not stable, and cards with
+    // equal names from different folders end in the order users are used to.
+    std::vector<CardRecord> &records = cards.records();
+    for (std::size_t i = 0; i < records.size(); ++i)
+        for (std::size_t j = i + 1; j < records.size(); ++j)
+            if (records[i].FileTitle > records[j].FileTitle) {
+                std::swap(records[i], records[j]);
+                if (swapped)
+                    swapped(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
+            }
+}
+
+CardRecord newCardRecord(const std::string &fileTitle, const std::string &folder, std::int32_t width,
+                         std::int32_t height, std::int32_t resolution)
+{
+    CardRecord card;
+    card.FilePath = withTrailingSeparator(folder) + fileTitle;
+    card.FileTitle = fileTitle;
+    card.Position = 0.0f;
+    card.ImageWidth = width;
+    card.ImageHeight = height;
+    applyResolution(card, resolution);
+    return card;
+}
+
+} // namespace vex

@@ -1,0 +1,53 @@
+#pragma once
+// Opening card images: the checks a file passes before it becomes a card, the
+// messages for those that do not, and the order of the card list.
+
+#include "app/AppState.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+inline constexpr const char *LoadDialogTitle = "Load Card Image(s)";
+inline constexpr const char *LoadDialogFilter =
+    "All Image Files|*.bmp;*.gif;*.tif|Bitmap Files (*.bmp)|*.bmp|GIF Files (*.gif)|*.gif|TIF Files (*.tif)|*.tif";
+
+// The last three characters of a file name, lower-cased: "bmp", "gif", "tif"
+// are the card formats (so ".TIF" is one and ".tiff" is not).
+std::string cardExtension(const std::string &fileTitle);
+bool isCardExtension(const std::string &extension);
+
+// Messages, lines separated by "\r".
+std::string unsupportedTypeMessage(const std::string &fileTitle);
+std::string alreadyOpenedMessage(const std::string &fileTitle);
+std::string colourDepthMessage(int bitsPerPixel);
+std::string invalidGifMessage(const std::string &fileTitle);
+std::string unreadableFileMessage(const std::string &fileTitle, const std::string &reason);
+std::string openCommandErrorMessage(const std::string &description);
+
+// The folder with exactly one trailing '/'.
+std::string withTrailingSeparator(const std::string &folder);
+
+// The card that already has this full path (compared exactly), or 0.
+int findCardByPath(const CardList &cards, const std::string &filePath);
+
+// The first card with this file title, or 1 when there is none.
+int findCardByTitle(const CardList &cards, const std::string &fileTitle);
+
+// The names of a multiple selection in descending binary order; loaded in
+// this order, the alphabetically first file is loaded last.
+std::vector<std::string> descendingLoadOrder(std::vector<std::string> names);
+
+// Sorts the cards by file title in ascending binary order (upper case before
+// lower case) with the exchange sort the program always used; swapped(i, j)
+// is told about every exchange so that the card strip can follow.
+void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped = {});
+
+// A new card for an opened image, at the given resolution.
+CardRecord newCardRecord(const std::string &fileTitle, const std::string &folder, std::int32_t width,
+                         std::int32_t height, std::int32_t resolution);
+
+} // namespace vex

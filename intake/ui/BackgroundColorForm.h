@@ -1,0 +1,96 @@
+#pragma once
+// The two questions of the colour pass: is the most frequent sampled colour
+// the background, and is the second one a dither pattern.  Each shows a
+// preview of the card in which only the colour in question is visible.
+
+#include <QColor>
+#include <QDialog>
+#include <QImage>
+
+#include <cstdint>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+
+namespace vex::ui {
+
+// The picture with every colour-table entry but `keep` turned black; only
+// the colour table changes, so this is instant for any size of card.
+QImage previewWithOnlyColour(const QImage &picture, int keep);
+
+// The colour of a palette entry (blue, green, red bytes per entry).
+QColor paletteColour(const std::vector<std::uint8_t> &paletteBgr, int index);
+
+class BackgroundColorForm : public QDialog {
+    Q_OBJECT
+public:
+    BackgroundColorForm(const QImage &cardPicture, const std::vector<std::uint8_t> &paletteBgr, QWidget *parent = nullptr);
+
+    int FileNum = 0;
+    // In: the most likely background index; out: the chosen one.
+    std::uint8_t BackgroundColour = 0;
+    // Set by "Yes to All": later cards take the most likely colour unasked.
+    bool DisableWarning = false;
+
+    // Fills the swatches and the preview from the properties; call before exec().
+    void prepare();
+
+    QPushButton *btnYes = nullptr;
+    QPushButton *btnNo = nullptr;
+    QPushButton *btnYesToAll = nullptr;
+    QLabel *TableSwatch = nullptr;
+    QLabel *LikelySwatch = nullptr;
+    QLabel *Preview = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void yes();
+    void no();
+    void yesToAll();
+
+    QImage picture_;
+    std::vector<std::uint8_t> palette_;
+};
+
+class BackgroundColorForm2 : public QDialog {
+    Q_OBJECT
+public:
+    BackgroundColorForm2(const QImage &cardPicture, QWidget *parent = nullptr);
+
+    int FileNum = 0;
+    std::uint8_t BackgroundColour = 0; // in
+    std::uint8_t DitherColour = 0;     // in: the candidate; out: the chosen one
+    bool DisableWarning = false;       // set by "Yes to All"
+
+    void prepare();
+
+    QPushButton *btnYes = nullptr;
+    QPushButton *btnNo = nullptr;
+    QPushButton *btnYesToAll = nullptr;
+    QLabel *Message = nullptr;
+    QLabel *Preview = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void yes();
+    void no();
+    void yesToAll();
+
+    QImage picture_;
+};
+
+inline constexpr const char *DitherQuestionText =
+    "When reducing the colour depth of images, many software programs (including scanner software) use a method "
+    "called 'dithering' to blend two colours together.\r"
+    "Vexolin has detected that this image may have a dithered background. A section of the image is shown below "
+    "with only the dithered colour showing.\r\r"
+    "Do you see a dithering pattern below?";
+
+} // namespace vex::ui

@@ -1,0 +1,85 @@
+#include "intake/CardLoading.h"
+
+#include <gtest/gtest.h>
+
+namespace vex {
+namespace {
+
+TEST(CardLoading, ExtensionIsTheLastThreeCharactersLowerCased)
+{
+    EXPECT_EQ(cardExtension("card1.BMP"), "bmp");
+    EXPECT_TRUE(isCardExtension(cardExtension("scan.TIF")));
+    EXPECT_FALSE(isCardExtension(cardExtension("scan.tiff")));
+    EXPECT_FALSE(isCardExtension(cardExtension("scan.jpeg")));
+    EXPECT_TRUE(isCardExtension(cardExtension("noextgif"))); // only the last three count
+    EXPECT_EQ(cardExtension("ab"), "ab");
+}
+
+TEST(CardLoading, MessagesWordForWord)
+{
+    EXPECT_EQ(unsupportedTypeMessage("x.jpg"), "'x.jpg' is an unsupported file type.");
+    EXPECT_EQ(alreadyOpenedMessage("a.bmp"), "'a.bmp' has\ralready been opened.");
+    EXPECT_EQ(colourDepthMessage(24), "This file is encoded at 24 bits per\rpixel and cannot be analysed.");
+    EXPECT_EQ(invalidGifMessage("g.gif"), "'g.gif' does not seem to be a valid GIF image.");
+    EXPECT_EQ(openCommandErrorMessage("disk gone"),
+              "Vexolin encountered an error\rwhile trying to open image files.\r\rError: disk gone");
+    EXPECT_EQ(unreadableFileMessage("c.bmp", "the file is truncated"),
+              "Error: 'c.bmp' cannot be opened as a card image: the file is truncated");
+}
+
+TEST(CardLoading, MultipleSelectionLoadsInDescendingBinaryOrder)
+{
+    EXPECT_EQ(descendingLoadOrder({"c.bmp", "a.bmp", "B.bmp"}), (std::vector<std::string>{"c.bmp", "a.bmp", "B.bmp"}));
+    EXPECT_EQ(descendingLoadOrder({"a1.bmp", "a10.bmp", "a2.bmp", "A3.bmp"}),
+              (std::vector<std::string>{"a2.bmp", "a10.bmp", "a1.bmp", "A3.bmp"}));
+    EXPECT_TRUE(descendingLoadOrder({}).empty());
+}
+
+CardList cardsNamed(std::initializer_list<const char *> names)
+{
+    CardList cards;
+    for (const char *n : names)
+        cards.add(newCardRecord(n, "/d", 10, 10, 1200));
+    return cards;
+}
+
+TEST(CardLoading, CardListSortsAscendingUpperCaseFirst)
+{
+    CardList cards = cardsNamed({"c.bmp", "a.bmp", "B.bmp"});
+    std::vector<std::pair<int, int>> swaps;
+    sortCardsByTitle(cards, [&](int i, int j) { swaps.emplace_back(i, j); });
+    ASSERT_EQ(cards.CardCount(), 3);
+    EXPECT_EQ(cards[1].FileTitle, "B.bmp");
+    EXPECT_EQ(cards[2].FileTitle, "a.bmp");
+    EXPECT_EQ(cards[3].FileTitle, "c.bmp");
+    EXPECT_FALSE(swaps.empty());
+    for (auto [i, j] : swaps)
+        EXPECT_LT(i, j);
+    EXPECT_EQ(findCardByTitle(cards, "B.bmp"), 1);
+    EXPECT_EQ(findCardByTitle(cards, "zzz"), 1);
+    EXPECT_EQ(findCardByTitle(cards, "c.bmp"), 3);
+}
+
+TEST(CardLoading, SameFullPathIsFoundCaseSensitively)
+{
+    CardList cards = cardsNamed({"a.bmp"});
+    EXPECT_EQ(cards[1].FilePath, "/d/a.bmp");
+    EXPECT_EQ(findCardByPath(cards, "/d/a.bmp"), 1);
+    EXPECT_EQ(findCardByPath(cards, "/d/A.bmp"), 0);
+    EXPECT_EQ(findCardByPath(cards, "/e/a.bmp"), 0);
+}
+
+TEST(CardLoading, NewCardOpensAtTheGivenResolution)
+{
+    const CardRecord c = newCardRecord("k.gif", "/cards/", 1000, 500, 600);
+    EXPECT_EQ(c.FilePath, "/cards/k.gif");
+    EXPECT_EQ(c.Resolution, 600);
+    EXPECT_NEAR(c.PixelSizeX, 42.333848, 1e-6);
+    EXPECT_NEAR(c.CardArea, 8.960773, 1e-6);
+    EXPECT_FALSE(c.ColoursKnown);
+    EXPECT_FALSE(c.Scanned);
+    EXPECT_EQ(c.Position, 0.0f);
+}
+
+} // namespace
+} // namespace vex

@@ -1,0 +1,222 @@
+// Opening card images from the main window: checks, messages, order, state.
+
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QImage>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+using namespace std::string_literals;
+
+class tst_LoadImage : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> window()
+    {
+        module.RootDir = folder();
+        auto w = std::make_unique<frmMain>(store, module, 1024);
+        w->show();
+        return w;
+    }
+
+    // An 8-bit card with a grey ramp colour table.
+    void writeCard(const QString &name, int width = 40, int height = 30)
+    {
+        QImage image(width, height, QImage::Format_Indexed8);
+        QList<QRgb> table;
+        for (int i = 0; i < 256; ++i)
+            table << qRgb(i, 255 - i, (i * 7) & 255);
+        image.setColorTable(table);
+        image.fill(3);
+        image.setPixel(5, 5, 200);
+        QVERIFY(image.save(dir.filePath(name), "BMP"));
+    }
+
+    void writeBytes(const QString &name, const QByteArray &bytes)
+    {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    static QByteArray gifHeader(const char *signature, int colourResolutionBits)
+    {
+        QByteArray b(signature, 6);
+        b.append(char(40)).append(char(0)).append(char(30)).append(char(0));
+        b.append(char(0x80 | ((colourResolutionBits - 1) << 4) | 0x07)).append(char(0)).append(char(0));
+        return b;
+    }
+
+    std::string several(std::initializer_list<const char *> names) const
+    {
+        std::string result = dir.path().toStdString();
+        for (const char *n : names) {
+            result += '\0';
+            result += n;
+        }
+        return result;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        store.clear();
+    }
+
+    void oneFileBecomesTheCurrentCard()
+    {
+        writeCard("one.bmp", 40, 30);
+        auto w = window();
+        w->loadFiles(folder() + "one.bmp");
+        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(w->Cards[1].FilePath, folder() + "one.bmp");
+        QCOMPARE(w->Cards[1].ImageWidth, 40);
+        QCOMPARE(w->Cards[1].ImageHeight, 30);
+        QCOMPARE(w->Cards[1].Resolution, 1200);
+        QCOMPARE(w->state.InitialDir, folder());
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("one.bmp"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- one.bmp -- 1200 dpi"));
+        QVERIFY(w->btnChangeRes->isVisible());
+        QVERIFY(!w->btnCancel->isEnabled());
+        QVERIFY(messages.isEmpty());
+    }
+
+    void threeFilesSortUpperCaseFirstAndTheFirstIsCurrent()
+    {
+        writeCard("c.bmp");
+        writeCard("a.bmp");
+        writeCard("B.bmp");
+        auto w = window();
+        w->loadFiles(several({"c.bmp", "a.bmp", "B.bmp"}));
+        QCOMPARE(w->CardCount(), 3);
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("B.bmp"));
+        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("a.bmp"));
+        QCOMPARE(w->ImageStrip->tabText(2), QStringLiteral("c.bmp"));
+        QCOMPARE(w->Cards[2].FileTitle, "a.bmp"s);
+        QCOMPARE(w->CurrentCard, 1);
+        QCOMPARE(w->ImageStrip->currentIndex(), 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- B.bmp -- 1200 dpi"));
+        QCOMPARE(w->state.InitialDir, folder());
+    }
+
+    void aDuplicateInOneSelectionLoadsOnce()
+    {
+        writeCard("a.bmp");
+        auto w = window();
+        w->loadFiles(several({"a.bmp", "a.bmp"}));
+        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(messages, QStringList{"'a.bmp' has\nalready been opened."});
+        w->loadFiles(folder() + "a.bmp");
+        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(messages.size(), 2);
+    }
+
+    void refusedFilesLeaveNoCardAndTheOthersStillLoad()
+    {
+        writeCard("good.bmp");
+        QImage rgb(10, 10, QImage::Format_RGB888);
+        rgb.fill(Qt::red);
+        QVERIFY(rgb.save(dir.filePath("rgb.bmp"), "BMP"));
+        writeBytes("short.bmp", QByteArray("BM\x10\x00", 4));
+        writeBytes("notes.tiff", "x");
+        auto w = window();
+        w->loadFiles(several({"rgb.bmp", "good.bmp", "short.bmp", "notes.tiff"}));
+        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(w->ImageStrip->count(), 1);
+        QCOMPARE(w->CardLabel.size(), 1);
+        QCOMPARE(w->Cards[1].FileTitle, "good.bmp"s);
+        QCOMPARE(messages.size(), 3);
+        QVERIFY(messages.contains("This file is encoded at 24 bits per\npixel and cannot be analysed."));
+        QVERIFY(messages.contains("'notes.tiff' is an unsupported file type."));
+        bool namedShort = false;
+        for (const QString &m : messages)
+            namedShort |= m.startsWith("Error: 'short.bmp' cannot be opened as a card image: ");
+        QVERIFY2(namedShort, qPrintable(messages.join(" | ")));
+    }
+
+    void gifHeaderChecks()
+    {
+        writeBytes("bad.gif", "JFIF00000000000000");
+        writeBytes("deep7.gif", gifHeader("GIF89a", 7));
+        auto w = window();
+        w->loadFiles(several({"bad.gif", "deep7.gif"}));
+        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(messages, (QStringList{"This file is encoded at 7 bits per\npixel and cannot be analysed.",
+                                        "'bad.gif' does not seem to be a valid GIF image."}));
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+    }
+
+    void missingFileIsAnError()
+    {
+        auto w = window();
+        w->loadFiles(folder() + "gone.bmp");
+        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.front().startsWith("Error: 'gone.bmp'"));
+    }
+
+    void cancelledDialogChangesNothing()
+    {
+        writeCard("a.bmp");
+        auto w = window();
+        w->loadFiles(folder() + "a.bmp");
+        w->btnCancel->setEnabled(true);
+        w->loadFiles("");
+        QCOMPARE(w->CardCount(), 1);
+        QVERIFY(!w->btnCancel->isEnabled());
+        QVERIFY(messages.isEmpty());
+    }
+
+    void cardsKeepTheResolutionTheyOpenedWith()
+    {
+        writeCard("a.bmp");
+        writeCard("b.bmp");
+        auto w = window();
+        w->state.DefaultRes = 600;
+        w->loadFiles(folder() + "a.bmp");
+        w->state.DefaultRes = 2000;
+        w->loadFiles(folder() + "b.bmp");
+        QCOMPARE(w->Cards[1].Resolution, 600);
+        QCOMPARE(w->Cards[2].Resolution, 2000);
+        QCOMPARE(w->CurrentCard, 2);
+    }
+
+    void loadingLeavesCompositeMode()
+    {
+        writeCard("a.bmp");
+        auto w = window();
+        w->CompositeCheck->show();
+        w->CompositeCheck->setChecked(true);
+        w->loadFiles(folder() + "a.bmp");
+        QVERIFY(!w->CompositeCheck->isChecked());
+        QCOMPARE(w->CardCount(), 1);
+    }
+};
+
+QTEST_MAIN(tst_LoadImage)
+#include "tst_LoadImage.moc"
