@@ -10,6 +10,8 @@
 #include "intake/CardLoading.h"
 #include "intake/GifHeader.h"
 #include "intake/qt/PictureLoader.h"
+#include "intake/ColourPass.h"
+#include "intake/ui/BackgroundColorForm.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
 
@@ -237,7 +239,6 @@ void frmMain::AdjustScreen()
     auto *colourButtons = new QHBoxLayout;
     colourButtons->addWidget(btnScanColour);
     colourButtons->addWidget(btnScanColourAll);
-    mask->addLayout(colourButtons, 6, 0, 1, 3);
 
     auto *result = new QGridLayout(ResultFrame);
     result->addWidget(ResultLabelY2, 0, 0);
@@ -265,6 +266,7 @@ void frmMain::AdjustScreen()
 
     auto *right = new QVBoxLayout;
     right->addWidget(MaskFrame);
+    right->addLayout(colourButtons);
     right->addLayout(scanButtons);
     right->addWidget(ResultFrame);
     right->addWidget(CoverPic);
@@ -572,8 +574,6 @@ void frmMain::setCaption(const QString &caption)
 void frmMain::btnLoadTemplate_Click() {}
 void frmMain::btnScan_Click() {}
 void frmMain::btnScanAll_Click() {}
-void frmMain::btnScanColour_Click() {}
-void frmMain::btnScanColourAll_Click() {}
 void frmMain::btnPrefs_Click() {}
 
 void frmMain::btnCancel_Click()
@@ -765,6 +765,84 @@ void frmMain::showInfo(bool show)
     infoForm_->adjustSize();
     infoForm_->move(mapToGlobal(Picture1->geometry().center()) - QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
     infoForm_->show();
+}
+
+} // namespace vex::ui
+
+namespace vex::ui {
+
+bool frmMain::runColourPassFor(int index)
+{
+    if (index < 1 || index > CardCount())
+        return false;
+    CardRecord &card = Cards[index];
+    const DecodeResult decoded = loadIndexedImage(card.FilePath);
+    if (!decoded.Ok) {
+        showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.Reason)));
+        return false;
+    }
+    const QImage picture = toQImage(decoded.Image);
+    ColourQuestions questions;
+    questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
+        BackgroundColorForm form(picture, decoded.Image.PaletteBgr, this);
+        form.FileNum = index;
+        form.BackgroundColour = proposed;
+        form.prepare();
+        form.exec();
+        if (form.DisableWarning)
+            disable = true;
+        return form.BackgroundColour;
+    };
+    questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
+        BackgroundColorForm2 form(picture, this);
+        form.FileNum = index;
+        form.BackgroundColour = background;
+        form.DitherColour = candidate;
+        form.prepare();
+        form.exec();
+        if (form.DisableWarning)
+            disable = true;
+        return form.DitherColour;
+    };
+    PassCallbacks callbacks;
+    callbacks.CancelRequested = [this] { return state.CancelRequested; };
+    callbacks.Progress = [this](std::int32_t row) {
+        ProgressBar1->setValue(row);
+        QCoreApplication::processEvents();
+    };
+    ProgressBar1->setRange(0, std::max(decoded.Image.Height, 1));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+    btnCancel->setEnabled(true);
+    const PassOutcome outcome = runColourPass(card, decoded.Image, state.DisableBackgroundWarning,
+                                              state.DisableDitherWarning, questions, callbacks);
+    ProgressBar1->hide();
+    btnCancel->setEnabled(false);
+    return outcome == PassOutcome::Complete;
+}
+
+void frmMain::btnScanColour_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    state.CancelRequested = false;
+    runColourPassFor(CurrentCard);
+    state.CancelRequested = false;
+    applyCardState(Cards[CurrentCard]);
+}
+
+void frmMain::btnScanColourAll_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    state.CancelRequested = false;
+    for (int i = 1; i <= CardCount(); ++i) {
+        runColourPassFor(i);
+        if (state.CancelRequested)
+            break;
+    }
+    state.CancelRequested = false;
+    applyCardState(Cards[CurrentCard]);
 }
 
 } // namespace vex::ui

@@ -73,6 +73,10 @@ public:
     // one do nothing then.
     bool busy() const;
 
+    // The colour pass of one card, with its questions, progress and cancel.
+    // True when it completed.
+    bool runColourPassFor(int index);
+
     // Measures the given cards again after their resolution changed.
     void reanalyseCards(const std::vector<int> &cards);
 

@@ -44,7 +44,7 @@ private slots:
                 const bool proposed = original.pixelIndex(x, y) == 11;
                 QCOMPARE(preview.pixel(x, y), proposed ? qRgb(11, 100, 244) : qRgb(0, 0, 0));
             }
-        QCOMPARE(original.pixel(0, 0), qRgb(10, 100, 245)) << "the card's own picture is untouched";
+        QCOMPARE(original.pixel(0, 0), qRgb(10, 100, 245)); // the card's own picture is untouched
     }
 
     void backgroundAnswers_data()

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QImage>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -204,6 +205,26 @@ private slots:
         QCOMPARE(w->Cards[1].Resolution, 600);
         QCOMPARE(w->Cards[2].Resolution, 2000);
         QCOMPARE(w->CurrentCard, 2);
+    }
+
+    void scanColoursFindsTheStainPixels()
+    {
+        writeCard("s.bmp", 40, 30);
+        auto w = window();
+        w->loadFiles(folder() + "s.bmp");
+        w->state.DisableBackgroundWarning = true; // the question would wait for a user
+        QVERIFY(w->btnScanColour->isEnabled());
+        w->btnScanColour->click();
+        const CardRecord &card = w->Cards[1];
+        QVERIFY(card.ColoursKnown);
+        QCOMPARE(int(card.BackgroundIndex), 3);
+        QCOMPARE(card.ForegroundPixels.size(), size_t(1));
+        const ForegroundPixel p = card.ForegroundPixels.toVector().front();
+        QCOMPARE(p.Row, 6);
+        QCOMPARE(p.Column, 6);
+        QCOMPARE(int(p.PaletteIndex), 200);
+        QVERIFY(w->btnScan->isEnabled());
+        QVERIFY(!w->ProgressBar1->isVisible());
     }
 
     void loadingLeavesCompositeMode()

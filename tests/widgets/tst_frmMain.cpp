@@ -48,8 +48,12 @@ private:
     {
         const QString path = root.filePath(title);
         if (!QFile::exists(path)) {
-            QImage image(width, height, QImage::Format_RGB32);
-            image.fill(Qt::white);
+            QImage image(width, height, QImage::Format_Indexed8);
+            QList<QRgb> table;
+            for (int i = 0; i < 256; ++i)
+                table << qRgb(255 - i, 255 - i, 255);
+            image.setColorTable(table);
+            image.fill(0);
             image.save(path, "BMP");
         }
         CardRecord c;

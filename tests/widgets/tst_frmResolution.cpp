@@ -80,7 +80,7 @@ private slots:
         QVERIFY(!w.CellEditText->isVisible());
         QCOMPARE(w.ResolutionList->item(0, 1)->text(), QStringLiteral("600"));
         QVERIFY(red(w, 0));
-        QCOMPARE(list[1].Resolution, 1200) << "cards change on Accept only";
+        QCOMPARE(list[1].Resolution, 1200); // cards change on Accept only
     }
 
     void backToTheOldValueTurnsBlackButStillAsks()

@@ -1,0 +1,496 @@
+#include "intake/BmpFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <vector>
+
+namespace vex {
+namespace {
+
+constexpr std::size_t FileHeaderSize = 14;
+// The largest header and the largest 8-bit colour table end within this many
+// bytes, so a reader never needs more of the file to check the headers.
+constexpr std::size_t MaxPrefixSize = FileHeaderSize + BmpV5HeaderSize + 256 * 4;
+// Uncompressed rows with padding are read in blocks of about this size: large
+// enough to keep the number of reads small, small enough to stay in cache.
+constexpr std::uint64_t RowBlockBytes = std::uint64_t{1} << 20;
+
+std::uint16_t readU16(const std::uint8_t *p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t readU32(const std::uint8_t *p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int32_t readS32(const std::uint8_t *p)
+{
+    return static_cast<std::int32_t>(readU32(p));
+}
+
+bool isKnownHeaderSize(std::uint32_t size)
+{
+    switch (size) {
+    case BmpCoreHeaderSize:
+    case BmpOs2ShortHeaderSize:
+    case BmpInfoHeaderSize:
+    case BmpV2HeaderSize:
+    case BmpV3HeaderSize:
+    case BmpOs2HeaderSize:
+    case BmpV4HeaderSize:
+    case BmpV5HeaderSize:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isKnownDepth(std::uint16_t bits)
+{
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// OS/2 2.x gives values 3 and 4 other meanings than Windows does, and users
+// should be told what the file really holds.
+std::string compressionReason(std::uint32_t compression, bool os2)
+{
+    if (os2 && compression == 3)
+        return "Huffman compression is not supported";
+    if (os2 && compression == 4)
+        return "RLE24 compression is not supported";
+    switch (compression) {
+    case BmpRle4:
+        return "RLE4 compression is not supported";
+    case BmpBitFields:
+        return "bit-field compression is not supported";
+    case BmpJpeg:
+        return "JPEG compression is not supported";
+    case BmpPng:
+        return "PNG compression is not supported";
+    default:
+        return "compression type " + std::to_string(compression) + " is not supported";
+    }
+}
+
+std::uint64_t rowStride(std::int64_t width)
+{
+    return (static_cast<std::uint64_t>(width) + 3u) / 4u * 4u;
+}
+
+std::uint64_t absoluteHeight(const BmpInfo &info)
+{
+    const std::int64_t h = info.Height;
+    return static_cast<std::uint64_t>(h < 0 ? -h : h);
+}
+
+BmpHeaderResult headerFailure(std::string reason)
+{
+    BmpHeaderResult r;
+    r.Reason = std::move(reason);
+    return r;
+}
+
+// `available` bytes of the file are at `data`: the whole file, or at least
+// its first MaxPrefixSize bytes; `fileSize` is the length of the whole file.
+BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+{
+    if (data == nullptr || available < 2 || data[0] != 'B' || data[1] != 'M')
+        return headerFailure("not a bitmap file (no BM signature)");
+    if (available < FileHeaderSize + 4)
+        return headerFailure("the file is truncated");
+
+    BmpInfo info;
+    info.PixelOffset = readU32(data + 10);
+    info.HeaderSize = readU32(data + 14);
+    if (!isKnownHeaderSize(info.HeaderSize))
+        return headerFailure("the bitmap header size " + std::to_string(info.HeaderSize) + " is not supported");
+    if (available < FileHeaderSize + info.HeaderSize)
+        return headerFailure("the file is truncated");
+
+    const std::uint8_t *h = data + FileHeaderSize;
+    const bool core = info.HeaderSize == BmpCoreHeaderSize;
+    const bool os2 = info.HeaderSize == BmpOs2ShortHeaderSize || info.HeaderSize == BmpOs2HeaderSize;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::uint32_t coloursUsed = 0;
+    if (core) {
+        width = readU16(h + 4);
+        height = readU16(h + 6);
+        info.BitsPerPixel = readU16(h + 10);
+    } else {
+        width = readS32(h + 4);
+        height = readS32(h + 8);
+        info.BitsPerPixel = readU16(h + 14);
+        if (info.HeaderSize >= BmpInfoHeaderSize) {
+            info.Compression = readU32(h + 16);
+            coloursUsed = readU32(h + 32);
+        }
+    }
+    info.Width = static_cast<std::int32_t>(width);
+    info.Height = static_cast<std::int32_t>(height);
+    info.TopDown = height < 0;
+
+    if (width <= 0)
+        return headerFailure("the image width " + std::to_string(width) + " is not valid");
+    if (height == 0)
+        return headerFailure("the image height is 0");
+    const std::uint64_t rows = absoluteHeight(info);
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * rows;
+    const std::string sizeText = std::to_string(width) + " x " + std::to_string(rows);
+    if (pixels > BmpMaxPixels)
+        return headerFailure("the image size " + sizeText + " is too large");
+
+    if (!isKnownDepth(info.BitsPerPixel)) {
+        // JPEG and PNG bitmaps store depth 0: the compression is the news.
+        if (!os2 && (info.Compression == BmpJpeg || info.Compression == BmpPng))
+            return headerFailure(compressionReason(info.Compression, os2));
+        return headerFailure("the bit depth " + std::to_string(info.BitsPerPixel) + " is not valid");
+    }
+    if (info.PixelOffset > fileSize)
+        return headerFailure("the pixel data offset lies past the end of the file");
+    const std::uint64_t tableStart = FileHeaderSize + info.HeaderSize;
+    if (info.PixelOffset < tableStart)
+        return headerFailure("the pixel data offset lies inside the bitmap header");
+
+    if (info.BitsPerPixel != 8) {
+        // Only the depth matters to the caller; the rest is informative.
+        const std::uint32_t implied = info.BitsPerPixel < 8 ? (1u << info.BitsPerPixel) : 0u;
+        info.PaletteCount = (coloursUsed == 0 || (implied != 0 && coloursUsed > implied)) ? implied : coloursUsed;
+        BmpHeaderResult r;
+        r.Ok = true;
+        r.Info = info;
+        return r;
+    }
+
+    if (info.Compression != BmpRgb && info.Compression != BmpRle8)
+        return headerFailure(compressionReason(info.Compression, os2));
+    if (info.Compression == BmpRle8 && info.TopDown)
+        return headerFailure("a top-down bitmap cannot be RLE8-compressed");
+
+    if (core) {
+        // An OS/2 1.x header has no count field; writers that store fewer
+        // than 256 entries place the pixels right after them, so the room
+        // before the pixels tells the count.
+        const std::uint64_t room = (info.PixelOffset - tableStart) / 3u;
+        info.PaletteCount = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, 256u));
+        if (info.PaletteCount == 0)
+            return headerFailure("the bitmap has no colour table");
+    } else {
+        const std::uint64_t count = coloursUsed == 0 ? 256u : coloursUsed;
+        if (count > 256)
+            return headerFailure("the colour table has " + std::to_string(count) +
+                                 " entries; an 8-bit bitmap has at most 256");
+        if (tableStart + count * 4u > info.PixelOffset)
+            return headerFailure("the colour table runs into the pixel data");
+        info.PaletteCount = static_cast<std::uint32_t>(count);
+    }
+
+    if (info.Compression == BmpRgb) {
+        // The padding of the last row carries nothing; some writers leave it out.
+        const std::uint64_t needed = rowStride(width) * (rows - 1) + static_cast<std::uint64_t>(width);
+        if (info.PixelOffset + needed > fileSize)
+            return headerFailure("the file is truncated");
+    } else {
+        if (info.PixelOffset == fileSize)
+            return headerFailure("the file is truncated");
+        if (pixels > BmpMaxRlePixelsPerByte * fileSize)
+            return headerFailure("the image size " + sizeText + " is too large for a compressed file of " +
+                                 std::to_string(fileSize) + " bytes");
+    }
+
+    BmpHeaderResult r;
+    r.Ok = true;
+    r.Info = info;
+    return r;
+}
+
+DecodeResult decodeFailure(std::string reason, int bitsPerPixel = 0)
+{
+    DecodeResult r;
+    r.Reason = std::move(reason);
+    r.BitsPerPixel = bitsPerPixel;
+    return r;
+}
+
+DecodeResult depthFailure(const BmpInfo &info)
+{
+    return decodeFailure("the bitmap has " + std::to_string(info.BitsPerPixel) +
+                             " bits per pixel; only 8-bit bitmaps can be analysed",
+                         info.BitsPerPixel);
+}
+
+// The picture without its pixels.  `data` holds at least the headers and the
+// colour table, which parseHeaderPrefix has checked.
+IndexedImage emptyImage(const BmpInfo &info, const std::uint8_t *data)
+{
+    IndexedImage image;
+    image.Width = info.Width;
+    image.Height = static_cast<std::int32_t>(absoluteHeight(info));
+    const std::size_t entrySize = info.HeaderSize == BmpCoreHeaderSize ? 3 : 4;
+    const std::uint8_t *entry = data + FileHeaderSize + info.HeaderSize;
+    image.PaletteBgr.reserve(std::size_t{3} * info.PaletteCount);
+    for (std::uint32_t i = 0; i < info.PaletteCount; ++i, entry += entrySize)
+        image.PaletteBgr.insert(image.PaletteBgr.end(), entry, entry + 3);
+    return image;
+}
+
+// Where uncompressed rows come from: bytes in memory or a file.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Copies `count` bytes from `offset` on; false when they cannot all be read.
+    virtual bool read(std::uint64_t offset, std::uint8_t *out, std::size_t count) = 0;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    MemorySource(const std::uint8_t *data, std::size_t size) : data_(data), size_(size) {}
+    bool read(std::uint64_t offset, std::uint8_t *out, std::size_t count) override
+    {
+        if (offset > size_ || count > size_ - offset)
+            return false;
+        if (count != 0)
+            std::memcpy(out, data_ + offset, count);
+        return true;
+    }
+
+private:
+    const std::uint8_t *data_;
+    std::size_t size_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+class FileSource final : public ByteSource {
+public:
+    explicit FileSource(std::FILE *file) : file_(file) {}
+    bool read(std::uint64_t offset, std::uint8_t *out, std::size_t count) override
+    {
+        // Rows are read in order, so seeking only when the position differs
+        // keeps stdio from dropping what it has buffered.
+        if (offset != position_) {
+            if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()) ||
+                std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
+                return false;
+            position_ = offset;
+        }
+        const std::size_t got = std::fread(out, 1, count, file_);
+        position_ += got;
+        return got == count;
+    }
+
+private:
+    std::FILE *file_;
+    std::uint64_t position_ = ~std::uint64_t{0};
+};
+
+// Fills image.Pixels (and StoredSample for bottom-up files) from uncompressed
+// rows; parseHeaderPrefix has checked that the file holds them.
+bool readUncompressedRows(const BmpInfo &info, std::uint64_t fileSize, ByteSource &source, IndexedImage &image)
+{
+    const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
+    const std::uint64_t rows = absoluteHeight(info);
+    const std::uint64_t stride = rowStride(info.Width);
+    image.Pixels.resize(static_cast<std::size_t>(width * rows));
+
+    if (!info.TopDown) {
+        const std::uint64_t sample = std::min<std::uint64_t>(5u * width, fileSize - info.PixelOffset);
+        image.StoredSample.resize(static_cast<std::size_t>(sample));
+        if (!source.read(info.PixelOffset, image.StoredSample.data(), image.StoredSample.size()))
+            return false;
+        if (stride == width)
+            return source.read(info.PixelOffset, image.Pixels.data(), image.Pixels.size());
+    }
+
+    const std::uint64_t blockRows = std::max<std::uint64_t>(1u, RowBlockBytes / stride);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(blockRows, rows) * stride));
+    for (std::uint64_t first = 0; first < rows; first += blockRows) {
+        const std::uint64_t count = std::min(blockRows, rows - first);
+        const std::uint64_t bytes = (count - 1) * stride + width;
+        if (!source.read(info.PixelOffset + first * stride, block.data(), static_cast<std::size_t>(bytes)))
+            return false;
+        for (std::uint64_t r = 0; r < count; ++r) {
+            const std::uint64_t fileRow = first + r;
+            const std::uint64_t target = info.TopDown ? rows - 1 - fileRow : fileRow;
+            std::memcpy(image.row(static_cast<std::int32_t>(target)), block.data() + r * stride,
+                        static_cast<std::size_t>(width));
+        }
+    }
+    return true;
+}
+
+// Decodes the RLE8 stream that starts at `data`; returns an empty string on
+// success, else the reason.  Codes that reach past a row or the picture are
+// clipped instead of wrapping, and pixels never written stay index 0.
+std::string decodeRle8(const std::uint8_t *data, std::size_t size, IndexedImage &image)
+{
+    const std::int64_t width = image.Width;
+    const std::int64_t height = image.Height;
+    image.Pixels.assign(static_cast<std::size_t>(width * height), 0);
+    const std::string truncated = "the file is truncated inside an RLE8 code";
+
+    std::size_t i = 0;
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    auto visible = [&](std::int64_t count) -> std::size_t {
+        if (y >= height || x >= width)
+            return 0;
+        return static_cast<std::size_t>(std::min(count, width - x));
+    };
+    auto target = [&]() { return image.row(static_cast<std::int32_t>(y)) + x; };
+
+    // Once y passes the top row nothing more can be drawn.
+    while (y < height) {
+        // Data that ends between codes ends the picture, as an end-of-bitmap
+        // code would: writers that stop after the last row lose nothing.
+        if (i == size)
+            return {};
+        if (size - i < 2)
+            return truncated;
+        const std::uint8_t first = data[i];
+        const std::uint8_t second = data[i + 1];
+        i += 2;
+        if (first != 0) {
+            if (const std::size_t n = visible(first))
+                std::memset(target(), second, n);
+            x += first;
+            continue;
+        }
+        switch (second) {
+        case 0: // end of line
+            x = 0;
+            ++y;
+            break;
+        case 1: // end of bitmap
+            return {};
+        case 2: // delta: move right and up
+            if (size - i < 2)
+                return truncated;
+            x += data[i];
+            y += data[i + 1];
+            i += 2;
+            break;
+        default: { // absolute run, padded to a 16-bit boundary
+            const std::size_t count = second;
+            if (size - i < count)
+                return truncated;
+            if (const std::size_t n = visible(static_cast<std::int64_t>(count)))
+                std::memcpy(target(), data + i, n);
+            x += static_cast<std::int64_t>(count);
+            i += count;
+            // A missing pad byte at the very end loses no pixel.
+            if ((count & 1u) != 0 && i < size)
+                ++i;
+            break;
+        }
+        }
+    }
+    return {};
+}
+
+DecodeResult decodeSuccess(IndexedImage image)
+{
+    DecodeResult r;
+    r.Ok = true;
+    r.Image = std::move(image);
+    r.BitsPerPixel = 8;
+    return r;
+}
+
+const std::string OutOfMemory = "there is not enough memory for the image";
+
+} // namespace
+
+BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
+{
+    return parseHeaderPrefix(data, data == nullptr ? 0 : size, data == nullptr ? 0 : size);
+}
+
+DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
+{
+    const BmpHeaderResult header = parseBmpHeader(data, size);
+    if (!header.Ok)
+        return decodeFailure(header.Reason);
+    const BmpInfo &info = header.Info;
+    if (info.BitsPerPixel != 8)
+        return depthFailure(info);
+    try {
+        IndexedImage image = emptyImage(info, data);
+        if (info.Compression == BmpRle8) {
+            const std::string reason = decodeRle8(data + info.PixelOffset, size - info.PixelOffset, image);
+            if (!reason.empty())
+                return decodeFailure(reason);
+        } else {
+            MemorySource source(data, size);
+            if (!readUncompressedRows(info, size, source, image))
+                return decodeFailure("the file is truncated");
+        }
+        return decodeSuccess(std::move(image));
+    } catch (const std::bad_alloc &) {
+        return decodeFailure(OutOfMemory);
+    }
+}
+
+DecodeResult decodeBmpFile(const std::string &path)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path, error))
+        return decodeFailure("the file does not exist");
+    if (!std::filesystem::is_regular_file(path, error))
+        return decodeFailure("the path is not a regular file");
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
+    if (error)
+        return decodeFailure("the file size cannot be read");
+    if (fileSize == 0)
+        return decodeFailure("the file is empty");
+
+    FileHandle file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return decodeFailure("the file cannot be opened");
+    FileSource source(file.get());
+    const std::string unreadable = "the file cannot be read completely";
+
+    try {
+        std::vector<std::uint8_t> prefix(static_cast<std::size_t>(std::min<std::uintmax_t>(fileSize, MaxPrefixSize)));
+        if (!source.read(0, prefix.data(), prefix.size()))
+            return decodeFailure(unreadable);
+        const BmpHeaderResult header = parseHeaderPrefix(prefix.data(), prefix.size(), fileSize);
+        if (!header.Ok)
+            return decodeFailure(header.Reason);
+        const BmpInfo &info = header.Info;
+        if (info.BitsPerPixel != 8)
+            return depthFailure(info);
+
+        IndexedImage image = emptyImage(info, prefix.data());
+        if (info.Compression == BmpRle8) {
+            // Compressed files are small next to their pictures: reading the
+            // whole file keeps the decoder simple.
+            std::vector<std::uint8_t> whole(static_cast<std::size_t>(fileSize));
+            if (!source.read(0, whole.data(), whole.size()))
+                return decodeFailure(unreadable);
+            const std::string reason =
+                decodeRle8(whole.data() + info.PixelOffset, whole.size() - info.PixelOffset, image);
+            if (!reason.empty())
+                return decodeFailure(reason);
+        } else if (!readUncompressedRows(info, fileSize, source, image)) {
+            return decodeFailure(unreadable);
+        }
+        return decodeSuccess(std::move(image));
+    } catch (const std::bad_alloc &) {
+        return decodeFailure(OutOfMemory);
+    }
+}
+
+} // namespace vex

@@ -1,0 +1,82 @@
+#pragma once
+// Our own reader for Windows and OS/2 bitmaps.  Card scans are 8-bit
+// palettised bitmaps; every other depth is recognised only so that the user
+// can be told which depth the file has.
+//
+// Nothing a file contains may make these functions read outside the data,
+// overflow or allocate more than the picture the file really describes.
+
+#include "intake/IndexedImage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vex {
+
+// Compression values of the bitmap info header.
+inline constexpr std::uint32_t BmpRgb = 0;
+inline constexpr std::uint32_t BmpRle8 = 1;
+inline constexpr std::uint32_t BmpRle4 = 2;
+inline constexpr std::uint32_t BmpBitFields = 3;
+inline constexpr std::uint32_t BmpJpeg = 4;
+inline constexpr std::uint32_t BmpPng = 5;
+
+// Info header sizes that are understood.
+inline constexpr std::uint32_t BmpCoreHeaderSize = 12;    // OS/2 1.x
+inline constexpr std::uint32_t BmpOs2ShortHeaderSize = 16; // OS/2 2.x, fields after the depth left out
+inline constexpr std::uint32_t BmpInfoHeaderSize = 40;
+inline constexpr std::uint32_t BmpV2HeaderSize = 52;
+inline constexpr std::uint32_t BmpV3HeaderSize = 56;
+inline constexpr std::uint32_t BmpOs2HeaderSize = 64;      // OS/2 2.x
+inline constexpr std::uint32_t BmpV4HeaderSize = 108;
+inline constexpr std::uint32_t BmpV5HeaderSize = 124;
+
+// Limits that keep a small hostile file from reserving gigabytes.
+inline constexpr std::uint64_t BmpMaxPixels = std::uint64_t{1} << 30;
+// An RLE8 file may describe at most this many pixels per byte of file.
+inline constexpr std::uint64_t BmpMaxRlePixelsPerByte = 4096;
+
+struct BmpInfo {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0; // as stored: negative = top-down
+    std::uint16_t BitsPerPixel = 0;
+    std::uint32_t Compression = 0;
+    std::uint32_t PixelOffset = 0;
+    std::uint32_t HeaderSize = 0;
+    // Effective colour-table entries.  Checked against the file only for
+    // 8-bit bitmaps; for other depths it is what the header implies.
+    std::uint32_t PaletteCount = 0;
+    bool TopDown = false;
+};
+
+struct BmpHeaderResult {
+    bool Ok = false;
+    BmpInfo Info;
+    std::string Reason; // short, without the file name
+};
+
+// Checks the file and info headers and whether a file of `size` bytes can
+// hold what they describe.  A well-formed bitmap at another depth than 8 bits
+// is Ok: its depth is in Info.BitsPerPixel.  For 8-bit bitmaps the
+// compression and the colour table are checked as well.
+BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size);
+
+struct DecodeResult {
+    bool Ok = false;
+    IndexedImage Image;
+    std::string Reason; // short, without the file name
+    // 8 on success; the file's depth when it is a readable picture at another
+    // depth (the caller names the depth to the user); 0 for every other failure.
+    int BitsPerPixel = 0;
+};
+
+// Decodes an 8-bit uncompressed or RLE8 bitmap.  Pixels hold the indices as
+// stored, so an index may be beyond the colour table of a careless writer.
+DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size);
+
+// The same from a file.  Uncompressed rows go straight from the file into the
+// picture, so peak memory stays near the size of the picture itself.
+DecodeResult decodeBmpFile(const std::string &path);
+
+} // namespace vex

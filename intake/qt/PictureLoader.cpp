@@ -1,0 +1,336 @@
+#include "intake/qt/PictureLoader.h"
+
+#include "intake/GifHeader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPixelFormat>
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace vex {
+namespace {
+
+DecodeResult failure(std::string reason, int bitsPerPixel = 0)
+{
+    DecodeResult r;
+    r.Reason = std::move(reason);
+    r.BitsPerPixel = bitsPerPixel;
+    return r;
+}
+
+DecodeResult success(IndexedImage image)
+{
+    DecodeResult r;
+    r.Ok = true;
+    r.Image = std::move(image);
+    r.BitsPerPixel = 8;
+    return r;
+}
+
+QString toQString(const std::string &path)
+{
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string lowerExtension(const std::string &path)
+{
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string ext = path.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+std::uint64_t pixelCount(std::int64_t width, std::int64_t height)
+{
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+}
+
+// ---- GIF ----
+
+struct GifCloser {
+    void operator()(GifFileType *gif) const
+    {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
+std::string gifError(int code)
+{
+    const char *text = GifErrorString(code);
+    return text != nullptr ? std::string(text) : "giflib error " + std::to_string(code);
+}
+
+// ---- TIF ----
+
+// The bits per pixel the first image of a TIF declares (bits per sample
+// summed over the samples), read from its tags: Qt widens several layouts to
+// 8 or 32 bits and so cannot tell a 4-bit palette or a 24-bit RGB file from
+// what it returns.  Nothing when the tags cannot be read.
+std::optional<int> tiffBitsPerPixel(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray head = file.read(8);
+    if (head.size() < 8)
+        return std::nullopt;
+    bool little = false;
+    if (head.startsWith("II"))
+        little = true;
+    else if (!head.startsWith("MM"))
+        return std::nullopt;
+    auto u16 = [little](const char *p) {
+        const auto a = static_cast<std::uint8_t>(p[0]);
+        const auto b = static_cast<std::uint8_t>(p[1]);
+        return static_cast<std::uint16_t>(little ? (a | (b << 8)) : ((a << 8) | b));
+    };
+    auto u32 = [little, &u16](const char *p) {
+        const std::uint32_t lo = u16(little ? p : p + 2);
+        const std::uint32_t hi = u16(little ? p + 2 : p);
+        return lo | (hi << 16);
+    };
+    // BigTIFF (43) and anything else is left to Qt.
+    if (u16(head.constData() + 2) != 42)
+        return std::nullopt;
+    if (!file.seek(u32(head.constData() + 4)))
+        return std::nullopt;
+    const QByteArray countBytes = file.read(2);
+    if (countBytes.size() < 2)
+        return std::nullopt;
+    const int entries = u16(countBytes.constData());
+    const QByteArray table = file.read(static_cast<qint64>(entries) * 12);
+    if (table.size() < entries * 12)
+        return std::nullopt;
+
+    constexpr std::uint32_t MaxSamples = 16;
+    std::uint32_t samples = 1;        // the TIFF defaults
+    std::vector<int> bitsPerSample{1};
+    for (int e = 0; e < entries; ++e) {
+        const char *entry = table.constData() + e * 12;
+        const std::uint16_t tag = u16(entry);
+        const std::uint16_t type = u16(entry + 2);
+        const std::uint32_t count = u32(entry + 4);
+        const char *value = entry + 8;
+        if (tag == 277) {
+            samples = type == 3 ? u16(value) : u32(value);
+        } else if (tag == 258 && type == 3 && count >= 1) {
+            const std::uint32_t n = std::min(count, MaxSamples);
+            QByteArray values;
+            if (n <= 2) {
+                values = QByteArray(value, 4);
+            } else {
+                const qint64 back = file.pos();
+                if (!file.seek(u32(value)))
+                    return std::nullopt;
+                values = file.read(static_cast<qint64>(n) * 2);
+                file.seek(back);
+                if (values.size() < static_cast<qsizetype>(n) * 2)
+                    return std::nullopt;
+            }
+            bitsPerSample.clear();
+            for (std::uint32_t i = 0; i < n; ++i)
+                bitsPerSample.push_back(u16(values.constData() + 2 * i));
+        }
+    }
+    if (samples == 0 || samples > MaxSamples)
+        return std::nullopt;
+    int total = 0;
+    for (std::uint32_t s = 0; s < samples; ++s)
+        total += bitsPerSample[std::min<std::size_t>(s, bitsPerSample.size() - 1)];
+    return total;
+}
+
+// What Qt's own format says about the depth, where the tags could not: a
+// 32-bit format that ignores its alpha byte came from 24 bits of colour.
+int formatBitsPerPixel(QImage::Format format)
+{
+    const QPixelFormat pixel = QImage::toPixelFormat(format);
+    const int bits = pixel.bitsPerPixel();
+    if (pixel.alphaUsage() == QPixelFormat::IgnoresAlpha && pixel.colorModel() == QPixelFormat::RGB &&
+        (bits == 32 || bits == 64))
+        return bits / 4 * 3;
+    return bits;
+}
+
+} // namespace
+
+DecodeResult loadIndexedImage(const std::string &path)
+{
+    const std::string ext = lowerExtension(path);
+    if (ext == "bmp")
+        return decodeBmpFile(path);
+    if (ext == "gif")
+        return decodeGifFile(path);
+    if (ext == "tif")
+        return decodeTifFile(path);
+    return failure("the file type is not supported");
+}
+
+DecodeResult decodeGifFile(const std::string &path)
+{
+    const QString name = toQString(path);
+    QFile file(name);
+    if (!file.exists())
+        return failure("the file does not exist");
+    if (!file.open(QIODevice::ReadOnly))
+        return failure("the file cannot be opened");
+    const QByteArray head = file.read(static_cast<qint64>(GifScreenDescriptorEnd));
+    file.close();
+
+    // The header is judged before giflib sees the file, so that the user is
+    // told about the colour resolution rather than a decoding error.
+    const GifHeaderResult header =
+        checkGifHeader(reinterpret_cast<const std::uint8_t *>(head.constData()), static_cast<std::size_t>(head.size()));
+    if (!header.SignatureValid || !header.Complete)
+        return failure("not a valid GIF image");
+    if (header.ColourDepth != 8)
+        return failure("the GIF has a colour resolution of " + std::to_string(header.ColourDepth) + " bits",
+                       header.ColourDepth);
+    if (header.Width <= 0 || header.Height <= 0)
+        return failure("the GIF screen size " + std::to_string(header.Width) + " x " +
+                       std::to_string(header.Height) + " is not valid");
+    if (pixelCount(header.Width, header.Height) > BmpMaxPixels)
+        return failure("the image size " + std::to_string(header.Width) + " x " + std::to_string(header.Height) +
+                       " is too large");
+
+    int error = 0;
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpenFileName(path.c_str(), &error));
+    if (!gif)
+        return failure("the GIF cannot be opened: " + gifError(error));
+    // DGifSlurp already returns interlaced frames in display row order.
+    if (DGifSlurp(gif.get()) != GIF_OK)
+        return failure("the GIF cannot be decoded: " + gifError(gif->Error));
+    if (gif->ImageCount < 1 || gif->SavedImages == nullptr)
+        return failure("the GIF holds no image");
+
+    const SavedImage &frame = gif->SavedImages[0];
+    const ColorMapObject *map = frame.ImageDesc.ColorMap != nullptr ? frame.ImageDesc.ColorMap : gif->SColorMap;
+    if (map == nullptr || map->Colors == nullptr || map->ColorCount < 1 || map->ColorCount > 256)
+        return failure("the GIF has no usable colour table");
+
+    IndexedImage image;
+    image.Width = gif->SWidth;
+    image.Height = gif->SHeight;
+    image.PaletteBgr.reserve(static_cast<std::size_t>(map->ColorCount) * 3);
+    for (int i = 0; i < map->ColorCount; ++i) {
+        const GifColorType &c = map->Colors[i];
+        image.PaletteBgr.insert(image.PaletteBgr.end(), {c.Blue, c.Green, c.Red});
+    }
+    image.Pixels.assign(static_cast<std::size_t>(pixelCount(image.Width, image.Height)),
+                        static_cast<std::uint8_t>(gif->SBackGroundColor & 0xFF));
+
+    const GifImageDesc &desc = frame.ImageDesc;
+    if (frame.RasterBits != nullptr && desc.Width > 0 && desc.Height > 0) {
+        const std::int64_t left = desc.Left;
+        const std::int64_t top = desc.Top;
+        const std::int64_t x0 = std::max<std::int64_t>(left, 0);
+        const std::int64_t x1 = std::min<std::int64_t>(left + desc.Width, image.Width);
+        for (std::int64_t fy = 0; fy < desc.Height && x0 < x1; ++fy) {
+            const std::int64_t y = top + fy;
+            if (y < 0 || y >= image.Height)
+                continue;
+            const GifByteType *src = frame.RasterBits + fy * desc.Width + (x0 - left);
+            std::uint8_t *dst = image.row(static_cast<std::int32_t>(image.Height - 1 - y)) + x0;
+            std::memcpy(dst, src, static_cast<std::size_t>(x1 - x0));
+        }
+    }
+    return success(std::move(image));
+}
+
+DecodeResult decodeTifFile(const std::string &path)
+{
+    const QString name = toQString(path);
+    if (!QFileInfo::exists(name))
+        return failure("the file does not exist");
+    QImageReader reader(name, "tiff");
+    if (!reader.canRead())
+        return failure("the file cannot be read as a TIF image (" + reader.errorString().toStdString() + ")");
+
+    const std::optional<int> fileBits = tiffBitsPerPixel(name);
+    const QImage::Format format = reader.imageFormat();
+    // Greyscale 8-bit scans are accepted as indices into a table of 256
+    // greys: that is the palette they imply, and Qt itself writes an indexed
+    // picture whose table is exactly that ramp as a greyscale TIF, so
+    // refusing them would refuse palette pictures too.
+    const bool indexedLike = format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8;
+    if ((fileBits && *fileBits != 8) || !indexedLike) {
+        const int bits = fileBits.value_or(formatBitsPerPixel(format));
+        if (bits == 8)
+            return failure("the TIF image cannot be read as an 8-bit palette picture");
+        return failure("the TIF image has " + std::to_string(bits) + " bits per pixel", bits);
+    }
+
+    const QSize size = reader.size();
+    if (size.isValid() && pixelCount(size.width(), size.height()) > BmpMaxPixels)
+        return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
+                       " is too large");
+    // Qt refuses pictures above 256 MB by default; large cards at high
+    // resolution are bigger than that yet within what we accept.
+    constexpr int NeededMegabytes = static_cast<int>(BmpMaxPixels >> 20);
+    if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < NeededMegabytes)
+        QImageReader::setAllocationLimit(NeededMegabytes);
+
+    const QImage picture = reader.read();
+    if (picture.isNull())
+        return failure("the TIF image cannot be decoded (" + reader.errorString().toStdString() + ")");
+    if (picture.format() != QImage::Format_Indexed8 && picture.format() != QImage::Format_Grayscale8)
+        return failure("the TIF image cannot be read as an 8-bit palette picture");
+
+    IndexedImage image;
+    image.Width = picture.width();
+    image.Height = picture.height();
+    if (picture.format() == QImage::Format_Indexed8) {
+        const QList<QRgb> table = picture.colorTable();
+        if (table.isEmpty() || table.size() > 256)
+            return failure("the TIF image has no usable colour table");
+        for (const QRgb c : table)
+            image.PaletteBgr.insert(image.PaletteBgr.end(), {static_cast<std::uint8_t>(qBlue(c)),
+                                                             static_cast<std::uint8_t>(qGreen(c)),
+                                                             static_cast<std::uint8_t>(qRed(c))});
+    } else {
+        for (int i = 0; i < 256; ++i) {
+            const auto grey = static_cast<std::uint8_t>(i);
+            image.PaletteBgr.insert(image.PaletteBgr.end(), {grey, grey, grey});
+        }
+    }
+    image.Pixels.resize(static_cast<std::size_t>(pixelCount(image.Width, image.Height)));
+    for (std::int32_t y = 0; y < image.Height; ++y)
+        std::memcpy(image.row(image.Height - 1 - y), picture.constScanLine(y), static_cast<std::size_t>(image.Width));
+    return success(std::move(image));
+}
+
+QImage toQImage(const IndexedImage &image)
+{
+    if (image.Width <= 0 || image.Height <= 0 ||
+        image.Pixels.size() < pixelCount(image.Width, image.Height))
+        return {};
+    QImage picture(image.Width, image.Height, QImage::Format_Indexed8);
+    if (picture.isNull())
+        return {};
+    QList<QRgb> table;
+    table.reserve(image.paletteCount());
+    for (int i = 0; i < image.paletteCount(); ++i) {
+        const std::uint8_t *bgr = image.PaletteBgr.data() + 3 * i;
+        table.push_back(qRgb(bgr[2], bgr[1], bgr[0]));
+    }
+    picture.setColorTable(table);
+    for (std::int32_t y = 0; y < image.Height; ++y)
+        std::memcpy(picture.scanLine(y), image.row(image.Height - 1 - y), static_cast<std::size_t>(image.Width));
+    return picture;
+}
+
+} // namespace vex
