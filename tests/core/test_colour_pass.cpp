@@ -236,8 +236,11 @@ TEST_F(PixelPass, MatchesPixelByPixelScanAndHueCounts)
         }
         image.StoredSample.assign(static_cast<std::size_t>(5 * width), 1);
         std::fill_n(image.StoredSample.begin(), width, std::uint8_t{2}); // a fifth: dither
+        card = CardRecord{};
         ASSERT_EQ(run(image), PassOutcome::Complete);
         ASSERT_EQ(card.DitherIndex, 2);
+        EXPECT_EQ(card.ForegroundPixels.indices().capacity(), card.ForegroundPixels.size()) << "counted up front";
+        EXPECT_EQ(card.ForegroundPixels.runs().capacity(), card.ForegroundPixels.runs().size());
         std::vector<ForegroundPixel> all = card.ForegroundPixels.toVector();
         all.pop_back();
         EXPECT_EQ(all, slowStainPixels(card, image)) << "width " << width;
@@ -257,11 +260,12 @@ TEST_F(PixelPass, ProgressEveryTenthRowThenHeight)
 
 TEST_F(PixelPass, CancelLeavesColoursUnknownAndNextPassRebuilds)
 {
-    IndexedImage image = picture(8, 30, 1);
+    IndexedImage image = picture(40, 30, 1);
     for (int y = 0; y < 30; ++y)
         put(image, y % 8, y, 3);
     CardRecord fresh;
     runColourPass(fresh, image, noBackground, noDither, {}, {});
+    ASSERT_EQ(fresh.ForegroundPixels.size(), 30u);
 
     for (int stopAt : {0, 15}) {
         int row = 0;
