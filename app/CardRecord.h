@@ -3,6 +3,7 @@
 // 1-based everywhere in the program; the list hides the 0-based vector.
 
 #include "analysis/SizeClass.h"
+#include "app/LargeBuffer.h"
 
 #include <array>
 #include <cstdint>
@@ -47,8 +48,8 @@ public:
 
     void reserve(std::size_t runs, std::size_t pixels)
     {
-        runs_.reserve(runs);
-        indices_.reserve(pixels);
+        reserveLarge(runs_, runs);
+        reserveLarge(indices_, pixels);
     }
     void appendRun(std::int32_t row, std::int32_t column, const std::uint8_t *indices, std::int32_t length)
     {

@@ -23,10 +23,3 @@ cat "$card" >/dev/null
 cat "$card" >/dev/null
 
 taskset -c 0 "$build/bench/colour_pass_bench" "$card" "$repeats"
-
-# This machine pays about 10 us for each 4 KiB page a process touches first,
-# which dominates decoding.  For comparison only: the same run with glibc
-# backing large allocations by transparent huge pages.
-echo
-echo "--- for comparison: GLIBC_TUNABLES=glibc.malloc.hugetlb=1 ---"
-GLIBC_TUNABLES=glibc.malloc.hugetlb=1 taskset -c 0 "$build/bench/colour_pass_bench" "$card" "$repeats"

@@ -1,5 +1,7 @@
 #include "intake/BmpFile.h"
 
+#include "app/LargeBuffer.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -303,6 +305,7 @@ bool readUncompressedRows(const BmpInfo &info, std::uint64_t fileSize, ByteSourc
     const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
     const std::uint64_t rows = absoluteHeight(info);
     const std::uint64_t stride = rowStride(info.Width);
+    reserveLarge(image.Pixels, static_cast<std::size_t>(width * rows));
     image.Pixels.resize(static_cast<std::size_t>(width * rows));
 
     if (!info.TopDown) {
@@ -338,6 +341,7 @@ std::string decodeRle8(const std::uint8_t *data, std::size_t size, IndexedImage 
 {
     const std::int64_t width = image.Width;
     const std::int64_t height = image.Height;
+    reserveLarge(image.Pixels, static_cast<std::size_t>(width * height));
     image.Pixels.assign(static_cast<std::size_t>(width * height), 0);
     const std::string truncated = "the file is truncated inside an RLE8 code";
 
