@@ -123,7 +123,7 @@ struct CardRecord {
     ForegroundPixelList ForegroundPixels;
 
     // Stain data.
-    ClassList Stains;
+    ClassList Stains = ClassList(1); // element 0 only until a scan finds drops
     float SmallestDiameter = 0.0f;
     float LargestDiameter = 0.0f;
     std::int32_t RejectedCount = 0;

@@ -1,0 +1,198 @@
+#include "analysis/DropStatistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vex {
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// Shares of a total that may be zero: a spread factor of (0, 0, 0) gives
+// drops without volume, and 0 / 0 must not reach the labels as NaN.
+double share(double part, double total)
+{
+    return total > 0.0 ? part / total : 0.0;
+}
+
+// The point where the cumulative fraction of class k first reaches `target`,
+// interpolated from the class before it (class 0: 0 um, 0).
+double interpolate(double d0, double c0, double d1, double c1, double target)
+{
+    return d0 + (d1 - d0) * (target - c0) / (c1 - c0);
+}
+
+} // namespace
+
+double stainDiameter(std::int64_t area, double pixelSizeX)
+{
+    return 2.0 * std::sqrt(static_cast<double>(area) * pixelSizeX * pixelSizeX / Pi);
+}
+
+float dropDiameter(double d, const SpreadFactors &spread)
+{
+    return static_cast<float>(spread[0] + spread[1] * d + spread[2] * d * d);
+}
+
+float dropVolume(float diameter)
+{
+    const float half = diameter / 2.0f;
+    return static_cast<float>(4.0 / 3.0 * Pi * std::pow(static_cast<double>(half), 3.0));
+}
+
+void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &acceptedAreas,
+                           const SpreadFactors &spread)
+{
+    if (acceptedAreas.empty()) {
+        card.Stains = ClassList(1);
+        return;
+    }
+    // The classes are the distinct areas.  Sorting them instead of indexing
+    // a table by area keeps one huge stain from costing gigabytes.
+    std::vector<std::int32_t> areas = acceptedAreas;
+    std::sort(areas.begin(), areas.end());
+    areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+
+    ClassList classes(areas.size() + 1);
+    for (std::size_t k = 0; k < areas.size(); ++k) {
+        SizeClass &c = classes[k + 1];
+        c.Area = areas[k];
+        c.Diameter = dropDiameter(stainDiameter(c.Area, card.PixelSizeX), spread);
+        c.DropVolume = dropVolume(c.Diameter);
+    }
+
+    // Summed in closing order, as the total has always been formed.
+    double totalVolume = 0.0;
+    std::int32_t largestCount = 0;
+    for (const std::int32_t area : acceptedAreas) {
+        const auto at = std::lower_bound(areas.begin(), areas.end(), area) - areas.begin();
+        SizeClass &c = classes[static_cast<std::size_t>(at) + 1];
+        ++c.Count;
+        totalVolume += static_cast<double>(c.DropVolume);
+        largestCount = std::max(largestCount, c.Count);
+    }
+
+    const double drops = static_cast<double>(acceptedAreas.size());
+    double largestFraction = 0.0;
+    float cumVolume = 0.0f;
+    float cumNumber = 0.0f;
+    for (std::size_t k = 1; k < classes.size(); ++k) {
+        SizeClass &c = classes[k];
+        c.VolumeFraction =
+            static_cast<float>(share(static_cast<double>(c.Count) * static_cast<double>(c.DropVolume), totalVolume));
+        largestFraction = std::max(largestFraction, static_cast<double>(c.VolumeFraction));
+        cumVolume += c.VolumeFraction;
+        c.CumVolumeFraction = cumVolume;
+        c.NumberFraction = static_cast<float>(static_cast<double>(c.Count) / drops);
+        cumNumber += c.NumberFraction;
+        c.CumNumberFraction = cumNumber;
+    }
+
+    card.Stains = std::move(classes);
+    card.VMD = interpolatedDiameter(card.Stains, 0.5, true);
+    card.MaxVolumeFraction = largestFraction;
+    card.TotalVolume = totalVolume / 1e6;
+    card.VolumeDensity = share(card.TotalVolume, card.CardArea);
+    card.MaxClassCount = largestCount;
+    card.SmallestDiameter = card.Stains[1].Diameter;
+    card.LargestDiameter = card.Stains.back().Diameter;
+    card.DropDensity = share(drops, card.CardArea);
+}
+
+double interpolatedDiameter(const ClassList &classes, double target, bool byVolume)
+{
+    double previousDiameter = 0.0;
+    double previousCum = 0.0;
+    for (std::size_t k = 1; k < classes.size(); ++k) {
+        const double diameter = classes[k].Diameter;
+        const double cum = byVolume ? classes[k].CumVolumeFraction : classes[k].CumNumberFraction;
+        if (cum >= target && previousCum < target)
+            return interpolate(previousDiameter, previousCum, diameter, cum, target);
+        previousDiameter = diameter;
+        previousCum = cum;
+    }
+    return 0.0;
+}
+
+CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float rangeHigh)
+{
+    CompositeResult range;
+    range.TotalArea = card.CardArea;
+    const ClassList &stains = card.Stains;
+    const std::size_t n = stains.empty() ? 0 : stains.size() - 1;
+
+    std::size_t first = n + 1;
+    for (std::size_t i = 1; i <= n; ++i) {
+        if (stains[i].Diameter >= rangeLow) {
+            first = i;
+            break;
+        }
+    }
+    // Down to class 1: a range that holds only the smallest class still
+    // holds drops.
+    std::size_t last = 0;
+    for (std::size_t i = n; i >= 1; --i) {
+        if (stains[i].Diameter <= rangeHigh) {
+            last = i;
+            break;
+        }
+    }
+    if (first > last)
+        return range;
+
+    range.Classes.assign(stains.begin() + static_cast<std::ptrdiff_t>(first),
+                         stains.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+    range.Classes.insert(range.Classes.begin(), SizeClass{});
+    for (std::size_t i = 1; i < range.Classes.size(); ++i) {
+        const SizeClass &c = range.Classes[i];
+        range.TotalVolume += static_cast<double>(c.Count) * static_cast<double>(c.DropVolume);
+        range.TotalCount += c.Count;
+    }
+    if (range.TotalCount > 0.0) {
+        float cumNumber = 0.0f;
+        float previous = 0.0f; // cumulative volume fraction of the class before
+        for (std::size_t i = 1; i < range.Classes.size(); ++i) {
+            SizeClass &c = range.Classes[i];
+            c.NumberFraction = static_cast<float>(c.Count / range.TotalCount);
+            cumNumber += c.NumberFraction;
+            c.CumNumberFraction = cumNumber;
+            c.VolumeFraction = static_cast<float>(
+                share(static_cast<double>(c.Count) * static_cast<double>(c.DropVolume), range.TotalVolume));
+            c.CumVolumeFraction = previous + c.VolumeFraction;
+            const float cum = c.CumVolumeFraction;
+            if (cum >= 0.5f && previous < 0.5f) {
+                // Inside a range the first class is not interpolated from
+                // zero: a range that starts with half its volume reports
+                // that class's own diameter.
+                range.VMD = previous == 0.0f
+                                ? static_cast<double>(c.Diameter)
+                                : interpolate(range.Classes[i - 1].Diameter, previous, c.Diameter, cum, 0.5);
+            }
+            previous = cum;
+        }
+    }
+    range.DropDensity = share(range.TotalCount, range.TotalArea);
+    range.VolumeDensity = share(range.TotalVolume / 1e6, range.TotalArea);
+    return range;
+}
+
+bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
+                   float rangeLow, float rangeHigh)
+{
+    if (compositeShown)
+        return static_cast<float>(compositeAll.SmallestDiameter) < rangeLow ||
+               rangeHigh < compositeAll.LargestDiameter;
+    return current.SmallestDiameter < rangeLow || rangeHigh < current.LargestDiameter;
+}
+
+double currentVmd(bool compositeShown, bool rangeIsSelected, const CompositeResult &compositeAll,
+                  const CompositeResult &compositeRange, const CompositeResult &singleRange,
+                  const CardRecord &current)
+{
+    if (compositeShown)
+        return rangeIsSelected ? compositeRange.VMD : compositeAll.VMD;
+    return rangeIsSelected ? singleRange.VMD : current.VMD;
+}
+
+} // namespace vex

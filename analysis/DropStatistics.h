@@ -1,0 +1,53 @@
+#pragma once
+// From stain areas to the droplet spectrum of a card: drop diameters and
+// volumes, size classes, fractions, the volume median diameter, densities,
+// and the same inside a selected size range.
+//
+// Which steps run in single precision matters: the stored diameters, volumes
+// and fractions are 32-bit, and the figures users compare are computed from
+// those stored values.
+
+#include "analysis/CompositeResult.h"
+#include "app/CardRecord.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vex {
+
+using SpreadFactors = std::array<double, 3>;
+
+// Diameter of the disc of `area` pixels, in micrometres.
+double stainDiameter(std::int64_t area, double pixelSizeX);
+// Drop diameter from the quadratic spread factor, stored single precision.
+float dropDiameter(double stainDiameterUm, const SpreadFactors &spread);
+// Volume in cubic micrometres of a drop of diameter `diameter`.
+float dropVolume(float diameter);
+
+// The classes and totals of a card from its accepted stain areas (in closing
+// order).  With no area the card gets an empty class list and its totals are
+// left alone.
+void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &acceptedAreas,
+                           const SpreadFactors &spread);
+
+// The diameter below which `share` (0..1) of the volume (byVolume) or of the
+// drops lies, interpolated between class diameters from (0 um, 0) the way the
+// volume median diameter is.  0 for an empty list.
+double interpolatedDiameter(const ClassList &classes, double share, bool byVolume);
+
+// The card's classes whose diameters lie in rangeLow..rangeHigh, with
+// fractions and VMD as shares of the range.  Total volume in cubic
+// micrometres.  A range that holds no class is empty: VMD and densities 0.
+CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float rangeHigh);
+
+// Whether the range cuts off drops at either end.
+bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
+                   float rangeLow, float rangeHigh);
+
+// The VMD the window shows.
+double currentVmd(bool compositeShown, bool rangeIsSelected, const CompositeResult &compositeAll,
+                  const CompositeResult &compositeRange, const CompositeResult &singleRange,
+                  const CardRecord &current);
+
+} // namespace vex
