@@ -1,0 +1,355 @@
+#include "analysis/ScanLog.h"
+
+#include "app/Units.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace vex {
+
+namespace {
+
+constexpr char Micro = '\xB5';
+constexpr char SquaredSign = '\xB2';
+constexpr char Times = '\xD7';
+constexpr const char *Eol = "\r\n";
+constexpr std::size_t LabelWidth = 28;
+
+// Builds the lines of a section.  Columns count from 1 and every character
+// is one byte, as the log is written in a single-byte code page.
+class LogWriter {
+public:
+    explicit LogWriter(char decimalPoint) : point_(decimalPoint) {}
+
+    void line(const std::string &text = {})
+    {
+        current_ += text;
+        endLine();
+    }
+    void labelled(const std::string &label, const std::string &value)
+    {
+        std::string text = label;
+        text.resize(std::max(text.size(), LabelWidth), ' ');
+        line(text + value);
+    }
+    // Moves to column n; a line already past it is ended first.
+    void tab(std::size_t n)
+    {
+        if (current_.size() + 1 > n) {
+            endLine();
+        }
+        current_.resize(n - 1, ' ');
+    }
+    void text(const std::string &t) { current_ += t; }
+    // Integers are printed with a leading space (or minus) and one after.
+    void integer(long long value)
+    {
+        current_ += value < 0 ? "-" : " ";
+        current_ += std::to_string(value < 0 ? -value : value);
+        current_ += ' ';
+    }
+    // A value right-aligned so that its text ends just before `column`.
+    void rightAligned(std::size_t column, const std::string &t)
+    {
+        tab(column > t.size() ? column - t.size() : 1);
+        text(t);
+    }
+    void endLine()
+    {
+        out_ += current_;
+        out_ += Eol;
+        current_.clear();
+    }
+    std::string fixed(double value, int decimals) const
+    {
+        std::string t = formatFixed(value, decimals);
+        if (point_ != '.')
+            for (char &c : t)
+                if (c == '.')
+                    c = point_;
+        return t;
+    }
+    std::string coefficient(double value) const
+    {
+        std::string t = coefficientText(value);
+        if (point_ != '.')
+            for (char &c : t)
+                if (c == '.')
+                    c = point_;
+        return t;
+    }
+    std::string take() { return std::move(out_); }
+
+private:
+    char point_;
+    std::string current_;
+    std::string out_;
+};
+
+void writeSprayInformation(LogWriter &w, const ScanLogInputs &in)
+{
+    const SprayInfo empty;
+    const SprayInfo &s = in.Spray ? *in.Spray : empty;
+    auto value = [&](int entry) { return toWindows1252(s[entry]); };
+    w.line(std::string(50, '-'));
+    w.line();
+    w.line("Spray Information:");
+    w.line(std::string(18, '-'));
+    w.labelled("Aircraft Type:", value(AC_Type));
+    w.labelled("Aircraft Registration:", value(AC_Registration));
+    w.labelled("Aircraft Owner:", value(AC_Owner));
+    w.labelled("Aircraft Swath:", value(AC_Swath) + " ft");
+    w.labelled("Aircraft Speed:", value(AC_Speed) + " mph");
+    w.labelled("Aircraft Height:", value(AC_Height) + " ft");
+    w.labelled("Product Sprayed:", value(Spray_Product));
+    w.labelled("Active Rate:", value(Spray_ActiveRate) + " oz/ac");
+    w.labelled("Spray Rate:", value(Spray_SprayRate) + " oz/ac");
+    w.labelled("Nozzles:", value(Nozzle_Number) + Times + " " + value(Nozzle_Type));
+    w.labelled("Analysis Device:", value(Sampler_Type));
+    w.labelled("Spread Factor:", w.coefficient(in.SpreadFactor[0]) + " + " + w.coefficient(in.SpreadFactor[1]) +
+                                     "d + " + w.coefficient(in.SpreadFactor[2]) + "d" + SquaredSign);
+    w.labelled("Sampler1 Position:", value(Sample_Position1) + " ft");
+    w.labelled("Sampler Separation:", value(Sample_Interval) + " ft");
+}
+
+void writeClassTable(LogWriter &w, const CardRecord &card)
+{
+    w.tab(3);
+    w.text("Area");
+    w.tab(12);
+    w.text("Count");
+    w.tab(22);
+    w.text("Diameter");
+    w.tab(35);
+    w.text("Volume");
+    w.tab(48);
+    w.text("Cumulative");
+    w.tab(62);
+    w.text("Drop Density");
+    w.tab(79);
+    w.text("Number");
+    w.tab(91);
+    w.text("Cumulative");
+    w.endLine();
+
+    w.text("(pixels)");
+    w.tab(24);
+    w.text(std::string("(") + Micro + "m)");
+    w.tab(34);
+    w.text("Fraction%");
+    w.tab(49);
+    w.text("V.F. (%)");
+    w.tab(64);
+    w.text(std::string("(#/cm") + SquaredSign + ")");
+    w.tab(78);
+    w.text("Fraction%");
+    w.tab(92);
+    w.text("N.F. (%)");
+    w.endLine();
+
+    const double area = card.CardArea;
+    for (std::size_t k = 1; k < card.Stains.size(); ++k) {
+        const SizeClass &c = card.Stains[k];
+        w.tab(3);
+        w.integer(c.Area);
+        w.tab(15 - std::min<std::size_t>(14, std::to_string(c.Count).size()));
+        w.integer(c.Count);
+        w.rightAligned(29, w.fixed(c.Diameter, 3));
+        w.rightAligned(41, w.fixed(static_cast<double>(c.VolumeFraction) * 100.0, 2));
+        w.rightAligned(56, w.fixed(static_cast<double>(c.CumVolumeFraction) * 100.0, 2));
+        w.rightAligned(70, w.fixed(area > 0.0 ? c.Count / area : 0.0, 3));
+        w.rightAligned(85, w.fixed(static_cast<double>(c.NumberFraction) * 100.0, 2));
+        w.rightAligned(99, w.fixed(static_cast<double>(c.CumNumberFraction) * 100.0, 2));
+        w.endLine();
+    }
+}
+
+// Appends the code point to `out` in Windows-1252, or '?'.
+void appendCodePoint(std::string &out, char32_t cp)
+{
+    static constexpr char32_t High[32] = {
+        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        out += static_cast<char>(cp);
+        return;
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (High[i] != 0 && High[i] == cp) {
+            out += static_cast<char>(0x80 + i);
+            return;
+        }
+    }
+    out += '?';
+}
+
+} // namespace
+
+std::string scanLogPath(const std::string &imagePath)
+{
+    if (imagePath.size() < 3)
+        return imagePath + "scn";
+    return imagePath.substr(0, imagePath.size() - 3) + "scn";
+}
+
+std::string toWindows1252(const std::string &utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        int length = 0;
+        char32_t cp = 0;
+        if (lead < 0x80) {
+            length = 1;
+            cp = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            cp = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            cp = lead & 0x07;
+        }
+        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= utf8.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
+            if ((next & 0xC0) != 0x80)
+                valid = false;
+            else
+                cp = (cp << 6) | (next & 0x3F);
+        }
+        // Overlong forms would smuggle ASCII past the check.
+        static constexpr char32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (valid && length > 1 && cp < Least[length])
+            valid = false;
+        if (!valid) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        appendCodePoint(out, cp);
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
+std::string coefficientText(double value)
+{
+    if (value == 0.0 || !std::isfinite(value))
+        return std::isfinite(value) ? "0" : formatFixed(value, 0);
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const int decimals = std::max(0, 14 - magnitude);
+    std::string text = formatFixed(value, decimals);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0')
+            text.pop_back();
+        if (text.back() == '.')
+            text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
+std::string scanLogSection(const ScanLogInputs &in, bool newFile)
+{
+    const CardRecord empty;
+    const CardRecord &card = in.Card ? *in.Card : empty;
+    LogWriter w(in.DecimalPoint);
+
+    if (newFile) {
+        w.line("Vexolin -- Quarrow Droplet Analysis Program");
+        w.line();
+        w.line("File: " + toWindows1252(card.FileTitle));
+    }
+    if (in.LogSprayInfo)
+        writeSprayInformation(w, in);
+
+    w.line(std::string(50, '-'));
+    w.line();
+    w.line("Scan Information:");
+    w.line(std::string(17, '-'));
+    w.text("Optical Resolution:");
+    w.tab(28);
+    w.integer(card.Resolution);
+    w.text("d.p.i.");
+    w.endLine();
+    w.labelled("Image Size:", w.fixed(card.ImageWidth * card.PixelSizeX / 10000.0, 2) + Times +
+                                  w.fixed(card.ImageHeight * card.PixelSizeY / 10000.0, 2) + " cm");
+    const int low = in.HueLow;
+    const int high = in.HueHigh;
+    w.labelled("Hue Range:", in.HueInvert ? "0 to " + std::to_string(low - 1) + " and " + std::to_string(high + 1) +
+                                                " to 255"
+                                          : std::to_string(low) + " to " + std::to_string(high));
+    const bool hasClasses = card.Stains.size() > 1;
+    w.labelled("VMD:", hasClasses ? w.fixed(card.VMD, 1) + " " + Micro + "m" : std::string("--- ") + Micro + "m");
+    w.labelled("Drop Density:", w.fixed(card.DropDensity, 2) + " drops/cm" + SquaredSign);
+    w.labelled("Volume:", w.fixed(card.VolumeDensity, 2) + " nL/cm" + SquaredSign + " = " +
+                              (in.Metric ? w.fixed(card.VolumeDensity * 0.1, 3) + " L/ha"
+                                         : w.fixed(card.VolumeDensity * 1.368, 3) + " oz/ac"));
+    w.line();
+    w.line("Results:");
+    w.line(std::string(8, '-'));
+    if (hasClasses) {
+        writeClassTable(w, card);
+    } else {
+        w.line();
+        w.line(std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-'));
+    }
+    w.line();
+    return w.take();
+}
+
+std::string writeScanLog(const ScanLogInputs &in, bool append)
+{
+    const std::string path = scanLogPath(in.Card ? in.Card->FilePath : std::string());
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    const bool newFile = !append || !exists;
+    const std::string section = scanLogSection(in, newFile);
+    auto failure = [&](int code) {
+        return "The scan log " + path + " could not be written: " + std::strerror(code != 0 ? code : EIO) + ".";
+    };
+
+    if (!newFile) {
+        std::ofstream file(path, std::ios::binary | std::ios::app);
+        if (!file)
+            return failure(errno);
+        file.write(section.data(), static_cast<std::streamsize>(section.size()));
+        file.flush();
+        return file ? std::string() : failure(errno);
+    }
+
+    const std::string temporary = path + ".part";
+    {
+        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+        if (!file)
+            return failure(errno);
+        file.write(section.data(), static_cast<std::streamsize>(section.size()));
+        file.flush();
+        if (!file) {
+            const int code = errno;
+            file.close();
+            std::filesystem::remove(temporary, error);
+            return failure(code);
+        }
+    }
+    std::filesystem::rename(temporary, path, error);
+    if (error) {
+        const int code = error.value();
+        std::filesystem::remove(temporary, error);
+        return failure(code);
+    }
+    return {};
+}
+
+} // namespace vex

@@ -1,0 +1,47 @@
+#pragma once
+// The scan log: a plain-text record of one card's scan written beside the
+// card image.  Its layout is fixed to the byte (Windows-1252, CR LF, fixed
+// columns) because users and their tools read these files.
+
+#include "app/CardRecord.h"
+#include "line/SprayInfo.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace vex {
+
+struct ScanLogInputs {
+    const CardRecord *Card = nullptr;
+    std::uint8_t HueLow = 0;
+    std::uint8_t HueHigh = 255;
+    bool HueInvert = false;
+    bool Metric = true;
+    std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
+    bool LogSprayInfo = false;
+    const SprayInfo *Spray = nullptr; // read only when LogSprayInfo
+    char DecimalPoint = '.';          // the user's decimal separator
+};
+
+// The card's path with its last three characters replaced by "scn".
+std::string scanLogPath(const std::string &imagePath);
+
+// UTF-8 to Windows-1252; what the code page cannot hold, and malformed
+// UTF-8, becomes '?'.
+std::string toWindows1252(const std::string &utf8);
+
+// A coefficient in plain decimal notation: at most 15 significant digits,
+// no trailing zeros ("0", "0.56", "-1.5").
+std::string coefficientText(double value);
+
+// The Windows-1252 bytes of one section; the file header only when newFile.
+std::string scanLogSection(const ScanLogInputs &in, bool newFile);
+
+// Appends the section when `append` is set and the log exists, else creates
+// or replaces the log.  A replacement is written beside the old log and
+// renamed over it, so a failed write never leaves half a log behind.
+// Returns "" on success, else a message naming the log and the reason.
+std::string writeScanLog(const ScanLogInputs &in, bool append);
+
+} // namespace vex

@@ -1,0 +1,274 @@
+#include "analysis/ScanLog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace vex {
+namespace {
+
+std::string sp(std::size_t n)
+{
+    return std::string(n, ' ');
+}
+
+CardRecord twoClassCard(const std::string &folder = "/cards/")
+{
+    CardRecord card;
+    card.FileTitle = "card1.bmp";
+    card.FilePath = folder + card.FileTitle;
+    card.Resolution = 1200;
+    card.ImageWidth = 2400;
+    card.ImageHeight = 3600;
+    card.PixelSizeX = card.PixelSizeY = 25400.0 / 1200.0;
+    card.CardArea = 38.7096;
+    card.Stains.resize(3);
+    card.Stains[1] = SizeClass{50, 5, 1000.0f, 89.123f, 0.25f, 0.25f, 0.5f, 0.5f};
+    card.Stains[2] = SizeClass{1234, 5, 9000.0f, 456.5f, 0.75f, 1.0f, 0.5f, 1.0f};
+    card.VMD = 123.44;
+    card.DropDensity = 10 / 38.7096;
+    card.VolumeDensity = 1.5;
+    return card;
+}
+
+const std::string Header = "Vexolin -- Quarrow Droplet Analysis Program\r\n"
+                           "\r\n"
+                           "File: card1.bmp\r\n";
+
+const std::string ScanHeading = std::string(50, '-') + "\r\n\r\nScan Information:\r\n" + std::string(17, '-') + "\r\n";
+
+std::string scanLines(const std::string &hue, const std::string &vmd, const std::string &volume)
+{
+    return ScanHeading + "Optical Resolution:" + sp(8) + " 1200 d.p.i.\r\n" +
+           "Image Size:" + sp(17) + "5.08\xD7" "7.62 cm\r\n" +
+           "Hue Range:" + sp(18) + hue + "\r\n" +
+           "VMD:" + sp(24) + vmd + "\r\n" +
+           "Drop Density:" + sp(15) + "0.26 drops/cm\xB2\r\n" +
+           "Volume:" + sp(21) + volume + "\r\n" +
+           "\r\nResults:\r\n--------\r\n";
+}
+
+const std::string TableHeadings =
+    sp(2) + "Area" + sp(5) + "Count" + sp(5) + "Diameter" + sp(5) + "Volume" + sp(7) + "Cumulative" + sp(4) +
+    "Drop Density" + sp(5) + "Number" + sp(6) + "Cumulative\r\n" +
+    "(pixels)" + sp(15) + "(\xB5m)" + sp(6) + "Fraction%" + sp(6) + "V.F. (%)" + sp(7) + "(#/cm\xB2)" + sp(7) +
+    "Fraction%" + sp(5) + "N.F. (%)\r\n";
+
+const std::string TableRows =
+    sp(2) + " 50 " + sp(7) + " 5 " + sp(6) + "89.123" + sp(7) + "25.00" + sp(10) + "25.00" + sp(9) + "0.129" +
+    sp(10) + "50.00" + sp(9) + "50.00\r\n" +
+    sp(2) + " 1234 " + sp(5) + " 5 " + sp(5) + "456.500" + sp(7) + "75.00" + sp(9) + "100.00" + sp(9) + "0.129" +
+    sp(10) + "50.00" + sp(8) + "100.00\r\n";
+
+ScanLogInputs inputsFor(const CardRecord &card)
+{
+    ScanLogInputs in;
+    in.Card = &card;
+    return in;
+}
+
+std::string readAll(const std::string &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// ---- The section, byte for byte ------------------------------------------
+
+TEST(ScanLogSection, NewFileWithClassTable)
+{
+    const CardRecord card = twoClassCard();
+    const std::string expected = Header + scanLines("0 to 255", "123.4 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") +
+                                 TableHeadings + TableRows + "\r\n";
+    EXPECT_EQ(scanLogSection(inputsFor(card), true), expected);
+}
+
+TEST(ScanLogSection, AppendedSectionHasNoFileHeader)
+{
+    const CardRecord card = twoClassCard();
+    const std::string section = scanLogSection(inputsFor(card), false);
+    EXPECT_EQ(section.rfind(ScanHeading, 0), 0u);
+}
+
+TEST(ScanLogSection, CardWithoutDropsShowsDashesAndNoDropsLine)
+{
+    CardRecord card = twoClassCard();
+    card.Stains = ClassList(1);
+    const std::string expected = scanLines("0 to 255", "--- \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") + "\r\n" +
+                                 std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-') + "\r\n\r\n";
+    EXPECT_EQ(scanLogSection(inputsFor(card), false), expected);
+}
+
+TEST(ScanLogSection, InvertedHueRangeIsLoggedAsTheTwoOuterRanges)
+{
+    const CardRecord card = twoClassCard();
+    ScanLogInputs in = inputsFor(card);
+    in.HueLow = 100;
+    in.HueHigh = 200;
+    in.HueInvert = true;
+    EXPECT_NE(scanLogSection(in, false).find("Hue Range:" + sp(18) + "0 to 99 and 201 to 255\r\n"), std::string::npos);
+}
+
+TEST(ScanLogSection, ImperialVolumeInOuncesPerAcre)
+{
+    const CardRecord card = twoClassCard();
+    ScanLogInputs in = inputsFor(card);
+    in.Metric = false;
+    EXPECT_NE(scanLogSection(in, false).find("Volume:" + sp(21) + "1.50 nL/cm\xB2 = 2.052 oz/ac\r\n"),
+              std::string::npos);
+}
+
+TEST(ScanLogSection, SprayInformationUsesImperialUnitsAndTheSpreadFactor)
+{
+    const CardRecord card = twoClassCard();
+    SprayInfo spray;
+    spray[AC_Type] = "Air Tractor";
+    spray[AC_Swath] = "60";
+    spray[Nozzle_Number] = "8";
+    spray[Nozzle_Type] = "CP-09";
+    spray[Sample_Position1] = "0";
+    spray[Sample_Interval] = "10";
+    ScanLogInputs in = inputsFor(card);
+    in.LogSprayInfo = true;
+    in.Spray = &spray;
+    const std::string expected =
+        std::string(50, '-') + "\r\n\r\nSpray Information:\r\n" + std::string(18, '-') + "\r\n" +
+        "Aircraft Type:" + sp(14) + "Air Tractor\r\n" +
+        "Aircraft Registration:" + sp(6) + "\r\n" +
+        "Aircraft Owner:" + sp(13) + "\r\n" +
+        "Aircraft Swath:" + sp(13) + "60 ft\r\n" +
+        "Aircraft Speed:" + sp(13) + " mph\r\n" +
+        "Aircraft Height:" + sp(12) + " ft\r\n" +
+        "Product Sprayed:" + sp(12) + "\r\n" +
+        "Active Rate:" + sp(16) + " oz/ac\r\n" +
+        "Spray Rate:" + sp(17) + " oz/ac\r\n" +
+        "Nozzles:" + sp(20) + "8\xD7 CP-09\r\n" +
+        "Analysis Device:" + sp(12) + "\r\n" +
+        "Spread Factor:" + sp(14) + "0 + 0.56d + 0d\xB2\r\n" +
+        "Sampler1 Position:" + sp(10) + "0 ft\r\n" +
+        "Sampler Separation:" + sp(9) + "10 ft\r\n";
+    const std::string section = scanLogSection(in, false);
+    EXPECT_EQ(section.substr(0, expected.size()), expected);
+    EXPECT_EQ(section.substr(expected.size(), ScanHeading.size()), ScanHeading);
+}
+
+TEST(ScanLogSection, CountOfFiveStartsAtColumn14)
+{
+    const std::string section = scanLogSection(inputsFor(twoClassCard()), false);
+    const std::size_t at = section.find("\r\n   50 ");
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t row = at + 2;
+    EXPECT_EQ(section.substr(row + 13, 3), " 5 ");
+}
+
+TEST(ScanLogSection, ValuePastItsColumnWrapsToANewLine)
+{
+    CardRecord card = twoClassCard();
+    card.Stains.resize(2);
+    card.Stains[1].Area = 2000000000; // " 2000000000 " reaches column 14
+    const std::string section = scanLogSection(inputsFor(card), false);
+    EXPECT_NE(section.find(sp(2) + " 2000000000 \r\n" + sp(13) + " 5 "), std::string::npos);
+}
+
+TEST(ScanLogSection, NumbersUseTheGivenDecimalSeparator)
+{
+    const CardRecord card = twoClassCard();
+    ScanLogInputs in = inputsFor(card);
+    in.DecimalPoint = ',';
+    const std::string section = scanLogSection(in, false);
+    EXPECT_NE(section.find("5,08\xD7" "7,62 cm"), std::string::npos);
+    EXPECT_NE(section.find("89,123"), std::string::npos);
+}
+
+TEST(ScanLogSection, FileTitleIsWrittenInTheSingleByteCodePage)
+{
+    CardRecord card = twoClassCard();
+    card.FileTitle = "Karte \xC3\xA9t\xC3\xA9.bmp";
+    EXPECT_EQ(scanLogSection(inputsFor(card), true).find("File: Karte \xE9t\xE9.bmp\r\n"), Header.find("File:"));
+}
+
+// ---- Files ------------------------------------------------------------------
+
+class ScanLogFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("vexolin_scanlog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        card_ = twoClassCard(folder_.string() + "/");
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::string logPath() const { return (folder_ / "card1.scn").string(); }
+
+    std::filesystem::path folder_;
+    CardRecord card_;
+};
+
+TEST_F(ScanLogFile, AppendingTwiceGivesOneHeaderAndTwoSections)
+{
+    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
+    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
+    const std::string log = readAll(logPath());
+    EXPECT_EQ(log, scanLogSection(inputsFor(card_), true) + scanLogSection(inputsFor(card_), false));
+}
+
+TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
+{
+    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    card_.VMD = 99.0;
+    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    EXPECT_EQ(readAll(logPath()), scanLogSection(inputsFor(card_), true));
+    EXPECT_FALSE(std::filesystem::exists(logPath() + ".part"));
+}
+
+TEST_F(ScanLogFile, AppendWithoutAnExistingLogWritesTheHeader)
+{
+    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
+    EXPECT_EQ(readAll(logPath()).rfind(Header, 0), 0u);
+}
+
+TEST_F(ScanLogFile, UnwritableFolderGivesAMessageNamingTheLog)
+{
+    card_.FilePath = (folder_ / "missing" / "card1.bmp").string();
+    const std::string message = writeScanLog(inputsFor(card_), false);
+    EXPECT_NE(message.find((folder_ / "missing" / "card1.scn").string()), std::string::npos);
+    EXPECT_NE(message.find("No such file"), std::string::npos);
+}
+
+// ---- Helpers ----------------------------------------------------------------
+
+TEST(ScanLogText, LogPathReplacesTheExtension)
+{
+    EXPECT_EQ(scanLogPath("/a/b/card1.bmp"), "/a/b/card1.scn");
+    EXPECT_EQ(scanLogPath("/a/b/CARD.TIF"), "/a/b/CARD.scn");
+}
+
+TEST(ScanLogText, Windows1252Conversion)
+{
+    EXPECT_EQ(toWindows1252("\xC2\xB5\xC2\xB2\xC3\x97\xC3\xA9"), "\xB5\xB2\xD7\xE9");
+    EXPECT_EQ(toWindows1252("\xE2\x82\xAC"), "\x80");       // euro sign
+    EXPECT_EQ(toWindows1252("\xE4\xB8\xAD"), "?");          // outside the code page
+    EXPECT_EQ(toWindows1252("a\xFF" "b"), "a?b");           // not UTF-8
+    EXPECT_EQ(toWindows1252("\xC0\xAF"), "??");             // overlong '/'
+    EXPECT_EQ(toWindows1252("\xC3"), "?");                  // cut short
+}
+
+TEST(ScanLogText, CoefficientsInPlainDecimalNotation)
+{
+    EXPECT_EQ(coefficientText(0.0), "0");
+    EXPECT_EQ(coefficientText(0.56), "0.56");
+    EXPECT_EQ(coefficientText(-1.5), "-1.5");
+    EXPECT_EQ(coefficientText(10.0), "10");
+    EXPECT_EQ(coefficientText(0.00001), "0.00001");
+    EXPECT_EQ(coefficientText(1.0 / 3.0), "0.333333333333333");
+    EXPECT_EQ(coefficientText(123456.789), "123456.789");
+}
+
+} // namespace
+} // namespace vex
