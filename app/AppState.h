@@ -4,6 +4,7 @@
 // with the start values the program begins with.
 
 #include "app/CardRecord.h"
+#include "analysis/CompositeResult.h"
 #include "app/Settings.h"
 #include "line/SprayInfo.h"
 
@@ -91,6 +92,11 @@ struct MainWindowState {
     float MaxScannedDiameter = 0.0f;
     bool CancelRequested = false;
     SprayInfo Spray;
+    // The current card inside the selected size range, and the whole line
+    // with and without the range.
+    CompositeResult SingleRange;
+    CompositeResult CompositeAll;
+    CompositeResult CompositeRange;
 };
 
 inline constexpr const char *PrefsSection = "Prefs";

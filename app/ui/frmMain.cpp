@@ -572,8 +572,6 @@ void frmMain::setCaption(const QString &caption)
 
 // Commands that later parts of the program fill in.
 void frmMain::btnLoadTemplate_Click() {}
-void frmMain::btnScan_Click() {}
-void frmMain::btnScanAll_Click() {}
 void frmMain::btnPrefs_Click() {}
 
 void frmMain::btnCancel_Click()
@@ -743,12 +741,6 @@ void frmMain::btnChangeRes_Click()
     setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
 }
 
-void frmMain::reanalyseCards(const std::vector<int> &cards)
-{
-    // Measuring stains comes with the stain scan; until then the cards keep
-    // their new resolution and are measured when the user scans them.
-    (void)cards;
-}
 
 void frmMain::showInfo(bool show)
 {

@@ -77,6 +77,12 @@ public:
     // True when it completed.
     bool runColourPassFor(int index);
 
+    // Traces the stains of one card, fills its statistics, writes its scan
+    // log and marks it scanned; returns early, changing nothing, on cancel.
+    void ScanImage(int index);
+    // The three result labels for the card or line on display.
+    void UpdateStatsLabels();
+
     // Measures the given cards again after their resolution changed.
     void reanalyseCards(const std::vector<int> &cards);
 
@@ -162,6 +168,8 @@ private:
     void setCaption(const QString &caption);
     void resetColourDisplay();
     void showInfo(bool show);
+    bool confirmSprayInfo();
+    void showScanResults();
 
     SettingsStore &store_;
     ModuleState &module_;

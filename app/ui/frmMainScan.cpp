@@ -1,0 +1,248 @@
+// The stain scan as the main window runs it: settings from the controls,
+// progress, cancel, the messages and the log.  The tracing and the
+// statistics themselves are in the core.
+
+#include "app/ui/frmMain.h"
+
+#include "analysis/DropStatistics.h"
+#include "analysis/ScanLog.h"
+#include "analysis/StainScan.h"
+#include "app/Units.h"
+#include "app/ui/CardPicture.h"
+#include "app/ui/Messages.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+
+#include <algorithm>
+#include <limits>
+
+namespace vex::ui {
+
+namespace {
+
+// Letting events run after every one of 13 000 rows would cost more than
+// the scan itself; a few dozen times a second keeps Cancel just as prompt.
+constexpr qint64 EventIntervalMs = 30;
+
+inline constexpr const char *NoStainsMessage = "Vexolin did not find any\rvalid spots on this card.";
+
+} // namespace
+
+void frmMain::ScanImage(int index)
+{
+    if (index < 1 || index > CardCount())
+        return;
+    CardRecord &card = Cards[index];
+
+    ScanSettings settings;
+    settings.HueLow = static_cast<std::uint8_t>(std::clamp(Slider1->value(), 0, 255));
+    settings.HueHigh = static_cast<std::uint8_t>(std::clamp(Slider2->value(), 0, 255));
+    settings.HueInvert = HueInvertCheck->isChecked();
+    settings.ShapeThreshold = state.ShapeThreshold;
+    settings.HueThreshold = state.HueThreshold;
+
+    btnCancel->setEnabled(true);
+    const std::uint64_t entries = card.ForegroundPixels.size() + 1;
+    // A bar counts in int; very large lists are shown in proportion.
+    const std::uint64_t divisor = entries / static_cast<std::uint64_t>(std::numeric_limits<int>::max()) + 1;
+    ProgressBar1->setRange(0, static_cast<int>(entries / divisor));
+    ProgressBar1->setValue(0);
+    ProgressBar1->show();
+
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    ScanCallbacks callbacks;
+    callbacks.CancelRequested = [this] { return state.CancelRequested; };
+    callbacks.Progress = [this, divisor](std::uint64_t at) { ProgressBar1->setValue(static_cast<int>(at / divisor)); };
+    callbacks.RowDone = [&sinceEvents] {
+        if (sinceEvents.elapsed() >= EventIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    };
+    // Events run above, so the card list may not change under the scan: the
+    // commands that change it all wait while the progress bar is visible.
+    ScanResult result = traceStains(card.ForegroundPixels, settings, callbacks);
+
+    auto finish = [this] {
+        btnCancel->setEnabled(false);
+        ProgressBar1->hide();
+    };
+    if (result.Cancelled) {
+        finish();
+        return;
+    }
+
+    card.RejectedCount = result.RejectedCount;
+    if (result.AcceptedAreas.empty()) {
+        ProgressBar1->hide();
+        card.Stains = ClassList(1);
+        showMessage(this, programText(NoStainsMessage));
+    } else {
+        computeCardStatistics(card, result.AcceptedAreas, module_.SpreadFactor);
+    }
+
+    if (state.LogAnalysis) {
+        ScanLogInputs log;
+        log.Card = &card;
+        log.HueLow = settings.HueLow;
+        log.HueHigh = settings.HueHigh;
+        log.HueInvert = settings.HueInvert;
+        log.Metric = module_.Metric;
+        log.SpreadFactor = module_.SpreadFactor;
+        log.LogSprayInfo = state.LogSprayInfo;
+        log.Spray = &state.Spray;
+        const QString point = QLocale::system().decimalPoint();
+        log.DecimalPoint = point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
+        const std::string error = writeScanLog(log, state.Append);
+        // The results in memory are complete whatever became of the log.
+        if (!error.empty())
+            showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
+    }
+
+    card.Scanned = true;
+    int scannedCards = 0;
+    for (int i = 1; i <= CardCount(); ++i)
+        scannedCards += Cards[i].Scanned ? 1 : 0;
+    CompositeCheck->setVisible(scannedCards >= 2);
+    state.MaxScannedDiameter = maxScannedDiameter(Cards);
+    finish();
+}
+
+bool frmMain::confirmSprayInfo()
+{
+    // The spray information window and the card positions come with the
+    // spray line analysis; until then a scan goes ahead with the stored
+    // spray information.
+    return true;
+}
+
+void frmMain::showScanResults()
+{
+    if (Cards.empty())
+        return;
+    if (compositeMode()) {
+        // The composite statistics come with the spray line analysis.
+    } else if (rangeSelected(false, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh)) {
+        state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    }
+    const bool selected =
+        rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
+                                  state.SingleRange, Cards[CurrentCard]);
+    ResultFrame->show();
+    ResultPic->update();
+    UpdateStatsLabels();
+    btnChangeRes->setEnabled(true);
+}
+
+void frmMain::UpdateStatsLabels()
+{
+    InfoLabel[0]->setText(tr("VMD:"));
+    InfoLabel[1]->setText(tr("Drop Density:"));
+    InfoLabel[2]->setText(tr("Volume:"));
+    double vmd = 0.0;
+    double drops = 0.0;
+    double volume = 0.0;
+    if (compositeMode()) {
+        const CompositeResult &all = state.CompositeAll;
+        const bool cut = static_cast<float>(all.SmallestDiameter) < state.RangeLow || state.RangeHigh < all.LargestDiameter;
+        const CompositeResult &shown = cut ? state.CompositeRange : all;
+        vmd = shown.VMD;
+        drops = shown.DropDensity;
+        volume = shown.VolumeDensity;
+    } else if (!Cards.empty()) {
+        const CardRecord &card = Cards[CurrentCard];
+        if (state.RangeLow < card.SmallestDiameter && card.LargestDiameter <= state.RangeHigh) {
+            vmd = card.VMD;
+            drops = card.DropDensity;
+            volume = card.VolumeDensity;
+        } else {
+            vmd = state.SingleRange.VMD;
+            drops = state.SingleRange.DropDensity;
+            volume = state.SingleRange.VolumeDensity;
+        }
+    }
+    const int unit = module_.Metric ? 1 : 0;
+    VMDLabel->setText(QString::fromStdString(formatFixed(vmd, 1) + " " + MicroSign + "m"));
+    DropLabel->setText(QString::fromStdString(formatFixed(drops, 2) + " drops/cm " + SuperscriptTwo));
+    VolumeLabel->setText(QString::fromStdString(
+        formatFixed(volume * static_cast<double>(module_.RateFactor[static_cast<std::size_t>(unit)]), 3) + " " +
+        module_.RateUnit[static_cast<std::size_t>(unit)]));
+}
+
+void frmMain::btnScan_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    Picture1->setFocus();
+    if (state.LogAnalysis && state.LogSprayInfo && !confirmSprayInfo())
+        return;
+    btnChangeRes->setEnabled(false);
+    state.CancelRequested = false;
+    ScanImage(CurrentCard);
+    if (state.CancelRequested) {
+        btnChangeRes->setEnabled(true);
+        state.CancelRequested = false;
+        return;
+    }
+    showScanResults();
+}
+
+void frmMain::btnScanAll_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    Picture1->setFocus();
+    const int remembered = CurrentCard;
+    if (state.LogAnalysis && state.LogSprayInfo && !confirmSprayInfo())
+        return;
+    btnChangeRes->setEnabled(false);
+    state.CancelRequested = false;
+    for (int i = 1; i <= CardCount(); ++i) {
+        CurrentCard = i;
+        selectCurrentTab();
+        if (!Cards[i].ColoursKnown) {
+            runColourPassFor(i);
+            applyCardState(Cards[i]);
+        }
+        // A colour pass that was cancelled leaves nothing to scan.
+        if (!state.CancelRequested && Cards[i].ColoursKnown)
+            ScanImage(i);
+        if (state.CancelRequested)
+            break;
+    }
+    if (state.CancelRequested) {
+        btnChangeRes->setEnabled(true);
+        state.CancelRequested = false;
+        return;
+    }
+    CurrentCard = remembered;
+    selectCurrentTab();
+    showScanResults();
+}
+
+void frmMain::reanalyseCards(const std::vector<int> &cards)
+{
+    if (busy())
+        return;
+    state.CancelRequested = false;
+    for (const int i : cards) {
+        if (i >= 1 && i <= CardCount() && Cards[i].ColoursKnown)
+            ScanImage(i);
+        if (state.CancelRequested)
+            break;
+    }
+    state.CancelRequested = false;
+    showScanResults();
+}
+
+} // namespace vex::ui

@@ -1,0 +1,202 @@
+#include "intake/ColourPass.h"
+#include "intake/qt/PictureLoader.h"
+#include "support/TestImages.h"
+
+#include <QImage>
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vex {
+namespace {
+
+using test::Picture;
+
+// A small card: background index 1, scattered dither index 2, and two
+// stains in shades 3 to 5, with a colour table of 256 entries.
+Picture cardPicture(int width, int height)
+{
+    Picture p = test::patternPicture(width, height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t index = (x * 13 + y * 7) % 4 == 0 ? 2 : 1;
+            const int dx1 = x - width / 3, dy1 = y - height / 3;
+            const int dx2 = x - 2 * width / 3, dy2 = y - 2 * height / 3;
+            if (dx1 * dx1 + dy1 * dy1 <= 9)
+                index = static_cast<std::uint8_t>(3 + (x + y) % 3);
+            if (dx2 * dx2 + dy2 * dy2 <= 4)
+                index = 4;
+            p.TopDownIndices[static_cast<std::size_t>(y * width + x)] = index;
+        }
+    }
+    return p;
+}
+
+class PictureLoader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = std::filesystem::temp_directory_path() /
+                  (std::string("vexolin_loader_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::string path(const std::string &name) const { return (folder_ / name).string(); }
+
+    std::string writeBmp(const std::string &name, const Picture &p, const test::BmpOptions &o = {})
+    {
+        test::writeFile(path(name), test::makeBmp(p, o));
+        return path(name);
+    }
+
+    std::string writeGif(const std::string &name, const Picture &p, int colourResolution = 8)
+    {
+        int error = 0;
+        GifFileType *gif = EGifOpenFileName(path(name).c_str(), false, &error);
+        EXPECT_NE(gif, nullptr);
+        std::vector<GifColorType> colours(256);
+        for (std::size_t i = 0; i < 256; ++i)
+            colours[i] = GifColorType{p.PaletteBgr[i * 3 + 2], p.PaletteBgr[i * 3 + 1], p.PaletteBgr[i * 3]};
+        ColorMapObject *map = GifMakeMapObject(256, colours.data());
+        EGifSetGifVersion(gif, true);
+        EXPECT_EQ(EGifPutScreenDesc(gif, p.Width, p.Height, colourResolution, 0, map), GIF_OK);
+        EXPECT_EQ(EGifPutImageDesc(gif, 0, 0, p.Width, p.Height, false, nullptr), GIF_OK);
+        std::vector<GifPixelType> row(static_cast<std::size_t>(p.Width));
+        for (int y = 0; y < p.Height; ++y) {
+            for (int x = 0; x < p.Width; ++x)
+                row[static_cast<std::size_t>(x)] = p.at(x, y);
+            EXPECT_EQ(EGifPutLine(gif, row.data(), p.Width), GIF_OK);
+        }
+        EXPECT_EQ(EGifCloseFile(gif, &error), GIF_OK);
+        GifFreeMapObject(map);
+        return path(name);
+    }
+
+    static QImage toIndexedQImage(const Picture &p)
+    {
+        QImage image(p.Width, p.Height, QImage::Format_Indexed8);
+        QList<QRgb> table;
+        for (std::size_t i = 0; i < p.PaletteBgr.size() / 3; ++i)
+            table.append(qRgb(p.PaletteBgr[i * 3 + 2], p.PaletteBgr[i * 3 + 1], p.PaletteBgr[i * 3]));
+        image.setColorTable(table);
+        for (int y = 0; y < p.Height; ++y)
+            for (int x = 0; x < p.Width; ++x)
+                image.scanLine(y)[x] = p.at(x, y);
+        return image;
+    }
+
+    std::string writeTif(const std::string &name, const Picture &p)
+    {
+        EXPECT_TRUE(toIndexedQImage(p).save(toQString(path(name)), "TIF"));
+        return path(name);
+    }
+
+    static QString toQString(const std::string &s) { return QString::fromStdString(s); }
+
+    std::filesystem::path folder_;
+};
+
+void expectSamePicture(const DecodeResult &r, const Picture &p)
+{
+    ASSERT_TRUE(r.Ok) << r.Reason;
+    EXPECT_EQ(r.Image.Width, p.Width);
+    EXPECT_EQ(r.Image.Height, p.Height);
+    EXPECT_EQ(r.Image.PaletteBgr, p.PaletteBgr);
+    EXPECT_EQ(r.Image.Pixels, p.bottomUp());
+}
+
+TEST_F(PictureLoader, GifAndTifDecodeToTheBitmapsPicture)
+{
+    const Picture p = test::patternPicture(13, 9);
+    expectSamePicture(loadIndexedImage(writeBmp("card.bmp", p)), p);
+    expectSamePicture(loadIndexedImage(writeGif("card.gif", p)), p);
+    expectSamePicture(loadIndexedImage(writeTif("card.tif", p)), p);
+}
+
+TEST_F(PictureLoader, ExtensionIsMatchedInAnyCase)
+{
+    const Picture p = test::patternPicture(4, 4);
+    expectSamePicture(loadIndexedImage(writeBmp("CARD.BMP", p)), p);
+    expectSamePicture(loadIndexedImage(writeGif("card.Gif", p)), p);
+    expectSamePicture(loadIndexedImage(writeTif("card.TIF", p)), p);
+    test::writeFile(path("card.png"), test::makeBmp(p));
+    EXPECT_FALSE(loadIndexedImage(path("card.png")).Ok);
+}
+
+TEST_F(PictureLoader, GifWithSevenBitColourResolutionIsRefusedWithItsDepth)
+{
+    const DecodeResult r = loadIndexedImage(writeGif("seven.gif", test::patternPicture(4, 4), 7));
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.BitsPerPixel, 7);
+}
+
+TEST_F(PictureLoader, TwentyFourBitTifIsRefusedWithItsDepth)
+{
+    QImage rgb(6, 4, QImage::Format_RGB888);
+    rgb.fill(QColor(10, 200, 30));
+    ASSERT_TRUE(rgb.save(QString::fromStdString(path("rgb.tif")), "TIF"));
+    const DecodeResult r = loadIndexedImage(path("rgb.tif"));
+    EXPECT_FALSE(r.Ok);
+    EXPECT_EQ(r.BitsPerPixel, 24);
+}
+
+TEST_F(PictureLoader, MissingAndCorruptFilesGiveAReason)
+{
+    EXPECT_FALSE(loadIndexedImage(path("none.gif")).Reason.empty());
+    test::writeFile(path("junk.tif"), {1, 2, 3, 4, 5});
+    EXPECT_FALSE(loadIndexedImage(path("junk.tif")).Ok);
+    test::writeFile(path("junk.gif"), {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF7, 0, 0, 0x2C});
+    EXPECT_FALSE(loadIndexedImage(path("junk.gif")).Ok);
+}
+
+TEST_F(PictureLoader, SamePictureGivesTheSameColourPassInEveryEncoding)
+{
+    // A width that needs no row padding, so that the stored sample of a
+    // plain bitmap holds exactly the bottom rows.
+    const Picture p = cardPicture(24, 18);
+    const std::vector<std::string> files = {
+        writeBmp("up.bmp", p), writeBmp("down.bmp", p, {.TopDown = true}), writeBmp("rle.bmp", p, {.Rle8 = true}),
+        writeGif("card.gif", p), writeTif("card.tif", p)};
+    std::vector<CardRecord> cards;
+    for (const std::string &file : files) {
+        SCOPED_TRACE(file);
+        const DecodeResult decoded = loadIndexedImage(file);
+        ASSERT_TRUE(decoded.Ok) << decoded.Reason;
+        CardRecord card;
+        bool disableBackground = false;
+        bool disableDither = false;
+        ASSERT_EQ(runColourPass(card, decoded.Image, disableBackground, disableDither, {}, {}), PassOutcome::Complete);
+        cards.push_back(std::move(card));
+    }
+    EXPECT_EQ(cards[0].BackgroundIndex, 1);
+    EXPECT_EQ(cards[0].DitherIndex, 2);
+    EXPECT_GT(cards[0].ForegroundPixels.size(), 20u);
+    for (std::size_t i = 1; i < cards.size(); ++i) {
+        SCOPED_TRACE(files[i]);
+        EXPECT_EQ(cards[i].BackgroundIndex, cards[0].BackgroundIndex);
+        EXPECT_EQ(cards[i].DitherIndex, cards[0].DitherIndex);
+        EXPECT_EQ(cards[i].HueCount, cards[0].HueCount);
+        EXPECT_EQ(cards[i].ForegroundPixels.toVector(), cards[0].ForegroundPixels.toVector());
+    }
+}
+
+TEST_F(PictureLoader, DisplayImageIsTopDownWithTheColourTable)
+{
+    const Picture p = test::patternPicture(5, 3);
+    const DecodeResult r = loadIndexedImage(writeBmp("card.bmp", p));
+    ASSERT_TRUE(r.Ok);
+    const QImage shown = toQImage(r.Image);
+    ASSERT_EQ(shown.format(), QImage::Format_Indexed8);
+    EXPECT_EQ(shown.colorCount(), 256);
+    for (int y = 0; y < p.Height; ++y)
+        for (int x = 0; x < p.Width; ++x)
+            EXPECT_EQ(shown.pixelIndex(x, y), p.at(x, y));
+    EXPECT_EQ(shown.color(7), qRgb(p.PaletteBgr[23], p.PaletteBgr[22], p.PaletteBgr[21]));
+}
+
+} // namespace
+} // namespace vex
