@@ -1,0 +1,177 @@
+// Scanning cards from the main window: results, log, messages, composite
+// check box and the largest scanned diameter.
+
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+
+class tst_ScanImage : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> window()
+    {
+        module.RootDir = folder();
+        auto w = std::make_unique<frmMain>(store, module, 1024);
+        w->state.DefaultRes = 1200;
+        // The colour questions are tested with their windows; here they would wait for a user.
+        w->state.DisableBackgroundWarning = true;
+        w->state.DisableDitherWarning = true;
+        w->show();
+        return w;
+    }
+
+    // A card with a white background, a little grey dither, blue squares
+    // of the given sides and one yellow speck.
+    void writeCard(const QString &name, const QList<int> &sides, bool yellowSpeck = true)
+    {
+        QImage image(120, 60, QImage::Format_Indexed8);
+        QList<QRgb> table(256, qRgb(0, 0, 0));
+        table[1] = qRgb(255, 255, 255);
+        table[2] = qRgb(250, 250, 250);
+        table[3] = qRgb(0, 0, 255);
+        table[4] = qRgb(255, 255, 0);
+        image.setColorTable(table);
+        image.fill(1);
+        for (int y = 0; y < 60; y += 2)
+            for (int x = (y / 2) % 3; x < 120; x += 3)
+                image.setPixel(x, y, 2);
+        int left = 2;
+        for (const int side : sides) {
+            for (int y = 10; y < 10 + side; ++y)
+                for (int x = left; x < left + side; ++x)
+                    image.setPixel(x, y, 3);
+            left += side + 4;
+        }
+        if (yellowSpeck)
+            image.setPixel(110, 50, 4);
+        QVERIFY(image.save(dir.filePath(name), "BMP"));
+    }
+
+    QByteArray readLog(const QString &name)
+    {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Yes;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        store.clear();
+        QFile::remove(dir.filePath("a.scn"));
+        QFile::remove(dir.filePath("b.scn"));
+    }
+
+    void scanFillsTheCardAndWritesItsLog()
+    {
+        writeCard("a.bmp", {3, 3, 5});
+        auto w = window();
+        w->loadFiles(folder() + "a.bmp");
+        QVERIFY(w->runColourPassFor(1));
+        w->Slider1->setValue(150);
+        w->Slider2->setValue(190);
+        w->btnScan_Click();
+        const CardRecord &card = w->Cards[1];
+        QVERIFY(card.Scanned);
+        QCOMPARE(int(card.Stains.size()), 3);
+        QCOMPARE(card.Stains[1].Area, 9);
+        QCOMPARE(card.Stains[1].Count, 2);
+        QCOMPARE(card.Stains[2].Area, 25);
+        QCOMPARE(card.RejectedCount, 1); // the yellow speck
+        QVERIFY(w->ResultFrame->isVisible());
+        QVERIFY(w->VMDLabel->text().endsWith(QString::fromUtf8(" \u00b5m")));
+        QCOMPARE(w->VMDLabel->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QVERIFY(!w->ProgressBar1->isVisible());
+        QVERIFY(!w->btnCancel->isEnabled());
+        QVERIFY(w->btnChangeRes->isEnabled());
+        QCOMPARE(w->state.MaxScannedDiameter, card.LargestDiameter);
+        const QByteArray log = readLog("a.scn");
+        QVERIFY(log.startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\n"));
+        QVERIFY(log.contains("Hue Range:                  150 to 190\r\n"));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void cardWithoutValidStainsIsScannedWithAMessage()
+    {
+        writeCard("b.bmp", {4});
+        auto w = window();
+        w->loadFiles(folder() + "b.bmp");
+        QVERIFY(w->runColourPassFor(1));
+        w->state.LogAnalysis = false;
+        w->Slider1->setValue(0);
+        w->Slider2->setValue(10); // red: nothing on the card
+        w->btnScan_Click();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.front(), QStringLiteral("Vexolin did not find any\nvalid spots on this card."));
+        QVERIFY(w->Cards[1].Scanned);
+        QCOMPARE(int(w->Cards[1].Stains.size()), 1);
+        QCOMPARE(w->Cards[1].RejectedCount, 2);
+        QVERIFY(readLog("b.scn").isEmpty()); // logging was off
+    }
+
+    void scanAllRunsTheColourPassFirstAndShowsTheCompositeCheck()
+    {
+        writeCard("a.bmp", {3});
+        writeCard("b.bmp", {6, 2});
+        auto w = window();
+        w->loadFiles(dir.path().toStdString() + '\0' + "a.bmp" + '\0' + "b.bmp");
+        QCOMPARE(w->CardCount(), 2);
+        const int current = w->CurrentCard;
+        w->btnScanAll_Click();
+        QVERIFY(w->Cards[1].ColoursKnown && w->Cards[2].ColoursKnown);
+        QVERIFY(w->Cards[1].Scanned && w->Cards[2].Scanned);
+        QCOMPARE(w->CurrentCard, current);
+        QVERIFY(w->CompositeCheck->isVisible());
+        QCOMPARE(w->state.MaxScannedDiameter, std::max(w->Cards[1].LargestDiameter, w->Cards[2].LargestDiameter));
+        QVERIFY(!readLog("b.scn").isEmpty());
+    }
+
+    void logThatCannotBeWrittenLeavesTheResults()
+    {
+        writeCard("a.bmp", {3});
+        auto w = window();
+        w->loadFiles(folder() + "a.bmp");
+        QVERIFY(w->runColourPassFor(1));
+        // A folder where the log should be makes the log impossible to write.
+        QVERIFY(QDir(dir.path()).mkpath("a.scn.part"));
+        w->btnScan_Click();
+        QDir(dir.filePath("a.scn.part")).removeRecursively();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.front().contains(QStringLiteral("a.scn")));
+        QVERIFY(w->Cards[1].Scanned);
+        QCOMPARE(int(w->Cards[1].Stains.size()), 3); // the square and the speck
+    }
+};
+
+QTEST_MAIN(tst_ScanImage)
+#include "tst_ScanImage.moc"
