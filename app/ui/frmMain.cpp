@@ -9,6 +9,7 @@
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
 #include "intake/GifHeader.h"
+#include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
 #include "intake/ColourPass.h"
 #include "intake/ui/BackgroundColorForm.h"
@@ -681,37 +682,12 @@ bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathNam
     }
     btnCancel->setEnabled(true);
 
-    if (extension == "gif") {
-        std::uint8_t header[13] = {};
-        std::ifstream in(fullPath, std::ios::binary);
-        if (in)
-            in.read(reinterpret_cast<char *>(header), sizeof header);
-        const std::size_t got = in ? sizeof header : static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
-        if (!in && got == 0) {
-            showMessage(this, programText(unreadableFileMessage(fileTitle, "the file cannot be opened")));
-            return false;
-        }
-        const GifHeaderResult gif = checkGifHeader(header, got);
-        if (!gif.SignatureValid) {
-            showMessage(this, programText(invalidGifMessage(fileTitle)));
-            return false;
-        }
-        if (gif.Complete && gif.ColourDepth != 8) {
-            showMessage(this, programText(colourDepthMessage(gif.ColourDepth)));
-            return false;
-        }
-    }
-    // The whole picture is decoded now, so that a file that cannot be
-    // analysed is refused here and never becomes a half-usable card.
-    const DecodeResult decoded = loadIndexedImage(fullPath);
-    if (!decoded.Ok) {
-        if (decoded.BitsPerPixel != 0 && decoded.BitsPerPixel != 8)
-            showMessage(this, programText(colourDepthMessage(decoded.BitsPerPixel)));
-        else
-            showMessage(this, programText(unreadableFileMessage(fileTitle, decoded.Reason)));
+    const OpenedImage opened = openCardImage(fileTitle, pathName);
+    if (!opened.Ok) {
+        showMessage(this, programText(opened.Message));
         return false;
     }
-
+    const DecodeResult &decoded = opened.Decoded;
     addCard(newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, state.DefaultRes));
     setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     resetColourDisplay();

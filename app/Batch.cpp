@@ -1,0 +1,242 @@
+#include "app/Batch.h"
+
+#include "analysis/DropStatistics.h"
+#include "analysis/ScanLog.h"
+#include "app/CardGeometry.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+
+namespace vex {
+
+namespace {
+
+template <typename T>
+bool parseInteger(const std::string &text, T low, T high, T &out)
+{
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return false;
+    out = static_cast<T>(value);
+    return true;
+}
+
+bool parseNumber(const std::string &text, double &out)
+{
+    if (text.empty())
+        return false;
+    char *end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(out);
+}
+
+BatchArguments error(std::string text)
+{
+    BatchArguments r;
+    r.What = BatchArguments::Kind::Error;
+    r.Error = std::move(text);
+    return r;
+}
+
+} // namespace
+
+BatchArguments parseBatchArguments(const std::vector<std::string> &args)
+{
+    BatchArguments r;
+    BatchOptions &o = r.Options;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
+            o.Cards.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (a == "-h" || a == "--help") {
+            r.What = BatchArguments::Kind::Help;
+            return r;
+        }
+        // Options with a value take it from the next argument or after '='.
+        std::string name = a;
+        std::optional<std::string> value;
+        if (const auto eq = a.find('='); eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        }
+        auto takeValue = [&]() -> std::optional<std::string> {
+            if (value)
+                return value;
+            if (i + 1 < args.size())
+                return args[++i];
+            return std::nullopt;
+        };
+        const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" ||
+                                name == "--valid-hues" || name == "--spread";
+        if (!needsValue && value)
+            return error("option " + name + " takes no value");
+        if (needsValue) {
+            const std::optional<std::string> v = takeValue();
+            if (!v)
+                return error("option " + name + " needs a value");
+            if (name == "--dpi") {
+                std::int32_t dpi = 0;
+                if (!parseInteger<std::int32_t>(*v, 1, MaxResolution, dpi))
+                    return error("--dpi must be a whole number from 1 to " + std::to_string(MaxResolution));
+                o.Dpi = dpi;
+            } else if (name == "--hue") {
+                const auto dash = v->find('-');
+                int low = 0;
+                int high = 0;
+                if (dash == std::string::npos || !parseInteger(v->substr(0, dash), 0, 255, low) ||
+                    !parseInteger(v->substr(dash + 1), 0, 255, high) || low > high)
+                    return error("--hue must be LOW-HIGH with 0 <= LOW <= HIGH <= 255");
+                o.HueLow = static_cast<std::uint8_t>(low);
+                o.HueHigh = static_cast<std::uint8_t>(high);
+            } else if (name == "--roundness" || name == "--valid-hues") {
+                int n = 0;
+                if (!parseInteger(*v, 0, 255, n))
+                    return error(name + " must be a whole number from 0 to 255");
+                (name == "--roundness" ? o.Roundness : o.ValidHues) = static_cast<std::uint8_t>(n);
+            } else {
+                std::array<double, 3> spread{};
+                std::size_t start = 0;
+                for (int k = 0; k < 3; ++k) {
+                    const std::size_t comma = k < 2 ? v->find(',', start) : v->size();
+                    if (comma == std::string::npos || !parseNumber(v->substr(start, comma - start), spread[static_cast<std::size_t>(k)]))
+                        return error("--spread must be three numbers A,B,C");
+                    start = comma + 1;
+                }
+                if (start != v->size() + 1)
+                    return error("--spread must be three numbers A,B,C");
+                o.Spread = spread;
+            }
+        } else if (name == "--invert") {
+            o.Invert = true;
+        } else if (name == "--no-dither") {
+            o.NoDither = true;
+        } else if (name == "--table-background") {
+            o.TableBackground = true;
+        } else if (name == "--log") {
+            o.Log = true;
+        } else if (name == "--no-log") {
+            o.Log = false;
+        } else if (name == "--append") {
+            o.Append = true;
+        } else if (name == "--json") {
+            o.Json = true;
+        } else {
+            return error("unknown option " + name);
+        }
+    }
+    if (o.Cards.empty())
+        return error("no card image given");
+    return r;
+}
+
+std::string batchUsage()
+{
+    return "usage: vexolin-batch [options] CARD...\n"
+           "Analyses card images (8-bit BMP, GIF, TIF) as the program does and prints their results.\n"
+           "  --dpi N              resolution of every card (default: the DefaultRes preference)\n"
+           "  --hue LOW-HIGH       valid hue range, default 0-255\n"
+           "  --invert             valid hues lie outside the range\n"
+           "  --roundness N        drop roundness threshold (default: the preference)\n"
+           "  --valid-hues N       % valid hues threshold (default: the preference)\n"
+           "  --spread A,B,C       spread factor coefficients (default: the preferences)\n"
+           "  --no-dither          answer No to the dither question\n"
+           "  --table-background   answer No to the background question\n"
+           "  --log | --no-log     write the scan log beside each card (default: the preference)\n"
+           "  --append             add to existing scan logs instead of replacing them\n"
+           "  --json               print the results as one JSON document on standard output\n"
+           "Exit status: 0 all cards analysed, 1 some card could not be read, 2 usage error.\n";
+}
+
+BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
+                                   const ModuleState &module)
+{
+    BatchSettings s;
+    s.Resolution = options.Dpi.value_or(preferences.DefaultRes);
+    s.Scan.HueLow = options.HueLow;
+    s.Scan.HueHigh = options.HueHigh;
+    s.Scan.HueInvert = options.Invert;
+    s.Scan.ShapeThreshold = options.Roundness.value_or(preferences.ShapeThreshold);
+    s.Scan.HueThreshold = options.ValidHues.value_or(preferences.HueThreshold);
+    s.Spread = options.Spread.value_or(module.SpreadFactor);
+    s.NoDither = options.NoDither;
+    s.TableBackground = options.TableBackground;
+    s.Log = options.Log.value_or(preferences.LogAnalysis);
+    s.Append = options.Append;
+    s.Metric = module.Metric;
+    s.LogSprayInfo = preferences.LogSprayInfo;
+    s.Spray = preferences.Spray;
+    return s;
+}
+
+CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,
+                        const BatchProgress &progress)
+{
+    CardFigures figures;
+    applyResolution(card, settings.Resolution);
+
+    // "Yes to All" unless told otherwise: every question answered once and
+    // for all, as a user running through a stack of cards would.
+    ColourQuestions questions;
+    questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
+        disable = true;
+        return settings.TableBackground ? std::uint8_t{0} : proposed;
+    };
+    questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
+        disable = true;
+        return settings.NoDither ? background : candidate;
+    };
+    bool noBackgroundWarning = false;
+    bool noDitherWarning = false;
+    if (runColourPass(card, image, noBackgroundWarning, noDitherWarning, questions, progress.Pass) !=
+        PassOutcome::Complete) {
+        figures.Cancelled = true;
+        return figures;
+    }
+    figures.ForegroundPixels = card.ForegroundPixels.size();
+
+    const ScanResult scan = traceStains(card.ForegroundPixels, settings.Scan, progress.Scan);
+    if (scan.Cancelled) {
+        figures.Cancelled = true;
+        return figures;
+    }
+    card.RejectedCount = scan.RejectedCount;
+    computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
+    card.Scanned = true;
+
+    figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
+    figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
+    figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
+    figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
+    figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
+    const double stainPixels =
+        std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                        [](double sum, std::int32_t area) { return sum + area; });
+    const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
+    figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
+
+    if (settings.Log) {
+        ScanLogInputs log;
+        log.Card = &card;
+        log.HueLow = settings.Scan.HueLow;
+        log.HueHigh = settings.Scan.HueHigh;
+        log.HueInvert = settings.Scan.HueInvert;
+        log.Metric = settings.Metric;
+        log.SpreadFactor = settings.Spread;
+        log.LogSprayInfo = settings.LogSprayInfo;
+        log.Spray = &settings.Spray;
+        figures.LogError = writeScanLog(log, settings.Append);
+    }
+    return figures;
+}
+
+} // namespace vex

@@ -1,0 +1,140 @@
+// vexolin-batch: the analysis of the desktop program without its windows,
+// for scripts.  See batchUsage() for the command line.
+
+#include "app/Batch.h"
+#include "app/Units.h"
+#include "app/qt/BatchJson.h"
+#include "app/qt/QtSettingsStore.h"
+#include "intake/CardLoading.h"
+#include "intake/qt/CardOpening.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string onOneLine(std::string message)
+{
+    for (char &c : message)
+        if (c == '\r')
+            c = ' ';
+    return message;
+}
+
+// A progress line on standard error when it is a terminal, redrawn a few
+// times a second; nothing at all when the output goes to a file.
+class ProgressLine {
+public:
+    ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1) {}
+    void show(const std::string &text, bool force = false)
+    {
+        if (!enabled_)
+            return;
+        const auto now = Clock::now();
+        if (!force && now - last_ < std::chrono::milliseconds(200))
+            return;
+        last_ = now;
+        std::fprintf(stderr, "\r\033[K%s", text.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void clear()
+    {
+        if (enabled_ && shown_)
+            std::fprintf(stderr, "\r\033[K");
+        shown_ = false;
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    Clock::time_point last_{};
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const vex::BatchArguments parsed = vex::parseBatchArguments(args);
+    if (parsed.What == vex::BatchArguments::Kind::Help) {
+        std::fputs(vex::batchUsage().c_str(), stdout);
+        return 0;
+    }
+    if (parsed.What == vex::BatchArguments::Kind::Error) {
+        std::fprintf(stderr, "vexolin-batch: %s\n%s", parsed.Error.c_str(), vex::batchUsage().c_str());
+        return 2;
+    }
+
+    QCoreApplication app(argc, argv);
+    vex::QtSettingsStore store;
+    vex::ModuleState module;
+    const vex::MainWindowState preferences = vex::Form_Initialize(store, module, QDir::homePath().toStdString());
+    const vex::BatchSettings settings = vex::resolveBatchSettings(parsed.Options, preferences, module);
+
+    std::vector<std::unique_ptr<vex::CardRecord>> cards;
+    std::vector<vex::BatchCardResult> results;
+    int status = 0;
+    ProgressLine progress;
+    const std::size_t total = parsed.Options.Cards.size();
+    for (std::size_t n = 0; n < total; ++n) {
+        const std::filesystem::path path = std::filesystem::absolute(parsed.Options.Cards[n]);
+        const std::string title = path.filename().string();
+        const std::string folder = path.parent_path().string() + "/";
+        const std::string prefix = "[" + std::to_string(n + 1) + "/" + std::to_string(total) + "] " + title + ": ";
+        progress.show(prefix + "reading", true);
+        const vex::OpenedImage opened = vex::openCardImage(title, folder);
+        if (!opened.Ok) {
+            progress.clear();
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.string().c_str(), onOneLine(opened.Message).c_str());
+            status = 1;
+            continue;
+        }
+        const vex::IndexedImage &image = opened.Decoded.Image;
+        auto card = std::make_unique<vex::CardRecord>(
+            vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
+
+        vex::BatchProgress callbacks;
+        const auto rows = std::max(image.Height, 1);
+        callbacks.Pass.Progress = [&](std::int32_t row) {
+            progress.show(prefix + "colour pass " + std::to_string(100LL * row / rows) + " %");
+        };
+        callbacks.Scan.Progress = [&](std::uint64_t at) {
+            const auto all = std::max<std::uint64_t>(card->ForegroundPixels.size() + 1, 1);
+            progress.show(prefix + "stain scan " + std::to_string(100 * at / all) + " %");
+        };
+        vex::BatchCardResult result;
+        result.Figures = vex::analyseCard(*card, image, settings, callbacks);
+        result.Card = card.get();
+        progress.clear();
+        if (!result.Figures.LogError.empty())
+            std::fprintf(stderr, "vexolin-batch: %s\n", result.Figures.LogError.c_str());
+
+        if (!parsed.Options.Json) {
+            const vex::CardRecord &c = *card;
+            const bool drops = c.Stains.size() > 1;
+            std::printf("%s: %d drops, %d rejected, VMD %s um, %s drops/cm2, %s nL/cm2\n", c.FilePath.c_str(),
+                        result.Figures.Accepted, c.RejectedCount, vex::formatFixed(drops ? c.VMD : 0.0, 1).c_str(),
+                        vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
+                        vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
+        }
+        results.push_back(result);
+        cards.push_back(std::move(card));
+    }
+    if (parsed.Options.Json) {
+        const QByteArray json = vex::batchJson(results);
+        std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+    }
+    return status;
+}

@@ -1,0 +1,56 @@
+#include "intake/qt/CardOpening.h"
+
+#include "intake/CardLoading.h"
+#include "intake/GifHeader.h"
+#include "intake/qt/PictureLoader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+
+namespace vex {
+
+namespace {
+
+OpenedImage refused(std::string message)
+{
+    OpenedImage r;
+    r.Message = std::move(message);
+    return r;
+}
+
+} // namespace
+
+OpenedImage openCardImage(const std::string &fileTitle, const std::string &folder)
+{
+    const std::string extension = cardExtension(fileTitle);
+    if (!isCardExtension(extension))
+        return refused(unsupportedTypeMessage(fileTitle));
+    const std::string fullPath = withTrailingSeparator(folder) + fileTitle;
+
+    if (extension == "gif") {
+        std::uint8_t header[GifScreenDescriptorEnd] = {};
+        std::ifstream in(fullPath, std::ios::binary);
+        if (!in)
+            return refused(unreadableFileMessage(fileTitle, "the file cannot be opened"));
+        in.read(reinterpret_cast<char *>(header), sizeof header);
+        const auto got = static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+        const GifHeaderResult gif = checkGifHeader(header, got);
+        if (!gif.SignatureValid)
+            return refused(invalidGifMessage(fileTitle));
+        if (gif.Complete && gif.ColourDepth != 8)
+            return refused(colourDepthMessage(gif.ColourDepth));
+    }
+
+    OpenedImage r;
+    r.Decoded = loadIndexedImage(fullPath);
+    if (!r.Decoded.Ok) {
+        if (r.Decoded.BitsPerPixel != 0 && r.Decoded.BitsPerPixel != 8)
+            return refused(colourDepthMessage(r.Decoded.BitsPerPixel));
+        return refused(unreadableFileMessage(fileTitle, r.Decoded.Reason));
+    }
+    r.Ok = true;
+    return r;
+}
+
+} // namespace vex
