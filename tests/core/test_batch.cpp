@@ -1,0 +1,242 @@
+#include "app/Batch.h"
+
+#include "analysis/DropStatistics.h"
+#include "analysis/ScanLog.h"
+#include "intake/CardLoading.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vex {
+namespace {
+
+BatchArguments parse(std::vector<std::string> args)
+{
+    return parseBatchArguments(args);
+}
+
+// ---- Command line ---------------------------------------------------------
+
+TEST(BatchArguments, CardsInTheOrderGivenWithDefaults)
+{
+    const BatchArguments r = parse({"b.bmp", "a.bmp", "c.tif"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run);
+    EXPECT_EQ(r.Options.Cards, (std::vector<std::string>{"b.bmp", "a.bmp", "c.tif"}));
+    EXPECT_FALSE(r.Options.Dpi.has_value());
+    EXPECT_EQ(r.Options.HueLow, 0);
+    EXPECT_EQ(r.Options.HueHigh, 255);
+    EXPECT_FALSE(r.Options.Log.has_value());
+    EXPECT_FALSE(r.Options.Json);
+}
+
+TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
+{
+    const BatchArguments r = parse({"--dpi", "600", "--hue=150-190", "--invert", "--roundness", "40", "--valid-hues=25",
+                                    "--spread", "1,0.5,-0.001", "--no-dither", "--table-background", "--no-log",
+                                    "--append", "--json", "card.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    const BatchOptions &o = r.Options;
+    EXPECT_EQ(o.Dpi, 600);
+    EXPECT_EQ(o.HueLow, 150);
+    EXPECT_EQ(o.HueHigh, 190);
+    EXPECT_TRUE(o.Invert);
+    EXPECT_EQ(o.Roundness, 40);
+    EXPECT_EQ(o.ValidHues, 25);
+    ASSERT_TRUE(o.Spread.has_value());
+    EXPECT_EQ(*o.Spread, (std::array<double, 3>{1.0, 0.5, -0.001}));
+    EXPECT_TRUE(o.NoDither && o.TableBackground && o.Append && o.Json);
+    EXPECT_EQ(o.Log, false);
+}
+
+TEST(BatchArguments, UsageErrors)
+{
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {},
+             {"--dpi", "0", "a.bmp"},
+             {"--dpi", "40000", "a.bmp"},
+             {"--dpi", "12x", "a.bmp"},
+             {"--hue", "200-100", "a.bmp"},
+             {"--hue", "0-256", "a.bmp"},
+             {"--hue", "17", "a.bmp"},
+             {"--roundness", "300", "a.bmp"},
+             {"--spread", "1,2", "a.bmp"},
+             {"--spread", "1,2,3,4", "a.bmp"},
+             {"--spread", "1,x,3", "a.bmp"},
+             {"--frobnicate", "a.bmp"},
+             {"--json=yes", "a.bmp"},
+             {"a.bmp", "--dpi"},
+         }) {
+        const BatchArguments r = parseBatchArguments(args);
+        EXPECT_EQ(r.What, BatchArguments::Kind::Error) << ::testing::PrintToString(args);
+        EXPECT_FALSE(r.Error.empty());
+    }
+}
+
+TEST(BatchArguments, HelpAndDoubleDash)
+{
+    EXPECT_EQ(parse({"--help"}).What, BatchArguments::Kind::Help);
+    const BatchArguments r = parse({"--", "--odd-name.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run);
+    EXPECT_EQ(r.Options.Cards, std::vector<std::string>{"--odd-name.bmp"});
+}
+
+TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
+{
+    MainWindowState preferences;
+    preferences.DefaultRes = 600;
+    preferences.ShapeThreshold = 70;
+    preferences.HueThreshold = 5;
+    preferences.LogAnalysis = false;
+    ModuleState module;
+    module.SpreadFactor = {1.0, 0.6, 0.0};
+    module.Metric = false;
+
+    const BatchSettings fromPreferences = resolveBatchSettings(parse({"a.bmp"}).Options, preferences, module);
+    EXPECT_EQ(fromPreferences.Resolution, 600);
+    EXPECT_EQ(fromPreferences.Scan.ShapeThreshold, 70);
+    EXPECT_EQ(fromPreferences.Scan.HueThreshold, 5);
+    EXPECT_EQ(fromPreferences.Spread, module.SpreadFactor);
+    EXPECT_FALSE(fromPreferences.Log);
+    EXPECT_FALSE(fromPreferences.Metric);
+
+    const BatchSettings overridden = resolveBatchSettings(
+        parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0", "--log", "a.bmp"})
+            .Options,
+        preferences, module);
+    EXPECT_EQ(overridden.Resolution, 1200);
+    EXPECT_EQ(overridden.Scan.ShapeThreshold, 100);
+    EXPECT_EQ(overridden.Scan.HueThreshold, 0);
+    EXPECT_EQ(overridden.Spread, (std::array<double, 3>{0.0, 0.56, 0.0}));
+    EXPECT_TRUE(overridden.Log);
+}
+
+// ---- One card -------------------------------------------------------------
+
+// 40 x 30: background 1, every third pixel of the bottom rows dither 2,
+// three blue 3 x 3 stains and one 1 x 1, and a yellow speck.
+IndexedImage smallCard()
+{
+    IndexedImage image;
+    image.Width = 40;
+    image.Height = 30;
+    image.PaletteBgr.assign(256 * 3, 0);
+    auto colour = [&](int i, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        image.PaletteBgr[static_cast<std::size_t>(i) * 3] = b;
+        image.PaletteBgr[static_cast<std::size_t>(i) * 3 + 1] = g;
+        image.PaletteBgr[static_cast<std::size_t>(i) * 3 + 2] = r;
+    };
+    colour(1, 255, 255, 255);
+    colour(2, 240, 240, 240);
+    colour(3, 0, 0, 255);
+    colour(4, 255, 255, 0);
+    image.Pixels.assign(40 * 30, 1);
+    auto set = [&](int x, int bottomRow, std::uint8_t index) {
+        image.Pixels[static_cast<std::size_t>(bottomRow) * 40 + static_cast<std::size_t>(x)] = index;
+    };
+    for (int y = 0; y < 30; ++y)
+        for (int x = y % 3; x < 40; x += 3)
+            if ((x + y) % 2 == 0)
+                set(x, y, 2);
+    for (const int left : {5, 15, 25})
+        for (int y = 10; y < 13; ++y)
+            for (int x = left; x < left + 3; ++x)
+                set(x, y, 3);
+    set(35, 20, 3);
+    set(35, 25, 4);
+    return image;
+}
+
+class BatchCard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        folder_ = std::filesystem::temp_directory_path() / "vexolin_batch_test";
+        std::filesystem::create_directories(folder_);
+        card_ = newCardRecord("card.bmp", folder_.string() + "/", 40, 30, 1200);
+        settings_.Log = false;
+    }
+    void TearDown() override { std::filesystem::remove_all(folder_); }
+
+    std::filesystem::path folder_;
+    CardRecord card_;
+    BatchSettings settings_;
+};
+
+TEST_F(BatchCard, AnalysesWithTheAnswersOfYesToAll)
+{
+    settings_.Scan.HueLow = 150;
+    settings_.Scan.HueHigh = 190;
+    const CardFigures f = analyseCard(card_, smallCard(), settings_);
+    EXPECT_FALSE(f.Cancelled);
+    EXPECT_EQ(card_.BackgroundIndex, 1);
+    EXPECT_EQ(card_.DitherIndex, 2);
+    EXPECT_EQ(f.ForegroundPixels, 29u);
+    EXPECT_EQ(f.Accepted, 4);
+    EXPECT_EQ(card_.RejectedCount, 1);
+    EXPECT_TRUE(card_.Scanned);
+    ASSERT_EQ(card_.Stains.size(), 3u);
+    EXPECT_EQ(card_.Stains[1].Count, 1);
+    EXPECT_EQ(card_.Stains[2].Count, 3);
+    EXPECT_DOUBLE_EQ(f.CoveragePercent, 28.0 / 1200.0 * 100.0);
+    EXPECT_DOUBLE_EQ(f.Nmd, interpolatedDiameter(card_.Stains, 0.5, false));
+    EXPECT_LE(f.Dv01, card_.VMD);
+    EXPECT_GE(f.Dv09, card_.VMD);
+    EXPECT_DOUBLE_EQ(f.RelativeSpan, (f.Dv09 - f.Dv01) / card_.VMD);
+}
+
+TEST_F(BatchCard, NoToTheDitherQuestionKeepsDitherAsStains)
+{
+    settings_.NoDither = true;
+    const CardFigures f = analyseCard(card_, smallCard(), settings_);
+    EXPECT_EQ(card_.DitherIndex, card_.BackgroundIndex);
+    EXPECT_GT(f.ForegroundPixels, 29u);
+}
+
+TEST_F(BatchCard, NoToTheBackgroundQuestionTakesTheFirstTableEntry)
+{
+    settings_.TableBackground = true;
+    analyseCard(card_, smallCard(), settings_);
+    EXPECT_EQ(card_.BackgroundIndex, 0);
+}
+
+TEST_F(BatchCard, ResolutionOfTheSettingsIsApplied)
+{
+    settings_.Resolution = 600;
+    analyseCard(card_, smallCard(), settings_);
+    EXPECT_EQ(card_.Resolution, 600);
+    EXPECT_DOUBLE_EQ(card_.PixelSizeX, 2.0 * newCardRecord("x.bmp", "/", 1, 1, 1200).PixelSizeX);
+}
+
+TEST_F(BatchCard, LogIsWrittenBesideTheCardWhenAsked)
+{
+    settings_.Log = true;
+    const CardFigures f = analyseCard(card_, smallCard(), settings_);
+    EXPECT_EQ(f.LogError, "");
+    EXPECT_TRUE(std::filesystem::exists(folder_ / "card.scn"));
+}
+
+TEST_F(BatchCard, CardWithoutValidStainsReportsZeros)
+{
+    settings_.Scan.HueLow = 0;
+    settings_.Scan.HueHigh = 10;
+    const CardFigures f = analyseCard(card_, smallCard(), settings_);
+    EXPECT_EQ(f.Accepted, 0);
+    EXPECT_EQ(card_.Stains.size(), 1u);
+    EXPECT_EQ(card_.RejectedCount, 5);
+    EXPECT_EQ(f.Dv01, 0.0);
+    EXPECT_EQ(f.RelativeSpan, 0.0);
+    EXPECT_EQ(f.CoveragePercent, 0.0);
+}
+
+TEST_F(BatchCard, CancelInTheColourPassStopsEverything)
+{
+    BatchProgress progress;
+    progress.Pass.CancelRequested = [] { return true; };
+    const CardFigures f = analyseCard(card_, smallCard(), settings_, progress);
+    EXPECT_TRUE(f.Cancelled);
+    EXPECT_FALSE(card_.Scanned);
+}
+
+} // namespace
+} // namespace vex
