@@ -1,0 +1,153 @@
+// The batch tool as a script sees it: exit status, messages and the JSON.
+
+#include "app/qt/BatchJson.h"
+#include "support/TestImages.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace vex {
+namespace {
+
+// White background, a grey dither in every other pixel of every other row,
+// blue squares of 2, 3 and 3 pixels a side and one yellow pixel.
+test::Picture card()
+{
+    test::Picture p;
+    p.Width = 32;
+    p.Height = 24;
+    p.PaletteBgr.assign(256 * 3, 0);
+    const auto set = [&](int i, std::uint8_t b, std::uint8_t g, std::uint8_t r) {
+        p.PaletteBgr[static_cast<std::size_t>(i) * 3] = b;
+        p.PaletteBgr[static_cast<std::size_t>(i) * 3 + 1] = g;
+        p.PaletteBgr[static_cast<std::size_t>(i) * 3 + 2] = r;
+    };
+    set(1, 255, 255, 255);
+    set(2, 230, 230, 230);
+    set(3, 255, 0, 0);
+    set(4, 0, 255, 255);
+    p.TopDownIndices.assign(32 * 24, 1);
+    auto pixel = [&](int x, int y) -> std::uint8_t & { return p.TopDownIndices[static_cast<std::size_t>(y * 32 + x)]; };
+    for (int y = 0; y < 24; y += 2)
+        for (int x = 0; x < 32; x += 2)
+            pixel(x, y) = 2;
+    int left = 2;
+    for (const int side : {2, 3, 3}) {
+        for (int y = 10; y < 10 + side; ++y)
+            for (int x = left; x < left + side; ++x)
+                pixel(x, y) = 3;
+        left += side + 4;
+    }
+    pixel(28, 5) = 4;
+    return p;
+}
+
+class BatchTool : public ::testing::Test {
+protected:
+    struct Run {
+        int Status = -1;
+        QByteArray Out;
+        QByteArray Err;
+    };
+
+    Run run(const QStringList &args)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // Preferences of their own, so the user's never reach the test.
+        env.insert(QStringLiteral("HOME"), dir_.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VEXOLIN_BATCH_PATH), args);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+    }
+
+    QString writeCard(const QString &name)
+    {
+        const QString path = dir_.filePath(name);
+        test::writeFile(path.toStdString(), test::makeBmp(card()));
+        return path;
+    }
+
+    QTemporaryDir dir_;
+};
+
+TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
+{
+    const QString b = writeCard(QStringLiteral("b.bmp"));
+    const QString a = writeCard(QStringLiteral("a.bmp"));
+    const Run r = run({QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue"),
+                       QStringLiteral("150-190"), QStringLiteral("--dpi"), QStringLiteral("600"), b, a});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(r.Out, &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.Out.toStdString();
+    const QJsonArray cards = doc.object().value(QStringLiteral("cards")).toArray();
+    ASSERT_EQ(cards.size(), 2);
+    EXPECT_EQ(cards[0].toObject().value(QStringLiteral("file")).toString(), b);
+    EXPECT_EQ(cards[1].toObject().value(QStringLiteral("file")).toString(), a);
+
+    const QJsonObject c = cards[0].toObject();
+    for (const char *key : {"file", "width", "height", "resolution", "pixel_size_um", "card_area_cm2",
+                            "background_index", "dither_index", "foreground_pixels", "accepted", "rejected", "vmd_um",
+                            "drop_density_per_cm2", "volume_density_nl_per_cm2", "total_volume_nl",
+                            "smallest_diameter_um", "largest_diameter_um", "classes", "dv01_um", "dv09_um",
+                            "relative_span", "nmd_um", "coverage_percent"})
+        EXPECT_TRUE(c.contains(QLatin1String(key))) << key;
+    EXPECT_EQ(c.value(QStringLiteral("width")).toInt(), 32);
+    EXPECT_EQ(c.value(QStringLiteral("resolution")).toInt(), 600);
+    EXPECT_EQ(c.value(QStringLiteral("foreground_pixels")).toInt(), 4 + 9 + 9 + 1);
+    EXPECT_EQ(c.value(QStringLiteral("accepted")).toInt(), 3);
+    EXPECT_EQ(c.value(QStringLiteral("rejected")).toInt(), 1);
+    const QJsonArray classes = c.value(QStringLiteral("classes")).toArray();
+    ASSERT_EQ(classes.size(), 2);
+    EXPECT_EQ(classes[0].toObject().value(QStringLiteral("area")).toInt(), 4);
+    EXPECT_EQ(classes[1].toObject().value(QStringLiteral("count")).toInt(), 2);
+    for (const char *key : {"area", "count", "diameter_um", "drop_volume_um3", "volume_fraction",
+                            "cum_volume_fraction", "number_fraction", "cum_number_fraction"})
+        EXPECT_TRUE(classes[0].toObject().contains(QLatin1String(key))) << key;
+    // Full precision: the single-precision diameter comes back exactly.
+    const double d = classes[1].toObject().value(QStringLiteral("diameter_um")).toDouble();
+    EXPECT_EQ(static_cast<double>(static_cast<float>(d)), d);
+    EXPECT_DOUBLE_EQ(c.value(QStringLiteral("coverage_percent")).toDouble(), 22.0 / (32.0 * 24.0) * 100.0);
+}
+
+TEST_F(BatchTool, UnreadableCardIsReportedAndTheOthersStillAnalysed)
+{
+    const QString good = writeCard(QStringLiteral("good.bmp"));
+    const Run r = run({QStringLiteral("--json"), QStringLiteral("--no-log"), dir_.filePath(QStringLiteral("missing.bmp")),
+                       dir_.filePath(QStringLiteral("notes.txt")), good});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.contains("missing.bmp"));
+    EXPECT_TRUE(r.Err.contains("'notes.txt' is an unsupported file type."));
+    const QJsonArray cards = QJsonDocument::fromJson(r.Out).object().value(QStringLiteral("cards")).toArray();
+    ASSERT_EQ(cards.size(), 1);
+    EXPECT_EQ(cards[0].toObject().value(QStringLiteral("file")).toString(), good);
+}
+
+TEST_F(BatchTool, UsageErrorsExitWithTwo)
+{
+    EXPECT_EQ(run({}).Status, 2);
+    EXPECT_EQ(run({QStringLiteral("--hue"), QStringLiteral("9-3"), QStringLiteral("x.bmp")}).Status, 2);
+    const Run help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.Status, 0);
+    EXPECT_TRUE(help.Out.startsWith("usage: vexolin-batch"));
+}
+
+TEST_F(BatchTool, LogIsWrittenUnlessSwitchedOff)
+{
+    const QString path = writeCard(QStringLiteral("logged.bmp"));
+    const Run r = run({QStringLiteral("--log"), path});
+    EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("logged.scn"))));
+    EXPECT_TRUE(r.Out.contains("4 drops, 0 rejected")); // every hue is valid by default
+}
+
+} // namespace
+} // namespace vex
