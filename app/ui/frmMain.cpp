@@ -60,12 +60,26 @@ QString cardCaption(const std::string &fileTitle, const QString &detail)
     return PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle) + QStringLiteral(" -- ") + detail;
 }
 
+std::string firstRunFolder()
+{
+    QString samples = qEnvironmentVariable("VEXOLIN_SAMPLES");
+#ifdef VEXOLIN_SAMPLE_DIR
+    if (samples.isEmpty())
+        samples = QStringLiteral(VEXOLIN_SAMPLE_DIR);
+#endif
+    if (!samples.isEmpty() && QDir(samples).exists())
+        return QDir(samples).absolutePath().toStdString() + "/";
+    return QDir::homePath().toStdString();
+}
+
 frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent)
     : QWidget(parent), store_(store), module_(module), tallLayout_(screenHeightPixels > 600)
 {
     setObjectName(QStringLiteral("frmMain"));
-    // The folder open dialogs start in until the user opens images somewhere.
-    state = Form_Initialize(store_, module_, QDir::homePath().toStdString());
+    // The folder open dialogs start in until the user opens images somewhere:
+    // the sample line shipped with the program, so that a first run has
+    // cards to try, else the home folder.
+    state = Form_Initialize(store_, module_, firstRunFolder());
     buildControls();
     AdjustScreen();
     showEmptyState();

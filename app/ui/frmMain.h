@@ -181,6 +181,10 @@ private:
     InfoForm *infoForm_ = nullptr;
 };
 
+// Where the open dialog starts on a first run: the sample cards when they
+// are there (VEXOLIN_SAMPLES, else the ones beside the sources), else home.
+std::string firstRunFolder();
+
 // The window caption for a card: "Quarrow Vexolin -- title -- detail".
 QString cardCaption(const std::string &fileTitle, const QString &detail);
 
