@@ -3,9 +3,9 @@
 #include "app/Units.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -66,27 +66,18 @@ public:
         out_ += Eol;
         current_.clear();
     }
-    std::string fixed(double value, int decimals) const
-    {
-        std::string t = formatFixed(value, decimals);
-        if (point_ != '.')
-            for (char &c : t)
-                if (c == '.')
-                    c = point_;
-        return t;
-    }
-    std::string coefficient(double value) const
-    {
-        std::string t = coefficientText(value);
-        if (point_ != '.')
-            for (char &c : t)
-                if (c == '.')
-                    c = point_;
-        return t;
-    }
+    std::string fixed(double value, int decimals) const { return localised(formatFixed(value, decimals)); }
+    // Coefficients follow the regional separator too, like every other number in the log.
+    std::string coefficient(double value) const { return localised(coefficientText(value)); }
     std::string take() { return std::move(out_); }
 
 private:
+    std::string localised(std::string t) const
+    {
+        std::replace(t.begin(), t.end(), '.', point_);
+        return t;
+    }
+
     char point_;
     std::string current_;
     std::string out_;
@@ -246,18 +237,30 @@ std::string toWindows1252(const std::string &utf8)
 
 std::string coefficientText(double value)
 {
-    if (value == 0.0 || !std::isfinite(value))
-        return std::isfinite(value) ? "0" : formatFixed(value, 0);
-    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-    const int decimals = std::max(0, 14 - magnitude);
-    std::string text = formatFixed(value, decimals);
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0')
-            text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-    }
-    return text == "-0" ? "0" : text;
+    if (!std::isfinite(value))
+        return formatFixed(value, 0);
+    if (value == 0.0)
+        return "0";
+    // Rounding to 15 significant digits is left to to_chars (exact, and free
+    // of the C locale); the digits are then placed around the point by hand
+    // because the log never shows an exponent.
+    char buffer[40];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    const std::string mantissa(buffer, end);
+    const std::size_t e = mantissa.find('e');
+    std::string digits = mantissa.substr(0, 1) + mantissa.substr(2, e - 2);
+    const int exponent = std::stoi(mantissa.substr(e + 1));
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    std::string text;
+    const auto whole = static_cast<std::size_t>(std::max(0, exponent + 1));
+    if (exponent < 0)
+        text = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+    else if (whole >= digits.size())
+        text = digits + std::string(whole - digits.size(), '0');
+    else
+        text = digits.substr(0, whole) + "." + digits.substr(whole);
+    return value < 0.0 ? "-" + text : text;
 }
 
 std::string scanLogSection(const ScanLogInputs &in, bool newFile)
@@ -311,43 +314,46 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
 
 std::string writeScanLog(const ScanLogInputs &in, bool append)
 {
-    const std::string path = scanLogPath(in.Card ? in.Card->FilePath : std::string());
+    // Without a card there is no folder to write to; never guess one.
+    if (!in.Card || in.Card->FilePath.empty())
+        return "The scan log could not be written: the card has no file path.";
+    const std::string path = scanLogPath(in.Card->FilePath);
     std::error_code error;
     const bool exists = std::filesystem::exists(path, error);
     const bool newFile = !append || !exists;
     const std::string section = scanLogSection(in, newFile);
-    auto failure = [&](int code) {
-        return "The scan log " + path + " could not be written: " + std::strerror(code != 0 ? code : EIO) + ".";
+    auto failure = [&](const std::string &reason) { return "The scan log " + path + " could not be written: " + reason + "."; };
+    auto systemReason = [](int code) { return std::string(std::strerror(code != 0 ? code : EIO)); };
+    // close() flushes, so a full disk shows up in the stream state after it.
+    auto writeAndClose = [&](std::ofstream &file) {
+        file.write(section.data(), static_cast<std::streamsize>(section.size()));
+        file.close();
+        return !file.fail();
     };
 
     if (!newFile) {
+        errno = 0;
         std::ofstream file(path, std::ios::binary | std::ios::app);
         if (!file)
-            return failure(errno);
-        file.write(section.data(), static_cast<std::streamsize>(section.size()));
-        file.flush();
-        return file ? std::string() : failure(errno);
+            return failure(systemReason(errno));
+        return writeAndClose(file) ? std::string() : failure(systemReason(errno));
     }
 
     const std::string temporary = path + ".part";
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file)
-            return failure(errno);
-        file.write(section.data(), static_cast<std::streamsize>(section.size()));
-        file.flush();
-        if (!file) {
-            const int code = errno;
-            file.close();
-            std::filesystem::remove(temporary, error);
-            return failure(code);
-        }
+    errno = 0;
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    if (!file)
+        return failure(systemReason(errno));
+    if (!writeAndClose(file)) {
+        const std::string reason = systemReason(errno);
+        std::filesystem::remove(temporary, error);
+        return failure(reason);
     }
     std::filesystem::rename(temporary, path, error);
     if (error) {
-        const int code = error.value();
+        const std::string reason = error.message();
         std::filesystem::remove(temporary, error);
-        return failure(code);
+        return failure(reason);
     }
     return {};
 }

@@ -3,6 +3,7 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -151,14 +152,11 @@ class BatchCard : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = std::filesystem::temp_directory_path() / "vexolin_batch_test";
-        std::filesystem::create_directories(folder_);
         card_ = newCardRecord("card.bmp", folder_.string() + "/", 40, 30, 1200);
         settings_.Log = false;
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::filesystem::path folder_;
+    test::TempFolder temp_{"vexolin_batch"};
+    std::filesystem::path folder_ = temp_.path();
     CardRecord card_;
     BatchSettings settings_;
 };

@@ -1,7 +1,10 @@
 #include "analysis/ScanLog.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -62,6 +65,12 @@ const std::string TableRows =
     sp(2) + " 1234 " + sp(5) + " 5 " + sp(5) + "456.500" + sp(7) + "75.00" + sp(9) + "100.00" + sp(9) + "0.129" +
     sp(10) + "50.00" + sp(8) + "100.00\r\n";
 
+// The whole log of twoClassCard() with default inputs, as a new file and as an
+// appended section.
+const std::string TwoClassSection =
+    scanLines("0 to 255", "123.4 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") + TableHeadings + TableRows + "\r\n";
+const std::string TwoClassLog = Header + TwoClassSection;
+
 ScanLogInputs inputsFor(const CardRecord &card)
 {
     ScanLogInputs in;
@@ -80,16 +89,13 @@ std::string readAll(const std::string &path)
 TEST(ScanLogSection, NewFileWithClassTable)
 {
     const CardRecord card = twoClassCard();
-    const std::string expected = Header + scanLines("0 to 255", "123.4 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") +
-                                 TableHeadings + TableRows + "\r\n";
-    EXPECT_EQ(scanLogSection(inputsFor(card), true), expected);
+    EXPECT_EQ(scanLogSection(inputsFor(card), true), TwoClassLog);
 }
 
 TEST(ScanLogSection, AppendedSectionHasNoFileHeader)
 {
     const CardRecord card = twoClassCard();
-    const std::string section = scanLogSection(inputsFor(card), false);
-    EXPECT_EQ(section.rfind(ScanHeading, 0), 0u);
+    EXPECT_EQ(scanLogSection(inputsFor(card), false), TwoClassSection);
 }
 
 TEST(ScanLogSection, CardWithoutDropsShowsDashesAndNoDropsLine)
@@ -148,10 +154,20 @@ TEST(ScanLogSection, SprayInformationUsesImperialUnitsAndTheSpreadFactor)
         "Analysis Device:" + sp(12) + "\r\n" +
         "Spread Factor:" + sp(14) + "0 + 0.56d + 0d\xB2\r\n" +
         "Sampler1 Position:" + sp(10) + "0 ft\r\n" +
-        "Sampler Separation:" + sp(9) + "10 ft\r\n";
-    const std::string section = scanLogSection(in, false);
-    EXPECT_EQ(section.substr(0, expected.size()), expected);
-    EXPECT_EQ(section.substr(expected.size(), ScanHeading.size()), ScanHeading);
+        "Sampler Separation:" + sp(9) + "10 ft\r\n" + TwoClassSection;
+    EXPECT_EQ(scanLogSection(in, false), expected);
+}
+
+TEST(ScanLogSection, SprayStringsAreWrittenInTheSingleByteCodePage)
+{
+    const CardRecord card = twoClassCard();
+    SprayInfo spray;
+    spray[AC_Owner] = "Jos\xC3\xA9 \xE2\x80\x93 Farms"; // with an en dash
+    ScanLogInputs in = inputsFor(card);
+    in.LogSprayInfo = true;
+    in.Spray = &spray;
+    EXPECT_NE(scanLogSection(in, false).find("\r\nAircraft Owner:" + sp(13) + "Jos\xE9 \x96 Farms\r\n"),
+              std::string::npos);
 }
 
 TEST(ScanLogSection, CountOfFiveStartsAtColumn14)
@@ -167,9 +183,27 @@ TEST(ScanLogSection, ValuePastItsColumnWrapsToANewLine)
 {
     CardRecord card = twoClassCard();
     card.Stains.resize(2);
-    card.Stains[1].Area = 2000000000; // " 2000000000 " reaches column 14
+    card.Stains[1].Area = 2000000000; // " 2000000000 " ends in column 14, past Tab(14)
     const std::string section = scanLogSection(inputsFor(card), false);
-    EXPECT_NE(section.find(sp(2) + " 2000000000 \r\n" + sp(13) + " 5 "), std::string::npos);
+    EXPECT_NE(section.find("\r\n" + sp(2) + " 2000000000 \r\n" + sp(13) + " 5 " + sp(6) + "89.123"),
+              std::string::npos);
+}
+
+TEST(ScanLogSection, ValueEndingJustBeforeItsColumnStaysOnTheLine)
+{
+    CardRecord card = twoClassCard();
+    card.Stains.resize(2);
+    card.Stains[1].Area = 123456789; // " 123456789 " ends in column 13
+    const std::string section = scanLogSection(inputsFor(card), false);
+    EXPECT_NE(section.find("\r\n" + sp(2) + " 123456789  5 " + sp(6) + "89.123"), std::string::npos);
+}
+
+TEST(ScanLogSection, NegativeIntegerTakesTheLeadingSpace)
+{
+    CardRecord card = twoClassCard();
+    card.Resolution = -300;
+    EXPECT_NE(scanLogSection(inputsFor(card), false).find("\r\nOptical Resolution:" + sp(8) + "-300 d.p.i.\r\n"),
+              std::string::npos);
 }
 
 TEST(ScanLogSection, NumbersUseTheGivenDecimalSeparator)
@@ -180,6 +214,20 @@ TEST(ScanLogSection, NumbersUseTheGivenDecimalSeparator)
     const std::string section = scanLogSection(in, false);
     EXPECT_NE(section.find("5,08\xD7" "7,62 cm"), std::string::npos);
     EXPECT_NE(section.find("89,123"), std::string::npos);
+    EXPECT_EQ(section.find("89.123"), std::string::npos);
+}
+
+TEST(ScanLogSection, SpreadFactorUsesTheGivenDecimalSeparator)
+{
+    const CardRecord card = twoClassCard();
+    const SprayInfo spray;
+    ScanLogInputs in = inputsFor(card);
+    in.LogSprayInfo = true;
+    in.Spray = &spray;
+    in.DecimalPoint = ',';
+    in.SpreadFactor = {1.25, 0.5, -0.001};
+    EXPECT_NE(scanLogSection(in, false).find("Spread Factor:" + sp(14) + "1,25 + 0,5d + -0,001d\xB2\r\n"),
+              std::string::npos);
 }
 
 TEST(ScanLogSection, FileTitleIsWrittenInTheSingleByteCodePage)
@@ -195,18 +243,13 @@ class ScanLogFile : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("vexolin_scanlog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
         card_ = twoClassCard(folder_.string() + "/");
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
 
     std::string logPath() const { return (folder_ / "card1.scn").string(); }
 
-    std::filesystem::path folder_;
+    test::TempFolder temp_{"vexolin_scanlog"};
+    std::filesystem::path folder_ = temp_.path();
     CardRecord card_;
 };
 
@@ -214,8 +257,7 @@ TEST_F(ScanLogFile, AppendingTwiceGivesOneHeaderAndTwoSections)
 {
     ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
     ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
-    const std::string log = readAll(logPath());
-    EXPECT_EQ(log, scanLogSection(inputsFor(card_), true) + scanLogSection(inputsFor(card_), false));
+    EXPECT_EQ(readAll(logPath()), TwoClassLog + TwoClassSection);
 }
 
 TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
@@ -223,22 +265,61 @@ TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
     ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
     card_.VMD = 99.0;
     ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
-    EXPECT_EQ(readAll(logPath()), scanLogSection(inputsFor(card_), true));
+    EXPECT_EQ(readAll(logPath()), Header + scanLines("0 to 255", "99.0 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") +
+                                      TableHeadings + TableRows + "\r\n");
     EXPECT_FALSE(std::filesystem::exists(logPath() + ".part"));
 }
 
 TEST_F(ScanLogFile, AppendWithoutAnExistingLogWritesTheHeader)
 {
     ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
-    EXPECT_EQ(readAll(logPath()).rfind(Header, 0), 0u);
+    EXPECT_EQ(readAll(logPath()), TwoClassLog);
 }
 
-TEST_F(ScanLogFile, UnwritableFolderGivesAMessageNamingTheLog)
+TEST_F(ScanLogFile, MissingFolderGivesAMessageNamingTheLog)
 {
     card_.FilePath = (folder_ / "missing" / "card1.bmp").string();
     const std::string message = writeScanLog(inputsFor(card_), false);
     EXPECT_NE(message.find((folder_ / "missing" / "card1.scn").string()), std::string::npos);
-    EXPECT_NE(message.find("No such file"), std::string::npos);
+    EXPECT_NE(message.find(std::strerror(ENOENT)), std::string::npos);
+}
+
+TEST_F(ScanLogFile, FailedReplacementKeepsTheOldLog)
+{
+    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    // A folder in the way of the temporary file makes the replacement fail.
+    std::filesystem::create_directory(logPath() + ".part");
+    card_.VMD = 99.0;
+    EXPECT_NE(writeScanLog(inputsFor(card_), false).find(logPath()), std::string::npos);
+    EXPECT_EQ(readAll(logPath()), TwoClassLog);
+}
+
+// /dev/full accepts the open and fails the write, as a full disk does.
+TEST_F(ScanLogFile, FullDiskDuringReplacementKeepsTheOldLog)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    std::filesystem::create_symlink("/dev/full", logPath() + ".part");
+    const std::string message = writeScanLog(inputsFor(card_), false);
+    EXPECT_NE(message.find(logPath()), std::string::npos);
+    EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos);
+    EXPECT_EQ(readAll(logPath()), TwoClassLog);
+}
+
+TEST_F(ScanLogFile, FullDiskDuringAppendIsReported)
+{
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    std::filesystem::create_symlink("/dev/full", logPath());
+    EXPECT_NE(writeScanLog(inputsFor(card_), true).find(std::strerror(ENOSPC)), std::string::npos);
+}
+
+TEST(ScanLogWrite, WithoutACardNothingIsWritten)
+{
+    const ScanLogInputs in;
+    EXPECT_NE(writeScanLog(in, true), "");
+    EXPECT_FALSE(std::filesystem::exists("scn"));
 }
 
 // ---- Helpers ----------------------------------------------------------------
@@ -268,6 +349,14 @@ TEST(ScanLogText, CoefficientsInPlainDecimalNotation)
     EXPECT_EQ(coefficientText(0.00001), "0.00001");
     EXPECT_EQ(coefficientText(1.0 / 3.0), "0.333333333333333");
     EXPECT_EQ(coefficientText(123456.789), "123456.789");
+    EXPECT_EQ(coefficientText(0.1 + 0.2), "0.3");
+}
+
+TEST(ScanLogText, CoefficientsBeyondFifteenDigitsAreRounded)
+{
+    EXPECT_EQ(coefficientText(123456789012345678.0), "123456789012346000");
+    EXPECT_EQ(coefficientText(2.0 / 3.0 * 1e-20), "0.00000000000000000000666666666666667");
+    EXPECT_EQ(coefficientText(-9.9999999999999999e-6), "-0.00001");
 }
 
 } // namespace

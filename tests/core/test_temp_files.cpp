@@ -1,4 +1,5 @@
 #include "app/TempFiles.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,10 @@ namespace {
 
 class TempFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() / ("vexolin-temp-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
     void touch(const std::string &name) { std::ofstream(dir / name) << "x"; }
     bool has(const std::string &name) const { return fs::exists(dir / name); }
-    fs::path dir;
+    vex::test::TempFolder folder{"vexolin_temp"};
+    fs::path dir = folder.path();
 };
 
 TEST_F(TempFilesTest, RemovesEveryClipAndTheFixedTemporaries)

@@ -1,6 +1,7 @@
 #include "intake/ColourPass.h"
 #include "intake/qt/PictureLoader.h"
 #include "support/TestImages.h"
+#include "support/TempFolder.h"
 
 #include <QImage>
 
@@ -36,16 +37,7 @@ Picture cardPicture(int width, int height)
 
 class PictureLoader : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        folder_ = std::filesystem::temp_directory_path() /
-                  (std::string("vexolin_loader_") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(folder_);
-        std::filesystem::create_directories(folder_);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::string path(const std::string &name) const { return (folder_ / name).string(); }
+    std::string path(const std::string &name) const { return folder_.file(name); }
 
     std::string writeBmp(const std::string &name, const Picture &p, const test::BmpOptions &o = {})
     {
@@ -97,7 +89,7 @@ protected:
 
     static QString toQString(const std::string &s) { return QString::fromStdString(s); }
 
-    std::filesystem::path folder_;
+    test::TempFolder folder_{"vexolin_loader"};
 };
 
 void expectSamePicture(const DecodeResult &r, const Picture &p)
