@@ -2,6 +2,7 @@
 
 #include "app/qt/BatchJson.h"
 #include "support/TestImages.h"
+#include "tools/cardgen/CardGenerator.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace vex {
 namespace {
@@ -147,6 +150,40 @@ TEST_F(BatchTool, LogIsWrittenUnlessSwitchedOff)
     EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
     EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("logged.scn"))));
     EXPECT_TRUE(r.Out.contains("4 drops, 0 rejected")); // every hue is valid by default
+}
+
+TEST_F(BatchTool, GeneratedLineGivesEveryDrawnDiscAndNoDust)
+{
+    cardgen::CardSpec base;
+    base.Discs = 900;
+    base.MaxDiameter = 26.0;
+    QStringList args{QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue"),
+                     QStringLiteral("150-190"), QStringLiteral("--dpi"), QStringLiteral("600")};
+    std::vector<cardgen::Card> drawn;
+    for (int i = 0; i < 3; ++i) {
+        drawn.push_back(cardgen::generateCard(cardgen::lineCardSpec(base, i, 3)));
+        const QString path = dir_.filePath(QStringLiteral("card%1.bmp").arg(i + 1));
+        ASSERT_EQ(cardgen::writeBmp(drawn.back(), path.toStdString()), "");
+        args << path;
+    }
+    const Run r = run(args);
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QJsonArray cards = QJsonDocument::fromJson(r.Out).object().value(QStringLiteral("cards")).toArray();
+    ASSERT_EQ(cards.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const cardgen::Card &card = drawn[static_cast<std::size_t>(i)];
+        const QJsonObject c = cards[i].toObject();
+        EXPECT_EQ(c.value(QStringLiteral("accepted")).toInt(), static_cast<int>(card.Discs.size()));
+        EXPECT_EQ(c.value(QStringLiteral("rejected")).toInt(), static_cast<int>(card.DustAreas.size()));
+        std::map<std::int64_t, int> expected;
+        for (const cardgen::Disc &d : card.Discs)
+            ++expected[d.Area];
+        std::map<std::int64_t, int> found;
+        for (const QJsonValue &v : c.value(QStringLiteral("classes")).toArray())
+            found[v.toObject().value(QStringLiteral("area")).toInteger()] += v.toObject().value(QStringLiteral("count")).toInt();
+        EXPECT_EQ(found, expected);
+    }
 }
 
 } // namespace
