@@ -1,0 +1,155 @@
+// Measures the analysis of one card as the batch tool runs it: colour pass,
+// stain scan and drop statistics on a decoded picture, with the cancel and
+// progress callbacks in place.  Decoding is timed on its own.
+//
+//   scan_bench <card.bmp> <dpi> [repeats, default 5] [hue low-high, default 150-190]
+//
+// It prints what it measured; bench/run_scan.sh sets it beside OpenCV.
+
+#include "app/Batch.h"
+#include "intake/BmpFile.h"
+#include "intake/CardLoading.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double>(b - a).count();
+}
+
+long long statusBytes(const std::string &key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.compare(0, key.size(), key) == 0 && line.size() > key.size() && line[key.size()] == ':')
+            return std::atoll(line.c_str() + key.size() + 1) * 1024;
+    return -1;
+}
+
+double mib(long long bytes)
+{
+    return static_cast<double>(bytes) / (1024.0 * 1024.0);
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s <card.bmp> <dpi> [repeats] [hue low-high]\n", argv[0]);
+        return 2;
+    }
+    const std::string path = argv[1];
+    const int dpi = std::clamp(std::atoi(argv[2]), 1, 20000);
+    const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
+    int hueLow = 150;
+    int hueHigh = 190;
+    if (argc > 4 && std::sscanf(argv[4], "%d-%d", &hueLow, &hueHigh) != 2) {
+        std::fprintf(stderr, "the hue range is LOW-HIGH\n");
+        return 2;
+    }
+    std::error_code error;
+    const auto fileSize = static_cast<long long>(std::filesystem::file_size(path, error));
+    if (error) {
+        std::fprintf(stderr, "cannot read %s\n", path.c_str());
+        return 1;
+    }
+
+    vex::BatchSettings settings;
+    settings.Log = false;
+    settings.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLow, 0, 255));
+    settings.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHigh, 0, 255));
+
+    std::atomic<bool> cancel{false};
+    Clock::time_point passDone;
+    std::int32_t height = 0;
+    std::uint64_t lastScanProgress = 0;
+    vex::BatchProgress progress;
+    progress.Pass.CancelRequested = [&cancel] { return cancel.load(std::memory_order_relaxed); };
+    progress.Pass.Progress = [&](std::int32_t y) {
+        if (y == height)
+            passDone = Clock::now();
+    };
+    progress.Scan.CancelRequested = [&cancel] { return cancel.load(std::memory_order_relaxed); };
+    progress.Scan.Progress = [&lastScanProgress](std::uint64_t n) { lastScanProgress = n; };
+    progress.Scan.RowDone = [] {};
+
+    std::vector<double> decodes;
+    std::vector<double> passes;
+    std::vector<double> scans;
+    std::vector<double> totals;
+    vex::CardRecord card;
+    vex::CardFigures figures;
+    long long pixels = 0;
+    for (int i = 0; i < repeats; ++i) {
+        const Clock::time_point start = Clock::now();
+        const vex::DecodeResult decoded = vex::decodeBmpFile(path);
+        const Clock::time_point decodedAt = Clock::now();
+        if (!decoded.Ok) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.Reason.c_str());
+            return 1;
+        }
+        height = decoded.Image.Height;
+        pixels = static_cast<long long>(decoded.Image.Width) * decoded.Image.Height;
+        card = vex::newCardRecord("card.bmp", "./", decoded.Image.Width, decoded.Image.Height, dpi);
+        settings.Resolution = dpi;
+        figures = vex::analyseCard(card, decoded.Image, settings, progress);
+        const Clock::time_point doneAt = Clock::now();
+        if (figures.Cancelled) {
+            std::fprintf(stderr, "the analysis did not complete\n");
+            return 1;
+        }
+        decodes.push_back(secondsBetween(start, decodedAt));
+        passes.push_back(secondsBetween(decodedAt, passDone));
+        scans.push_back(secondsBetween(passDone, doneAt));
+        totals.push_back(secondsBetween(decodedAt, doneAt));
+        std::printf("round %d: decode %7.1f ms | pass %7.1f ms + scan and statistics %7.1f ms = %7.1f ms\n", i + 1,
+                    1e3 * decodes.back(), 1e3 * passes.back(), 1e3 * scans.back(), 1e3 * totals.back());
+    }
+
+    const long long peak = statusBytes("VmHWM");
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const long long maxRss = std::max(peak, static_cast<long long>(usage.ru_maxrss) * 1024);
+
+    std::printf("\nfile            %s (%.1f MiB), %lld pixels, %d dpi\n", path.c_str(), mib(fileSize), pixels,
+                settings.Resolution);
+    std::printf("stain pixels    %llu; accepted %d, rejected %d (together %d); %zu classes\n",
+                static_cast<unsigned long long>(figures.ForegroundPixels), figures.Accepted, card.RejectedCount,
+                figures.Accepted + card.RejectedCount, card.Stains.size() - 1);
+    std::printf("VMD             %.3f um, Dv0.1 %.3f um, Dv0.9 %.3f um, NMD %.3f um (last scan progress %llu)\n",
+                card.VMD, figures.Dv01, figures.Dv09, figures.Nmd, static_cast<unsigned long long>(lastScanProgress));
+    std::printf("decode          median %.1f ms\n", 1e3 * median(decodes));
+    std::printf("analysis        median %.1f ms: pass %.1f ms + scan and statistics %.1f ms (first round %.1f ms)\n",
+                1e3 * median(totals), 1e3 * median(passes), 1e3 * median(scans), 1e3 * totals.front());
+    std::printf("analysis best   %.1f ms\n", 1e3 * *std::min_element(totals.begin(), totals.end()));
+    std::printf("peak RSS        %.1f MiB = %.3f x the file\n", mib(maxRss),
+                static_cast<double>(maxRss) / static_cast<double>(fileSize));
+    // One line for the script that compares.
+    std::printf("RESULT analysis_ms=%.3f components=%d peak_ratio=%.3f background=%d dither=%d\n",
+                1e3 * median(totals), figures.Accepted + card.RejectedCount,
+                static_cast<double>(maxRss) / static_cast<double>(fileSize), card.BackgroundIndex, card.DitherIndex);
+    return 0;
+}
