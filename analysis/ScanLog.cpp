@@ -237,30 +237,7 @@ std::string toWindows1252(const std::string &utf8)
 
 std::string coefficientText(double value)
 {
-    if (!std::isfinite(value))
-        return formatFixed(value, 0);
-    if (value == 0.0)
-        return "0";
-    // Rounding to 15 significant digits is left to to_chars (exact, and free
-    // of the C locale); the digits are then placed around the point by hand
-    // because the log never shows an exponent.
-    char buffer[40];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 14).ptr;
-    const std::string mantissa(buffer, end);
-    const std::size_t e = mantissa.find('e');
-    std::string digits = mantissa.substr(0, 1) + mantissa.substr(2, e - 2);
-    const int exponent = std::stoi(mantissa.substr(e + 1));
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
-    std::string text;
-    const auto whole = static_cast<std::size_t>(std::max(0, exponent + 1));
-    if (exponent < 0)
-        text = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
-    else if (whole >= digits.size())
-        text = digits + std::string(whole - digits.size(), '0');
-    else
-        text = digits.substr(0, whole) + "." + digits.substr(whole);
-    return value < 0.0 ? "-" + text : text;
+    return significantText(value, 15);
 }
 
 std::string scanLogSection(const ScanLogInputs &in, bool newFile)

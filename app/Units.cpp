@@ -1,5 +1,7 @@
 #include "app/Units.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -34,6 +36,36 @@ std::string formatOptional(double value, int minDecimals, int maxDecimals)
         --keep; // no decimals left: drop the point too
     text.resize(keep);
     return text;
+}
+
+std::string significantText(double value, int digits)
+{
+    if (!std::isfinite(value))
+        return formatFixed(value, 0);
+    if (value == 0.0)
+        return "0";
+    digits = std::clamp(digits, 1, 17);
+    // Rounding is left to to_chars (exact, and free of the C locale); the
+    // digits are then placed around the point by hand.
+    char buffer[40];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                                   digits - 1)
+                         .ptr;
+    const std::string mantissa(buffer, end);
+    const std::size_t e = mantissa.find('e');
+    std::string figures = mantissa.substr(0, 1) + (e > 2 ? mantissa.substr(2, e - 2) : std::string());
+    const int exponent = std::stoi(mantissa.substr(e + 1));
+    while (figures.size() > 1 && figures.back() == '0')
+        figures.pop_back();
+    std::string text;
+    const auto whole = static_cast<std::size_t>(std::max(0, exponent + 1));
+    if (exponent < 0)
+        text = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + figures;
+    else if (whole >= figures.size())
+        text = figures + std::string(whole - figures.size(), '0');
+    else
+        text = figures.substr(0, whole) + "." + figures.substr(whole);
+    return value < 0.0 ? "-" + text : text;
 }
 
 } // namespace vex

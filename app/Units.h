@@ -13,6 +13,10 @@ std::string formatFixed(double value, int decimals);
 // the minimum dropped ("0.0#" is formatOptional(v, 1, 2)).
 std::string formatOptional(double value, int minDecimals, int maxDecimals);
 
+// The value rounded to `digits` significant digits, in plain decimal
+// notation (never an exponent), without trailing zeros: 0.56, 10, 0.00001.
+std::string significantText(double value, int digits);
+
 // The characters the program writes as single Windows-1252 bytes, here in UTF-8.
 inline constexpr const char *MicroSign = "\u00b5";
 inline constexpr const char *TimesSign = "\u00d7";

@@ -3,6 +3,7 @@
 // origin.  It holds no analysis state.
 
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QWidget>
 
@@ -16,6 +17,13 @@ public:
     void setImage(const QImage &image);
     const QImage &image() const { return image_; }
     void clear();
+
+    // Draws the image through another colour table (the mask) without
+    // touching its pixels; an empty table draws the image's own colours.
+    void setColourTable(const QList<QRgb> &table);
+    const QList<QRgb> &colourTable() const { return table_; }
+    // The picture as the user sees it: the image under the colour table.
+    QImage shownImage() const;
 
     // The image pixel drawn at the widget's top-left corner.
     void setOrigin(QPoint origin);
@@ -32,6 +40,7 @@ protected:
 
 private:
     QImage image_;
+    QList<QRgb> table_;
     QPoint origin_;
 };
 

@@ -4,6 +4,8 @@
 #include "app/TempFiles.h"
 #include "app/DialogResults.h"
 #include "app/ui/CCommonDialogs.h"
+#include "analysis/ui/HueHistogramView.h"
+#include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/Messages.h"
 #include "intake/BmpFile.h"
@@ -144,7 +146,8 @@ void frmMain::buildControls()
     BackColorOption[0] = new QRadioButton(tr("Black"), MaskFrame);
     BackColorOption[1] = new QRadioButton(tr("White"), MaskFrame);
     BackColorOption[0]->setChecked(true);
-    HistogramPic = makeFrame(MaskFrame, 258, 100);
+    HistogramPic = new HueHistogramView(MaskFrame);
+    HistogramPic->setFixedSize(258, 100);
     HistogramPic->setObjectName(QStringLiteral("HistogramPic"));
     Label1 = new QLabel(QStringLiteral("0"), MaskFrame);
     Label2 = new QLabel(QStringLiteral("255"), MaskFrame);
@@ -159,13 +162,17 @@ void frmMain::buildControls()
 
     ResultFrame = new QGroupBox(tr("Scan Results  (Volume Fraction)"), this);
     ResultFrame->setObjectName(QStringLiteral("ResultFrame"));
-    ResultPic = makeFrame(ResultFrame, 258, 140);
+    ResultPic = new ResultGraphView(ResultFrame);
+    ResultPic->setFixedSize(258, 140);
     ResultPic->setObjectName(QStringLiteral("ResultPic"));
     GraphOption[0] = new QRadioButton(tr("VF"), ResultFrame);
     GraphOption[1] = new QRadioButton(tr("CVF"), ResultFrame);
     GraphOption[2] = new QRadioButton(tr("#/cm2"), ResultFrame);
     GraphOption[0]->setChecked(true);
     SizeRangeLabel = new QLabel(ResultFrame);
+    SizeRangeLabel->setObjectName(QStringLiteral("SizeRangeLabel"));
+    SizeRangeLabel->setAutoFillBackground(true);
+    SizeRangeLabel->hide();
     const QString infoCaptions[3] = {tr("VMD:"), tr("Drop Density:"), tr("Volume:")};
     for (int i = 0; i < 3; ++i)
         InfoLabel[i] = new QLabel(infoCaptions[i], ResultFrame);
@@ -201,6 +208,7 @@ void frmMain::buildControls()
     connect(btnPrefs, &QPushButton::clicked, this, &frmMain::btnPrefs_Click);
     connect(ImageStrip, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
     connect(Picture1, &CardPicture::rightButton, this, &frmMain::showInfo);
+    connectResultControls();
     connect(HScroll1, &QScrollBar::valueChanged, this,
             [this](int v) { Picture1->setOrigin(QPoint(v, Picture1->origin().y())); });
     connect(VScroll1, &QScrollBar::valueChanged, this,
@@ -263,7 +271,6 @@ void frmMain::AdjustScreen()
     result->addWidget(ResultLabelX2, 2, 3, Qt::AlignRight);
     for (int i = 0; i < 3; ++i)
         result->addWidget(GraphOption[i], 3, 1 + i);
-    result->addWidget(SizeRangeLabel, 4, 0, 1, 4);
     QLabel *values[3] = {VMDLabel, DropLabel, VolumeLabel};
     for (int i = 0; i < 3; ++i) {
         result->addWidget(InfoLabel[i], 5 + i, 0, 1, 2);
@@ -352,6 +359,8 @@ void frmMain::showCard(int index)
         KromeKotePicture = decoded.Ok ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
         Picture1->setImage(KromeKotePicture);
+        if (MaskCheck->isChecked() && card.ColoursKnown)
+            applyMask();
     }
     resetScrollBars();
     setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
@@ -392,7 +401,10 @@ void frmMain::applyCardState(const CardRecord &card)
     for (QWidget *w : std::initializer_list<QWidget *>{MaskCheck, HueInvertCheck, BackColorOption[0],
                                                         BackColorOption[1], Slider1, Slider2})
         w->setEnabled(colours);
+    drawHueHistogram();
     ResultFrame->setVisible(card.Scanned);
+    if (card.Scanned)
+        showScanResults();
 }
 
 void frmMain::showEmptyState()
@@ -587,7 +599,6 @@ void frmMain::setCaption(const QString &caption)
 
 // Commands that later parts of the program fill in.
 void frmMain::btnLoadTemplate_Click() {}
-void frmMain::btnPrefs_Click() {}
 
 void frmMain::btnCancel_Click()
 {
@@ -716,7 +727,7 @@ void frmMain::resetColourDisplay()
     MaskCheck->setEnabled(false);
     BackColorOption[0]->setEnabled(false);
     BackColorOption[1]->setEnabled(false);
-    HistogramPic->update();
+    drawHueHistogram();
 }
 
 void frmMain::btnChangeRes_Click()
@@ -807,24 +818,44 @@ void frmMain::btnScanColour_Click()
 {
     if (busy() || Cards.empty())
         return;
+    btnChangeRes->setEnabled(false);
+    Picture1->setFocus();
     state.CancelRequested = false;
-    runColourPassFor(CurrentCard);
-    state.CancelRequested = false;
-    applyCardState(Cards[CurrentCard]);
+    const bool completed = runColourPassFor(CurrentCard);
+    btnChangeRes->setEnabled(true);
+    if (!completed) {
+        state.CancelRequested = false;
+        applyCardState(Cards[CurrentCard]);
+        return;
+    }
+    // Showing the card again draws it with its new colours.
+    selectCurrentTab();
+    if (MaskCheck->isChecked())
+        applyMask();
 }
 
 void frmMain::btnScanColourAll_Click()
 {
     if (busy() || Cards.empty())
         return;
+    const int remembered = CurrentCard;
+    btnChangeRes->setEnabled(false);
     state.CancelRequested = false;
     for (int i = 1; i <= CardCount(); ++i) {
-        runColourPassFor(i);
-        if (state.CancelRequested)
-            break;
+        if (Cards[i].ColoursKnown)
+            continue;
+        CurrentCard = i;
+        selectCurrentTab();
+        if (!runColourPassFor(i) && state.CancelRequested) {
+            state.CancelRequested = false;
+            btnChangeRes->setEnabled(true);
+            applyCardState(Cards[CurrentCard]);
+            return;
+        }
     }
-    state.CancelRequested = false;
-    applyCardState(Cards[CurrentCard]);
+    CurrentCard = remembered;
+    selectCurrentTab();
+    btnChangeRes->setEnabled(true);
 }
 
 } // namespace vex::ui

@@ -31,7 +31,9 @@ class SettingsStore;
 namespace vex::ui {
 
 class CardPicture;
+class HueHistogramView;
 class InfoForm;
+class ResultGraphView;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -82,6 +84,15 @@ public:
     void ScanImage(int index);
     // The three result labels for the card or line on display.
     void UpdateStatsLabels();
+    // The spectrum graph of a card (callers pass CurrentCard) and its axis labels.
+    void DrawResult(int index);
+    void UpdateHistogramLabels();
+    // The hue histogram of the card on display.
+    void drawHueHistogram();
+    // Shows the card on display under the mask of the current hue range.
+    void applyMask();
+    // False while a slider is being dragged, true once the histogram follows.
+    bool HueRangeReady = true;
 
     // Measures the given cards again after their resolution changed.
     void reanalyseCards(const std::vector<int> &cards);
@@ -115,13 +126,13 @@ public:
     QCheckBox *MaskCheck = nullptr;
     QCheckBox *HueInvertCheck = nullptr;
     QRadioButton *BackColorOption[2] = {nullptr, nullptr};
-    QFrame *HistogramPic = nullptr;
+    HueHistogramView *HistogramPic = nullptr;
     QLabel *Label1 = nullptr;
     QLabel *Label2 = nullptr;
     QSlider *Slider1 = nullptr;
     QSlider *Slider2 = nullptr;
     QGroupBox *ResultFrame = nullptr;
-    QFrame *ResultPic = nullptr;
+    ResultGraphView *ResultPic = nullptr;
     QRadioButton *GraphOption[3] = {nullptr, nullptr, nullptr};
     QLabel *SizeRangeLabel = nullptr;
     QLabel *InfoLabel[3] = {nullptr, nullptr, nullptr};
@@ -149,6 +160,17 @@ public slots:
     void btnCancel_Click();
     void btnChangeRes_Click();
     void btnPrefs_Click();
+    void GraphOption_Click(int index);
+    void MaskCheck_Click();
+    void HueInvertCheck_Click();
+    void BackColorOption_Click();
+    void Slider1_Scroll();
+    void Slider2_Scroll();
+    void Slider_Change();
+    void HistogramPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int hue);
+    void ResultPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
+    void ResultPic_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, double x, double y);
+    void ResultPic_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -170,6 +192,11 @@ private:
     void showInfo(bool show);
     bool confirmSprayInfo();
     void showScanResults();
+    void connectResultControls();
+    void slidersMoved(int low, int high);
+    void showSizeRange(double x, bool moving);
+    // Remembered by btnPrefs_Click to see what the preferences changed.
+    bool metricBeforePrefs_ = true;
 
     SettingsStore &store_;
     ModuleState &module_;

@@ -5,6 +5,7 @@
 #include "app/ui/frmMain.h"
 
 #include "analysis/DropStatistics.h"
+#include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
 #include "app/Units.h"
@@ -139,9 +140,9 @@ void frmMain::showScanResults()
     state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
                                   state.SingleRange, Cards[CurrentCard]);
     ResultFrame->show();
-    ResultPic->update();
+    DrawResult(CurrentCard);
+    UpdateHistogramLabels();
     UpdateStatsLabels();
-    btnChangeRes->setEnabled(true);
 }
 
 void frmMain::UpdateStatsLabels()
@@ -149,34 +150,15 @@ void frmMain::UpdateStatsLabels()
     InfoLabel[0]->setText(tr("VMD:"));
     InfoLabel[1]->setText(tr("Drop Density:"));
     InfoLabel[2]->setText(tr("Volume:"));
-    double vmd = 0.0;
-    double drops = 0.0;
-    double volume = 0.0;
-    if (compositeMode()) {
-        const CompositeResult &all = state.CompositeAll;
-        const bool cut = static_cast<float>(all.SmallestDiameter) < state.RangeLow || state.RangeHigh < all.LargestDiameter;
-        const CompositeResult &shown = cut ? state.CompositeRange : all;
-        vmd = shown.VMD;
-        drops = shown.DropDensity;
-        volume = shown.VolumeDensity;
-    } else if (!Cards.empty()) {
-        const CardRecord &card = Cards[CurrentCard];
-        if (state.RangeLow < card.SmallestDiameter && card.LargestDiameter <= state.RangeHigh) {
-            vmd = card.VMD;
-            drops = card.DropDensity;
-            volume = card.VolumeDensity;
-        } else {
-            vmd = state.SingleRange.VMD;
-            drops = state.SingleRange.DropDensity;
-            volume = state.SingleRange.VolumeDensity;
-        }
-    }
-    const int unit = module_.Metric ? 1 : 0;
-    VMDLabel->setText(QString::fromStdString(formatFixed(vmd, 1) + " " + MicroSign + "m"));
-    DropLabel->setText(QString::fromStdString(formatFixed(drops, 2) + " drops/cm " + SuperscriptTwo));
-    VolumeLabel->setText(QString::fromStdString(
-        formatFixed(volume * static_cast<double>(module_.RateFactor[static_cast<std::size_t>(unit)]), 3) + " " +
-        module_.RateUnit[static_cast<std::size_t>(unit)]));
+    const CardRecord *card = Cards.empty() ? nullptr : &Cards[CurrentCard];
+    const ShownStats shown = shownStats(compositeMode(), state.CompositeAll, state.CompositeRange, card,
+                                        state.SingleRange, state.RangeLow, state.RangeHigh);
+    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
+    const StatsTexts texts = statsTexts(shown.Vmd, shown.DropDensity, shown.VolumeDensity, module_.RateFactor[unit],
+                                        module_.RateUnit[unit]);
+    VMDLabel->setText(QString::fromStdString(texts.Vmd));
+    DropLabel->setText(QString::fromStdString(texts.Drops));
+    VolumeLabel->setText(QString::fromStdString(texts.Volume));
 }
 
 void frmMain::btnScan_Click()
@@ -189,8 +171,8 @@ void frmMain::btnScan_Click()
     btnChangeRes->setEnabled(false);
     state.CancelRequested = false;
     ScanImage(CurrentCard);
+    btnChangeRes->setEnabled(true);
     if (state.CancelRequested) {
-        btnChangeRes->setEnabled(true);
         state.CancelRequested = false;
         return;
     }
@@ -228,6 +210,7 @@ void frmMain::btnScanAll_Click()
     CurrentCard = remembered;
     selectCurrentTab();
     showScanResults();
+    btnChangeRes->setEnabled(true);
 }
 
 void frmMain::reanalyseCards(const std::vector<int> &cards)

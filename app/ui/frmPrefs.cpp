@@ -1,0 +1,247 @@
+#include "app/ui/frmPrefs.h"
+
+#include "app/Preferences.h"
+#include "app/Units.h"
+#include "app/ui/Messages.h"
+#include "app/ui/NumericKeyFilter.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vex::ui {
+
+namespace {
+
+inline constexpr const char *NotNumericMessage = "Default Resolution must be a numeric value.";
+inline constexpr const char *InvalidMessage = "One of the values is invalid";
+
+} // namespace
+
+frmPrefs::frmPrefs(MainWindowState &state, ModuleState &module, QWidget *parent)
+    : QDialog(parent), state_(state), module_(module)
+{
+    setObjectName(QStringLiteral("frmPrefs"));
+    setWindowTitle(tr("Preferences"));
+    buildControls();
+    Form_Initialize();
+}
+
+void frmPrefs::buildControls()
+{
+    ResFrame = new QGroupBox(tr("Default Image &Resolution"), this);
+    ResFrame->setObjectName(QStringLiteral("ResFrame"));
+    ResCombo = new QComboBox(ResFrame);
+    ResCombo->setObjectName(QStringLiteral("ResCombo"));
+    ResCombo->setEditable(true);
+    ResCombo->setInsertPolicy(QComboBox::NoInsert);
+    for (const char *r : {"150", "300", "600", "900", "1200", "2400"})
+        ResCombo->addItem(QString::fromLatin1(r));
+    ConversionLabel = new QLabel(ResFrame);
+    ConversionLabel->setObjectName(QStringLiteral("ConversionLabel"));
+    Label3 = new QLabel(tr("dpi"), ResFrame);
+    auto *res = new QHBoxLayout(ResFrame);
+    res->addWidget(ResCombo);
+    res->addWidget(Label3);
+    res->addWidget(ConversionLabel, 1);
+
+    SpreadFrame = new QGroupBox(tr("Spread &Factor"), this);
+    SpreadFrame->setObjectName(QStringLiteral("SpreadFrame"));
+    auto *spread = new QHBoxLayout(SpreadFrame);
+    const QString eq[3] = {QStringLiteral("+"), QStringLiteral("D +"), QStringLiteral("D")};
+    for (int i = 0; i < 3; ++i) {
+        SpreadText[i] = new QLineEdit(SpreadFrame);
+        SpreadText[i]->setObjectName(QStringLiteral("SpreadText%1").arg(i));
+        SpreadText[i]->setMaximumWidth(90);
+        SpreadEqLabel[i] = new QLabel(eq[i], SpreadFrame);
+        SpreadEqLabel[i]->setObjectName(QStringLiteral("SpreadEqLabel%1").arg(i));
+        spread->addWidget(SpreadText[i]);
+        spread->addWidget(SpreadEqLabel[i]);
+        NumericKeyFilter::install(SpreadText[i], true, true);
+    }
+
+    FilterFrame = new QGroupBox(tr("&Drop Filters"), this);
+    FilterFrame->setObjectName(QStringLiteral("FilterFrame"));
+    txtRoundness = new QLineEdit(FilterFrame);
+    txtRoundness->setObjectName(QStringLiteral("txtRoundness"));
+    txtHues = new QLineEdit(FilterFrame);
+    txtHues->setObjectName(QStringLiteral("txtHues"));
+    auto *filters = new QGridLayout(FilterFrame);
+    filters->addWidget(new QLabel(tr("Roundness:"), FilterFrame), 0, 0);
+    filters->addWidget(txtRoundness, 0, 1);
+    filters->addWidget(new QLabel(tr("% Valid Hues:"), FilterFrame), 1, 0);
+    filters->addWidget(txtHues, 1, 1);
+    for (QLineEdit *box : {txtRoundness, txtHues}) {
+        box->setMaximumWidth(60);
+        NumericKeyFilter::install(box, false, false);
+    }
+
+    UnitsFrame = new QGroupBox(tr("&Units"), this);
+    UnitsFrame->setObjectName(QStringLiteral("UnitsFrame"));
+    UnitsOption[0] = new QRadioButton(tr("Metric"), UnitsFrame);
+    UnitsOption[1] = new QRadioButton(tr("US"), UnitsFrame);
+    auto *units = new QVBoxLayout(UnitsFrame);
+    for (QRadioButton *b : UnitsOption)
+        units->addWidget(b);
+
+    LogFrame = new QGroupBox(this);
+    LogFrame->setObjectName(QStringLiteral("LogFrame"));
+    LogCheck = new QCheckBox(tr("&Log Analysis Results"), LogFrame);
+    LogCheck->setObjectName(QStringLiteral("LogCheck"));
+    Option1[0] = new QRadioButton(tr("Append"), LogFrame);
+    Option1[1] = new QRadioButton(tr("Overwrite"), LogFrame);
+    Option1[0]->setObjectName(QStringLiteral("Option1_1"));
+    Option1[1]->setObjectName(QStringLiteral("Option1_2"));
+    LogInfoCheck = new QCheckBox(tr("Log &Spray Info"), LogFrame);
+    LogInfoCheck->setObjectName(QStringLiteral("LogInfoCheck"));
+    ViewSprayButton = new QPushButton(tr("&View Spray Info."), LogFrame);
+    ViewSprayButton->setObjectName(QStringLiteral("ViewSprayButton"));
+    ViewSprayButton->setAutoDefault(false);
+    auto *log = new QGridLayout(LogFrame);
+    log->addWidget(LogCheck, 0, 0, 1, 2);
+    log->addWidget(Option1[0], 1, 0);
+    log->addWidget(Option1[1], 1, 1);
+    log->addWidget(LogInfoCheck, 2, 0);
+    log->addWidget(ViewSprayButton, 2, 1);
+
+    AcceptButton = new QPushButton(tr("Accept"), this);
+    AcceptButton->setObjectName(QStringLiteral("AcceptButton"));
+    AcceptButton->setDefault(true);
+    CancelButton = new QPushButton(tr("Cancel"), this);
+    CancelButton->setObjectName(QStringLiteral("CancelButton"));
+    CancelButton->setAutoDefault(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(AcceptButton);
+    buttons->addWidget(CancelButton);
+
+    auto *middle = new QHBoxLayout;
+    middle->addWidget(FilterFrame);
+    middle->addWidget(UnitsFrame);
+    auto *top = new QVBoxLayout(this);
+    top->addWidget(ResFrame);
+    top->addWidget(SpreadFrame);
+    top->addLayout(middle);
+    top->addWidget(LogFrame);
+    top->addLayout(buttons);
+
+    ResCombo->lineEdit()->installEventFilter(this);
+    for (QLineEdit *box : {SpreadText[0], SpreadText[1], SpreadText[2], txtRoundness, txtHues})
+        box->installEventFilter(this);
+
+    connect(ResCombo, &QComboBox::editTextChanged, this, &frmPrefs::ResCombo_Change);
+    connect(LogCheck, &QCheckBox::clicked, this, &frmPrefs::LogCheck_Click);
+    connect(AcceptButton, &QPushButton::clicked, this, &frmPrefs::AcceptButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ViewSprayButton, &QPushButton::clicked, this, [this] {
+        if (ViewSprayInfo)
+            ViewSprayInfo();
+    });
+}
+
+void frmPrefs::Form_Initialize()
+{
+    const PrefsForm form = prefsFormFrom(state_, module_);
+    const int entry = ResCombo->findText(QString::fromStdString(form.Resolution));
+    if (entry >= 0)
+        ResCombo->setCurrentIndex(entry);
+    ResCombo->setEditText(QString::fromStdString(form.Resolution));
+    ResCombo_Change();
+
+    LogCheck->setChecked(form.Log);
+    Option1[form.Append ? 0 : 1]->setChecked(true);
+    LogInfoCheck->setChecked(form.LogSprayInfo);
+    LogCheck_Click();
+    UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
+    for (int i = 0; i < 3; ++i)
+        SpreadText[i]->setText(QString::fromStdString(form.Spread[i]));
+    SpreadEqLabel[2]->setText(QStringLiteral("D") + QString::fromUtf8(SuperscriptTwo));
+    txtRoundness->setText(QString::fromStdString(form.Roundness));
+    txtHues->setText(QString::fromStdString(form.Hues));
+}
+
+void frmPrefs::ResCombo_Change()
+{
+    ConversionLabel->setText(QString::fromStdString(conversionLabelText(ResCombo->currentText().toStdString())));
+}
+
+void frmPrefs::LogCheck_Click()
+{
+    const bool on = LogCheck->isChecked();
+    for (QWidget *w : std::initializer_list<QWidget *>{Option1[0], Option1[1], LogInfoCheck, ViewSprayButton})
+        w->setEnabled(on);
+}
+
+bool frmPrefs::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::FocusIn && watched != ResCombo->lineEdit()) {
+        // Select after the click that gave the focus has placed the caret.
+        if (auto *box = qobject_cast<QLineEdit *>(watched))
+            QTimer::singleShot(0, box, &QLineEdit::selectAll);
+    } else if (event->type() == QEvent::FocusOut) {
+        // Switching to another window or opening the list is not leaving.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            leftBox(watched);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmPrefs::leftBox(QObject *box)
+{
+    if (box == ResCombo->lineEdit()) {
+        // Cancelling needs no valid resolution.
+        if (QApplication::focusWidget() == CancelButton || !isVisible())
+            return;
+        if (!parseNumber(ResCombo->currentText().toStdString())) {
+            showMessage(this, tr(NotNumericMessage));
+            ResCombo->setFocus();
+        }
+        return;
+    }
+    for (int i = 0; i < 3; ++i)
+        if (box == SpreadText[i])
+            SpreadText[i]->setText(QString::fromStdString(
+                coefficientOnLeave(SpreadText[i]->text().toStdString(), module_.SpreadFactor[static_cast<std::size_t>(i)])));
+    if (box == txtRoundness)
+        txtRoundness->setText(
+            QString::fromStdString(thresholdOnLeave(txtRoundness->text().toStdString(), state_.ShapeThreshold)));
+    if (box == txtHues)
+        txtHues->setText(QString::fromStdString(thresholdOnLeave(txtHues->text().toStdString(), state_.HueThreshold)));
+}
+
+void frmPrefs::AcceptButton_Click()
+{
+    // The box being edited is checked as if the focus had left it.
+    if (QWidget *focus = QApplication::focusWidget(); focus && focus != ResCombo->lineEdit())
+        leftBox(focus);
+    PrefsForm form;
+    form.Resolution = ResCombo->currentText().toStdString();
+    for (int i = 0; i < 3; ++i)
+        form.Spread[i] = SpreadText[i]->text().toStdString();
+    form.Roundness = txtRoundness->text().toStdString();
+    form.Hues = txtHues->text().toStdString();
+    form.Metric = UnitsOption[0]->isChecked();
+    form.Log = LogCheck->isChecked();
+    form.Append = Option1[0]->isChecked();
+    form.LogSprayInfo = LogInfoCheck->isChecked();
+    if (!acceptPrefs(form, state_, module_)) {
+        showMessage(this, tr(InvalidMessage));
+        ResCombo->setFocus();
+        return;
+    }
+    accept();
+}
+
+} // namespace vex::ui
