@@ -136,7 +136,8 @@ void frmPrefs::buildControls()
     top->addWidget(LogFrame);
     top->addLayout(buttons);
 
-    ResCombo->lineEdit()->installEventFilter(this);
+    // The list box's line edit hands its focus to the box itself.
+    ResCombo->installEventFilter(this);
     for (QLineEdit *box : {SpreadText[0], SpreadText[1], SpreadText[2], txtRoundness, txtHues})
         box->installEventFilter(this);
 
@@ -185,7 +186,7 @@ void frmPrefs::LogCheck_Click()
 
 bool frmPrefs::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusIn && watched != ResCombo->lineEdit()) {
+    if (event->type() == QEvent::FocusIn && watched != ResCombo) {
         // Select after the click that gave the focus has placed the caret.
         if (auto *box = qobject_cast<QLineEdit *>(watched))
             QTimer::singleShot(0, box, &QLineEdit::selectAll);
@@ -200,7 +201,7 @@ bool frmPrefs::eventFilter(QObject *watched, QEvent *event)
 
 void frmPrefs::leftBox(QObject *box)
 {
-    if (box == ResCombo->lineEdit()) {
+    if (box == ResCombo) {
         // Cancelling needs no valid resolution.
         if (QApplication::focusWidget() == CancelButton || !isVisible())
             return;
@@ -224,7 +225,7 @@ void frmPrefs::leftBox(QObject *box)
 void frmPrefs::AcceptButton_Click()
 {
     // The box being edited is checked as if the focus had left it.
-    if (QWidget *focus = QApplication::focusWidget(); focus && focus != ResCombo->lineEdit())
+    if (QWidget *focus = QApplication::focusWidget(); focus && focus != ResCombo)
         leftBox(focus);
     PrefsForm form;
     form.Resolution = ResCombo->currentText().toStdString();

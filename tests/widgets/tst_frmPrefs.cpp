@@ -1,0 +1,220 @@
+// The preferences window driven with keys and clicks as a user would.
+
+#include "app/Units.h"
+#include "app/ui/Messages.h"
+#include "app/ui/frmPrefs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+using namespace vex;
+using vex::ui::frmPrefs;
+
+class tst_frmPrefs : public QObject {
+    Q_OBJECT
+private:
+    QStringList messages;
+    MainWindowState state;
+    ModuleState module;
+
+    static void focusBox(frmPrefs &w, QWidget *box)
+    {
+        w.activateWindow();
+        box->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+    }
+
+    static void leave(frmPrefs &w)
+    {
+        // Moving to the Accept button is leaving the box.
+        w.AcceptButton->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        state = MainWindowState{};
+        module = ModuleState{};
+    }
+
+    void opensWithTheStoredValues()
+    {
+        state.DefaultRes = 1000;
+        state.ShapeThreshold = 40;
+        state.Append = true;
+        module.Metric = false;
+        frmPrefs w(state, module);
+        QCOMPARE(w.windowTitle(), QStringLiteral("Preferences"));
+        QCOMPARE(w.ResCombo->currentText(), QStringLiteral("1000"));
+        QCOMPARE(w.ResCombo->count(), 6);
+        QCOMPARE(w.SpreadText[0]->text(), QStringLiteral("0.00"));
+        QCOMPARE(w.SpreadText[1]->text(), QStringLiteral("0.56"));
+        QCOMPARE(w.SpreadEqLabel[2]->text(), QString::fromUtf8("D\u00b2"));
+        QCOMPARE(w.txtRoundness->text(), QStringLiteral("40"));
+        QVERIFY(w.UnitsOption[1]->isChecked());
+        QVERIFY(w.Option1[0]->isChecked());
+        QCOMPARE(w.ResFrame->title(), QStringLiteral("Default Image &Resolution"));
+        QCOMPARE(w.LogCheck->text(), QStringLiteral("&Log Analysis Results"));
+    }
+
+    void listEntrySelectedWhenTheResolutionIsInTheList()
+    {
+        state.DefaultRes = 600;
+        frmPrefs w(state, module);
+        QCOMPARE(w.ResCombo->currentIndex(), 2);
+        QCOMPARE(w.ConversionLabel->text(), QString::fromUtf8("= 42.33 \u00b5m/pixel"));
+    }
+
+    void typedResolutionUpdatesThePixelSize()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        QLineEdit *edit = w.ResCombo->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("2000"));
+        QCOMPARE(w.ConversionLabel->text(), QString::fromUtf8("= 12.70 \u00b5m/pixel"));
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("40000"));
+        QCOMPARE(w.ConversionLabel->text(), QStringLiteral("="));
+    }
+
+    void minusTogglesTheSignOfACoefficient()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        QLineEdit *box = w.SpreadText[1];
+        focusBox(w, box);
+        box->setCursorPosition(2);
+        QTest::keyClick(box, Qt::Key_Minus);
+        QCOMPARE(box->text(), QStringLiteral("-0.56"));
+        QCOMPARE(box->cursorPosition(), 3);
+        QTest::keyClick(box, Qt::Key_Minus);
+        QCOMPARE(box->text(), QStringLiteral("0.56"));
+        QCOMPARE(box->cursorPosition(), 2);
+    }
+
+    void secondPointAndBackspaceAreDiscarded()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        QLineEdit *box = w.SpreadText[1];
+        focusBox(w, box);
+        box->setCursorPosition(4);
+        QTest::keyClick(box, Qt::Key_Period);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClick(box, Qt::Key_A);
+        QTest::keyClicks(box, QStringLiteral("7"));
+        QCOMPARE(box->text(), QStringLiteral("0.567"));
+        // Delete still deletes.
+        box->setCursorPosition(0);
+        QTest::keyClick(box, Qt::Key_Delete);
+        QCOMPARE(box->text(), QStringLiteral(".567"));
+    }
+
+    void filterBoxesTakeDigitsOnlyAndLimitTo100()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        focusBox(w, w.txtHues);
+        w.txtHues->selectAll();
+        QTest::keyClicks(w.txtHues, QStringLiteral("1.5-0"));
+        QCOMPARE(w.txtHues->text(), QStringLiteral("150"));
+        leave(w);
+        QCOMPARE(w.txtHues->text(), QStringLiteral("100"));
+    }
+
+    void emptiedBoxesGetTheirValuesBack()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        focusBox(w, w.SpreadText[1]);
+        w.SpreadText[1]->clear();
+        focusBox(w, w.txtRoundness);
+        QCOMPARE(w.SpreadText[1]->text(), QStringLiteral("0.56"));
+        w.txtRoundness->clear();
+        leave(w);
+        QCOMPARE(w.txtRoundness->text(), QStringLiteral("100"));
+    }
+
+    void nonNumericResolutionIsReportedOnLeaving()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        focusBox(w, w.ResCombo);
+        w.ResCombo->setEditText(QStringLiteral("12x"));
+        leave(w);
+        QCOMPARE(messages, QStringList{QStringLiteral("Default Resolution must be a numeric value.")});
+        QVERIFY(w.ResCombo->hasFocus());
+    }
+
+    void clearingLogDisablesItsControls()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        QVERIFY(w.Option1[0]->isEnabled());
+        const QPoint box(8, w.LogCheck->height() / 2);
+        QTest::mouseClick(w.LogCheck, Qt::LeftButton, {}, box);
+        QVERIFY(!w.LogCheck->isChecked());
+        for (QWidget *c : std::initializer_list<QWidget *>{w.Option1[0], w.Option1[1], w.LogInfoCheck, w.ViewSprayButton})
+            QVERIFY(!c->isEnabled());
+        QTest::mouseClick(w.LogCheck, Qt::LeftButton, {}, box);
+        QVERIFY(w.LogInfoCheck->isEnabled());
+    }
+
+    void acceptTakesTheValuesOver()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        w.ResCombo->setEditText(QStringLiteral("900"));
+        w.SpreadText[0]->setText(QStringLiteral("1.25"));
+        w.txtHues->setText(QStringLiteral("30"));
+        QTest::mouseClick(w.UnitsOption[1], Qt::LeftButton, {}, QPoint(8, w.UnitsOption[1]->height() / 2));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QCOMPARE(state.DefaultRes, 900);
+        QCOMPARE(module.SpreadFactor[0], 1.25);
+        QCOMPARE(int(state.HueThreshold), 30);
+        QVERIFY(!module.Metric);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void invalidValueKeepsTheWindowOpen()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        w.ResCombo->setEditText(QStringLiteral("40000"));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(messages.last(), QStringLiteral("One of the values is invalid"));
+        QVERIFY(w.isVisible());
+        QCOMPARE(state.DefaultRes, 1200);
+    }
+
+    void cancelChangesNothing()
+    {
+        frmPrefs w(state, module);
+        w.show();
+        w.ResCombo->setEditText(QStringLiteral("300"));
+        QTest::mouseClick(w.CancelButton, Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Rejected));
+        QCOMPARE(state.DefaultRes, 1200);
+    }
+};
+
+QTEST_MAIN(tst_frmPrefs)
+#include "tst_frmPrefs.moc"
