@@ -398,7 +398,7 @@ void frmMain::applyCardState(const CardRecord &card)
     btnScanAll->setEnabled(true);
     btnScanColour->setEnabled(true);
     btnScanColourAll->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{MaskCheck, HueInvertCheck, BackColorOption[0],
+    for (QWidget *w : std::initializer_list<QWidget *>{MaskFrame, MaskCheck, HueInvertCheck, BackColorOption[0],
                                                         BackColorOption[1], Slider1, Slider2})
         w->setEnabled(colours);
     drawHueHistogram();

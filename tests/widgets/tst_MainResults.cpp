@@ -1,0 +1,258 @@
+// The result graph, hue range, mask and preferences as the main window runs
+// them, on a generated card with known stains.
+
+#include "analysis/ColourMask.h"
+#include "analysis/ResultGraph.h"
+#include "analysis/ui/HueHistogramView.h"
+#include "analysis/ui/ResultGraphView.h"
+#include "app/ui/CardPicture.h"
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+#include "app/ui/frmPrefs.h"
+#include "tools/cardgen/CardGenerator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+
+class tst_MainResults : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> scannedWindow()
+    {
+        module = ModuleState{};
+        module.RootDir = folder();
+        auto w = std::make_unique<frmMain>(store, module, 1024);
+        w->state.DefaultRes = 600;
+        w->state.LogAnalysis = false;
+        w->state.DisableBackgroundWarning = true;
+        w->state.DisableDitherWarning = true;
+        w->show();
+        cardgen::CardSpec spec;
+        spec.Width = 300;
+        spec.Height = 400;
+        const cardgen::Card card = cardgen::generateCard(spec);
+        const std::string path = folder() + "card.bmp";
+        if (!cardgen::writeBmp(card, path).empty())
+            return nullptr;
+        w->loadFiles(path);
+        w->btnScanColour_Click();
+        w->Slider1->setValue(150);
+        w->Slider2->setValue(190);
+        w->btnScan_Click();
+        return w;
+    }
+
+    static QPoint pixelOf(frmMain &w, double x, double y)
+    {
+        const GraphMapping m = w.ResultPic->mapping();
+        return QPoint(static_cast<int>(std::lround(m.pixelX(x))), static_cast<int>(std::lround(m.pixelY(y))));
+    }
+
+    static void moveWithButton(QWidget *widget, QPoint at, Qt::MouseButtons buttons)
+    {
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, buttons,
+                         Qt::NoModifier);
+        QApplication::sendEvent(widget, &move);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init() { messages.clear(); }
+
+    void scanShowsTheGraphAndItsLabels()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const CardRecord &card = w->Cards[1];
+        QVERIFY(card.Scanned);
+        const GraphPicture &p = w->ResultPic->picture();
+        QVERIFY(p.HasGraph);
+        QCOMPARE(p.Mapping.Right, double(card.LargestDiameter));
+        QCOMPARE(p.Vmd, card.VMD);
+        QCOMPARE(w->ResultLabelX1->text(), QStringLiteral("0.0"));
+        QCOMPARE(w->ResultLabelX2->text(), QString::number(card.LargestDiameter, 'f', 1));
+        const HistogramLabels l = histogramLabels(p.Mapping.Right, p.Mapping.Top, 1);
+        QCOMPARE(w->ResultLabelY2->text(), QString::fromStdString(l.Y2));
+        QCOMPARE(w->ResultLabelY1->text(), QStringLiteral("0%"));
+        QCOMPARE(w->VMDLabel->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+    }
+
+    void graphOptionsChangeTheCaptionAndTheScale()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const CardRecord &card = w->Cards[1];
+        QTest::mouseClick(w->GraphOption[2], Qt::LeftButton, {}, QPoint(6, w->GraphOption[2]->height() / 2));
+        QCOMPARE(w->state.GraphMode, 3);
+        QCOMPARE(w->ResultFrame->title(), QString::fromUtf8("Scan Results  (drops/cm\u00b2)"));
+        QCOMPARE(w->ResultPic->picture().Mapping.Top, densityTop(card.MaxClassCount, card.CardArea));
+        QCOMPARE(w->ResultLabelY1->text(), QStringLiteral("0"));
+        QTest::mouseClick(w->GraphOption[1], Qt::LeftButton, {}, QPoint(6, w->GraphOption[1]->height() / 2));
+        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
+        QCOMPARE(w->ResultLabelY2->text(), QStringLiteral("100%"));
+    }
+
+    void leftAndRightButtonsSetTheRangeEnds()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const double right = w->ResultPic->mapping().Right;
+        const QPoint at = pixelOf(*w, right * 0.5, 0.0);
+        QTest::mousePress(w->ResultPic, Qt::LeftButton, {}, at);
+        const float low = w->state.RangeLow;
+        QVERIFY(std::abs(low - right * 0.5) < right / 100.0);
+        QVERIFY(w->SizeRangeLabel->isVisible());
+        QCOMPARE(w->SizeRangeLabel->text(), QString::number(low, 'f', 0));
+        QTest::mouseRelease(w->ResultPic, Qt::LeftButton, {}, at);
+        QVERIFY(!w->SizeRangeLabel->isVisible());
+        // The range now cuts the small drops off: the labels show the range.
+        QCOMPARE(w->VMDLabel->text(), QString::number(w->state.SingleRange.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(w->state.CurrentVMD, w->state.SingleRange.VMD);
+        QCOMPARE(w->ResultPic->picture().BandLow, double(low));
+
+        // The right end below the left one pulls it 1 um below.
+        const QPoint lower = pixelOf(*w, right * 0.25, 0.0);
+        QTest::mousePress(w->ResultPic, Qt::RightButton, {}, lower);
+        QTest::mouseRelease(w->ResultPic, Qt::RightButton, {}, lower);
+        QCOMPARE(w->state.RangeLow, w->state.RangeHigh - 1.0f);
+        // With a modifier nothing changes.
+        const float before = w->state.RangeHigh;
+        QTest::mousePress(w->ResultPic, Qt::RightButton, Qt::ShiftModifier, pixelOf(*w, right * 0.9, 0.0));
+        QCOMPARE(w->state.RangeHigh, before);
+    }
+
+    void draggingBeyondTheLargestDiameterIsClamped()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const QPoint start = pixelOf(*w, 10.0, 0.0);
+        QTest::mousePress(w->ResultPic, Qt::RightButton, {}, start);
+        moveWithButton(w->ResultPic, QPoint(w->ResultPic->width() + 40, 20), Qt::RightButton);
+        QCOMPARE(w->state.RangeHigh, w->state.MaxScannedDiameter);
+        QCOMPARE(w->SizeRangeLabel->text(), QString::number(w->state.MaxScannedDiameter, 'f', 1));
+        QVERIFY(w->ResultPic->toolTip().startsWith(QString::number(std::floor(w->state.MaxScannedDiameter))));
+        QTest::mouseRelease(w->ResultPic, Qt::RightButton, {}, start);
+        // The whole spectrum again: the card's own VMD.
+        QCOMPARE(w->state.CurrentVMD, w->Cards[1].VMD);
+        w->state.MouseCoords = false;
+        moveWithButton(w->ResultPic, start, Qt::NoButton);
+        QVERIFY(w->ResultPic->toolTip().isEmpty());
+    }
+
+    void maskChangesOnlyTheColourTable()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const CardRecord &card = w->Cards[1];
+        const QImage before = w->Picture1->image();
+        QTest::mouseClick(w->MaskCheck, Qt::LeftButton, {}, QPoint(6, w->MaskCheck->height() / 2));
+        QVERIFY(w->MaskCheck->isChecked());
+        const QList<QRgb> table = w->Picture1->colourTable();
+        QCOMPARE(table.size(), before.colorCount());
+        QCOMPARE(table[card.BackgroundIndex], qRgb(0, 0, 0));
+        QCOMPARE(table[card.DitherIndex], qRgb(0, 0, 0));
+        const QRgb blue = before.color(cardgen::FirstStainIndex);
+        QCOMPARE(table[cardgen::FirstStainIndex], blue);
+        QCOMPARE(table[cardgen::FirstDustIndex], qRgb(0, 0, 0)); // yellow dust is outside 150..190
+        QVERIFY(w->Picture1->image().constBits() == before.constBits()); // pixels untouched
+        QCOMPARE(w->Picture1->shownImage().pixel(0, 0), qRgb(0, 0, 0));
+
+        QTest::mouseClick(w->BackColorOption[1], Qt::LeftButton, {}, QPoint(6, w->BackColorOption[1]->height() / 2));
+        QCOMPARE(w->Picture1->colourTable()[card.BackgroundIndex], qRgb(255, 255, 255));
+
+        // A narrower range masks the blue as well.
+        w->Slider1->setValue(100);
+        w->Slider2->setValue(120);
+        QCOMPARE(w->Picture1->colourTable()[cardgen::FirstStainIndex], qRgb(255, 255, 255));
+        QTest::mouseClick(w->HueInvertCheck, Qt::LeftButton, {}, QPoint(6, w->HueInvertCheck->height() / 2));
+        QCOMPARE(w->Picture1->colourTable()[cardgen::FirstStainIndex], blue);
+        QCOMPARE(w->HistogramPic->histogram().ValidBands.size(), std::size_t{2});
+
+        QTest::mouseClick(w->MaskCheck, Qt::LeftButton, {}, QPoint(6, w->MaskCheck->height() / 2));
+        QVERIFY(w->Picture1->colourTable().isEmpty());
+        QCOMPARE(w->Picture1->shownImage().pixel(0, 0), before.pixel(0, 0));
+    }
+
+    void slidersKeepTheRangeOrdered()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        w->Slider1->setValue(190);
+        QCOMPARE(w->Slider2->value(), 191);
+        QCOMPARE(w->Label2->text(), QStringLiteral("191"));
+        w->Slider2->setValue(100);
+        QCOMPARE(w->Slider1->value(), 99);
+        QCOMPARE(w->Label1->text(), QStringLiteral("99"));
+        // Keys on the slider, as a user moves it.
+        w->Slider1->setFocus();
+        w->Slider1->setValue(99);
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(w->Slider1, Qt::Key_Right);
+        // 99 -> 102, pushing the upper end along from 100 to 103.
+        QCOMPARE(w->Slider1->value(), 102);
+        QCOMPARE(w->Slider2->value(), 103);
+        QVERIFY(w->HueRangeReady);
+    }
+
+    void histogramClicksSetTheSliders()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        const int x = static_cast<int>(std::lround(160.0 / 255.0 * (w->HistogramPic->width() - 1)));
+        QTest::mouseClick(w->HistogramPic, Qt::LeftButton, {}, QPoint(x, 10));
+        QCOMPARE(w->Slider1->value(), 160);
+        const int x2 = static_cast<int>(std::lround(180.0 / 255.0 * (w->HistogramPic->width() - 1)));
+        QTest::mouseClick(w->HistogramPic, Qt::RightButton, {}, QPoint(x2, 10));
+        QCOMPARE(w->Slider2->value(), 180);
+        QCOMPARE(w->HistogramPic->histogram().ValidBands.front().From, 160);
+        // The stain pixels' hues are in the histogram.
+        const CardRecord &card = w->Cards[1];
+        QCOMPARE(w->HistogramPic->histogram().Counts[170], card.HueCount[170]);
+    }
+
+    void changingUnitsInThePreferencesRelabelsTheVolume()
+    {
+        auto w = scannedWindow();
+        QVERIFY(w);
+        QVERIFY(w->VolumeLabel->text().endsWith(QStringLiteral(" L/ha")));
+        QTimer::singleShot(0, this, [] {
+            auto *prefs = qobject_cast<vex::ui::frmPrefs *>(QApplication::activeModalWidget());
+            QVERIFY(prefs);
+            prefs->UnitsOption[1]->setChecked(true);
+            prefs->AcceptButton->click();
+        });
+        w->btnPrefs_Click();
+        QVERIFY(!w->module().Metric);
+        QVERIFY(w->VolumeLabel->text().endsWith(QStringLiteral(" oz/ac")));
+    }
+};
+
+QTEST_MAIN(tst_MainResults)
+#include "tst_MainResults.moc"
