@@ -264,9 +264,13 @@ void frmMain::AdjustScreen()
     colourButtons->addWidget(btnScanColourAll);
 
     auto *result = new QGridLayout(ResultFrame);
-    result->addWidget(ResultLabelY2, 0, 0);
+    // The value labels sit at the top and bottom of the graph, in a column
+    // wide enough for any of them, so the graph does not move between modes.
+    for (QLabel *l : {ResultLabelY1, ResultLabelY2})
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")));
+    result->addWidget(ResultLabelY2, 0, 0, Qt::AlignTop | Qt::AlignRight);
     result->addWidget(ResultPic, 0, 1, 2, 3);
-    result->addWidget(ResultLabelY1, 1, 0);
+    result->addWidget(ResultLabelY1, 1, 0, Qt::AlignBottom | Qt::AlignRight);
     result->addWidget(ResultLabelX1, 2, 1);
     result->addWidget(ResultLabelX2, 2, 3, Qt::AlignRight);
     for (int i = 0; i < 3; ++i)
