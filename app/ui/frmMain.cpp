@@ -528,9 +528,10 @@ bool frmMain::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
         if (CompositeCheck->isVisible())
             CompositeCheck->toggle();
     } else if (ctrl && (key == Qt::Key_1 || key == Qt::Key_2 || key == Qt::Key_3)) {
-        QRadioButton *option = GraphOption[key - Qt::Key_1];
-        if (!option->isChecked())
-            option->setChecked(true);
+        // Choosing an option by key acts as clicking it.
+        const int mode = key - Qt::Key_1 + 1;
+        if (!GraphOption[mode - 1]->isChecked())
+            GraphOption_Click(mode);
     } else if (modifiers == Qt::NoModifier && key == Qt::Key_Delete) {
         closeSelectedCard();
     } else if (ctrl && key == Qt::Key_Delete) {

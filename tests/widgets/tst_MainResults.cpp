@@ -117,6 +117,10 @@ private slots:
         QTest::mouseClick(w->GraphOption[1], Qt::LeftButton, {}, QPoint(6, w->GraphOption[1]->height() / 2));
         QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
         QCOMPARE(w->ResultLabelY2->text(), QStringLiteral("100%"));
+        // Ctrl+1 chooses the first option like a click.
+        QVERIFY(w->Form_KeyDown(Qt::Key_1, Qt::ControlModifier));
+        QCOMPARE(w->state.GraphMode, 1);
+        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
     }
 
     void leftAndRightButtonsSetTheRangeEnds()
