@@ -8,6 +8,7 @@
 // it measured and leaves the judging to the reader.
 
 #include "app/CardRecord.h"
+#include "bench/BenchSupport.h"
 #include "intake/BmpFile.h"
 #include "intake/ColourPass.h"
 
@@ -23,44 +24,15 @@
 #include <string>
 #include <vector>
 
+using namespace vex::bench;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double secondsBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double>(b - a).count();
-}
-
-// A "Vm...:  123 kB" line of /proc/self/status in bytes, or -1.
-long long statusBytes(const std::string &key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, key.size(), key) == 0 && line.size() > key.size() && line[key.size()] == ':')
-            return std::atoll(line.c_str() + key.size() + 1) * 1024;
-    }
-    return -1;
-}
-
-double mib(long long bytes)
-{
-    return static_cast<double>(bytes) / (1024.0 * 1024.0);
-}
 
 struct Round {
     double Decode = 0.0;
     double Pass = 0.0;
     double total() const { return Decode + Pass; }
 };
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
 
 } // namespace
 

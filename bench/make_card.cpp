@@ -5,6 +5,8 @@
 //
 //   make_card <out.bmp> <width> <height> [stain share, default 0.15] [seed, default 1]
 
+#include "tools/cardgen/Random.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -22,24 +24,7 @@ constexpr std::uint8_t FirstRim = 8;  // three light ones
 constexpr int CoreShades = 5;
 constexpr int RimShades = 3;
 
-// Our own generator, so that the picture does not depend on how a standard
-// library maps engine output to distributions.
-class SplitMix {
-public:
-    explicit SplitMix(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-    std::int64_t below(std::int64_t n) { return static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(n)); }
-
-private:
-    std::uint64_t state_;
-};
+using vex::cardgen::Random;
 
 struct Card {
     std::int32_t Width = 0;
@@ -80,7 +65,7 @@ std::int64_t paintStain(Card &card, double cx, double cy, double radius, std::ui
 
 Card makeCard(std::int32_t width, std::int32_t height, double share, std::uint64_t seed)
 {
-    SplitMix random(seed);
+    Random random(seed);
     Card card;
     card.Width = width;
     card.Height = height;

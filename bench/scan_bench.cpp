@@ -7,6 +7,7 @@
 // It prints what it measured; bench/run_scan.sh sets it beside OpenCV.
 
 #include "app/Batch.h"
+#include "bench/BenchSupport.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
 
@@ -22,38 +23,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace vex::bench;
 
-using Clock = std::chrono::steady_clock;
-
-double secondsBetween(Clock::time_point a, Clock::time_point b)
-{
-    return std::chrono::duration<double>(b - a).count();
-}
-
-long long statusBytes(const std::string &key)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, key.size(), key) == 0 && line.size() > key.size() && line[key.size()] == ':')
-            return std::atoll(line.c_str() + key.size() + 1) * 1024;
-    return -1;
-}
-
-double mib(long long bytes)
-{
-    return static_cast<double>(bytes) / (1024.0 * 1024.0);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {

@@ -1,5 +1,7 @@
 #include "tools/cardgen/CardGenerator.h"
 
+#include "tools/cardgen/Random.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -12,25 +14,6 @@ namespace vex::cardgen {
 namespace {
 
 constexpr int PlacementTries = 60;
-
-// SplitMix64: small, fast and the same everywhere, unlike the standard
-// distributions whose output differs between library versions.
-class Random {
-public:
-    explicit Random(std::uint64_t seed) : state_(seed) {}
-    std::uint64_t next()
-    {
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-        return z ^ (z >> 31);
-    }
-    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-    std::int64_t below(std::int64_t n) { return static_cast<std::int64_t>(next() % static_cast<std::uint64_t>(n)); }
-
-private:
-    std::uint64_t state_;
-};
 
 // A disc in doubled coordinates, so that every test is on integers: the
 // pixel (x, y) belongs to it when (2x + 1 - Cx)^2 + (2y + 1 - Cy)^2 <= R4.
