@@ -115,11 +115,11 @@ double interpolatedDiameter(const ClassList &classes, double target, bool byVolu
     return 0.0;
 }
 
-CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float rangeHigh)
+CompositeResult rangeStatistics(const ClassList &stains, float rangeLow, float rangeHigh, double totalArea,
+                                double volumeUnitsPerNl)
 {
     CompositeResult range;
-    range.TotalArea = card.CardArea;
-    const ClassList &stains = card.Stains;
+    range.TotalArea = totalArea;
     const std::size_t n = stains.empty() ? 0 : stains.size() - 1;
 
     std::size_t first = n + 1;
@@ -173,8 +173,14 @@ CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float ra
         }
     }
     range.DropDensity = share(range.TotalCount, range.TotalArea);
-    range.VolumeDensity = share(range.TotalVolume / 1e6, range.TotalArea);
+    range.VolumeDensity = share(range.TotalVolume / volumeUnitsPerNl, range.TotalArea);
     return range;
+}
+
+CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float rangeHigh)
+{
+    // A card's drop volumes are in cubic micrometres.
+    return rangeStatistics(card.Stains, rangeLow, rangeHigh, card.CardArea, 1e6);
 }
 
 bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,

@@ -41,6 +41,13 @@ double interpolatedDiameter(const ClassList &classes, double share, bool byVolum
 // micrometres.  A range that holds no class is empty: VMD and densities 0.
 CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float rangeHigh);
 
+// The same for any class list: the classes inside the range, their
+// fractions as shares of the range, VMD, count, volume (in the list's own
+// volume unit) and densities over `totalArea` (volume density in nL/cm2,
+// the list's volumes divided by volumeUnitsPerNl).
+CompositeResult rangeStatistics(const ClassList &classes, float rangeLow, float rangeHigh, double totalArea,
+                                double volumeUnitsPerNl);
+
 // Whether the range cuts off drops at either end.
 bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
                    float rangeLow, float rangeHigh);

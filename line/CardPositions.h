@@ -1,0 +1,46 @@
+#pragma once
+// Where each card lay along the spray line: card 1's position and the card
+// spacing, taken in the order the cards were loaded, and the rules of the
+// Card Positions window.
+
+#include "app/AppState.h"
+#include "app/Settings.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace vex {
+
+// The text read as a 32-bit number, 0 when it is not one.
+float positionValue(const std::string &text);
+
+// Position of card i = card 1 position + (i - 1) x spacing.
+void AssignCardPositions(CardList &cards, const SprayInfo &spray);
+
+// The first pair of cards (i < j) at exactly the same position.
+std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards);
+
+inline constexpr const char *DuplicatePositionsMessage = "There are two or more cards with the same position.";
+
+// The Card Positions window's two values while it is open.
+struct CardPosValues {
+    float Position1 = -50.0f;
+    float Spacing = 10.0f;
+};
+
+// What the window opens with: the values in memory when set, else the
+// stored ones, else -50 and 10.
+CardPosValues cardPosOpening(const SprayInfo &spray, SettingsStore &store);
+
+// Decimals of the positions in the grid: 0 when both box texts end in "0".
+int positionDecimals(const std::string &position1Text, const std::string &spacingText);
+
+// Leaving a box: a number (for the spacing, above 0) is taken, anything else
+// gives the box the current value back.  Returns the box's new text.
+std::string editPositionBox(const std::string &text, float &value, bool spacing);
+
+// The grid's position text of card i.
+std::string cardPositionText(const CardPosValues &values, int card, int decimals);
+
+} // namespace vex

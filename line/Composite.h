@@ -1,0 +1,40 @@
+#pragma once
+// The drops of every scanned card pooled into one spectrum for the whole
+// line, the same inside a selected size range, and the per-card figures the
+// line graphs, the swath analysis and the results file read.
+
+#include "analysis/CompositeResult.h"
+#include "app/AppState.h"
+
+#include <vector>
+
+namespace vex {
+
+// The pooled diameter class of a drop: its diameter to the nearest 0.1 um,
+// halves to the even tenth, as a whole number of tenths.
+std::int64_t compositeClassIndex(float diameter);
+
+struct CompositeAll {
+    CompositeResult Result;
+    float MaxCardVMD = 0.0f; // the largest VMD of one scanned card
+};
+
+// Pools the scanned cards.  Each drop counts once; the volume fractions are
+// shares of the cards' own total volumes.  With no scanned card, or none
+// with drops, the result is empty: no classes, VMD and densities 0.
+CompositeAll calcCompositeAll(const CardList &cards);
+
+// The pooled classes inside the range, with fractions as shares of the range.
+CompositeResult calcCompositeRange(const CompositeResult &all, float rangeLow, float rangeHigh);
+
+struct CardStat {
+    double Vmd = 0.0;           // um
+    double DropDensity = 0.0;   // drops per cm2
+    double VolumeDensity = 0.0; // nL per cm2
+};
+
+// Index 1..CardCount (element 0 unused); unscanned cards stay 0.  With a
+// range selected, each card's figures are those inside the range.
+std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected, float rangeLow, float rangeHigh);
+
+} // namespace vex

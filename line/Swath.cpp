@@ -1,0 +1,207 @@
+#include "line/Swath.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vex {
+
+namespace {
+
+constexpr float CovLimit = 0.3f;
+
+// The single-pass profile at a fractional card index t (0 = card 1),
+// linear between cards, nothing beyond the first and last card.
+double profileAt(const std::vector<float> &profile, double t)
+{
+    const auto n = static_cast<double>(profile.size());
+    if (profile.empty() || t < 0.0 || t > n - 1.0)
+        return 0.0;
+    const double below = std::floor(t);
+    const auto i = static_cast<std::size_t>(below);
+    const double frac = t - below;
+    if (frac == 0.0 || i + 1 >= profile.size())
+        return profile[i];
+    return profile[i] * (1.0 - frac) + profile[i + 1] * frac;
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+} // namespace
+
+PositionNumbers positionNumbers(float position1, float interval)
+{
+    PositionNumbers p;
+    if (!(interval != 0.0f) || !std::isfinite(position1) || !std::isfinite(interval))
+        return p;
+    const float ratio = position1 / interval;
+    const float whole = std::trunc(ratio);
+    if (std::fabs(whole) > static_cast<float>(std::numeric_limits<std::int32_t>::max() / 4))
+        return p;
+    p.K = static_cast<std::int32_t>(whole);
+    p.F = ratio - whole;
+    return p;
+}
+
+float sampleStdDev(const std::vector<float> &values)
+{
+    const std::size_t n = values.size();
+    if (n <= 1)
+        return 0.0f;
+    double sum = 0.0;
+    for (const float v : values)
+        sum += v;
+    const double mean = sum / static_cast<double>(n);
+    double squares = 0.0;
+    for (const float v : values)
+        squares += (v - mean) * (v - mean);
+    return static_cast<float>(std::sqrt(squares / static_cast<double>(n - 1)));
+}
+
+BlockStats blockStatistics(const std::vector<float> &profile, std::int32_t n)
+{
+    BlockStats s;
+    if (n < 1)
+        return s;
+    std::vector<float> block(static_cast<std::size_t>(n), 0.0f);
+    s.Max = 0.0f;
+    s.Min = 1000000.0f;
+    double total = 0.0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (std::size_t j = static_cast<std::size_t>(i); j < profile.size(); j += static_cast<std::size_t>(n))
+            sum += profile[j];
+        block[static_cast<std::size_t>(i)] = static_cast<float>(sum);
+        s.Max = std::max(s.Max, block[static_cast<std::size_t>(i)]);
+        s.Min = std::min(s.Min, block[static_cast<std::size_t>(i)]);
+        total += block[static_cast<std::size_t>(i)];
+    }
+    s.Mean = static_cast<float>(total / n);
+    s.Cov = s.Mean > 0.0f ? sampleStdDev(block) / s.Mean : 0.0f;
+    return s;
+}
+
+BlockStats backAndForthStatistics(const std::vector<float> &profile, std::int32_t k, float f, std::int32_t n)
+{
+    BlockStats s;
+    if (n < 1 || profile.empty())
+        return s;
+    const auto cards = static_cast<std::int64_t>(profile.size());
+    const double shift = 2.0 * static_cast<double>(f);
+    // A pass flown back leaves at -x what a pass flown out leaves at +x: at
+    // grid number g it leaves what the outward pass leaves at -g - 2f.
+    auto outward = [&](std::int64_t g) { return profileAt(profile, static_cast<double>(g - k)); };
+    auto back = [&](std::int64_t g) { return profileAt(profile, -static_cast<double>(g) - shift - k); };
+    // Grid numbers where either pass leaves anything.
+    const std::int64_t lo = std::min<std::int64_t>(k, -k - cards - 2) - 1;
+    const std::int64_t hi = std::max<std::int64_t>(k + cards, -k + 2) + 1;
+
+    // Flown back and forth the pattern repeats every two passes, so its
+    // block is two widths long.
+    const std::int64_t period = 2 * static_cast<std::int64_t>(n);
+    std::vector<double> combined(static_cast<std::size_t>(period), 0.0);
+    for (std::int64_t i = 0; i < period; ++i) {
+        const std::int64_t g = k + i;
+        double sum = 0.0;
+        for (std::int64_t p = floorDiv(g - hi, n) - 1; p <= floorDiv(g - lo, n) + 1; ++p) {
+            const std::int64_t at = g - p * n;
+            sum += (p % 2 == 0) ? outward(at) : back(at);
+        }
+        combined[static_cast<std::size_t>(i)] = sum;
+    }
+    double total = 0.0;
+    double largest = 0.0;
+    double smallest = 1000000.0;
+    for (const double v : combined) {
+        total += v;
+        largest = std::max(largest, v);
+        smallest = std::min(smallest, v);
+    }
+    const double mean = total / static_cast<double>(period);
+    s.Mean = static_cast<float>(mean);
+    s.Max = static_cast<float>(largest);
+    s.Min = static_cast<float>(smallest);
+    if (n > 1 && mean > 0.0) {
+        // Two blocks' worth of deviations over two blocks' degrees of
+        // freedom: a profile symmetric about the centre line gives exactly
+        // the racetrack COV, as the two patterns then lay the same deposit.
+        double squares = 0.0;
+        for (const double v : combined)
+            squares += (v - mean) * (v - mean);
+        s.Cov = static_cast<float>(std::sqrt(squares / (2.0 * (n - 1))) / mean);
+    }
+    return s;
+}
+
+std::int32_t proposeWidth(const std::vector<WidthStats> &widths)
+{
+    const auto count = static_cast<std::int32_t>(widths.size()) - 1; // widths 1..count
+    if (count < 1)
+        return 0;
+    for (std::int32_t n = count - 1; n >= 1; --n) {
+        const auto at = [&](std::int32_t w) { return widths[static_cast<std::size_t>(w)].Cov; };
+        if (at(n + 1) > CovLimit && at(n) <= CovLimit)
+            return n;
+    }
+    return count;
+}
+
+void swathAnalysis(const std::vector<CardStat> &cardStats, float position1, float interval, SwathProfile &deposit,
+                   SwathProfile &dropDensity)
+{
+    const PositionNumbers numbers = positionNumbers(position1, interval);
+    const std::size_t cards = cardStats.empty() ? 0 : cardStats.size() - 1;
+    for (SwathProfile *p : {&deposit, &dropDensity}) {
+        p->K = numbers.K;
+        p->F = numbers.F;
+        p->Profile.assign(cards, 0.0f);
+        p->Widths.assign(cards == 0 ? 1 : cards, WidthStats{});
+        p->LargestCov = 0.0f;
+    }
+    for (std::size_t i = 1; i <= cards; ++i) {
+        deposit.Profile[i - 1] = static_cast<float>(cardStats[i].VolumeDensity);
+        dropDensity.Profile[i - 1] = static_cast<float>(cardStats[i].DropDensity);
+    }
+    for (SwathProfile *p : {&deposit, &dropDensity}) {
+        for (std::size_t n = 1; n + 1 <= cards; ++n) {
+            const auto width = static_cast<std::int32_t>(n);
+            const BlockStats race = blockStatistics(p->Profile, width);
+            const BlockStats turn = backAndForthStatistics(p->Profile, p->K, p->F, width);
+            p->Widths[n] = {race.Cov, race.Mean, race.Max, race.Min, turn.Cov, turn.Mean, turn.Max, turn.Min};
+            p->LargestCov = std::max(p->LargestCov, race.Cov);
+        }
+        if (p->SelectedWidth == 0 || p->SelectedWidth > static_cast<std::int32_t>(cards) - 1)
+            p->SelectedWidth = proposeWidth(p->Widths);
+    }
+}
+
+void buildMultiswath(SwathProfile &profile)
+{
+    profile.Multiswath.clear();
+    profile.MultiswathMax = 0.0f;
+    profile.Passes = 0;
+    const std::int32_t w = profile.SelectedWidth;
+    const auto cards = static_cast<std::int64_t>(profile.Profile.size());
+    if (w < 1 || cards == 0)
+        return;
+    profile.Passes = std::max<std::int32_t>(
+        5, static_cast<std::int32_t>(std::nearbyint(static_cast<double>(cards - 1) / w + 0.49999)));
+    const std::int64_t low = profile.K;
+    const std::int64_t shift = std::max<std::int64_t>(0, cards + low - w);
+    const std::int64_t top = static_cast<std::int64_t>(w) * profile.Passes + shift;
+    profile.Multiswath.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, top - low + 1)), 0.0f);
+    for (std::int32_t p = 0; p < profile.Passes; ++p)
+        for (std::int64_t j = 0; j < cards; ++j) {
+            const std::int64_t at = j + static_cast<std::int64_t>(w) * p;
+            if (at >= 0 && at < static_cast<std::int64_t>(profile.Multiswath.size()))
+                profile.Multiswath[static_cast<std::size_t>(at)] += profile.Profile[static_cast<std::size_t>(j)];
+        }
+    for (const float v : profile.Multiswath)
+        profile.MultiswathMax = std::max(profile.MultiswathMax, v);
+}
+
+} // namespace vex
