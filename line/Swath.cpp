@@ -11,18 +11,20 @@ namespace {
 constexpr float CovLimit = 0.3f;
 
 // The single-pass profile at a fractional card index t (0 = card 1),
-// linear between cards, nothing beyond the first and last card.
+// linear between cards and falling to nothing one spacing beyond the first
+// and the last card.  Sampled at any fixed offset from the cards, such a
+// profile sums to the same total as the cards themselves, so the mirrored
+// passes lay down exactly the deposit the outward ones do.
 double profileAt(const std::vector<float> &profile, double t)
 {
-    const auto n = static_cast<double>(profile.size());
-    if (profile.empty() || t < 0.0 || t > n - 1.0)
-        return 0.0;
+    const auto n = static_cast<std::int64_t>(profile.size());
+    auto value = [&](std::int64_t i) { return i < 0 || i >= n ? 0.0 : static_cast<double>(profile[static_cast<std::size_t>(i)]); };
     const double below = std::floor(t);
-    const auto i = static_cast<std::size_t>(below);
+    if (below < -1.0 || below > static_cast<double>(n))
+        return 0.0;
+    const auto i = static_cast<std::int64_t>(below);
     const double frac = t - below;
-    if (frac == 0.0 || i + 1 >= profile.size())
-        return profile[i];
-    return profile[i] * (1.0 - frac) + profile[i + 1] * frac;
+    return frac == 0.0 ? value(i) : value(i) * (1.0 - frac) + value(i + 1) * frac;
 }
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)

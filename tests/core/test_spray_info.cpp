@@ -42,3 +42,51 @@ TEST(SprayInfo, SaveWritesAllFifteenEmptyOnesAsBlanks)
 
 } // namespace
 } // namespace vex
+
+#include "line/SprayInfoRules.h"
+
+namespace vex {
+namespace {
+
+TEST(SprayInfoForm, BoxFormats)
+{
+    EXPECT_EQ(sprayCoefficientOnOpen(0.56), "0.56");
+    EXPECT_EQ(sprayCoefficientOnOpen(0.0), "0.0");
+    EXPECT_EQ(sprayCoefficientOnLeave("0.5"), "0.50");
+    EXPECT_EQ(sprayCoefficientOnLeave("0.123456789"), "0.1234568");
+    EXPECT_EQ(sprayCoefficientOnLeave("x1"), "x1");
+    EXPECT_EQ(sampleBoxText("-50"), "-50.0");
+    EXPECT_EQ(sampleBoxText("abc"), "abc");
+    EXPECT_EQ(sampleBoxText(""), "");
+}
+
+TEST(SprayInfoForm, UnitCaptions)
+{
+    const std::array<std::string, 7> metric = {"m", "km/h", "m", "L/ha", "L/ha", "m", "m"};
+    const std::array<std::string, 7> us = {"ft", "mph", "ft", "oz/ac", "oz/ac", "ft", "ft"};
+    EXPECT_EQ(sprayUnitCaptions(true), metric);
+    EXPECT_EQ(sprayUnitCaptions(false), us);
+}
+
+TEST(SprayInfoForm, ChecksInOrderWithTheFailingBox)
+{
+    using Box = SprayCheck::Box;
+    EXPECT_TRUE(checkSprayInfo({"0", "0.56", "0"}, "-50", "10").ok());
+    SprayCheck c = checkSprayInfo({"0", "", "0"}, "x", "0");
+    EXPECT_EQ(c.Failing, Box::Spread1);
+    EXPECT_EQ(c.Message, "Invalid Spread Factor value.");
+    c = checkSprayInfo({"0", "1", "0"}, "x", "0");
+    EXPECT_EQ(c.Failing, Box::SamplePosition);
+    EXPECT_EQ(c.Message, "Invalid Sampler1 position.");
+    c = checkSprayInfo({"0", "1", "0"}, "1", "ten");
+    EXPECT_EQ(c.Failing, Box::SampleInterval);
+    EXPECT_EQ(c.Message, "Invalid Sampler Interval value.");
+    for (const char *zero : {"0", "0.0", "-0"})
+        EXPECT_EQ(checkSprayInfo({"0", "1", "0"}, "1", zero).Message, "Invalid Sampler Interval value.");
+    EXPECT_TRUE(checkSprayInfo({"0", "1", "0"}, "1", "-10").ok());
+    // After "Reset Values" every box is empty: the spread factor fails first.
+    EXPECT_EQ(checkSprayInfo({"", "", ""}, "", "").Failing, Box::Spread0);
+}
+
+} // namespace
+} // namespace vex
