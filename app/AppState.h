@@ -97,6 +97,8 @@ struct MainWindowState {
     CompositeResult SingleRange;
     CompositeResult CompositeAll;
     CompositeResult CompositeRange;
+    // The largest VMD of one scanned card (scaling of the line graphs).
+    float MaxCardVMD = 0.0f;
 };
 
 inline constexpr const char *PrefsSection = "Prefs";

@@ -484,6 +484,7 @@ void frmMain::closeAllCards()
 void frmMain::afterCardsClosed()
 {
     state.MaxScannedDiameter = maxScannedDiameter(Cards);
+    CalcCompositeAll();
     if (Cards.empty()) {
         showEmptyState();
         return;

@@ -94,6 +94,13 @@ public:
     // False while a slider is being dragged, true once the histogram follows.
     bool HueRangeReady = true;
 
+    // Pools the scanned cards into CompositeAll (and MaxCardVMD).
+    void CalcCompositeAll();
+    // The pooled classes inside the selected range, into CompositeRange.
+    void CalcCompositeRange();
+    // The spray information window for a scan that logs it; true when accepted.
+    bool confirmSprayInfo();
+
     // Measures the given cards again after their resolution changed.
     void reanalyseCards(const std::vector<int> &cards);
 
@@ -190,7 +197,6 @@ private:
     void setCaption(const QString &caption);
     void resetColourDisplay();
     void showInfo(bool show);
-    bool confirmSprayInfo();
     void showScanResults();
     void connectResultControls();
     void slidersMoved(int low, int high);

@@ -12,6 +12,10 @@
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/frmPrefs.h"
+#include "line/CardPositions.h"
+#include "line/ui/SprayInfoForm.h"
+
+#include <QLineEdit>
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -142,11 +146,10 @@ void frmMain::ResultPic_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, 
         return;
     const bool selected =
         rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    if (compositeMode()) {
-        // The pooled range statistics come with the spray line analysis.
-    } else if (selected) {
+    if (selected && compositeMode())
+        CalcCompositeRange();
+    else if (selected)
         state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    }
     state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
                                   state.SingleRange, Cards[CurrentCard]);
     DrawResult(CurrentCard);
@@ -255,10 +258,28 @@ void frmMain::btnPrefs_Click()
     if (busy())
         return;
     metricBeforePrefs_ = module_.Metric;
+    const std::string position1 = state.Spray[Sample_Position1];
+    const std::string interval = state.Spray[Sample_Interval];
     frmPrefs window(state, module_, this);
+    window.ViewSprayInfo = [this, &window] {
+        // The spray window shows the preferences' own, not yet accepted,
+        // spread factor and units, and hands its spread factor back.
+        SprayInfoForm::FromPreferences prefs;
+        for (std::size_t i = 0; i < 3; ++i)
+            prefs.SpreadTexts[i] = window.SpreadText[i]->text().toStdString();
+        prefs.Metric = window.UnitsOption[0]->isChecked();
+        SprayInfoForm form(state.Spray, store_, module_, prefs, &window);
+        form.exec();
+        if (form.Accept) {
+            const std::array<std::string, 3> texts = form.acceptedSpreadTexts();
+            for (std::size_t i = 0; i < 3; ++i)
+                window.SpreadText[i]->setText(QString::fromStdString(texts[i]));
+        }
+    };
     window.exec();
-    // The card positions follow a changed sample interval with the spray
-    // line analysis; a change of units shows at once.
+    if (compositeMode() &&
+        (state.Spray[Sample_Position1] != position1 || state.Spray[Sample_Interval] != interval))
+        AssignCardPositions(Cards, state.Spray);
     if (module_.Metric != metricBeforePrefs_ && !Cards.empty())
         UpdateStatsLabels();
 }

@@ -11,6 +11,9 @@
 #include "app/Units.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/Messages.h"
+#include "line/CardPositions.h"
+#include "line/Composite.h"
+#include "line/ui/SprayInfoForm.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -120,23 +123,36 @@ void frmMain::ScanImage(int index)
 
 bool frmMain::confirmSprayInfo()
 {
-    // The spray information window and the card positions come with the
-    // spray line analysis; until then a scan goes ahead with the stored
-    // spray information.
+    SprayInfoForm form(state.Spray, store_, module_, this);
+    form.exec();
+    if (!form.Accept)
+        return false;
+    AssignCardPositions(Cards, state.Spray);
     return true;
+}
+
+void frmMain::CalcCompositeAll()
+{
+    const vex::CompositeAll pooled = calcCompositeAll(Cards);
+    state.CompositeAll = pooled.Result;
+    state.MaxCardVMD = pooled.MaxCardVMD;
+}
+
+void frmMain::CalcCompositeRange()
+{
+    state.CompositeRange = calcCompositeRange(state.CompositeAll, state.RangeLow, state.RangeHigh);
 }
 
 void frmMain::showScanResults()
 {
     if (Cards.empty())
         return;
-    if (compositeMode()) {
-        // The composite statistics come with the spray line analysis.
-    } else if (rangeSelected(false, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh)) {
-        state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    }
     const bool selected =
         rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    if (selected && compositeMode())
+        CalcCompositeRange();
+    else if (selected)
+        state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
     state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
                                   state.SingleRange, Cards[CurrentCard]);
     ResultFrame->show();
@@ -176,6 +192,7 @@ void frmMain::btnScan_Click()
         state.CancelRequested = false;
         return;
     }
+    CalcCompositeAll();
     showScanResults();
 }
 
@@ -202,6 +219,7 @@ void frmMain::btnScanAll_Click()
         if (state.CancelRequested)
             break;
     }
+    CalcCompositeAll();
     if (state.CancelRequested) {
         btnChangeRes->setEnabled(true);
         state.CancelRequested = false;
@@ -225,6 +243,7 @@ void frmMain::reanalyseCards(const std::vector<int> &cards)
             break;
     }
     state.CancelRequested = false;
+    CalcCompositeAll();
     showScanResults();
 }
 
