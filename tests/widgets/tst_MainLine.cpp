@@ -1,0 +1,155 @@
+// The main window's share of the spray line: the spray information asked
+// before a logged scan, the card positions it gives, and the pooled line
+// after scans, removals and the preferences.
+
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+#include "app/ui/frmPrefs.h"
+#include "line/Composite.h"
+#include "line/ui/SprayInfoForm.h"
+#include "tools/cardgen/CardGenerator.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+using vex::ui::SprayInfoForm;
+
+class tst_MainLine : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> windowWithCards(int count)
+    {
+        module = ModuleState{};
+        module.RootDir = folder();
+        auto w = std::make_unique<frmMain>(store, module, 1024);
+        w->state.DefaultRes = 600;
+        w->state.LogAnalysis = false;
+        w->state.DisableBackgroundWarning = true;
+        w->state.DisableDitherWarning = true;
+        w->show();
+        cardgen::CardSpec base;
+        base.Width = 200;
+        base.Height = 300;
+        base.Discs = 200;
+        for (int i = 0; i < count; ++i) {
+            const std::string path = folder() + "line" + std::to_string(i + 1) + ".bmp";
+            if (!cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, count)), path).empty())
+                return nullptr;
+            w->loadFiles(path);
+        }
+        w->Slider1->setValue(150);
+        w->Slider2->setValue(190);
+        return w;
+    }
+
+    // Runs `act` on the modal window that the next call opens.
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
+    {
+        QTimer::singleShot(0, this, [act] {
+            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            act(*d);
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        store.clear();
+    }
+
+    void scanAllPoolsTheLine()
+    {
+        auto w = windowWithCards(3);
+        QVERIFY(w);
+        w->btnScanAll_Click();
+        for (int i = 1; i <= 3; ++i)
+            QVERIFY(w->Cards[i].Scanned);
+        const vex::CompositeAll expected = calcCompositeAll(w->Cards);
+        QCOMPARE(w->state.CompositeAll.TotalCount, expected.Result.TotalCount);
+        QVERIFY(w->state.CompositeAll.TotalCount > 0.0);
+        QCOMPARE(w->state.CompositeAll.VMD, expected.Result.VMD);
+        QCOMPARE(w->state.MaxCardVMD, expected.MaxCardVMD);
+        // Removing a card pools the rest.
+        w->closeSelectedCard();
+        QCOMPARE(w->state.CompositeAll.TotalCount, calcCompositeAll(w->Cards).Result.TotalCount);
+    }
+
+    void loggedScanAsksForTheSprayInformation()
+    {
+        auto w = windowWithCards(2);
+        QVERIFY(w);
+        w->state.LogAnalysis = true;
+        w->state.LogSprayInfo = true;
+        w->btnScanColourAll_Click();
+        whenOpen<SprayInfoForm>([](SprayInfoForm &f) { f.CancelButton->click(); });
+        w->btnScan_Click();
+        QVERIFY(!w->Cards[1].Scanned);
+
+        whenOpen<SprayInfoForm>([](SprayInfoForm &f) {
+            f.SampleInput[0]->setText(QStringLiteral("-10"));
+            f.SampleInput[1]->setText(QStringLiteral("5"));
+            f.AcceptButton->click();
+        });
+        w->btnScanAll_Click();
+        QVERIFY(w->Cards[1].Scanned);
+        QVERIFY(w->Cards[2].Scanned);
+        QCOMPARE(w->Cards[1].Position, -10.0f);
+        QCOMPARE(w->Cards[2].Position, -5.0f);
+        QCOMPARE(w->state.Spray[Sample_Interval], std::string("5"));
+        QFile log(dir.filePath(QStringLiteral("line2.scn")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains("-10"));
+    }
+
+    void preferencesOpenTheSprayInformationWithTheirOwnValues()
+    {
+        auto w = windowWithCards(1);
+        QVERIFY(w);
+        w->state.LogAnalysis = true; // the button is there only while logging
+        whenOpen<vex::ui::frmPrefs>([this](vex::ui::frmPrefs &prefs) {
+            prefs.SpreadText[1]->setText(QStringLiteral("0.61"));
+            whenOpen<SprayInfoForm>([](SprayInfoForm &f) {
+                QCOMPARE(f.SpreadText[1]->text(), QStringLiteral("0.61"));
+                f.SpreadText[1]->setText(QStringLiteral("0.62"));
+                f.SampleInput[0]->setText(QStringLiteral("0"));
+                f.SampleInput[1]->setText(QStringLiteral("10"));
+                f.AcceptButton->click();
+            });
+            prefs.ViewSprayButton->click();
+            QCOMPARE(prefs.SpreadText[1]->text(), QStringLiteral("0.62"));
+            prefs.AcceptButton->click();
+        });
+        w->btnPrefs_Click();
+        QCOMPARE(w->module().SpreadFactor[1], 0.62);
+    }
+};
+
+QTEST_MAIN(tst_MainLine)
+#include "tst_MainLine.moc"
