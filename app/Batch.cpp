@@ -1,5 +1,8 @@
 #include "app/Batch.h"
 
+#include "app/Preferences.h"
+#include "line/CardPositions.h"
+
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "app/CardGeometry.h"
@@ -77,7 +80,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             return std::nullopt;
         };
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" ||
-                                name == "--valid-hues" || name == "--spread";
+                                name == "--valid-hues" || name == "--spread" || name == "--positions" ||
+                                name == "--swath" || name == "--range";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (needsValue) {
@@ -103,6 +107,29 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (!parseInteger(*v, 0, 255, n))
                     return error(name + " must be a whole number from 0 to 255");
                 (name == "--roundness" ? o.Roundness : o.ValidHues) = static_cast<std::uint8_t>(n);
+            } else if (name == "--positions") {
+                const auto comma = v->find(',');
+                double first = 0.0;
+                double spacing = 0.0;
+                if (comma == std::string::npos || !parseNumber(v->substr(0, comma), first) ||
+                    !parseNumber(v->substr(comma + 1), spacing) || !(spacing > 0.0))
+                    return error("--positions must be P1,I: card 1 position and a spacing above 0");
+                o.Positions = std::make_pair(v->substr(0, comma), v->substr(comma + 1));
+            } else if (name == "--swath") {
+                double swath = 0.0;
+                if (!parseNumber(*v, swath) || !(swath > 0.0))
+                    return error("--swath must be a number above 0");
+                o.Swath = *v;
+            } else if (name == "--range") {
+                // The low end may itself be negative only in theory; the
+                // first '-' after the first character splits.
+                const auto dash = v->find('-', 1);
+                double low = 0.0;
+                double high = 0.0;
+                if (dash == std::string::npos || !parseNumber(v->substr(0, dash), low) ||
+                    !parseNumber(v->substr(dash + 1), high) || low < 0.0 || high <= low)
+                    return error("--range must be LOW-HIGH in micrometres with 0 <= LOW < HIGH");
+                o.Range = std::make_pair(static_cast<float>(low), static_cast<float>(high));
             } else {
                 std::array<double, 3> spread{};
                 std::size_t start = 0;
@@ -130,6 +157,10 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.Append = true;
         } else if (name == "--json") {
             o.Json = true;
+        } else if (name == "--metric") {
+            o.Metric = true;
+        } else if (name == "--us") {
+            o.Metric = false;
         } else {
             return error("unknown option " + name);
         }
@@ -154,11 +185,15 @@ std::string batchUsage()
            "  --log | --no-log     write the scan log beside each card (default: the preference)\n"
            "  --append             add to existing scan logs instead of replacing them\n"
            "  --json               print the results as one JSON document on standard output\n"
+           "  --positions P1,I     card 1 position and card spacing (default: the stored ones)\n"
+           "  --swath W            nominal swath of the aircraft (default: the stored one)\n"
+           "  --range LOW-HIGH     selected drop size range in micrometres\n"
+           "  --metric | --us      units of positions, swath and deposit (default: the preference)\n"
            "Exit status: 0 all cards analysed, 1 some card could not be read, 2 usage error.\n";
 }
 
 BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
-                                   const ModuleState &module)
+                                   const ModuleState &module, const std::pair<std::string, std::string> &storedPositions)
 {
     BatchSettings s;
     s.Resolution = options.Dpi.value_or(preferences.DefaultRes);
@@ -172,10 +207,52 @@ BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindow
     s.TableBackground = options.TableBackground;
     s.Log = options.Log.value_or(preferences.LogAnalysis);
     s.Append = options.Append;
-    s.Metric = module.Metric;
+    s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = preferences.Spray;
+    const auto positions = options.Positions.value_or(storedPositions);
+    s.Spray[Sample_Position1] = positions.first;
+    s.Spray[Sample_Interval] = positions.second;
+    if (options.Swath)
+        s.Spray[AC_Swath] = *options.Swath;
+    if (options.Range) {
+        s.HasRange = true;
+        s.RangeLow = options.Range->first;
+        s.RangeHigh = options.Range->second;
+    }
     return s;
+}
+
+LineResults analyseLine(CardList &cards, const BatchSettings &settings)
+{
+    LineResults line;
+    AssignCardPositions(cards, settings.Spray);
+    const CompositeAll pooled = calcCompositeAll(cards);
+    line.All = pooled.Result;
+    line.MaxCardVMD = pooled.MaxCardVMD;
+    // A range counts as selected when it cuts drops off the pooled line.
+    line.RangeSelected = settings.HasRange && (static_cast<float>(line.All.SmallestDiameter) < settings.RangeLow ||
+                                               settings.RangeHigh < line.All.LargestDiameter);
+    if (line.RangeSelected)
+        line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
+    line.Stats = fillCardStats(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
+    line.Interval = positionValue(settings.Spray[Sample_Interval]);
+    if (cards.CardCount() >= 2) {
+        line.HasSwath = true;
+        swathAnalysis(line.Stats, positionValue(settings.Spray[Sample_Position1]), line.Interval, line.Deposit,
+                      line.DropDensity);
+        buildMultiswath(line.Deposit);
+        buildMultiswath(line.DropDensity);
+    }
+    return line;
+}
+
+double swathRatio(int width, const SprayInfo &spray)
+{
+    const std::optional<double> swath = vex::parseNumber(spray[AC_Swath]);
+    if (spray[AC_Swath].empty() || !swath || !(*swath > 0.0))
+        return 1.0;
+    return width * static_cast<double>(positionValue(spray[Sample_Interval])) / *swath;
 }
 
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,

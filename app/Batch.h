@@ -7,10 +7,13 @@
 #include "app/AppState.h"
 #include "intake/ColourPass.h"
 #include "intake/IndexedImage.h"
+#include "line/Composite.h"
+#include "line/Swath.h"
 
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -28,6 +31,12 @@ struct BatchOptions {
     std::optional<bool> Log;
     bool Append = false;
     bool Json = false;
+    // The spray line: card 1 position and spacing as typed, the aircraft's
+    // nominal swath, the selected drop size range and the units.
+    std::optional<std::pair<std::string, std::string>> Positions;
+    std::optional<std::string> Swath;
+    std::optional<std::pair<float, float>> Range;
+    std::optional<bool> Metric;
     std::vector<std::string> Cards;
 };
 
@@ -54,12 +63,19 @@ struct BatchSettings {
     bool Append = false;
     bool Metric = true;
     bool LogSprayInfo = false;
+    // Sample_Position1, Sample_Interval and AC_Swath are set here from the
+    // options, or from what the program has stored.
     SprayInfo Spray;
+    bool HasRange = false;
+    float RangeLow = 0.0f;
+    float RangeHigh = 32755.0f;
 };
 
-// The options over the stored preferences.
+// The options over the stored preferences.  `storedPositions` are the card
+// 1 position and spacing the program has stored (or its defaults).
 BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
-                                   const ModuleState &module);
+                                   const ModuleState &module,
+                                   const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
 
 // The figures of one analysed card beyond those kept in its record.
 struct CardFigures {
@@ -83,5 +99,24 @@ struct BatchProgress {
 // the scan log.  `card` is a new record for the picture (newCardRecord).
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,
                         const BatchProgress &progress = {});
+
+// The whole line of analysed cards: positions, the pooled spectrum (over a
+// selected range too), the per-card figures and the swath analysis.
+struct LineResults {
+    CompositeResult All;
+    float MaxCardVMD = 0.0f;
+    bool RangeSelected = false;
+    CompositeResult Range;
+    std::vector<CardStat> Stats; // 1..CardCount
+    bool HasSwath = false;       // two cards or more
+    SwathProfile Deposit;
+    SwathProfile DropDensity;
+    float Interval = 0.0f;
+};
+LineResults analyseLine(CardList &cards, const BatchSettings &settings);
+
+// The factor that normalises the swath figures of width n to the
+// aircraft's nominal swath: n x spacing / swath, 1 without a swath.
+double swathRatio(int width, const SprayInfo &spray);
 
 } // namespace vex

@@ -81,9 +81,14 @@ int main(int argc, char **argv)
     vex::QtSettingsStore store;
     vex::ModuleState module;
     const vex::MainWindowState preferences = vex::Form_Initialize(store, module, QDir::homePath().toStdString());
-    const vex::BatchSettings settings = vex::resolveBatchSettings(parsed.Options, preferences, module);
+    // Positions the program has stored, as its Card Positions window opens with them.
+    const std::pair<std::string, std::string> storedPositions{
+        vex::readSetting(store, vex::SprayInfoSection, vex::sprayInfoKey(vex::Sample_Position1), "-50"),
+        vex::readSetting(store, vex::SprayInfoSection, vex::sprayInfoKey(vex::Sample_Interval), "10")};
+    const vex::BatchSettings settings =
+        vex::resolveBatchSettings(parsed.Options, preferences, module, storedPositions);
 
-    std::vector<std::unique_ptr<vex::CardRecord>> cards;
+    vex::CardList cards;
     std::vector<vex::BatchCardResult> results;
     int status = 0;
     ProgressLine progress;
@@ -129,12 +134,28 @@ int main(int argc, char **argv)
                         vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
                         vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
         }
+        // The stain pixels are done with; a long run keeps only the results.
+        card->ForegroundPixels = vex::ForegroundPixelList();
+        result.Index = cards.add(std::move(*card));
         results.push_back(result);
-        cards.push_back(std::move(card));
     }
+    // The records have found their places: point the results at them.
+    for (vex::BatchCardResult &r : results)
+        r.Card = &cards[r.Index];
+    const vex::LineResults line = vex::analyseLine(cards, settings);
     if (parsed.Options.Json) {
-        const QByteArray json = vex::batchJson(results);
+        const QByteArray json = vex::batchJson(results, &line, &settings);
         std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+    } else if (cards.CardCount() >= 2) {
+        std::printf("line: %d cards, VMD %s um, %s drops/cm2, %s nL/cm2", cards.CardCount(),
+                    vex::formatFixed(line.All.VMD, 1).c_str(), vex::formatFixed(line.All.DropDensity, 2).c_str(),
+                    vex::formatFixed(line.All.VolumeDensity, 3).c_str());
+        if (line.HasSwath && line.Deposit.SelectedWidth > 0)
+            std::printf(", swath %s (COV %s)",
+                        vex::formatFixed(line.Deposit.SelectedWidth * static_cast<double>(line.Interval), 1).c_str(),
+                        vex::formatFixed(line.Deposit.Widths[static_cast<std::size_t>(line.Deposit.SelectedWidth)].Cov, 3)
+                            .c_str());
+        std::printf("\n");
     }
     return status;
 }

@@ -1,5 +1,7 @@
 #include "app/qt/BatchJson.h"
 
+#include "app/AppState.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -65,15 +67,105 @@ QJsonObject cardObject(const BatchCardResult &r)
     return o;
 }
 
+QJsonObject compositeObject(const CompositeResult &c)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("vmd_um"), c.VMD);
+    o.insert(QStringLiteral("drop_density_per_cm2"), c.DropDensity);
+    o.insert(QStringLiteral("volume_density_nl_per_cm2"), c.VolumeDensity);
+    o.insert(QStringLiteral("total_volume_nl"), c.TotalVolume);
+    o.insert(QStringLiteral("total_area_cm2"), c.TotalArea);
+    o.insert(QStringLiteral("total_count"), c.TotalCount);
+    o.insert(QStringLiteral("smallest_diameter_um"), c.SmallestDiameter);
+    o.insert(QStringLiteral("largest_diameter_um"), exact(c.LargestDiameter));
+    QJsonArray classes;
+    for (std::size_t k = 1; k < c.Classes.size(); ++k) {
+        QJsonObject one = classObject(c.Classes[k]);
+        // Pooled drop volumes are kept in nanolitres.
+        one.remove(QStringLiteral("drop_volume_um3"));
+        one.insert(QStringLiteral("drop_volume_nl"), exact(c.Classes[k].DropVolume));
+        classes.append(one);
+    }
+    o.insert(QStringLiteral("classes"), classes);
+    return o;
+}
+
+// Deposit figures in the rate unit and both normalised to the aircraft's
+// swath, as the results file reports them.
+QJsonObject swathObject(const SwathProfile &p, double factor, const SprayInfo &spray, float interval)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("selected_width"), p.SelectedWidth);
+    o.insert(QStringLiteral("selected_width_length"), static_cast<double>(p.SelectedWidth) * interval);
+    QJsonArray widths;
+    for (std::size_t n = 1; n < p.Widths.size(); ++n) {
+        const WidthStats &w = p.Widths[n];
+        const double scale = factor * swathRatio(static_cast<int>(n), spray);
+        QJsonObject one;
+        one.insert(QStringLiteral("width"), static_cast<int>(n));
+        one.insert(QStringLiteral("width_length"), static_cast<double>(n) * interval);
+        one.insert(QStringLiteral("cov"), exact(w.Cov));
+        one.insert(QStringLiteral("mean"), w.Mean * scale);
+        one.insert(QStringLiteral("max"), w.Max * scale);
+        one.insert(QStringLiteral("min"), w.Min * scale);
+        one.insert(QStringLiteral("cov_back_and_forth"), exact(w.CovBackAndForth));
+        widths.append(one);
+    }
+    o.insert(QStringLiteral("widths"), widths);
+    QJsonObject multi;
+    multi.insert(QStringLiteral("passes"), p.Passes);
+    multi.insert(QStringLiteral("first_position_number"), p.K);
+    multi.insert(QStringLiteral("position_fraction"), exact(p.F));
+    const double scale = factor * swathRatio(p.SelectedWidth, spray);
+    QJsonArray values;
+    for (const float v : p.Multiswath)
+        values.append(v * scale);
+    multi.insert(QStringLiteral("values"), values);
+    o.insert(QStringLiteral("multiswath"), multi);
+    return o;
+}
+
 } // namespace
 
-QByteArray batchJson(const std::vector<BatchCardResult> &cards)
+QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
+                     const BatchSettings *settings)
 {
     QJsonArray list;
     for (const BatchCardResult &r : cards)
         list.append(cardObject(r));
     QJsonObject root;
     root.insert(QStringLiteral("cards"), list);
+    if (line && settings) {
+        root.insert(QStringLiteral("composite"), compositeObject(line->All));
+        if (line->RangeSelected)
+            root.insert(QStringLiteral("composite_range"), compositeObject(line->Range));
+        QJsonArray stats;
+        for (const BatchCardResult &r : cards) {
+            const auto i = static_cast<std::size_t>(r.Index);
+            if (i < 1 || i >= line->Stats.size())
+                continue;
+            QJsonObject one;
+            one.insert(QStringLiteral("file"), QString::fromStdString(r.Card->FilePath));
+            one.insert(QStringLiteral("vmd_um"), line->Stats[i].Vmd);
+            one.insert(QStringLiteral("drop_density_per_cm2"), line->Stats[i].DropDensity);
+            one.insert(QStringLiteral("volume_density_nl_per_cm2"), line->Stats[i].VolumeDensity);
+            one.insert(QStringLiteral("position"), exact(r.Card->Position));
+            stats.append(one);
+        }
+        root.insert(QStringLiteral("card_stats"), stats);
+        if (line->HasSwath) {
+            const std::size_t unit = settings->Metric ? 1 : 0;
+            const ModuleState units;
+            QJsonObject swath;
+            swath.insert(QStringLiteral("deposit_unit"), QString::fromStdString(units.RateUnit[unit]));
+            swath.insert(QStringLiteral("length_unit"), settings->Metric ? QStringLiteral("m") : QStringLiteral("ft"));
+            swath.insert(QStringLiteral("deposit"), swathObject(line->Deposit, exact(units.RateFactor[unit]),
+                                                                 settings->Spray, line->Interval));
+            swath.insert(QStringLiteral("drop_density"),
+                         swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval));
+            root.insert(QStringLiteral("swath"), swath);
+        }
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

@@ -238,3 +238,130 @@ TEST_F(BatchCard, CancelInTheColourPassStopsEverything)
 
 } // namespace
 } // namespace vex
+
+namespace vex {
+namespace {
+
+TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
+{
+    const BatchArguments r = parse({"--positions", "-45,10", "--swath=60", "--range", "100-400.5", "--us", "a.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    ASSERT_TRUE(r.Options.Positions);
+    EXPECT_EQ(r.Options.Positions->first, "-45");
+    EXPECT_EQ(r.Options.Positions->second, "10");
+    EXPECT_EQ(r.Options.Swath, "60");
+    ASSERT_TRUE(r.Options.Range);
+    EXPECT_FLOAT_EQ(r.Options.Range->first, 100.0f);
+    EXPECT_FLOAT_EQ(r.Options.Range->second, 400.5f);
+    EXPECT_EQ(r.Options.Metric, false);
+    EXPECT_EQ(parse({"--metric", "a.bmp"}).Options.Metric, true);
+    for (const std::vector<std::string> &bad :
+         {std::vector<std::string>{"--positions", "-45", "a.bmp"}, {"--positions", "0,0", "a.bmp"},
+          {"--positions", "1,-5", "a.bmp"}, {"--swath", "0", "a.bmp"}, {"--range", "400-100", "a.bmp"},
+          {"--range", "abc", "a.bmp"}, {"--metric=1", "a.bmp"}})
+        EXPECT_EQ(parse(bad).What, BatchArguments::Kind::Error) << bad[0] << " " << bad[1];
+}
+
+TEST(BatchLineArguments, StoredPositionsUnlessGiven)
+{
+    BatchOptions o;
+    const MainWindowState preferences;
+    ModuleState module;
+    module.Metric = false;
+    BatchSettings s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
+    EXPECT_EQ(s.Spray[Sample_Position1], "-30");
+    EXPECT_EQ(s.Spray[Sample_Interval], "5");
+    EXPECT_FALSE(s.Metric);
+    EXPECT_FALSE(s.HasRange);
+    o.Positions = std::make_pair(std::string("-45"), std::string("10"));
+    o.Range = std::make_pair(50.0f, 300.0f);
+    o.Metric = true;
+    o.Swath = "40";
+    s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
+    EXPECT_EQ(s.Spray[Sample_Position1], "-45");
+    EXPECT_EQ(s.Spray[AC_Swath], "40");
+    EXPECT_TRUE(s.Metric);
+    EXPECT_TRUE(s.HasRange);
+    EXPECT_FLOAT_EQ(s.RangeHigh, 300.0f);
+}
+
+TEST(BatchLine, SwathRatioNormalisesToTheAircraftsSwath)
+{
+    SprayInfo spray;
+    spray[Sample_Interval] = "10";
+    EXPECT_DOUBLE_EQ(swathRatio(3, spray), 1.0);
+    spray[AC_Swath] = "60";
+    EXPECT_DOUBLE_EQ(swathRatio(3, spray), 0.5);
+    spray[AC_Swath] = "0";
+    EXPECT_DOUBLE_EQ(swathRatio(3, spray), 1.0);
+    spray[AC_Swath] = "wide";
+    EXPECT_DOUBLE_EQ(swathRatio(3, spray), 1.0);
+}
+
+// Five cards with one stain each of 1, 2, 4, 2 and 1 units of area: the
+// deposit profile rises and falls like the worked example.
+CardList lineOfFive()
+{
+    CardList cards;
+    const std::int32_t areas[] = {100, 200, 400, 200, 100};
+    for (const std::int32_t a : areas) {
+        CardRecord card = newCardRecord("c.bmp", "/d/", 100, 100, 1200);
+        computeCardStatistics(card, std::vector<std::int32_t>(10, a), {0.0, 0.56, 0.0});
+        card.Scanned = true;
+        cards.add(std::move(card));
+    }
+    return cards;
+}
+
+TEST(BatchLine, PositionsCompositeStatsAndSwath)
+{
+    CardList cards = lineOfFive();
+    BatchSettings s;
+    s.Spray[Sample_Position1] = "-20";
+    s.Spray[Sample_Interval] = "10";
+    const LineResults line = analyseLine(cards, s);
+    EXPECT_FLOAT_EQ(cards[1].Position, -20.0f);
+    EXPECT_FLOAT_EQ(cards[5].Position, 20.0f);
+    EXPECT_DOUBLE_EQ(line.All.TotalCount, 50.0);
+    EXPECT_FALSE(line.RangeSelected);
+    ASSERT_EQ(line.Stats.size(), 6u);
+    EXPECT_DOUBLE_EQ(line.Stats[3].VolumeDensity, cards[3].VolumeDensity);
+    ASSERT_TRUE(line.HasSwath);
+    EXPECT_EQ(line.Deposit.K, -2);
+    EXPECT_EQ(line.Deposit.Widths.size(), 5u);
+    EXPECT_GE(line.Deposit.Passes, 5);
+    EXPECT_FALSE(line.Deposit.Multiswath.empty());
+    // Symmetric about the centre line: both patterns lay the same deposit.
+    for (std::size_t n = 1; n < 5; ++n)
+        EXPECT_NEAR(line.Deposit.Widths[n].Cov, line.Deposit.Widths[n].CovBackAndForth, 1e-5f) << n;
+}
+
+TEST(BatchLine, RangeThatCutsTheLineIsReported)
+{
+    CardList cards = lineOfFive();
+    BatchSettings s;
+    s.Spray[Sample_Position1] = "-20";
+    s.Spray[Sample_Interval] = "10";
+    s.HasRange = true;
+    s.RangeLow = 0.0f;
+    s.RangeHigh = 32755.0f;
+    EXPECT_FALSE(analyseLine(cards, s).RangeSelected); // takes in every drop
+    s.RangeLow = cards[1].Stains[1].Diameter + 1.0f;
+    const LineResults line = analyseLine(cards, s);
+    ASSERT_TRUE(line.RangeSelected);
+    EXPECT_DOUBLE_EQ(line.Range.TotalCount, 30.0);
+    // The cards' figures are those inside the range: the edge cards lose everything.
+    EXPECT_DOUBLE_EQ(line.Stats[1].DropDensity, 0.0);
+    EXPECT_GT(line.Stats[3].DropDensity, 0.0);
+}
+
+TEST(BatchLine, OneCardHasNoSwath)
+{
+    CardList cards;
+    cards.add(newCardRecord("c.bmp", "/d/", 100, 100, 1200));
+    BatchSettings s;
+    EXPECT_FALSE(analyseLine(cards, s).HasSwath);
+}
+
+} // namespace
+} // namespace vex

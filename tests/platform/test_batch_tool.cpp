@@ -186,5 +186,58 @@ TEST_F(BatchTool, GeneratedLineGivesEveryDrawnDiscAndNoDust)
     }
 }
 
+TEST_F(BatchTool, LineSectionsOfTheJsonDocument)
+{
+    cardgen::CardSpec base;
+    base.Width = 200;
+    base.Height = 300;
+    base.Discs = 150;
+    QStringList args{QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue=150-190"),
+                     QStringLiteral("--dpi=600"), QStringLiteral("--positions=-10,10"), QStringLiteral("--swath=20"),
+                     QStringLiteral("--range=150-600"), QStringLiteral("--metric")};
+    for (int i = 0; i < 3; ++i) {
+        const QString path = dir_.filePath(QStringLiteral("line%1.bmp").arg(i + 1));
+        ASSERT_EQ(cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 3)), path.toStdString()), "");
+        args << path;
+    }
+    const Run r = run(args);
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QJsonObject doc = QJsonDocument::fromJson(r.Out).object();
+    const QJsonObject composite = doc.value(QStringLiteral("composite")).toObject();
+    for (const char *key : {"vmd_um", "drop_density_per_cm2", "volume_density_nl_per_cm2", "total_volume_nl",
+                            "total_area_cm2", "total_count", "smallest_diameter_um", "largest_diameter_um", "classes"})
+        EXPECT_TRUE(composite.contains(QLatin1String(key))) << key;
+    const QJsonArray pooled = composite.value(QStringLiteral("classes")).toArray();
+    ASSERT_FALSE(pooled.isEmpty());
+    EXPECT_TRUE(pooled[0].toObject().contains(QStringLiteral("drop_volume_nl")));
+    EXPECT_FALSE(pooled[0].toObject().contains(QStringLiteral("drop_volume_um3")));
+    // Every accepted drop of every card is in the pool.
+    int accepted = 0;
+    for (const QJsonValue &c : doc.value(QStringLiteral("cards")).toArray())
+        accepted += c.toObject().value(QStringLiteral("accepted")).toInt();
+    EXPECT_EQ(composite.value(QStringLiteral("total_count")).toInt(), accepted);
+    EXPECT_TRUE(doc.contains(QStringLiteral("composite_range")));
+
+    const QJsonArray stats = doc.value(QStringLiteral("card_stats")).toArray();
+    ASSERT_EQ(stats.size(), 3);
+    EXPECT_EQ(stats[0].toObject().value(QStringLiteral("position")).toDouble(), -10.0);
+    EXPECT_EQ(stats[2].toObject().value(QStringLiteral("position")).toDouble(), 10.0);
+
+    const QJsonObject swath = doc.value(QStringLiteral("swath")).toObject();
+    EXPECT_EQ(swath.value(QStringLiteral("deposit_unit")).toString(), QStringLiteral("L/ha"));
+    for (const char *profile : {"deposit", "drop_density"}) {
+        const QJsonObject p = swath.value(QLatin1String(profile)).toObject();
+        EXPECT_GE(p.value(QStringLiteral("selected_width")).toInt(), 1) << profile;
+        const QJsonArray widths = p.value(QStringLiteral("widths")).toArray();
+        ASSERT_EQ(widths.size(), 2) << profile;
+        for (const char *key : {"width", "cov", "mean", "max", "min", "cov_back_and_forth"})
+            EXPECT_TRUE(widths[0].toObject().contains(QLatin1String(key))) << key;
+        const QJsonObject multi = p.value(QStringLiteral("multiswath")).toObject();
+        EXPECT_GE(multi.value(QStringLiteral("passes")).toInt(), 5);
+        EXPECT_EQ(multi.value(QStringLiteral("first_position_number")).toInt(), -1);
+        EXPECT_FALSE(multi.value(QStringLiteral("values")).toArray().isEmpty());
+    }
+}
+
 } // namespace
 } // namespace vex
