@@ -247,13 +247,6 @@ LineResults analyseLine(CardList &cards, const BatchSettings &settings)
     return line;
 }
 
-double swathRatio(int width, const SprayInfo &spray)
-{
-    const std::optional<double> swath = vex::parseNumber(spray[AC_Swath]);
-    if (spray[AC_Swath].empty() || !swath || !(*swath > 0.0))
-        return 1.0;
-    return width * static_cast<double>(positionValue(spray[Sample_Interval])) / *swath;
-}
 
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,
                         const BatchProgress &progress)

@@ -115,8 +115,4 @@ struct LineResults {
 };
 LineResults analyseLine(CardList &cards, const BatchSettings &settings);
 
-// The factor that normalises the swath figures of width n to the
-// aircraft's nominal swath: n x spacing / swath, 1 without a swath.
-double swathRatio(int width, const SprayInfo &spray);
-
 } // namespace vex

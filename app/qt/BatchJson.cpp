@@ -1,6 +1,7 @@
 #include "app/qt/BatchJson.h"
 
 #include "app/AppState.h"
+#include "line/SwathDisplay.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -3,6 +3,7 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
+#include "line/SwathDisplay.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>

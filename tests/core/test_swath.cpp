@@ -193,3 +193,56 @@ TEST(SwathBackAndForth, MirroredPlacesBetweenCardsAreInterpolated)
 
 } // namespace
 } // namespace vex
+
+#include "app/Units.h"
+#include "line/SwathDisplay.h"
+
+namespace vex {
+namespace {
+
+TEST(SwathDisplayTest, AxisTops)
+{
+    EXPECT_DOUBLE_EQ(covAxisTop(0.4f), 1.0);
+    EXPECT_DOUBLE_EQ(covAxisTop(1.0f), 1.2);
+    EXPECT_DOUBLE_EQ(covAxisTop(1.26f), 1.6);
+    EXPECT_DOUBLE_EQ(profileAxisTop(0.5), 1.0);
+    EXPECT_DOUBLE_EQ(profileAxisTop(10.0), 12.0);
+    EXPECT_DOUBLE_EQ(profileAxisTop(3.33), 4.0);
+}
+
+TEST(SwathDisplayTest, DepositNormalisedToTheAircraftsSwath)
+{
+    SwathProfile deposit;
+    SwathProfile density;
+    std::vector<CardStat> stats(6);
+    const double profile[] = {10, 20, 40, 20, 10};
+    for (std::size_t i = 0; i < 5; ++i) {
+        stats[i + 1].VolumeDensity = profile[i];
+        stats[i + 1].DropDensity = profile[i];
+    }
+    swathAnalysis(stats, -20.0f, 10.0f, deposit, density);
+    buildMultiswath(deposit);
+    buildMultiswath(density);
+    const ModuleState module;
+    SprayInfo spray;
+    spray[Sample_Interval] = "10";
+    // Width 3 x 10 m over a 60 m swath: half.
+    spray[AC_Swath] = "60";
+    const SwathDisplay d = swathDisplay(deposit, DepositProfile, true, module, spray);
+    EXPECT_DOUBLE_EQ(d.Ratio, 0.5);
+    EXPECT_DOUBLE_EQ(d.Factor, static_cast<double>(0.1f));
+    EXPECT_EQ(d.Unit, "L/ha");
+    EXPECT_EQ(d.LengthUnit, "m");
+    EXPECT_EQ(d.CovText, "0.17");
+    EXPECT_EQ(d.MeanText, formatFixed(deposit.Widths[3].Mean * static_cast<double>(0.1f) * 0.5, 2) + " L/ha");
+    EXPECT_EQ(d.Title, "Deposit Profile  (5 passes)");
+    spray[AC_Swath] = "";
+    const SwathDisplay us = swathDisplay(density, DropDensityProfile, false, module, spray);
+    EXPECT_DOUBLE_EQ(us.Ratio, 1.0);
+    EXPECT_EQ(us.Unit, "drops/cm \u00b2");
+    EXPECT_EQ(us.LengthUnit, "ft");
+    EXPECT_EQ(us.MaxMinText, "40.00 / 30.00");
+}
+
+} // namespace
+} // namespace vex

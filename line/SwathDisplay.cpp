@@ -1,0 +1,57 @@
+#include "line/SwathDisplay.h"
+
+#include "app/Preferences.h"
+#include "app/Units.h"
+#include "line/CardPositions.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vex {
+
+double swathRatio(int width, const SprayInfo &spray)
+{
+    const std::optional<double> swath = parseNumber(spray[AC_Swath]);
+    if (spray[AC_Swath].empty() || !swath || !(*swath > 0.0))
+        return 1.0;
+    return width * static_cast<double>(positionValue(spray[Sample_Interval])) / *swath;
+}
+
+double covAxisTop(float largestCov)
+{
+    return std::max(1.0, std::trunc(static_cast<double>(largestCov) * 12.0 + 0.9999) / 10.0);
+}
+
+double profileAxisTop(double scaledMaximum)
+{
+    return std::max(1.0, std::trunc(scaledMaximum * 12.0 + 0.5) / 10.0);
+}
+
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const ModuleState &module,
+                          const SprayInfo &spray)
+{
+    SwathDisplay d;
+    const auto unit = static_cast<std::size_t>(metric ? 1 : 0);
+    if (kind == DepositProfile) {
+        d.Factor = static_cast<double>(module.RateFactor[unit]);
+        d.Unit = module.RateUnit[unit];
+    } else {
+        d.Unit = std::string("drops/cm ") + SuperscriptTwo;
+    }
+    d.LengthUnit = metric ? "m" : "ft";
+    d.Ratio = swathRatio(profile.SelectedWidth, spray);
+    d.CovTop = covAxisTop(profile.LargestCov);
+    const double scale = d.Factor * d.Ratio;
+    d.ProfileTop = profileAxisTop(profile.MultiswathMax * scale);
+    d.Title = "Deposit Profile  (" + std::to_string(profile.Passes) + " passes)";
+    const std::size_t w = static_cast<std::size_t>(std::max(0, profile.SelectedWidth));
+    if (w >= 1 && w < profile.Widths.size()) {
+        const WidthStats &s = profile.Widths[w];
+        d.CovText = formatFixed(s.Cov, 2);
+        d.MeanText = formatFixed(s.Mean * scale, 2) + " " + d.Unit;
+        d.MaxMinText = formatFixed(s.Max * scale, 2) + " / " + formatFixed(s.Min * scale, 2);
+    }
+    return d;
+}
+
+} // namespace vex

@@ -1,0 +1,41 @@
+#pragma once
+// What the swath graphs and their labels show, as numbers and texts: the
+// unit factors, the normalisation to the aircraft's swath, the axis tops and
+// the statistics labels of the selected width.
+
+#include "app/AppState.h"
+#include "line/Swath.h"
+
+#include <string>
+
+namespace vex {
+
+enum SwathProfileKind : int { DepositProfile = 1, DropDensityProfile = 2 };
+
+struct SwathDisplay {
+    double Factor = 1.0;    // rate factor for the deposit, 1 for the drop density
+    double Ratio = 1.0;     // selected width x spacing / aircraft swath, or 1
+    std::string Unit;       // "L/ha", "oz/ac" or "drops/cm ²"
+    std::string LengthUnit; // "m" or "ft"
+    double CovTop = 1.0;    // top of the COV axis
+    double ProfileTop = 1.0; // top of the multiswath axis
+    std::string Title;       // "Deposit Profile  (N passes)"
+    std::string CovText;     // "0.00"
+    std::string MeanText;    // "0.00 unit"
+    std::string MaxMinText;  // "0.00 / 0.00"
+};
+
+// The factor that normalises the swath figures of width n to the
+// aircraft's nominal swath: n x spacing / swath, 1 without a swath.
+double swathRatio(int width, const SprayInfo &spray);
+
+// For a profile whose multiswath has been built.
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const ModuleState &module,
+                          const SprayInfo &spray);
+
+// The COV axis runs to 1, or further in steps of 0.1 for a COV above 1.
+double covAxisTop(float largestCov);
+// The multiswath axis: at least 1, else the scaled maximum x 1.2 to a tenth.
+double profileAxisTop(double scaledMaximum);
+
+} // namespace vex
