@@ -6,7 +6,9 @@
 #include "app/CardRecord.h"
 #include "analysis/CompositeResult.h"
 #include "app/Settings.h"
+#include "line/CardStat.h"
 #include "line/SprayInfo.h"
+#include "line/Swath.h"
 
 #include <array>
 #include <cstdint>
@@ -99,6 +101,12 @@ struct MainWindowState {
     CompositeResult CompositeRange;
     // The largest VMD of one scanned card (scaling of the line graphs).
     float MaxCardVMD = 0.0f;
+    // Per card 1..CardCount: VMD, drop density, volume density.
+    std::vector<CardStat> CardStats;
+    // The swath analysis of the deposit (1) and the drop density (2), and
+    // the one the graphs and width buttons work on.
+    SwathProfile Swath[2];
+    int CurrentProfile = 1;
 };
 
 inline constexpr const char *PrefsSection = "Prefs";

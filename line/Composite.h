@@ -5,6 +5,7 @@
 
 #include "analysis/CompositeResult.h"
 #include "app/AppState.h"
+#include "line/CardStat.h"
 
 #include <vector>
 
@@ -26,12 +27,6 @@ CompositeAll calcCompositeAll(const CardList &cards);
 
 // The pooled classes inside the range, with fractions as shares of the range.
 CompositeResult calcCompositeRange(const CompositeResult &all, float rangeLow, float rangeHigh);
-
-struct CardStat {
-    double Vmd = 0.0;           // um
-    double DropDensity = 0.0;   // drops per cm2
-    double VolumeDensity = 0.0; // nL per cm2
-};
 
 // Index 1..CardCount (element 0 unused); unscanned cards stay 0.  With a
 // range selected, each card's figures are those inside the range.

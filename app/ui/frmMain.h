@@ -98,6 +98,14 @@ public:
     void CalcCompositeAll();
     // The pooled classes inside the selected range, into CompositeRange.
     void CalcCompositeRange();
+    // The per-card figures of the line, inside the range when one is selected.
+    void FillCardStats();
+    // Both swath profiles and their statistics; unchosen widths get the proposal.
+    void SwathAnalysis();
+    // The swath figures of the current profile: its multiswath and the labels.
+    void DrawSwathGraphs();
+    // Chooses width n (1..CardCount-1) of the current profile; 0 does nothing.
+    void optSwathWidth_Click(int index);
     // The spray information window for a scan that logs it; true when accepted.
     bool confirmSprayInfo();
 

@@ -13,6 +13,8 @@
 #include "app/ui/Messages.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
+#include "line/Swath.h"
+#include "line/SwathDisplay.h"
 #include "line/ui/SprayInfoForm.h"
 
 #include <QCheckBox>
@@ -141,6 +143,45 @@ void frmMain::CalcCompositeAll()
 void frmMain::CalcCompositeRange()
 {
     state.CompositeRange = calcCompositeRange(state.CompositeAll, state.RangeLow, state.RangeHigh);
+}
+
+void frmMain::FillCardStats()
+{
+    const bool selected = !Cards.empty() && rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow,
+                                                          state.RangeHigh);
+    state.CardStats = fillCardStats(Cards, selected, state.RangeLow, state.RangeHigh);
+}
+
+void frmMain::SwathAnalysis()
+{
+    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
+        FillCardStats();
+    swathAnalysis(state.CardStats, positionValue(state.Spray[Sample_Position1]),
+                  positionValue(state.Spray[Sample_Interval]), state.Swath[0], state.Swath[1]);
+}
+
+void frmMain::DrawSwathGraphs()
+{
+    const int kind = state.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
+    SwathProfile &profile = state.Swath[kind - 1];
+    buildMultiswath(profile);
+    const SwathDisplay shown =
+        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, module_, state.Spray);
+    setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
+    InfoLabel[0]->setText(tr("COV:"));
+    InfoLabel[1]->setText(tr("Mean:"));
+    InfoLabel[2]->setText(tr("Max / Min:"));
+    VMDLabel->setText(QString::fromStdString(shown.CovText));
+    DropLabel->setText(QString::fromStdString(shown.MeanText));
+    VolumeLabel->setText(QString::fromStdString(shown.MaxMinText));
+}
+
+void frmMain::optSwathWidth_Click(int index)
+{
+    if (index < 1 || index >= CardCount())
+        return;
+    state.Swath[state.CurrentProfile == DropDensityProfile ? 1 : 0].SelectedWidth = index;
+    DrawSwathGraphs();
 }
 
 void frmMain::showScanResults()

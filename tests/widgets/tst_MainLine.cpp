@@ -5,11 +5,15 @@
 #include "app/ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
+#include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/ui/SprayInfoForm.h"
 #include "tools/cardgen/CardGenerator.h"
 
+#include "line/SwathDisplay.h"
+
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -126,6 +130,41 @@ private slots:
         QFile log(dir.filePath(QStringLiteral("line2.scn")));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().contains("-10"));
+    }
+
+    void swathWidthsAndTheirLabels()
+    {
+        auto w = windowWithCards(5);
+        QVERIFY(w);
+        w->btnScanAll_Click();
+        w->state.Spray[Sample_Position1] = "-20";
+        w->state.Spray[Sample_Interval] = "10";
+        AssignCardPositions(w->Cards, w->state.Spray);
+        w->FillCardStats();
+        QCOMPARE(int(w->state.CardStats.size()), 6);
+        QCOMPARE(w->state.CardStats[3].VolumeDensity, w->Cards[3].VolumeDensity);
+        w->SwathAnalysis();
+        const SwathProfile &deposit = w->state.Swath[0];
+        QCOMPARE(int(deposit.Widths.size()), 5);
+        QVERIFY(deposit.SelectedWidth >= 1);
+        w->optSwathWidth_Click(2);
+        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
+        QCOMPARE(w->InfoLabel[0]->text(), QStringLiteral("COV:"));
+        QCOMPARE(w->InfoLabel[2]->text(), QStringLiteral("Max / Min:"));
+        const SwathDisplay shown = swathDisplay(w->state.Swath[0], DepositProfile, true, w->module(), w->state.Spray);
+        QCOMPARE(w->VMDLabel->text(), QString::fromStdString(shown.CovText));
+        QCOMPARE(w->DropLabel->text(), QString::fromStdString(shown.MeanText));
+        QVERIFY(w->DropLabel->text().endsWith(QStringLiteral(" L/ha")));
+        // Width 0 and widths beyond the line do nothing.
+        w->optSwathWidth_Click(0);
+        w->optSwathWidth_Click(5);
+        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
+        // The drop density profile keeps its own width.
+        w->state.CurrentProfile = DropDensityProfile;
+        w->optSwathWidth_Click(4);
+        QCOMPARE(w->state.Swath[1].SelectedWidth, 4);
+        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
+        QVERIFY(w->DropLabel->text().endsWith(QString::fromUtf8(" drops/cm \u00b2")));
     }
 
     void preferencesOpenTheSprayInformationWithTheirOwnValues()
