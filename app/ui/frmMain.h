@@ -98,6 +98,8 @@ public:
     void CalcCompositeAll();
     // The pooled classes inside the selected range, into CompositeRange.
     void CalcCompositeRange();
+    // Tells when two cards share a position and opens the card positions.
+    void CheckDuplicatePositions();
     // The per-card figures of the line, inside the range when one is selected.
     void FillCardStats();
     // Both swath profiles and their statistics; unchosen widths get the proposal.

@@ -16,6 +16,7 @@
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
 #include "line/ui/SprayInfoForm.h"
+#include "line/ui/frmCardPos.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -143,6 +144,16 @@ void frmMain::CalcCompositeAll()
 void frmMain::CalcCompositeRange()
 {
     state.CompositeRange = calcCompositeRange(state.CompositeAll, state.RangeLow, state.RangeHigh);
+}
+
+void frmMain::CheckDuplicatePositions()
+{
+    if (!firstDuplicatePosition(Cards))
+        return;
+    showMessage(this, tr(DuplicatePositionsMessage));
+    // Checked once: whatever the user settles on stands.
+    frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+    window.exec();
 }
 
 void frmMain::FillCardStats()

@@ -8,6 +8,7 @@
 #include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/ui/SprayInfoForm.h"
+#include "line/ui/frmCardPos.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include "line/SwathDisplay.h"
@@ -165,6 +166,26 @@ private slots:
         QCOMPARE(w->state.Swath[1].SelectedWidth, 4);
         QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
         QVERIFY(w->DropLabel->text().endsWith(QString::fromUtf8(" drops/cm \u00b2")));
+    }
+
+    void duplicatePositionsOpenTheCardPositions()
+    {
+        auto w = windowWithCards(3);
+        QVERIFY(w);
+        w->state.Spray[Sample_Position1] = "5";
+        w->state.Spray[Sample_Interval] = "10";
+        AssignCardPositions(w->Cards, w->state.Spray);
+        w->CheckDuplicatePositions(); // all apart: nothing happens
+        QVERIFY(messages.isEmpty());
+        w->Cards[3].Position = w->Cards[1].Position;
+        whenOpen<vex::ui::frmCardPos>([](vex::ui::frmCardPos &d) {
+            d.txtInput[1]->setText(QStringLiteral("2.5"));
+            d.AcceptButton->click();
+        });
+        w->CheckDuplicatePositions();
+        QCOMPARE(messages, QStringList{QStringLiteral("There are two or more cards with the same position.")});
+        QCOMPARE(w->Cards[3].Position, 10.0f);
+        QCOMPARE(w->state.Spray[Sample_Interval], std::string("2.5"));
     }
 
     void preferencesOpenTheSprayInformationWithTheirOwnValues()
