@@ -1,0 +1,52 @@
+#pragma once
+// The results file of a spray line: spray information, analysis settings,
+// the pooled results, the cards, the size classes, the swath analysis and
+// the multiswath profiles, as an aligned text report or as CSV.  This builds
+// the bytes; writing them to disc is the caller's (whole file or nothing).
+
+#include "analysis/CompositeResult.h"
+#include "app/AppState.h"
+#include "line/CardStat.h"
+#include "line/Swath.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+struct ResultsInputs {
+    const SprayInfo *Spray = nullptr;
+    const CardList *Cards = nullptr;
+    const std::vector<CardStat> *Stats = nullptr; // 1..CardCount
+    // CompositeRange when a range is selected, else CompositeAll.
+    CompositeResult Reported;
+    bool RangeSelected = false;
+    float RangeLow = 0.0f;
+    float RangeHigh = 0.0f;
+    std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
+    std::uint8_t ShapeThreshold = 100;
+    std::uint8_t HueThreshold = 0;
+    bool Metric = true;
+    float RateFactor = 0.1f;
+    std::string RateUnit = "L/ha";
+    // With their multiswath profiles built.
+    const SwathProfile *Deposit = nullptr;
+    const SwathProfile *DropDensity = nullptr;
+};
+
+// "0 + 0.56d - 0d²" (UTF-8).
+std::string spreadFactorText(const std::array<double, 3> &spread);
+
+// A CSV field as written: in double quotes, inner quotes doubled, when it
+// holds a comma, a quote or a line break; as it is otherwise.
+std::string csvField(const std::string &text);
+
+// The file's bytes, Windows-1252, every line ending in CR LF.
+std::string resultsTxt(const ResultsInputs &in);
+std::string resultsCsv(const ResultsInputs &in);
+
+// The message shown when the file could not be written.
+std::string resultsWriteError(const std::string &description);
+
+} // namespace vex
