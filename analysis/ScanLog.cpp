@@ -47,6 +47,8 @@ public:
         current_.resize(n - 1, ' ');
     }
     void text(const std::string &t) { current_ += t; }
+    // A print zone: on to the next column 14k + 1.
+    void zone() { tab((current_.size() / 14 + 1) * 14 + 1); }
     // Integers are printed with a leading space (or minus) and one after.
     void integer(long long value)
     {
@@ -287,6 +289,61 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
     }
     w.line();
     return w.take();
+}
+
+std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
+                                float rangeHigh, bool metric, char decimalPoint)
+{
+    LogWriter w(decimalPoint);
+    w.text("Droplet Size Range:");
+    w.zone();
+    w.text(w.fixed(rangeLow, 2) + " -- " + w.fixed(rangeHigh, 2) + " " + Micro + "m");
+    w.endLine();
+    w.text("VMD:");
+    w.zone();
+    w.zone();
+    w.text(w.fixed(range.VMD, 2) + " " + Micro + "m");
+    w.endLine();
+    w.text("Drop Density:");
+    w.zone();
+    w.zone();
+    w.text(w.fixed(range.DropDensity, 2) + " drops/cm" + SquaredSign);
+    w.endLine();
+    w.text("Volume Density:");
+    w.zone();
+    w.text(w.fixed(range.VolumeDensity, 2) + " nL/cm" + SquaredSign + " = " +
+           (metric ? w.fixed(range.VolumeDensity * 0.1, 3) + " L/ha" : w.fixed(range.VolumeDensity * 1.368, 3) + " oz/ac"));
+    w.endLine();
+    w.line();
+    w.line("Results:");
+    w.line(std::string(8, '-'));
+    if (range.Classes.size() > 1) {
+        // The class rows of the scan itself, over the classes of the range.
+        CardRecord view;
+        view.Stains = range.Classes;
+        view.CardArea = card.CardArea;
+        writeClassTable(w, view);
+    } else {
+        w.line(std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-'));
+    }
+    w.line();
+    return w.take();
+}
+
+std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+                               bool metric, char decimalPoint)
+{
+    const std::string path = scanLogPath(card.FilePath);
+    const std::string section = scanLogRangeSection(card, range, rangeLow, rangeHigh, metric, decimalPoint);
+    errno = 0;
+    std::ofstream file(path, std::ios::binary | std::ios::app);
+    if (file) {
+        file.write(section.data(), static_cast<std::streamsize>(section.size()));
+        file.close();
+        if (!file.fail())
+            return {};
+    }
+    return "The scan log " + path + " could not be written: " + std::strerror(errno != 0 ? errno : EIO) + ".";
 }
 
 std::string writeScanLog(const ScanLogInputs &in, bool append)

@@ -3,6 +3,7 @@
 // card image.  Its layout is fixed to the byte (Windows-1252, CR LF, fixed
 // columns) because users and their tools read these files.
 
+#include "analysis/CompositeResult.h"
 #include "app/CardRecord.h"
 #include "line/SprayInfo.h"
 
@@ -34,6 +35,14 @@ std::string toWindows1252(const std::string &utf8);
 // A coefficient in plain decimal notation: at most 15 significant digits,
 // no trailing zeros ("0", "0.56", "-1.5").
 std::string coefficientText(double value);
+
+// The section added to a card's log when the results of a line are written
+// with a size range selected: the range's figures and classes.
+std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
+                                float rangeHigh, bool metric, char decimalPoint = '.');
+// Appends it to the card's log; an empty string when it worked, else the reason.
+std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+                               bool metric, char decimalPoint = '.');
 
 // The Windows-1252 bytes of one section; the file header only when newFile.
 std::string scanLogSection(const ScanLogInputs &in, bool newFile);

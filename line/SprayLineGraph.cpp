@@ -1,0 +1,117 @@
+#include "line/SprayLineGraph.h"
+
+#include "app/Units.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vex {
+
+double niceTickStep(float maximum)
+{
+    const double m = maximum;
+    if (!(m > 0.0) || !std::isfinite(m))
+        return 1.0;
+    // The maximum is single precision: 0.015 arrives as 0.0149999997.  It
+    // is taken at its decimal meaning, so thresholds hit within a few units
+    // of its last place count as reached.
+    constexpr double Slack = 1.0 + 1e-6;
+    double p = std::pow(10.0, std::floor(std::log10(m)));
+    double r = m / p;
+    if (r * Slack >= 10.0) {
+        p *= 10.0;
+        r /= 10.0;
+    } else if (r * Slack < 1.0) {
+        p /= 10.0;
+        r *= 10.0;
+    }
+    r *= Slack;
+    if (r < 1.5)
+        return 0.25 * p;
+    if (r < 3.0)
+        return 0.5 * p;
+    if (r < 6.0)
+        return p;
+    return 2.0 * p;
+}
+
+std::string tickLabel(double value, double step, bool volumeRow)
+{
+    const bool whole = volumeRow ? step >= 1.0 : std::fabs(step - std::round(step)) < 1e-9;
+    return whole ? formatFixed(value, 0) : formatOptional(value, 1, 2);
+}
+
+SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat> &stats, float maxCardVmd,
+                              float rateFactor)
+{
+    SprayLineScale s;
+    bool any = false;
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        const double p = cards[i].Position;
+        s.PMin = any ? std::min(s.PMin, p) : p;
+        s.PMax = any ? std::max(s.PMax, p) : p;
+        any = true;
+    }
+    s.PMin = std::min(s.PMin, 0.0);
+    s.PMax = std::max(s.PMax, 0.0);
+    s.Range = s.PMax - s.PMin;
+    const double range = s.Range > 0.0 ? s.Range : 1.0;
+    s.Left = s.PMin - range / 10.0;
+    s.Width = 1.2 * range;
+
+    auto stat = [&stats](int i) { return i >= 0 && static_cast<std::size_t>(i) < stats.size() ? stats[static_cast<std::size_t>(i)] : CardStat{}; };
+    double vmd = maxCardVmd;
+    double drops = stat(1).DropDensity;
+    double volume = stat(1).VolumeDensity;
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        vmd = std::max(vmd, stat(i).Vmd);
+        drops = std::max(drops, cards[i].DropDensity);
+        volume = std::max(volume, cards[i].VolumeDensity);
+    }
+    s.M1 = static_cast<float>(1.1 * vmd);
+    s.M2 = static_cast<float>(1.1 * drops);
+    s.M3 = static_cast<float>(1.1 * static_cast<double>(rateFactor) * volume);
+    return s;
+}
+
+int positionLabelEvery(int cardCount, double range, double interval)
+{
+    if (cardCount <= 25 || !(interval > 0.0))
+        return 1;
+    return std::max(1, static_cast<int>(range / interval / 10.0));
+}
+
+LabelSize cardLabelSize(double range, int cardCount, double pixelsPerUnit)
+{
+    if (cardCount < 1)
+        return {};
+    const double w = std::min(20.0, range / cardCount * pixelsPerUnit - 3.0);
+    LabelSize size;
+    size.Width = std::max(1, static_cast<int>(std::nearbyint(w)));
+    size.Height = std::max(1, static_cast<int>(std::nearbyint(1.25 * size.Width)));
+    return size;
+}
+
+CardReadOut cardReadOut(const CardList &cards, const std::vector<CardStat> &stats, const SprayLineScale &scale,
+                        int card, float rateFactor, const std::string &rateUnit)
+{
+    CardReadOut r;
+    if (card < 1 || card > cards.CardCount() || static_cast<std::size_t>(card) >= stats.size())
+        return r;
+    const CardStat &s = stats[static_cast<std::size_t>(card)];
+    const double volume = static_cast<double>(rateFactor) * s.VolumeDensity;
+    auto share = [](double v, float m) { return m > 0.0f ? v / static_cast<double>(m) : 0.0; };
+    r.X = cards[card].Position;
+    r.Y[0] = 2.0 + share(s.Vmd, scale.M1);
+    r.Y[1] = 1.0 + share(s.DropDensity, scale.M2);
+    r.Y[2] = share(volume, scale.M3);
+    const double middle = (static_cast<double>(cards[1].Position) + cards[cards.CardCount()].Position) / 2.0;
+    r.RightSide = r.X < middle;
+    r.Caption = "Quarrow Vexolin -- " + cards[card].FileTitle;
+    r.Texts[0] = " " + formatFixed(s.Vmd, 2) + " " + MicroSign + "m ";
+    r.Texts[1] = " " + formatFixed(s.DropDensity, 2) + " drops/cm " + SuperscriptTwo + " ";
+    r.Texts[2] = " " + formatFixed(volume, 2) + " " + rateUnit + " ";
+    return r;
+}
+
+} // namespace vex
