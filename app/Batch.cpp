@@ -1,6 +1,8 @@
 #include "app/Batch.h"
 
 #include "app/Preferences.h"
+
+#include <cctype>
 #include "line/CardPositions.h"
 
 #include "analysis/DropStatistics.h"
@@ -81,7 +83,7 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
         };
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" ||
                                 name == "--valid-hues" || name == "--spread" || name == "--positions" ||
-                                name == "--swath" || name == "--range";
+                                name == "--swath" || name == "--range" || name == "--results" || name == "--info";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (needsValue) {
@@ -115,6 +117,20 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                     !parseNumber(v->substr(comma + 1), spacing) || !(spacing > 0.0))
                     return error("--positions must be P1,I: card 1 position and a spacing above 0");
                 o.Positions = std::make_pair(v->substr(0, comma), v->substr(comma + 1));
+            } else if (name == "--results") {
+                if (v->empty())
+                    return error("--results needs a file name");
+                o.Results = *v;
+            } else if (name == "--info") {
+                const auto eq = v->find('=');
+                int entry = 0;
+                for (int e = 1; e <= SprayInfoCount && eq != std::string::npos; ++e)
+                    if (v->substr(0, eq) == sprayInfoKey(e))
+                        entry = e;
+                if (entry == 0)
+                    return error("--info must be KEY=VALUE with KEY one of the spray information keys "
+                                 "(AC_Type ... Comment)");
+                o.Info.emplace_back(entry, v->substr(eq + 1));
             } else if (name == "--swath") {
                 double swath = 0.0;
                 if (!parseNumber(*v, swath) || !(swath > 0.0))
@@ -189,6 +205,8 @@ std::string batchUsage()
            "  --swath W            nominal swath of the aircraft (default: the stored one)\n"
            "  --range LOW-HIGH     selected drop size range in micrometres\n"
            "  --metric | --us      units of positions, swath and deposit (default: the preference)\n"
+           "  --results FILE       write the results of the line (CSV when FILE ends in .csv, else text)\n"
+           "  --info KEY=VALUE     a spray information entry for the results (AC_Type ... Comment)\n"
            "Exit status: 0 all cards analysed, 1 some card could not be read, 2 usage error.\n";
 }
 
@@ -210,7 +228,16 @@ BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindow
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = preferences.Spray;
-    const auto positions = options.Positions.value_or(storedPositions);
+    for (const auto &[entry, value] : options.Info)
+        s.Spray[entry] = value;
+    std::pair<std::string, std::string> positions = storedPositions;
+    // Positions typed as spray information count as given, like --positions.
+    if (!s.Spray[Sample_Position1].empty())
+        positions.first = s.Spray[Sample_Position1];
+    if (!s.Spray[Sample_Interval].empty())
+        positions.second = s.Spray[Sample_Interval];
+    if (options.Positions)
+        positions = *options.Positions;
     s.Spray[Sample_Position1] = positions.first;
     s.Spray[Sample_Interval] = positions.second;
     if (options.Swath)
@@ -221,6 +248,39 @@ BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindow
         s.RangeHigh = options.Range->second;
     }
     return s;
+}
+
+ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings)
+{
+    ResultsInputs in;
+    in.Spray = &settings.Spray;
+    in.Cards = &cards;
+    in.Stats = &line.Stats;
+    in.Reported = line.RangeSelected ? line.Range : line.All;
+    in.RangeSelected = line.RangeSelected;
+    in.RangeLow = settings.RangeLow;
+    in.RangeHigh = settings.RangeHigh;
+    in.SpreadFactor = settings.Spread;
+    in.ShapeThreshold = settings.Scan.ShapeThreshold;
+    in.HueThreshold = settings.Scan.HueThreshold;
+    in.Metric = settings.Metric;
+    const ModuleState units;
+    const std::size_t unit = settings.Metric ? 1 : 0;
+    in.RateFactor = units.RateFactor[unit];
+    in.RateUnit = units.RateUnit[unit];
+    in.Deposit = &line.Deposit;
+    in.DropDensity = &line.DropDensity;
+    return in;
+}
+
+bool wantsCsv(const std::string &path)
+{
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char &c : tail)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".csv";
 }
 
 LineResults analyseLine(CardList &cards, const BatchSettings &settings)

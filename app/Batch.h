@@ -8,6 +8,7 @@
 #include "intake/ColourPass.h"
 #include "intake/IndexedImage.h"
 #include "line/Composite.h"
+#include "line/ResultsFile.h"
 #include "line/Swath.h"
 
 #include <array>
@@ -37,6 +38,10 @@ struct BatchOptions {
     std::optional<std::string> Swath;
     std::optional<std::pair<float, float>> Range;
     std::optional<bool> Metric;
+    // The results file (TXT or CSV by its extension) and spray information
+    // entries given as KEY=VALUE.
+    std::optional<std::string> Results;
+    std::vector<std::pair<int, std::string>> Info;
     std::vector<std::string> Cards;
 };
 
@@ -114,5 +119,10 @@ struct LineResults {
     float Interval = 0.0f;
 };
 LineResults analyseLine(CardList &cards, const BatchSettings &settings);
+
+// The results file's inputs for an analysed line.
+ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings);
+// True when the path asks for the CSV layout (".csv" in any case).
+bool wantsCsv(const std::string &path);
 
 } // namespace vex

@@ -7,6 +7,7 @@
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
+#include "line/qt/WholeFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -143,6 +144,16 @@ int main(int argc, char **argv)
     for (vex::BatchCardResult &r : results)
         r.Card = &cards[r.Index];
     const vex::LineResults line = vex::analyseLine(cards, settings);
+    if (parsed.Options.Results) {
+        const vex::ResultsInputs in = vex::lineResultsInputs(cards, line, settings);
+        const std::string &path = *parsed.Options.Results;
+        const std::string error =
+            vex::saveWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
+        if (!error.empty()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::resultsWriteError(error)).c_str());
+            status = 1;
+        }
+    }
     if (parsed.Options.Json) {
         const QByteArray json = vex::batchJson(results, &line, &settings);
         std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);

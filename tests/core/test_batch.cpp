@@ -366,3 +366,30 @@ TEST(BatchLine, OneCardHasNoSwath)
 
 } // namespace
 } // namespace vex
+
+namespace vex {
+namespace {
+
+TEST(BatchResultsOptions, ResultsFileAndSprayInformation)
+{
+    const BatchArguments r = parse({"--results", "out.csv", "--info=AC_Owner=Ag, Air", "--info", "Sample_Interval=5",
+                                    "a.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    EXPECT_EQ(r.Options.Results, "out.csv");
+    ASSERT_EQ(r.Options.Info.size(), 2u);
+    EXPECT_EQ(r.Options.Info[0].first, AC_Owner);
+    EXPECT_EQ(r.Options.Info[0].second, "Ag, Air");
+    const BatchSettings s = resolveBatchSettings(r.Options, MainWindowState{}, ModuleState{}, {"-50", "10"});
+    EXPECT_EQ(s.Spray[AC_Owner], "Ag, Air");
+    EXPECT_EQ(s.Spray[Sample_Interval], "5"); // typed as information, it places the cards
+    EXPECT_EQ(s.Spray[Sample_Position1], "-50");
+    EXPECT_EQ(parse({"--info", "Nothing=1", "a.bmp"}).What, BatchArguments::Kind::Error);
+    EXPECT_EQ(parse({"--info", "AC_Type", "a.bmp"}).What, BatchArguments::Kind::Error);
+    EXPECT_TRUE(wantsCsv("x.CSV"));
+    EXPECT_TRUE(wantsCsv("dir.d/x.csv"));
+    EXPECT_FALSE(wantsCsv("x.txt"));
+    EXPECT_FALSE(wantsCsv("csv"));
+}
+
+} // namespace
+} // namespace vex

@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -237,6 +239,99 @@ TEST_F(BatchTool, LineSectionsOfTheJsonDocument)
         EXPECT_EQ(multi.value(QStringLiteral("first_position_number")).toInt(), -1);
         EXPECT_FALSE(multi.value(QStringLiteral("values")).toArray().isEmpty());
     }
+}
+
+class BatchResults : public BatchTool {
+protected:
+    QStringList lineArgs(const QStringList &extra)
+    {
+        cardgen::CardSpec base;
+        base.Width = 160;
+        base.Height = 240;
+        base.Discs = 120;
+        QStringList args{QStringLiteral("--no-log"), QStringLiteral("--hue=150-190"), QStringLiteral("--dpi=600"),
+                         QStringLiteral("--positions=-10,10")};
+        args << extra;
+        for (int i = 0; i < 3; ++i) {
+            const QString path = dir_.filePath(QStringLiteral("r%1.bmp").arg(i + 1));
+            cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 3)), path.toStdString());
+            args << path;
+        }
+        return args;
+    }
+    QByteArray read(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(BatchResults, TextReportOfTheLine)
+{
+    const QString out = dir_.filePath(QStringLiteral("line.txt"));
+    const Run r = run(lineArgs({QStringLiteral("--results"), out, QStringLiteral("--info=AC_Type=Thrush 510")}));
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    const QByteArray text = read(out);
+    EXPECT_TRUE(text.startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\nSwath Deposit Analysis\r\n"));
+    EXPECT_TRUE(text.contains("Aircraft Type:          Thrush 510\r\n"));
+    EXPECT_TRUE(text.contains("Sampler1 Position:      -10 m\r\n"));
+    EXPECT_TRUE(text.contains("r2.bmp"));
+    EXPECT_TRUE(text.contains("Multiswath Profiles:\r\n"));
+    EXPECT_FALSE(text.contains("\n\n")); // every line ends in CR LF
+}
+
+TEST_F(BatchResults, CsvWithACommaInTheCommentReadsBackInColumns)
+{
+    const QString out = dir_.filePath(QStringLiteral("line.CSV"));
+    const Run r = run(lineArgs({QStringLiteral("--results"), out, QStringLiteral("--info"),
+                                QStringLiteral("Comment=windy, then \"calm\""), QStringLiteral("--us")}));
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv,sys\n"
+                                 "rows=list(csv.reader(open(sys.argv[1],encoding='cp1252',newline='')))\n"
+                                 "c=[r for r in rows if r and r[0]=='Comment:'][0]\n"
+                                 "w=[r for r in rows if r and r[0].startswith('Width (')][0]\n"
+                                 "print(len(c)); print(c[2]); print(w[0]); print(len(w))\n"),
+                  out});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    const QStringList lines = QString::fromUtf8(python.readAllStandardOutput()).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 4) << python.readAllStandardError().toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("3"));
+    EXPECT_EQ(lines[1], QStringLiteral("windy, then \"calm\""));
+    EXPECT_EQ(lines[2], QStringLiteral("Width (ft)"));
+    EXPECT_EQ(lines[3], QStringLiteral("13"));
+}
+
+TEST_F(BatchResults, FailedWriteLeavesTheOldFileWhole)
+{
+    const QString out = dir_.filePath(QStringLiteral("keep.txt"));
+    {
+        QFile old(out);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the old results\r\n");
+    }
+    // A file size limit of 1 KiB makes the write fail half way.
+    QStringList args = lineArgs({QStringLiteral("--results"), out});
+    QString command = QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"");
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
+    shell.setProcessEnvironment(env);
+    shell.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"), command, QStringLiteral(VEXOLIN_BATCH_PATH)} + args);
+    ASSERT_TRUE(shell.waitForFinished(60000));
+    EXPECT_EQ(shell.exitCode(), 1);
+    EXPECT_TRUE(shell.readAllStandardError().contains("There was an error writing the data file."));
+    EXPECT_EQ(read(out), QByteArray("the old results\r\n"));
+    // Nothing half-written is left beside it.
+    EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("keep.txt*")}, QDir::Files).size(), 1);
+}
+
+TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)
+{
+    EXPECT_EQ(run({QStringLiteral("--info=Colour=red"), QStringLiteral("a.bmp")}).Status, 2);
 }
 
 } // namespace
