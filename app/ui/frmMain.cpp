@@ -17,6 +17,9 @@
 #include "intake/ui/BackgroundColorForm.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
+#include "line/ui/SprayLineGraphView.h"
+#include "line/ui/SwathGraphView.h"
+#include "line/ui/frmCardPos.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +35,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -119,8 +123,16 @@ void frmMain::buildControls()
     ImageStrip->setUsesScrollButtons(true);
     ImageStrip->setFocusPolicy(Qt::NoFocus);
 
-    Picture1 = new CardPicture(this);
+    pictureStack_ = new QStackedWidget(this);
+    Picture1 = new CardPicture(pictureStack_);
     Picture1->setObjectName(QStringLiteral("Picture1"));
+    SprayLineView = new SprayLineGraphView(pictureStack_);
+    SprayLineView->setObjectName(QStringLiteral("SprayLineView"));
+    SwathView = new SwathGraphView(pictureStack_);
+    SwathView->setObjectName(QStringLiteral("SwathView"));
+    pictureStack_->addWidget(Picture1);
+    pictureStack_->addWidget(SprayLineView);
+    pictureStack_->addWidget(SwathView);
     HScroll1 = new QScrollBar(Qt::Horizontal, this);
     HScroll1->setObjectName(QStringLiteral("HScroll1"));
     VScroll1 = new QScrollBar(Qt::Vertical, this);
@@ -209,6 +221,7 @@ void frmMain::buildControls()
     connect(ImageStrip, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
     connect(Picture1, &CardPicture::rightButton, this, &frmMain::showInfo);
     connectResultControls();
+    connectLineControls();
     connect(HScroll1, &QScrollBar::valueChanged, this,
             [this](int v) { Picture1->setOrigin(QPoint(v, Picture1->origin().y())); });
     connect(VScroll1, &QScrollBar::valueChanged, this,
@@ -227,6 +240,9 @@ void frmMain::AdjustScreen()
     }
 
     Picture1->setFixedSize(PictureWidth, tallLayout_ ? TallPictureHeight : ShortPictureHeight);
+    SprayLineView->setFixedSize(Picture1->size());
+    SwathView->setFixedSize(Picture1->size());
+    pictureStack_->setFixedSize(Picture1->size());
     HScroll1->setFixedHeight(ScrollThickness);
     VScroll1->setFixedWidth(ScrollThickness);
 
@@ -238,7 +254,7 @@ void frmMain::AdjustScreen()
 
     auto *picture = new QGridLayout;
     picture->setSpacing(0);
-    picture->addWidget(Picture1, 0, 0);
+    picture->addWidget(pictureStack_, 0, 0);
     picture->addWidget(VScroll1, 0, 1);
     picture->addWidget(HScroll1, 1, 0);
 
@@ -348,7 +364,13 @@ void frmMain::selectCurrentTab()
 
 void frmMain::ImageStrip_Click(int tabIndex)
 {
-    if (updatingStrip_ || compositeMode() || Cards.empty() || tabIndex < 0 || tabIndex >= CardCount())
+    if (updatingStrip_ || Cards.empty() || tabIndex < 0)
+        return;
+    if (compositeMode()) {
+        showLineTab(tabIndex);
+        return;
+    }
+    if (tabIndex >= CardCount())
         return;
     CurrentCard = tabIndex + 1;
     showCard(CurrentCard);
@@ -423,6 +445,7 @@ void frmMain::showEmptyState()
     setCaption(PlainCaption);
     KromeKotePicture = QImage();
     Picture1->clear();
+    pictureStack_->setCurrentWidget(Picture1);
     shownCard_ = 0;
     for (QWidget *w : std::initializer_list<QWidget *>{btnScan, btnScanAll, btnScanColour, btnScanColourAll,
                                                         MaskCheck, HueInvertCheck, BackColorOption[0],
@@ -527,7 +550,7 @@ bool frmMain::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
             btnChangeRes_Click();
     } else if (ctrl && key == Qt::Key_C) {
         if (CompositeCheck->isVisible())
-            CompositeCheck->toggle();
+            CompositeCheck->click();
     } else if (ctrl && (key == Qt::Key_1 || key == Qt::Key_2 || key == Qt::Key_3)) {
         // Choosing an option by key acts as clicking it.
         const int mode = key - Qt::Key_1 + 1;
@@ -740,8 +763,16 @@ void frmMain::btnChangeRes_Click()
 {
     if (busy() || Cards.empty())
         return;
-    if (compositeMode())
-        return; // the card positions window belongs to the composite view
+    if (compositeMode()) {
+        // In the composite view the button moves the cards along the line.
+        const std::string position1 = state.Spray[Sample_Position1];
+        const std::string interval = state.Spray[Sample_Interval];
+        frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+        window.exec();
+        if (state.Spray[Sample_Position1] != position1 || state.Spray[Sample_Interval] != interval)
+            refreshCompositeDisplay();
+        return;
+    }
     frmResolution window(Cards, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
     window.exec();
     const CardRecord &card = Cards[CurrentCard];

@@ -10,6 +10,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
+class QStackedWidget;
 class QTabBar;
 
 namespace vex {
@@ -32,6 +34,8 @@ namespace vex::ui {
 
 class CardPicture;
 class HueHistogramView;
+class SprayLineGraphView;
+class SwathGraphView;
 class InfoForm;
 class ResultGraphView;
 
@@ -98,6 +102,16 @@ public:
     void CalcCompositeAll();
     // The pooled classes inside the selected range, into CompositeRange.
     void CalcCompositeRange();
+    // The composite view on or off, as the check box says.
+    void CompositeCheck_Click();
+    // The spray line statistics in the picture area, with the statistics labels.
+    void DrawSprayLineGraphs();
+    // Writes the results of the line to `path`, TXT for filter index 1, else
+    // CSV, after the questions of the save command; false when it stopped.
+    bool writeResults(const std::string &path, int filterIndex);
+    // Chooses the results file; when not set, the save dialog asks.  True
+    // with a file chosen.
+    std::function<bool(std::string &path, int &filterIndex)> chooseResultsFile;
     // Tells when two cards share a position and opens the card positions.
     void CheckDuplicatePositions();
     // The per-card figures of the line, inside the range when one is selected.
@@ -134,6 +148,9 @@ public:
     QPushButton *btnWriteComposite = nullptr;
     QTabBar *ImageStrip = nullptr;
     CardPicture *Picture1 = nullptr;
+    // In the composite view these take the card picture's place.
+    SprayLineGraphView *SprayLineView = nullptr;
+    SwathGraphView *SwathView = nullptr;
     QScrollBar *HScroll1 = nullptr;
     QScrollBar *VScroll1 = nullptr;
     QVector<QLabel *> CardLabel;
@@ -177,6 +194,7 @@ public slots:
     void btnCancel_Click();
     void btnChangeRes_Click();
     void btnPrefs_Click();
+    void btnWriteComposite_Click();
     void GraphOption_Click(int index);
     void MaskCheck_Click();
     void HueInvertCheck_Click();
@@ -209,6 +227,13 @@ private:
     void showInfo(bool show);
     void showScanResults();
     void connectResultControls();
+    void connectLineControls();
+    void showLineTab(int tab);
+    void refreshCompositeDisplay();
+    void CardLabel_MouseMove(int card);
+    void Picture1_MouseMove();
+    QStackedWidget *pictureStack_ = nullptr;
+    int lineTab_ = 0;
     void slidersMoved(int low, int high);
     void showSizeRange(double x, bool moving);
     // Remembered by btnPrefs_Click to see what the preferences changed.

@@ -12,6 +12,7 @@
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/frmPrefs.h"
+#include "line/SwathDisplay.h"
 #include "line/CardPositions.h"
 #include "line/ui/SprayInfoForm.h"
 
@@ -23,6 +24,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStackedWidget>
 
 #include <algorithm>
 
@@ -94,6 +96,12 @@ void frmMain::GraphOption_Click(int index)
     ResultFrame->setTitle(QString::fromStdString(resultFrameCaption(state.GraphMode, compositeMode())));
     DrawResult(CurrentCard);
     UpdateHistogramLabels();
+    // In the swath view the third option shows the drop density profile,
+    // the others the deposit.
+    if (compositeMode() && pictureStack_->currentIndex() == 2) {
+        state.CurrentProfile = state.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
+        DrawSwathGraphs();
+    }
 }
 
 void frmMain::showSizeRange(double x, bool moving)
@@ -279,9 +287,12 @@ void frmMain::btnPrefs_Click()
     window.exec();
     if (compositeMode() &&
         (state.Spray[Sample_Position1] != position1 || state.Spray[Sample_Interval] != interval))
-        AssignCardPositions(Cards, state.Spray);
-    if (module_.Metric != metricBeforePrefs_ && !Cards.empty())
+        refreshCompositeDisplay();
+    if (module_.Metric != metricBeforePrefs_ && !Cards.empty()) {
         UpdateStatsLabels();
+        if (compositeMode())
+            showLineTab(lineTab_);
+    }
 }
 
 } // namespace vex::ui

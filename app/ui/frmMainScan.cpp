@@ -171,22 +171,6 @@ void frmMain::SwathAnalysis()
                   positionValue(state.Spray[Sample_Interval]), state.Swath[0], state.Swath[1]);
 }
 
-void frmMain::DrawSwathGraphs()
-{
-    const int kind = state.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
-    SwathProfile &profile = state.Swath[kind - 1];
-    buildMultiswath(profile);
-    const SwathDisplay shown =
-        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, module_, state.Spray);
-    setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
-    InfoLabel[0]->setText(tr("COV:"));
-    InfoLabel[1]->setText(tr("Mean:"));
-    InfoLabel[2]->setText(tr("Max / Min:"));
-    VMDLabel->setText(QString::fromStdString(shown.CovText));
-    DropLabel->setText(QString::fromStdString(shown.MeanText));
-    VolumeLabel->setText(QString::fromStdString(shown.MaxMinText));
-}
-
 void frmMain::optSwathWidth_Click(int index)
 {
     if (index < 1 || index >= CardCount())

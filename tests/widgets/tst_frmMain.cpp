@@ -247,8 +247,15 @@ private slots:
         QVERIFY(w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier));
         QVERIFY(!w->CompositeCheck->isChecked()); // hidden: not toggled
         w->CompositeCheck->show();
+        // Known positions: the composite view opens without asking for them.
+        w->state.Spray[vex::Sample_Position1] = "-10";
+        w->state.Spray[vex::Sample_Interval] = "10";
         w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier);
         QVERIFY(w->CompositeCheck->isChecked());
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("Spray Line Statistics"));
+        w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(!w->CompositeCheck->isChecked());
+        QCOMPARE(w->ImageStrip->count(), 3);
         QVERIFY(!w->Form_KeyDown(Qt::Key_X, Qt::ControlModifier));
         QVERIFY(!w->Form_KeyDown(Qt::Key_Tab, Qt::AltModifier | Qt::ControlModifier));
     }

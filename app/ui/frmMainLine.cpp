@@ -1,0 +1,356 @@
+// The composite view of the main window: the switch between one card and
+// the whole line, the spray line statistics and swath analysis tabs, and the
+// results file.  The figures come from the core; this file shows them.
+
+#include "app/ui/frmMain.h"
+
+#include "analysis/DropStatistics.h"
+#include "analysis/ResultGraph.h"
+#include "analysis/ScanLog.h"
+#include "app/ui/CCommonDialogs.h"
+#include "analysis/ui/HueHistogramView.h"
+#include "app/ui/CardPicture.h"
+#include "app/ui/Messages.h"
+#include "line/CardPositions.h"
+#include "line/ResultsFile.h"
+#include "line/SprayLineGraph.h"
+#include "line/SwathDisplay.h"
+#include "line/qt/WholeFile.h"
+#include "line/ui/SprayInfoForm.h"
+#include "line/ui/SprayLineGraphView.h"
+#include "line/ui/SwathGraphView.h"
+#include "line/ui/frmCardPos.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTabBar>
+
+namespace vex::ui {
+
+namespace {
+
+constexpr int SprayLineTab = 0;
+constexpr int SwathTab = 1;
+
+} // namespace
+
+void frmMain::connectLineControls()
+{
+    connect(CompositeCheck, &QCheckBox::clicked, this, &frmMain::CompositeCheck_Click);
+    connect(btnWriteComposite, &QPushButton::clicked, this, &frmMain::btnWriteComposite_Click);
+    connect(SprayLineView, &SprayLineGraphView::cardLabelHovered, this, &frmMain::CardLabel_MouseMove);
+    connect(SprayLineView, &SprayLineGraphView::graphHovered, this, &frmMain::Picture1_MouseMove);
+    connect(SwathView, &SwathGraphView::widthChosen, this, &frmMain::optSwathWidth_Click);
+}
+
+void frmMain::CompositeCheck_Click()
+{
+    if (Cards.empty() || busy()) {
+        // A box ticked while nothing can follow goes back.
+        CompositeCheck->setChecked(compositeMode() && !Cards.empty() && pictureStack_->currentIndex() != 0);
+        return;
+    }
+    const bool line = compositeMode();
+    QWidget *const cardControls[] = {btnLoad,   btnLoadTemplate, btnScan,  btnScanAll, Slider1,
+                                     Slider2,   HueInvertCheck,  HistogramPic, HScroll1, VScroll1,
+                                     MaskFrame, MaskCheck,       BackColorOption[0], BackColorOption[1]};
+    for (QWidget *w : cardControls)
+        w->setEnabled(!line);
+    btnWriteComposite->setVisible(line);
+    btnPrint->setVisible(line);
+
+    if (line) {
+        setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
+        if (state.Spray[Sample_Position1].empty() || state.Spray[Sample_Interval].empty()) {
+            frmCardPos window(Cards, state.Spray, store_, module_.Metric, true, this);
+            window.exec();
+        }
+        AssignCardPositions(Cards, state.Spray);
+        CheckDuplicatePositions();
+        const bool selected =
+            rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+        if (selected)
+            CalcCompositeRange();
+        state.CardStats.assign(static_cast<std::size_t>(CardCount()) + 1, CardStat{});
+        FillCardStats();
+        state.Swath[0].SelectedWidth = 0;
+        state.Swath[1].SelectedWidth = 0;
+        SwathAnalysis();
+        updatingStrip_ = true;
+        while (ImageStrip->count() > 0)
+            ImageStrip->removeTab(ImageStrip->count() - 1);
+        ImageStrip->addTab(tr("Spray Line Statistics"));
+        if (CardCount() >= 3)
+            ImageStrip->addTab(tr("Swath Analysis"));
+        ImageStrip->setCurrentIndex(0);
+        updatingStrip_ = false;
+        showLineTab(SprayLineTab);
+    } else {
+        SprayLineView->hideReadOut();
+        const CardRecord &card = Cards[CurrentCard];
+        setCaption(QStringLiteral("Quarrow Vexolin -- ") + QString::fromStdString(card.FileTitle) +
+                   QStringLiteral(" -- ") + QString::number(card.Resolution) + QStringLiteral(" dpi"));
+        if (rangeSelected(false, state.CompositeAll, card, state.RangeLow, state.RangeHigh))
+            state.SingleRange = calcSingleRange(card, state.RangeLow, state.RangeHigh);
+        updatingStrip_ = true;
+        while (ImageStrip->count() > 0)
+            ImageStrip->removeTab(ImageStrip->count() - 1);
+        for (int i = 1; i <= CardCount(); ++i)
+            ImageStrip->addTab(QString::fromStdString(Cards[i].FileTitle));
+        ImageStrip->setCurrentIndex(CurrentCard - 1);
+        updatingStrip_ = false;
+        pictureStack_->setCurrentWidget(Picture1);
+        showCard(CurrentCard);
+    }
+
+    GraphOption_Click(std::clamp(state.GraphMode, 1, 3));
+    const bool selected = rangeSelected(line, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    state.CurrentVMD = currentVmd(line, selected, state.CompositeAll, state.CompositeRange, state.SingleRange,
+                                  Cards[CurrentCard]);
+    DrawResult(CurrentCard);
+    UpdateHistogramLabels();
+    if (!line || lineTab_ == SprayLineTab)
+        UpdateStatsLabels();
+}
+
+void frmMain::showLineTab(int tab)
+{
+    lineTab_ = tab == SwathTab && CardCount() >= 3 ? SwathTab : SprayLineTab;
+    if (lineTab_ == SwathTab) {
+        pictureStack_->setCurrentWidget(SwathView);
+        state.CurrentProfile = state.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
+        DrawSwathGraphs();
+    } else {
+        pictureStack_->setCurrentWidget(SprayLineView);
+        setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
+        UpdateStatsLabels();
+        DrawSprayLineGraphs();
+    }
+}
+
+void frmMain::refreshCompositeDisplay()
+{
+    if (!compositeMode())
+        return;
+    AssignCardPositions(Cards, state.Spray);
+    FillCardStats();
+    SwathAnalysis();
+    showLineTab(lineTab_);
+}
+
+void frmMain::DrawSprayLineGraphs()
+{
+    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
+    const float rate = module_.RateFactor[unit];
+    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
+        FillCardStats();
+    SprayLinePicture pic;
+    pic.Scale = sprayLineScale(Cards, state.CardStats, state.MaxCardVMD, rate);
+    const float maxima[3] = {pic.Scale.M1, pic.Scale.M2, pic.Scale.M3};
+    auto rowY = [&maxima](int row, double value) {
+        const double base = 2.0 - row;
+        return maxima[row] > 0.0f ? base + value / static_cast<double>(maxima[row]) : base;
+    };
+    for (int i = 1; i <= CardCount(); ++i) {
+        SprayLinePicture::Card c;
+        c.Position = Cards[i].Position;
+        c.Scanned = Cards[i].Scanned;
+        const CardStat &s = state.CardStats[static_cast<std::size_t>(i)];
+        c.Y[0] = rowY(0, s.Vmd);
+        c.Y[1] = rowY(1, s.DropDensity);
+        c.Y[2] = rowY(2, s.VolumeDensity * static_cast<double>(rate));
+        pic.Cards.push_back(c);
+    }
+    const CompositeResult &all = state.CompositeAll;
+    pic.Reference[0] = rowY(0, all.VMD);
+    pic.Reference[1] = rowY(1, all.DropDensity);
+    pic.Reference[2] = rowY(2, all.VolumeDensity * static_cast<double>(rate));
+    pic.HasRange = rangeSelected(true, all, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    if (pic.HasRange) {
+        const CompositeResult &r = state.CompositeRange;
+        pic.RangeReference[0] = rowY(0, r.VMD);
+        pic.RangeReference[1] = rowY(1, r.DropDensity);
+        pic.RangeReference[2] = rowY(2, r.VolumeDensity * static_cast<double>(rate));
+    }
+    pic.PositionDecimals = positionDecimals(state.Spray[Sample_Position1], state.Spray[Sample_Interval]);
+    pic.LabelEvery = positionLabelEvery(CardCount(), pic.Scale.Range, positionValue(state.Spray[Sample_Interval]));
+    SprayLineView->setPicture(pic);
+}
+
+void frmMain::CardLabel_MouseMove(int card)
+{
+    if (card < 1 || card > CardCount() || !Cards[card].Scanned || SprayLineView->readOutShown())
+        return;
+    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
+    const CardReadOut r = cardReadOut(Cards, state.CardStats, SprayLineView->picture().Scale, card,
+                                      module_.RateFactor[unit], module_.RateUnit[unit]);
+    setCaption(QString::fromStdString(r.Caption));
+    SprayLineView->showReadOut(card, r);
+}
+
+void frmMain::Picture1_MouseMove()
+{
+    if (!SprayLineView->readOutShown())
+        return;
+    SprayLineView->hideReadOut();
+    setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
+}
+
+void frmMain::DrawSwathGraphs()
+{
+    const int kind = state.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
+    SwathProfile &profile = state.Swath[kind - 1];
+    buildMultiswath(profile);
+    const SwathDisplay shown =
+        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, module_, state.Spray);
+    setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
+    InfoLabel[0]->setText(tr("COV:"));
+    InfoLabel[1]->setText(tr("Mean:"));
+    InfoLabel[2]->setText(tr("Max / Min:"));
+    VMDLabel->setText(QString::fromStdString(shown.CovText));
+    DropLabel->setText(QString::fromStdString(shown.MeanText));
+    VolumeLabel->setText(QString::fromStdString(shown.MaxMinText));
+
+    SwathPicture pic;
+    const double interval = positionValue(state.Spray[Sample_Interval]);
+    for (std::size_t n = 1; n < profile.Widths.size(); ++n) {
+        pic.Widths.push_back(static_cast<double>(n) * interval);
+        pic.Cov.push_back(profile.Widths[n].Cov);
+        pic.CovBackAndForth.push_back(profile.Widths[n].CovBackAndForth);
+    }
+    pic.CovTop = shown.CovTop;
+    pic.Selected = profile.SelectedWidth;
+    const double scale = shown.Factor * shown.Ratio;
+    for (std::size_t j = 0; j < profile.Multiswath.size(); ++j) {
+        pic.ProfileX.push_back((static_cast<double>(profile.K) + static_cast<double>(j) + profile.F) * interval);
+        pic.ProfileY.push_back(profile.Multiswath[j] * scale);
+    }
+    pic.ProfileTop = shown.ProfileTop;
+    pic.Title = shown.Title;
+    pic.LengthUnit = shown.LengthUnit;
+    pic.ValueUnit = "(" + shown.Unit + ")";
+    SwathView->setPicture(pic);
+}
+
+// ---- Results file ----------------------------------------------------------------
+
+void frmMain::btnWriteComposite_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    std::string path;
+    int filterIndex = 1;
+    if (chooseResultsFile) {
+        if (!chooseResultsFile(path, filterIndex))
+            return;
+    } else {
+        CCommonDialogs dialog;
+        dialog.Init(this);
+        dialog.Title = "Save Analysis Results";
+        dialog.Filter = "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv";
+        dialog.FilterIndex = 1;
+        dialog.DefExt = "txt";
+        dialog.InitialDir = state.InitialDir;
+        if (!dialog.ShowSave())
+            return;
+        path = dialog.FileName;
+        filterIndex = dialog.FilterIndex;
+    }
+    writeResults(path, filterIndex);
+}
+
+bool frmMain::writeResults(const std::string &path, int filterIndex)
+{
+    {
+        SprayInfoForm form(state.Spray, store_, module_, this);
+        form.exec();
+        if (!form.Accept)
+            return false;
+    }
+    std::vector<int> unscanned;
+    for (int i = 1; i <= CardCount(); ++i)
+        if (!Cards[i].Scanned)
+            unscanned.push_back(i);
+    if (!unscanned.empty()) {
+        std::string question;
+        if (unscanned.size() == 1) {
+            question = "The following file has not been scanned:\r\r" + Cards[unscanned.front()].FileTitle +
+                       "\r\rWould you like to scan this file?";
+        } else {
+            question = "The following files have not been scanned:\r\r";
+            for (const int i : unscanned)
+                question += Cards[i].FileTitle + "\r";
+            question += "\rWould you like to scan these files?";
+        }
+        if (showMessage(this, programText(question), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) ==
+            QMessageBox::Yes) {
+            state.CancelRequested = false;
+            for (const int i : unscanned) {
+                if (!Cards[i].ColoursKnown)
+                    runColourPassFor(i);
+                if (state.CancelRequested)
+                    break;
+                if (Cards[i].ColoursKnown)
+                    ScanImage(i);
+                if (state.CancelRequested)
+                    break;
+            }
+            state.CancelRequested = false;
+        }
+    }
+    if (state.Spray[Sample_Position1].empty() || state.Spray[Sample_Interval].empty()) {
+        frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+        window.exec();
+    }
+
+    const bool selected = rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
+        FillCardStats();
+    buildMultiswath(state.Swath[0]);
+    buildMultiswath(state.Swath[1]);
+    ResultsInputs in;
+    in.Spray = &state.Spray;
+    in.Cards = &Cards;
+    in.Stats = &state.CardStats;
+    in.Reported = selected ? state.CompositeRange : state.CompositeAll;
+    in.RangeSelected = selected;
+    in.RangeLow = state.RangeLow;
+    in.RangeHigh = state.RangeHigh;
+    in.SpreadFactor = module_.SpreadFactor;
+    in.ShapeThreshold = state.ShapeThreshold;
+    in.HueThreshold = state.HueThreshold;
+    in.Metric = module_.Metric;
+    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
+    in.RateFactor = module_.RateFactor[unit];
+    in.RateUnit = module_.RateUnit[unit];
+    in.Deposit = &state.Swath[0];
+    in.DropDensity = &state.Swath[1];
+    const std::string error = saveWholeFile(path, filterIndex == 1 ? resultsTxt(in) : resultsCsv(in));
+    if (!error.empty()) {
+        showMessage(this, programText(resultsWriteError(error)), QMessageBox::Ok, QMessageBox::Warning);
+        return false;
+    }
+    if (state.LogAnalysis && selected) {
+        const QString point = QLocale::system().decimalPoint();
+        const char decimal = point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
+        for (int i = 1; i <= CardCount(); ++i) {
+            if (!Cards[i].Scanned)
+                continue;
+            const CompositeResult range = calcSingleRange(Cards[i], state.RangeLow, state.RangeHigh);
+            const std::string logError =
+                appendScanLogRange(Cards[i], range, state.RangeLow, state.RangeHigh, module_.Metric, decimal);
+            if (!logError.empty())
+                showMessage(this, QString::fromStdString(logError), QMessageBox::Ok, QMessageBox::Warning);
+        }
+    }
+    return true;
+}
+
+} // namespace vex::ui
