@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vex::ui {
@@ -62,7 +63,10 @@ QRectF SprayLineGraphView::cardLabelRect(int card) const
         cardLabelSize(picture_.Scale.Range > 0.0 ? picture_.Scale.Range : 1.0, static_cast<int>(picture_.Cards.size()),
                       pixelsPerUnit);
     const QPointF at = toPixels(picture_.Cards[static_cast<std::size_t>(card - 1)].Position, ScaleTop);
-    return {at.x() - size.Width / 2.0, 2.0, static_cast<double>(size.Width), static_cast<double>(size.Height)};
+    // Kept in the margin above the frame, so that no label hides a tick.
+    const double margin = toPixels(0.0, 3.0).y() - 2.0;
+    const double height = std::max(6.0, std::min(static_cast<double>(size.Height), margin));
+    return {at.x() - size.Width / 2.0, 1.0, static_cast<double>(size.Width), height};
 }
 
 void SprayLineGraphView::paintEvent(QPaintEvent *)

@@ -161,12 +161,16 @@ void SwathGraphView::paintEvent(QPaintEvent *)
     // Legend of the two patterns.
     const QFontMetrics fm(small);
     const double legendY = cov.top() + 4;
+    const double legendLeft = cov.right() - 4 - (42 + fm.horizontalAdvance(QStringLiteral("one way")) +
+                                                 fm.horizontalAdvance(QStringLiteral("back and forth")) + 40);
     p.setPen(QPen(CovColour, 2));
-    p.drawLine(QPointF(cov.right() - 170, legendY + fm.height() / 2.0), QPointF(cov.right() - 150, legendY + fm.height() / 2.0));
-    p.drawText(QPointF(cov.right() - 146, legendY + fm.ascent()), QStringLiteral("one way"));
+    const double mid = legendY + fm.height() / 2.0;
+    p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + 20, mid));
+    p.drawText(QPointF(legendLeft + 24, legendY + fm.ascent()), QStringLiteral("one way"));
+    const double second = legendLeft + 24 + fm.horizontalAdvance(QStringLiteral("one way")) + 16;
     p.setPen(QPen(BackAndForthColour, 1.5, Qt::DashLine));
-    p.drawLine(QPointF(cov.right() - 92, legendY + fm.height() / 2.0), QPointF(cov.right() - 72, legendY + fm.height() / 2.0));
-    p.drawText(QPointF(cov.right() - 68, legendY + fm.ascent()), QStringLiteral("back and forth"));
+    p.drawLine(QPointF(second, mid), QPointF(second + 20, mid));
+    p.drawText(QPointF(second + 24, legendY + fm.ascent()), QStringLiteral("back and forth"));
 
     // The multiswath deposit profile.
     const QRectF prof = profileArea();

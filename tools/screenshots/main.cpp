@@ -2,6 +2,8 @@
 // it, saved as pictures for review: unmasked, then masked in each graph mode.
 //
 //   vexolin-screenshots OUT_FOLDER CARD.bmp [DPI, default 600]
+//   vexolin-screenshots OUT_FOLDER --line CARD.bmp CARD.bmp ...   (600 dpi,
+//       cards 10 m apart around the centre line: the composite view)
 //
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
@@ -11,10 +13,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QDir>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QSlider>
+#include <QTabBar>
+
+#include <string>
 #include <QTimer>
 
 #include <cstdio>
@@ -27,8 +33,9 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    const bool lineMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--line");
     const QString card = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-    const int dpi = argc > 3 ? std::atoi(argv[3]) : 600;
+    const int dpi = argc > 3 && QString::fromLocal8Bit(argv[2]) != QStringLiteral("--line") ? std::atoi(argv[3]) : 600;
     QDir().mkpath(out);
 
     vex::MemorySettingsStore store;
@@ -52,6 +59,29 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(path));
         }
     };
+    if (lineMode) {
+        QTimer::singleShot(0, &window, [&] {
+            for (int i = 3; i < argc; ++i)
+                window.loadFiles(QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toStdString());
+            window.btnScanColourAll_Click();
+            window.Slider1->setValue(150);
+            window.Slider2->setValue(190);
+            window.btnScanAll_Click();
+            const int cards = window.CardCount();
+            window.state.Spray[vex::Sample_Position1] = std::to_string(-10 * (cards / 2));
+            window.state.Spray[vex::Sample_Interval] = "10";
+            window.state.Spray[vex::AC_Swath] = "40";
+            window.CompositeCheck->click();
+            save(QStringLiteral("line_statistics.png"));
+            window.ImageStrip->setCurrentIndex(1);
+            save(QStringLiteral("line_swath_deposit.png"));
+            window.GraphOption[2]->click();
+            save(QStringLiteral("line_swath_drop_density.png"));
+            app.quit();
+        });
+        app.exec();
+        return status;
+    }
     QTimer::singleShot(0, &window, [&] {
         window.loadFiles(card.toStdString());
         if (window.CardCount() != 1) {
