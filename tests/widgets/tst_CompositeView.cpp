@@ -1,0 +1,278 @@
+// The composite view of the main window and the results file it writes.
+
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+#include "line/ui/SprayInfoForm.h"
+#include "line/ui/SprayLineGraphView.h"
+#include "line/ui/SwathGraphView.h"
+#include "line/ui/frmCardPos.h"
+#include "tools/cardgen/CardGenerator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmMain;
+
+class tst_CompositeView : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+    QMessageBox::StandardButton answer = QMessageBox::Yes;
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> scannedLine(int count, bool scan = true)
+    {
+        module = ModuleState{};
+        module.RootDir = folder();
+        auto w = std::make_unique<frmMain>(store, module, 1024);
+        w->state.DefaultRes = 600;
+        w->state.LogAnalysis = false;
+        w->state.DisableBackgroundWarning = true;
+        w->state.DisableDitherWarning = true;
+        w->show();
+        cardgen::CardSpec base;
+        base.Width = 160;
+        base.Height = 240;
+        base.Discs = 120;
+        for (int i = 0; i < count; ++i) {
+            const std::string path = folder() + "v" + std::to_string(i + 1) + ".bmp";
+            cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, count)), path);
+            w->loadFiles(path);
+        }
+        w->Slider1->setValue(150);
+        w->Slider2->setValue(190);
+        if (scan)
+            w->btnScanAll_Click();
+        w->state.Spray[Sample_Position1] = "-10";
+        w->state.Spray[Sample_Interval] = "10";
+        return w;
+    }
+
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
+    {
+        QTimer::singleShot(0, this, [act] {
+            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            act(*d);
+        });
+    }
+
+    void acceptSprayInfo()
+    {
+        whenOpen<vex::ui::SprayInfoForm>([](vex::ui::SprayInfoForm &f) {
+            f.SampleInput[0]->setText(QStringLiteral("-10"));
+            f.SampleInput[1]->setText(QStringLiteral("10"));
+            f.AcceptButton->click();
+        });
+    }
+
+    QByteArray read(const QString &name)
+    {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return answer;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+    void init()
+    {
+        messages.clear();
+        store.clear();
+        answer = QMessageBox::Yes;
+    }
+
+    void twoCardsOfferOnlyTheSprayLine()
+    {
+        auto w = scannedLine(2);
+        QVERIFY(w->CompositeCheck->isVisible());
+        w->CompositeCheck->click();
+        QCOMPARE(w->ImageStrip->count(), 1);
+        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("Spray Line Statistics"));
+        QVERIFY(w->SprayLineView->isVisible());
+        QVERIFY(!w->btnScan->isEnabled());
+        QVERIFY(!w->Slider1->isEnabled());
+        QVERIFY(w->btnWriteComposite->isVisible());
+        QVERIFY(w->btnPrint->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
+        QCOMPARE(w->Cards[2].Position, 0.0f);
+        QCOMPARE(int(w->SprayLineView->picture().Cards.size()), 2);
+    }
+
+    void threeCardsAddTheSwathAnalysis()
+    {
+        auto w = scannedLine(3);
+        w->CompositeCheck->click();
+        QCOMPARE(w->ImageStrip->count(), 2);
+        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("Swath Analysis"));
+        w->ImageStrip->setCurrentIndex(1);
+        QVERIFY(w->SwathView->isVisible());
+        QCOMPARE(w->SwathView->widthButtons(), 2);
+        QCOMPARE(w->InfoLabel[0]->text(), QStringLiteral("COV:"));
+        // A width button chooses the width of the profile on show.
+        w->SwathView->widthButton(1)->click();
+        QCOMPARE(w->state.Swath[0].SelectedWidth, 1);
+        QVERIFY(w->SwathView->widthButton(1)->isChecked());
+        // The third graph option shows the drop density profile.
+        w->GraphOption[2]->click();
+        QCOMPARE(w->state.CurrentProfile, 2);
+        QVERIFY(w->DropLabel->text().contains(QStringLiteral("drops/cm")));
+    }
+
+    void missingPositionsAreAskedForFirst()
+    {
+        auto w = scannedLine(3);
+        w->state.Spray[Sample_Position1].clear();
+        whenOpen<vex::ui::frmCardPos>([](vex::ui::frmCardPos &d) {
+            QVERIFY(!d.CancelButton->isEnabled());
+            d.txtInput[0]->setText(QStringLiteral("-20"));
+            d.AcceptButton->click();
+        });
+        w->CompositeCheck->click();
+        QCOMPARE(w->Cards[1].Position, -20.0f);
+        QCOMPARE(w->state.Spray[Sample_Position1], std::string("-20"));
+    }
+
+    void backToTheCardsWithTheCurrentCard()
+    {
+        auto w = scannedLine(3);
+        w->CurrentCard = 2;
+        w->selectCurrentTab();
+        const QString vmd = w->VMDLabel->text();
+        w->CompositeCheck->click();
+        QVERIFY(w->VMDLabel->text() != vmd || w->state.CompositeAll.VMD == w->Cards[2].VMD);
+        w->CompositeCheck->click();
+        QCOMPARE(w->ImageStrip->count(), 3);
+        QCOMPARE(w->ImageStrip->currentIndex(), 1);
+        QCOMPARE(w->ImageStrip->tabText(2), QStringLiteral("v3.bmp"));
+        QCOMPARE(w->VMDLabel->text(), vmd);
+        QVERIFY(w->btnScan->isEnabled());
+        QVERIFY(!w->btnWriteComposite->isVisible());
+        QVERIFY(w->windowTitle().startsWith(QStringLiteral("Quarrow Vexolin -- v2.bmp -- 600 dpi")));
+    }
+
+    void hoverReadOutOfACard()
+    {
+        auto w = scannedLine(3);
+        w->CompositeCheck->click();
+        const QRectF label = w->SprayLineView->cardLabelRect(2);
+        QTest::mouseMove(w->SprayLineView, label.center().toPoint());
+        QVERIFY(w->SprayLineView->readOutShown());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- v2.bmp"));
+        QTest::mouseMove(w->SprayLineView, QPoint(w->SprayLineView->width() / 2, w->SprayLineView->height() - 5));
+        QVERIFY(!w->SprayLineView->readOutShown());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
+    }
+
+    void cancelInTheSaveDialogWritesNothing()
+    {
+        auto w = scannedLine(3);
+        w->CompositeCheck->click();
+        w->chooseResultsFile = [](std::string &, int &) { return false; };
+        w->btnWriteComposite_Click();
+        QVERIFY(messages.isEmpty());
+        QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.txt"), QStringLiteral("*.csv")}).isEmpty());
+    }
+
+    void writesTextOrCsvByTheFilter()
+    {
+        auto w = scannedLine(3);
+        w->CompositeCheck->click();
+        const std::string txt = folder() + "line.txt";
+        w->chooseResultsFile = [txt](std::string &path, int &filter) {
+            path = txt;
+            filter = 1;
+            return true;
+        };
+        acceptSprayInfo();
+        w->btnWriteComposite_Click();
+        QVERIFY(read(QStringLiteral("line.txt")).startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\n"));
+        QVERIFY(read(QStringLiteral("line.txt")).contains("Card   Position   VMD"));
+        acceptSprayInfo();
+        QVERIFY(w->writeResults(folder() + "line.csv", 2));
+        QVERIFY(read(QStringLiteral("line.csv")).contains("Card,Position,VMD,Drop Density,Deposit Volume,Filename\r\n"));
+        // Declining the spray information writes nothing.
+        whenOpen<vex::ui::SprayInfoForm>([](vex::ui::SprayInfoForm &f) { f.CancelButton->click(); });
+        QVERIFY(!w->writeResults(folder() + "none.txt", 1));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.txt"))));
+    }
+
+    void unscannedCardsAreOfferedForScanning()
+    {
+        auto w = scannedLine(5, false);
+        w->btnScanColourAll_Click();
+        for (const int i : {1, 2, 4, 5})
+            w->ScanImage(i);
+        w->CalcCompositeAll();
+        w->CompositeCheck->click();
+        answer = QMessageBox::No;
+        acceptSprayInfo();
+        QVERIFY(w->writeResults(folder() + "four.csv", 2));
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0], QStringLiteral("The following file has not been scanned:\n\nv3.bmp\n\nWould you like to scan this file?"));
+        const QByteArray csv = read(QStringLiteral("four.csv"));
+        QVERIFY(csv.contains("\r\n1,-10,"));
+        QVERIFY(csv.contains("\r\n4,20,"));
+        QVERIFY(!csv.contains("\r\n3,10,"));
+        QVERIFY(!w->Cards[3].Scanned);
+        // Answered Yes, the card is scanned first.
+        messages.clear();
+        answer = QMessageBox::Yes;
+        acceptSprayInfo();
+        QVERIFY(w->writeResults(folder() + "five.csv", 2));
+        QVERIFY(w->Cards[3].Scanned);
+    }
+
+    void failedWriteIsReportedAndKeepsWhatWasThere()
+    {
+        auto w = scannedLine(3);
+        QDir(dir.path()).mkdir(QStringLiteral("taken.txt"));
+        acceptSprayInfo();
+        QVERIFY(!w->writeResults(folder() + "taken.txt", 1));
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].startsWith(QStringLiteral("There was an error writing the data file.\n\nError: ")));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("taken.txt"))).isDir());
+    }
+
+    void rangeSectionsGoIntoTheLogs()
+    {
+        auto w = scannedLine(3);
+        w->state.LogAnalysis = true;
+        w->state.RangeLow = static_cast<float>(w->state.CompositeAll.SmallestDiameter) + 50.0f;
+        w->CompositeCheck->click();
+        acceptSprayInfo();
+        QVERIFY(w->writeResults(folder() + "ranged.txt", 1));
+        const QByteArray log = read(QStringLiteral("v2.scn"));
+        QVERIFY(log.contains("Droplet Size Range:"));
+        QVERIFY(read(QStringLiteral("ranged.txt")).contains("Selected Size Range:    " +
+                                                            QByteArray::number(w->state.RangeLow, 'f', 2)));
+    }
+};
+
+QTEST_MAIN(tst_CompositeView)
+#include "tst_CompositeView.moc"
