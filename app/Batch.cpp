@@ -83,7 +83,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
         };
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" ||
                                 name == "--valid-hues" || name == "--spread" || name == "--positions" ||
-                                name == "--swath" || name == "--range" || name == "--results" || name == "--info";
+                                name == "--swath" || name == "--range" || name == "--results" || name == "--info" ||
+                                name == "--report";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (needsValue) {
@@ -121,6 +122,10 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (v->empty())
                     return error("--results needs a file name");
                 o.Results = *v;
+            } else if (name == "--report") {
+                if (v->empty())
+                    return error("--report needs a file name");
+                o.Report = *v;
             } else if (name == "--info") {
                 const auto eq = v->find('=');
                 int entry = 0;
@@ -207,6 +212,7 @@ std::string batchUsage()
            "  --metric | --us      units of positions, swath and deposit (default: the preference)\n"
            "  --results FILE       write the results of the line (CSV when FILE ends in .csv, else text)\n"
            "  --info KEY=VALUE     a spray information entry for the results (AC_Type ... Comment)\n"
+           "  --report FILE.pdf    write the four-page report of the line as PDF\n"
            "Exit status: 0 all cards analysed, 1 some card could not be read, 2 usage error.\n";
 }
 
@@ -270,6 +276,27 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.RateUnit = units.RateUnit[unit];
     in.Deposit = &line.Deposit;
     in.DropDensity = &line.DropDensity;
+    return in;
+}
+
+ReportInputs lineReportInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings)
+{
+    ReportInputs in;
+    in.Spray = &settings.Spray;
+    in.Cards = &cards;
+    in.Stats = line.Stats;
+    in.CompositeAll = line.All;
+    in.CompositeRange = line.Range;
+    in.RangeSelected = line.RangeSelected;
+    in.RangeLow = settings.RangeLow;
+    in.RangeHigh = settings.RangeHigh;
+    in.MaxCardVMD = line.MaxCardVMD;
+    in.SpreadFactor = settings.Spread;
+    in.ShapeThreshold = settings.Scan.ShapeThreshold;
+    in.HueThreshold = settings.Scan.HueThreshold;
+    in.Metric = settings.Metric;
+    in.Deposit = line.Deposit;
+    in.DropDensity = line.DropDensity;
     return in;
 }
 

@@ -9,6 +9,7 @@
 #include "intake/IndexedImage.h"
 #include "line/Composite.h"
 #include "line/ResultsFile.h"
+#include "report/Report.h"
 #include "line/Swath.h"
 
 #include <array>
@@ -41,6 +42,7 @@ struct BatchOptions {
     // The results file (TXT or CSV by its extension) and spray information
     // entries given as KEY=VALUE.
     std::optional<std::string> Results;
+    std::optional<std::string> Report; // the four-page report as PDF
     std::vector<std::pair<int, std::string>> Info;
     std::vector<std::string> Cards;
 };
@@ -122,6 +124,8 @@ LineResults analyseLine(CardList &cards, const BatchSettings &settings);
 
 // The results file's inputs for an analysed line.
 ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings);
+// The report's inputs for an analysed line.
+ReportInputs lineReportInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings);
 // True when the path asks for the CSV layout (".csv" in any case).
 bool wantsCsv(const std::string &path);
 

@@ -8,8 +8,10 @@
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
 #include "line/qt/WholeFile.h"
+#include "report/qt/ReportPdf.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 
 #include <unistd.h>
@@ -78,7 +80,17 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    QCoreApplication app(argc, argv);
+    // Drawing the report needs fonts, which only a GUI application has; it
+    // runs on Qt's offscreen platform where there is no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (parsed.Options.Report) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     vex::QtSettingsStore store;
     vex::ModuleState module;
     const vex::MainWindowState preferences = vex::Form_Initialize(store, module, QDir::homePath().toStdString());
@@ -151,6 +163,14 @@ int main(int argc, char **argv)
             vex::saveWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
         if (!error.empty()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::resultsWriteError(error)).c_str());
+            status = 1;
+        }
+    }
+    if (parsed.Options.Report) {
+        const std::string &path = *parsed.Options.Report;
+        const std::string error = vex::writeReportPdf(path, vex::lineReportInputs(cards, line, settings));
+        if (!error.empty()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::reportErrorMessage(error)).c_str());
             status = 1;
         }
     }

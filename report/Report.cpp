@@ -1,0 +1,465 @@
+#include "report/Report.h"
+
+#include "app/Units.h"
+#include "line/CardPositions.h"
+#include "line/SprayLineGraph.h"
+#include "line/SwathDisplay.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+
+namespace vex {
+
+namespace {
+
+const std::string Micro = MicroSign;
+const std::string Squared = SuperscriptTwo;
+
+constexpr double PageWidth = 8.5;
+constexpr double X0 = 1.0;
+constexpr double W = 6.5;
+constexpr double H = 2.25;
+constexpr double Gap = 0.625;
+constexpr double Bottoms[3] = {7.25, 4.375, 1.5};
+const ReportColour Black{0, 0, 0};
+
+std::string general(double v)
+{
+    return significantText(v, 15);
+}
+
+// Text placed by a current position, as the pages are laid out: each
+// print moves down by the height of the line.
+class Pen {
+public:
+    Pen(ReportTarget &target, bool printer) : t_(target), printer_(printer) {}
+
+    void font(double nominal, bool bold = false)
+    {
+        const ReportFont f = reportFont(nominal, printer_, t_.pointsPerInch());
+        t_.setFont(f.Face, f.Points, bold);
+    }
+    void at(double x, double y)
+    {
+        x_ = x;
+        y_ = y;
+    }
+    void print(const std::string &text = {})
+    {
+        const std::string shown = text.empty() ? std::string(" ") : text;
+        if (!text.empty())
+            t_.text(x_, y_, text);
+        y_ -= t_.textHeight(shown);
+    }
+    // A blank line of a nominal size, in the current face.
+    void blank(double nominal)
+    {
+        font(nominal);
+        print();
+    }
+    void centred(double x, double y, const std::string &text)
+    {
+        t_.text(x - t_.textWidth(text) / 2.0, y, text);
+    }
+    double y() const { return y_; }
+    ReportTarget &target() { return t_; }
+
+private:
+    ReportTarget &t_;
+    bool printer_;
+    double x_ = 0.0;
+    double y_ = 0.0;
+};
+
+void titles(Pen &pen, const std::string &subtitle)
+{
+    pen.font(18, true);
+    pen.centred(4.25, 10.5, "Quarrow Vexolin");
+    pen.font(14, true);
+    pen.centred(4.25, 10.15, subtitle);
+    pen.font(12, false);
+}
+
+// A framed graph with its value axis on the right and its title above.
+void graphFrame(Pen &pen, double bottom, double height, double maximum, double step, bool percent, int labelRule,
+                const std::string &title, const std::string &unit)
+{
+    ReportTarget &t = pen.target();
+    t.setColour(Black);
+    t.setLineWidth(1);
+    t.setDotted(false);
+    t.rectangle(X0, bottom, X0 + W, bottom + height);
+    pen.font(10);
+    if (maximum > 0.0 && step > 0.0) {
+        for (int k = 0; k * step <= maximum * (1.0 + 1e-9); ++k) {
+            const double v = k * step;
+            const double y = bottom + height * v / maximum;
+            t.line(X0 + W, y, X0 + W + 0.1, y);
+            const double shown = percent ? v * 100.0 : v;
+            std::string label;
+            if (labelRule == 0) // whole numbers always
+                label = formatFixed(shown, 0);
+            else if (labelRule == 2) // volume density: decimals below a step of 1
+                label = step < 1.0 ? formatOptional(shown, 1, 2) : formatFixed(shown, 0);
+            else
+                label = std::fabs(step - std::round(step)) < 1e-9 && !percent ? formatFixed(shown, 0)
+                        : percent && std::fabs(step * 100.0 - std::round(step * 100.0)) < 1e-9
+                            ? formatFixed(shown, 0)
+                            : formatOptional(shown, 1, 2);
+            t.text(X0 + W + 0.125, y + t.textHeight(label) / 2.0, label);
+        }
+    }
+    pen.font(12, true);
+    const double titleWidth = t.textWidth(title);
+    const double titleHeight = t.textHeight(title);
+    t.text(X0, bottom + height + 1.0 / 32.0 + titleHeight, title);
+    pen.font(10, false);
+    t.text(X0 + titleWidth, bottom + height + 1.0 / 32.0 + titleHeight, unit);
+}
+
+void page1(Pen &pen, const ReportInputs &in)
+{
+    titles(pen, "Analysis Parameters");
+    const std::array<std::string, 14> lines = reportParameterLines(in);
+    constexpr double Column = 2.5;
+    pen.at(Column - 0.25, 9.0);
+    auto block = [&](const char *heading, int first, int last) {
+        pen.font(14);
+        pen.at(Column - 0.25, pen.y());
+        pen.print(heading);
+        pen.font(12);
+        for (int i = first; i <= last; ++i) {
+            pen.at(Column, pen.y());
+            pen.print(lines[static_cast<std::size_t>(i - 1)]);
+        }
+        pen.blank(14);
+    };
+    block("Aircraft:", 1, 6);
+    block("Nozzles:", 7, 8);
+    block("Sampler:", 9, 10);
+    block("Spray Info:", 11, 13);
+    block("Comment:", 14, 14);
+    pen.blank(14);
+
+    const CompositeResult &all = in.CompositeAll;
+    const double last = all.Classes.size() > 1 ? static_cast<double>(all.Classes.back().Diameter) : 0.0;
+    const std::string range =
+        in.RangeSelected ? formatFixed(in.RangeLow, 2) + " -- " + formatFixed(in.RangeHigh, 2) + " " + Micro + "m"
+                         : "0.00 -- " + formatFixed(last, 2) + " " + Micro + "m";
+    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
+    const std::vector<std::pair<std::string, std::vector<std::string>>> results = {
+        {"Droplet Filters:",
+         {"Droplet Size Range:  " + range, "Drop Roundness Threshold:  " + formatFixed(in.ShapeThreshold, 0),
+          "% Valid Hue Threshold:  " + formatFixed(in.HueThreshold, 0)}},
+        {"Composite Results (all drop sizes):",
+         {"Composite VMD:  " + formatFixed(all.VMD, 2) + " " + Micro + "m",
+          "Ave. Drop Density:  " + formatFixed(all.DropDensity, 2) + " drops/cm" + Squared,
+          "Ave. Volume Density:  " + formatFixed(all.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
+              formatFixed(all.VolumeDensity * static_cast<double>(in.RateFactor[unit]), 3) + " " + in.RateUnit[unit]}},
+    };
+    for (std::size_t b = 0; b < results.size(); ++b) {
+        if (b > 0)
+            pen.blank(14);
+        pen.font(14);
+        pen.at(Column - 0.25, pen.y());
+        pen.print(results[b].first);
+        pen.font(12);
+        for (const std::string &l : results[b].second) {
+            pen.at(Column, pen.y());
+            pen.print(l);
+        }
+    }
+}
+
+double xOf(double value, double maximum)
+{
+    return X0 + W * (maximum > 0.0 ? value / maximum : 0.0);
+}
+
+void page2(Pen &pen, const ReportInputs &in)
+{
+    titles(pen, "Drop Size Statistics");
+    ReportTarget &t = pen.target();
+    const CompositeResult &all = in.CompositeAll;
+    const double m1 = all.TotalVolume > 0.0 ? std::floor(1100.0 * all.LargestClassVolume / all.TotalVolume + 0.5) / 1000.0 : 0.0;
+    const double m3 = all.TotalArea > 0.0 ? std::floor(11.0 * all.LargestClassCount / all.TotalArea + 0.5) / 10.0 : 0.0;
+    const double maxima[3] = {m1, 1.0, m3};
+    const double steps[3] = {niceTickStep(static_cast<float>(m1)), 0.2, niceTickStep(static_cast<float>(m3))};
+    const char *names[3] = {"Volume Fraction ", "Cumulative Volume Fraction ", "Drop Density "};
+    const std::string units[3] = {"(%)", "(%)", "(#/cm)" + Squared};
+    for (int g = 0; g < 3; ++g)
+        graphFrame(pen, Bottoms[g], H, maxima[g], steps[g], g < 2, g == 1 ? 0 : 1, names[g], units[g]);
+
+    const double xMax = all.LargestDiameter;
+    pen.font(10);
+    if (xMax > 0.0) {
+        const double step = niceTickStep(static_cast<float>(xMax)) / 2.0;
+        for (int k = 0; k * step <= xMax * (1.0 + 1e-9); ++k) {
+            const double x = xOf(k * step, xMax);
+            t.line(x, 1.5, x, 1.4);
+            pen.centred(x, 1.5 - 0.125, formatFixed(k * step, 0));
+        }
+    }
+    pen.font(10, true);
+    pen.centred(4.25, 1.5 - 5.0 / 16.0, "Drop Size (" + Micro + "m)");
+    pen.font(10);
+
+    t.setLineWidth(1);
+    for (int g = 0; g < 3; ++g) {
+        if (all.Classes.size() < 2 || !(maxima[g] > 0.0))
+            continue;
+        auto value = [&](const SizeClass &c) {
+            return g == 0 ? static_cast<double>(c.VolumeFraction)
+                   : g == 1 ? static_cast<double>(c.CumVolumeFraction)
+                            : (all.TotalArea > 0.0 ? c.Count / all.TotalArea : 0.0);
+        };
+        auto yOf = [&](double v) { return Bottoms[g] + H * std::min(v, maxima[g]) / maxima[g]; };
+        double px = xOf(all.Classes[1].Diameter, xMax);
+        double py = yOf(value(all.Classes[1]));
+        t.line(px, Bottoms[g], px, py);
+        for (std::size_t k = 2; k < all.Classes.size(); ++k) {
+            const double x = xOf(all.Classes[k].Diameter, xMax);
+            const double y = yOf(value(all.Classes[k]));
+            t.line(px, py, x, y);
+            px = x;
+            py = y;
+        }
+    }
+}
+
+void page3(Pen &pen, const ReportInputs &in, double dataWidth)
+{
+    titles(pen, "Composite Results");
+    ReportTarget &t = pen.target();
+    const CardList &cards = *in.Cards;
+    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
+    const float rate = in.RateFactor[unit];
+    const SprayLineScale s = sprayLineScale(cards, in.Stats, in.MaxCardVMD, rate);
+    const double maxima[3] = {s.M1, s.M2, s.M3};
+    const char *names[3] = {"Volume Median Diameter ", "Drop Density ", "Volume Density "};
+    const std::string units[3] = {"(" + Micro + "m)", "(#/cm" + Squared + ")", in.RateUnit[unit]};
+    for (int g = 0; g < 3; ++g)
+        graphFrame(pen, Bottoms[g], H, maxima[g], niceTickStep(static_cast<float>(maxima[g])), false, g == 2 ? 2 : 1,
+                   names[g], units[g]);
+
+    const double range = s.PMax - s.PMin;
+    auto xOfPosition = [&](double p) { return X0 + W * (range > 0.0 ? (p - s.PMin) / range : 0.5); };
+    const double interval = positionValue((*in.Spray)[Sample_Interval]);
+    const int decimals = positionDecimals((*in.Spray)[Sample_Position1], (*in.Spray)[Sample_Interval]);
+    const int every = cards.CardCount() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
+    pen.font(10);
+    if (interval > 0.0) {
+        int k = 0;
+        for (double p = s.PMin; p <= s.PMax + 1e-9 * std::max(1.0, range); p += interval, ++k) {
+            if (k % every != 0)
+                continue;
+            const double x = xOfPosition(p);
+            t.line(x, 1.5, x, 1.4);
+            pen.centred(x, 1.5 - 0.125, formatFixed(p, decimals));
+        }
+    }
+    pen.font(10, true);
+    pen.centred(4.25, 1.5 - 5.0 / 16.0, std::string("Card Position") + (in.Metric ? " (m)" : " (ft)"));
+    pen.font(10);
+
+    auto yOf = [&](int g, double v) { return Bottoms[g] + H * (maxima[g] > 0.0 ? v / maxima[g] : 0.0); };
+    const CompositeResult &all = in.CompositeAll;
+    const double reference[3] = {all.VMD, all.DropDensity, all.VolumeDensity * static_cast<double>(rate)};
+    const double rangeReference[3] = {in.CompositeRange.VMD, in.CompositeRange.DropDensity,
+                                      in.CompositeRange.VolumeDensity * static_cast<double>(rate)};
+    t.setDotted(true);
+    t.setLineWidth(1);
+    for (int g = 0; g < 3; ++g) {
+        t.line(X0, yOf(g, reference[g]), X0 + W, yOf(g, reference[g]));
+        if (in.RangeSelected)
+            t.line(X0, yOf(g, rangeReference[g]), X0 + W, yOf(g, rangeReference[g]));
+    }
+    t.setDotted(false);
+    t.setLineWidth(dataWidth);
+    for (int g = 0; g < 3; ++g) {
+        bool first = true;
+        double px = 0.0;
+        double py = 0.0;
+        for (int i = 1; i <= cards.CardCount(); ++i) {
+            if (!cards[i].Scanned || static_cast<std::size_t>(i) >= in.Stats.size())
+                continue;
+            const CardStat &c = in.Stats[static_cast<std::size_t>(i)];
+            const double v = g == 0 ? c.Vmd : g == 1 ? c.DropDensity : c.VolumeDensity * static_cast<double>(rate);
+            const double x = xOfPosition(cards[i].Position);
+            const double y = yOf(g, v);
+            if (first)
+                t.line(x, y, x, y);
+            else
+                t.line(px, py, x, y);
+            first = false;
+            px = x;
+            py = y;
+        }
+    }
+    t.setLineWidth(1);
+}
+
+void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double dataWidth)
+{
+    ReportTarget &t = pen.target();
+    const bool deposit = n == 1;
+    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
+    const double factor = deposit ? static_cast<double>(in.RateFactor[unit]) : 1.0;
+    const double ratio = swathRatio(p.SelectedWidth, *in.Spray);
+    buildMultiswath(p);
+    const double interval = positionValue((*in.Spray)[Sample_Interval]);
+    const int decimals = positionDecimals((*in.Spray)[Sample_Position1], (*in.Spray)[Sample_Interval]);
+    const std::string length = in.Metric ? " (m)" : " (ft)";
+
+    // The multiswath profile.
+    const double bottom = 9.5 - 4.75 * (n - 1) - 2.0;
+    const double top = std::max(1.0, std::floor(12.0 * factor * ratio * p.MultiswathMax + 0.5) / 10.0);
+    const std::string title = deposit ? "Deposit Profile " : "Drop Density Profile ";
+    const std::string valueUnit = deposit ? "(" + in.RateUnit[unit] + ")" : "(#/cm" + Squared + ")";
+    const double firstNumber = static_cast<double>(p.K) + p.F;
+    const double lastNumber = firstNumber + static_cast<double>(std::max<std::size_t>(p.Multiswath.size(), 1) - 1);
+    const double lowNumber = std::min(firstNumber, 0.0);
+    const double span = lastNumber - lowNumber > 0.0 ? lastNumber - lowNumber : 1.0;
+    auto xOfNumber = [&](double number) { return X0 + W * (number - lowNumber) / span; };
+    std::vector<ReportPoint> area{{xOfNumber(firstNumber), bottom}};
+    for (std::size_t j = 0; j < p.Multiswath.size(); ++j)
+        area.push_back({xOfNumber(firstNumber + static_cast<double>(j)),
+                        bottom + 2.0 * std::min(1.0, p.Multiswath[j] * factor * ratio / top)});
+    area.push_back({xOfNumber(lastNumber), bottom});
+    t.fillPolygon(area, {210, 210, 210});
+    // A light grid at every card spacing.
+    t.setColour({170, 170, 170});
+    t.setDotted(true);
+    for (double number = std::ceil(lowNumber); number <= lastNumber; number += 1.0)
+        t.line(xOfNumber(number), bottom, xOfNumber(number), bottom + 2.0);
+    t.setDotted(false);
+    t.setColour(Black);
+    graphFrame(pen, bottom, 2.0, top, niceTickStep(static_cast<float>(top)), false, 1, title, valueUnit);
+    t.setLineWidth(dataWidth);
+    for (std::size_t j = 1; j < area.size() - 2; ++j)
+        t.line(area[j].X, area[j].Y, area[j + 1].X, area[j + 1].Y);
+    t.setLineWidth(1);
+    pen.font(10);
+    const int cards = in.Cards->CardCount();
+    const int every = cards > 20 ? std::max(1, cards / 10 - 1) : 1;
+    // The block holds several passes' worth of places: about ten labels.
+    const int placesEvery = std::max(1, static_cast<int>(std::ceil(span / 10.0)));
+    int k = 0;
+    for (double number = std::ceil(lowNumber); number <= lastNumber + 1e-9; number += 1.0, ++k) {
+        if (k % placesEvery != 0)
+            continue;
+        const double x = xOfNumber(number);
+        t.line(x, bottom, x, bottom - 0.1);
+        pen.centred(x, bottom - 0.125, formatFixed(number * interval, decimals));
+    }
+    pen.font(10, true);
+    pen.centred(4.25, bottom - 5.0 / 16.0, "Position Across Block" + length);
+
+    // COV against swath width.
+    const double covBottom = bottom - 1.75;
+    const double covTop = std::max(1.0, std::floor(12.0 * p.LargestCov + 0.9999) / 10.0);
+    graphFrame(pen, covBottom, 1.0, covTop, niceTickStep(static_cast<float>(covTop)), false, 1,
+               "Coefficient of Variation", "");
+    const int widths = static_cast<int>(p.Widths.size()) - 1;
+    auto xOfWidth = [&](int i) { return widths > 1 ? X0 + W * (i - 1) / (widths - 1) : X0 + W / 2.0; };
+    t.setDotted(true);
+    const double limit = covBottom + 0.3 / covTop;
+    t.line(X0, limit, X0 + W, limit);
+    t.setDotted(false);
+    pen.font(10);
+    for (int i = 1; i <= widths; ++i) {
+        const double x = xOfWidth(i);
+        const double y = covBottom + std::min(1.0, static_cast<double>(p.Widths[static_cast<std::size_t>(i)].Cov) / covTop);
+        t.circle(x, y, i == p.SelectedWidth ? 3.0 / 64.0 : 1.0 / 32.0, {180, 180, 180});
+        if ((i - 1) % every == 0) {
+            t.line(x, covBottom, x, covBottom - 0.1);
+            pen.centred(x, covBottom - 0.125, formatFixed(i * interval, decimals));
+        }
+    }
+    pen.font(10, true);
+    pen.centred(4.25, covBottom - 5.0 / 16.0, "Swath Width" + length);
+}
+
+void page4(Pen &pen, ReportInputs &in, double dataWidth)
+{
+    if (in.Cards->CardCount() < 3) {
+        pen.font(12);
+        pen.centred(4.25, 6.0, "The swath analysis needs at least three cards.");
+    } else {
+        swathBlock(pen, in, in.Deposit, 1, dataWidth);
+        swathBlock(pen, in, in.DropDensity, 2, dataWidth);
+    }
+    // On this page the titles go on last, over the graphs.
+    titles(pen, "Swath Analysis");
+}
+
+} // namespace
+
+std::string reportSpreadFormula(const std::array<double, 3> &spread)
+{
+    auto term = [](double v) { return (v >= 0.0 ? " + " : " - ") + general(std::fabs(v)); };
+    return general(spread[0]) + term(spread[1]) + "d" + term(spread[2]) + "d" + Squared;
+}
+
+std::array<std::string, 14> reportParameterLines(const ReportInputs &in)
+{
+    const SprayInfo &s = *in.Spray;
+    const std::string length = in.Metric ? " m" : " ft";
+    const std::string rate = in.Metric ? " L/ha" : " oz/ac";
+    return {"Type:  " + s[AC_Type],
+            "Registration:  " + s[AC_Registration],
+            "Owner:  " + s[AC_Owner],
+            "Swath:  " + s[AC_Swath] + length,
+            "Speed:  " + s[AC_Speed] + (in.Metric ? " km/h" : " mph"),
+            "Height:  " + s[AC_Height] + length,
+            "Type:  " + s[Nozzle_Type],
+            "Number:  " + s[Nozzle_Number],
+            "Type:  " + s[Sampler_Type],
+            "Spread Factor:  " + reportSpreadFormula(in.SpreadFactor),
+            "Product:  " + s[Spray_Product],
+            "Active Rate:  " + s[Spray_ActiveRate] + rate,
+            "Spray Rate:  " + s[Spray_SprayRate] + rate,
+            s[Comment]};
+}
+
+ReportFont reportFont(double nominalPoints, bool printer, double targetPointsPerInch)
+{
+    ReportFont f;
+    // On the preview: nominal / 72 inches of the page, in the target's points.
+    f.Points = printer ? nominalPoints : nominalPoints / 72.0 / PageWidth * PageWidth * targetPointsPerInch;
+    f.Face = f.Points <= 7.0 ? "Small Fonts" : "Arial";
+    return f;
+}
+
+void PrintSub2(ReportTarget &target, bool printer, int page, ReportInputs in, const std::function<void(int)> &progress)
+{
+    const double dataWidth = printer ? std::max(1.0, target.pixelsPerInch() / 32.0) : 3.0;
+    const int first = page == 0 ? 1 : std::clamp(page, 1, 4);
+    const int last = page == 0 ? 4 : first;
+    Pen pen(target, printer);
+    for (int p = first; p <= last; ++p) {
+        if (printer && p != first)
+            target.newPage();
+        if (!printer)
+            target.clear();
+        if (printer && progress)
+            progress(p);
+        target.setColour(Black);
+        target.setLineWidth(1);
+        target.setDotted(false);
+        switch (p) {
+        case 1: page1(pen, in); break;
+        case 2: page2(pen, in); break;
+        case 3: page3(pen, in, dataWidth); break;
+        default: page4(pen, in, dataWidth); break;
+        }
+    }
+}
+
+std::string reportErrorMessage(const std::string &description)
+{
+    return "There was an error:\r\r     " + description;
+}
+
+} // namespace vex

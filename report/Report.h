@@ -1,0 +1,63 @@
+#pragma once
+// The four-page report of a spray line: analysis parameters, the pooled drop
+// size spectrum, the spray line statistics and the swath analysis.  One
+// drawing serves the printer, PDF files and the preview.
+
+#include "analysis/CompositeResult.h"
+#include "app/AppState.h"
+#include "line/CardStat.h"
+#include "line/Swath.h"
+#include "report/ReportTarget.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+struct ReportInputs {
+    const SprayInfo *Spray = nullptr;
+    const CardList *Cards = nullptr;
+    std::vector<CardStat> Stats; // 1..CardCount
+    CompositeResult CompositeAll;
+    CompositeResult CompositeRange;
+    bool RangeSelected = false;
+    float RangeLow = 0.0f;
+    float RangeHigh = 0.0f;
+    float MaxCardVMD = 0.0f;
+    std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
+    std::uint8_t ShapeThreshold = 100;
+    std::uint8_t HueThreshold = 0;
+    bool Metric = true;
+    std::array<float, 2> RateFactor{1.368f, 0.1f};
+    std::array<std::string, 2> RateUnit{"oz/ac", "L/ha"};
+    // Copies: the multiswath is built for each before it is drawn.
+    SwathProfile Deposit;
+    SwathProfile DropDensity;
+};
+
+// "0 + 0.56d + 0d²": the report's form, " + " for coefficients of 0 and above.
+std::string reportSpreadFormula(const std::array<double, 3> &spread);
+
+// The 14 parameter lines of page 1.
+std::array<std::string, 14> reportParameterLines(const ReportInputs &in);
+
+struct ReportFont {
+    std::string Face; // "Arial" or "Small Fonts"
+    double Points = 0.0;
+};
+// The font for a nominal size: as it is on the printer; on the preview
+// scaled to take the same share of the page; 7 points or less in the small
+// face.
+ReportFont reportFont(double nominalPoints, bool printer, double targetPointsPerInch);
+
+// Draws page 1..4, or all four (page 0) with a new page between them.
+// `progress` is told of each page as printing reaches it.
+void PrintSub2(ReportTarget &target, bool printer, int page, ReportInputs in,
+               const std::function<void(int)> &progress = {});
+
+// The message shown when drawing or printing failed.
+std::string reportErrorMessage(const std::string &description);
+
+} // namespace vex
