@@ -1,0 +1,223 @@
+#include "intake/CardLoading.h"
+#include "line/CardPositions.h"
+#include "line/Swath.h"
+#include "report/Report.h"
+#include "support/RecordingTarget.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace vex {
+namespace {
+
+using test::RecordingTarget;
+
+struct Line {
+    CardList Cards;
+    SprayInfo Spray;
+    ReportInputs In;
+
+    explicit Line(int count, float first = -10.0f, float spacing = 10.0f)
+    {
+        for (int i = 0; i < count; ++i) {
+            CardRecord c = newCardRecord("c" + std::to_string(i + 1) + ".bmp", "/d/", 10, 10, 600);
+            c.Scanned = true;
+            c.DropDensity = 2.0 + i;
+            c.VolumeDensity = 10.0 + i;
+            Cards.add(c);
+        }
+        Spray[Sample_Position1] = formatted(first);
+        Spray[Sample_Interval] = formatted(spacing);
+        Spray[AC_Swath] = "20";
+        Spray[AC_Speed] = "200";
+        AssignCardPositions(Cards, Spray);
+        In.Spray = &Spray;
+        In.Cards = &Cards;
+        In.Stats.assign(static_cast<std::size_t>(count) + 1, CardStat{});
+        for (int i = 1; i <= count; ++i)
+            In.Stats[static_cast<std::size_t>(i)] = {100.0 + i, 2.0 + i, 10.0 + i};
+        SizeClass a;
+        a.Diameter = 100;
+        a.Count = 5;
+        a.VolumeFraction = 0.4f;
+        a.CumVolumeFraction = 0.4f;
+        SizeClass b;
+        b.Diameter = 200;
+        b.Count = 2;
+        b.VolumeFraction = 0.6f;
+        b.CumVolumeFraction = 1.0f;
+        In.CompositeAll.Classes.push_back(a);
+        In.CompositeAll.Classes.push_back(b);
+        In.CompositeAll.LargestDiameter = 200;
+        In.CompositeAll.TotalArea = 10;
+        In.CompositeAll.TotalVolume = 1;
+        In.CompositeAll.LargestClassVolume = 0.6;
+        In.CompositeAll.LargestClassCount = 5;
+        In.CompositeAll.VMD = 150;
+        In.CompositeAll.DropDensity = 0.7;
+        In.CompositeAll.VolumeDensity = 12.5;
+        swathAnalysis(In.Stats, first, spacing, In.Deposit, In.DropDensity);
+    }
+    static std::string formatted(float v) { return std::to_string(static_cast<int>(v)); }
+};
+
+int pagesDrawn(const RecordingTarget &t)
+{
+    std::set<int> pages;
+    for (const auto &text : t.Texts)
+        pages.insert(text.Page);
+    return static_cast<int>(pages.size());
+}
+
+TEST(ReportPages, OnePageOrAllFourWithThreeBreaks)
+{
+    Line line(5);
+    RecordingTarget three;
+    PrintSub2(three, false, 3, line.In);
+    EXPECT_EQ(three.NewPages, 0);
+    EXPECT_EQ(three.Clears, 1);
+    EXPECT_TRUE(three.has("Composite Results"));
+    EXPECT_FALSE(three.has("Analysis Parameters"));
+    EXPECT_FALSE(three.has("Swath Analysis"));
+
+    RecordingTarget all;
+    std::vector<int> progress;
+    PrintSub2(all, true, 0, line.In, [&progress](int page) { progress.push_back(page); });
+    EXPECT_EQ(all.NewPages, 3);
+    EXPECT_EQ(all.Clears, 0);
+    EXPECT_EQ(pagesDrawn(all), 4);
+    EXPECT_EQ(progress, (std::vector<int>{1, 2, 3, 4}));
+    const char *subtitles[4] = {"Analysis Parameters", "Drop Size Statistics", "Composite Results", "Swath Analysis"};
+    for (int p = 0; p < 4; ++p) {
+        const RecordingTarget::Text *t = all.find(subtitles[p]);
+        ASSERT_NE(t, nullptr) << subtitles[p];
+        EXPECT_EQ(t->Page, p + 1);
+        EXPECT_DOUBLE_EQ(t->Y, 10.15);
+    }
+}
+
+TEST(ReportPages, SpreadFormulaAndParameterLines)
+{
+    EXPECT_EQ(reportSpreadFormula({0.0, -0.2, 0.0}), "0 - 0.2d + 0d\u00b2");
+    EXPECT_EQ(reportSpreadFormula({0.0, 0.56, 0.0}), "0 + 0.56d + 0d\u00b2");
+    EXPECT_EQ(reportSpreadFormula({1.5, 0.5, -0.001}), "1.5 + 0.5d - 0.001d\u00b2");
+    Line line(3);
+    line.Spray[AC_Type] = "Thrush";
+    std::array<std::string, 14> lines = reportParameterLines(line.In);
+    EXPECT_EQ(lines[0], "Type:  Thrush");
+    EXPECT_EQ(lines[3], "Swath:  20 m");
+    EXPECT_EQ(lines[4], "Speed:  200 km/h");
+    EXPECT_EQ(lines[11], "Active Rate:   L/ha");
+    line.In.Metric = false;
+    lines = reportParameterLines(line.In);
+    EXPECT_EQ(lines[3], "Swath:  20 ft");
+    EXPECT_EQ(lines[4], "Speed:  200 mph");
+    EXPECT_EQ(lines[5], "Height:   ft");
+    EXPECT_EQ(lines[12], "Spray Rate:   oz/ac");
+}
+
+TEST(ReportPages, UsUnitsConvertTheVolumeDensity)
+{
+    Line line(3);
+    line.In.Metric = false;
+    RecordingTarget t;
+    PrintSub2(t, true, 1, line.In);
+    EXPECT_TRUE(t.has("Ave. Volume Density:  12.50 nL/cm\u00b2 = 17.100 oz/ac"));
+    EXPECT_TRUE(t.has("Composite VMD:  150.00 \u00b5m"));
+    EXPECT_TRUE(t.has("Droplet Size Range:  0.00 -- 200.00 \u00b5m"));
+    RecordingTarget page3;
+    PrintSub2(page3, true, 3, line.In);
+    EXPECT_TRUE(page3.has("Card Position (ft)"));
+    EXPECT_TRUE(page3.has("oz/ac"));
+}
+
+TEST(ReportPages, PositiveCardsStillStartTheAxisAtZero)
+{
+    Line line(3, 20.0f, 10.0f); // cards at 20, 30, 40
+    RecordingTarget t;
+    PrintSub2(t, true, 3, line.In);
+    const RecordingTarget::Text *zero = t.find("0");
+    bool zeroOnAxis = false;
+    for (const auto &text : t.Texts)
+        if (text.Value == "0" && std::abs(text.Y - (1.5 - 0.125)) < 1e-9)
+            zeroOnAxis = true;
+    EXPECT_NE(zero, nullptr);
+    EXPECT_TRUE(zeroOnAxis);
+    EXPECT_TRUE(t.has("40"));
+}
+
+int positionLabels(const RecordingTarget &t)
+{
+    int n = 0;
+    for (const auto &text : t.Texts)
+        if (std::abs(text.Y - (1.5 - 0.125)) < 1e-9)
+            ++n;
+    return n;
+}
+
+TEST(ReportPages, MoreThan25CardsLabelEveryKthPosition)
+{
+    Line few(25, 0.0f, 2.0f);
+    RecordingTarget a;
+    PrintSub2(a, true, 3, few.In);
+    EXPECT_EQ(positionLabels(a), 25);
+    Line many(30, 0.0f, 2.0f); // 0..58 m: every second position
+    RecordingTarget b;
+    PrintSub2(b, true, 3, many.In);
+    EXPECT_EQ(positionLabels(b), 15);
+}
+
+TEST(ReportFonts, PreviewScalesAndSmallSizesTakeTheSmallFace)
+{
+    EXPECT_EQ(reportFont(12, true, 30).Face, "Arial");
+    EXPECT_DOUBLE_EQ(reportFont(12, true, 30).Points, 12);
+    // A preview with 42 points to the inch: 12 points become 7.
+    const ReportFont seven = reportFont(12, false, 42);
+    EXPECT_DOUBLE_EQ(seven.Points, 7.0);
+    EXPECT_EQ(seven.Face, "Small Fonts");
+    const ReportFont above = reportFont(12, false, 42.5);
+    EXPECT_GT(above.Points, 7.0);
+    EXPECT_EQ(above.Face, "Arial");
+    EXPECT_EQ(reportFont(7, true, 72).Face, "Small Fonts");
+}
+
+TEST(ReportPages, FewerThanThreeCardsHaveNoSwathPage)
+{
+    Line line(2);
+    RecordingTarget t;
+    PrintSub2(t, true, 4, line.In);
+    EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
+    EXPECT_EQ(t.Circles, 0);
+    Line five(5);
+    RecordingTarget s;
+    PrintSub2(s, true, 4, five.In);
+    EXPECT_EQ(s.Circles, 8); // four widths for each profile
+    EXPECT_TRUE(s.has("Deposit Profile "));
+    EXPECT_TRUE(s.has("Drop Density Profile "));
+}
+
+TEST(ReportPages, DataLinesAreAThirtySecondOfAnInchOnPaper)
+{
+    Line line(4);
+    RecordingTarget paper;
+    PrintSub2(paper, true, 3, line.In);
+    bool thick = false;
+    for (const auto &l : paper.Lines)
+        thick = thick || l.Width == 300.0 / 32.0;
+    EXPECT_TRUE(thick);
+    RecordingTarget preview;
+    PrintSub2(preview, false, 3, line.In);
+    bool three = false;
+    for (const auto &l : preview.Lines)
+        three = three || l.Width == 3.0;
+    EXPECT_TRUE(three);
+    // The line's own figures as dotted references.
+    int dotted = 0;
+    for (const auto &l : paper.Lines)
+        dotted += l.Dotted ? 1 : 0;
+    EXPECT_EQ(dotted, 3);
+}
+
+} // namespace
+} // namespace vex
