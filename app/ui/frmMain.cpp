@@ -81,6 +81,7 @@ std::string firstRunFolder()
 frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent)
     : QWidget(parent), store_(store), module_(module), tallLayout_(screenHeightPixels > 600)
 {
+    screenHeight_ = screenHeightPixels;
     setObjectName(QStringLiteral("frmMain"));
     // The folder open dialogs start in until the user opens images somewhere:
     // the sample line shipped with the program, so that a first run has

@@ -5,6 +5,7 @@
 // the core; it computes nothing itself.
 
 #include "app/AppState.h"
+#include "report/Report.h"
 
 #include <QImage>
 #include <QVector>
@@ -109,6 +110,8 @@ public:
     // Writes the results of the line to `path`, TXT for filter index 1, else
     // CSV, after the questions of the save command; false when it stopped.
     bool writeResults(const std::string &path, int filterIndex);
+    // What the report of the line draws from, as things stand.
+    ReportInputs reportInputs();
     // Chooses the results file; when not set, the save dialog asks.  True
     // with a file chosen.
     std::function<bool(std::string &path, int &filterIndex)> chooseResultsFile;
@@ -195,6 +198,7 @@ public slots:
     void btnChangeRes_Click();
     void btnPrefs_Click();
     void btnWriteComposite_Click();
+    void btnPrint_Click();
     void GraphOption_Click(int index);
     void MaskCheck_Click();
     void HueInvertCheck_Click();
@@ -233,6 +237,7 @@ private:
     void CardLabel_MouseMove(int card);
     void Picture1_MouseMove();
     QStackedWidget *pictureStack_ = nullptr;
+    int screenHeight_ = 1024;
     int lineTab_ = 0;
     void slidersMoved(int low, int high);
     void showSizeRange(double x, bool moving);

@@ -20,6 +20,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "report/ui/frmPreview2.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -45,6 +46,7 @@ void frmMain::connectLineControls()
 {
     connect(CompositeCheck, &QCheckBox::clicked, this, &frmMain::CompositeCheck_Click);
     connect(btnWriteComposite, &QPushButton::clicked, this, &frmMain::btnWriteComposite_Click);
+    connect(btnPrint, &QPushButton::clicked, this, &frmMain::btnPrint_Click);
     connect(SprayLineView, &SprayLineGraphView::cardLabelHovered, this, &frmMain::CardLabel_MouseMove);
     connect(SprayLineView, &SprayLineGraphView::graphHovered, this, &frmMain::Picture1_MouseMove);
     connect(SwathView, &SwathGraphView::widthChosen, this, &frmMain::optSwathWidth_Click);
@@ -237,6 +239,53 @@ void frmMain::DrawSwathGraphs()
     pic.LengthUnit = shown.LengthUnit;
     pic.ValueUnit = "(" + shown.Unit + ")";
     SwathView->setPicture(pic);
+}
+
+// ---- Report ------------------------------------------------------------------------
+
+ReportInputs frmMain::reportInputs()
+{
+    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
+        FillCardStats();
+    ReportInputs in;
+    in.Spray = &state.Spray;
+    in.Cards = &Cards;
+    in.Stats = state.CardStats;
+    in.CompositeAll = state.CompositeAll;
+    in.CompositeRange = state.CompositeRange;
+    in.RangeSelected =
+        !Cards.empty() && rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    in.RangeLow = state.RangeLow;
+    in.RangeHigh = state.RangeHigh;
+    in.MaxCardVMD = state.MaxCardVMD;
+    in.SpreadFactor = module_.SpreadFactor;
+    in.ShapeThreshold = state.ShapeThreshold;
+    in.HueThreshold = state.HueThreshold;
+    in.Metric = module_.Metric;
+    in.RateFactor = module_.RateFactor;
+    in.RateUnit = module_.RateUnit;
+    in.Deposit = state.Swath[0];
+    in.DropDensity = state.Swath[1];
+    return in;
+}
+
+void frmMain::btnPrint_Click()
+{
+    if (busy() || Cards.empty())
+        return;
+    bool accepted = false;
+    {
+        SprayInfoForm form(state.Spray, store_, module_, this);
+        form.exec();
+        accepted = form.Accept;
+    }
+    // The spray information may have moved the cards.
+    refreshCompositeDisplay();
+    if (!accepted)
+        return;
+    const ReportInputs inputs = reportInputs();
+    frmPreview2 preview(inputs, screenHeight_, this);
+    preview.exec();
 }
 
 // ---- Results file ----------------------------------------------------------------

@@ -1,0 +1,164 @@
+// The print preview: pages, the printer list with "Save as PDF...", Escape,
+// and the whole report written as a PDF from the main window's Print.
+
+#include "app/ui/Messages.h"
+#include "app/ui/frmMain.h"
+#include "intake/CardLoading.h"
+#include "line/ui/SprayInfoForm.h"
+#include "report/ui/frmPreview2.h"
+#include "tools/cardgen/CardGenerator.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+using namespace vex;
+using vex::ui::frmPreview2;
+
+class tst_frmPreview2 : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    QStringList messages;
+
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
+    {
+        QTimer::singleShot(0, this, [act] {
+            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            act(*d);
+        });
+    }
+
+    static int pdfPages(const QByteArray &pdf)
+    {
+        int pages = 0;
+        for (qsizetype at = 0; (at = pdf.indexOf("/Type /Page\n", at)) >= 0; ++at)
+            ++pages;
+        for (qsizetype at = 0; (at = pdf.indexOf("/Type /Page\r", at)) >= 0; ++at)
+            ++pages;
+        for (qsizetype at = 0; (at = pdf.indexOf("/Type /Page/", at)) >= 0; ++at)
+            ++pages;
+        return pages;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
+            messages << r.Text;
+            return QMessageBox::Ok;
+        });
+    }
+    void cleanupTestCase() { vex::ui::setMessageHook({}); }
+
+    void pagesTabsAndPrinters()
+    {
+        CardList cards;
+        SprayInfo spray;
+        ReportInputs in;
+        in.Spray = &spray;
+        in.Cards = &cards;
+        frmPreview2 short_(in, 600);
+        QCOMPARE(short_.windowTitle(), QStringLiteral("Vexolin - Print"));
+        QCOMPARE(short_.Picture1->size(), QSize(363, 470));
+        frmPreview2 w(in, 1024);
+        QCOMPARE(w.PreviewTabs->count(), 4);
+        QCOMPARE(w.PreviewTabs->tabText(3), QStringLiteral("Page 4"));
+        QCOMPARE(w.cmbPrinters->itemText(w.cmbPrinters->count() - 1), frmPreview2::SaveAsPdf);
+        QCOMPARE(w.Picture1->page(), 1); // drawn at once, printers or not
+        w.PreviewTabs->setCurrentIndex(2);
+        QCOMPARE(w.Picture1->page(), 3);
+        w.PreviewTabs->setCurrentIndex(0);
+        QCOMPARE(w.Picture1->page(), 1);
+        // The preview paints without a fault for every page.
+        for (int i = 0; i < 4; ++i) {
+            w.PreviewTabs->setCurrentIndex(i);
+            QVERIFY(!w.Picture1->grab().isNull());
+        }
+    }
+
+    void escapeClosesWithoutPrinting()
+    {
+        CardList cards;
+        SprayInfo spray;
+        ReportInputs in;
+        in.Spray = &spray;
+        in.Cards = &cards;
+        frmPreview2 w(in, 1024);
+        bool asked = false;
+        w.choosePdfFile = [&asked](std::string &) {
+            asked = true;
+            return false;
+        };
+        w.show();
+        QTest::keyClick(&w, Qt::Key_Escape);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(w.result(), int(QDialog::Rejected));
+        QVERIFY(!asked);
+    }
+
+    void printFromTheMainWindowWritesAFourPagePdf()
+    {
+        module.RootDir = dir.path().toStdString() + "/";
+        ui::frmMain w(store, module, 1024);
+        w.state.DefaultRes = 600;
+        w.state.LogAnalysis = false;
+        w.state.DisableBackgroundWarning = true;
+        w.state.DisableDitherWarning = true;
+        w.show();
+        cardgen::CardSpec base;
+        base.Width = 160;
+        base.Height = 240;
+        base.Discs = 100;
+        for (int i = 0; i < 4; ++i) {
+            const std::string path = dir.path().toStdString() + "/p" + std::to_string(i + 1) + ".bmp";
+            cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 4)), path);
+            w.loadFiles(path);
+        }
+        w.Slider1->setValue(150);
+        w.Slider2->setValue(190);
+        w.btnScanAll_Click();
+        w.state.Spray[Sample_Position1] = "-20";
+        w.state.Spray[Sample_Interval] = "10";
+        w.CompositeCheck->click();
+        QVERIFY(w.btnPrint->isVisible());
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        whenOpen<ui::SprayInfoForm>([this, pdf](ui::SprayInfoForm &f) {
+            f.SampleInput[0]->setText(QStringLiteral("-20"));
+            f.SampleInput[1]->setText(QStringLiteral("10"));
+            whenOpen<frmPreview2>([pdf](frmPreview2 &p) {
+                p.cmbPrinters->setCurrentIndex(p.cmbPrinters->count() - 1);
+                p.choosePdfFile = [pdf](std::string &path) {
+                    path = pdf.toStdString();
+                    return true;
+                };
+                p.btnPrint->click();
+            });
+            f.AcceptButton->click();
+        });
+        w.btnPrint->click();
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("%PDF"));
+        QCOMPARE(pdfPages(bytes), 4);
+        QVERIFY(messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_frmPreview2)
+#include "tst_frmPreview2.moc"
