@@ -162,6 +162,10 @@ TEST(ReportPages, MoreThan25CardsLabelEveryKthPosition)
     RecordingTarget a;
     PrintSub2(a, true, 3, few.In);
     EXPECT_EQ(positionLabels(a), 25);
+    Line edge(26, 0.0f, 2.0f); // 0..50 m: Int(50 / 2 / 10) = 2
+    RecordingTarget e;
+    PrintSub2(e, true, 3, edge.In);
+    EXPECT_EQ(positionLabels(e), 13);
     Line many(30, 0.0f, 2.0f); // 0..58 m: every second position
     RecordingTarget b;
     PrintSub2(b, true, 3, many.In);
