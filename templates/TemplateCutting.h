@@ -1,0 +1,55 @@
+#pragma once
+// Cutting a scanned sheet of several cards by a template: where the card
+// outlines lie, whether they all fit on the sheet, the part of the sheet
+// each card keeps, and the clip images written for them.
+
+#include "intake/IndexedImage.h"
+#include "templates/TemplateStore.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+// In inches of the sheet, from its top-left corner.
+struct CardOutline {
+    double Left = 0.0;
+    double Top = 0.0;
+    double Width = 0.0;
+    double Height = 0.0;
+    bool contains(double x, double y) const { return x >= Left && x <= Left + Width && y >= Top && y <= Top + Height; }
+};
+
+// Card k (1-based, row by row from the top left) at index k - 1; the whole
+// grid moved by the offset.
+std::vector<CardOutline> templateOutlines(const TemplateRecord &t, double offsetLeft, double offsetTop);
+
+// Every outline inside a sheet of the given pixels at `resolution` dpi.
+bool outlinesFit(const std::vector<CardOutline> &outlines, int resolution, std::int32_t imageWidth,
+                 std::int32_t imageHeight);
+
+// The card under a point of the sheet (inches): 1-based, 0 for none.
+int cardAt(const std::vector<CardOutline> &outlines, double x, double y);
+
+struct PixelRect {
+    std::int32_t X = 0; // from the left
+    std::int32_t Y = 0; // from the top
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+};
+// What a card keeps: its outline less a quarter inch across and down,
+// from its top-left corner, in whole pixels (halves to even).
+PixelRect cutRectangle(const CardOutline &outline, const TemplateRecord &t, int resolution);
+
+// "clip" + the number in two digits at least + ".bmp".
+std::string clipFileName(int number);
+
+// The part of a picture inside the rectangle (clipped to the picture),
+// with the picture's own colour table.
+IndexedImage cropImage(const IndexedImage &image, const PixelRect &rect);
+
+// An uncompressed 8-bit bitmap of the picture with its colour table.
+std::vector<std::uint8_t> encodeIndexedBmp(const IndexedImage &image, int resolution);
+
+} // namespace vex

@@ -1,0 +1,60 @@
+#pragma once
+// Named card templates: how many cards a sheet holds across and down, the
+// size of a card and the gaps between them, in inches; kept one line per
+// template in templates.dat in the program folder.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+struct TemplateRecord {
+    std::string TemplateName;
+    std::int32_t TemplateNumH = 3;
+    float TemplateSizeH = 1.75f;
+    float TemplateSpaceH = 0.25f;
+    std::int32_t TemplateNumV = 3;
+    float TemplateSizeV = 2.75f;
+    float TemplateSpaceV = 0.375f;
+};
+
+inline constexpr const char *DefaultTemplateName = "<Default>";
+inline constexpr const char *NoTemplateName = "<No Name>";
+inline constexpr const char *TemplatesFile = "templates.dat";
+
+// 3 x 3 cards of 1.75 x 2.75 inches, gaps 0.25 across and 0.375 down.
+TemplateRecord defaultTemplate();
+
+// One line of the file, without its line end: "Tray 2",2,2.5,0.125,4,3,0.5
+std::string templateLine(const TemplateRecord &t);
+// A line back; nothing when it has too few fields or a field is not a number.
+std::optional<TemplateRecord> parseTemplateLine(const std::string &line);
+
+struct TemplateFileContents {
+    std::vector<TemplateRecord> Templates; // the user's, in file order
+    std::vector<int> IgnoredLines;         // 1-based numbers of lines that did not read
+};
+TemplateFileContents readTemplatesText(const std::string &text);
+
+// The whole file for the user's templates (CR LF after every line).
+std::string templatesText(const std::vector<TemplateRecord> &templates);
+
+// Not empty once trimmed, no double quote, at most 16 characters as typed.
+bool IsValidTemplateName(const std::string &name);
+
+// Thousandths of an inch as the boxes show them: "0.0##".
+std::string inchesText(double inches);
+
+// The width and height of the block of cards, in inches.
+double blockWidth(const TemplateRecord &t);
+double blockHeight(const TemplateRecord &t);
+
+// Same counts and, as 32-bit floats, the same sizes and gaps.
+bool sameDimensions(const TemplateRecord &a, const TemplateRecord &b);
+
+// The user template (index into `templates`) named `name`, compared in
+// lower case with the typed name trimmed; -1 when there is none.
+int templateNamed(const std::vector<TemplateRecord> &templates, const std::string &name);
+
+} // namespace vex
