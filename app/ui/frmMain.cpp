@@ -20,6 +20,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "templates/ui/LoadTemplateForm.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -628,7 +629,42 @@ void frmMain::setCaption(const QString &caption)
 }
 
 // Commands that later parts of the program fill in.
-void frmMain::btnLoadTemplate_Click() {}
+void frmMain::btnLoadTemplate_Click()
+{
+    if (busy())
+        return;
+    CCommonDialogs dialog;
+    dialog.Init(this);
+    dialog.Title = "Load Card Template";
+    dialog.Filter = "All Image Files|*.bmp;*.gif;*.tif|Bitmap Files (*.bmp)|*.bmp|GIF Files (*.gif)|*.gif|"
+                    "TIF Files (*.tif)|*.tif";
+    dialog.FilterIndex = 1;
+    dialog.InitialDir = state.InitialDir;
+    if (!dialog.ShowOpen() || dialog.FileName.empty())
+        return;
+    cutSheet(dialog.FileName);
+}
+
+void frmMain::cutSheet(const std::string &path)
+{
+    LoadTemplateForm form(store_, path, state.DefaultRes, module_.RootDir, state.LastClipIndex, this);
+    if (!form.SheetLoaded) {
+        showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(form.LoadError));
+        Picture1->setFocus();
+        return;
+    }
+    form.LoadImage = [this](const std::string &title, const std::string &folder) { return LoadImage(title, folder); };
+    form.exec();
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos)
+        state.InitialDir = path.substr(0, slash + 1);
+    if (!Cards.empty()) {
+        CurrentCard = CardCount();
+        selectCurrentTab();
+    } else {
+        CurrentCard = 1;
+    }
+}
 
 void frmMain::btnCancel_Click()
 {

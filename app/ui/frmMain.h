@@ -103,6 +103,9 @@ public:
     void CalcCompositeAll();
     // The pooled classes inside the selected range, into CompositeRange.
     void CalcCompositeRange();
+    // Cuts the sheet image at `path` by a template into new cards (the
+    // cutting window is shown modally).
+    void cutSheet(const std::string &path);
     // The composite view on or off, as the check box says.
     void CompositeCheck_Click();
     // The spray line statistics in the picture area, with the statistics labels.

@@ -1,0 +1,295 @@
+#include "templates/ui/LoadTemplateForm.h"
+
+#include "app/Preferences.h"
+#include "app/Units.h"
+#include "app/ui/Messages.h"
+#include "intake/qt/PictureLoader.h"
+#include "line/qt/WholeFile.h"
+#include "templates/ui/frmTemplates.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace vex::ui {
+
+namespace {
+
+constexpr int ViewLongSide = 560;
+
+std::string generalText(double v)
+{
+    return significantText(v, 7);
+}
+
+} // namespace
+
+SheetView::SheetView(QWidget *parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    setFixedSize(ViewLongSide * 85 / 110, ViewLongSide);
+}
+
+void SheetView::setSheet(const QImage &sheet, double widthInches, double heightInches)
+{
+    sheet_ = sheet;
+    widthInches_ = widthInches > 0.0 ? widthInches : 8.5;
+    heightInches_ = heightInches > 0.0 ? heightInches : 11.0;
+    // The sheet's own proportions within the long side.
+    const double aspect = widthInches_ / heightInches_;
+    if (aspect <= 1.0)
+        setFixedSize(std::max(50, static_cast<int>(ViewLongSide * aspect)), ViewLongSide);
+    else
+        setFixedSize(ViewLongSide, std::max(50, static_cast<int>(ViewLongSide / aspect)));
+    update();
+}
+
+void SheetView::setOutlines(const std::vector<CardOutline> &outlines, const std::vector<Look> &looks)
+{
+    outlines_ = outlines;
+    looks_ = looks;
+    update();
+}
+
+double SheetView::pixelsPerInch() const
+{
+    return width() / widthInches_;
+}
+
+QPointF SheetView::toInches(QPointF pixel) const
+{
+    return pixel / pixelsPerInch();
+}
+
+void SheetView::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    if (!sheet_.isNull())
+        p.drawImage(rect(), sheet_);
+    const double ppi = pixelsPerInch();
+    for (std::size_t k = 0; k < outlines_.size(); ++k) {
+        const Look look = k < looks_.size() ? looks_[k] : Look{};
+        p.setPen(QPen(look.Colour, look.Width, look.Chosen ? Qt::SolidLine : Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        const CardOutline &o = outlines_[k];
+        p.drawRect(QRectF(o.Left * ppi, o.Top * ppi, o.Width * ppi, o.Height * ppi));
+    }
+}
+
+void SheetView::mousePressEvent(QMouseEvent *event)
+{
+    emit pressed(toInches(event->position()));
+}
+
+LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &templateFile,
+                                   std::int32_t defaultResolution, const std::string &rootDir,
+                                   std::int32_t &lastClipIndex, QWidget *parent)
+    : QDialog(parent), TemplateFile(templateFile), store_(store), rootDir_(rootDir), lastClipIndex_(lastClipIndex)
+{
+    setObjectName(QStringLiteral("LoadTemplateForm"));
+    setWindowTitle(tr("Load Card Template"));
+    // The template in use, as last cut with.
+    auto read = [&store](const char *key, const char *fallback) {
+        return readSetting(store, SettingsSection, key, fallback);
+    };
+    Template.TemplateName = read("TemplateName", DefaultTemplateName);
+    auto number = [&](const char *key, const char *fallback) {
+        return parseNumber(read(key, fallback)).value_or(parseNumber(fallback).value_or(1.0));
+    };
+    Template.TemplateNumH = std::clamp(static_cast<std::int32_t>(number("TemplateNumH", "3")), 1, 5);
+    Template.TemplateNumV = std::clamp(static_cast<std::int32_t>(number("TemplateNumV", "3")), 1, 5);
+    Template.TemplateSizeH = static_cast<float>(number("TemplateSizeH", "1.75"));
+    Template.TemplateSizeV = static_cast<float>(number("TemplateSizeV", "2.75"));
+    Template.TemplateSpaceH = static_cast<float>(number("TemplateSpaceH", "0.25"));
+    Template.TemplateSpaceV = static_cast<float>(number("TemplateSpaceV", "0.375"));
+    CardSelected.fill(true);
+    Resolution = std::clamp(defaultResolution, 1, 32767);
+
+    Picture1 = new SheetView(this);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    LoadingLabel = new QLabel(tr("Loading Image..."), this);
+    ResCombo = new QComboBox(this);
+    ResCombo->setObjectName(QStringLiteral("ResCombo"));
+    ResCombo->setEditable(true);
+    ResCombo->setInsertPolicy(QComboBox::NoInsert);
+    for (const char *r : {"150", "300", "600", "900", "1200", "2400"})
+        ResCombo->addItem(QString::fromLatin1(r));
+    ResCombo->setEditText(QString::number(Resolution));
+    const char *arrows[4] = {"\u2191", "\u2192", "\u2193", "\u2190"};
+    for (int i = 0; i < 4; ++i) {
+        ShiftButton[i] = new QPushButton(QString::fromUtf8(arrows[i]), this);
+        ShiftButton[i]->setFixedWidth(34);
+        ShiftButton[i]->setAutoDefault(false);
+        ShiftButton[i]->setFocusPolicy(Qt::NoFocus);
+        connect(ShiftButton[i], &QPushButton::clicked, this, [this, i] { shift(i + 1); });
+    }
+    btnTemplates = new QPushButton(tr("&Templates"), this);
+    btnTemplates->setAutoDefault(false);
+    btnOK = new QPushButton(tr("OK"), this);
+    btnOK->setDefault(true);
+    CancelButton = new QPushButton(tr("Cancel"), this);
+    CancelButton->setAutoDefault(false);
+
+    auto *res = new QHBoxLayout;
+    res->addWidget(new QLabel(tr("Image &Resolution:"), this));
+    res->addWidget(ResCombo);
+    res->addWidget(new QLabel(tr("dpi"), this));
+    auto *arrowsGrid = new QGridLayout;
+    arrowsGrid->addWidget(ShiftButton[0], 0, 1);
+    arrowsGrid->addWidget(ShiftButton[3], 1, 0);
+    arrowsGrid->addWidget(ShiftButton[1], 1, 2);
+    arrowsGrid->addWidget(ShiftButton[2], 2, 1);
+    auto *side = new QVBoxLayout;
+    side->addWidget(LoadingLabel);
+    side->addLayout(res);
+    side->addLayout(arrowsGrid);
+    side->addWidget(btnTemplates);
+    side->addStretch();
+    side->addWidget(btnOK);
+    side->addWidget(CancelButton);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(Picture1);
+    layout->addLayout(side);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(ResCombo, &QComboBox::textActivated, this, [this] { applyResolution(); });
+    connect(ResCombo->lineEdit(), &QLineEdit::editingFinished, this, [this] { applyResolution(); });
+    connect(Picture1, &SheetView::pressed, this, &LoadTemplateForm::toggleCard);
+    connect(btnTemplates, &QPushButton::clicked, this, &LoadTemplateForm::btnTemplates_Click);
+    connect(btnOK, &QPushButton::clicked, this, &LoadTemplateForm::btnOK_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    const DecodeResult decoded = loadIndexedImage(TemplateFile);
+    LoadingLabel->hide();
+    if (decoded.Ok) {
+        sheet_ = decoded.Image;
+        SheetLoaded = true;
+    } else {
+        LoadError = decoded.Reason;
+    }
+    applyResolution();
+}
+
+std::vector<CardOutline> LoadTemplateForm::outlines() const
+{
+    const double perPixel = 1.0 / Picture1->pixelsPerInch();
+    return templateOutlines(Template, OffsetX * perPixel, OffsetY * perPixel);
+}
+
+void LoadTemplateForm::applyResolution()
+{
+    const std::optional<double> v = parseNumber(ResCombo->currentText().toStdString());
+    if (v && *v >= 1.0 && *v <= 32767.0)
+        Resolution = static_cast<std::int32_t>(std::nearbyint(*v));
+    ResCombo->setEditText(QString::number(Resolution));
+    Picture1->setSheet(SheetLoaded ? toQImage(sheet_) : QImage(), static_cast<double>(sheet_.Width) / Resolution,
+                       static_cast<double>(sheet_.Height) / Resolution);
+    drawOutlines();
+}
+
+void LoadTemplateForm::drawOutlines()
+{
+    const std::vector<CardOutline> o = outlines();
+    looks_.resize(o.size());
+    for (std::size_t k = 0; k < o.size(); ++k)
+        looks_[k].Chosen = CardSelected[k];
+    Picture1->setOutlines(o, looks_);
+    btnOK->setEnabled(SheetLoaded && outlinesFit(o, Resolution, sheet_.Width, sheet_.Height));
+}
+
+void LoadTemplateForm::shift(int button)
+{
+    switch (button) {
+    case 1: --OffsetY; break;
+    case 2: ++OffsetX; break;
+    case 3: ++OffsetY; break;
+    default: --OffsetX; break;
+    }
+    drawOutlines();
+    Picture1->setFocus();
+}
+
+void LoadTemplateForm::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Up: shift(1); return;
+    case Qt::Key_Right: shift(2); return;
+    case Qt::Key_Down: shift(3); return;
+    case Qt::Key_Left: shift(4); return;
+    default: QDialog::keyPressEvent(event);
+    }
+}
+
+void LoadTemplateForm::toggleCard(QPointF inches)
+{
+    const int k = cardAt(outlines(), inches.x(), inches.y());
+    if (k < 1 || k > 25)
+        return;
+    CardSelected[static_cast<std::size_t>(k - 1)] = !CardSelected[static_cast<std::size_t>(k - 1)];
+    drawOutlines();
+}
+
+void LoadTemplateForm::btnTemplates_Click()
+{
+    if (chooseTemplate) {
+        chooseTemplate(Template);
+    } else {
+        frmTemplates manager(Template, rootDir_, this);
+        manager.exec();
+    }
+    drawOutlines();
+}
+
+void LoadTemplateForm::btnOK_Click()
+{
+    const std::vector<CardOutline> o = outlines();
+    if (!SheetLoaded || !outlinesFit(o, Resolution, sheet_.Width, sheet_.Height))
+        return;
+    clips_.clear();
+    for (std::size_t k = 0; k < o.size(); ++k) {
+        if (!CardSelected[k])
+            continue;
+        looks_[k].Colour = QColor(0, 0, 255);
+        looks_[k].Width = 2;
+        Picture1->setOutlines(o, looks_);
+        Picture1->repaint();
+        const std::string title = clipFileName(lastClipIndex_ + static_cast<int>(k) + 1);
+        const IndexedImage clip = cropImage(sheet_, cutRectangle(o[k], Template, Resolution));
+        const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, Resolution);
+        const std::string error = saveWholeFile(rootDir_ + title, std::string(bytes.begin(), bytes.end()));
+        if (!error.empty()) {
+            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(error), QMessageBox::Ok,
+                        QMessageBox::Warning);
+            break;
+        }
+        clips_.push_back(rootDir_ + title);
+        if (LoadImage)
+            LoadImage(title, rootDir_);
+        looks_[k].Colour = QColor(255, 0, 0);
+        Picture1->setOutlines(o, looks_);
+        Picture1->repaint();
+    }
+    lastClipIndex_ += Template.TemplateNumH * Template.TemplateNumV;
+    writeSetting(store_, SettingsSection, "TemplateName", Template.TemplateName);
+    writeSetting(store_, SettingsSection, "TemplateNumH", std::to_string(Template.TemplateNumH));
+    writeSetting(store_, SettingsSection, "TemplateNumV", std::to_string(Template.TemplateNumV));
+    writeSetting(store_, SettingsSection, "TemplateSizeH", generalText(Template.TemplateSizeH));
+    writeSetting(store_, SettingsSection, "TemplateSizeV", generalText(Template.TemplateSizeV));
+    writeSetting(store_, SettingsSection, "TemplateSpaceH", generalText(Template.TemplateSpaceH));
+    writeSetting(store_, SettingsSection, "TemplateSpaceV", generalText(Template.TemplateSpaceV));
+    accept();
+}
+
+} // namespace vex::ui

@@ -1,0 +1,109 @@
+#pragma once
+// Cutting a scanned sheet of several cards: the sheet with the outlines of
+// the template's cards, the resolution, nudging the outlines, leaving cards
+// out, and OK, which saves each chosen card as a clip and opens it as a card.
+
+#include "app/Settings.h"
+#include "intake/IndexedImage.h"
+#include "templates/TemplateCutting.h"
+
+#include <QDialog>
+#include <QImage>
+
+#include <array>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace vex::ui {
+
+// The sheet scaled into the widget with the card outlines over it.
+class SheetView : public QWidget {
+    Q_OBJECT
+public:
+    explicit SheetView(QWidget *parent = nullptr);
+    void setSheet(const QImage &sheet, double widthInches, double heightInches);
+    // Outlines with their look: chosen solid, left out dotted; the colour of
+    // the card being cut or done.
+    struct Look {
+        bool Chosen = true;
+        QColor Colour = Qt::black;
+        int Width = 1;
+    };
+    void setOutlines(const std::vector<CardOutline> &outlines, const std::vector<Look> &looks);
+    // Preview pixels in one inch of the sheet.
+    double pixelsPerInch() const;
+    QPointF toInches(QPointF pixel) const;
+
+signals:
+    void pressed(QPointF inches);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+
+private:
+    QImage sheet_;
+    double widthInches_ = 8.5;
+    double heightInches_ = 11.0;
+    std::vector<CardOutline> outlines_;
+    std::vector<Look> looks_;
+};
+
+class LoadTemplateForm : public QDialog {
+    Q_OBJECT
+public:
+    LoadTemplateForm(SettingsStore &store, const std::string &templateFile, std::int32_t defaultResolution,
+                     const std::string &rootDir, std::int32_t &lastClipIndex, QWidget *parent = nullptr);
+
+    // Opens a written clip as a new card (the main window's LoadImage).
+    std::function<bool(const std::string &fileTitle, const std::string &folder)> LoadImage;
+    // Lets a test answer the Template Manager; when not set, it is shown.
+    std::function<void(TemplateRecord &)> chooseTemplate;
+
+    std::string TemplateFile;
+    TemplateRecord Template;
+    std::int32_t Resolution = 1200;
+    int OffsetX = 0; // preview pixels
+    int OffsetY = 0;
+    std::array<bool, 25> CardSelected{};
+    bool SheetLoaded = false;
+    std::string LoadError;
+
+    SheetView *Picture1 = nullptr;
+    QLabel *LoadingLabel = nullptr;
+    QComboBox *ResCombo = nullptr;
+    QPushButton *ShiftButton[4] = {nullptr, nullptr, nullptr, nullptr};
+    QPushButton *btnTemplates = nullptr;
+    QPushButton *btnOK = nullptr;
+    QPushButton *CancelButton = nullptr;
+
+    std::vector<CardOutline> outlines() const;
+    // The clips written by the last OK, by full path.
+    const std::vector<std::string> &clips() const { return clips_; }
+
+public slots:
+    void btnOK_Click();
+    void btnTemplates_Click();
+    void shift(int button); // 1 up, 2 right, 3 down, 4 left
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void drawOutlines();
+    void applyResolution();
+    void toggleCard(QPointF inches);
+
+    SettingsStore &store_;
+    std::string rootDir_;
+    std::int32_t &lastClipIndex_;
+    IndexedImage sheet_;
+    std::vector<SheetView::Look> looks_;
+    std::vector<std::string> clips_;
+};
+
+} // namespace vex::ui
