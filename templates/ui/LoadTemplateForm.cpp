@@ -143,7 +143,9 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     CancelButton->setAutoDefault(false);
 
     auto *res = new QHBoxLayout;
-    res->addWidget(new QLabel(tr("Image &Resolution:"), this));
+    auto *resLabel = new QLabel(tr("Image &Resolution:"), this);
+    resLabel->setBuddy(ResCombo);
+    res->addWidget(resLabel);
     res->addWidget(ResCombo);
     res->addWidget(new QLabel(tr("dpi"), this));
     auto *arrowsGrid = new QGridLayout;

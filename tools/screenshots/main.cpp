@@ -4,12 +4,16 @@
 //   vexolin-screenshots OUT_FOLDER CARD.bmp [DPI, default 600]
 //   vexolin-screenshots OUT_FOLDER --line CARD.bmp CARD.bmp ...   (600 dpi,
 //       cards 10 m apart around the centre line: the composite view)
+//   vexolin-screenshots OUT_FOLDER --sheet      (a generated sheet of 3 x 3
+//       cards at 150 dpi in the cutting window)
 //
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
 #include "app/Settings.h"
 #include "app/ui/frmMain.h"
+#include "templates/ui/LoadTemplateForm.h"
+#include "tools/cardgen/CardGenerator.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -21,8 +25,10 @@
 #include <QTabBar>
 
 #include <string>
+#include <QTest>
 #include <QTimer>
 
+#include <cmath>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -34,6 +40,61 @@ int main(int argc, char **argv)
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
     const bool lineMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--line");
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--sheet")) {
+        QDir().mkpath(out);
+        // A letter sheet at 150 dpi holding nine generated cards where the
+        // default template expects them, a little off its corner.
+        constexpr int Dpi = 150;
+        vex::cardgen::Card sheet;
+        sheet.Width = 85 * Dpi / 10;
+        sheet.Height = 11 * Dpi;
+        sheet.Dpi = Dpi;
+        vex::cardgen::CardSpec spec;
+        spec.Width = 7 * Dpi / 4 - 2;
+        spec.Height = 11 * Dpi / 4 - 2;
+        spec.Dpi = Dpi;
+        spec.Discs = 250;
+        spec.MaxDiameter = 14;
+        const vex::cardgen::Card first = vex::cardgen::generateCard(spec);
+        sheet.Palette = first.Palette;
+        sheet.Pixels.assign(static_cast<std::size_t>(sheet.Width) * static_cast<std::size_t>(sheet.Height), 255);
+        sheet.Palette[255] = {250, 250, 250};
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                spec.Seed = static_cast<std::uint64_t>(1 + 3 * r + c);
+                const vex::cardgen::Card card = vex::cardgen::generateCard(spec);
+                const int x0 = 20 + c * (2 * Dpi);
+                const int y0 = 30 + r * (25 * Dpi / 8);
+                for (int y = 0; y < card.Height; ++y)
+                    for (int x = 0; x < card.Width; ++x)
+                        sheet.Pixels[static_cast<std::size_t>(y0 + y) * static_cast<std::size_t>(sheet.Width) +
+                                     static_cast<std::size_t>(x0 + x)] =
+                            card.Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(card.Width) +
+                                        static_cast<std::size_t>(x)];
+            }
+        const std::string sheetPath = (out + QStringLiteral("/sheet.bmp")).toStdString();
+        if (!vex::cardgen::writeBmp(sheet, sheetPath).empty())
+            return 1;
+        vex::MemorySettingsStore sheetStore;
+        std::int32_t lastClip = 0;
+        vex::ui::LoadTemplateForm form(sheetStore, sheetPath, Dpi, QDir::tempPath().toStdString() + "/", lastClip);
+        form.show();
+        // Nudged onto the cards, which lie 0.13 inch right and 0.2 inch down.
+        for (int i = 0; i < static_cast<int>(std::lround(20.0 / Dpi * form.Picture1->pixelsPerInch())); ++i)
+            form.shift(2);
+        for (int i = 0; i < static_cast<int>(std::lround(30.0 / Dpi * form.Picture1->pixelsPerInch())); ++i)
+            form.shift(3);
+        const vex::CardOutline fifth = form.outlines()[4];
+        const double ppi = form.Picture1->pixelsPerInch();
+        QTest::mouseClick(form.Picture1, Qt::LeftButton, {},
+                          QPoint(static_cast<int>((fifth.Left + 0.5) * ppi), static_cast<int>((fifth.Top + 0.5) * ppi)));
+        QCoreApplication::processEvents();
+        const QString shot = out + QStringLiteral("/cutting.png");
+        if (!form.grab().save(shot))
+            return 1;
+        std::printf("%s\n", qPrintable(shot));
+        return 0;
+    }
     const QString card = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     const int dpi = argc > 3 && QString::fromLocal8Bit(argv[2]) != QStringLiteral("--line") ? std::atoi(argv[3]) : 600;
     QDir().mkpath(out);
