@@ -236,6 +236,8 @@ private:
     void connectResultControls();
     void connectLineControls();
     void showLineTab(int tab);
+    // The range's statistics for the view on display, and the VMD shown.
+    void updateShownRange();
     void refreshCompositeDisplay();
     void CardLabel_MouseMove(int card);
     void Picture1_MouseMove();

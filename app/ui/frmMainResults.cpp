@@ -152,6 +152,16 @@ void frmMain::ResultPic_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, 
     SizeRangeLabel->hide();
     if (Cards.empty())
         return;
+    updateShownRange();
+    DrawResult(CurrentCard);
+    UpdateStatsLabels();
+    // The line's graphs and swath analysis follow the range too.
+    if (compositeMode())
+        refreshCompositeDisplay();
+}
+
+void frmMain::updateShownRange()
+{
     const bool selected =
         rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
     if (selected && compositeMode())
@@ -160,8 +170,6 @@ void frmMain::ResultPic_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, 
         state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
     state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
                                   state.SingleRange, Cards[CurrentCard]);
-    DrawResult(CurrentCard);
-    UpdateStatsLabels();
 }
 
 // ---- Hue range and mask ------------------------------------------------------

@@ -183,14 +183,7 @@ void frmMain::showScanResults()
 {
     if (Cards.empty())
         return;
-    const bool selected =
-        rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    if (selected && compositeMode())
-        CalcCompositeRange();
-    else if (selected)
-        state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
-                                  state.SingleRange, Cards[CurrentCard]);
+    updateShownRange();
     ResultFrame->show();
     DrawResult(CurrentCard);
     UpdateHistogramLabels();

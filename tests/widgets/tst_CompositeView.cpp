@@ -1,6 +1,7 @@
 // The composite view of the main window and the results file it writes.
 
 #include "app/ui/Messages.h"
+#include "analysis/DropStatistics.h"
 #include "app/ui/frmMain.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/SprayLineGraphView.h"
@@ -187,6 +188,19 @@ private slots:
         QTest::mouseMove(w->SprayLineView, QPoint(w->SprayLineView->width() / 2, w->SprayLineView->height() - 5));
         QVERIFY(!w->SprayLineView->readOutShown());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
+    }
+
+    void aRangeDraggedInTheLineViewRefreshesTheCardFigures()
+    {
+        auto w = scannedLine(3);
+        w->CompositeCheck->click();
+        const double cut = w->state.CompositeAll.SmallestDiameter + 60.0;
+        w->ResultPic_MouseDown(Qt::LeftButton, Qt::NoModifier, cut, 0.0);
+        w->ResultPic_MouseUp(Qt::LeftButton, Qt::NoModifier, cut, 0.0);
+        QVERIFY(w->state.RangeLow > 0.0f);
+        const CompositeResult range = calcSingleRange(w->Cards[2], w->state.RangeLow, w->state.RangeHigh);
+        QCOMPARE(w->state.CardStats[2].DropDensity, range.DropDensity);
+        QVERIFY(w->SprayLineView->picture().HasRange);
     }
 
     void cancelInTheSaveDialogWritesNothing()
