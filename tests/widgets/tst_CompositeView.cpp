@@ -7,6 +7,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include <QApplication>
@@ -42,40 +43,21 @@ private:
 
     std::unique_ptr<frmMain> scannedLine(int count, bool scan = true)
     {
-        module = ModuleState{};
-        module.RootDir = folder();
-        auto w = std::make_unique<frmMain>(store, module, 1024);
-        w->state.DefaultRes = 600;
-        w->state.LogAnalysis = false;
-        w->state.DisableBackgroundWarning = true;
-        w->state.DisableDitherWarning = true;
-        w->show();
         cardgen::CardSpec base;
         base.Width = 160;
         base.Height = 240;
         base.Discs = 120;
-        for (int i = 0; i < count; ++i) {
-            const std::string path = folder() + "v" + std::to_string(i + 1) + ".bmp";
-            cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, count)), path);
-            w->loadFiles(path);
-        }
-        w->Slider1->setValue(150);
-        w->Slider2->setValue(190);
-        if (scan)
+        auto w = test::lineWindow(store, module, folder(), count, base, "v");
+        if (w && scan)
             w->btnScanAll_Click();
-        w->state.Spray[Sample_Position1] = "-10";
-        w->state.Spray[Sample_Interval] = "10";
+        if (w) {
+            w->state.Spray[Sample_Position1] = "-10";
+            w->state.Spray[Sample_Interval] = "10";
+        }
         return w;
     }
 
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
-    {
-        QTimer::singleShot(0, this, [act] {
-            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-            QVERIFY(d);
-            act(*d);
-        });
-    }
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
 
     void acceptSprayInfo()
     {

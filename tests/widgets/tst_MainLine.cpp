@@ -9,6 +9,7 @@
 #include "line/Composite.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/frmCardPos.h"
+#include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include "line/SwathDisplay.h"
@@ -41,38 +42,14 @@ private:
 
     std::unique_ptr<frmMain> windowWithCards(int count)
     {
-        module = ModuleState{};
-        module.RootDir = folder();
-        auto w = std::make_unique<frmMain>(store, module, 1024);
-        w->state.DefaultRes = 600;
-        w->state.LogAnalysis = false;
-        w->state.DisableBackgroundWarning = true;
-        w->state.DisableDitherWarning = true;
-        w->show();
         cardgen::CardSpec base;
         base.Width = 200;
         base.Height = 300;
         base.Discs = 200;
-        for (int i = 0; i < count; ++i) {
-            const std::string path = folder() + "line" + std::to_string(i + 1) + ".bmp";
-            if (!cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, count)), path).empty())
-                return nullptr;
-            w->loadFiles(path);
-        }
-        w->Slider1->setValue(150);
-        w->Slider2->setValue(190);
-        return w;
+        return test::lineWindow(store, module, folder(), count, base, "line");
     }
 
-    // Runs `act` on the modal window that the next call opens.
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
-    {
-        QTimer::singleShot(0, this, [act] {
-            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-            QVERIFY(d);
-            act(*d);
-        });
-    }
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
 
 private slots:
     void initTestCase()

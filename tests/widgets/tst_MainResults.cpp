@@ -9,6 +9,7 @@
 #include "app/ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
+#include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include <QApplication>
@@ -39,22 +40,12 @@ private:
 
     std::unique_ptr<frmMain> scannedWindow()
     {
-        module = ModuleState{};
-        module.RootDir = folder();
-        auto w = std::make_unique<frmMain>(store, module, 1024);
-        w->state.DefaultRes = 600;
-        w->state.LogAnalysis = false;
-        w->state.DisableBackgroundWarning = true;
-        w->state.DisableDitherWarning = true;
-        w->show();
         cardgen::CardSpec spec;
         spec.Width = 300;
         spec.Height = 400;
-        const cardgen::Card card = cardgen::generateCard(spec);
-        const std::string path = folder() + "card.bmp";
-        if (!cardgen::writeBmp(card, path).empty())
+        auto w = test::lineWindow(store, module, folder(), 1, spec, "card");
+        if (!w)
             return nullptr;
-        w->loadFiles(path);
         w->btnScanColour_Click();
         w->Slider1->setValue(150);
         w->Slider2->setValue(190);
