@@ -12,6 +12,7 @@
 
 #include "app/Settings.h"
 #include "app/ui/frmMain.h"
+#include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -138,6 +139,19 @@ int main(int argc, char **argv)
             save(QStringLiteral("line_swath_deposit.png"));
             window.GraphOption[2]->click();
             save(QStringLiteral("line_swath_drop_density.png"));
+            // The print preview, page by page.
+            const vex::ReportInputs report = window.reportInputs();
+            vex::ui::frmPreview2 preview(report, 1024, &window);
+            preview.show();
+            for (int page = 0; page < 4; ++page) {
+                preview.PreviewTabs->setCurrentIndex(page);
+                QCoreApplication::processEvents();
+                const QString path = out + QStringLiteral("/preview_page%1.png").arg(page + 1);
+                if (preview.grab().save(path))
+                    std::printf("%s\n", qPrintable(path));
+                else
+                    status = 1;
+            }
             app.quit();
         });
         app.exec();
