@@ -21,7 +21,8 @@ constexpr double X0 = 1.0;
 constexpr double W = 6.5;
 constexpr double H = 2.25;
 constexpr double Gap = 0.625;
-constexpr double Bottoms[3] = {7.25, 4.375, 1.5};
+// Bottom edges of the three stacked graphs: 7.25, 4.375 and 1.5.
+constexpr double Bottoms[3] = {9.5 - H, 9.5 - 2 * H - Gap, 9.5 - 3 * H - 2 * Gap};
 const ReportColour Black{0, 0, 0};
 
 std::string general(double v)
