@@ -6,7 +6,7 @@
 // so it depends on nothing of the analysis and draws each disc as a plain
 // digital disc: one run per row, every row overlapping the next.
 //
-// The same spec always gives the same card, on every machine: the random
+// The same CardSpec always gives the same card, on every machine: the random
 // numbers come from our own generator and the geometry from integer tests.
 
 #include <array>
@@ -66,10 +66,10 @@ struct Card {
     std::vector<std::int64_t> DustAreas;
 };
 
-// Checks the spec; an empty string when it can be drawn, else the reason.
+// Checks a CardSpec; an empty string when it can be drawn, else the reason.
 std::string checkSpec(const CardSpec &spec);
 
-// Draws the card.  The spec must pass checkSpec.
+// Draws the card.  The CardSpec must pass checkSpec.
 Card generateCard(const CardSpec &spec);
 
 // The card as an uncompressed, bottom-up 8-bit bitmap with a 40-byte header
@@ -83,7 +83,7 @@ std::string writeBmp(const Card &card, const std::string &path);
 // One line per disc, "x y radius area", then one per speck, "dust area".
 std::string truthText(const Card &card);
 
-// The spec of card `index` (0-based) of a line of `cards`: the disc count
+// The CardSpec of card `index` (0-based) of a line of `cards`: the disc count
 // follows a bell over the line, highest in the middle, as under one pass of
 // an aircraft.
 CardSpec lineCardSpec(const CardSpec &base, int index, int cards);
