@@ -1,6 +1,7 @@
 #include "line/SprayLineGraph.h"
 
 #include "app/Units.h"
+#include "line/CardPositions.h"
 
 #include <algorithm>
 #include <cmath>
@@ -74,6 +75,45 @@ SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat>
     return s;
 }
 
+double rowY(const SprayLineScale &scale, int row, double value)
+{
+    const float maxima[3] = {scale.M1, scale.M2, scale.M3};
+    const float m = maxima[std::clamp(row, 0, 2)];
+    const double base = 2.0 - std::clamp(row, 0, 2);
+    return m > 0.0f ? base + value / static_cast<double>(m) : base;
+}
+
+SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardStat> &stats, float maxCardVmd,
+                                  float rateFactor, const CompositeResult &all, const CompositeResult *range,
+                                  const SprayInfo &spray)
+{
+    SprayLinePicture pic;
+    pic.Scale = sprayLineScale(cards, stats, maxCardVmd, rateFactor);
+    const double rate = rateFactor;
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        SprayLinePicture::Card c;
+        c.Position = cards[i].Position;
+        c.Scanned = cards[i].Scanned;
+        const CardStat s = static_cast<std::size_t>(i) < stats.size() ? stats[static_cast<std::size_t>(i)] : CardStat{};
+        c.Y[0] = rowY(pic.Scale, 0, s.Vmd);
+        c.Y[1] = rowY(pic.Scale, 1, s.DropDensity);
+        c.Y[2] = rowY(pic.Scale, 2, s.VolumeDensity * rate);
+        pic.Cards.push_back(c);
+    }
+    pic.Reference[0] = rowY(pic.Scale, 0, all.VMD);
+    pic.Reference[1] = rowY(pic.Scale, 1, all.DropDensity);
+    pic.Reference[2] = rowY(pic.Scale, 2, all.VolumeDensity * rate);
+    pic.HasRange = range != nullptr;
+    if (range) {
+        pic.RangeReference[0] = rowY(pic.Scale, 0, range->VMD);
+        pic.RangeReference[1] = rowY(pic.Scale, 1, range->DropDensity);
+        pic.RangeReference[2] = rowY(pic.Scale, 2, range->VolumeDensity * rate);
+    }
+    pic.PositionDecimals = positionDecimals(spray[Sample_Position1], spray[Sample_Interval]);
+    pic.LabelEvery = positionLabelEvery(cards.CardCount(), pic.Scale.Range, positionValue(spray[Sample_Interval]));
+    return pic;
+}
+
 int positionLabelEvery(int cardCount, double range, double interval)
 {
     if (cardCount <= 25 || !(interval > 0.0))
@@ -100,11 +140,10 @@ CardReadOut cardReadOut(const CardList &cards, const std::vector<CardStat> &stat
         return r;
     const CardStat &s = stats[static_cast<std::size_t>(card)];
     const double volume = static_cast<double>(rateFactor) * s.VolumeDensity;
-    auto share = [](double v, float m) { return m > 0.0f ? v / static_cast<double>(m) : 0.0; };
     r.X = cards[card].Position;
-    r.Y[0] = 2.0 + share(s.Vmd, scale.M1);
-    r.Y[1] = 1.0 + share(s.DropDensity, scale.M2);
-    r.Y[2] = share(volume, scale.M3);
+    r.Y[0] = rowY(scale, 0, s.Vmd);
+    r.Y[1] = rowY(scale, 1, s.DropDensity);
+    r.Y[2] = rowY(scale, 2, volume);
     const double middle = (static_cast<double>(cards[1].Position) + cards[cards.CardCount()].Position) / 2.0;
     r.RightSide = r.X < middle;
     r.Caption = "Quarrow Vexolin -- " + cards[card].FileTitle;

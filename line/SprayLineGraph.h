@@ -40,6 +40,31 @@ constexpr double ScaleHeight = -3.7;
 SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat> &stats, float maxCardVmd,
                               float rateFactor);
 
+// Where a value of a row (0 VMD, 1 drop density, 2 volume density in the
+// rate unit) stands in graph rows: the row's base plus the value over its
+// maximum.
+double rowY(const SprayLineScale &scale, int row, double value);
+
+// Everything the on-screen graphs draw.
+struct SprayLinePicture {
+    SprayLineScale Scale;
+    struct Card {
+        double Position = 0.0;
+        bool Scanned = false;
+        double Y[3] = {0.0, 0.0, 0.0}; // in graph rows
+    };
+    std::vector<Card> Cards;
+    double Reference[3] = {0.0, 0.0, 0.0}; // the line's own figures, in graph rows
+    bool HasRange = false;
+    double RangeReference[3] = {0.0, 0.0, 0.0}; // those of the selected range
+    int PositionDecimals = 0;
+    int LabelEvery = 1;
+};
+// `range` is the line inside the selected range, or null when none is selected.
+SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardStat> &stats, float maxCardVmd,
+                                  float rateFactor, const CompositeResult &all, const CompositeResult *range,
+                                  const SprayInfo &spray);
+
 // Every k-th position is labelled under the graphs.
 int positionLabelEvery(int cardCount, double range, double interval);
 

@@ -54,4 +54,26 @@ SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bo
     return d;
 }
 
+SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval)
+{
+    SwathPicture pic;
+    for (std::size_t n = 1; n < profile.Widths.size(); ++n) {
+        pic.Widths.push_back(static_cast<double>(n) * interval);
+        pic.Cov.push_back(profile.Widths[n].Cov);
+        pic.CovBackAndForth.push_back(profile.Widths[n].CovBackAndForth);
+    }
+    pic.CovTop = shown.CovTop;
+    pic.Selected = profile.SelectedWidth;
+    const double scale = shown.Factor * shown.Ratio;
+    for (std::size_t j = 0; j < profile.Multiswath.size(); ++j) {
+        pic.ProfileX.push_back((static_cast<double>(profile.K) + static_cast<double>(j) + profile.F) * interval);
+        pic.ProfileY.push_back(profile.Multiswath[j] * scale);
+    }
+    pic.ProfileTop = shown.ProfileTop;
+    pic.Title = shown.Title;
+    pic.LengthUnit = shown.LengthUnit;
+    pic.ValueUnit = "(" + shown.Unit + ")";
+    return pic;
+}
+
 } // namespace vex

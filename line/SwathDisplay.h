@@ -7,6 +7,7 @@
 #include "line/Swath.h"
 
 #include <string>
+#include <vector>
 
 namespace vex {
 
@@ -32,6 +33,22 @@ double swathRatio(int width, const SprayInfo &spray);
 // For a profile whose multiswath has been built.
 SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const ModuleState &module,
                           const SprayInfo &spray);
+
+// What the swath graphs draw, for a profile whose multiswath has been built.
+struct SwathPicture {
+    std::vector<double> Widths; // swath widths in length units, width 1 first
+    std::vector<double> Cov;
+    std::vector<double> CovBackAndForth;
+    double CovTop = 1.0;
+    int Selected = 0; // 1-based
+    std::vector<double> ProfileX;
+    std::vector<double> ProfileY;
+    double ProfileTop = 1.0;
+    std::string Title;       // "Deposit Profile  (N passes)"
+    std::string LengthUnit;  // "m" or "ft"
+    std::string ValueUnit;   // of the profile
+};
+SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval);
 
 // The COV axis runs to 1, or further in steps of 0.1 for a COV above 1.
 double covAxisTop(float largestCov);

@@ -150,40 +150,12 @@ void frmMain::refreshCompositeDisplay()
 void frmMain::DrawSprayLineGraphs()
 {
     const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
-    const float rate = module_.RateFactor[unit];
     if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
         FillCardStats();
-    SprayLinePicture pic;
-    pic.Scale = sprayLineScale(Cards, state.CardStats, state.MaxCardVMD, rate);
-    const float maxima[3] = {pic.Scale.M1, pic.Scale.M2, pic.Scale.M3};
-    auto rowY = [&maxima](int row, double value) {
-        const double base = 2.0 - row;
-        return maxima[row] > 0.0f ? base + value / static_cast<double>(maxima[row]) : base;
-    };
-    for (int i = 1; i <= CardCount(); ++i) {
-        SprayLinePicture::Card c;
-        c.Position = Cards[i].Position;
-        c.Scanned = Cards[i].Scanned;
-        const CardStat &s = state.CardStats[static_cast<std::size_t>(i)];
-        c.Y[0] = rowY(0, s.Vmd);
-        c.Y[1] = rowY(1, s.DropDensity);
-        c.Y[2] = rowY(2, s.VolumeDensity * static_cast<double>(rate));
-        pic.Cards.push_back(c);
-    }
-    const CompositeResult &all = state.CompositeAll;
-    pic.Reference[0] = rowY(0, all.VMD);
-    pic.Reference[1] = rowY(1, all.DropDensity);
-    pic.Reference[2] = rowY(2, all.VolumeDensity * static_cast<double>(rate));
-    pic.HasRange = rangeSelected(true, all, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    if (pic.HasRange) {
-        const CompositeResult &r = state.CompositeRange;
-        pic.RangeReference[0] = rowY(0, r.VMD);
-        pic.RangeReference[1] = rowY(1, r.DropDensity);
-        pic.RangeReference[2] = rowY(2, r.VolumeDensity * static_cast<double>(rate));
-    }
-    pic.PositionDecimals = positionDecimals(state.Spray[Sample_Position1], state.Spray[Sample_Interval]);
-    pic.LabelEvery = positionLabelEvery(CardCount(), pic.Scale.Range, positionValue(state.Spray[Sample_Interval]));
-    SprayLineView->setPicture(pic);
+    const bool selected = rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+    SprayLineView->setPicture(sprayLinePicture(Cards, state.CardStats, state.MaxCardVMD, module_.RateFactor[unit],
+                                               state.CompositeAll, selected ? &state.CompositeRange : nullptr,
+                                               state.Spray));
 }
 
 void frmMain::CardLabel_MouseMove(int card)
@@ -220,25 +192,7 @@ void frmMain::DrawSwathGraphs()
     DropLabel->setText(QString::fromStdString(shown.MeanText));
     VolumeLabel->setText(QString::fromStdString(shown.MaxMinText));
 
-    SwathPicture pic;
-    const double interval = positionValue(state.Spray[Sample_Interval]);
-    for (std::size_t n = 1; n < profile.Widths.size(); ++n) {
-        pic.Widths.push_back(static_cast<double>(n) * interval);
-        pic.Cov.push_back(profile.Widths[n].Cov);
-        pic.CovBackAndForth.push_back(profile.Widths[n].CovBackAndForth);
-    }
-    pic.CovTop = shown.CovTop;
-    pic.Selected = profile.SelectedWidth;
-    const double scale = shown.Factor * shown.Ratio;
-    for (std::size_t j = 0; j < profile.Multiswath.size(); ++j) {
-        pic.ProfileX.push_back((static_cast<double>(profile.K) + static_cast<double>(j) + profile.F) * interval);
-        pic.ProfileY.push_back(profile.Multiswath[j] * scale);
-    }
-    pic.ProfileTop = shown.ProfileTop;
-    pic.Title = shown.Title;
-    pic.LengthUnit = shown.LengthUnit;
-    pic.ValueUnit = "(" + shown.Unit + ")";
-    SwathView->setPicture(pic);
+    SwathView->setPicture(swathPicture(profile, shown, positionValue(state.Spray[Sample_Interval])));
 }
 
 // ---- Report ------------------------------------------------------------------------

@@ -13,21 +13,6 @@
 
 namespace vex::ui {
 
-struct SprayLinePicture {
-    SprayLineScale Scale;
-    struct Card {
-        double Position = 0.0;
-        bool Scanned = false;
-        double Y[3] = {0.0, 0.0, 0.0}; // in graph rows
-    };
-    std::vector<Card> Cards;
-    double Reference[3] = {0.0, 0.0, 0.0}; // in graph rows
-    bool HasRange = false;
-    double RangeReference[3] = {0.0, 0.0, 0.0};
-    int PositionDecimals = 0;
-    int LabelEvery = 1;
-};
-
 class SprayLineGraphView : public QWidget {
     Q_OBJECT
 public:

@@ -3,6 +3,8 @@
 // width (one way and back and forth) with the 30 % line and one button per
 // width, and the multiswath deposit profile of the chosen width.
 
+#include "line/SwathDisplay.h"
+
 #include <QWidget>
 
 #include <string>
@@ -12,20 +14,6 @@ class QButtonGroup;
 class QRadioButton;
 
 namespace vex::ui {
-
-struct SwathPicture {
-    std::vector<double> Widths; // swath widths in length units, width 1 first
-    std::vector<double> Cov;
-    std::vector<double> CovBackAndForth;
-    double CovTop = 1.0;
-    int Selected = 0; // 1-based
-    std::vector<double> ProfileX;
-    std::vector<double> ProfileY;
-    double ProfileTop = 1.0;
-    std::string Title;       // "Deposit Profile  (N passes)"
-    std::string LengthUnit;  // "m" or "ft"
-    std::string ValueUnit;   // of the profile
-};
 
 class SwathGraphView : public QWidget {
     Q_OBJECT
