@@ -177,6 +177,7 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     LoadingLabel->hide();
     if (decoded.Ok) {
         sheet_ = decoded.Image;
+        sheetPicture_ = toQImage(sheet_);
         SheetLoaded = true;
     } else {
         LoadError = decoded.Reason;
@@ -196,7 +197,7 @@ void LoadTemplateForm::applyResolution()
     if (v && *v >= 1.0 && *v <= 32767.0)
         Resolution = static_cast<std::int32_t>(std::nearbyint(*v));
     ResCombo->setEditText(QString::number(Resolution));
-    Picture1->setSheet(SheetLoaded ? toQImage(sheet_) : QImage(), static_cast<double>(sheet_.Width) / Resolution,
+    Picture1->setSheet(sheetPicture_, static_cast<double>(sheet_.Width) / Resolution,
                        static_cast<double>(sheet_.Height) / Resolution);
     drawOutlines();
 }

@@ -102,6 +102,7 @@ private:
     std::string rootDir_;
     std::int32_t &lastClipIndex_;
     IndexedImage sheet_;
+    QImage sheetPicture_; // converted once, shown at every resolution
     std::vector<SheetView::Look> looks_;
     std::vector<std::string> clips_;
 };
