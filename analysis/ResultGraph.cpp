@@ -74,7 +74,7 @@ double graphRight(const CompositeResult &compositeAll, float maxScannedDiameter)
     return maxScannedDiameter;
 }
 
-std::vector<GraphPoint> graphOutline(const ClassList &classes, int mode, double area)
+std::vector<GraphPoint> graphOutline(const ClassList &classes, int mode, double area, double right)
 {
     std::vector<GraphPoint> outline;
     if (classes.size() < 2)
@@ -84,7 +84,14 @@ std::vector<GraphPoint> graphOutline(const ClassList &classes, int mode, double 
     outline.push_back({0.0, 0.0});
     for (std::size_t i = 1; i < classes.size(); ++i)
         outline.push_back({classes[i].Diameter, classValue(classes[i], mode, area)});
-    outline.push_back({classes.back().Diameter, 0.0});
+    // A card's largest drop may lie short of the line's: all of its volume
+    // is below every larger diameter too.
+    double end = classes.back().Diameter;
+    if (mode == CumulativeMode && right > end) {
+        outline.push_back({right, outline.back().Y});
+        end = right;
+    }
+    outline.push_back({end, 0.0});
     return outline;
 }
 
@@ -127,7 +134,7 @@ GraphPicture drawResult(const GraphInputs &in)
             return picture;
         picture.HasGraph = true;
         picture.Mapping.Top = compositeGraphTop(all, in.Mode);
-        picture.Outline = graphOutline(all.Classes, in.Mode, all.TotalArea);
+        picture.Outline = graphOutline(all.Classes, in.Mode, all.TotalArea, picture.Mapping.Right);
         return picture;
     }
     if (!in.Card || in.Card->Stains.size() < 2)
@@ -135,7 +142,7 @@ GraphPicture drawResult(const GraphInputs &in)
     picture.HasGraph = true;
     picture.HasMarker = true;
     picture.Mapping.Top = cardGraphTop(*in.Card, in.Mode);
-    picture.Outline = graphOutline(in.Card->Stains, in.Mode, in.Card->CardArea);
+    picture.Outline = graphOutline(in.Card->Stains, in.Mode, in.Card->CardArea, picture.Mapping.Right);
     return picture;
 }
 

@@ -34,8 +34,9 @@ struct GraphPoint {
 // The class line from (0, 0) through (D(i), v(i)) for i = 1..n and back
 // along the bottom: the outline of the filled area under the line.  Empty
 // when the list holds no class.  `area` is the card or line area in cm2
-// (density mode only).
-std::vector<GraphPoint> graphOutline(const ClassList &classes, int mode, double area);
+// (density mode only).  In the cumulative mode the line stays at its last
+// value out to `right`, the end of the axis, when that lies further.
+std::vector<GraphPoint> graphOutline(const ClassList &classes, int mode, double area, double right = 0.0);
 
 // User scale to pixels of a graph `width` x `height` pixels and back; the
 // bottom line (value 0) lies two pixels above the lower edge.

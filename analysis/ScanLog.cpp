@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+#include <unordered_set>
 
 namespace vex {
 
@@ -25,7 +26,6 @@ constexpr std::size_t LabelWidth = 28;
 // is one byte, as the log is written in a single-byte code page.
 class LogWriter {
 public:
-    explicit LogWriter(char decimalPoint) : point_(decimalPoint) {}
 
     void line(const std::string &text = {})
     {
@@ -68,19 +68,13 @@ public:
         out_ += Eol;
         current_.clear();
     }
-    std::string fixed(double value, int decimals) const { return localised(formatFixed(value, decimals)); }
-    // Coefficients follow the regional separator too, like every other number in the log.
-    std::string coefficient(double value) const { return localised(coefficientText(value)); }
+    // Numbers in files always take "." whatever the user's regional
+    // settings, so that the logs of one trial read the same everywhere.
+    std::string fixed(double value, int decimals) const { return formatFixed(value, decimals); }
+    std::string coefficient(double value) const { return coefficientText(value); }
     std::string take() { return std::move(out_); }
 
 private:
-    std::string localised(std::string t) const
-    {
-        std::replace(t.begin(), t.end(), '.', point_);
-        return t;
-    }
-
-    char point_;
     std::string current_;
     std::string out_;
 };
@@ -111,7 +105,8 @@ void writeSprayInformation(LogWriter &w, const ScanLogInputs &in)
     w.labelled("Sampler Separation:", value(Sample_Interval) + " ft");
 }
 
-void writeClassTable(LogWriter &w, const CardRecord &card)
+// The scan's table has its "(pixels)" at column 1, the range section's at 2.
+void writeClassTable(LogWriter &w, const CardRecord &card, std::size_t pixelsColumn = 1)
 {
     w.tab(3);
     w.text("Area");
@@ -131,6 +126,7 @@ void writeClassTable(LogWriter &w, const CardRecord &card)
     w.text("Cumulative");
     w.endLine();
 
+    w.tab(pixelsColumn);
     w.text("(pixels)");
     w.tab(24);
     w.text(std::string("(") + Micro + "m)");
@@ -192,6 +188,30 @@ std::string scanLogPath(const std::string &imagePath)
     return imagePath.substr(0, imagePath.size() - 3) + "scn";
 }
 
+std::vector<std::string> scanLogPaths(const std::vector<std::string> &imagePaths)
+{
+    std::vector<std::string> logs;
+    logs.reserve(imagePaths.size());
+    std::unordered_set<std::string> taken;
+    for (const std::string &image : imagePaths) {
+        std::string log = scanLogPath(image);
+        if (!taken.insert(log).second) {
+            log = image + ".scn";
+            taken.insert(log);
+        }
+        logs.push_back(std::move(log));
+    }
+    return logs;
+}
+
+std::string sharedLogMessage(const std::string &usualLog, const std::string &log)
+{
+    const auto name = [](const std::string &path) { return std::filesystem::path(path).filename().string(); };
+    const std::string card = name(log).substr(0, name(log).size() - std::string(".scn").size());
+    return "Two loaded cards would share the scan log " + name(usualLog) + ": the log of " + card +
+           " is written to " + name(log) + ".";
+}
+
 std::string toWindows1252(const std::string &utf8)
 {
     std::string out;
@@ -246,7 +266,7 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
 {
     const CardRecord empty;
     const CardRecord &card = in.Card ? *in.Card : empty;
-    LogWriter w(in.DecimalPoint);
+    LogWriter w;
 
     if (newFile) {
         w.line("Vexolin -- Quarrow Droplet Analysis Program");
@@ -292,9 +312,9 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
 }
 
 std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
-                                float rangeHigh, bool metric, char decimalPoint)
+                                float rangeHigh, bool metric)
 {
-    LogWriter w(decimalPoint);
+    LogWriter w;
     w.text("Droplet Size Range:");
     w.zone();
     w.text(w.fixed(rangeLow, 2) + " -- " + w.fixed(rangeHigh, 2) + " " + Micro + "m");
@@ -322,7 +342,7 @@ std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &r
         CardRecord view;
         view.Stains = range.Classes;
         view.CardArea = card.CardArea;
-        writeClassTable(w, view);
+        writeClassTable(w, view, 2);
     } else {
         w.line(std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-'));
     }
@@ -331,10 +351,10 @@ std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &r
 }
 
 std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
-                               bool metric, char decimalPoint)
+                               bool metric, const std::string &logPath)
 {
-    const std::string path = scanLogPath(card.FilePath);
-    const std::string section = scanLogRangeSection(card, range, rangeLow, rangeHigh, metric, decimalPoint);
+    const std::string path = logPath.empty() ? scanLogPath(card.FilePath) : logPath;
+    const std::string section = scanLogRangeSection(card, range, rangeLow, rangeHigh, metric);
     errno = 0;
     std::ofstream file(path, std::ios::binary | std::ios::app);
     if (file) {
@@ -351,7 +371,7 @@ std::string writeScanLog(const ScanLogInputs &in, bool append)
     // Without a card there is no folder to write to; never guess one.
     if (!in.Card || in.Card->FilePath.empty())
         return "The scan log could not be written: the card has no file path.";
-    const std::string path = scanLogPath(in.Card->FilePath);
+    const std::string path = in.Path.empty() ? scanLogPath(in.Card->FilePath) : in.Path;
     std::error_code error;
     const bool exists = std::filesystem::exists(path, error);
     const bool newFile = !append || !exists;

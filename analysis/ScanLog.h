@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vex {
 
@@ -22,11 +23,19 @@ struct ScanLogInputs {
     std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
     bool LogSprayInfo = false;
     const SprayInfo *Spray = nullptr; // read only when LogSprayInfo
-    char DecimalPoint = '.';          // the user's decimal separator
+    std::string Path;                 // the log; empty: scanLogPath of the card's file
 };
 
 // The card's path with its last three characters replaced by "scn".
 std::string scanLogPath(const std::string &imagePath);
+
+// The logs of cards loaded together, in the same order.  A card keeps the
+// name above unless an earlier card of the list has it already (card03.gif
+// and card03.tif); then its log is named after its whole file name
+// (card03.tif.scn), so that no log overwrites another.
+std::vector<std::string> scanLogPaths(const std::vector<std::string> &imagePaths);
+// What the user is told when a log takes the longer name.
+std::string sharedLogMessage(const std::string &usualLog, const std::string &log);
 
 // UTF-8 to Windows-1252; what the code page cannot hold, and malformed
 // UTF-8, becomes '?'.
@@ -39,10 +48,11 @@ std::string coefficientText(double value);
 // The section added to a card's log when the results of a line are written
 // with a size range selected: the range's figures and classes.
 std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
-                                float rangeHigh, bool metric, char decimalPoint = '.');
-// Appends it to the card's log; an empty string when it worked, else the reason.
+                                float rangeHigh, bool metric);
+// Appends it to the card's log at `logPath` (empty: scanLogPath of the
+// card's file); an empty string when it worked, else the reason.
 std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
-                               bool metric, char decimalPoint = '.');
+                               bool metric, const std::string &logPath = {});
 
 // The Windows-1252 bytes of one section; the file header only when newFile.
 std::string scanLogSection(const ScanLogInputs &in, bool newFile);

@@ -31,11 +31,10 @@ bool parseInteger(const std::string &text, T low, T high, T &out)
 
 bool parseNumber(const std::string &text, double &out)
 {
-    if (text.empty())
-        return false;
-    char *end = nullptr;
-    out = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(out);
+    const std::optional<double> v = vex::parseNumber(text);
+    if (v)
+        out = *v;
+    return v.has_value();
 }
 
 BatchArguments error(std::string text)
@@ -176,6 +175,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.Log = false;
         } else if (name == "--append") {
             o.Append = true;
+        } else if (name == "--no-append") {
+            o.Append = false;
         } else if (name == "--json") {
             o.Json = true;
         } else if (name == "--metric") {
@@ -204,7 +205,8 @@ std::string batchUsage()
            "  --no-dither          answer No to the dither question\n"
            "  --table-background   answer No to the background question\n"
            "  --log | --no-log     write the scan log beside each card (default: the preference)\n"
-           "  --append             add to existing scan logs instead of replacing them\n"
+           "  --append | --no-append\n"
+           "                       add to existing scan logs, or replace them (default: the preference)\n"
            "  --json               print the results as one JSON document on standard output\n"
            "  --positions P1,I     card 1 position and card spacing (default: the stored ones)\n"
            "  --swath W            nominal swath of the aircraft (default: the stored one)\n"
@@ -230,7 +232,7 @@ BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindow
     s.NoDither = options.NoDither;
     s.TableBackground = options.TableBackground;
     s.Log = options.Log.value_or(preferences.LogAnalysis);
-    s.Append = options.Append;
+    s.Append = options.Append.value_or(preferences.Append);
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = preferences.Spray;
@@ -302,12 +304,7 @@ ReportInputs lineReportInputs(const CardList &cards, const LineResults &line, co
 
 bool wantsCsv(const std::string &path)
 {
-    if (path.size() < 4)
-        return false;
-    std::string tail = path.substr(path.size() - 4);
-    for (char &c : tail)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return tail == ".csv";
+    return resultsAsCsv(path, 1);
 }
 
 LineResults analyseLine(CardList &cards, const BatchSettings &settings)
@@ -334,9 +331,27 @@ LineResults analyseLine(CardList &cards, const BatchSettings &settings)
     return line;
 }
 
+std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
+                                             const BatchSettings &settings, const std::vector<std::string> &logPaths)
+{
+    std::vector<std::string> failures;
+    if (!settings.Log || !line.RangeSelected)
+        return failures;
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        if (!cards[i].Scanned)
+            continue;
+        const CompositeResult range = calcSingleRange(cards[i], settings.RangeLow, settings.RangeHigh);
+        const std::size_t at = static_cast<std::size_t>(i);
+        std::string error = appendScanLogRange(cards[i], range, settings.RangeLow, settings.RangeHigh,
+                                               settings.Metric, at < logPaths.size() ? logPaths[at] : std::string());
+        if (!error.empty())
+            failures.push_back(std::move(error));
+    }
+    return failures;
+}
 
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,
-                        const BatchProgress &progress)
+                        const BatchProgress &progress, const std::string &logPath)
 {
     CardFigures figures;
     applyResolution(card, settings.Resolution);
@@ -391,6 +406,7 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Batch
         log.SpreadFactor = settings.Spread;
         log.LogSprayInfo = settings.LogSprayInfo;
         log.Spray = &settings.Spray;
+        log.Path = logPath;
         figures.LogError = writeScanLog(log, settings.Append);
     }
     return figures;

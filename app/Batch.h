@@ -31,7 +31,7 @@ struct BatchOptions {
     bool NoDither = false;
     bool TableBackground = false;
     std::optional<bool> Log;
-    bool Append = false;
+    std::optional<bool> Append;
     bool Json = false;
     // The spray line: card 1 position and spacing as typed, the aircraft's
     // nominal swath, the selected drop size range and the units.
@@ -103,9 +103,10 @@ struct BatchProgress {
 };
 
 // Colour pass with the batch's answers, scan, statistics and, when wanted,
-// the scan log.  `card` is a new record for the picture (newCardRecord).
+// the scan log (at `logPath`, or beside the card when empty).  `card` is a
+// new record for the picture (newCardRecord).
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const BatchSettings &settings,
-                        const BatchProgress &progress = {});
+                        const BatchProgress &progress = {}, const std::string &logPath = {});
 
 // The whole line of analysed cards: positions, the pooled spectrum (over a
 // selected range too), the per-card figures and the swath analysis.
@@ -121,6 +122,12 @@ struct LineResults {
     float Interval = 0.0f;
 };
 LineResults analyseLine(CardList &cards, const BatchSettings &settings);
+
+// After the results file: when logs are kept and the range cuts drops off
+// the line, each scanned card's range section is added to its log
+// (`logPaths` 1..CardCount, as analyseCard wrote them).  The failures.
+std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
+                                             const BatchSettings &settings, const std::vector<std::string> &logPaths);
 
 // The results file's inputs for an analysed line.
 ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings);

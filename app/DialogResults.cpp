@@ -51,7 +51,26 @@ std::string dialogNameFilter(const FilterPair &pair)
             patterns += ' ';
         patterns += p;
     }
-    return pair.Description + " (" + patterns + ")";
+    // Descriptions that name their patterns already ("Text File (*.txt)")
+    // would otherwise show them twice; the toolkit reads the patterns in the
+    // last parentheses, separated by spaces.
+    std::string description = pair.Description;
+    for (const std::string &named : {" (" + pair.Patterns + ")", " (" + patterns + ")"}) {
+        if (description.size() >= named.size() &&
+            description.compare(description.size() - named.size(), named.size(), named) == 0) {
+            description.resize(description.size() - named.size());
+            break;
+        }
+    }
+    return description + " (" + patterns + ")";
+}
+
+std::string filterSuffix(const FilterPair &pair, const std::string &fallback)
+{
+    const std::string first = pair.Patterns.substr(0, pair.Patterns.find(';'));
+    if (first.size() < 3 || first.compare(0, 2, "*.") != 0 || first.find_first_of("*?[", 2) != std::string::npos)
+        return fallback;
+    return first.substr(2);
 }
 
 FileDialogResult composeFileResult(const std::vector<std::string> &chosen)

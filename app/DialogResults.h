@@ -20,6 +20,10 @@ std::vector<FilterPair> parseFilter(const std::string &filter);
 // The filter as a file dialog shows it: "desc (*.a *.b)".
 std::string dialogNameFilter(const FilterPair &pair);
 
+// The extension a save dialog adds for this filter: "csv" for "*.csv", or
+// `fallback` when the first pattern is no plain "*.ext".
+std::string filterSuffix(const FilterPair &pair, const std::string &fallback);
+
 struct FileDialogResult {
     std::string FileName;
     std::string FileTitle; // empty when several files were chosen

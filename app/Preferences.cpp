@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
+#include <charconv>
 
 namespace vex {
 
@@ -73,8 +73,12 @@ std::optional<double> parseNumber(const std::string &text)
     }
     if (i != t.size())
         return std::nullopt;
-    const double value = std::strtod(t.c_str(), nullptr);
-    if (!std::isfinite(value))
+    // from_chars reads "7.5" as 7.5 whatever the C locale says (strtod
+    // stops at the point under a comma locale); it takes no '+'.
+    const std::size_t from = t[0] == '+' ? 1 : 0;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(t.data() + from, t.data() + t.size(), value);
+    if (error != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
         return std::nullopt;
     return value;
 }
@@ -124,23 +128,35 @@ KeyEdit numericKey(const std::string &text, int selectionStart, int selectionLen
     const auto size = static_cast<int>(text.size());
     const int start = std::clamp(selectionStart, 0, size);
     const int end = std::clamp(start + std::max(selectionLength, 0), start, size);
-    if (key == U'.') {
+    const std::string before = text.substr(0, static_cast<std::size_t>(start));
+    const std::string after = text.substr(static_cast<std::size_t>(end));
+    // A comma is taken as the decimal point that a comma locale's keyboard
+    // types; the box, and so every file, holds ".".
+    if (key == U'.' || key == U',') {
         if (!allowDecimal)
             return edit;
         // A point inside the selection is about to be typed over.
-        const std::string outside = text.substr(0, static_cast<std::size_t>(start)) +
-                                    text.substr(static_cast<std::size_t>(end));
-        if (outside.find('.') == std::string::npos)
+        if ((before + after).find('.') != std::string::npos)
+            return edit;
+        if (key == U'.') {
             edit.What = KeyEdit::Kind::Pass;
+        } else {
+            edit.What = KeyEdit::Kind::Replace;
+            edit.Text = before + "." + after;
+            edit.Caret = start + 1;
+        }
         return edit;
     }
     if (key == U'-' && allowMinus) {
+        // Typing over a selection replaces it: the selection goes, then
+        // the sign of what is left changes.
+        const std::string rest = before + after;
         edit.What = KeyEdit::Kind::Replace;
-        if (!text.empty() && text.front() == '-') {
-            edit.Text = text.substr(1);
+        if (!rest.empty() && rest.front() == '-') {
+            edit.Text = rest.substr(1);
             edit.Caret = std::max(0, start - 1);
         } else {
-            edit.Text = "-" + text;
+            edit.Text = "-" + rest;
             edit.Caret = start + 1;
         }
         return edit;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 namespace vex {
@@ -12,15 +11,24 @@ std::string formatFixed(double value, int decimals)
 {
     if (!std::isfinite(value))
         return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
-    if (decimals < 0)
-        decimals = 0;
+    decimals = std::clamp(decimals, 0, 60);
+    // to_chars rounds exactly, as printf does, but never looks at the C
+    // locale: under a comma locale printf would write "252,5" into files.
     std::vector<char> buffer(static_cast<std::size_t>(decimals) + 400);
-    std::snprintf(buffer.data(), buffer.size(), "%.*f", decimals, value);
-    std::string text = buffer.data();
+    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed,
+                                   decimals)
+                         .ptr;
+    std::string text(buffer.data(), end);
     // A value that rounds to zero is shown without a minus sign.
     if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos)
         text.erase(0, 1);
     return text;
+}
+
+std::size_t textLength(const std::string &utf8)
+{
+    return static_cast<std::size_t>(
+        std::count_if(utf8.begin(), utf8.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string formatOptional(double value, int minDecimals, int maxDecimals)

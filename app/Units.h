@@ -17,6 +17,10 @@ std::string formatOptional(double value, int minDecimals, int maxDecimals);
 // notation (never an exponent), without trailing zeros: 0.56, 10, 0.00001.
 std::string significantText(double value, int digits);
 
+// How many characters a UTF-8 text holds: the columns it takes in a file
+// written in a single-byte code page.
+std::size_t textLength(const std::string &utf8);
+
 // The characters the program writes as single Windows-1252 bytes, here in UTF-8.
 inline constexpr const char *MicroSign = "\u00b5";
 inline constexpr const char *TimesSign = "\u00d7";

@@ -6,6 +6,7 @@
 #include "line/SwathDisplay.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 namespace vex {
@@ -52,14 +53,21 @@ public:
     void at(std::size_t column, const std::string &text)
     {
         column = std::max<std::size_t>(column, 1);
-        if (current_.size() + 1 > column)
+        if (width_ + 1 > column)
             newLine();
-        current_.resize(column - 1, ' ');
+        current_.append(column - 1 - width_, ' ');
         current_ += text;
+        // Columns count characters as the file holds them (one byte each in
+        // its code page), not the bytes of the UTF-8 built here; a typed
+        // text may end in a line of its own.
+        const auto lastBreak = text.rfind('\n');
+        width_ = lastBreak == std::string::npos ? column - 1 + textLength(text)
+                                                : textLength(text.substr(lastBreak + 1));
     }
     void endsAt(std::size_t column, const std::string &text)
     {
-        at(column + 1 > text.size() ? column + 1 - text.size() : 1, text);
+        const std::size_t length = textLength(text);
+        at(column + 1 > length ? column + 1 - length : 1, text);
     }
     void line(const std::string &text = {})
     {
@@ -71,6 +79,7 @@ public:
         out_ += current_;
         out_ += "\r\n";
         current_.clear();
+        width_ = 0;
     }
     std::string take()
     {
@@ -81,6 +90,7 @@ public:
 
 private:
     std::string current_;
+    std::size_t width_ = 0; // characters in current_
     std::string out_;
 };
 
@@ -457,6 +467,18 @@ std::string resultsCsv(const ResultsInputs &in)
     }
     line();
     return toWindows1252(out);
+}
+
+bool resultsAsCsv(const std::string &path, int filterIndex)
+{
+    std::string tail = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
+    for (char &c : tail)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == ".csv")
+        return true;
+    if (tail == ".txt")
+        return false;
+    return filterIndex != 1;
 }
 
 std::string resultsWriteError(const std::string &description)

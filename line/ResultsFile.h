@@ -46,6 +46,10 @@ std::string csvField(const std::string &text);
 std::string resultsTxt(const ResultsInputs &in);
 std::string resultsCsv(const ResultsInputs &in);
 
+// The layout follows the file's own extension (".csv" or ".txt", in any
+// case); another name takes the file type chosen, 1 being the text layout.
+bool resultsAsCsv(const std::string &path, int filterIndex);
+
 // The message shown when the file could not be written.
 std::string resultsWriteError(const std::string &description);
 

@@ -43,7 +43,8 @@ SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bo
     d.CovTop = covAxisTop(profile.LargestCov);
     const double scale = d.Factor * d.Ratio;
     d.ProfileTop = profileAxisTop(profile.MultiswathMax * scale);
-    d.Title = "Deposit Profile  (" + std::to_string(profile.Passes) + " passes)";
+    d.Title = std::string(kind == DepositProfile ? "Deposit" : "Drop Density") + " Profile  (" +
+              std::to_string(profile.Passes) + " passes)";
     const std::size_t w = static_cast<std::size_t>(std::max(0, profile.SelectedWidth));
     if (w >= 1 && w < profile.Widths.size()) {
         const WidthStats &s = profile.Widths[w];

@@ -12,6 +12,7 @@ packages=(
   libgtest-dev               # the core's unit tests
   fonts-liberation           # the report's Arial-compatible face
   xvfb xauth                 # a virtual screen when there is no display
+  locales                    # a comma locale for the tests of number reading and writing
 )
 
 missing=()
@@ -28,4 +29,12 @@ if ((${#missing[@]})); then
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests read and write numbers under a locale whose decimal separator is
+# a comma, as a German desktop gives the program.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  SUDO=""
+  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -3,6 +3,7 @@
 
 #include "app/Batch.h"
 #include "app/Units.h"
+#include "analysis/ScanLog.h"
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
@@ -106,8 +107,14 @@ int main(int argc, char **argv)
     int status = 0;
     ProgressLine progress;
     const std::size_t total = parsed.Options.Cards.size();
+    std::vector<std::string> imagePaths;
+    for (const std::string &card : parsed.Options.Cards)
+        imagePaths.push_back(std::filesystem::absolute(card).string());
+    // Cards that would share a log name get logs of their own.
+    const std::vector<std::string> logPaths = vex::scanLogPaths(imagePaths);
+    std::vector<std::string> logOfCard{std::string()}; // by card index, from 1
     for (std::size_t n = 0; n < total; ++n) {
-        const std::filesystem::path path = std::filesystem::absolute(parsed.Options.Cards[n]);
+        const std::filesystem::path path = imagePaths[n];
         const std::string title = path.filename().string();
         const std::string folder = path.parent_path().string() + "/";
         const std::string prefix = "[" + std::to_string(n + 1) + "/" + std::to_string(total) + "] " + title + ": ";
@@ -132,8 +139,11 @@ int main(int argc, char **argv)
             const auto all = std::max<std::uint64_t>(card->ForegroundPixels.size() + 1, 1);
             progress.show(prefix + "stain scan " + std::to_string(100 * at / all) + " %");
         };
+        if (settings.Log && logPaths[n] != vex::scanLogPath(imagePaths[n]))
+            std::fprintf(stderr, "vexolin-batch: %s\n",
+                         vex::sharedLogMessage(vex::scanLogPath(imagePaths[n]), logPaths[n]).c_str());
         vex::BatchCardResult result;
-        result.Figures = vex::analyseCard(*card, image, settings, callbacks);
+        result.Figures = vex::analyseCard(*card, image, settings, callbacks, logPaths[n]);
         result.Card = card.get();
         progress.clear();
         if (!result.Figures.LogError.empty())
@@ -150,6 +160,7 @@ int main(int argc, char **argv)
         // The stain pixels are done with; a long run keeps only the results.
         card->ForegroundPixels = vex::ForegroundPixelList();
         result.Index = cards.add(std::move(*card));
+        logOfCard.push_back(logPaths[n]);
         results.push_back(result);
     }
     // The records have found their places: point the results at them.
@@ -164,6 +175,12 @@ int main(int argc, char **argv)
         if (!error.empty()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::resultsWriteError(error)).c_str());
             status = 1;
+        } else {
+            // As the program's Write Results does: the range goes into the logs too.
+            for (const std::string &failure : vex::appendRangeSections(cards, line, settings, logOfCard)) {
+                std::fprintf(stderr, "vexolin-batch: %s\n", failure.c_str());
+                status = 1;
+            }
         }
     }
     if (parsed.Options.Report) {

@@ -26,12 +26,26 @@ void CCommonDialogs::prepareFileDialog(QFileDialog &dialog, bool save) const
         dialog.setDirectory(QString::fromStdString(InitialDir));
 
     QStringList filters;
-    for (const FilterPair &pair : parseFilter(Filter))
+    const std::vector<FilterPair> pairs = parseFilter(Filter);
+    for (const FilterPair &pair : pairs)
         filters << QString::fromStdString(dialogNameFilter(pair));
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
         const int index = (FilterIndex >= 1 && FilterIndex <= filters.size()) ? FilterIndex - 1 : 0;
         dialog.selectNameFilter(filters.at(index));
+        if (save) {
+            // A name typed without extension takes the chosen type's, not
+            // always the first one's ("results" saved as CSV is results.csv).
+            const std::string fallback = DefExt;
+            auto follow = [&dialog, filters, pairs, fallback](const QString &chosen) {
+                const auto i = filters.indexOf(chosen);
+                if (i >= 0)
+                    dialog.setDefaultSuffix(
+                        QString::fromStdString(filterSuffix(pairs[static_cast<std::size_t>(i)], fallback)));
+            };
+            follow(filters.at(index));
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
+        }
     }
     if (!FileName.empty() && FileName.find('\0') == std::string::npos)
         dialog.selectFile(QString::fromStdString(FileName));

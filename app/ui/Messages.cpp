@@ -18,6 +18,9 @@ void setMessageHook(MessageHook hook)
 QMessageBox::StandardButton showMessage(QWidget *parent, const QString &text, QMessageBox::StandardButtons buttons,
                                         QMessageBox::Icon icon, const QString &title)
 {
+    // A message that reports an error is never shown as mere information.
+    if (icon == QMessageBox::Information && text.contains(QStringLiteral("Error: ")))
+        icon = QMessageBox::Critical;
     if (hookSlot())
         return hookSlot()(MessageRequest{title, text, buttons, icon});
     QMessageBox box(icon, title, text, buttons, parent);

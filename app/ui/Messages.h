@@ -24,6 +24,7 @@ struct MessageRequest {
 using MessageHook = std::function<QMessageBox::StandardButton(const MessageRequest &)>;
 void setMessageHook(MessageHook hook);
 
+// A text holding "Error: " is shown with the critical icon whatever `icon` says.
 QMessageBox::StandardButton showMessage(QWidget *parent, const QString &text,
                                         QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                         QMessageBox::Icon icon = QMessageBox::Information,

@@ -4,6 +4,7 @@
 #include "app/TempFiles.h"
 #include "app/DialogResults.h"
 #include "app/ui/CCommonDialogs.h"
+#include "analysis/ResultGraph.h"
 #include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
@@ -247,6 +248,10 @@ void frmMain::AdjustScreen()
     pictureStack_->setFixedSize(Picture1->size());
     HScroll1->setFixedHeight(ScrollThickness);
     VScroll1->setFixedWidth(ScrollThickness);
+    // The strip is as wide as the picture whatever the number of cards: more
+    // tabs scroll (and Ctrl+Tab walks them) instead of widening the window
+    // until the right-hand panel leaves the screen.
+    ImageStrip->setMaximumWidth(PictureWidth + ScrollThickness);
 
     auto *commands = new QHBoxLayout;
     for (QPushButton *b : {btnLoad, btnLoadTemplate, btnChangeRes, btnPrefs})
@@ -460,8 +465,8 @@ void frmMain::showEmptyState()
     btnPrint->hide();
     btnWriteComposite->hide();
     ProgressBar1->hide();
-    Label1->setText(QStringLiteral("0"));
-    Label2->setText(QStringLiteral("255"));
+    Label1->setText(QString::number(Slider1->value()));
+    Label2->setText(QString::number(Slider2->value()));
     CompositeCheck->setChecked(false);
     CompositeCheck->hide();
     CoverPic->hide();
@@ -469,6 +474,7 @@ void frmMain::showEmptyState()
     CurrentCard = 1;
     GraphOption[0]->setChecked(true);
     state.GraphMode = 1;
+    ResultFrame->setTitle(QString::fromStdString(resultFrameCaption(state.GraphMode, false)));
     removeClipFiles(module_.RootDir);
 }
 
@@ -775,7 +781,7 @@ bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathNam
 
     const OpenedImage opened = openCardImage(fileTitle, pathName);
     if (!opened.Ok) {
-        showMessage(this, programText(opened.Message));
+        showMessage(this, programText(opened.Message), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     const DecodeResult &decoded = opened.Decoded;
@@ -787,8 +793,9 @@ bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathNam
 
 void frmMain::resetColourDisplay()
 {
-    Label1->setText(QStringLiteral("0"));
-    Label2->setText(QStringLiteral("255"));
+    // The range stays where the sliders are, and so does the scan's.
+    Label1->setText(QString::number(Slider1->value()));
+    Label2->setText(QString::number(Slider2->value()));
     MaskFrame->setEnabled(false);
     MaskCheck->setEnabled(false);
     BackColorOption[0]->setEnabled(false);

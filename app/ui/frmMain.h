@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -110,8 +111,9 @@ public:
     void CompositeCheck_Click();
     // The spray line statistics in the picture area, with the statistics labels.
     void DrawSprayLineGraphs();
-    // Writes the results of the line to `path`, TXT for filter index 1, else
-    // CSV, after the questions of the save command; false when it stopped.
+    // Writes the results of the line to `path` after the questions of the
+    // save command, in the layout its extension names (else TXT for filter
+    // index 1, CSV otherwise); false when it stopped.
     bool writeResults(const std::string &path, int filterIndex);
     // What the report of the line draws from, as things stand.
     ReportInputs reportInputs();
@@ -136,6 +138,10 @@ public:
 
     // Keyboard commands; true when the key was one of them.
     bool Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+    // The scan log of card `index` among the loaded cards; tells the user
+    // once when it cannot take the usual name because another card has it.
+    std::string scanLogPathOf(int index);
 
     // Errors met while writing the settings at close (also shown to the user).
     const std::vector<std::string> &unloadErrors() const { return unloadErrors_; }
@@ -256,6 +262,7 @@ private:
     bool updatingStrip_ = false;
     bool unloaded_ = false;
     std::vector<std::string> unloadErrors_;
+    std::set<std::string> toldLogNames_;
     InfoForm *infoForm_ = nullptr;
 };
 

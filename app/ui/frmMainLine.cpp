@@ -25,7 +25,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -335,20 +334,18 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
     in.RateUnit = module_.RateUnit[unit];
     in.Deposit = &state.Swath[0];
     in.DropDensity = &state.Swath[1];
-    const std::string error = saveWholeFile(path, filterIndex == 1 ? resultsTxt(in) : resultsCsv(in));
+    const std::string error = saveWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
     if (!error.empty()) {
         showMessage(this, programText(resultsWriteError(error)), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     if (state.LogAnalysis && selected) {
-        const QString point = QLocale::system().decimalPoint();
-        const char decimal = point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
         for (int i = 1; i <= CardCount(); ++i) {
             if (!Cards[i].Scanned)
                 continue;
             const CompositeResult range = calcSingleRange(Cards[i], state.RangeLow, state.RangeHigh);
             const std::string logError =
-                appendScanLogRange(Cards[i], range, state.RangeLow, state.RangeHigh, module_.Metric, decimal);
+                appendScanLogRange(Cards[i], range, state.RangeLow, state.RangeHigh, module_.Metric, scanLogPathOf(i));
             if (!logError.empty())
                 showMessage(this, QString::fromStdString(logError), QMessageBox::Ok, QMessageBox::Warning);
         }

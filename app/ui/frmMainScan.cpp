@@ -23,7 +23,6 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -107,8 +106,7 @@ void frmMain::ScanImage(int index)
         log.SpreadFactor = module_.SpreadFactor;
         log.LogSprayInfo = state.LogSprayInfo;
         log.Spray = &state.Spray;
-        const QString point = QLocale::system().decimalPoint();
-        log.DecimalPoint = point.size() == 1 && point.at(0).unicode() < 128 ? point.at(0).toLatin1() : '.';
+        log.Path = scanLogPathOf(index);
         const std::string error = writeScanLog(log, state.Append);
         // The results in memory are complete whatever became of the log.
         if (!error.empty())
@@ -122,6 +120,18 @@ void frmMain::ScanImage(int index)
     CompositeCheck->setVisible(scannedCards >= 2);
     state.MaxScannedDiameter = maxScannedDiameter(Cards);
     finish();
+}
+
+std::string frmMain::scanLogPathOf(int index)
+{
+    std::vector<std::string> files;
+    for (int i = 1; i <= CardCount(); ++i)
+        files.push_back(Cards[i].FilePath);
+    const std::string path = scanLogPaths(files)[static_cast<std::size_t>(index - 1)];
+    const std::string usual = scanLogPath(Cards[index].FilePath);
+    if (path != usual && toldLogNames_.insert(path).second)
+        showMessage(this, programText(sharedLogMessage(usual, path)), QMessageBox::Ok, QMessageBox::Information);
+    return path;
 }
 
 bool frmMain::confirmSprayInfo()

@@ -231,6 +231,11 @@ void LoadTemplateForm::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Right: shift(2); return;
     case Qt::Key_Down: shift(3); return;
     case Qt::Key_Left: shift(4); return;
+    // Enter reaches the window only from a box (a focused button takes it
+    // itself): it applies the box, and never cuts the sheet by the way of
+    // the default button.
+    case Qt::Key_Return:
+    case Qt::Key_Enter: applyResolution(); return;
     default: QDialog::keyPressEvent(event);
     }
 }

@@ -47,7 +47,7 @@ TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
     EXPECT_EQ(o.ValidHues, 25);
     ASSERT_TRUE(o.Spread.has_value());
     EXPECT_EQ(*o.Spread, (std::array<double, 3>{1.0, 0.5, -0.001}));
-    EXPECT_TRUE(o.NoDither && o.TableBackground && o.Append && o.Json);
+    EXPECT_TRUE(o.NoDither && o.TableBackground && o.Append == true && o.Json);
     EXPECT_EQ(o.Log, false);
 }
 
@@ -90,6 +90,7 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     preferences.ShapeThreshold = 70;
     preferences.HueThreshold = 5;
     preferences.LogAnalysis = false;
+    preferences.Append = true;
     ModuleState module;
     module.SpreadFactor = {1.0, 0.6, 0.0};
     module.Metric = false;
@@ -100,10 +101,12 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     EXPECT_EQ(fromPreferences.Scan.HueThreshold, 5);
     EXPECT_EQ(fromPreferences.Spread, module.SpreadFactor);
     EXPECT_FALSE(fromPreferences.Log);
+    EXPECT_TRUE(fromPreferences.Append);
     EXPECT_FALSE(fromPreferences.Metric);
 
     const BatchSettings overridden = resolveBatchSettings(
-        parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0", "--log", "a.bmp"})
+        parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0", "--log",
+               "--no-append", "a.bmp"})
             .Options,
         preferences, module);
     EXPECT_EQ(overridden.Resolution, 1200);
@@ -111,6 +114,7 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     EXPECT_EQ(overridden.Scan.HueThreshold, 0);
     EXPECT_EQ(overridden.Spread, (std::array<double, 3>{0.0, 0.56, 0.0}));
     EXPECT_TRUE(overridden.Log);
+    EXPECT_FALSE(overridden.Append);
 }
 
 // ---- One card -------------------------------------------------------------

@@ -12,7 +12,11 @@ TEST(DialogFilter, PairsAndNameFilters)
     const auto pairs = parseFilter("Pictures (*.bmp;*.gif)|*.bmp;*.gif|All files|*.*");
     ASSERT_EQ(pairs.size(), 2u);
     EXPECT_EQ(pairs[0].Patterns, "*.bmp;*.gif");
-    EXPECT_EQ(dialogNameFilter(pairs[0]), "Pictures (*.bmp;*.gif) (*.bmp *.gif)");
+    EXPECT_EQ(dialogNameFilter(pairs[0]), "Pictures (*.bmp *.gif)");
+    EXPECT_EQ(dialogNameFilter({"Text File (*.txt)", "*.txt"}), "Text File (*.txt)");
+    EXPECT_EQ(dialogNameFilter(pairs[1]), "All files (*.*)");
+    EXPECT_EQ(filterSuffix({"CSV (*.csv)", "*.csv;*.txt"}, "txt"), "csv");
+    EXPECT_EQ(filterSuffix(pairs[1], "txt"), "txt");
     EXPECT_EQ(pairs[1].Description, "All files");
     EXPECT_TRUE(parseFilter("").empty());
     EXPECT_EQ(parseFilter("Lonely").size(), 0u);

@@ -1,4 +1,7 @@
 #include "app/Preferences.h"
+#include "app/Units.h"
+
+#include "support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +9,15 @@ namespace vex {
 namespace {
 
 const std::string Micro = "\u00b5";
+
+TEST(PrefsNumbers, ReadWithAPointUnderACommaLocale)
+{
+    const test::CommaLocale comma;
+    ASSERT_TRUE(comma.active()) << test::CommaLocaleName << " is missing: tools/deps.sh generates it";
+    EXPECT_EQ(parseNumber("7.5"), 7.5);
+    EXPECT_EQ(parseNumber("+0.56"), 0.56);
+    EXPECT_EQ(formatFixed(252.5, 1), "252.5");
+}
 
 TEST(PrefsNumbers, WhatCountsAsANumber)
 {
@@ -57,7 +69,7 @@ TEST(NumericKeys, DigitsPassAndEverythingElseIsDiscarded)
 {
     for (char32_t c = U'0'; c <= U'9'; ++c)
         EXPECT_EQ(key("12", 2, c, false, false).What, KeyEdit::Kind::Pass);
-    for (const char32_t c : {U'a', U' ', U'+', U',', U'e', U'\b', U'\u00b5'})
+    for (const char32_t c : {U'a', U' ', U'+', U'e', U'\b', U'\u00b5'})
         EXPECT_EQ(key("12", 2, c).What, KeyEdit::Kind::Discard) << static_cast<int>(c);
 }
 
@@ -69,6 +81,12 @@ TEST(NumericKeys, PointOnlyOnceAndOnlyWhereAllowed)
     // The point inside the selection is typed over, so a new one may come.
     EXPECT_EQ(key("0.56", 1, U'.', true, true, 2).What, KeyEdit::Kind::Pass);
     EXPECT_EQ(key("0.56", 0, U'.', true, true, 1).What, KeyEdit::Kind::Discard);
+    // A comma locale's keyboard types ',': the box takes it as the point.
+    const KeyEdit comma = key("7", 1, U',');
+    EXPECT_EQ(comma.What, KeyEdit::Kind::Replace);
+    EXPECT_EQ(comma.Text, "7.");
+    EXPECT_EQ(comma.Caret, 2);
+    EXPECT_EQ(key("7.5", 3, U',').What, KeyEdit::Kind::Discard);
 }
 
 TEST(NumericKeys, MinusTogglesALeadingSignAndTheCaretStaysOnItsDigit)
@@ -83,6 +101,10 @@ TEST(NumericKeys, MinusTogglesALeadingSignAndTheCaretStaysOnItsDigit)
     EXPECT_EQ(twice.Caret, 2);
     EXPECT_EQ(key("-5", 0, U'-').Caret, 0);
     EXPECT_EQ(key("12", 1, U'-', true, false).What, KeyEdit::Kind::Discard);
+    // Typing "-40" over the whole of "-50.0" gives "-40", not "4050.0".
+    const KeyEdit over = key("-50.0", 0, U'-', true, true, 5);
+    EXPECT_EQ(over.Text, "-");
+    EXPECT_EQ(over.Caret, 1);
 }
 
 TEST(PrefsAccept, TakesEveryValueOver)

@@ -95,6 +95,14 @@ TEST(GraphOutline, RunsFromTheOriginThroughEveryClassAndBackAlongTheBase)
 
     const std::vector<GraphPoint> cvf = graphOutline(card.Stains, CumulativeMode, card.CardArea);
     EXPECT_DOUBLE_EQ(cvf[2].Y, card.Stains[2].CumVolumeFraction);
+    // Beyond the card's largest drop the cumulative line stays where it
+    // got to, out to the end of the line's axis.
+    const std::vector<GraphPoint> longer = graphOutline(card.Stains, CumulativeMode, card.CardArea, 1000.0);
+    ASSERT_EQ(longer.size(), 5u);
+    EXPECT_DOUBLE_EQ(longer[3].X, 1000.0);
+    EXPECT_DOUBLE_EQ(longer[3].Y, card.Stains[2].CumVolumeFraction);
+    EXPECT_DOUBLE_EQ(longer[4].X, 1000.0);
+    EXPECT_EQ(graphOutline(card.Stains, VolumeFractionMode, card.CardArea, 1000.0).size(), 4u);
     const std::vector<GraphPoint> density = graphOutline(card.Stains, DensityMode, card.CardArea);
     EXPECT_DOUBLE_EQ(density[1].Y, 10.0 / card.CardArea);
     EXPECT_DOUBLE_EQ(density[2].Y, 2.0 / card.CardArea);

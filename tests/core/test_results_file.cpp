@@ -146,14 +146,14 @@ TEST(ResultsTxt, WholeFileOfAKnownLine)
         "",
         "",
         "Card   Position   VMD     Drop Density   Deposit Volume   Filename",
-        "         (m)      (µm)      (#/cm²)        (L/ha)",
+        "         (m)      (µm)       (#/cm²)         (L/ha)",
         "  1        -10   100.00        2.00          1.000        a.bmp",
         "  2          0   200.00        4.00          4.000        b.bmp",
         "  3         10   150.00        2.00          1.000        c.bmp",
         "",
         "",
         " Diameter    Count       Volume       Cumulative    Drop Density     Number      Cumulative",
-        "   (µm)                Fraction%      V.F. (%)       (#/cm²)      Fraction%     N.F. (%)",
+        "   (µm)                 Fraction%      V.F. (%)       (#/cm²)       Fraction%     N.F. (%)",
         "  100.000       6        25.00          25.00          1.500          75.00         75.00",
         "  200.000       2        75.00         100.00          0.500          25.00        100.00",
         "",
@@ -399,6 +399,14 @@ TEST(ResultsFileTexts, SpreadFactorText)
     EXPECT_EQ(spreadFactorText({1.5, -0.5, 0.001}), "1.5 - 0.5d + 0.001d\u00b2");
     EXPECT_EQ(resultsWriteError("No space left on device"),
               "There was an error writing the data file.\r\rError: No space left on device");
+}
+
+TEST(ResultsFileLayout, TheFinalNameChoosesTheLayout)
+{
+    EXPECT_TRUE(resultsAsCsv("/d/results.CSV", 1));
+    EXPECT_FALSE(resultsAsCsv("/d/results.txt", 2));
+    EXPECT_TRUE(resultsAsCsv("/d/results", 2));
+    EXPECT_FALSE(resultsAsCsv("/d/results.dat", 1));
 }
 
 TEST(ResultsRangeLog, RangeSectionOfACardLog)

@@ -1,4 +1,5 @@
 #include "analysis/ScanLog.h"
+#include "support/CommaLocale.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -206,28 +207,39 @@ TEST(ScanLogSection, NegativeIntegerTakesTheLeadingSpace)
               std::string::npos);
 }
 
-TEST(ScanLogSection, NumbersUseTheGivenDecimalSeparator)
+TEST(ScanLogSection, NumbersTakeAPointUnderACommaLocale)
 {
-    const CardRecord card = twoClassCard();
-    ScanLogInputs in = inputsFor(card);
-    in.DecimalPoint = ',';
-    const std::string section = scanLogSection(in, false);
-    EXPECT_NE(section.find("5,08\xD7" "7,62 cm"), std::string::npos);
-    EXPECT_NE(section.find("89,123"), std::string::npos);
-    EXPECT_EQ(section.find("89.123"), std::string::npos);
-}
-
-TEST(ScanLogSection, SpreadFactorUsesTheGivenDecimalSeparator)
-{
+    const test::CommaLocale comma;
+    ASSERT_TRUE(comma.active()) << test::CommaLocaleName << " is missing: tools/deps.sh generates it";
     const CardRecord card = twoClassCard();
     const SprayInfo spray;
     ScanLogInputs in = inputsFor(card);
     in.LogSprayInfo = true;
     in.Spray = &spray;
-    in.DecimalPoint = ',';
     in.SpreadFactor = {1.25, 0.5, -0.001};
-    EXPECT_NE(scanLogSection(in, false).find("Spread Factor:" + sp(14) + "1,25 + 0,5d + -0,001d\xB2\r\n"),
-              std::string::npos);
+    const std::string section = scanLogSection(in, false);
+    EXPECT_NE(section.find("5.08\xD7" "7.62 cm"), std::string::npos);
+    EXPECT_NE(section.find("89.123"), std::string::npos);
+    EXPECT_NE(section.find("Spread Factor:" + sp(14) + "1.25 + 0.5d + -0.001d\xB2\r\n"), std::string::npos);
+    EXPECT_EQ(section.find(','), std::string::npos);
+}
+
+TEST(ScanLogRange, PixelsUnitStandsInColumnTwo)
+{
+    const CardRecord card = twoClassCard();
+    CompositeResult range;
+    range.Classes = card.Stains;
+    const std::string section = scanLogRangeSection(card, range, 50.0f, 500.0f, true);
+    EXPECT_NE(section.find("\r\n (pixels)" + sp(14) + "(\xB5m)"), std::string::npos);
+}
+
+TEST(ScanLogNames, CardsThatWouldShareALogKeepTheirOwn)
+{
+    EXPECT_EQ(scanLogPaths({"/c/card03.gif", "/c/card04.gif", "/c/card03.tif", "/d/card03.tif"}),
+              (std::vector<std::string>{"/c/card03.scn", "/c/card04.scn", "/c/card03.tif.scn", "/d/card03.scn"}));
+    EXPECT_EQ(sharedLogMessage("/c/card03.scn", "/c/card03.tif.scn"),
+              "Two loaded cards would share the scan log card03.scn: the log of card03.tif is written to "
+              "card03.tif.scn.");
 }
 
 TEST(ScanLogSection, FileTitleIsWrittenInTheSingleByteCodePage)

@@ -11,6 +11,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -119,6 +120,11 @@ int main(int argc, char **argv)
     }
     if (!line)
         return writeCard(spec, args[1], truth) ? 0 : 1;
+    std::error_code error;
+    if (!std::filesystem::is_directory(args[1], error)) {
+        std::fprintf(stderr, "vexolin-cardgen: the folder %s does not exist\n", args[1].c_str());
+        return 1;
+    }
     for (int i = 0; i < cards; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "/card%02d.bmp", i + 1);
