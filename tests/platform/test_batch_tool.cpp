@@ -60,10 +60,13 @@ protected:
         QByteArray Err;
     };
 
-    Run run(const QStringList &args)
+    // `locale`, when given, is the whole process's (LC_ALL).
+    Run run(const QStringList &args, const QString &locale = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!locale.isEmpty())
+            env.insert(QStringLiteral("LC_ALL"), locale);
         // Preferences of their own, so the user's never reach the test.
         env.insert(QStringLiteral("HOME"), dir_.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
@@ -134,6 +137,17 @@ TEST_F(BatchTool, UnreadableCardIsReportedAndTheOthersStillAnalysed)
     const QJsonArray cards = QJsonDocument::fromJson(r.Out).object().value(QStringLiteral("cards")).toArray();
     ASSERT_EQ(cards.size(), 1);
     EXPECT_EQ(cards[0].toObject().value(QStringLiteral("file")).toString(), good);
+}
+
+TEST_F(BatchTool, CardsThatWouldShareALogKeepTheirOwn)
+{
+    const QString lower = writeCard(QStringLiteral("c3.bmp"));
+    const QString upper = writeCard(QStringLiteral("c3.BMP"));
+    const Run r = run({QStringLiteral("--log"), lower, upper});
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("c3.scn"))));
+    EXPECT_TRUE(QFile::exists(dir_.filePath(QStringLiteral("c3.BMP.scn"))));
+    EXPECT_TRUE(r.Err.contains("the log of c3.BMP is written to c3.BMP.scn")) << r.Err.toStdString();
 }
 
 TEST_F(BatchTool, UsageErrorsExitWithTwo)
@@ -302,6 +316,41 @@ TEST_F(BatchResults, CsvWithACommaInTheCommentReadsBackInColumns)
     EXPECT_EQ(lines[1], QStringLiteral("windy, then \"calm\""));
     EXPECT_EQ(lines[2], QStringLiteral("Width (ft)"));
     EXPECT_EQ(lines[3], QStringLiteral("13"));
+}
+
+TEST_F(BatchResults, CsvIsTheSameUnderACommaLocale)
+{
+    // Python's csv module gives every row's fields; a number written as
+    // "252,5" would split its row.
+    auto fields = [this](const QString &locale) {
+        const QString out = dir_.filePath(QStringLiteral("line_%1.csv").arg(locale.left(2)));
+        const Run r = run(lineArgs({QStringLiteral("--results"), out, QStringLiteral("--positions=-10,7.5")}), locale);
+        EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"), QStringLiteral("import csv,sys\n"
+                                                           "for r in csv.reader(open(sys.argv[1],encoding='cp1252',"
+                                                           "newline='')): print('|'.join(r))\n"),
+                      out});
+        EXPECT_TRUE(python.waitForFinished(30000));
+        return QString::fromUtf8(python.readAllStandardOutput());
+    };
+    const QString c = fields(QStringLiteral("C"));
+    EXPECT_EQ(fields(QStringLiteral("de_DE.UTF-8")), c);
+    // The spacing was read as 7.5, not 7: card 2 stands at -2.5 m.
+    EXPECT_TRUE(c.contains(QStringLiteral("\n2|-2.5|"))) << c.toStdString();
+}
+
+TEST_F(BatchResults, RangeSectionIsAddedToTheLogsWithTheResults)
+{
+    const QString out = dir_.filePath(QStringLiteral("line.txt"));
+    const Run r = run(lineArgs({QStringLiteral("--log"), QStringLiteral("--results"), out, QStringLiteral("--range=1-60")}));
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    for (int i = 1; i <= 3; ++i) {
+        const QByteArray log = read(dir_.filePath(QStringLiteral("r%1.scn").arg(i)));
+        EXPECT_TRUE(log.contains("\r\nDroplet Size Range:         1.00 -- 60.00 \xB5m\r\n")) << i;
+        EXPECT_TRUE(log.contains("\r\n (pixels)")) << i;
+    }
 }
 
 TEST_F(BatchResults, FailedWriteLeavesTheOldFileWhole)

@@ -2,7 +2,9 @@
 
 #include "app/ui/CCommonDialogs.h"
 
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +43,29 @@ private slots:
         QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(save.defaultSuffix(), QStringLiteral("txt"));
         QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
+    }
+
+    void aNameWithoutExtensionTakesTheChosenTypes()
+    {
+        QTemporaryDir folder;
+        CCommonDialogs d;
+        d.Filter = "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv";
+        d.DefExt = "txt";
+        d.InitialDir = folder.path().toStdString();
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        d.prepareFileDialog(dialog, true);
+        QCOMPARE(dialog.nameFilters().front(), QStringLiteral("Text File (*.txt)"));
+        auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        auto *name = dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(types && name);
+        types->setCurrentIndex(1);
+        // What choosing the type in the list sends.
+        emit types->activated(1);
+        emit types->textActivated(types->itemText(1));
+        name->setText(QStringLiteral("results"));
+        QMetaObject::invokeMethod(&dialog, "accept");
+        QCOMPARE(dialog.selectedFiles(), QStringList{folder.filePath(QStringLiteral("results.csv"))});
     }
 
     void oneFileFromAMultiSelectIsAPlainPath()

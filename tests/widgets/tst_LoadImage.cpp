@@ -25,6 +25,7 @@ private:
     MemorySettingsStore store;
     ModuleState module;
     QStringList messages;
+    QList<QMessageBox::Icon> icons;
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
@@ -79,6 +80,7 @@ private slots:
     {
         vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
             messages << r.Text;
+            icons << r.Icon;
             return QMessageBox::Ok;
         });
     }
@@ -86,6 +88,7 @@ private slots:
     void init()
     {
         messages.clear();
+        icons.clear();
         store.clear();
     }
 
@@ -155,8 +158,12 @@ private slots:
         QVERIFY(messages.contains("This file is encoded at 24 bits per\npixel and cannot be analysed."));
         QVERIFY(messages.contains("'notes.tiff' is an unsupported file type."));
         bool namedShort = false;
-        for (const QString &m : messages)
-            namedShort |= m.startsWith("Error: 'short.bmp' cannot be opened as a card image: ");
+        for (qsizetype i = 0; i < messages.size(); ++i) {
+            const bool error = messages[i].startsWith("Error: 'short.bmp' cannot be opened as a card image: ");
+            namedShort |= error;
+            // A refusal or an error warns; it is never shown as information.
+            QVERIFY(icons[i] == QMessageBox::Warning || icons[i] == QMessageBox::Critical);
+        }
         QVERIFY2(namedShort, qPrintable(messages.join(" | ")));
     }
 

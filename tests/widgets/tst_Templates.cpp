@@ -288,6 +288,23 @@ private slots:
         QVERIFY(!w.btnOK->isEnabled());
     }
 
+    void enterInTheResolutionBoxAppliesItAndCutsNothing()
+    {
+        const std::string sheet = writeSheet(QStringLiteral("sheet.bmp"), 850, 1100);
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, sheet, 100, root(), lastClip);
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.ResCombo->lineEdit()->selectAll();
+        QTest::keyClicks(w.ResCombo->lineEdit(), QStringLiteral("150"));
+        QTest::keyClick(w.ResCombo->lineEdit(), Qt::Key_Return);
+        QCOMPARE(w.Resolution, 150);
+        QVERIFY(w.isVisible());
+        QVERIFY(w.clips().empty());
+        QCOMPARE(lastClip, 0);
+    }
+
     void cancelChangesNothing()
     {
         const std::string sheet = writeSheet(QStringLiteral("sheet.bmp"), 850, 1100);

@@ -91,6 +91,12 @@ private slots:
         w.txtInput[1]->setText(QStringLiteral("2.5"));
         leave(w, 1);
         QCOMPARE(cell(w, 1, 1), QStringLiteral("-47.5"));
+        // Typing over a selection replaces it, the minus sign included, and
+        // a comma is the decimal point.
+        w.txtInput[0]->setText(QStringLiteral("-50.0"));
+        w.txtInput[0]->selectAll();
+        QTest::keyClicks(w.txtInput[0], QStringLiteral("-40,5"));
+        QCOMPARE(w.txtInput[0]->text(), QStringLiteral("-40.5"));
     }
 
     void acceptPlacesTheCardsAndStoresBothValues()

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -209,6 +210,45 @@ private slots:
         QVERIFY(w->Picture1->image().isNull());
         QVERIFY(!QFile::exists(root.filePath("clip00.bmp")));
         QVERIFY(!QFile::exists(root.filePath("clip01.bmp")));
+    }
+
+    void fortyCardsKeepTheWindowOnTheScreen()
+    {
+        auto w = makeWindow();
+        w->addCard(card("a.bmp"));
+        w->selectCurrentTab();
+        w->layout()->activate();
+        const int oneCard = w->width();
+        for (int i = 2; i <= 40; ++i)
+            w->addCard(card(QStringLiteral("card%1.bmp").arg(i, 2, 10, QLatin1Char('0'))));
+        w->layout()->activate();
+        QCOMPARE(w->width(), oneCard);
+        // The program is laid out for screens of 1280 pixels or more.
+        QVERIFY(w->width() <= 1280);
+        for (QWidget *b : {static_cast<QWidget *>(w->btnScan), static_cast<QWidget *>(w->btnScanAll)})
+            QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint(0, 0)), b->size())));
+        // The last card is a key press away, and its tab scrolls into view.
+        w->Form_KeyDown(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->CurrentCard, 40);
+        QVERIFY(w->ImageStrip->rect().intersects(w->ImageStrip->tabRect(39)));
+    }
+
+    void closingAllLeavesLabelsAndTitleAsTheControlsAre()
+    {
+        auto w = makeWindow();
+        addThree(*w);
+        w->Slider1->setValue(150);
+        w->Slider2->setValue(190);
+        w->GraphOption_Click(3);
+        w->Form_KeyDown(Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(w->GraphOption[0]->isChecked());
+        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
+        card("d.bmp");
+        w->loadFiles(root.filePath("d.bmp").toStdString());
+        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(w->Label1->text(), QString::number(w->Slider1->value()));
+        QCOMPARE(w->Label2->text(), QString::number(w->Slider2->value()));
+        QCOMPARE(w->Label1->text(), QStringLiteral("150"));
     }
 
     void ctrlDeleteClosesAll()
