@@ -292,14 +292,15 @@ private slots:
     {
         const std::string sheet = writeSheet(QStringLiteral("sheet.bmp"), 850, 1100);
         std::int32_t lastClip = 0;
-        LoadTemplateForm w(store, sheet, 100, root(), lastClip);
+        LoadTemplateForm w(store, sheet, 90, root(), lastClip);
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.ResCombo->lineEdit()->selectAll();
-        QTest::keyClicks(w.ResCombo->lineEdit(), QStringLiteral("150"));
+        QTest::keyClicks(w.ResCombo->lineEdit(), QStringLiteral("100"));
         QTest::keyClick(w.ResCombo->lineEdit(), Qt::Key_Return);
-        QCOMPARE(w.Resolution, 150);
+        QCOMPARE(w.Resolution, 100);
+        QVERIFY(w.btnOK->isEnabled()); // OK would cut: Enter must not reach it
         QVERIFY(w.isVisible());
         QVERIFY(w.clips().empty());
         QCOMPARE(lastClip, 0);
