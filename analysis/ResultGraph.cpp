@@ -1,11 +1,5 @@
 #include "analysis/ResultGraph.h"
 
-// GCC 12 at -O3 warns, wrongly, that short string assignments may overlap
-// (its bug 105329); the warning says nothing about this code.
-#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12
-#pragma GCC diagnostic ignored "-Wrestrict"
-#endif
-
 #include "app/Units.h"
 
 #include <algorithm>

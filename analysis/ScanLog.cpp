@@ -1,6 +1,7 @@
 #include "analysis/ScanLog.h"
 
 #include "app/Units.h"
+#include "text/WholeFile.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,7 +9,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <unordered_set>
 
@@ -350,20 +350,29 @@ std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &r
     return w.take();
 }
 
+namespace {
+
+// Adds `section` to the end of the log, or writes it as a new log, all or
+// nothing: the whole new log replaces the old one, so a failure (a full
+// disc) leaves the old log as it was, never with a fragment at its end.
+std::string addToLog(const std::string &path, const std::string &section, bool append)
+{
+    std::string error;
+    std::string log = append ? readWholeFile(path, error) : std::string();
+    if (error.empty()) {
+        log += section;
+        error = writeWholeFile(path, log);
+    }
+    return error.empty() ? std::string() : "The scan log " + path + " could not be written: " + error + ".";
+}
+
+} // namespace
+
 std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
                                bool metric, const std::string &logPath)
 {
     const std::string path = logPath.empty() ? scanLogPath(card.FilePath) : logPath;
-    const std::string section = scanLogRangeSection(card, range, rangeLow, rangeHigh, metric);
-    errno = 0;
-    std::ofstream file(path, std::ios::binary | std::ios::app);
-    if (file) {
-        file.write(section.data(), static_cast<std::streamsize>(section.size()));
-        file.close();
-        if (!file.fail())
-            return {};
-    }
-    return "The scan log " + path + " could not be written: " + std::strerror(errno != 0 ? errno : EIO) + ".";
+    return addToLog(path, scanLogRangeSection(card, range, rangeLow, rangeHigh, metric), true);
 }
 
 std::string writeScanLog(const ScanLogInputs &in, bool append)
@@ -375,41 +384,7 @@ std::string writeScanLog(const ScanLogInputs &in, bool append)
     std::error_code error;
     const bool exists = std::filesystem::exists(path, error);
     const bool newFile = !append || !exists;
-    const std::string section = scanLogSection(in, newFile);
-    auto failure = [&](const std::string &reason) { return "The scan log " + path + " could not be written: " + reason + "."; };
-    auto systemReason = [](int code) { return std::string(std::strerror(code != 0 ? code : EIO)); };
-    // close() flushes, so a full disk shows up in the stream state after it.
-    auto writeAndClose = [&](std::ofstream &file) {
-        file.write(section.data(), static_cast<std::streamsize>(section.size()));
-        file.close();
-        return !file.fail();
-    };
-
-    if (!newFile) {
-        errno = 0;
-        std::ofstream file(path, std::ios::binary | std::ios::app);
-        if (!file)
-            return failure(systemReason(errno));
-        return writeAndClose(file) ? std::string() : failure(systemReason(errno));
-    }
-
-    const std::string temporary = path + ".part";
-    errno = 0;
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    if (!file)
-        return failure(systemReason(errno));
-    if (!writeAndClose(file)) {
-        const std::string reason = systemReason(errno);
-        std::filesystem::remove(temporary, error);
-        return failure(reason);
-    }
-    std::filesystem::rename(temporary, path, error);
-    if (error) {
-        const std::string reason = error.message();
-        std::filesystem::remove(temporary, error);
-        return failure(reason);
-    }
-    return {};
+    return addToLog(path, scanLogSection(in, newFile), !newFile);
 }
 
 } // namespace vex

@@ -58,9 +58,9 @@ std::string appendScanLogRange(const CardRecord &card, const CompositeResult &ra
 std::string scanLogSection(const ScanLogInputs &in, bool newFile);
 
 // Appends the section when `append` is set and the log exists, else creates
-// or replaces the log.  A replacement is written beside the old log and
-// renamed over it, so a failed write never leaves half a log behind.
-// Returns "" on success, else a message naming the log and the reason.
+// or replaces the log.  Either way the whole new log is written beside the
+// old one and renamed over it, so a failed write leaves the old log as it
+// was.  Returns "" on success, else a message naming the log and the reason.
 std::string writeScanLog(const ScanLogInputs &in, bool append);
 
 } // namespace vex

@@ -34,11 +34,6 @@ struct OpenStain {
     std::int32_t GreatestColumn = 0;
 };
 
-bool shareColumn(std::int32_t start1, std::int32_t end1, std::int32_t start2, std::int32_t end2)
-{
-    return start1 <= end2 && end1 >= start2;
-}
-
 class Tracer {
 public:
     Tracer(const ScanSettings &settings, ScanResult &result)
@@ -66,6 +61,12 @@ private:
     void continueOpenStains()
     {
         anyEnded_ = false;
+        // Runs already taken are skipped through "next free run" links, so
+        // that no run is looked at twice however the stains overlap.
+        const auto count = static_cast<std::int32_t>(runs_.size());
+        nextFree_.resize(runs_.size() + 1);
+        for (std::int32_t i = 0; i <= count; ++i)
+            nextFree_[static_cast<std::size_t>(i)] = i;
         for (OpenStain &s : open_) {
             s.Continued = false;
             const std::int32_t a = s.RunStart;
@@ -73,26 +74,41 @@ private:
             // Runs are disjoint and left to right, so those that share a
             // column with [a, b] are a block starting at the first one that
             // ends at or after a.
-            auto u = std::lower_bound(runs_.begin(), runs_.end(), a,
-                                      [](const RowRun &run, std::int32_t column) { return run.End < column; });
-            for (; u != runs_.end() && u->Start <= b; ++u) {
-                if (u->Used)
-                    continue;
+            const auto first = std::lower_bound(runs_.begin(), runs_.end(), a,
+                                                [](const RowRun &run, std::int32_t column) { return run.End < column; });
+            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(first - runs_.begin()));
+                 i < count && runs_[static_cast<std::size_t>(i)].Start <= b; i = freeFrom(i + 1)) {
+                RowRun &u = runs_[static_cast<std::size_t>(i)];
                 if (!s.Continued)
-                    s.RunStart = u->Start;
-                s.RunEnd = u->End;
-                s.LeastColumn = std::min(s.LeastColumn, u->Start);
-                s.GreatestColumn = std::max(s.GreatestColumn, u->End);
-                if (u->ValidCount > 0)
+                    s.RunStart = u.Start;
+                s.RunEnd = u.End;
+                s.LeastColumn = std::min(s.LeastColumn, u.Start);
+                s.GreatestColumn = std::max(s.GreatestColumn, u.End);
+                if (u.ValidCount > 0)
                     s.HasValid = true;
-                s.ValidCount += u->ValidCount;
-                s.Area += static_cast<std::int64_t>(u->End) - u->Start + 1;
+                s.ValidCount += u.ValidCount;
+                s.Area += static_cast<std::int64_t>(u.End) - u.Start + 1;
                 s.Continued = true;
-                u->Used = true;
+                u.Used = true;
+                nextFree_[static_cast<std::size_t>(i)] = i + 1;
             }
             if (!s.Continued)
                 anyEnded_ = true;
         }
+    }
+
+    // The first run from i on that no stain has taken yet (count when none).
+    std::int32_t freeFrom(std::int32_t i)
+    {
+        std::int32_t root = i;
+        while (nextFree_[static_cast<std::size_t>(root)] != root)
+            root = nextFree_[static_cast<std::size_t>(root)];
+        while (nextFree_[static_cast<std::size_t>(i)] != root) {
+            const std::int32_t next = nextFree_[static_cast<std::size_t>(i)];
+            nextFree_[static_cast<std::size_t>(i)] = root;
+            i = next;
+        }
+        return root;
     }
 
     void startNewStains(std::int32_t r)
@@ -113,24 +129,77 @@ private:
     }
 
     // A leg that ended under a run that went to an earlier stain is folded
-    // into every continued stain it touches.  The folded leg is still closed
-    // below, but can no longer be accepted.
+    // into every continued stain it touches, the legs and the stains taken
+    // in the order they were opened.  The folded leg is still closed below,
+    // but can no longer be accepted.
+    //
+    // Every ended leg asks which continued stains share a column with it;
+    // asking them all one by one made a card of many small stains (a dither
+    // pattern taken as stains) cost the square of their number.  The
+    // continued stains are kept by their first column, with the furthest
+    // last column of each group in a tree, so a leg finds just the stains
+    // it touches.  A fold moves a stain's last column, and the tree with it.
     void mergeEndedLegs()
     {
+        continued_.clear();
+        for (std::size_t i = 0; i < open_.size(); ++i)
+            if (open_[i].Continued)
+                continued_.push_back(i);
+        if (continued_.empty())
+            return;
+        // First columns differ: each continued stain begins at a run of its own.
+        std::sort(continued_.begin(), continued_.end(),
+                  [this](std::size_t x, std::size_t y) { return open_[x].RunStart < open_[y].RunStart; });
+        leaves_ = 1;
+        while (leaves_ < continued_.size())
+            leaves_ *= 2;
+        furthest_.assign(2 * leaves_, std::numeric_limits<std::int32_t>::min());
+        for (std::size_t p = 0; p < continued_.size(); ++p)
+            furthest_[leaves_ + p] = open_[continued_[p]].RunEnd;
+        for (std::size_t n = leaves_ - 1; n >= 1; --n)
+            furthest_[n] = std::max(furthest_[2 * n], furthest_[2 * n + 1]);
+
         for (OpenStain &s : open_) {
             if (s.Continued)
                 continue;
-            for (OpenStain &t : open_) {
-                if (!t.Continued || !shareColumn(t.RunStart, t.RunEnd, s.RunStart, s.RunEnd))
-                    continue;
+            // Candidates begin at or before the leg's last column ...
+            const auto beyond = std::upper_bound(continued_.begin(), continued_.end(), s.RunEnd,
+                                                 [this](std::int32_t column, std::size_t i) {
+                                                     return column < open_[i].RunStart;
+                                                 });
+            const auto limit = static_cast<std::size_t>(beyond - continued_.begin());
+            // ... and end at or after its first column.
+            touched_.clear();
+            collect(1, 0, leaves_, limit, s.RunStart);
+            std::sort(touched_.begin(), touched_.end(),
+                      [this](std::size_t x, std::size_t y) { return continued_[x] < continued_[y]; });
+            for (const std::size_t p : touched_) {
+                OpenStain &t = open_[continued_[p]];
                 t.RunEnd = s.RunEnd;
                 t.Area += s.Area;
                 if (s.HasValid)
                     t.HasValid = true;
                 t.ValidCount += s.ValidCount;
                 s.HasValid = false;
+                for (std::size_t n = (leaves_ + p); n >= 1; n /= 2)
+                    furthest_[n] = n >= leaves_ ? t.RunEnd : std::max(furthest_[2 * n], furthest_[2 * n + 1]);
             }
         }
+    }
+
+    // The positions below `limit` under tree node n (covering [from, to))
+    // whose stain ends at or after `column`.
+    void collect(std::size_t n, std::size_t from, std::size_t to, std::size_t limit, std::int32_t column)
+    {
+        if (from >= limit || furthest_[n] < column)
+            return;
+        if (to - from == 1) {
+            touched_.push_back(from);
+            return;
+        }
+        const std::size_t middle = from + (to - from) / 2;
+        collect(2 * n, from, middle, limit, column);
+        collect(2 * n + 1, middle, to, limit, column);
     }
 
     void closeStains(std::int32_t r, bool closeAll)
@@ -184,6 +253,12 @@ private:
     std::vector<RowRun> runs_;
     std::vector<OpenStain> open_;
     bool anyEnded_ = false;
+    // Working space of one row, kept to save allocations.
+    std::vector<std::int32_t> nextFree_;
+    std::vector<std::size_t> continued_; // open_ indices by first column
+    std::size_t leaves_ = 1;
+    std::vector<std::int32_t> furthest_;  // tree of the greatest last column
+    std::vector<std::size_t> touched_;   // positions in continued_
 };
 
 } // namespace

@@ -2,7 +2,10 @@
 // stain scan and drop statistics on a decoded picture, with the cancel and
 // progress callbacks in place.  Decoding is timed on its own.
 //
-//   scan_bench <card.bmp> <dpi> [repeats, default 5] [hue low-high, default 150-190]
+//   scan_bench <card.bmp> <dpi> [repeats, default 5] [hue low-high, default 150-190] [no-dither]
+//
+// "no-dither" answers No to the dither question, as a user who keeps the
+// dither colour as stains would: the worst case of the stain scan.
 //
 // It prints what it measured; bench/run_scan.sh sets it beside OpenCV.
 
@@ -41,6 +44,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the hue range is LOW-HIGH\n");
         return 2;
     }
+    const bool noDither = argc > 5 && std::string(argv[5]) == "no-dither";
     std::error_code error;
     const auto fileSize = static_cast<long long>(std::filesystem::file_size(path, error));
     if (error) {
@@ -50,6 +54,7 @@ int main(int argc, char **argv)
 
     vex::BatchSettings settings;
     settings.Log = false;
+    settings.NoDither = noDither;
     settings.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLow, 0, 255));
     settings.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHigh, 0, 255));
 

@@ -7,4 +7,9 @@ function(vexolin_warnings target)
   if(VEXOLIN_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  # GCC 12 at -O3 warns, wrongly, that short string concatenations may
+  # overlap (its bug 105329) wherever std::string operator+ is inlined.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+    target_compile_options(${target} PRIVATE -Wno-restrict)
+  endif()
 endfunction()

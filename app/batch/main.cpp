@@ -8,7 +8,7 @@
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
-#include "line/qt/WholeFile.h"
+#include "text/WholeFile.h"
 #include "report/qt/ReportPdf.h"
 
 #include <QCoreApplication>
@@ -171,7 +171,7 @@ int main(int argc, char **argv)
         const vex::ResultsInputs in = vex::lineResultsInputs(cards, line, settings);
         const std::string &path = *parsed.Options.Results;
         const std::string error =
-            vex::saveWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
+            vex::writeWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
         if (!error.empty()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::resultsWriteError(error)).c_str());
             status = 1;

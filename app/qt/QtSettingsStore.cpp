@@ -1,32 +1,93 @@
 #include "app/qt/QtSettingsStore.h"
 
+#include "text/WholeFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 
 namespace vex {
 
 namespace {
+
 QString settingPath(const std::string &section, const std::string &key)
 {
     return QString::fromStdString(section) + QLatin1Char('/') + QString::fromStdString(key);
 }
-} // namespace
 
-QtSettingsStore::QtSettingsStore()
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quarrow"),
-                                            QStringLiteral("Vexolin")))
+QString userSettingsFile()
 {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quarrow"), QStringLiteral("Vexolin"))
+        .fileName();
 }
 
-QtSettingsStore::QtSettingsStore(const QString &iniFile)
-    : settings_(std::make_unique<QSettings>(iniFile, QSettings::IniFormat))
+// "Vexolin.ini.bad", or the first of "Vexolin.ini.bad.1", ".2" ... not taken.
+QString backupName(const QString &path)
 {
+    QString name = path + QStringLiteral(".bad");
+    for (int n = 1; QFileInfo::exists(name); ++n)
+        name = path + QStringLiteral(".bad.") + QString::number(n);
+    return name;
+}
+
+} // namespace
+
+QtSettingsStore::QtSettingsStore() : path_(userSettingsFile())
+{
+    load();
+}
+
+QtSettingsStore::QtSettingsStore(const QString &iniFile) : path_(iniFile)
+{
+    load();
+}
+
+void QtSettingsStore::load()
+{
+    const QFileInfo info(path_);
+    if (!info.exists() && !info.isSymLink())
+        return;
+    const std::string start = "The settings file " + path_.toStdString() +
+                              " could not be read, so Vexolin starts with its default settings. ";
+    if (!info.isFile()) {
+        unwritable_ = "it is not a regular file";
+        notice_ = start + "It is not a regular file, so settings changed now are not saved.";
+        return;
+    }
+    const QSettings file(path_, QSettings::IniFormat);
+    switch (file.status()) {
+    case QSettings::NoError:
+        for (const QString &key : file.allKeys())
+            values_.insert(key, file.value(key));
+        return;
+    case QSettings::AccessError:
+        unwritable_ = "the file found at start could not be read";
+        notice_ = start + "It is left as it is, and settings changed now are not saved.";
+        return;
+    case QSettings::FormatError:
+        break;
+    }
+    // Whatever could be read of a damaged file is not trusted; the file is
+    // kept for the user instead of being written over at the next close.
+    const QString backup = backupName(path_);
+    if (QFile::rename(path_, backup)) {
+        notice_ = start + "The old file is kept as " + backup.toStdString() + ".";
+    } else {
+        unwritable_ = "the unreadable file found at start could not be kept aside";
+        notice_ = start + "The old file could not be kept aside and is left as it is; settings changed now are "
+                          "not saved.";
+    }
 }
 
 std::optional<std::string> QtSettingsStore::read(const std::string &section, const std::string &key)
 {
-    const QVariant value = settings_->value(settingPath(section, key));
-    if (!value.isValid())
+    const auto found = values_.constFind(settingPath(section, key));
+    if (found == values_.constEnd())
         return std::nullopt;
+    const QVariant &value = *found;
     // A hand-edited INI line with commas comes back as a list; it was one text.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QStringLiteral(", ")).toStdString();
@@ -37,30 +98,46 @@ std::optional<std::string> QtSettingsStore::read(const std::string &section, con
 
 std::string QtSettingsStore::write(const std::string &section, const std::string &key, const std::string &value)
 {
-    if (!settings_->isWritable())
-        return "Failed to set setting value Section: '" + section + "',Key: '" + key + "' to value: '" + value +
-               "': " + fileName().toStdString() + " is not writable";
-    settings_->setValue(settingPath(section, key), QString::fromStdString(value));
+    values_.insert(settingPath(section, key), QString::fromStdString(value));
     return {};
 }
 
 std::string QtSettingsStore::flush()
 {
-    settings_->sync();
-    switch (settings_->status()) {
-    case QSettings::NoError:
-        return {};
-    case QSettings::AccessError:
-        return "Failed to write the settings file " + fileName().toStdString() + ": access denied";
-    case QSettings::FormatError:
-        return "Failed to write the settings file " + fileName().toStdString() + ": format error";
+    const std::string failed = "Failed to write the settings file " + path_.toStdString() + ": ";
+    if (!unwritable_.empty())
+        return failed + unwritable_;
+    // QSettings formats the file in a folder of its own; the bytes then
+    // replace the real file whole.
+    const QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return failed + scratch.errorString().toStdString();
+    const QString formatted = scratch.filePath(QStringLiteral("settings.ini"));
+    {
+        QSettings file(formatted, QSettings::IniFormat);
+        for (auto it = values_.constBegin(); it != values_.constEnd(); ++it)
+            file.setValue(it.key(), it.value());
+        file.sync();
+        if (file.status() != QSettings::NoError)
+            return failed + "the settings could not be formatted";
     }
-    return {};
+    // No settings at all make no file; the real one is then written empty.
+    QByteArray bytes;
+    QFile ini(formatted);
+    if (ini.exists()) {
+        if (!ini.open(QIODevice::ReadOnly))
+            return failed + ini.errorString().toStdString();
+        bytes = ini.readAll();
+    }
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    const std::string error =
+        writeWholeFile(path_.toStdString(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return error.empty() ? std::string() : failed + error;
 }
 
 QString QtSettingsStore::fileName() const
 {
-    return settings_->fileName();
+    return path_;
 }
 
 } // namespace vex

@@ -1,13 +1,14 @@
 #pragma once
-// The settings store over QSettings: an INI file in the user's configuration
-// folder, with the same sections and keys the program always used.
+// The settings store over an INI file in the user's configuration folder,
+// with the same sections and keys the program always used.  QSettings reads
+// and formats the file; the file itself is written whole through the
+// program's one writer, so a full disc or a kill leaves the old file.
 
 #include "app/Settings.h"
 
-#include <QSettings>
+#include <QMap>
 #include <QString>
-
-#include <memory>
+#include <QVariant>
 
 namespace vex {
 
@@ -23,9 +24,20 @@ public:
     std::string flush() override;
 
     QString fileName() const;
+    // What the user must be told about the file as it was found: empty, or
+    // that it could not be read, that the defaults are used and where the
+    // old file was kept.
+    const std::string &notice() const { return notice_; }
 
 private:
-    std::unique_ptr<QSettings> settings_;
+    void load();
+
+    QString path_;
+    QMap<QString, QVariant> values_; // "Section/Key"
+    std::string notice_;
+    // Why the file is never written over, when what was found at start
+    // could not be read nor moved aside: empty when it may be written.
+    std::string unwritable_;
 };
 
 } // namespace vex

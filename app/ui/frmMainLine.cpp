@@ -15,7 +15,7 @@
 #include "line/ResultsFile.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
-#include "line/qt/WholeFile.h"
+#include "text/WholeFile.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
@@ -334,7 +334,7 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
     in.RateUnit = module_.RateUnit[unit];
     in.Deposit = &state.Swath[0];
     in.DropDensity = &state.Swath[1];
-    const std::string error = saveWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
+    const std::string error = writeWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
     if (!error.empty()) {
         showMessage(this, programText(resultsWriteError(error)), QMessageBox::Ok, QMessageBox::Warning);
         return false;

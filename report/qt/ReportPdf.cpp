@@ -1,13 +1,14 @@
 #include "report/qt/ReportPdf.h"
 
 #include "report/qt/QtReportTarget.h"
+#include "text/WholeFile.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <exception>
 
@@ -15,11 +16,11 @@ namespace vex {
 
 std::string writeReportPdf(const std::string &path, const ReportInputs &in)
 {
-    // Written beside the target first, so that a failure leaves any
-    // earlier report as it was.
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString().toStdString();
+    // Drawn in memory, then written whole: a failure leaves any earlier
+    // report as it was.
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     {
         QPdfWriter pdf(&file);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
@@ -34,14 +35,12 @@ std::string writeReportPdf(const std::string &path, const ReportInputs &in)
             PrintSub2(target, true, 0, in);
         } catch (const std::exception &e) {
             painter.end();
-            file.cancelWriting();
             return e.what();
         }
         painter.end();
     }
-    if (!file.commit())
-        return file.errorString().toStdString();
-    return {};
+    file.close();
+    return writeWholeFile(path, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 } // namespace vex

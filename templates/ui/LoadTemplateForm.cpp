@@ -4,7 +4,7 @@
 #include "app/Units.h"
 #include "app/ui/Messages.h"
 #include "intake/qt/PictureLoader.h"
-#include "line/qt/WholeFile.h"
+#include "text/WholeFile.h"
 #include "templates/ui/frmTemplates.h"
 
 #include <QApplication>
@@ -276,7 +276,7 @@ void LoadTemplateForm::btnOK_Click()
         const std::string title = clipFileName(lastClipIndex_ + static_cast<int>(k) + 1);
         const IndexedImage clip = cropImage(sheet_, cutRectangle(o[k], Template, Resolution));
         const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, Resolution);
-        const std::string error = saveWholeFile(rootDir_ + title, std::string(bytes.begin(), bytes.end()));
+        const std::string error = writeWholeFile(rootDir_ + title, std::string(bytes.begin(), bytes.end()));
         if (!error.empty()) {
             showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(error), QMessageBox::Ok,
                         QMessageBox::Warning);

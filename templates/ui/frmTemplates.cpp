@@ -3,7 +3,7 @@
 #include "app/Preferences.h"
 #include "app/ui/Messages.h"
 #include "app/ui/NumericKeyFilter.h"
-#include "line/qt/WholeFile.h"
+#include "text/WholeFile.h"
 #include "templates/ui/UpDown.h"
 
 #include <QComboBox>
@@ -310,7 +310,7 @@ bool frmTemplates::SaveTemplates()
     const std::vector<TemplateRecord> user(templates_.begin() + 1, templates_.end());
     std::string error;
     if (!user.empty()) {
-        error = saveWholeFile(path_, templatesText(user));
+        error = writeWholeFile(path_, templatesText(user));
     } else if (QFile::exists(QString::fromStdString(path_)) && !QFile::remove(QString::fromStdString(path_))) {
         error = "the file could not be removed";
     }

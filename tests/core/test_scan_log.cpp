@@ -1,6 +1,7 @@
 #include "analysis/ScanLog.h"
 #include "support/CommaLocale.h"
 #include "support/TempFolder.h"
+#include "support/WriteFaults.h"
 
 #include <gtest/gtest.h>
 
@@ -279,7 +280,7 @@ TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
     ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
     EXPECT_EQ(readAll(logPath()), Header + scanLines("0 to 255", "99.0 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") +
                                       TableHeadings + TableRows + "\r\n");
-    EXPECT_FALSE(std::filesystem::exists(logPath() + ".part"));
+    EXPECT_EQ(test::filesIn(folder_), std::vector<std::string>{"card1.scn"});
 }
 
 TEST_F(ScanLogFile, AppendWithoutAnExistingLogWritesTheHeader)
@@ -296,35 +297,28 @@ TEST_F(ScanLogFile, MissingFolderGivesAMessageNamingTheLog)
     EXPECT_NE(message.find(std::strerror(ENOENT)), std::string::npos);
 }
 
-TEST_F(ScanLogFile, FailedReplacementKeepsTheOldLog)
+// Replacing or adding to a log is all or nothing: on a full disc (or under
+// a file size limit) the old log stays as it was, nothing else is left in
+// the folder, and the message names the log and the system's reason.
+TEST_F(ScanLogFile, FailedWritesKeepTheOldLogWhole)
 {
     ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
-    // A folder in the way of the temporary file makes the replacement fail.
-    std::filesystem::create_directory(logPath() + ".part");
+    const std::vector<std::string> before = test::filesIn(folder_);
     card_.VMD = 99.0;
-    EXPECT_NE(writeScanLog(inputsFor(card_), false).find(logPath()), std::string::npos);
-    EXPECT_EQ(readAll(logPath()), TwoClassLog);
-}
-
-// /dev/full accepts the open and fails the write, as a full disk does.
-TEST_F(ScanLogFile, FullDiskDuringReplacementKeepsTheOldLog)
-{
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
-    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
-    std::filesystem::create_symlink("/dev/full", logPath() + ".part");
-    const std::string message = writeScanLog(inputsFor(card_), false);
-    EXPECT_NE(message.find(logPath()), std::string::npos);
-    EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos);
-    EXPECT_EQ(readAll(logPath()), TwoClassLog);
-}
-
-TEST_F(ScanLogFile, FullDiskDuringAppendIsReported)
-{
-    if (!std::filesystem::exists("/dev/full"))
-        GTEST_SKIP() << "no /dev/full here";
-    std::filesystem::create_symlink("/dev/full", logPath());
-    EXPECT_NE(writeScanLog(inputsFor(card_), true).find(std::strerror(ENOSPC)), std::string::npos);
+    for (const bool append : {false, true}) {
+        {
+            const test::FailingWrites full(100);
+            const std::string message = writeScanLog(inputsFor(card_), append);
+            EXPECT_NE(message.find(logPath()), std::string::npos) << message;
+            EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos) << message;
+        }
+        {
+            const test::FileSizeLimit limit(100);
+            EXPECT_NE(writeScanLog(inputsFor(card_), append).find(std::strerror(EFBIG)), std::string::npos);
+        }
+        EXPECT_EQ(readAll(logPath()), TwoClassLog);
+        EXPECT_EQ(test::filesIn(folder_), before);
+    }
 }
 
 TEST(ScanLogWrite, WithoutACardNothingIsWritten)

@@ -163,9 +163,9 @@ private slots:
         w->loadFiles(folder() + "a.bmp");
         QVERIFY(w->runColourPassFor(1));
         // A folder where the log should be makes the log impossible to write.
-        QVERIFY(QDir(dir.path()).mkpath("a.scn.part"));
+        QVERIFY(QDir(dir.path()).mkpath("a.scn"));
         w->btnScan_Click();
-        QDir(dir.filePath("a.scn.part")).removeRecursively();
+        QDir(dir.filePath("a.scn")).removeRecursively();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.front().contains(QStringLiteral("a.scn")));
         QVERIFY(w->Cards[1].Scanned);

@@ -1,0 +1,27 @@
+#pragma once
+// Every file the program writes for users to keep (results, reports, scan
+// logs, templates, settings, clips) goes through here, so that it appears
+// whole or not at all: the bytes go to a new file of a unique name beside
+// the target, are flushed to the disc and counted, and only then take the
+// target's name.  Whatever fails, an earlier file of that name is left as
+// it was and no stray file stays behind.
+
+#include <string>
+#include <string_view>
+
+namespace vex {
+
+// An empty string when the file was written, else what went wrong in the
+// system's words ("No space left on device", "File too large").
+std::string writeWholeFile(const std::string &path, std::string_view bytes);
+
+// The file's bytes, for writers that add to a file (scan logs): nothing
+// and `error` set when it exists and cannot be read, nothing when it does
+// not exist.
+std::string readWholeFile(const std::string &path, std::string &error);
+
+// Tests only: the next writes fail after `bytes` bytes as a full disc
+// would (a negative value switches this off).
+void failWritesAfterForTesting(long long bytes);
+
+} // namespace vex
