@@ -48,11 +48,33 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
         card.Stains = ClassList(1);
         return;
     }
-    // The classes are the distinct areas.  Sorting them instead of indexing
-    // a table by area keeps one huge stain from costing gigabytes.
-    std::vector<std::int32_t> areas = acceptedAreas;
+    // The classes are the distinct areas.  Small areas, nearly all of them,
+    // are counted in a table; the few large ones are sorted, which keeps one
+    // huge stain from costing gigabytes.  Sorting millions of specks would
+    // cost more than the whole scan.
+    const std::int32_t largest = *std::max_element(acceptedAreas.begin(), acceptedAreas.end());
+    const std::int32_t Tabled = std::clamp(largest + 1, 1, 1 << 16);
+    std::vector<std::int32_t> small(static_cast<std::size_t>(Tabled), 0);
+    std::vector<std::int32_t> areas;
+    for (const std::int32_t area : acceptedAreas) {
+        if (area >= 0 && area < Tabled)
+            ++small[static_cast<std::size_t>(area)];
+        else
+            areas.push_back(area);
+    }
     std::sort(areas.begin(), areas.end());
     areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+    std::vector<std::int32_t> tabledAreas;
+    for (std::int32_t a = 0; a < Tabled; ++a)
+        if (small[static_cast<std::size_t>(a)] > 0)
+            tabledAreas.push_back(a);
+    // Negative areas (none come from the scan) sort before the table's.
+    const auto negatives = std::lower_bound(areas.begin(), areas.end(), 0) - areas.begin();
+    areas.insert(areas.begin() + negatives, tabledAreas.begin(), tabledAreas.end());
+    // Class numbers of the tabled areas, for the count below.
+    for (std::size_t k = 0; k < areas.size(); ++k)
+        if (areas[k] >= 0 && areas[k] < Tabled)
+            small[static_cast<std::size_t>(areas[k])] = static_cast<std::int32_t>(k);
 
     ClassList classes(areas.size() + 1);
     for (std::size_t k = 0; k < areas.size(); ++k) {
@@ -66,8 +88,11 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
     double totalVolume = 0.0;
     std::int32_t largestCount = 0;
     for (const std::int32_t area : acceptedAreas) {
-        const auto at = std::lower_bound(areas.begin(), areas.end(), area) - areas.begin();
-        SizeClass &c = classes[static_cast<std::size_t>(at) + 1];
+        const std::size_t at = area >= 0 && area < Tabled
+                                   ? static_cast<std::size_t>(small[static_cast<std::size_t>(area)])
+                                   : static_cast<std::size_t>(std::lower_bound(areas.begin(), areas.end(), area) -
+                                                              areas.begin());
+        SizeClass &c = classes[at + 1];
         ++c.Count;
         totalVolume += static_cast<double>(c.DropVolume);
         largestCount = std::max(largestCount, c.Count);

@@ -34,6 +34,42 @@ struct OpenStain {
     std::int32_t GreatestColumn = 0;
 };
 
+// The first i in [0, n] for which before(i) is false (before holds for a
+// prefix), searched outwards from `hint`.  Stains lie mostly in the order of
+// their columns, so the answer is usually at or next to the last one: this
+// costs a step or two where a binary search over the row would cost a dozen.
+template <typename Before> std::size_t gallop(std::size_t n, std::size_t hint, Before before)
+{
+    std::size_t lo = 0; // the answer lies in [lo, hi]
+    std::size_t hi = n;
+    hint = std::min(hint, n);
+    if (hint < n && before(hint)) {
+        std::size_t step = 1;
+        lo = hint + 1;
+        while (lo + step - 1 < n && before(lo + step - 1)) {
+            lo += step;
+            step *= 2;
+        }
+        hi = std::min(n, lo + step - 1);
+    } else {
+        std::size_t step = 1;
+        hi = hint;
+        while (hi >= step && !before(hi - step)) {
+            hi -= step;
+            step *= 2;
+        }
+        lo = hi >= step ? hi - step + 1 : 0;
+    }
+    while (lo < hi) {
+        const std::size_t middle = lo + (hi - lo) / 2;
+        if (before(middle))
+            lo = middle + 1;
+        else
+            hi = middle;
+    }
+    return lo;
+}
+
 class Tracer {
 public:
     Tracer(const ScanSettings &settings, ScanResult &result)
@@ -67,20 +103,24 @@ private:
         nextFree_.resize(runs_.size() + 1);
         for (std::int32_t i = 0; i <= count; ++i)
             nextFree_[static_cast<std::size_t>(i)] = i;
-        for (OpenStain &s : open_) {
+        startedBy_.assign(runs_.size(), NoStain);
+        std::size_t hint = 0;
+        for (std::size_t index = 0; index < open_.size(); ++index) {
+            OpenStain &s = open_[index];
             s.Continued = false;
             const std::int32_t a = s.RunStart;
             const std::int32_t b = s.RunEnd;
             // Runs are disjoint and left to right, so those that share a
             // column with [a, b] are a block starting at the first one that
             // ends at or after a.
-            const auto first = std::lower_bound(runs_.begin(), runs_.end(), a,
-                                                [](const RowRun &run, std::int32_t column) { return run.End < column; });
-            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(first - runs_.begin()));
+            hint = gallop(runs_.size(), hint, [this, a](std::size_t i) { return runs_[i].End < a; });
+            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(hint));
                  i < count && runs_[static_cast<std::size_t>(i)].Start <= b; i = freeFrom(i + 1)) {
                 RowRun &u = runs_[static_cast<std::size_t>(i)];
-                if (!s.Continued)
+                if (!s.Continued) {
                     s.RunStart = u.Start;
+                    startedBy_[static_cast<std::size_t>(i)] = index;
+                }
                 s.RunEnd = u.End;
                 s.LeastColumn = std::min(s.LeastColumn, u.Start);
                 s.GreatestColumn = std::max(s.GreatestColumn, u.End);
@@ -113,9 +153,11 @@ private:
 
     void startNewStains(std::int32_t r)
     {
-        for (const RowRun &u : runs_) {
+        for (std::size_t i = 0; i < runs_.size(); ++i) {
+            const RowRun &u = runs_[i];
             if (u.Used)
                 continue;
+            startedBy_[i] = open_.size();
             OpenStain s;
             s.RunStart = s.LeastColumn = u.Start;
             s.RunEnd = s.GreatestColumn = u.End;
@@ -136,38 +178,44 @@ private:
     // Every ended leg asks which continued stains share a column with it;
     // asking them all one by one made a card of many small stains (a dither
     // pattern taken as stains) cost the square of their number.  The
-    // continued stains are kept by their first column, with the furthest
-    // last column of each group in a tree, so a leg finds just the stains
-    // it touches.  A fold moves a stain's last column, and the tree with it.
+    // continued stains are listed by their first column (the run each began
+    // with in this row), so a leg looks only at those that begin at or
+    // before its last column; the furthest last column among them tells at
+    // once whether any reaches back to it, which for nearly every leg none
+    // does.  A fold moves a stain's last column; from the first fold of the
+    // row on, a tree of the furthest last columns, kept up to date, finds
+    // just the stains a leg touches.
     void mergeEndedLegs()
     {
         continued_.clear();
-        for (std::size_t i = 0; i < open_.size(); ++i)
-            if (open_[i].Continued)
-                continued_.push_back(i);
+        firstColumn_.clear();
+        for (const std::size_t index : startedBy_) {
+            if (index != NoStain) {
+                continued_.push_back(index);
+                firstColumn_.push_back(open_[index].RunStart);
+            }
+        }
         if (continued_.empty())
             return;
-        // First columns differ: each continued stain begins at a run of its own.
-        std::sort(continued_.begin(), continued_.end(),
-                  [this](std::size_t x, std::size_t y) { return open_[x].RunStart < open_[y].RunStart; });
-        leaves_ = 1;
-        while (leaves_ < continued_.size())
-            leaves_ *= 2;
-        furthest_.assign(2 * leaves_, std::numeric_limits<std::int32_t>::min());
+        reach_.resize(continued_.size());
+        std::int32_t furthest = std::numeric_limits<std::int32_t>::min();
         for (std::size_t p = 0; p < continued_.size(); ++p)
-            furthest_[leaves_ + p] = open_[continued_[p]].RunEnd;
-        for (std::size_t n = leaves_ - 1; n >= 1; --n)
-            furthest_[n] = std::max(furthest_[2 * n], furthest_[2 * n + 1]);
+            reach_[p] = furthest = std::max(furthest, open_[continued_[p]].RunEnd);
+        bool folded = false;
 
+        std::size_t limit = 0;
         for (OpenStain &s : open_) {
             if (s.Continued)
                 continue;
             // Candidates begin at or before the leg's last column ...
-            const auto beyond = std::upper_bound(continued_.begin(), continued_.end(), s.RunEnd,
-                                                 [this](std::int32_t column, std::size_t i) {
-                                                     return column < open_[i].RunStart;
-                                                 });
-            const auto limit = static_cast<std::size_t>(beyond - continued_.begin());
+            const std::int32_t last = s.RunEnd;
+            limit = gallop(firstColumn_.size(), limit, [this, last](std::size_t p) { return firstColumn_[p] <= last; });
+            if (limit == 0 || (!folded && reach_[limit - 1] < s.RunStart))
+                continue;
+            if (!folded) {
+                buildTree();
+                folded = true;
+            }
             // ... and end at or after its first column.
             touched_.clear();
             collect(1, 0, leaves_, limit, s.RunStart);
@@ -181,10 +229,22 @@ private:
                     t.HasValid = true;
                 t.ValidCount += s.ValidCount;
                 s.HasValid = false;
-                for (std::size_t n = (leaves_ + p); n >= 1; n /= 2)
+                for (std::size_t n = leaves_ + p; n >= 1; n /= 2)
                     furthest_[n] = n >= leaves_ ? t.RunEnd : std::max(furthest_[2 * n], furthest_[2 * n + 1]);
             }
         }
+    }
+
+    void buildTree()
+    {
+        leaves_ = 1;
+        while (leaves_ < continued_.size())
+            leaves_ *= 2;
+        furthest_.assign(2 * leaves_, std::numeric_limits<std::int32_t>::min());
+        for (std::size_t p = 0; p < continued_.size(); ++p)
+            furthest_[leaves_ + p] = open_[continued_[p]].RunEnd;
+        for (std::size_t n = leaves_ - 1; n >= 1; --n)
+            furthest_[n] = std::max(furthest_[2 * n], furthest_[2 * n + 1]);
     }
 
     // The positions below `limit` under tree node n (covering [from, to))
@@ -254,8 +314,12 @@ private:
     std::vector<OpenStain> open_;
     bool anyEnded_ = false;
     // Working space of one row, kept to save allocations.
+    static constexpr std::size_t NoStain = std::numeric_limits<std::size_t>::max();
     std::vector<std::int32_t> nextFree_;
+    std::vector<std::size_t> startedBy_; // per run: the stain that begins with it
     std::vector<std::size_t> continued_; // open_ indices by first column
+    std::vector<std::int32_t> firstColumn_; // and those first columns
+    std::vector<std::int32_t> reach_;    // furthest last column up to each of them
     std::size_t leaves_ = 1;
     std::vector<std::int32_t> furthest_;  // tree of the greatest last column
     std::vector<std::size_t> touched_;   // positions in continued_
@@ -292,6 +356,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
     const std::vector<ForegroundPixelList::Run> &listRuns = pixels.runs();
     const std::uint8_t *indices = pixels.indices().data();
     std::size_t next = 0;     // next list run to read
+    std::size_t offset = 0;   // its first index byte
     std::uint64_t entries = 0; // list entries read so far
 
     std::int32_t r = listRuns.empty() ? pixels.closing().Row : listRuns.front().Row;
@@ -307,7 +372,8 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
             if (run.Length <= 0)
                 continue;
             std::int64_t valid = 0;
-            const std::uint8_t *index = indices + run.Offset;
+            const std::uint8_t *index = indices + offset;
+            offset += static_cast<std::size_t>(run.Length);
             for (std::int32_t k = 0; k < run.Length; ++k)
                 valid += validIndex[index[k]];
             const std::int32_t end = run.Column + run.Length - 1;

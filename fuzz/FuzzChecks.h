@@ -153,9 +153,8 @@ inline void requirePassResult(const CardRecord &card, const IndexedImage &image)
 }
 
 // Colour pass, scan and statistics on a picture, as opening and scanning a
-// card does with every question answered yes.  The scan folds legs at a cost
-// that grows with the square of the stains open in a row, so callers leave
-// it out for rows thousands of pixels wide, where it would starve the rest.
+// card does with every question answered yes.  Callers may leave the scan
+// out for rows thousands of pixels wide, to spend the run on the decoder.
 inline void analyse(const IndexedImage &image, bool scanToo = true)
 {
     CardRecord card;

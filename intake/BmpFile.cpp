@@ -1,5 +1,7 @@
 #include "intake/BmpFile.h"
 
+#include "intake/CardLoading.h"
+
 #include "app/LargeBuffer.h"
 
 #include <algorithm>
@@ -450,10 +452,8 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
 DecodeResult decodeBmpFile(const std::string &path)
 {
     std::error_code error;
-    if (!std::filesystem::exists(path, error))
-        return decodeFailure("the file does not exist");
-    if (!std::filesystem::is_regular_file(path, error))
-        return decodeFailure("the path is not a regular file");
+    if (const std::string problem = cardFileProblem(path); !problem.empty())
+        return decodeFailure(problem);
     const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
     if (error)
         return decodeFailure("the file size cannot be read");

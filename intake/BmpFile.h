@@ -69,6 +69,8 @@ struct DecodeResult {
     // 8 on success; the file's depth when it is a readable picture at another
     // depth (the caller names the depth to the user); 0 for every other failure.
     int BitsPerPixel = 0;
+    // What the decoder noticed on the way in a picture it could read.
+    std::vector<std::string> Warnings;
 };
 
 // Decodes an 8-bit uncompressed or RLE8 bitmap.  Pixels hold the indices as

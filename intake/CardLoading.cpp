@@ -3,6 +3,12 @@
 #include "app/CardGeometry.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cctype>
 #include <utility>
 
@@ -49,6 +55,39 @@ std::string unreadableFileMessage(const std::string &fileTitle, const std::strin
 std::string openCommandErrorMessage(const std::string &description)
 {
     return "Vexolin encountered an error\rwhile trying to open image files.\r\rError: " + description;
+}
+
+std::string cardFileProblem(const std::string &path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return "it is not a regular file";
+    // Opened once without waiting, so that the reason given is the real one
+    // (a file the user may not read says so, not "not found").
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return std::strerror(errno);
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    return regular ? std::string() : std::string("it is not a regular file");
+}
+
+std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries)
+{
+    if (tableEntries >= 256)
+        return 0;
+    const auto first = static_cast<std::uint8_t>(std::max(tableEntries, 0));
+    return static_cast<std::uint64_t>(
+        std::count_if(pixels.begin(), pixels.end(), [first](std::uint8_t p) { return p >= first; }));
+}
+
+std::string beyondTableWarning(std::uint64_t pixels, int tableEntries)
+{
+    return std::to_string(pixels) + (pixels == 1 ? " pixel uses" : " pixels use") +
+           " a colour number beyond the file's colour table of " + std::to_string(tableEntries) +
+           (tableEntries == 1 ? " entry" : " entries") + "; such pixels are analysed as a colour of hue 0.";
 }
 
 std::string withTrailingSeparator(const std::string &folder)

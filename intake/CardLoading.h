@@ -28,6 +28,18 @@ std::string invalidGifMessage(const std::string &fileTitle);
 std::string unreadableFileMessage(const std::string &fileTitle, const std::string &reason);
 std::string openCommandErrorMessage(const std::string &description);
 
+// Why a path cannot be read as a card file, in the system's words ("the
+// file does not exist", "Permission denied", "Too many levels of symbolic
+// links", "it is not a regular file"); empty when it is a regular file that
+// can be opened.  A pipe or device is refused here, before anything waits
+// on it.
+std::string cardFileProblem(const std::string &path);
+
+// How many pixels use an index beyond the picture's colour table, and what
+// the user is told about them (they are analysed as colours of hue 0).
+std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries);
+std::string beyondTableWarning(std::uint64_t pixels, int tableEntries);
+
 // The folder with exactly one trailing '/'.
 std::string withTrailingSeparator(const std::string &folder);
 

@@ -27,6 +27,8 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     if (!isCardExtension(extension))
         return refused(unsupportedTypeMessage(fileTitle));
     const std::string fullPath = withTrailingSeparator(folder) + fileTitle;
+    if (const std::string problem = cardFileProblem(fullPath); !problem.empty())
+        return refused(unreadableFileMessage(fileTitle, problem));
 
     if (extension == "gif") {
         std::uint8_t header[GifScreenDescriptorEnd] = {};
@@ -50,6 +52,10 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
         return refused(unreadableFileMessage(fileTitle, r.Decoded.Reason));
     }
     r.Ok = true;
+    r.Warnings = r.Decoded.Warnings;
+    const IndexedImage &image = r.Decoded.Image;
+    if (const std::uint64_t beyond = pixelsBeyondTable(image.Pixels, image.paletteCount()))
+        r.Warnings.push_back(beyondTableWarning(beyond, image.paletteCount()));
     return r;
 }
 

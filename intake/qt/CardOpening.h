@@ -6,6 +6,7 @@
 #include "intake/BmpFile.h"
 
 #include <string>
+#include <vector>
 
 namespace vex {
 
@@ -13,6 +14,9 @@ struct OpenedImage {
     bool Ok = false;
     DecodeResult Decoded;
     std::string Message; // for the user, lines separated by "\r"; empty when Ok
+    // Things the user is told about a card that opened (indices beyond the
+    // colour table, the decoder's own warnings), without the file name.
+    std::vector<std::string> Warnings;
 };
 
 // Extension, GIF header, then the whole picture: a file that cannot be

@@ -1,5 +1,6 @@
 #include "intake/qt/PictureLoader.h"
 
+#include "intake/CardLoading.h"
 #include "intake/GifHeader.h"
 
 #include <QFile>
@@ -70,6 +71,9 @@ struct GifCloser {
 
 std::string gifError(int code)
 {
+    // giflib leaves its code at 0 when the data simply stop.
+    if (code == 0 || code == D_GIF_ERR_READ_FAILED || code == D_GIF_ERR_EOF_TOO_SOON)
+        return "the file ends before the picture does (it is truncated)";
     const char *text = GifErrorString(code);
     return text != nullptr ? std::string(text) : "giflib error " + std::to_string(code);
 }
@@ -170,6 +174,9 @@ int formatBitsPerPixel(QImage::Format format)
 
 DecodeResult loadIndexedImage(const std::string &path)
 {
+    // Every format: a pipe named card.gif would otherwise be read for ever.
+    if (const std::string problem = cardFileProblem(path); !problem.empty())
+        return failure(problem);
     const std::string ext = lowerExtension(path);
     if (ext == "bmp")
         return decodeBmpFile(path);
@@ -182,12 +189,12 @@ DecodeResult loadIndexedImage(const std::string &path)
 
 DecodeResult decodeGifFile(const std::string &path)
 {
+    if (const std::string problem = cardFileProblem(path); !problem.empty())
+        return failure(problem);
     const QString name = toQString(path);
     QFile file(name);
-    if (!file.exists())
-        return failure("the file does not exist");
     if (!file.open(QIODevice::ReadOnly))
-        return failure("the file cannot be opened");
+        return failure(file.errorString().toStdString());
     const QByteArray head = file.read(static_cast<qint64>(GifScreenDescriptorEnd));
     file.close();
 
@@ -253,9 +260,9 @@ DecodeResult decodeGifFile(const std::string &path)
 
 DecodeResult decodeTifFile(const std::string &path)
 {
+    if (const std::string problem = cardFileProblem(path); !problem.empty())
+        return failure(problem);
     const QString name = toQString(path);
-    if (!QFileInfo::exists(name))
-        return failure("the file does not exist");
     QImageReader reader(name, "tiff");
     if (!reader.canRead())
         return failure("the file cannot be read as a TIF image (" + reader.errorString().toStdString() + ")");
