@@ -4,6 +4,7 @@
 #include "app/Units.h"
 
 #include <cmath>
+#include <map>
 
 namespace vex {
 
@@ -23,11 +24,22 @@ void AssignCardPositions(CardList &cards, const SprayInfo &spray)
 
 std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards)
 {
-    for (int i = 1; i <= cards.CardCount(); ++i)
-        for (int j = i + 1; j <= cards.CardCount(); ++j)
-            if (cards[i].Position == cards[j].Position)
-                return std::make_pair(i, j);
-    return std::nullopt;
+    // The first card that shares its place with a later one, and the first
+    // such later one: the pair a search of every pair would meet first.
+    std::map<float, std::pair<int, int>> seen; // position: first card, second card
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        const float position = cards[i].Position;
+        if (std::isnan(position))
+            continue;
+        auto [at, added] = seen.try_emplace(position, i, 0);
+        if (!added && at->second.second == 0)
+            at->second.second = i;
+    }
+    std::optional<std::pair<int, int>> first;
+    for (const auto &[position, pair] : seen)
+        if (pair.second != 0 && (!first || pair.first < first->first))
+            first = pair;
+    return first;
 }
 
 CardPosValues cardPosOpening(const SprayInfo &spray, SettingsStore &store)

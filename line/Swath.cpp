@@ -87,33 +87,63 @@ BlockStats blockStatistics(const std::vector<float> &profile, std::int32_t n)
     return s;
 }
 
-BlockStats backAndForthStatistics(const std::vector<float> &profile, std::int32_t k, float f, std::int32_t n)
+namespace {
+
+// What the outward and the returning pass leave at every grid number where
+// either leaves anything, worked out once for all widths: interpolating
+// anew for every pass of every width made a long line cost far more than
+// the sums themselves.
+struct PassGrid {
+    std::int64_t Low = 0;
+    std::int64_t High = -1;
+    std::vector<double> Out;
+    std::vector<double> Back;
+};
+
+PassGrid passGrid(const std::vector<float> &profile, std::int32_t k, float f)
 {
-    BlockStats s;
-    if (n < 1 || profile.empty())
-        return s;
+    PassGrid grid;
     const auto cards = static_cast<std::int64_t>(profile.size());
     const double shift = 2.0 * static_cast<double>(f);
-    // A pass flown back leaves at -x what a pass flown out leaves at +x: at
-    // grid number g it leaves what the outward pass leaves at -g - 2f.
-    auto outward = [&](std::int64_t g) { return profileAt(profile, static_cast<double>(g - k)); };
-    auto back = [&](std::int64_t g) { return profileAt(profile, -static_cast<double>(g) - shift - k); };
-    // Grid numbers where either pass leaves anything.
-    const std::int64_t lo = std::min<std::int64_t>(k, -k - cards - 2) - 1;
-    const std::int64_t hi = std::max<std::int64_t>(k + cards, -k + 2) + 1;
+    grid.Low = std::min<std::int64_t>(k, -k - cards - 2) - 1;
+    grid.High = std::max<std::int64_t>(k + cards, -k + 2) + 1;
+    const auto size = static_cast<std::size_t>(grid.High - grid.Low + 1);
+    grid.Out.resize(size);
+    grid.Back.resize(size);
+    for (std::int64_t g = grid.Low; g <= grid.High; ++g) {
+        // A pass flown back leaves at -x what a pass flown out leaves at +x:
+        // at grid number g it leaves what the outward pass leaves at -g - 2f.
+        grid.Out[static_cast<std::size_t>(g - grid.Low)] = profileAt(profile, static_cast<double>(g - k));
+        grid.Back[static_cast<std::size_t>(g - grid.Low)] = profileAt(profile, -static_cast<double>(g) - shift - k);
+    }
+    return grid;
+}
 
+BlockStats backAndForthOnGrid(const PassGrid &grid, std::int32_t k, std::int32_t n)
+{
+    BlockStats s;
     // Flown back and forth the pattern repeats every two passes, so its
     // block is two widths long.
     const std::int64_t period = 2 * static_cast<std::int64_t>(n);
     std::vector<double> combined(static_cast<std::size_t>(period), 0.0);
-    for (std::int64_t i = 0; i < period; ++i) {
-        const std::int64_t g = k + i;
-        double sum = 0.0;
-        for (std::int64_t p = floorDiv(g - hi, n) - 1; p <= floorDiv(g - lo, n) + 1; ++p) {
-            const std::int64_t at = g - p * n;
-            sum += (p % 2 == 0) ? outward(at) : back(at);
+    // Block place i at grid number g = k + i takes pass p's deposit at
+    // g - p n.  Turned round, every grid number gives to two places, r and
+    // r + n with r = (g - k) mod n: the outward deposit to the one whose
+    // pass number is even, the returning deposit to the other.  One sweep
+    // of the grid, from its top down, adds every term in the order the
+    // passes come, so the sums are those pass by pass.
+    std::int64_t q = floorDiv(grid.High - k, n);
+    std::int64_t r = grid.High - k - q * n;
+    for (std::int64_t g = grid.High; g >= grid.Low; --g) {
+        const auto at = static_cast<std::size_t>(g - grid.Low);
+        // At place r the pass is -q, at place r + n it is 1 - q.
+        const bool outHere = q % 2 == 0;
+        combined[static_cast<std::size_t>(r)] += outHere ? grid.Out[at] : grid.Back[at];
+        combined[static_cast<std::size_t>(r + n)] += outHere ? grid.Back[at] : grid.Out[at];
+        if (--r < 0) {
+            r += n;
+            --q;
         }
-        combined[static_cast<std::size_t>(i)] = sum;
     }
     double total = 0.0;
     double largest = 0.0;
@@ -137,6 +167,15 @@ BlockStats backAndForthStatistics(const std::vector<float> &profile, std::int32_
         s.Cov = static_cast<float>(std::sqrt(squares / (2.0 * (n - 1))) / mean);
     }
     return s;
+}
+
+} // namespace
+
+BlockStats backAndForthStatistics(const std::vector<float> &profile, std::int32_t k, float f, std::int32_t n)
+{
+    if (n < 1 || profile.empty())
+        return {};
+    return backAndForthOnGrid(passGrid(profile, k, f), k, n);
 }
 
 std::int32_t proposeWidth(const std::vector<WidthStats> &widths)
@@ -169,10 +208,11 @@ void swathAnalysis(const std::vector<CardStat> &cardStats, float position1, floa
         dropDensity.Profile[i - 1] = static_cast<float>(cardStats[i].DropDensity);
     }
     for (SwathProfile *p : {&deposit, &dropDensity}) {
+        const PassGrid grid = cards > 0 ? passGrid(p->Profile, p->K, p->F) : PassGrid{};
         for (std::size_t n = 1; n + 1 <= cards; ++n) {
             const auto width = static_cast<std::int32_t>(n);
             const BlockStats race = blockStatistics(p->Profile, width);
-            const BlockStats turn = backAndForthStatistics(p->Profile, p->K, p->F, width);
+            const BlockStats turn = backAndForthOnGrid(grid, p->K, width);
             p->Widths[n] = {race.Cov, race.Mean, race.Max, race.Min, turn.Cov, turn.Mean, turn.Max, turn.Min};
             p->LargestCov = std::max(p->LargestCov, race.Cov);
         }
