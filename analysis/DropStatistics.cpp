@@ -125,6 +125,18 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
     card.DropDensity = share(drops, card.CardArea);
 }
 
+std::string cardFiguresProblem(const CardRecord &card)
+{
+    bool finite = std::isfinite(card.VMD) && std::isfinite(card.DropDensity) && std::isfinite(card.VolumeDensity) &&
+                  std::isfinite(card.TotalVolume) && std::isfinite(card.MaxVolumeFraction);
+    for (const SizeClass &c : card.Stains)
+        finite = finite && std::isfinite(c.Diameter) && std::isfinite(c.DropVolume) &&
+                 std::isfinite(c.VolumeFraction) && std::isfinite(c.CumVolumeFraction);
+    if (finite)
+        return {};
+    return "its drop sizes or volumes are beyond what can be computed; check the spread factor";
+}
+
 double interpolatedDiameter(const ClassList &classes, double target, bool byVolume)
 {
     double previousDiameter = 0.0;

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vex {
@@ -30,6 +31,11 @@ float dropVolume(float diameter);
 // left alone.
 void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &acceptedAreas,
                            const SpreadFactors &spread);
+
+// Why the card's figures cannot be reported: empty when every figure is a
+// finite number, else the reason.  A spread factor far beyond use could
+// otherwise give drop sizes or volumes of "Infinity" and "NaN".
+std::string cardFiguresProblem(const CardRecord &card);
 
 // The diameter below which `share` (0..1) of the volume (byVolume) or of the
 // drops lies, interpolated between class diameters from (0 um, 0) the way the

@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vex {
 
@@ -73,23 +74,33 @@ std::array<Rgb, 257> buildHueColour()
     return table;
 }
 
-MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir)
+bool spreadCoefficientSound(std::size_t index, double value)
 {
+    return index < 3 && std::isfinite(value) && std::fabs(value) <= SpreadLimit[index];
+}
+
+MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
+                                std::vector<std::string> *reset)
+{
+    std::vector<std::string> ignored;
+    std::vector<std::string> &resets = reset ? *reset : ignored;
     MainWindowState w;
     w.RangeLow = 0.0f;
     w.RangeHigh = 32755.0f;
-    w.DefaultRes = static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution));
+    w.DefaultRes =
+        static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution, resets));
     const std::array<double, 3> spreadDefaults{0.0, 0.56, 0.0};
     for (std::size_t i = 0; i < 3; ++i)
-        module.SpreadFactor[i] =
-            readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i), spreadDefaults[i]);
+        module.SpreadFactor[i] = readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i),
+                                                   spreadDefaults[i], -SpreadLimit[i], SpreadLimit[i], resets);
     w.HistogramColor = Rgb{125, 190, 255};
     w.LogAnalysis = readBoolSetting(store, PrefsSection, "LogAnalysis", true);
     w.Append = readBoolSetting(store, PrefsSection, "Append", false);
     w.MouseCoords = true;
     w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false);
-    w.ShapeThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255));
-    w.HueThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255));
+    w.ShapeThreshold =
+        static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
+    w.HueThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
     w.Spray = ReadSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     w.GraphMode = 1;

@@ -115,10 +115,18 @@ inline constexpr const char *SettingsSection = "Settings";
 // The largest resolution a card may be given, in dpi.
 constexpr std::int32_t MaxResolution = 32767;
 
+// The sound range of each spread factor coefficient (the drop diameter in
+// micrometres is c0 + c1 d + c2 d² of the stain's d): beyond them drop sizes
+// leave what any card could show, and volumes what a number can hold.
+inline constexpr double SpreadLimit[3] = {1000.0, 100.0, 1.0};
+bool spreadCoefficientSound(std::size_t index, double value);
+
 // Reads the preferences into a fresh main-window state, each unreadable or
-// unconvertible value falling back to its key's default.  defaultInitialDir
-// is used when the store has no InitialDir.
-MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir);
+// unconvertible value falling back to its key's default; numbers outside
+// their sound range too, and those are listed in `reset` when given.
+// defaultInitialDir is used when the store has no InitialDir.
+MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
+                                std::vector<std::string> *reset = nullptr);
 
 // Writes the preferences back, in the program's order, then flushes the store.
 // Returns every error met, in order; an empty list means all was written.

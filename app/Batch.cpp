@@ -114,8 +114,10 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 double first = 0.0;
                 double spacing = 0.0;
                 if (comma == std::string::npos || !parseNumber(v->substr(0, comma), first) ||
-                    !parseNumber(v->substr(comma + 1), spacing) || !(spacing > 0.0))
-                    return error("--positions must be P1,I: card 1 position and a spacing above 0");
+                    !parseNumber(v->substr(comma + 1), spacing) || !(spacing > 0.0) || !positionSound(first) ||
+                    !spacingSound(spacing))
+                    return error("--positions must be P1,I: card 1 position and a spacing above 0, each within "
+                                 "a million units");
                 o.Positions = std::make_pair(v->substr(0, comma), v->substr(comma + 1));
             } else if (name == "--results") {
                 if (v->empty())
@@ -161,6 +163,9 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 }
                 if (start != v->size() + 1)
                     return error("--spread must be three numbers A,B,C");
+                for (std::size_t k = 0; k < 3; ++k)
+                    if (!spreadCoefficientSound(k, spread[k]))
+                        return error("--spread: A, B and C must lie within +/-1000, +/-100 and +/-1");
                 o.Spread = spread;
             }
         } else if (name == "--invert") {
@@ -215,7 +220,8 @@ std::string batchUsage()
            "  --results FILE       write the results of the line (CSV when FILE ends in .csv, else text)\n"
            "  --info KEY=VALUE     a spray information entry for the results (AC_Type ... Comment)\n"
            "  --report FILE.pdf    write the four-page report of the line as PDF\n"
-           "Exit status: 0 all cards analysed, 1 some card could not be read, 2 usage error.\n";
+           "Exit status: 0 every card analysed and every file written, 1 something could not be read, analysed\n"
+           "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
 
 BatchSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
@@ -331,6 +337,27 @@ LineResults analyseLine(CardList &cards, const BatchSettings &settings)
     return line;
 }
 
+std::string lineFiguresProblem(const LineResults &line)
+{
+    auto finite = [](double v) { return std::isfinite(v); };
+    bool ok = true;
+    for (const CompositeResult *c : {&line.All, &line.Range})
+        ok = ok && finite(c->VMD) && finite(c->DropDensity) && finite(c->VolumeDensity);
+    for (const CardStat &s : line.Stats)
+        ok = ok && finite(s.Vmd) && finite(s.DropDensity) && finite(s.VolumeDensity);
+    for (const SwathProfile *p : {&line.Deposit, &line.DropDensity}) {
+        for (const WidthStats &w : p->Widths)
+            ok = ok && finite(w.Cov) && finite(w.Mean) && finite(w.Max) && finite(w.Min) &&
+                 finite(w.CovBackAndForth) && finite(w.MeanBackAndForth) && finite(w.MaxBackAndForth) &&
+                 finite(w.MinBackAndForth);
+        for (const float v : p->Multiswath)
+            ok = ok && finite(v);
+    }
+    return ok ? std::string()
+              : "the line's figures are beyond what can be computed; check the card positions and the aircraft's "
+                "swath";
+}
+
 std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
                                              const BatchSettings &settings, const std::vector<std::string> &logPaths)
 {
@@ -383,6 +410,9 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Batch
     }
     card.RejectedCount = scan.RejectedCount;
     computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
+    figures.FiguresError = cardFiguresProblem(card);
+    if (!figures.FiguresError.empty())
+        return figures;
     card.Scanned = true;
 
     figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());

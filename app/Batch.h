@@ -95,6 +95,8 @@ struct CardFigures {
     double Nmd = 0.0;
     double CoveragePercent = 0.0;
     std::string LogError; // empty when the log was written or not wanted
+    // Why the card's figures could not be reported (it is left unscanned).
+    std::string FiguresError;
 };
 
 struct BatchProgress {
@@ -128,6 +130,10 @@ LineResults analyseLine(CardList &cards, const BatchSettings &settings);
 // (`logPaths` 1..CardCount, as analyseCard wrote them).  The failures.
 std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
                                              const BatchSettings &settings, const std::vector<std::string> &logPaths);
+
+// Why the line's figures cannot be reported: empty when every figure the
+// results, report and JSON would hold is a finite number.
+std::string lineFiguresProblem(const LineResults &line);
 
 // The results file's inputs for an analysed line.
 ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const BatchSettings &settings);

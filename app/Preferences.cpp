@@ -193,7 +193,7 @@ bool acceptPrefs(const PrefsForm &form, MainWindowState &state, ModuleState &mod
     state.LogSprayInfo = form.LogSprayInfo;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
-        if (!v)
+        if (!v || !spreadCoefficientSound(i, *v))
             return false;
         module.SpreadFactor[i] = *v;
     }

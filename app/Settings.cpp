@@ -133,4 +133,52 @@ double readDoubleSetting(SettingsStore &store, const std::string &section, const
     return settingToDouble(readSetting(store, section, key, doubleSettingText(defaultValue))).value_or(defaultValue);
 }
 
+namespace {
+
+// The stored text when there is one worth judging: a blank stands for an
+// empty value, which every reader takes as missing.
+std::optional<std::string> storedText(SettingsStore &store, const std::string &section, const std::string &key)
+{
+    std::optional<std::string> text = store.read(section, key);
+    if (text && trimmed(*text).empty())
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
+                         double defaultValue, double minValue, double maxValue, std::vector<std::string> &reset)
+{
+    const std::optional<std::string> text = storedText(store, section, key);
+    if (!text)
+        return defaultValue;
+    const std::optional<double> value = settingToDouble(*text);
+    if (value && *value >= minValue && *value <= maxValue)
+        return *value;
+    reset.push_back(section + "/" + key + " = " + *text);
+    return defaultValue;
+}
+
+long long readIntegerSetting(SettingsStore &store, const std::string &section, const std::string &key,
+                             long long defaultValue, long long minValue, long long maxValue,
+                             std::vector<std::string> &reset)
+{
+    const std::optional<std::string> text = storedText(store, section, key);
+    if (!text)
+        return defaultValue;
+    if (const std::optional<long long> value = settingToInteger(*text, minValue, maxValue))
+        return *value;
+    reset.push_back(section + "/" + key + " = " + *text);
+    return defaultValue;
+}
+
+std::string resetSettingsMessage(const std::vector<std::string> &reset)
+{
+    std::string text = "These settings held values Vexolin cannot use and were set back to their defaults:";
+    for (const std::string &r : reset)
+        text += "\r" + r;
+    return text;
+}
+
 } // namespace vex

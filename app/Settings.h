@@ -70,4 +70,16 @@ long long readIntegerSetting(SettingsStore &store, const std::string &section, c
 double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
                          double defaultValue);
 
+// Numbers with their sound range: a stored value that does not convert or
+// lies outside [minValue, maxValue] gives the default, and "Section/Key =
+// text" is added to `reset` so that the user can be told which it was.
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
+                         double defaultValue, double minValue, double maxValue, std::vector<std::string> &reset);
+long long readIntegerSetting(SettingsStore &store, const std::string &section, const std::string &key,
+                             long long defaultValue, long long minValue, long long maxValue,
+                             std::vector<std::string> &reset);
+
+// What the user is told about the values `reset` lists.
+std::string resetSettingsMessage(const std::vector<std::string> &reset);
+
 } // namespace vex

@@ -14,6 +14,30 @@ float positionValue(const std::string &text)
     return v ? static_cast<float>(*v) : 0.0f;
 }
 
+bool positionSound(double position)
+{
+    return std::isfinite(position) && std::fabs(position) <= PositionLimit;
+}
+
+bool spacingSound(double spacing)
+{
+    return positionSound(spacing) && spacing != 0.0;
+}
+
+std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, std::vector<std::string> &reset)
+{
+    auto stored = [&](int entry, const char *fallback, bool spacing) {
+        const std::string text = readSetting(store, SprayInfoSection, sprayInfoKey(entry), fallback);
+        const std::optional<double> v = parseNumber(text);
+        if (v && (spacing ? spacingSound(*v) : positionSound(*v)))
+            return text;
+        if (text.find_first_not_of(' ') != std::string::npos)
+            reset.push_back(std::string(SprayInfoSection) + "/" + sprayInfoKey(entry) + " = " + text);
+        return std::string(fallback);
+    };
+    return {stored(Sample_Position1, "-50", false), stored(Sample_Interval, "10", true)};
+}
+
 void AssignCardPositions(CardList &cards, const SprayInfo &spray)
 {
     const float first = positionValue(spray[Sample_Position1]);
@@ -44,14 +68,11 @@ std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards)
 
 CardPosValues cardPosOpening(const SprayInfo &spray, SettingsStore &store)
 {
-    auto pick = [&store](const std::string &inMemory, int entry, const char *fallback) {
-        if (!inMemory.empty())
-            return positionValue(inMemory);
-        return positionValue(readSetting(store, SprayInfoSection, sprayInfoKey(entry), fallback));
-    };
+    std::vector<std::string> unsound; // told at start already
+    const std::pair<std::string, std::string> stored = storedCardPositions(store, unsound);
     CardPosValues v;
-    v.Position1 = pick(spray[Sample_Position1], Sample_Position1, "-50");
-    v.Spacing = pick(spray[Sample_Interval], Sample_Interval, "10");
+    v.Position1 = positionValue(!spray[Sample_Position1].empty() ? spray[Sample_Position1] : stored.first);
+    v.Spacing = positionValue(!spray[Sample_Interval].empty() ? spray[Sample_Interval] : stored.second);
     return v;
 }
 

@@ -9,11 +9,22 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace vex {
 
 // The text read as a 32-bit number, 0 when it is not one.
 float positionValue(const std::string &text);
+
+// Positions and spacings Vexolin can place cards with: within a million
+// units of the flight line, and a spacing that is not 0.
+inline constexpr double PositionLimit = 1.0e6;
+bool positionSound(double position);
+bool spacingSound(double spacing);
+
+// Card 1's position and the spacing the program has stored, each that is
+// missing or unsound giving -50 and 10; unsound ones are listed in `reset`.
+std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, std::vector<std::string> &reset);
 
 // Position of card i = card 1 position + (i - 1) x spacing.
 void AssignCardPositions(CardList &cards, const SprayInfo &spray);

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "app/Units.h"
+#include "line/CardPositions.h"
 
 namespace vex {
 
@@ -34,13 +35,16 @@ SprayCheck checkSprayInfo(const std::array<std::string, 3> &spread, const std::s
 {
     using Box = SprayCheck::Box;
     const Box spreadBoxes[3] = {Box::Spread0, Box::Spread1, Box::Spread2};
-    for (std::size_t i = 0; i < 3; ++i)
-        if (!parseNumber(spread[i]))
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::optional<double> v = parseNumber(spread[i]);
+        if (!v || !spreadCoefficientSound(i, *v))
             return {spreadBoxes[i], "Invalid Spread Factor value."};
-    if (!parseNumber(samplePosition))
+    }
+    const std::optional<double> position = parseNumber(samplePosition);
+    if (!position || !positionSound(*position))
         return {Box::SamplePosition, "Invalid Sampler1 position."};
     const std::optional<double> interval = parseNumber(sampleInterval);
-    if (!interval || *interval == 0.0)
+    if (!interval || !spacingSound(*interval))
         return {Box::SampleInterval, "Invalid Sampler Interval value."};
     return {};
 }

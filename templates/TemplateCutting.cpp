@@ -8,9 +8,15 @@ namespace vex {
 
 namespace {
 
+// Rounded, halves to even, and held inside 32 bits: a conversion of a value
+// beyond them would be undefined, and no sheet is that large.
 std::int32_t whole(double v)
 {
-    return static_cast<std::int32_t>(std::nearbyint(v));
+    constexpr double Largest = 2147483647.0;
+    const double r = std::nearbyint(v);
+    if (!(r >= -Largest))
+        return std::isnan(r) ? 0 : -2147483647;
+    return r > Largest ? 2147483647 : static_cast<std::int32_t>(r);
 }
 
 void put16(std::vector<std::uint8_t> &out, std::uint32_t v)

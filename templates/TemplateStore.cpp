@@ -83,6 +83,10 @@ std::optional<TemplateRecord> parseTemplateLine(const std::string &line)
     for (const int count : {0, 3})
         if (v[count] != std::floor(v[count]) || v[count] < 1.0 || v[count] > 32767.0)
             return std::nullopt;
+    // A size beyond any sheet would be kept as infinity in single precision
+    // and overflow the cutting's pixel arithmetic.
+    if (!templateSizeSound(v[1]) || !templateSizeSound(v[4]) || !templateGapSound(v[2]) || !templateGapSound(v[5]))
+        return std::nullopt;
     t.TemplateNumH = static_cast<std::int32_t>(v[0]);
     t.TemplateSizeH = static_cast<float>(v[1]);
     t.TemplateSpaceH = static_cast<float>(v[2]);
@@ -90,6 +94,16 @@ std::optional<TemplateRecord> parseTemplateLine(const std::string &line)
     t.TemplateSizeV = static_cast<float>(v[4]);
     t.TemplateSpaceV = static_cast<float>(v[5]);
     return t;
+}
+
+bool templateSizeSound(double inches)
+{
+    return inches > 0.0 && inches <= TemplateLengthLimit;
+}
+
+bool templateGapSound(double inches)
+{
+    return inches >= 0.0 && inches <= TemplateLengthLimit;
 }
 
 TemplateFileContents readTemplatesText(const std::string &text)

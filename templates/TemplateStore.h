@@ -28,7 +28,14 @@ TemplateRecord defaultTemplate();
 
 // One line of the file, without its line end: "Tray 2",2,2.5,0.125,4,3,0.5
 std::string templateLine(const TemplateRecord &t);
-// A line back; nothing when it has too few fields or a field is not a number.
+// Card sizes and gaps a sheet can hold, in inches: a size above 0 and a gap
+// from 0, neither above 100 (no scanner takes a sheet that large).
+inline constexpr double TemplateLengthLimit = 100.0;
+bool templateSizeSound(double inches);
+bool templateGapSound(double inches);
+
+// A line back; nothing when it has too few fields, a field is not a number,
+// or a size or gap is not sound.
 std::optional<TemplateRecord> parseTemplateLine(const std::string &line);
 
 struct TemplateFileContents {

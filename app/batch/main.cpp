@@ -8,6 +8,7 @@
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
+#include "line/CardPositions.h"
 #include "text/WholeFile.h"
 #include "report/qt/ReportPdf.h"
 
@@ -17,7 +18,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -93,12 +96,16 @@ int main(int argc, char **argv)
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     vex::QtSettingsStore store;
+    if (!store.notice().empty())
+        std::fprintf(stderr, "vexolin-batch: %s\n", store.notice().c_str());
     vex::ModuleState module;
-    const vex::MainWindowState preferences = vex::Form_Initialize(store, module, QDir::homePath().toStdString());
+    std::vector<std::string> reset;
+    const vex::MainWindowState preferences =
+        vex::Form_Initialize(store, module, QDir::homePath().toStdString(), &reset);
     // Positions the program has stored, as its Card Positions window opens with them.
-    const std::pair<std::string, std::string> storedPositions{
-        vex::readSetting(store, vex::SprayInfoSection, vex::sprayInfoKey(vex::Sample_Position1), "-50"),
-        vex::readSetting(store, vex::SprayInfoSection, vex::sprayInfoKey(vex::Sample_Interval), "10")};
+    const std::pair<std::string, std::string> storedPositions = vex::storedCardPositions(store, reset);
+    if (!reset.empty())
+        std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(vex::resetSettingsMessage(reset)).c_str());
     const vex::BatchSettings settings =
         vex::resolveBatchSettings(parsed.Options, preferences, module, storedPositions);
 
@@ -126,6 +133,8 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
+        for (const std::string &warning : opened.Warnings)
+            std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", path.string().c_str(), warning.c_str());
         const vex::IndexedImage &image = opened.Decoded.Image;
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
@@ -146,8 +155,16 @@ int main(int argc, char **argv)
         result.Figures = vex::analyseCard(*card, image, settings, callbacks, logPaths[n]);
         result.Card = card.get();
         progress.clear();
-        if (!result.Figures.LogError.empty())
+        if (!result.Figures.FiguresError.empty()) {
+            std::fprintf(stderr, "vexolin-batch: %s: the card is left out: %s\n", path.string().c_str(),
+                         result.Figures.FiguresError.c_str());
+            status = 1;
+            continue;
+        }
+        if (!result.Figures.LogError.empty()) {
             std::fprintf(stderr, "vexolin-batch: %s\n", result.Figures.LogError.c_str());
+            status = 1;
+        }
 
         if (!parsed.Options.Json) {
             const vex::CardRecord &c = *card;
@@ -167,6 +184,11 @@ int main(int argc, char **argv)
     for (vex::BatchCardResult &r : results)
         r.Card = &cards[r.Index];
     const vex::LineResults line = vex::analyseLine(cards, settings);
+    if (const std::string problem = vex::lineFiguresProblem(line); !problem.empty()) {
+        // Nothing is written that would hold a number that is none.
+        std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", problem.c_str());
+        return 1;
+    }
     if (parsed.Options.Results) {
         const vex::ResultsInputs in = vex::lineResultsInputs(cards, line, settings);
         const std::string &path = *parsed.Options.Results;
@@ -204,6 +226,13 @@ int main(int argc, char **argv)
                         vex::formatFixed(line.Deposit.Widths[static_cast<std::size_t>(line.Deposit.SelectedWidth)].Cov, 3)
                             .c_str());
         std::printf("\n");
+    }
+    // Output that never arrived (a full disc, a closed pipe) is a failure
+    // like any other.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "vexolin-batch: the results could not be written to standard output: %s\n",
+                     std::strerror(errno != 0 ? errno : EIO));
+        status = 1;
     }
     return status;
 }

@@ -18,6 +18,7 @@
 #include "intake/ui/BackgroundColorForm.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
+#include "line/CardPositions.h"
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
@@ -88,7 +89,8 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     // The folder open dialogs start in until the user opens images somewhere:
     // the sample line shipped with the program, so that a first run has
     // cards to try, else the home folder.
-    state = Form_Initialize(store_, module_, firstRunFolder());
+    state = Form_Initialize(store_, module_, firstRunFolder(), &resetSettings_);
+    storedCardPositions(store_, resetSettings_);
     buildControls();
     AdjustScreen();
     showEmptyState();
@@ -660,6 +662,9 @@ void frmMain::cutSheet(const std::string &path)
         return;
     }
     form.LoadImage = [this](const std::string &title, const std::string &folder) { return LoadImage(title, folder); };
+    if (!form.resetSettings().empty())
+        showMessage(this, programText(resetSettingsMessage(form.resetSettings())), QMessageBox::Ok,
+                    QMessageBox::Warning);
     form.exec();
     const auto slash = path.rfind('/');
     if (slash != std::string::npos)

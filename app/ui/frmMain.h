@@ -132,6 +132,9 @@ public:
     void optSwathWidth_Click(int index);
     // The spray information window for a scan that logs it; true when accepted.
     bool confirmSprayInfo();
+    // False, having told the user, when a figure of the line is no finite
+    // number; nothing is then written or printed.
+    bool lineFiguresReportable();
 
     // Measures the given cards again after their resolution changed.
     void reanalyseCards(const std::vector<int> &cards);
@@ -142,6 +145,10 @@ public:
     // The scan log of card `index` among the loaded cards; tells the user
     // once when it cannot take the usual name because another card has it.
     std::string scanLogPathOf(int index);
+
+    // Stored settings that were set back to their defaults at start, as
+    // "Section/Key = text", for the user to be told.
+    const std::vector<std::string> &resetSettings() const { return resetSettings_; }
 
     // Errors met while writing the settings at close (also shown to the user).
     const std::vector<std::string> &unloadErrors() const { return unloadErrors_; }
@@ -263,6 +270,7 @@ private:
     bool unloaded_ = false;
     std::vector<std::string> unloadErrors_;
     std::set<std::string> toldLogNames_;
+    std::vector<std::string> resetSettings_;
     InfoForm *infoForm_ = nullptr;
 };
 

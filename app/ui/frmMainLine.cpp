@@ -7,6 +7,7 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
+#include "app/Batch.h"
 #include "app/ui/CCommonDialogs.h"
 #include "analysis/ui/HueHistogramView.h"
 #include "app/ui/CardPicture.h"
@@ -194,6 +195,21 @@ void frmMain::DrawSwathGraphs()
     SwathView->setPicture(swathPicture(profile, shown, positionValue(state.Spray[Sample_Interval])));
 }
 
+bool frmMain::lineFiguresReportable()
+{
+    LineResults line;
+    line.All = state.CompositeAll;
+    line.Range = state.CompositeRange;
+    line.Stats = state.CardStats;
+    line.Deposit = state.Swath[0];
+    line.DropDensity = state.Swath[1];
+    const std::string problem = lineFiguresProblem(line);
+    if (!problem.empty())
+        showMessage(this, programText("Nothing of the line is written: " + problem + "."), QMessageBox::Ok,
+                    QMessageBox::Warning);
+    return problem.empty();
+}
+
 // ---- Report ------------------------------------------------------------------------
 
 ReportInputs frmMain::reportInputs()
@@ -235,6 +251,8 @@ void frmMain::btnPrint_Click()
     // The spray information may have moved the cards.
     refreshCompositeDisplay();
     if (!accepted)
+        return;
+    if (!lineFiguresReportable())
         return;
     const ReportInputs inputs = reportInputs();
     frmPreview2 preview(inputs, screenHeight_, this);
@@ -317,6 +335,8 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
         FillCardStats();
     buildMultiswath(state.Swath[0]);
     buildMultiswath(state.Swath[1]);
+    if (!lineFiguresReportable())
+        return false;
     ResultsInputs in;
     in.Spray = &state.Spray;
     in.Cards = &Cards;

@@ -94,6 +94,14 @@ void frmMain::ScanImage(int index)
         showMessage(this, programText(NoStainsMessage));
     } else {
         computeCardStatistics(card, result.AcceptedAreas, module_.SpreadFactor);
+        if (const std::string problem = cardFiguresProblem(card); !problem.empty()) {
+            // Nothing of figures that are no numbers is shown, logged or pooled.
+            card.Stains = ClassList(1);
+            finish();
+            showMessage(this, programText("Vexolin cannot report the figures of " + card.FileTitle + ":\r" + problem + "."),
+                        QMessageBox::Ok, QMessageBox::Warning);
+            return;
+        }
     }
 
     if (state.LogAnalysis) {

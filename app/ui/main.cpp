@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 #include "app/qt/QtSettingsStore.h"
 #include "app/qt/ScreenMetrics.h"
+#include "app/ui/Messages.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
 
@@ -17,5 +18,12 @@ int main(int argc, char *argv[])
     auto window = vex::ui::startVexolin(store, module, vex::primaryScreenMetrics(), vex::ui::defaultStartupHooks());
     if (!window)
         return 0;
+    // What became of the settings found, once, over the window.
+    if (!store.notice().empty())
+        vex::ui::showMessage(window.get(), QString::fromStdString(store.notice()), QMessageBox::Ok,
+                             QMessageBox::Warning);
+    if (!window->resetSettings().empty())
+        vex::ui::showMessage(window.get(), vex::ui::programText(vex::resetSettingsMessage(window->resetSettings())),
+                             QMessageBox::Ok, QMessageBox::Warning);
     return QApplication::exec();
 }

@@ -105,15 +105,19 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
         return readSetting(store, SettingsSection, key, fallback);
     };
     Template.TemplateName = read("TemplateName", DefaultTemplateName);
-    auto number = [&](const char *key, const char *fallback) {
-        return parseNumber(read(key, fallback)).value_or(parseNumber(fallback).value_or(1.0));
+    // Each stored number within what the Template Manager can make; the
+    // user is told of any that was not.
+    std::vector<std::string> reset;
+    auto number = [&](const char *key, double fallback, double low, double high) {
+        return readDoubleSetting(store, SettingsSection, key, fallback, low, high, reset);
     };
-    Template.TemplateNumH = std::clamp(static_cast<std::int32_t>(number("TemplateNumH", "3")), 1, 5);
-    Template.TemplateNumV = std::clamp(static_cast<std::int32_t>(number("TemplateNumV", "3")), 1, 5);
-    Template.TemplateSizeH = static_cast<float>(number("TemplateSizeH", "1.75"));
-    Template.TemplateSizeV = static_cast<float>(number("TemplateSizeV", "2.75"));
-    Template.TemplateSpaceH = static_cast<float>(number("TemplateSpaceH", "0.25"));
-    Template.TemplateSpaceV = static_cast<float>(number("TemplateSpaceV", "0.375"));
+    Template.TemplateNumH = static_cast<std::int32_t>(std::nearbyint(number("TemplateNumH", 3, 1, 5)));
+    Template.TemplateNumV = static_cast<std::int32_t>(std::nearbyint(number("TemplateNumV", 3, 1, 5)));
+    Template.TemplateSizeH = static_cast<float>(number("TemplateSizeH", 1.75, 0.01, TemplateLengthLimit));
+    Template.TemplateSizeV = static_cast<float>(number("TemplateSizeV", 2.75, 0.01, TemplateLengthLimit));
+    Template.TemplateSpaceH = static_cast<float>(number("TemplateSpaceH", 0.25, 0.0, TemplateLengthLimit));
+    Template.TemplateSpaceV = static_cast<float>(number("TemplateSpaceV", 0.375, 0.0, TemplateLengthLimit));
+    resetSettings_ = reset;
     CardSelected.fill(true);
     Resolution = std::clamp(defaultResolution, 1, 32767);
 

@@ -82,6 +82,8 @@ public:
     QPushButton *CancelButton = nullptr;
 
     std::vector<CardOutline> outlines() const;
+    // Stored template values that were set back to their defaults.
+    const std::vector<std::string> &resetSettings() const { return resetSettings_; }
     // The clips written by the last OK, by full path.
     const std::vector<std::string> &clips() const { return clips_; }
 
@@ -105,6 +107,7 @@ private:
     QImage sheetPicture_; // converted once, shown at every resolution
     std::vector<SheetView::Look> looks_;
     std::vector<std::string> clips_;
+    std::vector<std::string> resetSettings_;
 };
 
 } // namespace vex::ui

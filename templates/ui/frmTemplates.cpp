@@ -21,8 +21,6 @@
 #include <QVBoxLayout>
 
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 namespace vex::ui {
 
@@ -175,9 +173,15 @@ void frmTemplates::Form_Load()
 {
     templates_ = {defaultTemplate()};
     comboTemplates->addItem(QString::fromLatin1(DefaultTemplateName));
-    std::ifstream file(path_, std::ios::binary);
-    if (file) {
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::string unreadable;
+    const std::string text = readWholeFile(path_, unreadable);
+    if (!unreadable.empty()) {
+        // A file that cannot be read (a folder of that name, a read error)
+        // leaves the built-in templates; it is not written over unasked.
+        showMessage(this, tr("The templates file %1 could not be read (%2); the built-in template is used.")
+                              .arg(QString::fromStdString(path_), QString::fromStdString(unreadable)),
+                    QMessageBox::Ok, QMessageBox::Warning);
+    } else {
         const TemplateFileContents contents = readTemplatesText(text);
         for (const TemplateRecord &t : contents.Templates) {
             templates_.push_back(t);
