@@ -6,7 +6,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <filesystem>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -54,6 +56,35 @@ void failWritesAfterForTesting(long long bytes)
     failAfter = bytes;
 }
 
+namespace {
+
+// The process's umask, read without changing it (setting and restoring it
+// would race with files other threads create meanwhile).
+mode_t currentUmask()
+{
+    std::string error;
+    const std::string status = readWholeFile("/proc/self/status", error);
+    const auto at = status.find("Umask:");
+    if (at != std::string::npos)
+        return static_cast<mode_t>(std::strtoul(status.c_str() + at + 6, nullptr, 8));
+    return 022;
+}
+
+// A name beside the target that no one else uses: "." + name + 6 letters.
+std::string uniqueName(const std::filesystem::path &folder, const std::string &name, unsigned attempt)
+{
+    static std::atomic<unsigned> counter{0};
+    const unsigned n = counter.fetch_add(1) * 2654435761u ^ static_cast<unsigned>(::getpid()) ^ (attempt * 40503u);
+    const char *letters = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string suffix;
+    unsigned v = n ^ static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(&suffix));
+    for (int i = 0; i < 6; ++i, v /= 36)
+        suffix += letters[v % 36];
+    return (folder / ("." + name + "." + suffix)).string();
+}
+
+} // namespace
+
 std::string writeWholeFile(const std::string &path, std::string_view bytes)
 {
     // Under a file size limit the system would end the program rather than
@@ -61,30 +92,38 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
     std::signal(SIGXFSZ, SIG_IGN);
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    // A unique name, created here and nowhere else (two programs writing
-    // the same file never share a temporary), hidden while it is written.
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return systemText(errno);
+    const std::string name = target.filename().string();
+
+    // The bytes go first into a file without a name, which a kill or a
+    // crash cannot leave behind; it takes a unique name beside the target
+    // (two programs writing the same file never share one) only once it is
+    // whole, and that name at once gives way to the target's.  Where the
+    // file system has no such files, a unique name is created at the start.
+    std::string temporary;
+    // (The unnamed file is named through /proc, so that must be there.)
+    int fd = ::access("/proc/self/fd", X_OK) == 0 ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        temporary = (folder / ("." + name + ".XXXXXX")).string();
+        fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0)
+            return systemText(errno);
+    }
     auto fail = [&](int code) {
         ::close(fd);
-        ::unlink(temporary.c_str());
+        if (!temporary.empty())
+            ::unlink(temporary.c_str());
         return systemText(code);
     };
-    // The new file gets the old one's permissions, or what a new file
-    // would get, rather than the private ones of a temporary.
+    // The new file keeps the old one's permissions; a first file gets what
+    // any new file would get (a named temporary starts private).
     struct stat old {};
-    mode_t mode = 0;
     if (::stat(path.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    if (::fchmod(fd, mode) != 0)
+        if (::fchmod(fd, old.st_mode & 07777) != 0)
+            return fail(errno);
+    } else if (!unnamed && ::fchmod(fd, 0666 & ~currentUmask()) != 0) {
         return fail(errno);
+    }
     if (const int code = writeAll(fd, bytes))
         return fail(code);
     // A full disc may show only when the data reach it.
@@ -94,9 +133,21 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
     if (::fstat(fd, &written) != 0)
         return fail(errno);
     if (written.st_size != static_cast<off_t>(bytes.size())) {
-        ::close(fd);
-        ::unlink(temporary.c_str());
+        fail(EIO);
         return "the file was cut short";
+    }
+    if (unnamed) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (unsigned attempt = 0;; ++attempt) {
+            temporary = uniqueName(folder, name, attempt);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                break;
+            if (errno != EEXIST || attempt > 100) {
+                const int code = errno;
+                temporary.clear();
+                return fail(code);
+            }
+        }
     }
     if (::close(fd) != 0) {
         const int code = errno;
@@ -109,7 +160,7 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
         return systemText(code);
     }
     // The new name itself survives a crash only once the folder is on disc.
-    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

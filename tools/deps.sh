@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev               # Qt 6 Widgets, Gui, PrintSupport, Test
   qt6-image-formats-plugins  # reading TIF card scans
   libgif-dev                 # reading GIF card scans with their colour table
+  libtiff-dev                # the TIF reader's own warnings, passed on with the file's name
   libgtest-dev               # the core's unit tests
   fonts-liberation           # the report's Arial-compatible face
   xvfb xauth                 # a virtual screen when there is no display

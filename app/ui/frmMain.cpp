@@ -789,6 +789,12 @@ bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathNam
         showMessage(this, programText(opened.Message), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
+    if (!opened.Warnings.empty()) {
+        std::string text = "'" + fileTitle + "' was opened, with this to note:";
+        for (const std::string &warning : opened.Warnings)
+            text += "\r" + warning;
+        showMessage(this, programText(text), QMessageBox::Ok, QMessageBox::Warning);
+    }
     const DecodeResult &decoded = opened.Decoded;
     addCard(newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, state.DefaultRes));
     setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));

@@ -9,6 +9,10 @@
 #include <QPixelFormat>
 
 #include <gif_lib.h>
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstdio>
 
 #include <algorithm>
 #include <cctype>
@@ -79,6 +83,47 @@ std::string gifError(int code)
 }
 
 // ---- TIF ----
+
+// Qt's TIF reader leaves libtiff's warnings to libtiff, which prints them on
+// standard error naming no file (or a made-up one).  While a TIF is read on
+// a thread, what libtiff says is gathered here instead, so that the user
+// hears it with the file's name.
+thread_local std::vector<std::string> *tifWarnings = nullptr;
+TIFFErrorHandler previousHandler = nullptr;
+
+void gatherTifWarnings(const char *module, const char *format, va_list arguments)
+{
+    if (tifWarnings == nullptr) {
+        if (previousHandler != nullptr)
+            previousHandler(module, format, arguments);
+        return;
+    }
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, arguments);
+    std::string said = "the TIF reader says: ";
+    // Qt opens every TIF under the name "foo"; a name says nothing here.
+    if (module != nullptr && std::strcmp(module, "foo") != 0)
+        said += std::string(module) + ": ";
+    said += text;
+    if (std::find(tifWarnings->begin(), tifWarnings->end(), said) == tifWarnings->end())
+        tifWarnings->push_back(said);
+}
+
+class TifWarningsGathered {
+public:
+    explicit TifWarningsGathered(std::vector<std::string> &into)
+    {
+        static const bool installed = [] {
+            previousHandler = TIFFSetWarningHandler(gatherTifWarnings);
+            return true;
+        }();
+        (void)installed;
+        tifWarnings = &into;
+    }
+    ~TifWarningsGathered() { tifWarnings = nullptr; }
+    TifWarningsGathered(const TifWarningsGathered &) = delete;
+    TifWarningsGathered &operator=(const TifWarningsGathered &) = delete;
+};
 
 // The bits per pixel the first image of a TIF declares (bits per sample
 // summed over the samples), read from its tags: Qt widens several layouts to
@@ -258,10 +303,25 @@ DecodeResult decodeGifFile(const std::string &path)
     return success(std::move(image));
 }
 
+namespace {
+DecodeResult readTif(const std::string &path);
+} // namespace
+
 DecodeResult decodeTifFile(const std::string &path)
 {
     if (const std::string problem = cardFileProblem(path); !problem.empty())
         return failure(problem);
+    std::vector<std::string> warnings;
+    const TifWarningsGathered gathered(warnings);
+    DecodeResult result = readTif(path);
+    result.Warnings = std::move(warnings);
+    return result;
+}
+
+namespace {
+
+DecodeResult readTif(const std::string &path)
+{
     const QString name = toQString(path);
     QImageReader reader(name, "tiff");
     if (!reader.canRead())
@@ -319,6 +379,8 @@ DecodeResult decodeTifFile(const std::string &path)
         std::memcpy(image.row(image.Height - 1 - y), picture.constScanLine(y), static_cast<std::size_t>(image.Width));
     return success(std::move(image));
 }
+
+} // namespace
 
 QImage toQImage(const IndexedImage &image)
 {
