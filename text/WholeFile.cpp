@@ -171,7 +171,8 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
 std::string readWholeFile(const std::string &path, std::string &error)
 {
     error.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without waiting: a pipe would wait for a writer for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT)
             error = systemText(errno);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <filesystem>
 
 namespace vex {
@@ -358,6 +360,18 @@ TEST(BatchLine, RangeThatCutsTheLineIsReported)
     // The cards' figures are those inside the range: the edge cards lose everything.
     EXPECT_DOUBLE_EQ(line.Stats[1].DropDensity, 0.0);
     EXPECT_GT(line.Stats[3].DropDensity, 0.0);
+}
+
+TEST(BatchLine, ALineWithAFigureThatIsNoNumberIsNotReported)
+{
+    CardList cards = lineOfFive();
+    BatchSettings s;
+    s.Spray[Sample_Position1] = "-20";
+    s.Spray[Sample_Interval] = "10";
+    LineResults line = analyseLine(cards, s);
+    EXPECT_EQ(lineFiguresProblem(line), "");
+    line.Deposit.Widths[2].MaxBackAndForth = std::numeric_limits<float>::infinity();
+    EXPECT_NE(lineFiguresProblem(line), "");
 }
 
 TEST(BatchLine, OneCardHasNoSwath)

@@ -1,9 +1,40 @@
 #include "intake/CardLoading.h"
 
+#include "support/TempFolder.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <sys/stat.h>
 
 namespace vex {
 namespace {
+
+TEST(CardLoading, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy)
+{
+    const test::TempFolder folder;
+    EXPECT_EQ(cardFileProblem(folder.file("gone.tif")), "the file does not exist");
+    ASSERT_EQ(::mkfifo(folder.file("pipe.gif").c_str(), 0600), 0);
+    EXPECT_EQ(cardFileProblem(folder.file("pipe.gif")), "it is not a regular file");
+    EXPECT_EQ(cardFileProblem(folder.path().string()), "it is not a regular file");
+    std::filesystem::create_symlink("b.tif", folder.file("a.tif"));
+    std::filesystem::create_symlink("a.tif", folder.file("b.tif"));
+    EXPECT_EQ(cardFileProblem(folder.file("a.tif")), std::strerror(ELOOP));
+    std::ofstream(folder.file("card.bmp")) << "x";
+    EXPECT_EQ(cardFileProblem(folder.file("card.bmp")), "");
+}
+
+TEST(CardLoading, PixelsBeyondTheColourTableAreCounted)
+{
+    EXPECT_EQ(pixelsBeyondTable({0, 1, 7, 2, 255}, 2), 3u);
+    EXPECT_EQ(pixelsBeyondTable({0, 255}, 256), 0u);
+    EXPECT_EQ(beyondTableWarning(3, 2), "3 pixels use a colour number beyond the file's colour table of 2 entries; "
+                                        "such pixels are analysed as a colour of hue 0.");
+}
 
 TEST(CardLoading, ExtensionIsTheLastThreeCharactersLowerCased)
 {

@@ -152,6 +152,14 @@ TEST(CardStatistics, DropsWithoutVolumeGiveZeroFractionsNotNaN)
     EXPECT_FALSE(std::isnan(card.VMD));
 }
 
+TEST(CardStatistics, FiguresBeyondAnyNumberAreNamedNotReported)
+{
+    EXPECT_EQ(cardFiguresProblem(scanned({10, 20})), "");
+    const CardRecord wild = scanned({10, 20}, {0.0, 1e300, 0.0});
+    EXPECT_EQ(cardFiguresProblem(wild),
+              "its drop sizes or volumes are beyond what can be computed; check the spread factor");
+}
+
 TEST(CardStatistics, PercentileDiametersFollowTheVmdRule)
 {
     const CardRecord card = scanned({10, 20, 40, 80, 160});

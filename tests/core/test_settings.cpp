@@ -1,5 +1,7 @@
 #include "app/AppState.h"
+#include "app/Preferences.h"
 #include "app/Settings.h"
+#include "line/CardPositions.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +115,31 @@ TEST(Settings, ResolutionOutsideTheCardRangeFallsBack)
     }
     store.setRaw("Prefs", "DefaultRes", "32767");
     EXPECT_EQ(Form_Initialize(store, module, "").DefaultRes, 32767);
+}
+
+TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
+{
+    MemorySettingsStore store;
+    store.setRaw("Prefs", "SpreadFactor1", "1e300");
+    store.setRaw("Prefs", "SpreadFactor2", "-0.5");
+    store.setRaw("Prefs", "HueThreshold", "300");
+    store.setRaw("SprayInfo", "Sample_Interval", "0");
+    ModuleState module;
+    std::vector<std::string> reset;
+    Form_Initialize(store, module, "", &reset);
+    EXPECT_EQ(module.SpreadFactor[1], 0.56);
+    EXPECT_EQ(module.SpreadFactor[2], -0.5);
+    EXPECT_EQ(storedCardPositions(store, reset), (std::pair<std::string, std::string>{"-50", "10"}));
+    EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/SpreadFactor1 = 1e300", "Prefs/HueThreshold = 300",
+                                               "SprayInfo/Sample_Interval = 0"}));
+    EXPECT_EQ(resetSettingsMessage({"Prefs/SpreadFactor1 = 1e300"}),
+              "These settings held values Vexolin cannot use and were set back to their defaults:\r"
+              "Prefs/SpreadFactor1 = 1e300");
+    // The preferences window refuses what the store would not keep.
+    MainWindowState state;
+    PrefsForm form = prefsFormFrom(state, module);
+    form.Spread[0] = "5000";
+    EXPECT_FALSE(acceptPrefs(form, state, module));
 }
 
 TEST(SettingConversions, BooleansAcceptOnlyTrueAndFalse)

@@ -44,11 +44,20 @@ TEST(TemplateFile, MalformedLinesAreSkippedAndNamed)
                              "\r\n"
                              "no quotes,1,1,0,1,1,0\r\n"
                              "\"Half\",1.5,1,0,1,1,0\r\n"
-                             "\"Also good\",5,0.5,0.1,5,0.5,0.1";
+                             "\"Also good\",5,0.5,0.1,5,0.5,0.1\r\n"
+                             "\"Huge\",3,3.4e38,0.25,3,2.75,0.375\r\n"
+                             "\"No size\",3,0,0.25,3,2.75,0.375\r\n"
+                             "\"Gap\",3,1.75,-1,3,2.75,0.375";
     const TemplateFileContents c = readTemplatesText(text);
     ASSERT_EQ(c.Templates.size(), 2u);
     EXPECT_EQ(c.Templates[1].TemplateName, "Also good");
-    EXPECT_EQ(c.IgnoredLines, (std::vector<int>{2, 3, 5, 6}));
+    EXPECT_EQ(c.IgnoredLines, (std::vector<int>{2, 3, 5, 6, 8, 9, 10}));
+    // The cutting's pixel arithmetic holds whatever reaches it.
+    TemplateRecord huge;
+    huge.TemplateSizeH = 3.4e38f;
+    const PixelRect cut = cutRectangle({1e30, 0, 1, 1}, huge, 1200);
+    EXPECT_EQ(cut.X, 2147483647);
+    EXPECT_EQ(cut.Width, 2147483647);
 }
 
 TEST(TemplateNames, ValidityAndCaselessLookup)

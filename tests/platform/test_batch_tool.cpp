@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -353,29 +354,68 @@ TEST_F(BatchResults, RangeSectionIsAddedToTheLogsWithTheResults)
     }
 }
 
-TEST_F(BatchResults, FailedWriteLeavesTheOldFileWhole)
+TEST_F(BatchResults, FailedWritesLeaveTheOldFilesWholeAndExitWithOne)
 {
-    const QString out = dir_.filePath(QStringLiteral("keep.txt"));
-    {
-        QFile old(out);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("the old results\r\n");
+    // A file size limit of 1 KiB makes the write fail half way, for the
+    // results file and the report alike.
+    for (const QString &name : {QStringLiteral("keep.txt"), QStringLiteral("keep.pdf")}) {
+        const QString out = dir_.filePath(name);
+        {
+            QFile old(out);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("the old file\r\n");
+        }
+        const QStringList args = lineArgs({name.endsWith(QStringLiteral(".pdf")) ? QStringLiteral("--report")
+                                                                                  : QStringLiteral("--results"),
+                                           out});
+        QProcess shell;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), dir_.path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
+        shell.setProcessEnvironment(env);
+        shell.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"),
+                                                             QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
+                                                             QStringLiteral(VEXOLIN_BATCH_PATH)} +
+                                                     args);
+        ASSERT_TRUE(shell.waitForFinished(60000));
+        EXPECT_EQ(shell.exitCode(), 1) << name.toStdString();
+        EXPECT_TRUE(shell.readAllStandardError().contains("File too large")) << name.toStdString();
+        EXPECT_EQ(read(out), QByteArray("the old file\r\n"));
+        // Nothing half-written is left beside it.
+        EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(name).size(), 1);
     }
-    // A file size limit of 1 KiB makes the write fail half way.
-    QStringList args = lineArgs({QStringLiteral("--results"), out});
-    QString command = QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\"");
-    QProcess shell;
+    // A log that cannot be written, and standard output that goes nowhere.
+    ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("r1.scn")));
+    const Run log = run(lineArgs({QStringLiteral("--log")}));
+    EXPECT_EQ(log.Status, 1);
+    EXPECT_TRUE(log.Err.contains("r1.scn could not be written")) << log.Err.toStdString();
+    QProcess full;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), dir_.path());
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
-    shell.setProcessEnvironment(env);
-    shell.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"), command, QStringLiteral(VEXOLIN_BATCH_PATH)} + args);
-    ASSERT_TRUE(shell.waitForFinished(60000));
-    EXPECT_EQ(shell.exitCode(), 1);
-    EXPECT_TRUE(shell.readAllStandardError().contains("There was an error writing the data file."));
-    EXPECT_EQ(read(out), QByteArray("the old results\r\n"));
-    // Nothing half-written is left beside it.
-    EXPECT_EQ(QDir(dir_.path()).entryList({QStringLiteral("keep.txt*")}, QDir::Files).size(), 1);
+    full.setProcessEnvironment(env);
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(QStringLiteral(VEXOLIN_BATCH_PATH), lineArgs({QStringLiteral("--json")}));
+    ASSERT_TRUE(full.waitForFinished(60000));
+    EXPECT_EQ(full.exitCode(), 1);
+    EXPECT_TRUE(full.readAllStandardError().contains("could not be written to standard output"));
+}
+
+TEST_F(BatchResults, StoredValuesBeyondTheirRangeAreNamedAndNotUsed)
+{
+    const QStringList args = lineArgs({QStringLiteral("--json")});
+    const Run plain = run(args);
+    ASSERT_EQ(plain.Status, 0) << plain.Err.toStdString();
+    const QString ini = dir_.path() + QStringLiteral("/config/Quarrow/Vexolin.ini");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(ini).absolutePath()));
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Prefs]\nSpreadFactor1=1e300\n");
+    file.close();
+    const Run r = run(args);
+    ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
+    EXPECT_TRUE(r.Err.contains("Prefs/SpreadFactor1 = 1e300")) << r.Err.toStdString();
+    EXPECT_EQ(r.Out, plain.Out);
 }
 
 TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)

@@ -1,11 +1,13 @@
 #include "intake/ColourPass.h"
 #include "intake/qt/PictureLoader.h"
+#include "text/WholeFile.h"
 #include "support/TestImages.h"
 #include "support/TempFolder.h"
 
 #include <QImage>
 
 #include <gif_lib.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -143,6 +145,34 @@ TEST_F(PictureLoader, MissingAndCorruptFilesGiveAReason)
     EXPECT_FALSE(loadIndexedImage(path("junk.tif")).Ok);
     test::writeFile(path("junk.gif"), {'G', 'I', 'F', '8', '9', 'a', 4, 0, 4, 0, 0xF7, 0, 0, 0x2C});
     EXPECT_FALSE(loadIndexedImage(path("junk.gif")).Ok);
+}
+
+TEST_F(PictureLoader, EveryRefusalAndWarningSaysWhatHappened)
+{
+    // A pipe of any format is refused before anything waits on it.
+    for (const char *name : {"pipe.gif", "pipe.tif", "pipe.bmp"}) {
+        ASSERT_EQ(::mkfifo(path(name).c_str(), 0600), 0);
+        EXPECT_EQ(loadIndexedImage(path(name)).Reason, "it is not a regular file") << name;
+    }
+    // A GIF cut short says so, not "giflib error 0".
+    const std::string whole = writeGif("whole.gif", test::patternPicture(40, 40));
+    std::string error;
+    const std::string bytes = readWholeFile(whole, error);
+    ASSERT_EQ(writeWholeFile(path("cut.gif"), std::string_view(bytes).substr(0, bytes.size() / 2)), "");
+    EXPECT_NE(loadIndexedImage(path("cut.gif")).Reason.find("truncated"), std::string::npos)
+        << loadIndexedImage(path("cut.gif")).Reason;
+    // What the TIF reader notices reaches the caller instead of standard error.
+    std::string tif = readWholeFile(writeTif("plain.tif", test::patternPicture(8, 8)), error);
+    ASSERT_EQ(tif.substr(0, 2), "II");
+    const auto ifd = static_cast<std::size_t>(test::getU32(std::vector<std::uint8_t>(tif.begin(), tif.end()), 4));
+    const std::size_t entries = static_cast<std::uint8_t>(tif[ifd]) | static_cast<std::uint8_t>(tif[ifd + 1]) << 8;
+    // The last tag (the colour map) becomes one libtiff does not know.
+    tif[ifd + 2 + 12 * (entries - 1)] = static_cast<char>(0xE8);
+    tif[ifd + 3 + 12 * (entries - 1)] = static_cast<char>(0xFD);
+    ASSERT_EQ(writeWholeFile(path("odd.tif"), tif), "");
+    const DecodeResult odd = loadIndexedImage(path("odd.tif"));
+    ASSERT_EQ(odd.Warnings.size(), 1u);
+    EXPECT_NE(odd.Warnings[0].find("Unknown field with tag 65000"), std::string::npos) << odd.Warnings[0];
 }
 
 TEST_F(PictureLoader, SamePictureGivesTheSameColourPassInEveryEncoding)

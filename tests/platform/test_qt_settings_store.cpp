@@ -7,7 +7,12 @@
 #include <QFileDevice>
 #include <QTemporaryDir>
 
+#include "support/WriteFaults.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace vex {
 namespace {
@@ -64,6 +69,34 @@ TEST(QtSettingsStore, AFailedWriteIsReported)
     std::vector<std::string> errors = writePreferences(store, ModuleState{}, MainWindowState{});
     ASSERT_FALSE(errors.empty());
     EXPECT_NE(errors.back().find("v.ini"), std::string::npos) << errors.back();
+}
+
+TEST(QtSettingsStore, ADamagedFileIsKeptAsideAndAFailedWriteKeepsTheFile)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("v.ini"));
+    const QByteArray damaged = "[Prefs]\nDefaultRes=600\n[Prefs\ngarbage\n";
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damaged);
+    }
+    QtSettingsStore store(file);
+    EXPECT_FALSE(store.read("Prefs", "DefaultRes").has_value()) << "nothing of a damaged file is trusted";
+    EXPECT_NE(store.notice().find("v.ini.bad"), std::string::npos) << store.notice();
+    QFile kept(file + QStringLiteral(".bad"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
+    ASSERT_EQ(writeSetting(store, "Prefs", "DefaultRes", "300"), "");
+    ASSERT_EQ(store.flush(), "");
+    EXPECT_EQ(QtSettingsStore(file).read("Prefs", "DefaultRes"), std::optional<std::string>("300"));
+    // A full disc while writing leaves the file as it was, and says so.
+    ASSERT_EQ(writeSetting(store, "Prefs", "DefaultRes", "900"), "");
+    {
+        const test::FailingWrites full(5);
+        EXPECT_NE(store.flush().find(std::strerror(ENOSPC)), std::string::npos);
+    }
+    EXPECT_EQ(QtSettingsStore(file).read("Prefs", "DefaultRes"), std::optional<std::string>("300"));
 }
 
 TEST(DisplaySettings, FirstKnownPanelIsChosen)

@@ -121,6 +121,25 @@ private slots:
         QVERIFY(messages[0].contains(QStringLiteral(": 2, 3.")));
     }
 
+    void anUnreadableFileLeavesTheBuiltInTemplate()
+    {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("templates.dat")));
+        TemplateRecord current = defaultTemplate();
+        frmTemplates w(current, root());
+        QDir(file()).removeRecursively();
+        QCOMPARE(w.comboTemplates->count(), 1);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QStringLiteral("could not be read (it is not a regular file)")),
+                 qPrintable(messages[0]));
+        // Stored template values beyond any sheet are not used, and named.
+        store.setRaw("Settings", "TemplateSizeH", "3.4e38");
+        const std::string sheet = writeSheet(QStringLiteral("sheet.bmp"), 850, 1100);
+        std::int32_t lastClip = 0;
+        LoadTemplateForm cut(store, sheet, 100, root(), lastClip);
+        QCOMPARE(cut.Template.TemplateSizeH, 1.75f);
+        QCOMPARE(cut.resetSettings(), std::vector<std::string>{"Settings/TemplateSizeH = 3.4e38"});
+    }
+
     void sameDimensionsAreRefusedByName()
     {
         writeTemplates("\"Tray 2\",2,2.5,0.125,4,3,0.5\r\n");

@@ -353,9 +353,12 @@ private slots:
     {
         store.setRaw("Prefs", "DefaultRes", "2000");
         store.setRaw("Prefs", "LogAnalysis", "maybe");
+        store.setRaw("Prefs", "SpreadFactor0", "-1e300");
         auto w = makeWindow();
         QCOMPARE(w->state.DefaultRes, 2000);
         QVERIFY(w->state.LogAnalysis);
+        QCOMPARE(w->resetSettings(), std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300"});
+        QCOMPARE(module.SpreadFactor[0], 0.0);
         QCOMPARE(w->state.HueColour[42].Green, std::uint8_t(255));
     }
 };
