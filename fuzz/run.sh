@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the fuzz targets with clang and runs one of them.
-#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass] [seconds, default 600]
+#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass|fuzz_gif|fuzz_tif|fuzz_templates_file|fuzz_settings_file] [seconds, default 600]
 # The run works on a copy of fuzz/corpus/<target>/ in build-fuzz/corpus/<target>/,
 # which keeps growing from run to run (FRESH=1 starts it again from the seeds).
 # Crashing inputs go to build-fuzz/findings/<target>/; minimise each with
@@ -13,12 +13,12 @@ build="$repo/build-fuzz"
 target=${1:-fuzz_bmp}
 seconds=${2:-600}
 case "$target" in
-  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass) ;;
+  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass | fuzz_gif | fuzz_tif | fuzz_templates_file | fuzz_settings_file) ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVEXOLIN_GUI=OFF -DBUILD_TESTING=OFF -DVEXOLIN_FUZZ=ON >/dev/null
+  -DVEXOLIN_GUI=ON -DBUILD_TESTING=OFF -DVEXOLIN_FUZZ=ON >/dev/null
 cmake --build "$build" -j2 --target "$target"
 
 corpus="$build/corpus/$target"
