@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# when any is missing.  Safe to run again; asks apt only when needed.
+# when any is missing, and any more named as arguments.  Safe to run again;
+# asks apt only when needed.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,9 @@ packages=(
   xvfb xauth                 # a virtual screen when there is no display
   locales                    # a comma locale for the tests of number reading and writing
 )
+
+# Callers may ask for more (CI's sanitizer build wants clang).
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
