@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vex {
 namespace {
@@ -26,6 +27,10 @@ TEST(CardLoading, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy)
     EXPECT_EQ(cardFileProblem(folder.file("a.tif")), std::strerror(ELOOP));
     std::ofstream(folder.file("card.bmp")) << "x";
     EXPECT_EQ(cardFileProblem(folder.file("card.bmp")), "");
+    ASSERT_EQ(::chmod(folder.file("card.bmp").c_str(), 0), 0);
+    if (::geteuid() != 0) { // the superuser reads anything
+        EXPECT_EQ(cardFileProblem(folder.file("card.bmp")), std::strerror(EACCES));
+    }
 }
 
 TEST(CardLoading, PixelsBeyondTheColourTableAreCounted)

@@ -17,8 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include "support/WriteFaults.h"
+
 #include <QApplication>
 
+#include <cerrno>
+#include <cstring>
 #include <deque>
 #include <memory>
 
@@ -190,6 +194,35 @@ private slots:
         QCOMPARE(w.comboTemplates->currentIndex(), 1);
         QCOMPARE(readTemplates(), QByteArray("\"tray 2\",2,2.5,0.125,4,3,0.75\r\n\"Other\",1,1,0,1,1,0\r\n"));
         QVERIFY(!w.btnSave->isVisible());
+    }
+
+    void aFullDiscKeepsTheTemplatesFileAndWritesNoClip()
+    {
+        writeTemplates("\"Other\",1,1,0,1,1,0\r\n");
+        TemplateRecord current = defaultTemplate();
+        frmTemplates w(current, root());
+        w.show();
+        w.udVSpace->setValue(750);
+        w.askName = [] { return std::optional<std::string>("New"); };
+        {
+            const test::FailingWrites full(10);
+            w.btnSave->click();
+        }
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains(QString::fromLatin1(std::strerror(ENOSPC))), qPrintable(messages[0]));
+        QCOMPARE(readTemplates(), QByteArray("\"Other\",1,1,0,1,1,0\r\n"));
+        // Cutting on a full disc says so and leaves no clip.
+        messages.clear();
+        const std::string sheet = writeSheet(QStringLiteral("sheet.bmp"), 850, 1100);
+        std::int32_t lastClip = 0;
+        LoadTemplateForm cut(store, sheet, 100, root(), lastClip);
+        {
+            const test::FailingWrites full(10);
+            cut.btnOK->click();
+        }
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].startsWith(QStringLiteral("Error: ")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip01.bmp"))));
     }
 
     void deletingTheLastTemplatesDeletesTheFile()
