@@ -84,18 +84,19 @@ std::string gifError(int code)
 
 // ---- TIF ----
 
-// Qt's TIF reader leaves libtiff's warnings to libtiff, which prints them on
-// standard error naming no file (or a made-up one).  While a TIF is read on
-// a thread, what libtiff says is gathered here instead, so that the user
-// hears it with the file's name.
-thread_local std::vector<std::string> *tifWarnings = nullptr;
-TIFFErrorHandler previousHandler = nullptr;
+// Qt's TIF reader leaves libtiff's warnings and errors to libtiff, which
+// prints them on standard error naming no file (or a made-up one).  While a
+// TIF is read on a thread, what libtiff says is gathered here instead, so
+// that the user hears it with the file's name.
+thread_local std::vector<std::string> *tifMessages = nullptr;
+TIFFErrorHandler previousWarningHandler = nullptr;
+TIFFErrorHandler previousErrorHandler = nullptr;
 
-void gatherTifWarnings(const char *module, const char *format, va_list arguments)
+void gatherTifMessage(TIFFErrorHandler previous, const char *module, const char *format, va_list arguments)
 {
-    if (tifWarnings == nullptr) {
-        if (previousHandler != nullptr)
-            previousHandler(module, format, arguments);
+    if (tifMessages == nullptr) {
+        if (previous != nullptr)
+            previous(module, format, arguments);
         return;
     }
     char text[1024];
@@ -105,8 +106,18 @@ void gatherTifWarnings(const char *module, const char *format, va_list arguments
     if (module != nullptr && std::strcmp(module, "foo") != 0)
         said += std::string(module) + ": ";
     said += text;
-    if (std::find(tifWarnings->begin(), tifWarnings->end(), said) == tifWarnings->end())
-        tifWarnings->push_back(said);
+    if (std::find(tifMessages->begin(), tifMessages->end(), said) == tifMessages->end())
+        tifMessages->push_back(said);
+}
+
+void gatherTifWarning(const char *module, const char *format, va_list arguments)
+{
+    gatherTifMessage(previousWarningHandler, module, format, arguments);
+}
+
+void gatherTifError(const char *module, const char *format, va_list arguments)
+{
+    gatherTifMessage(previousErrorHandler, module, format, arguments);
 }
 
 class TifWarningsGathered {
@@ -114,13 +125,14 @@ public:
     explicit TifWarningsGathered(std::vector<std::string> &into)
     {
         static const bool installed = [] {
-            previousHandler = TIFFSetWarningHandler(gatherTifWarnings);
+            previousWarningHandler = TIFFSetWarningHandler(gatherTifWarning);
+            previousErrorHandler = TIFFSetErrorHandler(gatherTifError);
             return true;
         }();
         (void)installed;
-        tifWarnings = &into;
+        tifMessages = &into;
     }
-    ~TifWarningsGathered() { tifWarnings = nullptr; }
+    ~TifWarningsGathered() { tifMessages = nullptr; }
     TifWarningsGathered(const TifWarningsGathered &) = delete;
     TifWarningsGathered &operator=(const TifWarningsGathered &) = delete;
 };
@@ -314,6 +326,11 @@ DecodeResult decodeTifFile(const std::string &path)
     std::vector<std::string> warnings;
     const TifWarningsGathered gathered(warnings);
     DecodeResult result = readTif(path);
+    if (!result.Ok && !warnings.empty()) {
+        // Why libtiff gave up says more than Qt's "unable to read".
+        result.Reason += " (" + warnings.back() + ")";
+        warnings.clear();
+    }
     result.Warnings = std::move(warnings);
     return result;
 }
