@@ -125,6 +125,11 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
     card.DropDensity = share(drops, card.CardArea);
 }
 
+bool spreadCoefficientSound(std::size_t index, double value)
+{
+    return index < 3 && std::isfinite(value) && std::fabs(value) <= SpreadLimit[index];
+}
+
 std::string cardFiguresProblem(const CardRecord &card)
 {
     bool finite = std::isfinite(card.VMD) && std::isfinite(card.DropDensity) && std::isfinite(card.VolumeDensity) &&

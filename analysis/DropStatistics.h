@@ -7,8 +7,8 @@
 // and fractions are 32-bit, and the figures users compare are computed from
 // those stored values.
 
-#include "analysis/CompositeResult.h"
-#include "app/CardRecord.h"
+#include "model/CompositeResult.h"
+#include "model/CardRecord.h"
 
 #include <array>
 #include <cstdint>
@@ -31,6 +31,12 @@ float dropVolume(float diameter);
 // left alone.
 void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &acceptedAreas,
                            const SpreadFactors &spread);
+
+// The sound range of each spread factor coefficient (the drop diameter in
+// micrometres is c0 + c1 d + c2 d² of the stain's d): beyond them drop sizes
+// leave what any card could show, and volumes what a number can hold.
+inline constexpr double SpreadLimit[3] = {1000.0, 100.0, 1.0};
+bool spreadCoefficientSound(std::size_t index, double value);
 
 // Why the card's figures cannot be reported: empty when every figure is a
 // finite number, else the reason.  A spread factor far beyond use could

@@ -1,6 +1,6 @@
 #include "analysis/ResultGraph.h"
 
-#include "app/Units.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>

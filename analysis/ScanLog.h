@@ -3,9 +3,9 @@
 // card image.  Its layout is fixed to the byte (Windows-1252, CR LF, fixed
 // columns) because users and their tools read these files.
 
-#include "analysis/CompositeResult.h"
-#include "app/CardRecord.h"
-#include "line/SprayInfo.h"
+#include "model/CompositeResult.h"
+#include "model/CardRecord.h"
+#include "model/SprayInfo.h"
 
 #include <array>
 #include <cstdint>
@@ -37,9 +37,6 @@ std::vector<std::string> scanLogPaths(const std::vector<std::string> &imagePaths
 // What the user is told when a log takes the longer name.
 std::string sharedLogMessage(const std::string &usualLog, const std::string &log);
 
-// UTF-8 to Windows-1252; what the code page cannot hold, and malformed
-// UTF-8, becomes '?'.
-std::string toWindows1252(const std::string &utf8);
 
 // A coefficient in plain decimal notation: at most 15 significant digits,
 // no trailing zeros ("0", "0.56", "-1.5").

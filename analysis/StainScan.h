@@ -7,7 +7,7 @@
 // as they have always been, so that counts stay comparable with results
 // users already hold, even where a cleaner labelling would differ.
 
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,52 +1,12 @@
 #include "app/AppState.h"
 
+#include "analysis/DropStatistics.h"
+#include "model/CardGeometry.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace vex {
-
-int CardList::add(CardRecord card)
-{
-    cards_.push_back(std::move(card));
-    return CardCount();
-}
-
-void CardList::remove(int k)
-{
-    if (k < 1 || k > CardCount())
-        return;
-    cards_.erase(cards_.begin() + (k - 1));
-}
-
-int currentAfterClose(int k, int count)
-{
-    if (count <= 0)
-        return 1;
-    return k <= count ? std::max(k, 1) : count;
-}
-
-int nextCard(int current, int count)
-{
-    if (count <= 0)
-        return 1;
-    return current >= count ? 1 : current + 1;
-}
-
-int previousCard(int current, int count)
-{
-    if (count <= 0)
-        return 1;
-    return current <= 1 ? count : current - 1;
-}
-
-float maxScannedDiameter(const CardList &cards)
-{
-    float largest = 0.0f;
-    for (const CardRecord &card : cards.records())
-        if (card.Scanned)
-            largest = std::max(largest, card.LargestDiameter);
-    return largest;
-}
 
 std::array<Rgb, 257> buildHueColour()
 {
@@ -72,11 +32,6 @@ std::array<Rgb, 257> buildHueColour()
         table[static_cast<std::size_t>(i)] = Rgb{clamp(r), clamp(g), clamp(b)};
     }
     return table;
-}
-
-bool spreadCoefficientSound(std::size_t index, double value)
-{
-    return index < 3 && std::isfinite(value) && std::fabs(value) <= SpreadLimit[index];
 }
 
 MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,

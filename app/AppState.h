@@ -3,12 +3,13 @@
 // settings and constants, and the values the main window owns.  Plain data
 // with the start values the program begins with.
 
-#include "app/CardRecord.h"
-#include "analysis/CompositeResult.h"
-#include "app/Settings.h"
-#include "line/CardStat.h"
 #include "line/SprayInfo.h"
 #include "line/Swath.h"
+#include "model/CardList.h"
+#include "model/Colour.h"
+#include "model/CompositeResult.h"
+#include "model/CardStat.h"
+#include "text/Settings.h"
 
 #include <array>
 #include <cstdint>
@@ -17,43 +18,8 @@
 
 namespace vex {
 
-struct Rgb {
-    std::uint8_t Red = 0;
-    std::uint8_t Green = 0;
-    std::uint8_t Blue = 0;
-    friend bool operator==(const Rgb &, const Rgb &) = default;
-};
 
-// The cards in the order of the card strip, addressed 1..CardCount().
-class CardList {
-public:
-    int CardCount() const { return static_cast<int>(cards_.size()); }
-    bool empty() const { return cards_.empty(); }
 
-    CardRecord &operator[](int index) { return cards_.at(static_cast<std::size_t>(index - 1)); }
-    const CardRecord &operator[](int index) const { return cards_.at(static_cast<std::size_t>(index - 1)); }
-
-    // Appends at the end; returns the new card's index.
-    int add(CardRecord card);
-    // Removes card k; the records after it move down by one.
-    void remove(int k);
-    void clear() { cards_.clear(); }
-
-    std::vector<CardRecord> &records() { return cards_; }
-    const std::vector<CardRecord> &records() const { return cards_; }
-
-private:
-    std::vector<CardRecord> cards_;
-};
-
-// The card that is current after card k was closed and count cards are left.
-int currentAfterClose(int k, int count);
-// Next and previous card with wrap-around; 1 when there is no card.
-int nextCard(int current, int count);
-int previousCard(int current, int count);
-
-// The greatest LargestDiameter of the scanned cards, 0 when none is scanned.
-float maxScannedDiameter(const CardList &cards);
 
 // The 257-entry colour wheel that maps a hue value to a display colour.
 std::array<Rgb, 257> buildHueColour();
@@ -109,17 +75,7 @@ struct MainWindowState {
     int CurrentProfile = 1;
 };
 
-inline constexpr const char *PrefsSection = "Prefs";
-inline constexpr const char *SettingsSection = "Settings";
 
-// The largest resolution a card may be given, in dpi.
-constexpr std::int32_t MaxResolution = 32767;
-
-// The sound range of each spread factor coefficient (the drop diameter in
-// micrometres is c0 + c1 d + c2 d² of the stain's d): beyond them drop sizes
-// leave what any card could show, and volumes what a number can hold.
-inline constexpr double SpreadLimit[3] = {1000.0, 100.0, 1.0};
-bool spreadCoefficientSound(std::size_t index, double value);
 
 // Reads the preferences into a fresh main-window state, each unreadable or
 // unconvertible value falling back to its key's default; numbers outside

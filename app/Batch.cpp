@@ -7,7 +7,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
-#include "app/CardGeometry.h"
+#include "model/CardGeometry.h"
 
 #include <charconv>
 #include <cmath>

@@ -3,7 +3,7 @@
 // whether the screen is big enough, which interface font to use.
 
 #include "app/AppState.h"
-#include "app/Settings.h"
+#include "text/Settings.h"
 
 #include <string>
 

@@ -7,7 +7,7 @@
 // Run it pinned to one core with the file in the page cache; it prints what
 // it measured and leaves the judging to the reader.
 
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 #include "bench/BenchSupport.h"
 #include "intake/BmpFile.h"
 #include "intake/ColourPass.h"

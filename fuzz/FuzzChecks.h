@@ -7,7 +7,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "analysis/StainScan.h"
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 #include "intake/ColourPass.h"
 #include "intake/Hue.h"
 #include "intake/IndexedImage.h"

@@ -2,7 +2,7 @@
 
 #include "intake/CardLoading.h"
 
-#include "app/LargeBuffer.h"
+#include "model/LargeBuffer.h"
 
 #include <algorithm>
 #include <cstdio>

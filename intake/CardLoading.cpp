@@ -1,6 +1,6 @@
 #include "intake/CardLoading.h"
 
-#include "app/CardGeometry.h"
+#include "model/CardGeometry.h"
 
 #include <algorithm>
 #include <cerrno>

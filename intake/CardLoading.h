@@ -2,7 +2,8 @@
 // Opening card images: the checks a file passes before it becomes a card, the
 // messages for those that do not, and the order of the card list.
 
-#include "app/AppState.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
 
 #include <cstdint>
 #include <functional>

@@ -5,7 +5,7 @@
 // batch tool and the tests all run this same code; the questions, the cancel
 // request and the progress display come in as callbacks.
 
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 #include "intake/IndexedImage.h"
 
 #include <array>

@@ -1,7 +1,7 @@
 #include "intake/Resolution.h"
 
-#include "app/CardGeometry.h"
-#include "app/Units.h"
+#include "model/CardGeometry.h"
+#include "text/NumberText.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,7 +2,8 @@
 // Correcting the scan resolution of the cards: the grid of the resolution
 // window as plain data, and the card information texts.
 
-#include "app/AppState.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,9 @@
 #include "line/CardPositions.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
+#include "line/SprayInfo.h"
+
+#include "text/NumberText.h"
+#include "text/NumberText.h"
 
 #include <cmath>
 #include <map>

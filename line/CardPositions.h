@@ -3,8 +3,9 @@
 // spacing, taken in the order the cards were loaded, and the rules of the
 // Card Positions window.
 
-#include "app/AppState.h"
-#include "app/Settings.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
+#include "text/Settings.h"
 
 #include <optional>
 #include <string>

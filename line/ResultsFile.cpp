@@ -1,7 +1,7 @@
 #include "line/ResultsFile.h"
 
-#include "analysis/ScanLog.h"
-#include "app/Units.h"
+#include "text/Windows1252.h"
+#include "text/NumberText.h"
 #include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
 

@@ -4,9 +4,10 @@
 // the multiswath profiles, as an aligned text report or as CSV.  This builds
 // the bytes; writing them to disc is the caller's (whole file or nothing).
 
-#include "analysis/CompositeResult.h"
-#include "app/AppState.h"
-#include "line/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
+#include "model/CardStat.h"
 #include "line/Swath.h"
 
 #include <array>

@@ -1,7 +1,9 @@
 #include "line/SprayInfoRules.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
+#include "analysis/DropStatistics.h"
+
+#include "text/NumberText.h"
+#include "text/NumberText.h"
 #include "line/CardPositions.h"
 
 namespace vex {

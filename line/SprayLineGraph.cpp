@@ -1,6 +1,6 @@
 #include "line/SprayLineGraph.h"
 
-#include "app/Units.h"
+#include "text/NumberText.h"
 #include "line/CardPositions.h"
 
 #include <algorithm>

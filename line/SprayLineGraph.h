@@ -4,9 +4,10 @@
 // axis labels, the card labels and the read-out beside a card.  The widget
 // and the printed report draw from these.
 
-#include "analysis/CompositeResult.h"
-#include "app/AppState.h"
-#include "line/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
+#include "model/CardStat.h"
 
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 // that is a whole number of card spacings, the proposed width and the
 // combined (multiswath) profile of the chosen width.
 
-#include "line/CardStat.h"
+#include "model/CardStat.h"
 
 #include <cstdint>
 #include <vector>

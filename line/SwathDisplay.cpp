@@ -1,7 +1,7 @@
 #include "line/SwathDisplay.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
+#include "text/NumberText.h"
+#include "text/NumberText.h"
 #include "line/CardPositions.h"
 
 #include <algorithm>
@@ -27,14 +27,13 @@ double profileAxisTop(double scaledMaximum)
     return std::max(1.0, std::trunc(scaledMaximum * 12.0 + 0.5) / 10.0);
 }
 
-SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const ModuleState &module,
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric,
                           const SprayInfo &spray)
 {
     SwathDisplay d;
-    const auto unit = static_cast<std::size_t>(metric ? 1 : 0);
     if (kind == DepositProfile) {
-        d.Factor = static_cast<double>(module.RateFactor[unit]);
-        d.Unit = module.RateUnit[unit];
+        d.Factor = static_cast<double>(rateFactor(metric));
+        d.Unit = rateUnit(metric);
     } else {
         d.Unit = std::string("drops/cm ") + SuperscriptTwo;
     }

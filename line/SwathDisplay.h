@@ -3,7 +3,8 @@
 // unit factors, the normalisation to the aircraft's swath, the axis tops and
 // the statistics labels of the selected width.
 
-#include "app/AppState.h"
+#include "model/SprayInfo.h"
+#include "model/Units.h"
 #include "line/Swath.h"
 
 #include <string>
@@ -31,7 +32,7 @@ struct SwathDisplay {
 double swathRatio(int width, const SprayInfo &spray);
 
 // For a profile whose multiswath has been built.
-SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const ModuleState &module,
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric,
                           const SprayInfo &spray);
 
 // What the swath graphs draw, for a profile whose multiswath has been built.

@@ -1,6 +1,6 @@
 #include "report/Report.h"
 
-#include "app/Units.h"
+#include "text/NumberText.h"
 #include "line/CardPositions.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"

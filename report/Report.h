@@ -3,9 +3,10 @@
 // size spectrum, the spray line statistics and the swath analysis.  One
 // drawing serves the printer, PDF files and the preview.
 
-#include "analysis/CompositeResult.h"
-#include "app/AppState.h"
-#include "line/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
+#include "model/CardStat.h"
 #include "line/Swath.h"
 #include "report/ReportTarget.h"
 

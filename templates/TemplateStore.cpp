@@ -1,7 +1,7 @@
 #include "templates/TemplateStore.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
+#include "text/NumberText.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cctype>

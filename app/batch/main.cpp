@@ -2,7 +2,7 @@
 // for scripts.  See batchUsage() for the command line.
 
 #include "app/Batch.h"
-#include "app/Units.h"
+#include "text/NumberText.h"
 #include "analysis/ScanLog.h"
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"

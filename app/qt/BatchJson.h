@@ -2,7 +2,7 @@
 // The batch tool's results as one JSON document.
 
 #include "app/Batch.h"
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 
 #include <QByteArray>
 

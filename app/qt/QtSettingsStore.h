@@ -4,7 +4,7 @@
 // and formats the file; the file itself is written whole through the
 // program's one writer, so a full disc or a kill leaves the old file.
 
-#include "app/Settings.h"
+#include "text/Settings.h"
 
 #include <QMap>
 #include <QString>

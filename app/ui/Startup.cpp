@@ -2,7 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/Startup.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
 #include <QDir>

@@ -8,10 +8,10 @@
 #include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
 #include "app/Batch.h"
-#include "app/ui/CCommonDialogs.h"
+#include "ui/CCommonDialogs.h"
 #include "analysis/ui/HueHistogramView.h"
 #include "app/ui/CardPicture.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
 #include "line/SprayLineGraph.h"
@@ -183,7 +183,7 @@ void frmMain::DrawSwathGraphs()
     SwathProfile &profile = state.Swath[kind - 1];
     buildMultiswath(profile);
     const SwathDisplay shown =
-        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, module_, state.Spray);
+        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, state.Spray);
     setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
     InfoLabel[0]->setText(tr("COV:"));
     InfoLabel[1]->setText(tr("Mean:"));
@@ -244,9 +244,11 @@ void frmMain::btnPrint_Click()
         return;
     bool accepted = false;
     {
-        SprayInfoForm form(state.Spray, store_, module_, this);
+        SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
         form.exec();
         accepted = form.Accept;
+        if (accepted)
+            module_.SpreadFactor = form.SpreadFactor;
     }
     // The spray information may have moved the cards.
     refreshCompositeDisplay();
@@ -289,10 +291,11 @@ void frmMain::btnWriteComposite_Click()
 bool frmMain::writeResults(const std::string &path, int filterIndex)
 {
     {
-        SprayInfoForm form(state.Spray, store_, module_, this);
+        SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
         form.exec();
         if (!form.Accept)
             return false;
+        module_.SpreadFactor = form.SpreadFactor;
     }
     std::vector<int> unscanned;
     for (int i = 1; i <= CardCount(); ++i)

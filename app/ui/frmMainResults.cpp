@@ -284,7 +284,7 @@ void frmMain::btnPrefs_Click()
         for (std::size_t i = 0; i < 3; ++i)
             prefs.SpreadTexts[i] = window.SpreadText[i]->text().toStdString();
         prefs.Metric = window.UnitsOption[0]->isChecked();
-        SprayInfoForm form(state.Spray, store_, module_, prefs, &window);
+        SprayInfoForm form(state.Spray, store_, prefs, &window);
         form.exec();
         if (form.Accept) {
             const std::array<std::string, 3> texts = form.acceptedSpreadTexts();

@@ -8,9 +8,9 @@
 #include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
-#include "app/Units.h"
+#include "text/NumberText.h"
 #include "app/ui/CardPicture.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/Swath.h"
@@ -144,10 +144,11 @@ std::string frmMain::scanLogPathOf(int index)
 
 bool frmMain::confirmSprayInfo()
 {
-    SprayInfoForm form(state.Spray, store_, module_, this);
+    SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
     form.exec();
     if (!form.Accept)
         return false;
+    module_.SpreadFactor = form.SpreadFactor;
     AssignCardPositions(Cards, state.Spray);
     return true;
 }

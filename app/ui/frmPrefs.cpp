@@ -1,9 +1,9 @@
 #include "app/ui/frmPrefs.h"
 
 #include "app/Preferences.h"
-#include "app/Units.h"
-#include "app/ui/Messages.h"
-#include "app/ui/NumericKeyFilter.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
+#include "ui/NumericKeyFilter.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "app/AppState.h"
 #include "app/qt/QtSettingsStore.h"
 #include "app/qt/ScreenMetrics.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
 

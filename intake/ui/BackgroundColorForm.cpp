@@ -1,6 +1,6 @@
 #include "intake/ui/BackgroundColorForm.h"
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

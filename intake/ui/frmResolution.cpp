@@ -1,6 +1,6 @@
 #include "intake/ui/frmResolution.h"
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,9 +1,9 @@
 #include "line/ui/SprayInfoForm.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
-#include "app/ui/Messages.h"
-#include "app/ui/NumericKeyFilter.h"
+#include "line/SprayInfo.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
+#include "ui/NumericKeyFilter.h"
 #include "line/SprayInfoRules.h"
 
 #include <QEvent>
@@ -28,16 +28,16 @@ std::array<std::string, 3> coefficientTexts(const std::array<double, 3> &spread)
 
 } // namespace
 
-SprayInfoForm::SprayInfoForm(SprayInfo &spray, SettingsStore &store, ModuleState &module, QWidget *parent)
-    : QDialog(parent), spray_(spray), store_(store), module_(module)
+SprayInfoForm::SprayInfoForm(SprayInfo &spray, SettingsStore &store, const std::array<double, 3> &spreadFactor,
+                             bool metric, QWidget *parent)
+    : QDialog(parent), SpreadFactor(spreadFactor), spray_(spray), store_(store)
 {
     buildControls();
-    Form_Load(coefficientTexts(module.SpreadFactor), module.Metric);
+    Form_Load(coefficientTexts(spreadFactor), metric);
 }
 
-SprayInfoForm::SprayInfoForm(SprayInfo &spray, SettingsStore &store, ModuleState &module,
-                             const FromPreferences &prefs, QWidget *parent)
-    : QDialog(parent), spray_(spray), store_(store), module_(module), fromPreferences_(true)
+SprayInfoForm::SprayInfoForm(SprayInfo &spray, SettingsStore &store, const FromPreferences &prefs, QWidget *parent)
+    : QDialog(parent), spray_(spray), store_(store), fromPreferences_(true)
 {
     buildControls();
     Form_Load(prefs.SpreadTexts, prefs.Metric);
@@ -266,7 +266,7 @@ void SprayInfoForm::AcceptButton_Click()
         showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
     if (!fromPreferences_)
         for (std::size_t i = 0; i < 3; ++i)
-            module_.SpreadFactor[i] = *parseNumber(spread[i]);
+            SpreadFactor[i] = *parseNumber(spread[i]);
     Accept = true;
     accept();
 }

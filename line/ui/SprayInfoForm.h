@@ -3,7 +3,8 @@
 // spread factor, sample array and comment.  Accept checks the numbers,
 // keeps the 15 entries in memory and stores them.
 
-#include "app/AppState.h"
+#include "model/SprayInfo.h"
+#include "text/Settings.h"
 
 #include <QDialog>
 
@@ -28,12 +29,15 @@ public:
         bool Metric = true;
     };
 
-    SprayInfoForm(SprayInfo &spray, SettingsStore &store, ModuleState &module, QWidget *parent = nullptr);
-    SprayInfoForm(SprayInfo &spray, SettingsStore &store, ModuleState &module, const FromPreferences &prefs,
+    // The spread factor and units in use; after Accept, SpreadFactor holds
+    // the one the user settled on.
+    SprayInfoForm(SprayInfo &spray, SettingsStore &store, const std::array<double, 3> &spreadFactor, bool metric,
                   QWidget *parent = nullptr);
+    SprayInfoForm(SprayInfo &spray, SettingsStore &store, const FromPreferences &prefs, QWidget *parent = nullptr);
 
     // True once the user accepted; the callers stop when it is false.
     bool Accept = false;
+    std::array<double, 3> SpreadFactor{};
     // The spread factor texts as accepted (for the Preferences window).
     std::array<std::string, 3> acceptedSpreadTexts() const;
 
@@ -77,7 +81,6 @@ private:
 
     SprayInfo &spray_;
     SettingsStore &store_;
-    ModuleState &module_;
     bool fromPreferences_ = false;
 };
 

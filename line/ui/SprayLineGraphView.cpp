@@ -1,6 +1,6 @@
 #include "line/ui/SprayLineGraphView.h"
 
-#include "app/Units.h"
+#include "text/NumberText.h"
 
 #include <QMouseEvent>
 #include <QPainter>

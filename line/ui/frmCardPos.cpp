@@ -1,8 +1,10 @@
 #include "line/ui/frmCardPos.h"
 
-#include "app/Units.h"
-#include "app/ui/Messages.h"
-#include "app/ui/NumericKeyFilter.h"
+#include "line/SprayInfo.h"
+
+#include "text/NumberText.h"
+#include "ui/Messages.h"
+#include "ui/NumericKeyFilter.h"
 
 #include <QCloseEvent>
 #include <QEvent>

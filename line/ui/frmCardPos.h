@@ -3,7 +3,8 @@
 // a grid of every card and its position.  Accept places the cards and keeps
 // both values, in memory and in the settings.
 
-#include "app/AppState.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
 #include "line/CardPositions.h"
 
 #include <QDialog>

@@ -1,7 +1,7 @@
 #include "report/ui/frmPreview2.h"
 
-#include "app/ui/CCommonDialogs.h"
-#include "app/ui/Messages.h"
+#include "ui/CCommonDialogs.h"
+#include "ui/Messages.h"
 #include "report/qt/QtReportTarget.h"
 #include "report/qt/ReportPdf.h"
 

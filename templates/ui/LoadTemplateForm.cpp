@@ -1,8 +1,8 @@
 #include "templates/ui/LoadTemplateForm.h"
 
-#include "app/Preferences.h"
-#include "app/Units.h"
-#include "app/ui/Messages.h"
+#include "text/NumberText.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
 #include "intake/qt/PictureLoader.h"
 #include "text/WholeFile.h"
 #include "templates/ui/frmTemplates.h"

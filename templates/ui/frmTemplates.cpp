@@ -1,8 +1,8 @@
 #include "templates/ui/frmTemplates.h"
 
-#include "app/Preferences.h"
-#include "app/ui/Messages.h"
-#include "app/ui/NumericKeyFilter.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
+#include "ui/NumericKeyFilter.h"
 #include "text/WholeFile.h"
 #include "templates/ui/UpDown.h"
 

@@ -1,5 +1,5 @@
 #include "app/AppState.h"
-#include "app/CardGeometry.h"
+#include "model/CardGeometry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "app/Preferences.h"
-#include "app/Units.h"
+#include "text/NumberText.h"
 
 #include "support/CommaLocale.h"
 

@@ -1,7 +1,7 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ResultGraph.h"
-#include "app/CardGeometry.h"
-#include "app/Units.h"
+#include "model/CardGeometry.h"
+#include "text/NumberText.h"
 #include "intake/CardLoading.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // The results file of a known line of three cards, line by line, and the
 // rules that vary with units, positions, unscanned cards and typed texts.
 
+#include "text/Windows1252.h"
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"

@@ -1,3 +1,4 @@
+#include "text/Windows1252.h"
 #include "analysis/ScanLog.h"
 #include "support/CommaLocale.h"
 #include "support/TempFolder.h"

@@ -1,6 +1,6 @@
 #include "app/AppState.h"
 #include "app/Preferences.h"
-#include "app/Settings.h"
+#include "text/Settings.h"
 #include "line/CardPositions.h"
 
 #include <gtest/gtest.h>

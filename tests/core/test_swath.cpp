@@ -194,7 +194,7 @@ TEST(SwathBackAndForth, MirroredPlacesBetweenCardsAreInterpolated)
 } // namespace
 } // namespace vex
 
-#include "app/Units.h"
+#include "text/NumberText.h"
 #include "line/SwathDisplay.h"
 
 namespace vex {
@@ -223,12 +223,11 @@ TEST(SwathDisplayTest, DepositNormalisedToTheAircraftsSwath)
     swathAnalysis(stats, -20.0f, 10.0f, deposit, density);
     buildMultiswath(deposit);
     buildMultiswath(density);
-    const ModuleState module;
     SprayInfo spray;
     spray[Sample_Interval] = "10";
     // Width 3 x 10 m over a 60 m swath: half.
     spray[AC_Swath] = "60";
-    const SwathDisplay d = swathDisplay(deposit, DepositProfile, true, module, spray);
+    const SwathDisplay d = swathDisplay(deposit, DepositProfile, true, spray);
     EXPECT_DOUBLE_EQ(d.Ratio, 0.5);
     EXPECT_DOUBLE_EQ(d.Factor, static_cast<double>(0.1f));
     EXPECT_EQ(d.Unit, "L/ha");
@@ -237,7 +236,7 @@ TEST(SwathDisplayTest, DepositNormalisedToTheAircraftsSwath)
     EXPECT_EQ(d.MeanText, formatFixed(deposit.Widths[3].Mean * static_cast<double>(0.1f) * 0.5, 2) + " L/ha");
     EXPECT_EQ(d.Title, "Deposit Profile  (5 passes)");
     spray[AC_Swath] = "";
-    const SwathDisplay us = swathDisplay(density, DropDensityProfile, false, module, spray);
+    const SwathDisplay us = swathDisplay(density, DropDensityProfile, false, spray);
     EXPECT_DOUBLE_EQ(us.Ratio, 1.0);
     EXPECT_EQ(us.Unit, "drops/cm \u00b2");
     EXPECT_EQ(us.LengthUnit, "ft");

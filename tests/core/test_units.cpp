@@ -1,4 +1,4 @@
-#include "app/Units.h"
+#include "text/NumberText.h"
 
 #include <gtest/gtest.h>
 

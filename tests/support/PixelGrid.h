@@ -5,7 +5,7 @@
 // with one run per stretch of adjacent stain pixels, and ends with its
 // closing record, as the colour pass builds it.
 
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 // The file dialog set up from the properties, and its results read back.
 
-#include "app/ui/CCommonDialogs.h"
+#include "ui/CCommonDialogs.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 // The composite view of the main window and the results file it writes.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "analysis/DropStatistics.h"
 #include "app/ui/frmMain.h"
 #include "line/ui/SprayInfoForm.h"

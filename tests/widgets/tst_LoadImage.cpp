@@ -1,6 +1,6 @@
 // Opening card images from the main window: checks, messages, order, state.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
 #include <QCheckBox>

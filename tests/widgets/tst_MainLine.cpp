@@ -2,7 +2,7 @@
 // before a logged scan, the card positions it gives, and the pooled line
 // after scans, removals and the preferences.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
 #include "line/CardPositions.h"
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
         QCOMPARE(w->InfoLabel[0]->text(), QStringLiteral("COV:"));
         QCOMPARE(w->InfoLabel[2]->text(), QStringLiteral("Max / Min:"));
-        const SwathDisplay shown = swathDisplay(w->state.Swath[0], DepositProfile, true, w->module(), w->state.Spray);
+        const SwathDisplay shown = swathDisplay(w->state.Swath[0], DepositProfile, true, w->state.Spray);
         QCOMPARE(w->VMDLabel->text(), QString::fromStdString(shown.CovText));
         QCOMPARE(w->DropLabel->text(), QString::fromStdString(shown.MeanText));
         QVERIFY(w->DropLabel->text().endsWith(QStringLiteral(" L/ha")));

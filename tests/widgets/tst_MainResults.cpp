@@ -6,7 +6,7 @@
 #include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
 #include "support/WindowHelpers.h"

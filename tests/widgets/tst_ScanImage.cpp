@@ -1,7 +1,7 @@
 // Scanning cards from the main window: results, log, messages, composite
 // check box and the largest scanned diameter.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
 #include <QCheckBox>

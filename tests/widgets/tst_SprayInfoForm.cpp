@@ -1,7 +1,9 @@
 // The Spray Information window: what it shows, its checks on Accept, the
 // storing of all entries and its Preferences mode.
 
-#include "app/ui/Messages.h"
+#include "app/AppState.h"
+#include "line/SprayInfo.h"
+#include "ui/Messages.h"
 #include "line/ui/SprayInfoForm.h"
 
 #include <QLabel>
@@ -54,7 +56,7 @@ private slots:
         spray[Comment] = "calm,\nclear";
         store.setRaw(SprayInfoSection, "Sample_Position1", "-50");
         store.setRaw(SprayInfoSection, "Sample_Interval", "abc");
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         QCOMPARE(f.windowTitle(), QStringLiteral("Spray Information"));
         QCOMPARE(f.AircraftInput[0]->text(), QStringLiteral("Air Tractor"));
         QCOMPARE(f.CommentText->toPlainText(), QStringLiteral("calm,\nclear"));
@@ -66,14 +68,14 @@ private slots:
         QCOMPARE(f.SwathUnitsLabel->text(), QStringLiteral("m"));
         QCOMPARE(f.SpeedUnitsLabel->text(), QStringLiteral("km/h"));
         module.Metric = false;
-        SprayInfoForm us(spray, store, module);
+        SprayInfoForm us(spray, store, module.SpreadFactor, module.Metric);
         QCOMPARE(us.SpeedUnitsLabel->text(), QStringLiteral("mph"));
         QCOMPARE(us.ActRateUnitsLabel->text(), QStringLiteral("oz/ac"));
     }
 
     void checksComeInOrderWithTheFocusInTheBox()
     {
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         showActive(f);
         f.SpreadText[2]->setText(QStringLiteral("x"));
         f.SampleInput[0]->setText(QStringLiteral(""));
@@ -96,7 +98,7 @@ private slots:
 
     void acceptKeepsAndStoresAllFifteen()
     {
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         showActive(f);
         f.AircraftInput[2]->setText(QStringLiteral("Smith, J."));
         f.SampleInput[0]->setText(QStringLiteral("-45"));
@@ -106,7 +108,7 @@ private slots:
         QVERIFY(f.Accept);
         QCOMPARE(spray[AC_Owner], std::string("Smith, J."));
         QCOMPARE(spray[Sample_Interval], std::string("-10"));
-        QCOMPARE(module.SpreadFactor[0], 1.5);
+        QCOMPARE(f.SpreadFactor[0], 1.5);
         QCOMPARE(int(store.values().size()), 15);
         QCOMPARE(store.values().at({"SprayInfo", "AC_Owner"}), std::string("Smith, J."));
     }
@@ -114,7 +116,7 @@ private slots:
     void resetEmptiesEverythingSoAcceptFails()
     {
         spray[AC_Type] = "x";
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         showActive(f);
         click(f.ResetButton);
         QVERIFY(f.AircraftInput[0]->text().isEmpty());
@@ -125,7 +127,7 @@ private slots:
 
     void cancelStoresNothing()
     {
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         showActive(f);
         f.AircraftInput[0]->setText(QStringLiteral("changed"));
         click(f.CancelButton);
@@ -136,7 +138,7 @@ private slots:
 
     void leavingBoxesReformatsNumbers()
     {
-        SprayInfoForm f(spray, store, module);
+        SprayInfoForm f(spray, store, module.SpreadFactor, module.Metric);
         showActive(f);
         f.activateWindow();
         f.SpreadText[1]->setFocus();
@@ -158,7 +160,7 @@ private slots:
         SprayInfoForm::FromPreferences prefs;
         prefs.SpreadTexts = {"0", "0.7", "0.001"};
         prefs.Metric = false;
-        SprayInfoForm f(spray, store, module, prefs);
+        SprayInfoForm f(spray, store, prefs);
         showActive(f);
         QCOMPARE(f.SpreadText[1]->text(), QStringLiteral("0.7"));
         QCOMPARE(f.SwathUnitsLabel->text(), QStringLiteral("ft"));

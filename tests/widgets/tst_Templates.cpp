@@ -1,6 +1,6 @@
 // The Template Manager and the cutting of a sheet by a template.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/BmpFile.h"
 #include "support/TestImages.h"

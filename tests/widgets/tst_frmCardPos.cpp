@@ -1,7 +1,7 @@
 // The Card Positions window: opening values, the grid, box rules, Accept
 // and the mode in which Accept is the only way out.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "intake/CardLoading.h"
 #include "line/ui/frmCardPos.h"
 

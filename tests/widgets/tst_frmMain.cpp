@@ -1,8 +1,8 @@
 // The main window's card strip, captions, scrolling, keyboard and closing.
 
-#include "app/CardGeometry.h"
+#include "model/CardGeometry.h"
 #include "app/ui/CardPicture.h"
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
 #include <QCheckBox>

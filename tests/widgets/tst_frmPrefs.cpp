@@ -1,7 +1,7 @@
 // The preferences window driven with keys and clicks as a user would.
 
-#include "app/Units.h"
-#include "app/ui/Messages.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
 #include "app/ui/frmPrefs.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The print preview: pages, the printer list with "Save as PDF...", Escape,
 // and the whole report written as a PDF from the main window's Print.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
 #include "line/ui/SprayInfoForm.h"

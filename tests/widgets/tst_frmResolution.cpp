@@ -1,6 +1,6 @@
 // The resolution window: editing in place, red names, Apply To All, Accept.
 
-#include "app/ui/Messages.h"
+#include "ui/Messages.h"
 #include "intake/CardLoading.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"

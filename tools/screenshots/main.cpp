@@ -10,7 +10,7 @@
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
-#include "app/Settings.h"
+#include "text/Settings.h"
 #include "app/ui/frmMain.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"

@@ -1,6 +1,6 @@
-#include "app/ui/NumericKeyFilter.h"
+#include "ui/NumericKeyFilter.h"
 
-#include "app/Preferences.h"
+#include "text/NumericKeys.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/ui/CCommonDialogs.h"
+#include "ui/CCommonDialogs.h"
 
 #include <QColorDialog>
 #include <QFileDialog>

@@ -2,8 +2,8 @@
 // The record of one opened card image, and the card list.  Card indices are
 // 1-based everywhere in the program; the list hides the 0-based vector.
 
-#include "analysis/SizeClass.h"
-#include "app/LargeBuffer.h"
+#include "model/SizeClass.h"
+#include "model/LargeBuffer.h"
 
 #include <array>
 #include <cstdint>

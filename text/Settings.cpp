@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "text/Settings.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "app/LargeBuffer.h"
+#include "model/LargeBuffer.h"
 
 #include <cstdint>
 

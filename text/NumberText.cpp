@@ -1,11 +1,71 @@
-#include "app/Units.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <vector>
 
 namespace vex {
+
+namespace {
+
+std::string trimmed(const std::string &text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+} // namespace
+
+std::optional<double> parseNumber(const std::string &text)
+{
+    const std::string t = trimmed(text);
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) {
+        ++i;
+        ++digits;
+    }
+    if (i < t.size() && t[i] == '.') {
+        ++i;
+        while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < t.size() && (t[j] == '+' || t[j] == '-'))
+            ++j;
+        std::size_t exponentDigits = 0;
+        while (j < t.size() && std::isdigit(static_cast<unsigned char>(t[j]))) {
+            ++j;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return std::nullopt;
+        i = j;
+    }
+    if (i != t.size())
+        return std::nullopt;
+    // from_chars reads "7.5" as 7.5 whatever the C locale says (strtod
+    // stops at the point under a comma locale); it takes no '+'.
+    const std::size_t from = t[0] == '+' ? 1 : 0;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(t.data() + from, t.data() + t.size(), value);
+    if (error != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 
 std::string formatFixed(double value, int decimals)
 {
@@ -44,6 +104,11 @@ std::string formatOptional(double value, int minDecimals, int maxDecimals)
         --keep; // no decimals left: drop the point too
     text.resize(keep);
     return text;
+}
+
+std::string formatCoefficient(double value)
+{
+    return formatOptional(value, 2, 12);
 }
 
 std::string significantText(double value, int digits)

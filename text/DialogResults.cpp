@@ -1,4 +1,4 @@
-#include "app/DialogResults.h"
+#include "text/DialogResults.h"
 
 namespace vex {
 

@@ -1,4 +1,4 @@
-#include "app/CardGeometry.h"
+#include "model/CardGeometry.h"
 
 namespace vex {
 

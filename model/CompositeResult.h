@@ -2,7 +2,7 @@
 // The statistics of a set of drops: one card inside the selected size range,
 // or the drops of every scanned card pooled.
 
-#include "analysis/SizeClass.h"
+#include "model/SizeClass.h"
 
 #include <cstdint>
 

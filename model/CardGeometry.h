@@ -3,11 +3,14 @@
 // foot and the foot as 1/3.2808 metre, not the exact 0.0254 m: results users
 // already hold were computed that way.
 
-#include "app/CardRecord.h"
+#include "model/CardRecord.h"
 
 #include <cstdint>
 
 namespace vex {
+
+// The largest resolution a card may be given, in dpi.
+constexpr std::int32_t MaxResolution = 32767;
 
 // Micrometres per pixel at dpi dots per inch.
 double pixelSizeMicrons(std::int32_t dpi);

@@ -3,7 +3,7 @@
 // one Show operation and reads the results.  A cancelled dialog returns false
 // and leaves the results as they were.
 
-#include "app/DialogResults.h"
+#include "text/DialogResults.h"
 
 #include <QColor>
 #include <QString>

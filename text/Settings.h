@@ -12,6 +12,10 @@
 
 namespace vex {
 
+// The sections the program keeps its settings in.
+inline constexpr const char *PrefsSection = "Prefs";
+inline constexpr const char *SettingsSection = "Settings";
+
 class SettingsStore {
 public:
     virtual ~SettingsStore() = default;
