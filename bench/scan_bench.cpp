@@ -52,7 +52,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    vex::BatchSettings settings;
+    vex::AnalysisSettings settings;
     settings.Log = false;
     settings.NoDither = noDither;
     settings.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLow, 0, 255));

@@ -463,4 +463,25 @@ std::string reportErrorMessage(const std::string &description)
     return "There was an error:\r\r     " + description;
 }
 
+ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
+{
+    ReportInputs in;
+    in.Spray = &settings.Spray;
+    in.Cards = &cards;
+    in.Stats = line.Stats;
+    in.CompositeAll = line.All;
+    in.CompositeRange = line.Range;
+    in.RangeSelected = line.RangeSelected;
+    in.RangeLow = settings.RangeLow;
+    in.RangeHigh = settings.RangeHigh;
+    in.MaxCardVMD = line.MaxCardVMD;
+    in.SpreadFactor = settings.Spread;
+    in.ShapeThreshold = settings.Scan.ShapeThreshold;
+    in.HueThreshold = settings.Scan.HueThreshold;
+    in.Metric = settings.Metric;
+    in.Deposit = line.Deposit;
+    in.DropDensity = line.DropDensity;
+    return in;
+}
+
 } // namespace vex

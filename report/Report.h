@@ -8,6 +8,7 @@
 #include "model/SprayInfo.h"
 #include "model/CardStat.h"
 #include "line/Swath.h"
+#include "line/LineAnalysis.h"
 #include "report/ReportTarget.h"
 
 #include <array>
@@ -37,6 +38,9 @@ struct ReportInputs {
     SwathProfile Deposit;
     SwathProfile DropDensity;
 };
+
+// The report's inputs for an analysed line.
+ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);
 
 // "0 + 0.56d + 0d²": the report's form, " + " for coefficients of 0 and above.
 std::string reportSpreadFormula(const std::array<double, 3> &spread);

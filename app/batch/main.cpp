@@ -106,7 +106,7 @@ int main(int argc, char **argv)
     const std::pair<std::string, std::string> storedPositions = vex::storedCardPositions(store, reset);
     if (!reset.empty())
         std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(vex::resetSettingsMessage(reset)).c_str());
-    const vex::BatchSettings settings =
+    const vex::AnalysisSettings settings =
         vex::resolveBatchSettings(parsed.Options, preferences, module, storedPositions);
 
     vex::CardList cards;
@@ -207,7 +207,7 @@ int main(int argc, char **argv)
     }
     if (parsed.Options.Report) {
         const std::string &path = *parsed.Options.Report;
-        const std::string error = vex::writeReportPdf(path, vex::lineReportInputs(cards, line, settings));
+        const std::string error = vex::writeReportPdf(path, vex::reportInputsFor(cards, line, settings));
         if (!error.empty()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::reportErrorMessage(error)).c_str());
             status = 1;

@@ -129,7 +129,7 @@ QJsonObject swathObject(const SwathProfile &p, double factor, const SprayInfo &s
 } // namespace
 
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
-                     const BatchSettings *settings)
+                     const AnalysisSettings *settings)
 {
     QJsonArray list;
     for (const BatchCardResult &r : cards)

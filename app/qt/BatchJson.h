@@ -20,6 +20,6 @@ struct BatchCardResult {
 // with a line, also "composite", "composite_range" (when a range cuts the
 // line), "card_stats" and "swath".
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line = nullptr,
-                     const BatchSettings *settings = nullptr);
+                     const AnalysisSettings *settings = nullptr);
 
 } // namespace vex

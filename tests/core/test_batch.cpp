@@ -97,7 +97,7 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     module.SpreadFactor = {1.0, 0.6, 0.0};
     module.Metric = false;
 
-    const BatchSettings fromPreferences = resolveBatchSettings(parse({"a.bmp"}).Options, preferences, module);
+    const AnalysisSettings fromPreferences = resolveBatchSettings(parse({"a.bmp"}).Options, preferences, module);
     EXPECT_EQ(fromPreferences.Resolution, 600);
     EXPECT_EQ(fromPreferences.Scan.ShapeThreshold, 70);
     EXPECT_EQ(fromPreferences.Scan.HueThreshold, 5);
@@ -106,7 +106,7 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     EXPECT_TRUE(fromPreferences.Append);
     EXPECT_FALSE(fromPreferences.Metric);
 
-    const BatchSettings overridden = resolveBatchSettings(
+    const AnalysisSettings overridden = resolveBatchSettings(
         parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0", "--log",
                "--no-append", "a.bmp"})
             .Options,
@@ -165,7 +165,7 @@ protected:
     test::TempFolder temp_{"vexolin_batch"};
     std::filesystem::path folder_ = temp_.path();
     CardRecord card_;
-    BatchSettings settings_;
+    AnalysisSettings settings_;
 };
 
 TEST_F(BatchCard, AnalysesWithTheAnswersOfYesToAll)
@@ -275,7 +275,7 @@ TEST(BatchLineArguments, StoredPositionsUnlessGiven)
     const MainWindowState preferences;
     ModuleState module;
     module.Metric = false;
-    BatchSettings s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
+    AnalysisSettings s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
     EXPECT_EQ(s.Spray[Sample_Position1], "-30");
     EXPECT_EQ(s.Spray[Sample_Interval], "5");
     EXPECT_FALSE(s.Metric);
@@ -323,7 +323,7 @@ CardList lineOfFive()
 TEST(BatchLine, PositionsCompositeStatsAndSwath)
 {
     CardList cards = lineOfFive();
-    BatchSettings s;
+    AnalysisSettings s;
     s.Spray[Sample_Position1] = "-20";
     s.Spray[Sample_Interval] = "10";
     const LineResults line = analyseLine(cards, s);
@@ -346,7 +346,7 @@ TEST(BatchLine, PositionsCompositeStatsAndSwath)
 TEST(BatchLine, RangeThatCutsTheLineIsReported)
 {
     CardList cards = lineOfFive();
-    BatchSettings s;
+    AnalysisSettings s;
     s.Spray[Sample_Position1] = "-20";
     s.Spray[Sample_Interval] = "10";
     s.HasRange = true;
@@ -365,7 +365,7 @@ TEST(BatchLine, RangeThatCutsTheLineIsReported)
 TEST(BatchLine, ALineWithAFigureThatIsNoNumberIsNotReported)
 {
     CardList cards = lineOfFive();
-    BatchSettings s;
+    AnalysisSettings s;
     s.Spray[Sample_Position1] = "-20";
     s.Spray[Sample_Interval] = "10";
     LineResults line = analyseLine(cards, s);
@@ -378,7 +378,7 @@ TEST(BatchLine, OneCardHasNoSwath)
 {
     CardList cards;
     cards.add(newCardRecord("c.bmp", "/d/", 100, 100, 1200));
-    BatchSettings s;
+    AnalysisSettings s;
     EXPECT_FALSE(analyseLine(cards, s).HasSwath);
 }
 
@@ -397,7 +397,7 @@ TEST(BatchResultsOptions, ResultsFileAndSprayInformation)
     ASSERT_EQ(r.Options.Info.size(), 2u);
     EXPECT_EQ(r.Options.Info[0].first, AC_Owner);
     EXPECT_EQ(r.Options.Info[0].second, "Ag, Air");
-    const BatchSettings s = resolveBatchSettings(r.Options, MainWindowState{}, ModuleState{}, {"-50", "10"});
+    const AnalysisSettings s = resolveBatchSettings(r.Options, MainWindowState{}, ModuleState{}, {"-50", "10"});
     EXPECT_EQ(s.Spray[AC_Owner], "Ag, Air");
     EXPECT_EQ(s.Spray[Sample_Interval], "5"); // typed as information, it places the cards
     EXPECT_EQ(s.Spray[Sample_Position1], "-50");

@@ -35,7 +35,7 @@ Analysed analyse(const Card &card, SpreadFactors spread = {0.0, 0.56, 0.0})
     EXPECT_TRUE(decoded.Ok) << decoded.Reason;
     Analysed a;
     a.Record = newCardRecord("card.bmp", "/nowhere/", card.Width, card.Height, card.Dpi);
-    BatchSettings settings;
+    AnalysisSettings settings;
     settings.Resolution = card.Dpi;
     settings.Scan.HueLow = BlueLow;
     settings.Scan.HueHigh = BlueHigh;

@@ -1,0 +1,164 @@
+#include "line/LineAnalysis.h"
+
+#include "analysis/DropStatistics.h"
+#include "analysis/ScanLog.h"
+#include "line/CardPositions.h"
+#include "model/CardGeometry.h"
+#include "model/Units.h"
+
+#include <cmath>
+#include <numeric>
+
+namespace vex {
+
+ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
+{
+    ResultsInputs in;
+    in.Spray = &settings.Spray;
+    in.Cards = &cards;
+    in.Stats = &line.Stats;
+    in.Reported = line.RangeSelected ? line.Range : line.All;
+    in.RangeSelected = line.RangeSelected;
+    in.RangeLow = settings.RangeLow;
+    in.RangeHigh = settings.RangeHigh;
+    in.SpreadFactor = settings.Spread;
+    in.ShapeThreshold = settings.Scan.ShapeThreshold;
+    in.HueThreshold = settings.Scan.HueThreshold;
+    in.Metric = settings.Metric;
+    in.RateFactor = rateFactor(settings.Metric);
+    in.RateUnit = rateUnit(settings.Metric);
+    in.Deposit = &line.Deposit;
+    in.DropDensity = &line.DropDensity;
+    return in;
+}
+
+LineResults analyseLine(CardList &cards, const AnalysisSettings &settings)
+{
+    LineResults line;
+    AssignCardPositions(cards, settings.Spray);
+    const CompositeAll pooled = calcCompositeAll(cards);
+    line.All = pooled.Result;
+    line.MaxCardVMD = pooled.MaxCardVMD;
+    // A range counts as selected when it cuts drops off the pooled line.
+    line.RangeSelected = settings.HasRange && (static_cast<float>(line.All.SmallestDiameter) < settings.RangeLow ||
+                                               settings.RangeHigh < line.All.LargestDiameter);
+    if (line.RangeSelected)
+        line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
+    line.Stats = fillCardStats(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
+    line.Interval = positionValue(settings.Spray[Sample_Interval]);
+    if (cards.CardCount() >= 2) {
+        line.HasSwath = true;
+        swathAnalysis(line.Stats, positionValue(settings.Spray[Sample_Position1]), line.Interval, line.Deposit,
+                      line.DropDensity);
+        buildMultiswath(line.Deposit);
+        buildMultiswath(line.DropDensity);
+    }
+    return line;
+}
+
+std::string lineFiguresProblem(const LineResults &line)
+{
+    auto finite = [](double v) { return std::isfinite(v); };
+    bool ok = true;
+    for (const CompositeResult *c : {&line.All, &line.Range})
+        ok = ok && finite(c->VMD) && finite(c->DropDensity) && finite(c->VolumeDensity);
+    for (const CardStat &s : line.Stats)
+        ok = ok && finite(s.Vmd) && finite(s.DropDensity) && finite(s.VolumeDensity);
+    for (const SwathProfile *p : {&line.Deposit, &line.DropDensity}) {
+        for (const WidthStats &w : p->Widths)
+            ok = ok && finite(w.Cov) && finite(w.Mean) && finite(w.Max) && finite(w.Min) &&
+                 finite(w.CovBackAndForth) && finite(w.MeanBackAndForth) && finite(w.MaxBackAndForth) &&
+                 finite(w.MinBackAndForth);
+        for (const float v : p->Multiswath)
+            ok = ok && finite(v);
+    }
+    return ok ? std::string()
+              : "the line's figures are beyond what can be computed; check the card positions and the aircraft's "
+                "swath";
+}
+
+std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
+                                             const AnalysisSettings &settings, const std::vector<std::string> &logPaths)
+{
+    std::vector<std::string> failures;
+    if (!settings.Log || !line.RangeSelected)
+        return failures;
+    for (int i = 1; i <= cards.CardCount(); ++i) {
+        if (!cards[i].Scanned)
+            continue;
+        const CompositeResult range = calcSingleRange(cards[i], settings.RangeLow, settings.RangeHigh);
+        const std::size_t at = static_cast<std::size_t>(i);
+        std::string error = appendScanLogRange(cards[i], range, settings.RangeLow, settings.RangeHigh,
+                                               settings.Metric, at < logPaths.size() ? logPaths[at] : std::string());
+        if (!error.empty())
+            failures.push_back(std::move(error));
+    }
+    return failures;
+}
+
+CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const AnalysisSettings &settings,
+                        const BatchProgress &progress, const std::string &logPath)
+{
+    CardFigures figures;
+    applyResolution(card, settings.Resolution);
+
+    // "Yes to All" unless told otherwise: every question answered once and
+    // for all, as a user running through a stack of cards would.
+    ColourQuestions questions;
+    questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
+        disable = true;
+        return settings.TableBackground ? std::uint8_t{0} : proposed;
+    };
+    questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
+        disable = true;
+        return settings.NoDither ? background : candidate;
+    };
+    bool noBackgroundWarning = false;
+    bool noDitherWarning = false;
+    if (runColourPass(card, image, noBackgroundWarning, noDitherWarning, questions, progress.Pass) !=
+        PassOutcome::Complete) {
+        figures.Cancelled = true;
+        return figures;
+    }
+    figures.ForegroundPixels = card.ForegroundPixels.size();
+
+    const ScanResult scan = traceStains(card.ForegroundPixels, settings.Scan, progress.Scan);
+    if (scan.Cancelled) {
+        figures.Cancelled = true;
+        return figures;
+    }
+    card.RejectedCount = scan.RejectedCount;
+    computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
+    figures.FiguresError = cardFiguresProblem(card);
+    if (!figures.FiguresError.empty())
+        return figures;
+    card.Scanned = true;
+
+    figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
+    figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
+    figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
+    figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
+    figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
+    const double stainPixels =
+        std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                        [](double sum, std::int32_t area) { return sum + area; });
+    const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
+    figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
+
+    if (settings.Log) {
+        ScanLogInputs log;
+        log.Card = &card;
+        log.HueLow = settings.Scan.HueLow;
+        log.HueHigh = settings.Scan.HueHigh;
+        log.HueInvert = settings.Scan.HueInvert;
+        log.Metric = settings.Metric;
+        log.SpreadFactor = settings.Spread;
+        log.LogSprayInfo = settings.LogSprayInfo;
+        log.Spray = &settings.Spray;
+        log.Path = logPath;
+        figures.LogError = writeScanLog(log, settings.Append);
+    }
+    return figures;
+}
+
+} // namespace vex

@@ -1,0 +1,97 @@
+#pragma once
+// The one pipeline: a card from its decoded picture to its figures and scan
+// log, a line of cards to its pooled spectrum, card figures and swath
+// analysis, and the inputs of the results file.  The window and the batch
+// tool both run it; start reading here.
+
+#include "analysis/StainScan.h"
+#include "intake/ColourPass.h"
+#include "intake/IndexedImage.h"
+#include "line/Composite.h"
+#include "line/ResultsFile.h"
+#include "line/Swath.h"
+#include "model/CardList.h"
+#include "model/SprayInfo.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace vex {
+
+// Everything the analysis of a card and of a line needs, every option
+// resolved: from the window's controls and preferences, or from the batch
+// tool's options over the stored preferences.
+struct AnalysisSettings {
+    std::int32_t Resolution = 1200;
+    ScanSettings Scan;
+    std::array<double, 3> Spread{0.0, 0.56, 0.0};
+    bool NoDither = false;
+    bool TableBackground = false;
+    bool Log = true;
+    bool Append = false;
+    bool Metric = true;
+    bool LogSprayInfo = false;
+    // Sample_Position1, Sample_Interval and AC_Swath are set here from the
+    // options, or from what the program has stored.
+    SprayInfo Spray;
+    bool HasRange = false;
+    float RangeLow = 0.0f;
+    float RangeHigh = 32755.0f;
+};
+
+// The figures of one analysed card beyond those kept in its record.
+struct CardFigures {
+    bool Cancelled = false;
+    std::uint64_t ForegroundPixels = 0;
+    std::int32_t Accepted = 0;
+    double Dv01 = 0.0;
+    double Dv09 = 0.0;
+    double RelativeSpan = 0.0;
+    double Nmd = 0.0;
+    double CoveragePercent = 0.0;
+    std::string LogError; // empty when the log was written or not wanted
+    // Why the card's figures could not be reported (it is left unscanned).
+    std::string FiguresError;
+};
+
+struct BatchProgress {
+    PassCallbacks Pass;
+    ScanCallbacks Scan;
+};
+
+// Colour pass with fixed answers, scan, statistics and, when wanted,
+// the scan log (at `logPath`, or beside the card when empty).  `card` is a
+// new record for the picture (newCardRecord).
+CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const AnalysisSettings &settings,
+                        const BatchProgress &progress = {}, const std::string &logPath = {});
+
+// The whole line of analysed cards: positions, the pooled spectrum (over a
+// selected range too), the per-card figures and the swath analysis.
+struct LineResults {
+    CompositeResult All;
+    float MaxCardVMD = 0.0f;
+    bool RangeSelected = false;
+    CompositeResult Range;
+    std::vector<CardStat> Stats; // 1..CardCount
+    bool HasSwath = false;       // two cards or more
+    SwathProfile Deposit;
+    SwathProfile DropDensity;
+    float Interval = 0.0f;
+};
+LineResults analyseLine(CardList &cards, const AnalysisSettings &settings);
+
+// After the results file: when logs are kept and the range cuts drops off
+// the line, each scanned card's range section is added to its log
+// (`logPaths` 1..CardCount, as analyseCard wrote them).  The failures.
+std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
+                                             const AnalysisSettings &settings, const std::vector<std::string> &logPaths);
+
+// Why the line's figures cannot be reported: empty when every figure the
+// results, report and JSON would hold is a finite number.
+std::string lineFiguresProblem(const LineResults &line);
+
+// The results file's inputs for an analysed line.
+ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);
+
+} // namespace vex
