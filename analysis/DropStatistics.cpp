@@ -225,12 +225,16 @@ CompositeResult calcSingleRange(const CardRecord &card, float rangeLow, float ra
     return rangeStatistics(card.Stains, rangeLow, rangeHigh, card.CardArea, 1e6);
 }
 
+bool lineRangeSelected(const CompositeResult &compositeAll, float rangeLow, float rangeHigh)
+{
+    return static_cast<float>(compositeAll.SmallestDiameter) < rangeLow || rangeHigh < compositeAll.LargestDiameter;
+}
+
 bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
                    float rangeLow, float rangeHigh)
 {
     if (compositeShown)
-        return static_cast<float>(compositeAll.SmallestDiameter) < rangeLow ||
-               rangeHigh < compositeAll.LargestDiameter;
+        return lineRangeSelected(compositeAll, rangeLow, rangeHigh);
     return current.SmallestDiameter < rangeLow || rangeHigh < current.LargestDiameter;
 }
 

@@ -61,6 +61,8 @@ CompositeResult rangeStatistics(const ClassList &classes, float rangeLow, float 
                                 double volumeUnitsPerNl);
 
 // Whether the range cuts off drops at either end.
+// Whether the range cuts drops off the pooled line.
+bool lineRangeSelected(const CompositeResult &compositeAll, float rangeLow, float rangeHigh);
 bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
                    float rangeLow, float rangeHigh);
 

@@ -34,14 +34,12 @@ std::array<Rgb, 257> buildHueColour()
     return table;
 }
 
-MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
-                                std::vector<std::string> *reset)
+Preferences readPreferences(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
+                            std::vector<std::string> *reset)
 {
     std::vector<std::string> ignored;
     std::vector<std::string> &resets = reset ? *reset : ignored;
-    MainWindowState w;
-    w.RangeLow = 0.0f;
-    w.RangeHigh = 32755.0f;
+    Preferences w;
     w.DefaultRes =
         static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution, resets));
     const std::array<double, 3> spreadDefaults{0.0, 0.56, 0.0};
@@ -56,15 +54,13 @@ MainWindowState Form_Initialize(SettingsStore &store, ModuleState &module, const
     w.ShapeThreshold =
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
     w.HueThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
-    w.Spray = ReadSprayInfo(store);
+    w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
-    w.GraphMode = 1;
-    w.HueColour = buildHueColour();
     return w;
 }
 
 std::vector<std::string> writePreferences(SettingsStore &store, const ModuleState &module,
-                                          const MainWindowState &window)
+                                          const Preferences &window)
 {
     std::vector<std::string> errors;
     auto put = [&](const char *section, const std::string &key, const std::string &value) {

@@ -221,7 +221,7 @@ std::string batchUsage()
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
 
-AnalysisSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
+AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
                                    const ModuleState &module, const std::pair<std::string, std::string> &storedPositions)
 {
     AnalysisSettings s;

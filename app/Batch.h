@@ -55,7 +55,7 @@ std::string batchUsage();
 
 // The options over the stored preferences.  `storedPositions` are the card
 // 1 position and spacing the program has stored (or its defaults).
-AnalysisSettings resolveBatchSettings(const BatchOptions &options, const MainWindowState &preferences,
+AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
                                    const ModuleState &module,
                                    const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
 

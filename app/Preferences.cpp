@@ -60,7 +60,7 @@ std::string thresholdOnLeave(const std::string &text, std::uint8_t current)
     return text;
 }
 
-PrefsForm prefsFormFrom(const MainWindowState &state, const ModuleState &module)
+PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
 {
     PrefsForm f;
     f.Resolution = std::to_string(state.DefaultRes);
@@ -75,7 +75,7 @@ PrefsForm prefsFormFrom(const MainWindowState &state, const ModuleState &module)
     return f;
 }
 
-bool acceptPrefs(const PrefsForm &form, MainWindowState &state, ModuleState &module)
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
 {
     module.Metric = form.Metric;
     // A resolution of zero or less would give every card an infinite pixel

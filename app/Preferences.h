@@ -35,11 +35,11 @@ struct PrefsForm {
     bool LogSprayInfo = false;
 };
 
-PrefsForm prefsFormFrom(const MainWindowState &state, const ModuleState &module);
+PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);
 
 // "Accept": takes the values over in the window's order.  On the first
 // value that does not convert it stops and returns false; what was taken
 // over before stays.
-bool acceptPrefs(const PrefsForm &form, MainWindowState &state, ModuleState &module);
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module);
 
 } // namespace vex

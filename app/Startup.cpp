@@ -64,8 +64,6 @@ void startModuleState(SettingsStore &store, ModuleState &module, const std::stri
     module.TwipsPerPixelY = twipsY;
     module.Pi = 4.0 * std::atan(1.0);
     module.Metric = readBoolSetting(store, PrefsSection, "Metric", true);
-    module.RateFactor = {1.368f, 0.1f};
-    module.RateUnit = {"oz/ac", "L/ha"};
     const UiFont font = chooseUiFont(twipsX, desktopFamily, desktopPointSize);
     module.UiFontName = font.Name;
     module.UiFontSize = font.Size;

@@ -105,7 +105,7 @@ inline void requirePassResult(const CardRecord &card, const IndexedImage &image)
         const std::int32_t hue = card.PaletteHue[static_cast<std::size_t>(i)];
         if (i < entries) {
             const std::uint8_t *bgr = image.PaletteBgr.data() + 3 * i;
-            require(hue == HueOf(bgr[2], bgr[1], bgr[0]));
+            require(hue == hueOf(bgr[2], bgr[1], bgr[0]));
         } else {
             require(hue == 0);
         }

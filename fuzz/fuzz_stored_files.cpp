@@ -56,7 +56,7 @@ void settingsFile(const std::string &bytes)
     QtSettingsStore store(QString::fromStdString(path));
     ModuleState module;
     std::vector<std::string> reset;
-    const MainWindowState w = Form_Initialize(store, module, "/home", &reset);
+    const Preferences w = readPreferences(store, module, "/home", &reset);
     require(w.DefaultRes >= 1 && w.DefaultRes <= MaxResolution);
     for (std::size_t i = 0; i < 3; ++i)
         require(spreadCoefficientSound(i, module.SpreadFactor[i]));
@@ -67,7 +67,7 @@ void settingsFile(const std::string &bytes)
         return; // a file the store would not write over: it stays as it was
     QtSettingsStore again(QString::fromStdString(path));
     ModuleState module2;
-    const MainWindowState w2 = Form_Initialize(again, module2, "/home");
+    const Preferences w2 = readPreferences(again, module2, "/home");
     require(w2.DefaultRes == w.DefaultRes && module2.SpreadFactor == module.SpreadFactor);
     require(w2.InitialDir == w.InitialDir && w2.ShapeThreshold == w.ShapeThreshold);
 }

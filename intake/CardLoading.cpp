@@ -99,7 +99,7 @@ std::string withTrailingSeparator(const std::string &folder)
 
 int findCardByPath(const CardList &cards, const std::string &filePath)
 {
-    for (int i = 1; i <= cards.CardCount(); ++i)
+    for (int i = 1; i <= cards.count(); ++i)
         if (cards[i].FilePath == filePath)
             return i;
     return 0;
@@ -107,7 +107,7 @@ int findCardByPath(const CardList &cards, const std::string &filePath)
 
 int findCardByTitle(const CardList &cards, const std::string &fileTitle)
 {
-    for (int i = 1; i <= cards.CardCount(); ++i)
+    for (int i = 1; i <= cards.count(); ++i)
         if (cards[i].FileTitle == fileTitle)
             return i;
     return 1;

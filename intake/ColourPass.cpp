@@ -261,7 +261,7 @@ void setCardPalette(CardRecord &card, const IndexedImage &image)
     card.PaletteHue.fill(0);
     for (int i = 0; i < n; ++i) {
         const std::uint8_t *bgr = card.Palette.data() + 3 * i;
-        card.PaletteHue[static_cast<std::size_t>(i)] = HueOf(bgr[2], bgr[1], bgr[0]);
+        card.PaletteHue[static_cast<std::size_t>(i)] = hueOf(bgr[2], bgr[1], bgr[0]);
     }
     card.ForegroundPixels.setHueTable(hueTableOf(card));
 }

@@ -4,7 +4,7 @@
 
 namespace vex {
 
-std::uint8_t HueOf(int r, int g, int b)
+std::uint8_t hueOf(int r, int g, int b)
 {
     const int high = std::max({r, g, b});
     const int low = std::min({r, g, b});

@@ -11,6 +11,7 @@ namespace vex {
 // gives 169.  The intermediate values pass through 32-bit floats on purpose:
 // hues saved by earlier versions of the program came out of that arithmetic,
 // and a result one step off would move stains between colour classes.
-std::uint8_t HueOf(int r, int g, int b);
+// (HueOf in the old design.)
+std::uint8_t hueOf(int r, int g, int b);
 
 } // namespace vex

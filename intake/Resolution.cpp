@@ -75,7 +75,7 @@ bool ResolutionGrid::applyToAll(int row)
 
 void ResolutionGrid::accept(CardList &cards) const
 {
-    for (int i = 1; i <= cards.CardCount() && i <= rowCount(); ++i) {
+    for (int i = 1; i <= cards.count() && i <= rowCount(); ++i) {
         const std::int32_t value =
             parseResolutionEntry(texts_[static_cast<std::size_t>(i - 1)]).value_or(cards[i].Resolution);
         applyResolution(cards[i], value);

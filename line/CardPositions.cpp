@@ -40,11 +40,11 @@ std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, st
     return {stored(Sample_Position1, "-50", false), stored(Sample_Interval, "10", true)};
 }
 
-void AssignCardPositions(CardList &cards, const SprayInfo &spray)
+void assignCardPositions(CardList &cards, const SprayInfo &spray)
 {
     const float first = positionValue(spray[Sample_Position1]);
     const float spacing = positionValue(spray[Sample_Interval]);
-    for (int i = 1; i <= cards.CardCount(); ++i)
+    for (int i = 1; i <= cards.count(); ++i)
         cards[i].Position = first + static_cast<float>(i - 1) * spacing;
 }
 
@@ -53,7 +53,7 @@ std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards)
     // The first card that shares its place with a later one, and the first
     // such later one: the pair a search of every pair would meet first.
     std::map<float, std::pair<int, int>> seen; // position: first card, second card
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         const float position = cards[i].Position;
         if (std::isnan(position))
             continue;

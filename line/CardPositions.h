@@ -28,7 +28,8 @@ bool spacingSound(double spacing);
 std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, std::vector<std::string> &reset);
 
 // Position of card i = card 1 position + (i - 1) x spacing.
-void AssignCardPositions(CardList &cards, const SprayInfo &spray);
+// (AssignCardPositions in the old design.)
+void assignCardPositions(CardList &cards, const SprayInfo &spray);
 
 // The first pair of cards (i < j) at exactly the same position.
 std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards);

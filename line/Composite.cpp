@@ -94,8 +94,8 @@ CompositeResult calcCompositeRange(const CompositeResult &all, float rangeLow, f
 
 std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected, float rangeLow, float rangeHigh)
 {
-    std::vector<CardStat> stats(static_cast<std::size_t>(cards.CardCount()) + 1);
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    std::vector<CardStat> stats(static_cast<std::size_t>(cards.count()) + 1);
+    for (int i = 1; i <= cards.count(); ++i) {
         const CardRecord &card = cards[i];
         if (!card.Scanned)
             continue;

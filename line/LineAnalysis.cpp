@@ -32,21 +32,25 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     return in;
 }
 
-LineResults analyseLine(CardList &cards, const AnalysisSettings &settings)
+LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const LineResults *previous)
 {
     LineResults line;
-    AssignCardPositions(cards, settings.Spray);
+    // The widths chosen on the swath view stay chosen while they exist.
+    if (previous) {
+        line.Deposit.SelectedWidth = previous->Deposit.SelectedWidth;
+        line.DropDensity.SelectedWidth = previous->DropDensity.SelectedWidth;
+    }
+    assignCardPositions(cards, settings.Spray);
     const CompositeAll pooled = calcCompositeAll(cards);
     line.All = pooled.Result;
     line.MaxCardVMD = pooled.MaxCardVMD;
     // A range counts as selected when it cuts drops off the pooled line.
-    line.RangeSelected = settings.HasRange && (static_cast<float>(line.All.SmallestDiameter) < settings.RangeLow ||
-                                               settings.RangeHigh < line.All.LargestDiameter);
+    line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
     if (line.RangeSelected)
         line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
     line.Stats = fillCardStats(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
     line.Interval = positionValue(settings.Spray[Sample_Interval]);
-    if (cards.CardCount() >= 2) {
+    if (cards.count() >= 2) {
         line.HasSwath = true;
         swathAnalysis(line.Stats, positionValue(settings.Spray[Sample_Position1]), line.Interval, line.Deposit,
                       line.DropDensity);
@@ -83,7 +87,7 @@ std::vector<std::string> appendRangeSections(const CardList &cards, const LineRe
     std::vector<std::string> failures;
     if (!settings.Log || !line.RangeSelected)
         return failures;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
             continue;
         const CompositeResult range = calcSingleRange(cards[i], settings.RangeLow, settings.RangeHigh);
@@ -94,6 +98,51 @@ std::vector<std::string> appendRangeSections(const CardList &cards, const LineRe
             failures.push_back(std::move(error));
     }
     return failures;
+}
+
+ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &settings, const std::string &logPath)
+{
+    ScanLogInputs log;
+    log.Card = &card;
+    log.HueLow = settings.Scan.HueLow;
+    log.HueHigh = settings.Scan.HueHigh;
+    log.HueInvert = settings.Scan.HueInvert;
+    log.Metric = settings.Metric;
+    log.SpreadFactor = settings.Spread;
+    log.LogSprayInfo = settings.LogSprayInfo;
+    log.Spray = &settings.Spray;
+    log.Path = logPath;
+    return log;
+}
+
+CardFigures measureCard(CardRecord &card, const ScanResult &scan, const AnalysisSettings &settings,
+                        const std::string &logPath)
+{
+    CardFigures figures;
+    card.RejectedCount = scan.RejectedCount;
+    computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
+    figures.FiguresError = cardFiguresProblem(card);
+    if (!figures.FiguresError.empty()) {
+        // Nothing of figures that are no numbers is shown, logged or pooled.
+        card.Stains = ClassList(1);
+        return figures;
+    }
+    card.Scanned = true;
+
+    figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
+    figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
+    figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
+    figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
+    figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
+    const double stainPixels =
+        std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                        [](double sum, std::int32_t area) { return sum + area; });
+    const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
+    figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
+
+    if (settings.Log)
+        figures.LogError = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);
+    return figures;
 }
 
 CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const AnalysisSettings &settings,
@@ -127,37 +176,8 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Analy
         figures.Cancelled = true;
         return figures;
     }
-    card.RejectedCount = scan.RejectedCount;
-    computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
-    figures.FiguresError = cardFiguresProblem(card);
-    if (!figures.FiguresError.empty())
-        return figures;
-    card.Scanned = true;
-
-    figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
-    figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
-    figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
-    figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
-    figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
-    const double stainPixels =
-        std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                        [](double sum, std::int32_t area) { return sum + area; });
-    const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
-    figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
-
-    if (settings.Log) {
-        ScanLogInputs log;
-        log.Card = &card;
-        log.HueLow = settings.Scan.HueLow;
-        log.HueHigh = settings.Scan.HueHigh;
-        log.HueInvert = settings.Scan.HueInvert;
-        log.Metric = settings.Metric;
-        log.SpreadFactor = settings.Spread;
-        log.LogSprayInfo = settings.LogSprayInfo;
-        log.Spray = &settings.Spray;
-        log.Path = logPath;
-        figures.LogError = writeScanLog(log, settings.Append);
-    }
+    figures = measureCard(card, scan, settings, logPath);
+    figures.ForegroundPixels = card.ForegroundPixels.size();
     return figures;
 }
 

@@ -4,6 +4,7 @@
 // analysis, and the inputs of the results file.  The window and the batch
 // tool both run it; start reading here.
 
+#include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
 #include "intake/ColourPass.h"
 #include "intake/IndexedImage.h"
@@ -60,6 +61,14 @@ struct BatchProgress {
     ScanCallbacks Scan;
 };
 
+// After the stain scan: the statistics, the check that every figure is a
+// number (the card stays unscanned when one is not), and the scan log when
+// wanted (at `logPath`, or beside the card when empty).
+CardFigures measureCard(CardRecord &card, const ScanResult &scan, const AnalysisSettings &settings,
+                        const std::string &logPath = {});
+// What the card's scan log is written from.
+ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &settings, const std::string &logPath);
+
 // Colour pass with fixed answers, scan, statistics and, when wanted,
 // the scan log (at `logPath`, or beside the card when empty).  `card` is a
 // new record for the picture (newCardRecord).
@@ -79,7 +88,9 @@ struct LineResults {
     SwathProfile DropDensity;
     float Interval = 0.0f;
 };
-LineResults analyseLine(CardList &cards, const AnalysisSettings &settings);
+// Places the cards along the line first.  With `previous`, the swath widths
+// chosen there are kept where the new line still has them.
+LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const LineResults *previous = nullptr);
 
 // After the results file: when logs are kept and the range cuts drops off
 // the line, each scanned card's range section is added to its log

@@ -258,7 +258,7 @@ std::string resultsTxt(const ResultsInputs &in)
     w.endsAt(51, "(" + R + ")");
     w.newLine();
     const CardList &cards = *in.Cards;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
             continue;
         const CardStat &s = (*in.Stats)[static_cast<std::size_t>(i)];
@@ -410,7 +410,7 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Card,Position,VMD,Drop Density,Deposit Volume,Filename");
     line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")");
     const CardList &cards = *in.Cards;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
             continue;
         const CardStat &s = (*in.Stats)[static_cast<std::size_t>(i)];

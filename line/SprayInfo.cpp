@@ -17,7 +17,7 @@ const char *sprayInfoKey(int entry)
     return Keys[static_cast<std::size_t>(entry)];
 }
 
-SprayInfo ReadSprayInfo(SettingsStore &store)
+SprayInfo readSprayInfo(SettingsStore &store)
 {
     SprayInfo info;
     for (int entry = 1; entry <= SprayInfoCount; ++entry) {
@@ -28,7 +28,7 @@ SprayInfo ReadSprayInfo(SettingsStore &store)
     return info;
 }
 
-std::string SaveSprayInfo(SettingsStore &store, const SprayInfo &info)
+std::string saveSprayInfo(SettingsStore &store, const SprayInfo &info)
 {
     std::string firstError;
     for (int entry = 1; entry <= SprayInfoCount; ++entry) {

@@ -16,9 +16,11 @@ const char *sprayInfoKey(int entry);
 
 // Loads entries 1-12 and 15; the sample position and interval are left empty
 // in memory so that every run asks for the card positions anew.
-SprayInfo ReadSprayInfo(SettingsStore &store);
+// (ReadSprayInfo in the old design.)
+SprayInfo readSprayInfo(SettingsStore &store);
 
 // Writes all 15 entries, empty ones too.  Returns the first error, empty on success.
-std::string SaveSprayInfo(SettingsStore &store, const SprayInfo &info);
+// (SaveSprayInfo in the old design.)
+std::string saveSprayInfo(SettingsStore &store, const SprayInfo &info);
 
 } // namespace vex

@@ -47,7 +47,7 @@ SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat>
 {
     SprayLineScale s;
     bool any = false;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         const double p = cards[i].Position;
         s.PMin = any ? std::min(s.PMin, p) : p;
         s.PMax = any ? std::max(s.PMax, p) : p;
@@ -64,7 +64,7 @@ SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat>
     double vmd = maxCardVmd;
     double drops = stat(1).DropDensity;
     double volume = stat(1).VolumeDensity;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         vmd = std::max(vmd, stat(i).Vmd);
         drops = std::max(drops, cards[i].DropDensity);
         volume = std::max(volume, cards[i].VolumeDensity);
@@ -90,7 +90,7 @@ SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardS
     SprayLinePicture pic;
     pic.Scale = sprayLineScale(cards, stats, maxCardVmd, rateFactor);
     const double rate = rateFactor;
-    for (int i = 1; i <= cards.CardCount(); ++i) {
+    for (int i = 1; i <= cards.count(); ++i) {
         SprayLinePicture::Card c;
         c.Position = cards[i].Position;
         c.Scanned = cards[i].Scanned;
@@ -110,7 +110,7 @@ SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardS
         pic.RangeReference[2] = rowY(pic.Scale, 2, range->VolumeDensity * rate);
     }
     pic.PositionDecimals = positionDecimals(spray[Sample_Position1], spray[Sample_Interval]);
-    pic.LabelEvery = positionLabelEvery(cards.CardCount(), pic.Scale.Range, positionValue(spray[Sample_Interval]));
+    pic.LabelEvery = positionLabelEvery(cards.count(), pic.Scale.Range, positionValue(spray[Sample_Interval]));
     return pic;
 }
 
@@ -136,7 +136,7 @@ CardReadOut cardReadOut(const CardList &cards, const std::vector<CardStat> &stat
                         int card, float rateFactor, const std::string &rateUnit)
 {
     CardReadOut r;
-    if (card < 1 || card > cards.CardCount() || static_cast<std::size_t>(card) >= stats.size())
+    if (card < 1 || card > cards.count() || static_cast<std::size_t>(card) >= stats.size())
         return r;
     const CardStat &s = stats[static_cast<std::size_t>(card)];
     const double volume = static_cast<double>(rateFactor) * s.VolumeDensity;
@@ -144,7 +144,7 @@ CardReadOut cardReadOut(const CardList &cards, const std::vector<CardStat> &stat
     r.Y[0] = rowY(scale, 0, s.Vmd);
     r.Y[1] = rowY(scale, 1, s.DropDensity);
     r.Y[2] = rowY(scale, 2, volume);
-    const double middle = (static_cast<double>(cards[1].Position) + cards[cards.CardCount()].Position) / 2.0;
+    const double middle = (static_cast<double>(cards[1].Position) + cards[cards.count()].Position) / 2.0;
     r.RightSide = r.X < middle;
     r.Caption = "Quarrow Vexolin -- " + cards[card].FileTitle;
     r.Texts[0] = " " + formatFixed(s.Vmd, 2) + " " + MicroSign + "m ";

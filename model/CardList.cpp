@@ -7,12 +7,12 @@ namespace vex {
 int CardList::add(CardRecord card)
 {
     cards_.push_back(std::move(card));
-    return CardCount();
+    return count();
 }
 
 void CardList::remove(int k)
 {
-    if (k < 1 || k > CardCount())
+    if (k < 1 || k > count())
         return;
     cards_.erase(cards_.begin() + (k - 1));
 }

@@ -8,10 +8,10 @@
 
 namespace vex {
 
-// The cards in the order of the card strip, addressed 1..CardCount().
+// The cards in the order of the card strip, addressed 1..count().
 class CardList {
 public:
-    int CardCount() const { return static_cast<int>(cards_.size()); }
+    int count() const { return static_cast<int>(cards_.size()); }
     bool empty() const { return cards_.empty(); }
 
     CardRecord &operator[](int index) { return cards_.at(static_cast<std::size_t>(index - 1)); }

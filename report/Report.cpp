@@ -1,5 +1,7 @@
 #include "report/Report.h"
 
+#include "model/Units.h"
+
 #include "text/NumberText.h"
 #include "line/CardPositions.h"
 #include "line/SprayLineGraph.h"
@@ -148,7 +150,6 @@ void page1(Pen &pen, const ReportInputs &in)
     const std::string range =
         in.RangeSelected ? formatFixed(in.RangeLow, 2) + " -- " + formatFixed(in.RangeHigh, 2) + " " + Micro + "m"
                          : "0.00 -- " + formatFixed(last, 2) + " " + Micro + "m";
-    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
     const std::vector<std::pair<std::string, std::vector<std::string>>> results = {
         {"Droplet Filters:",
          {"Droplet Size Range:  " + range, "Drop Roundness Threshold:  " + formatFixed(in.ShapeThreshold, 0),
@@ -157,7 +158,7 @@ void page1(Pen &pen, const ReportInputs &in)
          {"Composite VMD:  " + formatFixed(all.VMD, 2) + " " + Micro + "m",
           "Ave. Drop Density:  " + formatFixed(all.DropDensity, 2) + " drops/cm" + Squared,
           "Ave. Volume Density:  " + formatFixed(all.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
-              formatFixed(all.VolumeDensity * static_cast<double>(in.RateFactor[unit]), 3) + " " + in.RateUnit[unit]}},
+              formatFixed(all.VolumeDensity * static_cast<double>(rateFactor(in.Metric)), 3) + " " + std::string(rateUnit(in.Metric))}},
     };
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (b > 0)
@@ -234,12 +235,11 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     titles(pen, "Composite Results");
     ReportTarget &t = pen.target();
     const CardList &cards = *in.Cards;
-    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
-    const float rate = in.RateFactor[unit];
+    const float rate = rateFactor(in.Metric);
     const SprayLineScale s = sprayLineScale(cards, in.Stats, in.MaxCardVMD, rate);
     const double maxima[3] = {s.M1, s.M2, s.M3};
     const char *names[3] = {"Volume Median Diameter ", "Drop Density ", "Volume Density "};
-    const std::string units[3] = {"(" + Micro + "m)", "(#/cm" + Squared + ")", in.RateUnit[unit]};
+    const std::string units[3] = {"(" + Micro + "m)", "(#/cm" + Squared + ")", std::string(rateUnit(in.Metric))};
     for (int g = 0; g < 3; ++g)
         graphFrame(pen, Bottoms[g], H, maxima[g], niceTickStep(static_cast<float>(maxima[g])), false, g == 2 ? 2 : 1,
                    names[g], units[g]);
@@ -248,7 +248,7 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     auto xOfPosition = [&](double p) { return X0 + W * (range > 0.0 ? (p - s.PMin) / range : 0.5); };
     const double interval = positionValue((*in.Spray)[Sample_Interval]);
     const int decimals = positionDecimals((*in.Spray)[Sample_Position1], (*in.Spray)[Sample_Interval]);
-    const int every = cards.CardCount() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
+    const int every = cards.count() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
     pen.font(10);
     if (interval > 0.0) {
         int k = 0;
@@ -282,7 +282,7 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
         bool first = true;
         double px = 0.0;
         double py = 0.0;
-        for (int i = 1; i <= cards.CardCount(); ++i) {
+        for (int i = 1; i <= cards.count(); ++i) {
             if (!cards[i].Scanned || static_cast<std::size_t>(i) >= in.Stats.size())
                 continue;
             const CardStat &c = in.Stats[static_cast<std::size_t>(i)];
@@ -305,8 +305,7 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
 {
     ReportTarget &t = pen.target();
     const bool deposit = n == 1;
-    const auto unit = static_cast<std::size_t>(in.Metric ? 1 : 0);
-    const double factor = deposit ? static_cast<double>(in.RateFactor[unit]) : 1.0;
+    const double factor = deposit ? static_cast<double>(rateFactor(in.Metric)) : 1.0;
     const double ratio = swathRatio(p.SelectedWidth, *in.Spray);
     buildMultiswath(p);
     const double interval = positionValue((*in.Spray)[Sample_Interval]);
@@ -317,7 +316,7 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     const double bottom = 9.5 - 4.75 * (n - 1) - 2.0;
     const double top = std::max(1.0, std::floor(12.0 * factor * ratio * p.MultiswathMax + 0.5) / 10.0);
     const std::string title = deposit ? "Deposit Profile " : "Drop Density Profile ";
-    const std::string valueUnit = deposit ? "(" + in.RateUnit[unit] + ")" : "(#/cm" + Squared + ")";
+    const std::string valueUnit = deposit ? "(" + std::string(rateUnit(in.Metric)) + ")" : "(#/cm" + Squared + ")";
     const double firstNumber = static_cast<double>(p.K) + p.F;
     const double lastNumber = firstNumber + static_cast<double>(std::max<std::size_t>(p.Multiswath.size(), 1) - 1);
     const double lowNumber = std::min(firstNumber, 0.0);
@@ -342,7 +341,7 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
         t.line(area[j].X, area[j].Y, area[j + 1].X, area[j + 1].Y);
     t.setLineWidth(1);
     pen.font(10);
-    const int cards = in.Cards->CardCount();
+    const int cards = in.Cards->count();
     const int every = cards > 20 ? std::max(1, cards / 10 - 1) : 1;
     // The block holds several passes' worth of places: about ten labels.
     const int placesEvery = std::max(1, static_cast<int>(std::ceil(span / 10.0)));
@@ -384,7 +383,7 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
 
 void page4(Pen &pen, ReportInputs &in, double dataWidth)
 {
-    if (in.Cards->CardCount() < 3) {
+    if (in.Cards->count() < 3) {
         pen.font(12);
         pen.centred(4.25, 6.0, "The swath analysis needs at least three cards.");
     } else {
@@ -433,7 +432,7 @@ ReportFont reportFont(double nominalPoints, bool printer, double targetPointsPer
     return f;
 }
 
-void PrintSub2(ReportTarget &target, bool printer, int page, ReportInputs in, const std::function<void(int)> &progress)
+void drawReport(ReportTarget &target, bool printer, int page, ReportInputs in, const std::function<void(int)> &progress)
 {
     const double dataWidth = printer ? std::max(1.0, target.pixelsPerInch() / 32.0) : 3.0;
     const int first = page == 0 ? 1 : std::clamp(page, 1, 4);

@@ -32,8 +32,6 @@ struct ReportInputs {
     std::uint8_t ShapeThreshold = 100;
     std::uint8_t HueThreshold = 0;
     bool Metric = true;
-    std::array<float, 2> RateFactor{1.368f, 0.1f};
-    std::array<std::string, 2> RateUnit{"oz/ac", "L/ha"};
     // Copies: the multiswath is built for each before it is drawn.
     SwathProfile Deposit;
     SwathProfile DropDensity;
@@ -59,7 +57,8 @@ ReportFont reportFont(double nominalPoints, bool printer, double targetPointsPer
 
 // Draws page 1..4, or all four (page 0) with a new page between them.
 // `progress` is told of each page as printing reaches it.
-void PrintSub2(ReportTarget &target, bool printer, int page, ReportInputs in,
+// (PrintSub2 in the old design.)
+void drawReport(ReportTarget &target, bool printer, int page, ReportInputs in,
                const std::function<void(int)> &progress = {});
 
 // The message shown when drawing or printing failed.

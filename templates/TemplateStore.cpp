@@ -136,7 +136,7 @@ std::string templatesText(const std::vector<TemplateRecord> &templates)
     return out;
 }
 
-bool IsValidTemplateName(const std::string &name)
+bool isValidTemplateName(const std::string &name)
 {
     return !trimmed(name).empty() && name.find('"') == std::string::npos && name.size() <= 16;
 }

@@ -48,7 +48,8 @@ TemplateFileContents readTemplatesText(const std::string &text);
 std::string templatesText(const std::vector<TemplateRecord> &templates);
 
 // Not empty once trimmed, no double quote, at most 16 characters as typed.
-bool IsValidTemplateName(const std::string &name);
+// (IsValidTemplateName in the old design.)
+bool isValidTemplateName(const std::string &name);
 
 // Thousandths of an inch as the boxes show them: "0.0##".
 std::string inchesText(double inches);

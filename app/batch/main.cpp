@@ -100,8 +100,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vexolin-batch: %s\n", store.notice().c_str());
     vex::ModuleState module;
     std::vector<std::string> reset;
-    const vex::MainWindowState preferences =
-        vex::Form_Initialize(store, module, QDir::homePath().toStdString(), &reset);
+    const vex::Preferences preferences =
+        vex::readPreferences(store, module, QDir::homePath().toStdString(), &reset);
     // Positions the program has stored, as its Card Positions window opens with them.
     const std::pair<std::string, std::string> storedPositions = vex::storedCardPositions(store, reset);
     if (!reset.empty())
@@ -216,8 +216,8 @@ int main(int argc, char **argv)
     if (parsed.Options.Json) {
         const QByteArray json = vex::batchJson(results, &line, &settings);
         std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
-    } else if (cards.CardCount() >= 2) {
-        std::printf("line: %d cards, VMD %s um, %s drops/cm2, %s nL/cm2", cards.CardCount(),
+    } else if (cards.count() >= 2) {
+        std::printf("line: %d cards, VMD %s um, %s drops/cm2, %s nL/cm2", cards.count(),
                     vex::formatFixed(line.All.VMD, 1).c_str(), vex::formatFixed(line.All.DropDensity, 2).c_str(),
                     vex::formatFixed(line.All.VolumeDensity, 3).c_str());
         if (line.HasSwath && line.Deposit.SelectedWidth > 0)

@@ -1,5 +1,7 @@
 #include "app/qt/BatchJson.h"
 
+#include "model/Units.h"
+
 #include "app/AppState.h"
 #include "line/SwathDisplay.h"
 
@@ -155,12 +157,10 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
         }
         root.insert(QStringLiteral("card_stats"), stats);
         if (line->HasSwath) {
-            const std::size_t unit = settings->Metric ? 1 : 0;
-            const ModuleState units;
             QJsonObject swath;
-            swath.insert(QStringLiteral("deposit_unit"), QString::fromStdString(units.RateUnit[unit]));
+            swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings->Metric)));
             swath.insert(QStringLiteral("length_unit"), settings->Metric ? QStringLiteral("m") : QStringLiteral("ft"));
-            swath.insert(QStringLiteral("deposit"), swathObject(line->Deposit, exact(units.RateFactor[unit]),
+            swath.insert(QStringLiteral("deposit"), swathObject(line->Deposit, exact(rateFactor(settings->Metric)),
                                                                  settings->Spray, line->Interval));
             swath.insert(QStringLiteral("drop_density"),
                          swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval));

@@ -89,10 +89,11 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     // The folder open dialogs start in until the user opens images somewhere:
     // the sample line shipped with the program, so that a first run has
     // cards to try, else the home folder.
-    state = Form_Initialize(store_, module_, firstRunFolder(), &resetSettings_);
+    prefs_ = readPreferences(store_, module_, firstRunFolder(), &resetSettings_);
     storedCardPositions(store_, resetSettings_);
+    view_.HueColour = buildHueColour();
     buildControls();
-    AdjustScreen();
+    layOutControls();
     showEmptyState();
     qApp->installEventFilter(this);
 }
@@ -110,130 +111,153 @@ void frmMain::buildControls()
         b->setObjectName(QString::fromLatin1(name));
         return b;
     };
-    btnLoad = button(tr("Load Image"), "btnLoad");
-    btnLoadTemplate = button(tr("Load Template"), "btnLoadTemplate");
-    btnScan = button(tr("Stain Count"), "btnScan");
-    btnScanAll = button(tr("All"), "btnScanAll");
-    btnScanColour = button(tr("Scan Colours"), "btnScanColour");
-    btnScanColourAll = button(tr("All"), "btnScanColourAll");
-    btnCancel = button(tr("Cancel"), "btnCancel");
-    btnChangeRes = button(tr("Resolution"), "btnChangeRes");
-    btnPrefs = button(tr("Preferences"), "btnPrefs");
-    btnPrint = button(tr("Print"), "btnPrint");
-    btnWriteComposite = button(tr("Write Results"), "btnWriteComposite");
+    loadButton_ = button(tr("Load Image"), "btnLoad");
+    loadTemplateButton_ = button(tr("Load Template"), "btnLoadTemplate");
+    scanButton_ = button(tr("Stain Count"), "btnScan");
+    scanAllButton_ = button(tr("All"), "btnScanAll");
+    scanColourButton_ = button(tr("Scan Colours"), "btnScanColour");
+    scanColourAllButton_ = button(tr("All"), "btnScanColourAll");
+    cancelButton_ = button(tr("Cancel"), "btnCancel");
+    resolutionButton_ = button(tr("Resolution"), "btnChangeRes");
+    preferencesButton_ = button(tr("Preferences"), "btnPrefs");
+    printButton_ = button(tr("Print"), "btnPrint");
+    writeResultsButton_ = button(tr("Write Results"), "btnWriteComposite");
 
-    ImageStrip = new QTabBar(this);
-    ImageStrip->setObjectName(QStringLiteral("ImageStrip"));
-    ImageStrip->setExpanding(false);
-    ImageStrip->setUsesScrollButtons(true);
-    ImageStrip->setFocusPolicy(Qt::NoFocus);
+    cardStrip_ = new QTabBar(this);
+    cardStrip_->setObjectName(QStringLiteral("ImageStrip"));
+    cardStrip_->setExpanding(false);
+    cardStrip_->setUsesScrollButtons(true);
+    cardStrip_->setFocusPolicy(Qt::NoFocus);
 
     pictureStack_ = new QStackedWidget(this);
-    Picture1 = new CardPicture(pictureStack_);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    SprayLineView = new SprayLineGraphView(pictureStack_);
-    SprayLineView->setObjectName(QStringLiteral("SprayLineView"));
-    SwathView = new SwathGraphView(pictureStack_);
-    SwathView->setObjectName(QStringLiteral("SwathView"));
-    pictureStack_->addWidget(Picture1);
-    pictureStack_->addWidget(SprayLineView);
-    pictureStack_->addWidget(SwathView);
-    HScroll1 = new QScrollBar(Qt::Horizontal, this);
-    HScroll1->setObjectName(QStringLiteral("HScroll1"));
-    VScroll1 = new QScrollBar(Qt::Vertical, this);
-    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    picture_ = new CardPicture(pictureStack_);
+    picture_->setObjectName(QStringLiteral("Picture1"));
+    sprayLineView_ = new SprayLineGraphView(pictureStack_);
+    sprayLineView_->setObjectName(QStringLiteral("SprayLineView"));
+    swathView_ = new SwathGraphView(pictureStack_);
+    swathView_->setObjectName(QStringLiteral("SwathView"));
+    pictureStack_->addWidget(picture_);
+    pictureStack_->addWidget(sprayLineView_);
+    pictureStack_->addWidget(swathView_);
+    horizontalScroll_ = new QScrollBar(Qt::Horizontal, this);
+    horizontalScroll_->setObjectName(QStringLiteral("HScroll1"));
+    verticalScroll_ = new QScrollBar(Qt::Vertical, this);
+    verticalScroll_->setObjectName(QStringLiteral("VScroll1"));
 
     auto *firstLabel = new QLabel(this);
     firstLabel->setObjectName(QStringLiteral("CardLabel"));
     firstLabel->hide();
-    CardLabel.push_back(firstLabel);
+    cardLabels_.push_back(firstLabel);
 
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
 
-    CompositeCheck = new QCheckBox(tr("Composite"), this);
-    CompositeCheck->setObjectName(QStringLiteral("CompositeCheck"));
+    compositeCheck_ = new QCheckBox(tr("Composite"), this);
+    compositeCheck_->setObjectName(QStringLiteral("CompositeCheck"));
 
-    MaskFrame = new QGroupBox(tr("Colour Masking"), this);
-    MaskFrame->setObjectName(QStringLiteral("MaskFrame"));
-    MaskCheck = new QCheckBox(tr("&Mask all but these hues"), MaskFrame);
-    MaskCheck->setObjectName(QStringLiteral("MaskCheck"));
-    HueInvertCheck = new QCheckBox(tr("Invert"), MaskFrame);
-    HueInvertCheck->setObjectName(QStringLiteral("HueInvertCheck"));
-    BackColorOption[0] = new QRadioButton(tr("Black"), MaskFrame);
-    BackColorOption[1] = new QRadioButton(tr("White"), MaskFrame);
-    BackColorOption[0]->setChecked(true);
-    HistogramPic = new HueHistogramView(MaskFrame);
-    HistogramPic->setFixedSize(258, 100);
-    HistogramPic->setObjectName(QStringLiteral("HistogramPic"));
-    Label1 = new QLabel(QStringLiteral("0"), MaskFrame);
-    Label2 = new QLabel(QStringLiteral("255"), MaskFrame);
-    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Slider1 = new QSlider(Qt::Horizontal, MaskFrame);
-    Slider2 = new QSlider(Qt::Horizontal, MaskFrame);
-    for (QSlider *s : {Slider1, Slider2}) {
+    maskFrame_ = new QGroupBox(tr("Colour Masking"), this);
+    maskFrame_->setObjectName(QStringLiteral("MaskFrame"));
+    maskCheck_ = new QCheckBox(tr("&Mask all but these hues"), maskFrame_);
+    maskCheck_->setObjectName(QStringLiteral("MaskCheck"));
+    hueInvertCheck_ = new QCheckBox(tr("Invert"), maskFrame_);
+    hueInvertCheck_->setObjectName(QStringLiteral("HueInvertCheck"));
+    maskColourOption_[0] = new QRadioButton(tr("Black"), maskFrame_);
+    maskColourOption_[1] = new QRadioButton(tr("White"), maskFrame_);
+    maskColourOption_[0]->setChecked(true);
+    hueHistogram_ = new HueHistogramView(maskFrame_);
+    hueHistogram_->setFixedSize(258, 100);
+    hueHistogram_->setObjectName(QStringLiteral("HistogramPic"));
+    hueLowLabel_ = new QLabel(QStringLiteral("0"), maskFrame_);
+    hueHighLabel_ = new QLabel(QStringLiteral("255"), maskFrame_);
+    hueHighLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    hueLowSlider_ = new QSlider(Qt::Horizontal, maskFrame_);
+    hueHighSlider_ = new QSlider(Qt::Horizontal, maskFrame_);
+    for (QSlider *s : {hueLowSlider_, hueHighSlider_}) {
         s->setRange(0, 255);
         s->setFixedWidth(258);
     }
-    Slider2->setValue(255);
+    hueHighSlider_->setValue(255);
 
-    ResultFrame = new QGroupBox(tr("Scan Results  (Volume Fraction)"), this);
-    ResultFrame->setObjectName(QStringLiteral("ResultFrame"));
-    ResultPic = new ResultGraphView(ResultFrame);
-    ResultPic->setFixedSize(258, 140);
-    ResultPic->setObjectName(QStringLiteral("ResultPic"));
-    GraphOption[0] = new QRadioButton(tr("VF"), ResultFrame);
-    GraphOption[1] = new QRadioButton(tr("CVF"), ResultFrame);
-    GraphOption[2] = new QRadioButton(tr("#/cm2"), ResultFrame);
-    GraphOption[0]->setChecked(true);
-    SizeRangeLabel = new QLabel(ResultFrame);
-    SizeRangeLabel->setObjectName(QStringLiteral("SizeRangeLabel"));
-    SizeRangeLabel->setAutoFillBackground(true);
-    SizeRangeLabel->hide();
+    resultFrame_ = new QGroupBox(tr("Scan Results  (Volume Fraction)"), this);
+    resultFrame_->setObjectName(QStringLiteral("ResultFrame"));
+    resultGraph_ = new ResultGraphView(resultFrame_);
+    resultGraph_->setFixedSize(258, 140);
+    resultGraph_->setObjectName(QStringLiteral("ResultPic"));
+    graphOption_[0] = new QRadioButton(tr("VF"), resultFrame_);
+    graphOption_[1] = new QRadioButton(tr("CVF"), resultFrame_);
+    graphOption_[2] = new QRadioButton(tr("#/cm2"), resultFrame_);
+    graphOption_[0]->setChecked(true);
+    sizeRangeLabel_ = new QLabel(resultFrame_);
+    sizeRangeLabel_->setObjectName(QStringLiteral("SizeRangeLabel"));
+    sizeRangeLabel_->setAutoFillBackground(true);
+    sizeRangeLabel_->hide();
     const QString infoCaptions[3] = {tr("VMD:"), tr("Drop Density:"), tr("Volume:")};
     for (int i = 0; i < 3; ++i)
-        InfoLabel[i] = new QLabel(infoCaptions[i], ResultFrame);
-    VMDLabel = new QLabel(ResultFrame);
-    DropLabel = new QLabel(ResultFrame);
-    VolumeLabel = new QLabel(ResultFrame);
-    ResultLabelX1 = new QLabel(ResultFrame);
-    ResultLabelX2 = new QLabel(ResultFrame);
-    ResultLabelY1 = new QLabel(ResultFrame);
-    ResultLabelY2 = new QLabel(ResultFrame);
+        infoLabels_[i] = new QLabel(infoCaptions[i], resultFrame_);
+    vmdLabel_ = new QLabel(resultFrame_);
+    dropLabel_ = new QLabel(resultFrame_);
+    volumeLabel_ = new QLabel(resultFrame_);
+    graphLeftLabel_ = new QLabel(resultFrame_);
+    graphRightLabel_ = new QLabel(resultFrame_);
+    graphBottomLabel_ = new QLabel(resultFrame_);
+    graphTopLabel_ = new QLabel(resultFrame_);
 
-    CoverPic = makeFrame(this, 258, 140);
-    CoverPic->setObjectName(QStringLiteral("CoverPic"));
-    optSwathWidth = new QRadioButton(CoverPic);
-    DataLabel = new QLabel(CoverPic);
-    DataLabelLine = new QFrame(CoverPic);
-    DataLabelLine->setFrameShape(QFrame::HLine);
-    DataLabelCircle = new QLabel(CoverPic);
-    for (QFrame *&line : Line) {
+    coverPicture_ = makeFrame(this, 258, 140);
+    coverPicture_->setObjectName(QStringLiteral("CoverPic"));
+    swathWidthOption_ = new QRadioButton(coverPicture_);
+    dataLabel_ = new QLabel(coverPicture_);
+    dataLabelLine_ = new QFrame(coverPicture_);
+    dataLabelLine_->setFrameShape(QFrame::HLine);
+    dataLabelCircle_ = new QLabel(coverPicture_);
+    for (QFrame *&line : lines_) {
         line = new QFrame(this);
         line->setFrameShape(QFrame::HLine);
         line->hide();
     }
 
-    connect(btnLoad, &QPushButton::clicked, this, &frmMain::btnLoad_Click);
-    connect(btnLoadTemplate, &QPushButton::clicked, this, &frmMain::btnLoadTemplate_Click);
-    connect(btnScan, &QPushButton::clicked, this, &frmMain::btnScan_Click);
-    connect(btnScanAll, &QPushButton::clicked, this, &frmMain::btnScanAll_Click);
-    connect(btnScanColour, &QPushButton::clicked, this, &frmMain::btnScanColour_Click);
-    connect(btnScanColourAll, &QPushButton::clicked, this, &frmMain::btnScanColourAll_Click);
-    connect(btnCancel, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
-    connect(btnChangeRes, &QPushButton::clicked, this, &frmMain::btnChangeRes_Click);
-    connect(btnPrefs, &QPushButton::clicked, this, &frmMain::btnPrefs_Click);
-    connect(ImageStrip, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
-    connect(Picture1, &CardPicture::rightButton, this, &frmMain::showInfo);
+    connect(loadButton_, &QPushButton::clicked, this, &frmMain::btnLoad_Click);
+    connect(loadTemplateButton_, &QPushButton::clicked, this, &frmMain::btnLoadTemplate_Click);
+    connect(scanButton_, &QPushButton::clicked, this, &frmMain::btnScan_Click);
+    connect(scanAllButton_, &QPushButton::clicked, this, &frmMain::btnScanAll_Click);
+    connect(scanColourButton_, &QPushButton::clicked, this, &frmMain::btnScanColour_Click);
+    connect(scanColourAllButton_, &QPushButton::clicked, this, &frmMain::btnScanColourAll_Click);
+    connect(cancelButton_, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
+    connect(resolutionButton_, &QPushButton::clicked, this, &frmMain::btnChangeRes_Click);
+    connect(preferencesButton_, &QPushButton::clicked, this, &frmMain::btnPrefs_Click);
+    connect(cardStrip_, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
+    connect(picture_, &CardPicture::rightButton, this, &frmMain::showInfo);
     connectResultControls();
     connectLineControls();
-    connect(HScroll1, &QScrollBar::valueChanged, this,
-            [this](int v) { Picture1->setOrigin(QPoint(v, Picture1->origin().y())); });
-    connect(VScroll1, &QScrollBar::valueChanged, this,
-            [this](int v) { Picture1->setOrigin(QPoint(Picture1->origin().x(), v)); });
+    connect(horizontalScroll_, &QScrollBar::valueChanged, this,
+            [this](int v) { picture_->setOrigin(QPoint(v, picture_->origin().y())); });
+    connect(verticalScroll_, &QScrollBar::valueChanged, this,
+            [this](int v) { picture_->setOrigin(QPoint(picture_->origin().x(), v)); });
+
+    // Every control carries the name the program's design gives it, so that
+    // tests and tools find it.
+    auto name = [](QObject *o, const QString &n) { o->setObjectName(n); };
+    for (int i = 0; i < 2; ++i)
+        name(maskColourOption_[i], QStringLiteral("BackColorOption%1").arg(i + 1));
+    for (int i = 0; i < 3; ++i) {
+        name(graphOption_[i], QStringLiteral("GraphOption%1").arg(i + 1));
+        name(infoLabels_[i], QStringLiteral("InfoLabel%1").arg(i + 1));
+    }
+    name(hueLowLabel_, QStringLiteral("Label1"));
+    name(hueHighLabel_, QStringLiteral("Label2"));
+    name(hueLowSlider_, QStringLiteral("Slider1"));
+    name(hueHighSlider_, QStringLiteral("Slider2"));
+    name(vmdLabel_, QStringLiteral("VMDLabel"));
+    name(dropLabel_, QStringLiteral("DropLabel"));
+    name(volumeLabel_, QStringLiteral("VolumeLabel"));
+    name(graphLeftLabel_, QStringLiteral("ResultLabelX1"));
+    name(graphRightLabel_, QStringLiteral("ResultLabelX2"));
+    name(graphBottomLabel_, QStringLiteral("ResultLabelY1"));
+    name(graphTopLabel_, QStringLiteral("ResultLabelY2"));
+    name(swathWidthOption_, QStringLiteral("optSwathWidth"));
+    name(dataLabel_, QStringLiteral("DataLabel"));
 }
 
-void frmMain::AdjustScreen()
+void frmMain::layOutControls()
 {
     if (!module_.UiFontName.empty() || module_.UiFontSize > 0) {
         QFont f = font();
@@ -244,83 +268,83 @@ void frmMain::AdjustScreen()
         setFont(f);
     }
 
-    Picture1->setFixedSize(PictureWidth, tallLayout_ ? TallPictureHeight : ShortPictureHeight);
-    SprayLineView->setFixedSize(Picture1->size());
-    SwathView->setFixedSize(Picture1->size());
-    pictureStack_->setFixedSize(Picture1->size());
-    HScroll1->setFixedHeight(ScrollThickness);
-    VScroll1->setFixedWidth(ScrollThickness);
+    picture_->setFixedSize(PictureWidth, tallLayout_ ? TallPictureHeight : ShortPictureHeight);
+    sprayLineView_->setFixedSize(picture_->size());
+    swathView_->setFixedSize(picture_->size());
+    pictureStack_->setFixedSize(picture_->size());
+    horizontalScroll_->setFixedHeight(ScrollThickness);
+    verticalScroll_->setFixedWidth(ScrollThickness);
     // The strip is as wide as the picture whatever the number of cards: more
     // tabs scroll (and Ctrl+Tab walks them) instead of widening the window
     // until the right-hand panel leaves the screen.
-    ImageStrip->setMaximumWidth(PictureWidth + ScrollThickness);
+    cardStrip_->setMaximumWidth(PictureWidth + ScrollThickness);
 
     auto *commands = new QHBoxLayout;
-    for (QPushButton *b : {btnLoad, btnLoadTemplate, btnChangeRes, btnPrefs})
+    for (QPushButton *b : {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_})
         commands->addWidget(b);
     commands->addStretch();
-    commands->addWidget(btnCancel);
+    commands->addWidget(cancelButton_);
 
     auto *picture = new QGridLayout;
     picture->setSpacing(0);
     picture->addWidget(pictureStack_, 0, 0);
-    picture->addWidget(VScroll1, 0, 1);
-    picture->addWidget(HScroll1, 1, 0);
+    picture->addWidget(verticalScroll_, 0, 1);
+    picture->addWidget(horizontalScroll_, 1, 0);
 
     auto *left = new QVBoxLayout;
     left->addLayout(commands);
-    left->addWidget(ImageStrip);
+    left->addWidget(cardStrip_);
     left->addLayout(picture);
-    left->addWidget(ProgressBar1);
+    left->addWidget(progressBar_);
     left->addStretch();
 
-    auto *mask = new QGridLayout(MaskFrame);
-    mask->addWidget(MaskCheck, 0, 0, 1, 2);
-    mask->addWidget(HueInvertCheck, 0, 2);
-    mask->addWidget(BackColorOption[0], 1, 0);
-    mask->addWidget(BackColorOption[1], 1, 1);
-    mask->addWidget(HistogramPic, 2, 0, 1, 3);
-    mask->addWidget(Label1, 3, 0);
-    mask->addWidget(Label2, 3, 2);
-    mask->addWidget(Slider1, 4, 0, 1, 3);
-    mask->addWidget(Slider2, 5, 0, 1, 3);
+    auto *mask = new QGridLayout(maskFrame_);
+    mask->addWidget(maskCheck_, 0, 0, 1, 2);
+    mask->addWidget(hueInvertCheck_, 0, 2);
+    mask->addWidget(maskColourOption_[0], 1, 0);
+    mask->addWidget(maskColourOption_[1], 1, 1);
+    mask->addWidget(hueHistogram_, 2, 0, 1, 3);
+    mask->addWidget(hueLowLabel_, 3, 0);
+    mask->addWidget(hueHighLabel_, 3, 2);
+    mask->addWidget(hueLowSlider_, 4, 0, 1, 3);
+    mask->addWidget(hueHighSlider_, 5, 0, 1, 3);
     auto *colourButtons = new QHBoxLayout;
-    colourButtons->addWidget(btnScanColour);
-    colourButtons->addWidget(btnScanColourAll);
+    colourButtons->addWidget(scanColourButton_);
+    colourButtons->addWidget(scanColourAllButton_);
 
-    auto *result = new QGridLayout(ResultFrame);
+    auto *result = new QGridLayout(resultFrame_);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
-    for (QLabel *l : {ResultLabelY1, ResultLabelY2})
+    for (QLabel *l : {graphBottomLabel_, graphTopLabel_})
         l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")));
-    result->addWidget(ResultLabelY2, 0, 0, Qt::AlignTop | Qt::AlignRight);
-    result->addWidget(ResultPic, 0, 1, 2, 3);
-    result->addWidget(ResultLabelY1, 1, 0, Qt::AlignBottom | Qt::AlignRight);
-    result->addWidget(ResultLabelX1, 2, 1);
-    result->addWidget(ResultLabelX2, 2, 3, Qt::AlignRight);
+    result->addWidget(graphTopLabel_, 0, 0, Qt::AlignTop | Qt::AlignRight);
+    result->addWidget(resultGraph_, 0, 1, 2, 3);
+    result->addWidget(graphBottomLabel_, 1, 0, Qt::AlignBottom | Qt::AlignRight);
+    result->addWidget(graphLeftLabel_, 2, 1);
+    result->addWidget(graphRightLabel_, 2, 3, Qt::AlignRight);
     for (int i = 0; i < 3; ++i)
-        result->addWidget(GraphOption[i], 3, 1 + i);
-    QLabel *values[3] = {VMDLabel, DropLabel, VolumeLabel};
+        result->addWidget(graphOption_[i], 3, 1 + i);
+    QLabel *values[3] = {vmdLabel_, dropLabel_, volumeLabel_};
     for (int i = 0; i < 3; ++i) {
-        result->addWidget(InfoLabel[i], 5 + i, 0, 1, 2);
+        result->addWidget(infoLabels_[i], 5 + i, 0, 1, 2);
         result->addWidget(values[i], 5 + i, 2, 1, 2);
     }
 
     auto *scanButtons = new QHBoxLayout;
-    scanButtons->addWidget(btnScan);
-    scanButtons->addWidget(btnScanAll);
+    scanButtons->addWidget(scanButton_);
+    scanButtons->addWidget(scanAllButton_);
 
     auto *lineButtons = new QHBoxLayout;
-    lineButtons->addWidget(CompositeCheck);
-    lineButtons->addWidget(btnPrint);
-    lineButtons->addWidget(btnWriteComposite);
+    lineButtons->addWidget(compositeCheck_);
+    lineButtons->addWidget(printButton_);
+    lineButtons->addWidget(writeResultsButton_);
 
     auto *right = new QVBoxLayout;
-    right->addWidget(MaskFrame);
+    right->addWidget(maskFrame_);
     right->addLayout(colourButtons);
     right->addLayout(scanButtons);
-    right->addWidget(ResultFrame);
-    right->addWidget(CoverPic);
+    right->addWidget(resultFrame_);
+    right->addWidget(coverPicture_);
     right->addLayout(lineButtons);
     right->addStretch();
 
@@ -332,69 +356,77 @@ void frmMain::AdjustScreen()
 
 bool frmMain::compositeMode() const
 {
-    return CompositeCheck->isChecked();
+    return compositeCheck_->isChecked();
 }
 
 int frmMain::addCard(CardRecord card)
 {
     const QString title = QString::fromStdString(card.FileTitle);
-    const int index = Cards.add(std::move(card));
+    const int index = cards_.add(std::move(card));
     updatingStrip_ = true;
     if (index == 1) {
-        ImageStrip->setTabText(0, title);
+        cardStrip_->setTabText(0, title);
     } else {
-        ImageStrip->addTab(title);
+        cardStrip_->addTab(title);
     }
     updatingStrip_ = false;
-    while (CardLabel.size() < index) {
+    while (cardLabels_.size() < index) {
         auto *label = new QLabel(this);
         label->setObjectName(QStringLiteral("CardLabel"));
         label->hide();
-        CardLabel.push_back(label);
+        cardLabels_.push_back(label);
     }
-    btnChangeRes->show();
-    btnChangeRes->setEnabled(true);
-    btnScanColour->setEnabled(true);
-    btnScanColourAll->setEnabled(true);
+    resolutionButton_->show();
+    resolutionButton_->setEnabled(true);
+    scanColourButton_->setEnabled(true);
+    scanColourAllButton_->setEnabled(true);
     return index;
+}
+
+void frmMain::selectCard(int index)
+{
+    if (index < 1 || index > cardCount())
+        return;
+    currentCard_ = index;
+    selectCurrentTab();
 }
 
 void frmMain::selectCurrentTab()
 {
-    if (Cards.empty() || compositeMode())
+    if (cards_.empty() || compositeMode())
         return;
-    const int tab = CurrentCard - 1;
-    if (ImageStrip->currentIndex() == tab) {
+    const int tab = currentCard_ - 1;
+    if (cardStrip_->currentIndex() == tab) {
         ImageStrip_Click(tab);
     } else {
-        ImageStrip->setCurrentIndex(tab); // emits currentChanged, which shows the card
+        cardStrip_->setCurrentIndex(tab); // emits currentChanged, which shows the card
     }
 }
 
 void frmMain::ImageStrip_Click(int tabIndex)
 {
-    if (updatingStrip_ || Cards.empty() || tabIndex < 0)
+    if (updatingStrip_ || cards_.empty() || tabIndex < 0)
         return;
     if (compositeMode()) {
         showLineTab(tabIndex);
         return;
     }
-    if (tabIndex >= CardCount())
+    if (tabIndex >= cardCount())
         return;
-    CurrentCard = tabIndex + 1;
-    showCard(CurrentCard);
+    currentCard_ = tabIndex + 1;
+    showCard(currentCard_);
 }
 
 void frmMain::showCard(int index)
 {
-    const CardRecord &card = Cards[index];
+    const CardRecord &card = cards_[index];
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(card.FileTitle, QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath);
-        KromeKotePicture = decoded.Ok ? toQImage(decoded.Image) : QImage();
+        displayed_ = decoded.Ok ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
-        Picture1->setImage(KromeKotePicture);
-        if (MaskCheck->isChecked() && card.ColoursKnown)
+        picture_->setImage(displayed_);
+        if (maskCheck_->isChecked() && card.ColoursKnown)
             applyMask();
     }
     resetScrollBars();
@@ -404,40 +436,40 @@ void frmMain::showCard(int index)
 
 void frmMain::resetScrollBars()
 {
-    for (QScrollBar *bar : {HScroll1, VScroll1}) {
+    for (QScrollBar *bar : {horizontalScroll_, verticalScroll_}) {
         bar->setEnabled(false);
         bar->setValue(0);
         bar->setMaximum(0);
     }
-    Picture1->setOrigin({});
-    const QSize image = KromeKotePicture.size();
-    const QSize visible = Picture1->size();
-    if (!KromeKotePicture.isNull() && image.width() > visible.width()) {
+    picture_->setOrigin({});
+    const QSize image = displayed_.size();
+    const QSize visible = picture_->size();
+    if (!displayed_.isNull() && image.width() > visible.width()) {
         const int maximum = image.width() - visible.width();
-        HScroll1->setMaximum(maximum);
-        HScroll1->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
-        HScroll1->setEnabled(true);
+        horizontalScroll_->setMaximum(maximum);
+        horizontalScroll_->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
+        horizontalScroll_->setEnabled(true);
     }
-    if (!KromeKotePicture.isNull() && image.height() > visible.height()) {
+    if (!displayed_.isNull() && image.height() > visible.height()) {
         const int maximum = image.height() - visible.height();
-        VScroll1->setMaximum(maximum);
-        VScroll1->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
-        VScroll1->setEnabled(true);
+        verticalScroll_->setMaximum(maximum);
+        verticalScroll_->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
+        verticalScroll_->setEnabled(true);
     }
 }
 
 void frmMain::applyCardState(const CardRecord &card)
 {
     const bool colours = card.ColoursKnown;
-    btnScan->setEnabled(colours);
-    btnScanAll->setEnabled(true);
-    btnScanColour->setEnabled(true);
-    btnScanColourAll->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{MaskFrame, MaskCheck, HueInvertCheck, BackColorOption[0],
-                                                        BackColorOption[1], Slider1, Slider2})
+    scanButton_->setEnabled(colours);
+    scanAllButton_->setEnabled(true);
+    scanColourButton_->setEnabled(true);
+    scanColourAllButton_->setEnabled(true);
+    for (QWidget *w : std::initializer_list<QWidget *>{maskFrame_, maskCheck_, hueInvertCheck_, maskColourOption_[0],
+                                                        maskColourOption_[1], hueLowSlider_, hueHighSlider_})
         w->setEnabled(colours);
     drawHueHistogram();
-    ResultFrame->setVisible(card.Scanned);
+    resultFrame_->setVisible(card.Scanned);
     if (card.Scanned)
         showScanResults();
 }
@@ -445,61 +477,61 @@ void frmMain::applyCardState(const CardRecord &card)
 void frmMain::showEmptyState()
 {
     updatingStrip_ = true;
-    while (ImageStrip->count() > 0)
-        ImageStrip->removeTab(ImageStrip->count() - 1);
-    ImageStrip->addTab(tr("<No Image>"));
+    while (cardStrip_->count() > 0)
+        cardStrip_->removeTab(cardStrip_->count() - 1);
+    cardStrip_->addTab(tr("<No Image>"));
     updatingStrip_ = false;
-    while (CardLabel.size() > 1)
-        delete CardLabel.takeLast();
+    while (cardLabels_.size() > 1)
+        delete cardLabels_.takeLast();
     setCaption(PlainCaption);
-    KromeKotePicture = QImage();
-    Picture1->clear();
-    pictureStack_->setCurrentWidget(Picture1);
+    displayed_ = QImage();
+    picture_->clear();
+    pictureStack_->setCurrentWidget(picture_);
     shownCard_ = 0;
-    for (QWidget *w : std::initializer_list<QWidget *>{btnScan, btnScanAll, btnScanColour, btnScanColourAll,
-                                                        MaskCheck, HueInvertCheck, BackColorOption[0],
-                                                        BackColorOption[1], Slider1, Slider2, HScroll1, VScroll1})
+    for (QWidget *w : std::initializer_list<QWidget *>{scanButton_, scanAllButton_, scanColourButton_, scanColourAllButton_,
+                                                        maskCheck_, hueInvertCheck_, maskColourOption_[0],
+                                                        maskColourOption_[1], hueLowSlider_, hueHighSlider_, horizontalScroll_, verticalScroll_})
         w->setEnabled(false);
-    HScroll1->setValue(0);
-    VScroll1->setValue(0);
-    btnChangeRes->hide();
-    btnCancel->setEnabled(false);
-    btnPrint->hide();
-    btnWriteComposite->hide();
-    ProgressBar1->hide();
-    Label1->setText(QString::number(Slider1->value()));
-    Label2->setText(QString::number(Slider2->value()));
-    CompositeCheck->setChecked(false);
-    CompositeCheck->hide();
-    CoverPic->hide();
-    ResultFrame->hide();
-    CurrentCard = 1;
-    GraphOption[0]->setChecked(true);
-    state.GraphMode = 1;
-    ResultFrame->setTitle(QString::fromStdString(resultFrameCaption(state.GraphMode, false)));
+    horizontalScroll_->setValue(0);
+    verticalScroll_->setValue(0);
+    resolutionButton_->hide();
+    cancelButton_->setEnabled(false);
+    printButton_->hide();
+    writeResultsButton_->hide();
+    setBusy(false);
+    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
+    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
+    compositeCheck_->setChecked(false);
+    compositeCheck_->hide();
+    coverPicture_->hide();
+    resultFrame_->hide();
+    currentCard_ = 1;
+    graphOption_[0]->setChecked(true);
+    view_.GraphMode = 1;
+    resultFrame_->setTitle(QString::fromStdString(resultFrameCaption(view_.GraphMode, false)));
     removeClipFiles(module_.RootDir);
 }
 
 void frmMain::closeSelectedCard()
 {
-    if (compositeMode() || Cards.empty())
+    if (compositeMode() || cards_.empty())
         return;
-    const int k = ImageStrip->currentIndex() + 1;
-    if (k < 1 || k > CardCount())
+    const int k = cardStrip_->currentIndex() + 1;
+    if (k < 1 || k > cardCount())
         return;
-    Cards.remove(k);
-    const int count = CardCount();
+    cards_.remove(k);
+    const int count = cardCount();
     if (count == 0) {
         afterCardsClosed();
         return;
     }
     updatingStrip_ = true;
     for (int i = 1; i <= count; ++i)
-        ImageStrip->setTabText(i - 1, QString::fromStdString(Cards[i].FileTitle));
-    delete CardLabel.takeLast();
-    ImageStrip->removeTab(count);
+        cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
+    delete cardLabels_.takeLast();
+    cardStrip_->removeTab(count);
     updatingStrip_ = false;
-    CurrentCard = currentAfterClose(k, count);
+    currentCard_ = currentAfterClose(k, count);
     // The records moved, so whatever picture is loaded may belong to another card now.
     shownCard_ = 0;
     afterCardsClosed();
@@ -509,23 +541,23 @@ void frmMain::closeAllCards()
 {
     if (compositeMode())
         return;
-    Cards.clear();
+    cards_.clear();
     afterCardsClosed();
-    btnLoad->setFocus();
+    loadButton_->setFocus();
 }
 
 void frmMain::afterCardsClosed()
 {
-    state.MaxScannedDiameter = maxScannedDiameter(Cards);
-    CalcCompositeAll();
-    if (Cards.empty()) {
+    view_.MaxScannedDiameter = vex::maxScannedDiameter(cards_);
+    refreshLine();
+    if (cards_.empty()) {
         showEmptyState();
         return;
     }
     selectCurrentTab();
 }
 
-bool frmMain::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
+bool frmMain::handleKey(int key, Qt::KeyboardModifiers modifiers)
 {
     modifiers &= ~Qt::KeypadModifier;
     const bool ctrl = modifiers == Qt::ControlModifier;
@@ -536,42 +568,42 @@ bool frmMain::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers)
     } else if (ctrl && key == Qt::Key_L) {
         btnLoad_Click();
     } else if (ctrl && key == Qt::Key_Tab) {
-        if (!compositeMode() && !Cards.empty()) {
-            CurrentCard = nextCard(CurrentCard, CardCount());
+        if (!compositeMode() && !cards_.empty()) {
+            currentCard_ = nextCard(currentCard_, cardCount());
             selectCurrentTab();
         }
     } else if ((ctrlShift && (key == Qt::Key_Backtab || key == Qt::Key_Tab)) || (ctrl && key == Qt::Key_Backtab)) {
-        if (!compositeMode() && !Cards.empty()) {
-            CurrentCard = previousCard(CurrentCard, CardCount());
+        if (!compositeMode() && !cards_.empty()) {
+            currentCard_ = previousCard(currentCard_, cardCount());
             selectCurrentTab();
         }
     } else if (ctrl && key == Qt::Key_S) {
-        if (!Cards.empty() && !Cards[CurrentCard].ColoursKnown)
+        if (!cards_.empty() && !cards_[currentCard_].ColoursKnown)
             btnScanColour_Click();
         else
             btnScan_Click();
     } else if (ctrl && key == Qt::Key_A) {
-        if (!Cards.empty() && !Cards[CurrentCard].ColoursKnown)
+        if (!cards_.empty() && !cards_[currentCard_].ColoursKnown)
             btnScanColourAll_Click();
         else
             btnScanAll_Click();
     } else if (ctrl && key == Qt::Key_R) {
-        if (btnChangeRes->isEnabled() && btnChangeRes->isVisible())
+        if (resolutionButton_->isEnabled() && resolutionButton_->isVisible())
             btnChangeRes_Click();
     } else if (ctrl && key == Qt::Key_C) {
-        if (CompositeCheck->isVisible())
-            CompositeCheck->click();
+        if (compositeCheck_->isVisible())
+            compositeCheck_->click();
     } else if (ctrl && (key == Qt::Key_1 || key == Qt::Key_2 || key == Qt::Key_3)) {
         // Choosing an option by key acts as clicking it.
         const int mode = key - Qt::Key_1 + 1;
-        if (!GraphOption[mode - 1]->isChecked())
+        if (!graphOption_[mode - 1]->isChecked())
             GraphOption_Click(mode);
     } else if (modifiers == Qt::NoModifier && key == Qt::Key_Delete) {
         closeSelectedCard();
     } else if (ctrl && key == Qt::Key_Delete) {
         closeAllCards();
     } else if (modifiers == Qt::NoModifier && key == Qt::Key_Escape) {
-        if (ProgressBar1->isVisible())
+        if (busy_)
             btnCancel_Click();
         selectCurrentTab();
     } else {
@@ -591,7 +623,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
             auto *keyEvent = static_cast<QKeyEvent *>(event);
             if (event->type() == QEvent::ShortcutOverride)
                 return false;
-            if (Form_KeyDown(keyEvent->key(), keyEvent->modifiers()))
+            if (handleKey(keyEvent->key(), keyEvent->modifiers()))
                 return true;
         }
     }
@@ -607,18 +639,18 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    Form_Unload();
+    saveAndClose();
     event->accept();
 }
 
-void frmMain::Form_Unload()
+void frmMain::saveAndClose()
 {
     if (unloaded_)
         return;
     unloaded_ = true;
-    unloadErrors_ = writePreferences(store_, module_, state);
+    unloadErrors_ = writePreferences(store_, module_, prefs_);
     const std::vector<std::string> left = removeTemporaryFiles(module_.RootDir);
-    Cards.clear();
+    cards_.clear();
     if (!unloadErrors_.empty()) {
         QString text = tr("Error: ");
         for (const std::string &e : unloadErrors_)
@@ -636,201 +668,39 @@ void frmMain::setCaption(const QString &caption)
     setWindowTitle(caption);
 }
 
-// Commands that later parts of the program fill in.
-void frmMain::btnLoadTemplate_Click()
-{
-    if (busy())
-        return;
-    CCommonDialogs dialog;
-    dialog.Init(this);
-    dialog.Title = "Load Card Template";
-    dialog.Filter = "All Image Files|*.bmp;*.gif;*.tif|Bitmap Files (*.bmp)|*.bmp|GIF Files (*.gif)|*.gif|"
-                    "TIF Files (*.tif)|*.tif";
-    dialog.FilterIndex = 1;
-    dialog.InitialDir = state.InitialDir;
-    if (!dialog.ShowOpen() || dialog.FileName.empty())
-        return;
-    cutSheet(dialog.FileName);
-}
-
-void frmMain::cutSheet(const std::string &path)
-{
-    LoadTemplateForm form(store_, path, state.DefaultRes, module_.RootDir, state.LastClipIndex, this);
-    if (!form.SheetLoaded) {
-        showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(form.LoadError));
-        Picture1->setFocus();
-        return;
-    }
-    form.LoadImage = [this](const std::string &title, const std::string &folder) { return LoadImage(title, folder); };
-    if (!form.resetSettings().empty())
-        showMessage(this, programText(resetSettingsMessage(form.resetSettings())), QMessageBox::Ok,
-                    QMessageBox::Warning);
-    form.exec();
-    const auto slash = path.rfind('/');
-    if (slash != std::string::npos)
-        state.InitialDir = path.substr(0, slash + 1);
-    if (!Cards.empty()) {
-        CurrentCard = CardCount();
-        selectCurrentTab();
-    } else {
-        CurrentCard = 1;
-    }
-}
-
 void frmMain::btnCancel_Click()
 {
-    state.CancelRequested = true;
+    view_.CancelRequested = true;
 }
 
 } // namespace vex::ui
 
 namespace vex::ui {
 
-bool frmMain::busy() const
+void frmMain::setBusy(bool busy)
 {
-    return ProgressBar1->isVisible();
-}
-
-void frmMain::btnLoad_Click()
-{
-    if (busy())
-        return;
-    CCommonDialogs dialog;
-    dialog.Init(this);
-    dialog.Title = LoadDialogTitle;
-    dialog.InitialDir = state.InitialDir;
-    dialog.Filter = LoadDialogFilter;
-    dialog.FilterIndex = 1;
-    dialog.AllowMultiSelect = true;
-    const bool chosen = dialog.ShowOpen();
-    loadFiles(chosen ? dialog.FileName : std::string());
-}
-
-void frmMain::loadFiles(const std::string &fileName)
-{
-    if (busy())
-        return;
-    try {
-        Picture1->setFocus();
-        std::string lastName;
-        if (!fileName.empty() && fileName.find('\0') == std::string::npos) {
-            const auto slash = fileName.find_last_of('/');
-            const std::string title = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-            state.InitialDir = slash == std::string::npos ? std::string("./") : fileName.substr(0, slash + 1);
-            LoadImage(title, state.InitialDir);
-            lastName = title;
-        } else if (!fileName.empty()) {
-            std::vector<std::string> parts;
-            std::string::size_type start = 0;
-            while (true) {
-                const auto at = fileName.find('\0', start);
-                parts.push_back(fileName.substr(start, at == std::string::npos ? std::string::npos : at - start));
-                if (at == std::string::npos)
-                    break;
-                start = at + 1;
-            }
-            const std::string folder = withTrailingSeparator(parts.front());
-            std::vector<std::string> names(parts.begin() + 1, parts.end());
-            names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
-            names = descendingLoadOrder(std::move(names));
-            state.CancelRequested = false;
-            ProgressBar1->setRange(0, static_cast<int>(names.size()));
-            ProgressBar1->setValue(0);
-            ProgressBar1->show();
-            btnCancel->setEnabled(true);
-            for (const std::string &name : names) {
-                LoadImage(name, folder);
-                ProgressBar1->setValue(ProgressBar1->value() + 1);
-                QCoreApplication::processEvents();
-                if (state.CancelRequested)
-                    break;
-            }
-            ProgressBar1->hide();
-            state.InitialDir = folder;
-            if (!names.empty())
-                lastName = names.back();
-        }
-        if (CardCount() > 0 && !lastName.empty()) {
-            sortCardsByTitle(Cards, [this](int i, int j) {
-                ImageStrip->setTabText(i - 1, QString::fromStdString(Cards[i].FileTitle));
-                ImageStrip->setTabText(j - 1, QString::fromStdString(Cards[j].FileTitle));
-            });
-            CurrentCard = findCardByTitle(Cards, lastName);
-            shownCard_ = CurrentCard - 1;
-            btnChangeRes->show();
-            if (isMinimized())
-                showNormal();
-            selectCurrentTab();
-        }
-    } catch (const std::exception &e) {
-        showMessage(this, programText(openCommandErrorMessage(e.what())));
-    }
-    btnCancel->setEnabled(false);
-    state.CancelRequested = false;
-}
-
-bool frmMain::LoadImage(const std::string &fileTitle, const std::string &pathName)
-{
-    CompositeCheck->setChecked(false);
-    const std::string extension = cardExtension(fileTitle);
-    if (!isCardExtension(extension)) {
-        showMessage(this, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
-        return false;
-    }
-    const std::string fullPath = withTrailingSeparator(pathName) + fileTitle;
-    if (const int existing = findCardByPath(Cards, fullPath)) {
-        showMessage(this, programText(alreadyOpenedMessage(Cards[existing].FileTitle)));
-        return false;
-    }
-    btnCancel->setEnabled(true);
-
-    const OpenedImage opened = openCardImage(fileTitle, pathName);
-    if (!opened.Ok) {
-        showMessage(this, programText(opened.Message), QMessageBox::Ok, QMessageBox::Warning);
-        return false;
-    }
-    if (!opened.Warnings.empty()) {
-        std::string text = "'" + fileTitle + "' was opened, with this to note:";
-        for (const std::string &warning : opened.Warnings)
-            text += "\r" + warning;
-        showMessage(this, programText(text), QMessageBox::Ok, QMessageBox::Warning);
-    }
-    const DecodeResult &decoded = opened.Decoded;
-    addCard(newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, state.DefaultRes));
-    setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
-    resetColourDisplay();
-    return true;
-}
-
-void frmMain::resetColourDisplay()
-{
-    // The range stays where the sliders are, and so does the scan's.
-    Label1->setText(QString::number(Slider1->value()));
-    Label2->setText(QString::number(Slider2->value()));
-    MaskFrame->setEnabled(false);
-    MaskCheck->setEnabled(false);
-    BackColorOption[0]->setEnabled(false);
-    BackColorOption[1]->setEnabled(false);
-    drawHueHistogram();
+    // The bar shows the work; the flag is what the commands look at.
+    busy_ = busy;
+    progressBar_->setVisible(busy);
 }
 
 void frmMain::btnChangeRes_Click()
 {
-    if (busy() || Cards.empty())
+    if (busy_ || cards_.empty())
         return;
     if (compositeMode()) {
         // In the composite view the button moves the cards along the line.
-        const std::string position1 = state.Spray[Sample_Position1];
-        const std::string interval = state.Spray[Sample_Interval];
-        frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+        const std::string position1 = prefs_.Spray[Sample_Position1];
+        const std::string interval = prefs_.Spray[Sample_Interval];
+        frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
         window.exec();
-        if (state.Spray[Sample_Position1] != position1 || state.Spray[Sample_Interval] != interval)
+        if (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval)
             refreshCompositeDisplay();
         return;
     }
-    frmResolution window(Cards, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
+    frmResolution window(cards_, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
     window.exec();
-    const CardRecord &card = Cards[CurrentCard];
+    const CardRecord &card = cards_[currentCard_];
     setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
 }
 
@@ -842,112 +712,14 @@ void frmMain::showInfo(bool show)
             infoForm_->hide();
         return;
     }
-    if (Cards.empty() || compositeMode())
+    if (cards_.empty() || compositeMode())
         return;
     if (!infoForm_)
         infoForm_ = new InfoForm(this);
-    infoForm_->showCard(Cards[CurrentCard], module_.Metric);
+    infoForm_->showCard(cards_[currentCard_], module_.Metric);
     infoForm_->adjustSize();
-    infoForm_->move(mapToGlobal(Picture1->geometry().center()) - QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
+    infoForm_->move(mapToGlobal(picture_->geometry().center()) - QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
     infoForm_->show();
-}
-
-} // namespace vex::ui
-
-namespace vex::ui {
-
-bool frmMain::runColourPassFor(int index)
-{
-    if (index < 1 || index > CardCount())
-        return false;
-    CardRecord &card = Cards[index];
-    const DecodeResult decoded = loadIndexedImage(card.FilePath);
-    if (!decoded.Ok) {
-        showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.Reason)));
-        return false;
-    }
-    const QImage picture = toQImage(decoded.Image);
-    ColourQuestions questions;
-    questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
-        BackgroundColorForm form(picture, decoded.Image.PaletteBgr, this);
-        form.FileNum = index;
-        form.BackgroundColour = proposed;
-        form.prepare();
-        form.exec();
-        if (form.DisableWarning)
-            disable = true;
-        return form.BackgroundColour;
-    };
-    questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
-        BackgroundColorForm2 form(picture, this);
-        form.FileNum = index;
-        form.BackgroundColour = background;
-        form.DitherColour = candidate;
-        form.prepare();
-        form.exec();
-        if (form.DisableWarning)
-            disable = true;
-        return form.DitherColour;
-    };
-    PassCallbacks callbacks;
-    callbacks.CancelRequested = [this] { return state.CancelRequested; };
-    callbacks.Progress = [this](std::int32_t row) {
-        ProgressBar1->setValue(row);
-        QCoreApplication::processEvents();
-    };
-    ProgressBar1->setRange(0, std::max(decoded.Image.Height, 1));
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
-    btnCancel->setEnabled(true);
-    const PassOutcome outcome = runColourPass(card, decoded.Image, state.DisableBackgroundWarning,
-                                              state.DisableDitherWarning, questions, callbacks);
-    ProgressBar1->hide();
-    btnCancel->setEnabled(false);
-    return outcome == PassOutcome::Complete;
-}
-
-void frmMain::btnScanColour_Click()
-{
-    if (busy() || Cards.empty())
-        return;
-    btnChangeRes->setEnabled(false);
-    Picture1->setFocus();
-    state.CancelRequested = false;
-    const bool completed = runColourPassFor(CurrentCard);
-    btnChangeRes->setEnabled(true);
-    if (!completed) {
-        state.CancelRequested = false;
-        applyCardState(Cards[CurrentCard]);
-        return;
-    }
-    // Showing the card again draws it with its new colours.
-    selectCurrentTab();
-    if (MaskCheck->isChecked())
-        applyMask();
-}
-
-void frmMain::btnScanColourAll_Click()
-{
-    if (busy() || Cards.empty())
-        return;
-    const int remembered = CurrentCard;
-    btnChangeRes->setEnabled(false);
-    state.CancelRequested = false;
-    for (int i = 1; i <= CardCount(); ++i) {
-        if (Cards[i].ColoursKnown)
-            continue;
-        CurrentCard = i;
-        selectCurrentTab();
-        if (!runColourPassFor(i) && state.CancelRequested) {
-            state.CancelRequested = false;
-            btnChangeRes->setEnabled(true);
-            applyCardState(Cards[CurrentCard]);
-            return;
-        }
-    }
-    CurrentCard = remembered;
-    selectCurrentTab();
-    btnChangeRes->setEnabled(true);
 }
 
 } // namespace vex::ui

@@ -1,13 +1,16 @@
 #pragma once
 // The main window: one card image at a time, the card strip, the command
 // buttons, the colour-masking controls, the result graph and statistics.
-// It keeps the analysis state for the life of the program and passes it to
-// the core; it computes nothing itself.
+// It keeps the card list, the preferences and the line's results for the
+// life of the program and passes them to the core; it computes nothing
+// itself.  Its controls are its own: tests find them by their object names.
 
 #include "app/AppState.h"
+#include "line/LineAnalysis.h"
 #include "report/Report.h"
 
 #include <QImage>
+#include <QStringList>
 #include <QVector>
 #include <QWidget>
 
@@ -28,10 +31,6 @@ class QSlider;
 class QStackedWidget;
 class QTabBar;
 
-namespace vex {
-class SettingsStore;
-}
-
 namespace vex::ui {
 
 class CardPicture;
@@ -48,160 +47,91 @@ public:
     frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // The card list and the values the rest of the program reads and sets.
-    CardList Cards;
-    int CurrentCard = 1;
-    MainWindowState state;
+    // ---- What the window holds --------------------------------------------
+    const CardList &cards() const { return cards_; }
+    // The card list, for setting up a line by hand (positions of their own).
+    CardList &cards() { return cards_; }
+    int cardCount() const { return cards_.count(); }
+    int currentCard() const { return currentCard_; }
+    Preferences &preferences() { return prefs_; }
     ModuleState &module() { return module_; }
-    QImage KromeKotePicture;
+    SprayInfo &sprayInfo() { return prefs_.Spray; }
+    // The line as last analysed: pooled spectrum, card figures, swath.
+    const LineResults &lineResults() const { return line_; }
+    // What the analysis of a card or the line takes from the window now.
+    AnalysisSettings analysisSettings() const;
 
-    int CardCount() const { return Cards.CardCount(); }
+    // ---- Values the views show, for inspection ----------------------------
+    float rangeLow() const { return view_.RangeLow; }
+    float rangeHigh() const { return view_.RangeHigh; }
+    // The size range as the graph's mouse sets it.
+    void setSizeRange(float low, float high);
+    int graphMode() const { return view_.GraphMode; }
+    double currentVmd() const { return view_.CurrentVMD; }
+    float maxScannedDiameter() const { return view_.MaxScannedDiameter; }
+    const CompositeResult &singleRange() const { return view_.SingleRange; }
+    int currentProfile() const { return view_.CurrentProfile; }
     int shownCard() const { return shownCard_; }
-    void setShownCard(int index) { shownCard_ = index; }
+    std::int32_t lastClipIndex() const { return view_.LastClipIndex; }
+    bool cancelRequested() const { return view_.CancelRequested; }
+    const std::array<Rgb, 257> &hueColours() const { return view_.HueColour; }
     bool compositeMode() const;
     bool tallLayout() const { return tallLayout_; }
+    // False while a hue slider is being dragged.
+    bool hueRangeReady() const { return hueRangeReady_; }
+    // True while a load, colour pass or scan runs: the commands that start
+    // one do nothing then.
+    bool busy() const { return busy_; }
 
+    // ---- Commands ----------------------------------------------------------
     // Adds a loaded card with a tab of its own; the caller decides which card
     // to show.  Returns the card's index.
     int addCard(CardRecord card);
-    // Selects the tab of CurrentCard, which shows the card.
+    // Makes card `index` the current one and shows it.
+    void selectCard(int index);
+    // Selects the tab of the current card, which shows the card.
     void selectCurrentTab();
-
     // Closing one card (Delete) or all (Ctrl+Delete).
     void closeSelectedCard();
     void closeAllCards();
-
     // Opens one card image; folder ends with '/'.  True when a card was
     // added (as the last card); on any refusal the card list is as before.
-    bool LoadImage(const std::string &fileTitle, const std::string &pathName);
-    // The open command after the dialog: fileName is the dialog's result
-    // (one full path, or the folder and names separated by character 0).
-    void loadFiles(const std::string &fileName);
-    // True while a load, colour pass or scan runs: the commands that start
-    // one do nothing then.
-    bool busy() const;
-
+    // (LoadImage in the old design.)
+    bool loadImage(const std::string &fileTitle, const std::string &pathName);
+    // The open command for the files the dialog returned, in any order.
+    void loadFiles(const QStringList &paths);
+    void loadFiles(const std::string &path) { loadFiles(QStringList{QString::fromStdString(path)}); }
     // The colour pass of one card, with its questions, progress and cancel.
     // True when it completed.
     bool runColourPassFor(int index);
-
-    // Traces the stains of one card, fills its statistics, writes its scan
-    // log and marks it scanned; returns early, changing nothing, on cancel.
-    void ScanImage(int index);
-    // The three result labels for the card or line on display.
-    void UpdateStatsLabels();
-    // The spectrum graph of a card (callers pass CurrentCard) and its axis labels.
-    void DrawResult(int index);
-    void UpdateHistogramLabels();
-    // The hue histogram of the card on display.
-    void drawHueHistogram();
-    // Shows the card on display under the mask of the current hue range.
-    void applyMask();
-    // False while a slider is being dragged, true once the histogram follows.
-    bool HueRangeReady = true;
-
-    // Pools the scanned cards into CompositeAll (and MaxCardVMD).
-    void CalcCompositeAll();
-    // The pooled classes inside the selected range, into CompositeRange.
-    void CalcCompositeRange();
+    // Traces and measures the stains of one card, writes its scan log and
+    // marks it scanned; returns early, changing nothing, on cancel.
+    // (ScanImage in the old design.)
+    void scanCard(int index);
+    // Measures the given cards again after their resolution changed.
+    void reanalyseCards(const std::vector<int> &cards);
     // Cuts the sheet image at `path` by a template into new cards (the
     // cutting window is shown modally).
     void cutSheet(const std::string &path);
-    // The composite view on or off, as the check box says.
-    void CompositeCheck_Click();
-    // The spray line statistics in the picture area, with the statistics labels.
-    void DrawSprayLineGraphs();
     // Writes the results of the line to `path` after the questions of the
     // save command, in the layout its extension names (else TXT for filter
     // index 1, CSV otherwise); false when it stopped.
     bool writeResults(const std::string &path, int filterIndex);
-    // What the report of the line draws from, as things stand.
-    ReportInputs reportInputs();
     // Chooses the results file; when not set, the save dialog asks.  True
     // with a file chosen.
     std::function<bool(std::string &path, int &filterIndex)> chooseResultsFile;
+    // What the report of the line draws from, as things stand.
+    ReportInputs reportInputs();
     // Tells when two cards share a position and opens the card positions.
-    void CheckDuplicatePositions();
-    // The per-card figures of the line, inside the range when one is selected.
-    void FillCardStats();
-    // Both swath profiles and their statistics; unchosen widths get the proposal.
-    void SwathAnalysis();
-    // The swath figures of the current profile: its multiswath and the labels.
-    void DrawSwathGraphs();
-    // Chooses width n (1..CardCount-1) of the current profile; 0 does nothing.
-    void optSwathWidth_Click(int index);
-    // The spray information window for a scan that logs it; true when accepted.
-    bool confirmSprayInfo();
-    // False, having told the user, when a figure of the line is no finite
-    // number; nothing is then written or printed.
-    bool lineFiguresReportable();
-
-    // Measures the given cards again after their resolution changed.
-    void reanalyseCards(const std::vector<int> &cards);
-
-    // Keyboard commands; true when the key was one of them.
-    bool Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
-
-    // The scan log of card `index` among the loaded cards; tells the user
-    // once when it cannot take the usual name because another card has it.
-    std::string scanLogPathOf(int index);
+    void checkDuplicatePositions();
+    // Keyboard commands; true when the key was one of them.  (Form_KeyDown.)
+    bool handleKey(int key, Qt::KeyboardModifiers modifiers);
 
     // Stored settings that were set back to their defaults at start, as
     // "Section/Key = text", for the user to be told.
     const std::vector<std::string> &resetSettings() const { return resetSettings_; }
-
     // Errors met while writing the settings at close (also shown to the user).
     const std::vector<std::string> &unloadErrors() const { return unloadErrors_; }
-
-    // Controls, named as the rest of the program refers to them.
-    QPushButton *btnLoad = nullptr;
-    QPushButton *btnLoadTemplate = nullptr;
-    QPushButton *btnScan = nullptr;
-    QPushButton *btnScanAll = nullptr;
-    QPushButton *btnScanColour = nullptr;
-    QPushButton *btnScanColourAll = nullptr;
-    QPushButton *btnCancel = nullptr;
-    QPushButton *btnChangeRes = nullptr;
-    QPushButton *btnPrefs = nullptr;
-    QPushButton *btnPrint = nullptr;
-    QPushButton *btnWriteComposite = nullptr;
-    QTabBar *ImageStrip = nullptr;
-    CardPicture *Picture1 = nullptr;
-    // In the composite view these take the card picture's place.
-    SprayLineGraphView *SprayLineView = nullptr;
-    SwathGraphView *SwathView = nullptr;
-    QScrollBar *HScroll1 = nullptr;
-    QScrollBar *VScroll1 = nullptr;
-    QVector<QLabel *> CardLabel;
-    QProgressBar *ProgressBar1 = nullptr;
-    QCheckBox *CompositeCheck = nullptr;
-    QGroupBox *MaskFrame = nullptr;
-    QCheckBox *MaskCheck = nullptr;
-    QCheckBox *HueInvertCheck = nullptr;
-    QRadioButton *BackColorOption[2] = {nullptr, nullptr};
-    HueHistogramView *HistogramPic = nullptr;
-    QLabel *Label1 = nullptr;
-    QLabel *Label2 = nullptr;
-    QSlider *Slider1 = nullptr;
-    QSlider *Slider2 = nullptr;
-    QGroupBox *ResultFrame = nullptr;
-    ResultGraphView *ResultPic = nullptr;
-    QRadioButton *GraphOption[3] = {nullptr, nullptr, nullptr};
-    QLabel *SizeRangeLabel = nullptr;
-    QLabel *InfoLabel[3] = {nullptr, nullptr, nullptr};
-    QLabel *VMDLabel = nullptr;
-    QLabel *DropLabel = nullptr;
-    QLabel *VolumeLabel = nullptr;
-    QLabel *ResultLabelX1 = nullptr;
-    QLabel *ResultLabelX2 = nullptr;
-    QLabel *ResultLabelY1 = nullptr;
-    QLabel *ResultLabelY2 = nullptr;
-    QFrame *CoverPic = nullptr;
-    QRadioButton *optSwathWidth = nullptr;
-    QLabel *DataLabel = nullptr;
-    QFrame *DataLabelLine = nullptr;
-    QLabel *DataLabelCircle = nullptr;
-    QFrame *Line[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
 public slots:
     void btnLoad_Click();
@@ -215,7 +145,9 @@ public slots:
     void btnPrefs_Click();
     void btnWriteComposite_Click();
     void btnPrint_Click();
+    void CompositeCheck_Click();
     void GraphOption_Click(int index);
+    void optSwathWidth_Click(int index);
     void MaskCheck_Click();
     void HueInvertCheck_Click();
     void BackColorOption_Click();
@@ -233,45 +165,146 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // What the window shows and works on besides the cards, the preferences
+    // and the line.
+    struct View {
+        double CurrentVMD = 0.0;
+        std::int32_t LastClipIndex = 0;
+        std::array<Rgb, 257> HueColour{};
+        float RangeLow = 0.0f;
+        float RangeHigh = 32755.0f;
+        int GraphMode = 1;
+        float MaxScannedDiameter = 0.0f;
+        bool CancelRequested = false;
+        // The current card inside the selected size range.
+        CompositeResult SingleRange;
+        // The swath profile the graphs and width buttons work on.
+        int CurrentProfile = 1;
+    };
+
+    // Building and laying out (AdjustScreen in the old design).
     void buildControls();
-    void AdjustScreen();
+    void layOutControls();
+    void connectResultControls();
+    void connectLineControls();
+
+    // Cards and the strip.
     void ImageStrip_Click(int tabIndex);
     void showCard(int index);
     void resetScrollBars();
     void applyCardState(const CardRecord &card);
     void showEmptyState();
     void afterCardsClosed();
-    void Form_Unload();
-    void setCaption(const QString &caption);
     void resetColourDisplay();
     void showInfo(bool show);
+    void setCaption(const QString &caption);
+    void setBusy(bool busy);
+    // Writes the preferences and removes the temporaries (Form_Unload).
+    void saveAndClose();
+
+    // Results of a card.
     void showScanResults();
-    void connectResultControls();
-    void connectLineControls();
-    void showLineTab(int tab);
-    // The range's statistics for the view on display, and the VMD shown.
-    void updateShownRange();
-    void refreshCompositeDisplay();
-    void CardLabel_MouseMove(int card);
-    void Picture1_MouseMove();
-    QStackedWidget *pictureStack_ = nullptr;
-    int screenHeight_ = 1024;
-    int lineTab_ = 0;
+    void updateStatsLabels();
+    void drawResult();
+    void updateHistogramLabels();
+    void drawHueHistogram();
+    void applyMask();
     void slidersMoved(int low, int high);
     void showSizeRange(double x, bool moving);
-    // Remembered by btnPrefs_Click to see what the preferences changed.
-    bool metricBeforePrefs_ = true;
+    // The range's statistics for the view on display, and the VMD shown.
+    void updateShownRange();
+    // The scan log of card `index` among the loaded cards; tells the user
+    // once when it cannot take the usual name because another card has it.
+    std::string scanLogPathOf(int index);
+    // The spray information window for a scan that logs it; true when accepted.
+    bool confirmSprayInfo();
+
+    // The line.
+    // Analyses the line again from the cards as they stand.
+    void refreshLine();
+    void refreshCompositeDisplay();
+    void showLineTab(int tab);
+    void drawSprayLineGraphs();
+    void drawSwathGraphs();
+    SwathProfile &currentSwathProfile();
+    // False, having told the user, when a figure of the line is no finite
+    // number; nothing is then written or printed.
+    bool lineFiguresReportable();
+    void CardLabel_MouseMove(int card);
+    void Picture1_MouseMove();
 
     SettingsStore &store_;
     ModuleState &module_;
+    Preferences prefs_;
+    CardList cards_;
+    int currentCard_ = 1;
+    LineResults line_;
+    View view_;
+    QImage displayed_; // the card on display, as the picture draws it (KromeKotePicture)
     int shownCard_ = 0;
+    int screenHeight_ = 1024;
+    int lineTab_ = 0;
     bool tallLayout_ = true;
     bool updatingStrip_ = false;
     bool unloaded_ = false;
+    bool busy_ = false;
+    bool hueRangeReady_ = true;
+    // Remembered by btnPrefs_Click to see what the preferences changed.
+    bool metricBeforePrefs_ = true;
     std::vector<std::string> unloadErrors_;
     std::set<std::string> toldLogNames_;
     std::vector<std::string> resetSettings_;
     InfoForm *infoForm_ = nullptr;
+
+    QPushButton *loadButton_ = nullptr;
+    QPushButton *loadTemplateButton_ = nullptr;
+    QPushButton *scanButton_ = nullptr;
+    QPushButton *scanAllButton_ = nullptr;
+    QPushButton *scanColourButton_ = nullptr;
+    QPushButton *scanColourAllButton_ = nullptr;
+    QPushButton *cancelButton_ = nullptr;
+    QPushButton *resolutionButton_ = nullptr;
+    QPushButton *preferencesButton_ = nullptr;
+    QPushButton *printButton_ = nullptr;
+    QPushButton *writeResultsButton_ = nullptr;
+    QTabBar *cardStrip_ = nullptr;
+    QStackedWidget *pictureStack_ = nullptr;
+    CardPicture *picture_ = nullptr;
+    // In the composite view these take the card picture's place.
+    SprayLineGraphView *sprayLineView_ = nullptr;
+    SwathGraphView *swathView_ = nullptr;
+    QScrollBar *horizontalScroll_ = nullptr;
+    QScrollBar *verticalScroll_ = nullptr;
+    QVector<QLabel *> cardLabels_;
+    QProgressBar *progressBar_ = nullptr;
+    QCheckBox *compositeCheck_ = nullptr;
+    QGroupBox *maskFrame_ = nullptr;
+    QCheckBox *maskCheck_ = nullptr;
+    QCheckBox *hueInvertCheck_ = nullptr;
+    QRadioButton *maskColourOption_[2] = {nullptr, nullptr}; // black, white
+    HueHistogramView *hueHistogram_ = nullptr;
+    QLabel *hueLowLabel_ = nullptr;
+    QLabel *hueHighLabel_ = nullptr;
+    QSlider *hueLowSlider_ = nullptr;
+    QSlider *hueHighSlider_ = nullptr;
+    QGroupBox *resultFrame_ = nullptr;
+    ResultGraphView *resultGraph_ = nullptr;
+    QRadioButton *graphOption_[3] = {nullptr, nullptr, nullptr};
+    QLabel *sizeRangeLabel_ = nullptr;
+    QLabel *infoLabels_[3] = {nullptr, nullptr, nullptr};
+    QLabel *vmdLabel_ = nullptr;
+    QLabel *dropLabel_ = nullptr;
+    QLabel *volumeLabel_ = nullptr;
+    QLabel *graphLeftLabel_ = nullptr;
+    QLabel *graphRightLabel_ = nullptr;
+    QLabel *graphBottomLabel_ = nullptr;
+    QLabel *graphTopLabel_ = nullptr;
+    QFrame *coverPicture_ = nullptr;
+    QRadioButton *swathWidthOption_ = nullptr;
+    QLabel *dataLabel_ = nullptr;
+    QFrame *dataLabelLine_ = nullptr;
+    QLabel *dataLabelCircle_ = nullptr;
+    QFrame *lines_[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 };
 
 // Where the open dialog starts on a first run: the sample cards when they

@@ -44,96 +44,91 @@ constexpr int SwathTab = 1;
 
 void frmMain::connectLineControls()
 {
-    connect(CompositeCheck, &QCheckBox::clicked, this, &frmMain::CompositeCheck_Click);
-    connect(btnWriteComposite, &QPushButton::clicked, this, &frmMain::btnWriteComposite_Click);
-    connect(btnPrint, &QPushButton::clicked, this, &frmMain::btnPrint_Click);
-    connect(SprayLineView, &SprayLineGraphView::cardLabelHovered, this, &frmMain::CardLabel_MouseMove);
-    connect(SprayLineView, &SprayLineGraphView::graphHovered, this, &frmMain::Picture1_MouseMove);
-    connect(SwathView, &SwathGraphView::widthChosen, this, &frmMain::optSwathWidth_Click);
+    connect(compositeCheck_, &QCheckBox::clicked, this, &frmMain::CompositeCheck_Click);
+    connect(writeResultsButton_, &QPushButton::clicked, this, &frmMain::btnWriteComposite_Click);
+    connect(printButton_, &QPushButton::clicked, this, &frmMain::btnPrint_Click);
+    connect(sprayLineView_, &SprayLineGraphView::cardLabelHovered, this, &frmMain::CardLabel_MouseMove);
+    connect(sprayLineView_, &SprayLineGraphView::graphHovered, this, &frmMain::Picture1_MouseMove);
+    connect(swathView_, &SwathGraphView::widthChosen, this, &frmMain::optSwathWidth_Click);
 }
 
 void frmMain::CompositeCheck_Click()
 {
-    if (Cards.empty() || busy()) {
+    if (cards_.empty() || busy_) {
         // A box ticked while nothing can follow goes back.
-        CompositeCheck->setChecked(compositeMode() && !Cards.empty() && pictureStack_->currentIndex() != 0);
+        compositeCheck_->setChecked(compositeMode() && !cards_.empty() && pictureStack_->currentIndex() != 0);
         return;
     }
     const bool line = compositeMode();
-    QWidget *const cardControls[] = {btnLoad,   btnLoadTemplate, btnScan,  btnScanAll, Slider1,
-                                     Slider2,   HueInvertCheck,  HistogramPic, HScroll1, VScroll1,
-                                     MaskFrame, MaskCheck,       BackColorOption[0], BackColorOption[1]};
+    QWidget *const cardControls[] = {loadButton_,   loadTemplateButton_, scanButton_,  scanAllButton_, hueLowSlider_,
+                                     hueHighSlider_,   hueInvertCheck_,  hueHistogram_, horizontalScroll_, verticalScroll_,
+                                     maskFrame_, maskCheck_,       maskColourOption_[0], maskColourOption_[1]};
     for (QWidget *w : cardControls)
         w->setEnabled(!line);
-    btnWriteComposite->setVisible(line);
-    btnPrint->setVisible(line);
+    writeResultsButton_->setVisible(line);
+    printButton_->setVisible(line);
 
     if (line) {
         setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
-        if (state.Spray[Sample_Position1].empty() || state.Spray[Sample_Interval].empty()) {
-            frmCardPos window(Cards, state.Spray, store_, module_.Metric, true, this);
+        if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty()) {
+            frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, true, this);
             window.exec();
         }
-        AssignCardPositions(Cards, state.Spray);
-        CheckDuplicatePositions();
-        const bool selected =
-            rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-        if (selected)
-            CalcCompositeRange();
-        state.CardStats.assign(static_cast<std::size_t>(CardCount()) + 1, CardStat{});
-        FillCardStats();
-        state.Swath[0].SelectedWidth = 0;
-        state.Swath[1].SelectedWidth = 0;
-        SwathAnalysis();
+        // The swath widths are proposed anew each time the view opens.
+        line_.Deposit.SelectedWidth = 0;
+        line_.DropDensity.SelectedWidth = 0;
+        refreshLine();
+        checkDuplicatePositions();
+        refreshLine();
         updatingStrip_ = true;
-        while (ImageStrip->count() > 0)
-            ImageStrip->removeTab(ImageStrip->count() - 1);
-        ImageStrip->addTab(tr("Spray Line Statistics"));
-        if (CardCount() >= 3)
-            ImageStrip->addTab(tr("Swath Analysis"));
-        ImageStrip->setCurrentIndex(0);
+        while (cardStrip_->count() > 0)
+            cardStrip_->removeTab(cardStrip_->count() - 1);
+        cardStrip_->addTab(tr("Spray Line Statistics"));
+        if (cardCount() >= 3)
+            cardStrip_->addTab(tr("Swath Analysis"));
+        cardStrip_->setCurrentIndex(0);
         updatingStrip_ = false;
         showLineTab(SprayLineTab);
     } else {
-        SprayLineView->hideReadOut();
-        const CardRecord &card = Cards[CurrentCard];
+        sprayLineView_->hideReadOut();
+        const CardRecord &card = cards_[currentCard_];
         setCaption(QStringLiteral("Quarrow Vexolin -- ") + QString::fromStdString(card.FileTitle) +
                    QStringLiteral(" -- ") + QString::number(card.Resolution) + QStringLiteral(" dpi"));
-        if (rangeSelected(false, state.CompositeAll, card, state.RangeLow, state.RangeHigh))
-            state.SingleRange = calcSingleRange(card, state.RangeLow, state.RangeHigh);
+        if (rangeSelected(false, line_.All, card, view_.RangeLow, view_.RangeHigh))
+            view_.SingleRange = calcSingleRange(card, view_.RangeLow, view_.RangeHigh);
         updatingStrip_ = true;
-        while (ImageStrip->count() > 0)
-            ImageStrip->removeTab(ImageStrip->count() - 1);
-        for (int i = 1; i <= CardCount(); ++i)
-            ImageStrip->addTab(QString::fromStdString(Cards[i].FileTitle));
-        ImageStrip->setCurrentIndex(CurrentCard - 1);
+        while (cardStrip_->count() > 0)
+            cardStrip_->removeTab(cardStrip_->count() - 1);
+        for (int i = 1; i <= cardCount(); ++i)
+            cardStrip_->addTab(QString::fromStdString(cards_[i].FileTitle));
+        cardStrip_->setCurrentIndex(currentCard_ - 1);
         updatingStrip_ = false;
-        pictureStack_->setCurrentWidget(Picture1);
-        showCard(CurrentCard);
+        pictureStack_->setCurrentWidget(picture_);
+        showCard(currentCard_);
     }
 
-    GraphOption_Click(std::clamp(state.GraphMode, 1, 3));
-    const bool selected = rangeSelected(line, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    state.CurrentVMD = currentVmd(line, selected, state.CompositeAll, state.CompositeRange, state.SingleRange,
-                                  Cards[CurrentCard]);
-    DrawResult(CurrentCard);
-    UpdateHistogramLabels();
+    GraphOption_Click(std::clamp(view_.GraphMode, 1, 3));
+    const bool selected = rangeSelected(line, line_.All, cards_[currentCard_], view_.RangeLow, view_.RangeHigh);
+    view_.CurrentVMD = vex::currentVmd(line, selected, line_.All, line_.Range, view_.SingleRange,
+                                  cards_[currentCard_]);
+    drawResult();
+    updateHistogramLabels();
     if (!line || lineTab_ == SprayLineTab)
-        UpdateStatsLabels();
+        updateStatsLabels();
 }
 
 void frmMain::showLineTab(int tab)
 {
-    lineTab_ = tab == SwathTab && CardCount() >= 3 ? SwathTab : SprayLineTab;
+    lineTab_ = tab == SwathTab && cardCount() >= 3 ? SwathTab : SprayLineTab;
     if (lineTab_ == SwathTab) {
-        pictureStack_->setCurrentWidget(SwathView);
-        state.CurrentProfile = state.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
-        DrawSwathGraphs();
+        pictureStack_->setCurrentWidget(swathView_);
+        view_.CurrentProfile = view_.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
+        drawSwathGraphs();
     } else {
-        pictureStack_->setCurrentWidget(SprayLineView);
+        pictureStack_->setCurrentWidget(sprayLineView_);
         setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
-        UpdateStatsLabels();
-        DrawSprayLineGraphs();
+        updateStatsLabels();
+        drawSprayLineGraphs();
     }
 }
 
@@ -141,69 +136,56 @@ void frmMain::refreshCompositeDisplay()
 {
     if (!compositeMode())
         return;
-    AssignCardPositions(Cards, state.Spray);
-    FillCardStats();
-    SwathAnalysis();
+    refreshLine();
     showLineTab(lineTab_);
 }
 
-void frmMain::DrawSprayLineGraphs()
+void frmMain::drawSprayLineGraphs()
 {
-    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
-    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
-        FillCardStats();
-    const bool selected = rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    SprayLineView->setPicture(sprayLinePicture(Cards, state.CardStats, state.MaxCardVMD, module_.RateFactor[unit],
-                                               state.CompositeAll, selected ? &state.CompositeRange : nullptr,
-                                               state.Spray));
+    sprayLineView_->setPicture(sprayLinePicture(cards_, line_.Stats, line_.MaxCardVMD, rateFactor(module_.Metric),
+                                                line_.All, line_.RangeSelected ? &line_.Range : nullptr,
+                                                prefs_.Spray));
 }
 
 void frmMain::CardLabel_MouseMove(int card)
 {
-    if (card < 1 || card > CardCount() || !Cards[card].Scanned || SprayLineView->readOutShown())
+    if (card < 1 || card > cardCount() || !cards_[card].Scanned || sprayLineView_->readOutShown())
         return;
-    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
-    const CardReadOut r = cardReadOut(Cards, state.CardStats, SprayLineView->picture().Scale, card,
-                                      module_.RateFactor[unit], module_.RateUnit[unit]);
+    const CardReadOut r = cardReadOut(cards_, line_.Stats, sprayLineView_->picture().Scale, card,
+                                      rateFactor(module_.Metric), rateUnit(module_.Metric));
     setCaption(QString::fromStdString(r.Caption));
-    SprayLineView->showReadOut(card, r);
+    sprayLineView_->showReadOut(card, r);
 }
 
 void frmMain::Picture1_MouseMove()
 {
-    if (!SprayLineView->readOutShown())
+    if (!sprayLineView_->readOutShown())
         return;
-    SprayLineView->hideReadOut();
+    sprayLineView_->hideReadOut();
     setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
 }
 
-void frmMain::DrawSwathGraphs()
+void frmMain::drawSwathGraphs()
 {
-    const int kind = state.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
-    SwathProfile &profile = state.Swath[kind - 1];
+    const int kind = view_.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
+    SwathProfile &profile = currentSwathProfile();
     buildMultiswath(profile);
     const SwathDisplay shown =
-        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, state.Spray);
+        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, prefs_.Spray);
     setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
-    InfoLabel[0]->setText(tr("COV:"));
-    InfoLabel[1]->setText(tr("Mean:"));
-    InfoLabel[2]->setText(tr("Max / Min:"));
-    VMDLabel->setText(QString::fromStdString(shown.CovText));
-    DropLabel->setText(QString::fromStdString(shown.MeanText));
-    VolumeLabel->setText(QString::fromStdString(shown.MaxMinText));
+    infoLabels_[0]->setText(tr("COV:"));
+    infoLabels_[1]->setText(tr("Mean:"));
+    infoLabels_[2]->setText(tr("Max / Min:"));
+    vmdLabel_->setText(QString::fromStdString(shown.CovText));
+    dropLabel_->setText(QString::fromStdString(shown.MeanText));
+    volumeLabel_->setText(QString::fromStdString(shown.MaxMinText));
 
-    SwathView->setPicture(swathPicture(profile, shown, positionValue(state.Spray[Sample_Interval])));
+    swathView_->setPicture(swathPicture(profile, shown, positionValue(prefs_.Spray[Sample_Interval])));
 }
 
 bool frmMain::lineFiguresReportable()
 {
-    LineResults line;
-    line.All = state.CompositeAll;
-    line.Range = state.CompositeRange;
-    line.Stats = state.CardStats;
-    line.Deposit = state.Swath[0];
-    line.DropDensity = state.Swath[1];
-    const std::string problem = lineFiguresProblem(line);
+    const std::string problem = lineFiguresProblem(line_);
     if (!problem.empty())
         showMessage(this, programText("Nothing of the line is written: " + problem + "."), QMessageBox::Ok,
                     QMessageBox::Warning);
@@ -214,37 +196,16 @@ bool frmMain::lineFiguresReportable()
 
 ReportInputs frmMain::reportInputs()
 {
-    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
-        FillCardStats();
-    ReportInputs in;
-    in.Spray = &state.Spray;
-    in.Cards = &Cards;
-    in.Stats = state.CardStats;
-    in.CompositeAll = state.CompositeAll;
-    in.CompositeRange = state.CompositeRange;
-    in.RangeSelected =
-        !Cards.empty() && rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    in.RangeLow = state.RangeLow;
-    in.RangeHigh = state.RangeHigh;
-    in.MaxCardVMD = state.MaxCardVMD;
-    in.SpreadFactor = module_.SpreadFactor;
-    in.ShapeThreshold = state.ShapeThreshold;
-    in.HueThreshold = state.HueThreshold;
-    in.Metric = module_.Metric;
-    in.RateFactor = module_.RateFactor;
-    in.RateUnit = module_.RateUnit;
-    in.Deposit = state.Swath[0];
-    in.DropDensity = state.Swath[1];
-    return in;
+    return reportInputsFor(cards_, line_, analysisSettings());
 }
 
 void frmMain::btnPrint_Click()
 {
-    if (busy() || Cards.empty())
+    if (busy_ || cards_.empty())
         return;
     bool accepted = false;
     {
-        SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
+        SprayInfoForm form(prefs_.Spray, store_, module_.SpreadFactor, module_.Metric, this);
         form.exec();
         accepted = form.Accept;
         if (accepted)
@@ -265,7 +226,7 @@ void frmMain::btnPrint_Click()
 
 void frmMain::btnWriteComposite_Click()
 {
-    if (busy() || Cards.empty())
+    if (busy_ || cards_.empty())
         return;
     std::string path;
     int filterIndex = 1;
@@ -279,7 +240,7 @@ void frmMain::btnWriteComposite_Click()
         dialog.Filter = "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv";
         dialog.FilterIndex = 1;
         dialog.DefExt = "txt";
-        dialog.InitialDir = state.InitialDir;
+        dialog.InitialDir = prefs_.InitialDir;
         if (!dialog.ShowSave())
             return;
         path = dialog.FileName;
@@ -291,88 +252,65 @@ void frmMain::btnWriteComposite_Click()
 bool frmMain::writeResults(const std::string &path, int filterIndex)
 {
     {
-        SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
+        SprayInfoForm form(prefs_.Spray, store_, module_.SpreadFactor, module_.Metric, this);
         form.exec();
         if (!form.Accept)
             return false;
         module_.SpreadFactor = form.SpreadFactor;
     }
     std::vector<int> unscanned;
-    for (int i = 1; i <= CardCount(); ++i)
-        if (!Cards[i].Scanned)
+    for (int i = 1; i <= cardCount(); ++i)
+        if (!cards_[i].Scanned)
             unscanned.push_back(i);
     if (!unscanned.empty()) {
         std::string question;
         if (unscanned.size() == 1) {
-            question = "The following file has not been scanned:\r\r" + Cards[unscanned.front()].FileTitle +
+            question = "The following file has not been scanned:\r\r" + cards_[unscanned.front()].FileTitle +
                        "\r\rWould you like to scan this file?";
         } else {
             question = "The following files have not been scanned:\r\r";
             for (const int i : unscanned)
-                question += Cards[i].FileTitle + "\r";
+                question += cards_[i].FileTitle + "\r";
             question += "\rWould you like to scan these files?";
         }
         if (showMessage(this, programText(question), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) ==
             QMessageBox::Yes) {
-            state.CancelRequested = false;
+            view_.CancelRequested = false;
             for (const int i : unscanned) {
-                if (!Cards[i].ColoursKnown)
+                if (!cards_[i].ColoursKnown)
                     runColourPassFor(i);
-                if (state.CancelRequested)
+                if (view_.CancelRequested)
                     break;
-                if (Cards[i].ColoursKnown)
-                    ScanImage(i);
-                if (state.CancelRequested)
+                if (cards_[i].ColoursKnown)
+                    scanCard(i);
+                if (view_.CancelRequested)
                     break;
             }
-            state.CancelRequested = false;
+            view_.CancelRequested = false;
         }
     }
-    if (state.Spray[Sample_Position1].empty() || state.Spray[Sample_Interval].empty()) {
-        frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+    if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty()) {
+        frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
         window.exec();
     }
 
-    const bool selected = rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
-        FillCardStats();
-    buildMultiswath(state.Swath[0]);
-    buildMultiswath(state.Swath[1]);
+    // The line as it stands now, the cards scanned just now included; the
+    // chosen swath widths stay.
+    refreshLine();
     if (!lineFiguresReportable())
         return false;
-    ResultsInputs in;
-    in.Spray = &state.Spray;
-    in.Cards = &Cards;
-    in.Stats = &state.CardStats;
-    in.Reported = selected ? state.CompositeRange : state.CompositeAll;
-    in.RangeSelected = selected;
-    in.RangeLow = state.RangeLow;
-    in.RangeHigh = state.RangeHigh;
-    in.SpreadFactor = module_.SpreadFactor;
-    in.ShapeThreshold = state.ShapeThreshold;
-    in.HueThreshold = state.HueThreshold;
-    in.Metric = module_.Metric;
-    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
-    in.RateFactor = module_.RateFactor[unit];
-    in.RateUnit = module_.RateUnit[unit];
-    in.Deposit = &state.Swath[0];
-    in.DropDensity = &state.Swath[1];
+    const AnalysisSettings settings = analysisSettings();
+    const ResultsInputs in = lineResultsInputs(cards_, line_, settings);
     const std::string error = writeWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
     if (!error.empty()) {
         showMessage(this, programText(resultsWriteError(error)), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
-    if (state.LogAnalysis && selected) {
-        for (int i = 1; i <= CardCount(); ++i) {
-            if (!Cards[i].Scanned)
-                continue;
-            const CompositeResult range = calcSingleRange(Cards[i], state.RangeLow, state.RangeHigh);
-            const std::string logError =
-                appendScanLogRange(Cards[i], range, state.RangeLow, state.RangeHigh, module_.Metric, scanLogPathOf(i));
-            if (!logError.empty())
-                showMessage(this, QString::fromStdString(logError), QMessageBox::Ok, QMessageBox::Warning);
-        }
-    }
+    std::vector<std::string> logs{std::string()};
+    for (int i = 1; i <= cardCount(); ++i)
+        logs.push_back(scanLogPathOf(i));
+    for (const std::string &failure : appendRangeSections(cards_, line_, settings, logs))
+        showMessage(this, QString::fromStdString(failure), QMessageBox::Ok, QMessageBox::Warning);
     return true;
 }
 

@@ -33,88 +33,88 @@ namespace vex::ui {
 void frmMain::connectResultControls()
 {
     for (int i = 0; i < 3; ++i)
-        connect(GraphOption[i], &QRadioButton::clicked, this, [this, i] { GraphOption_Click(i + 1); });
-    connect(MaskCheck, &QCheckBox::clicked, this, &frmMain::MaskCheck_Click);
-    connect(HueInvertCheck, &QCheckBox::clicked, this, &frmMain::HueInvertCheck_Click);
-    for (QRadioButton *b : BackColorOption)
+        connect(graphOption_[i], &QRadioButton::clicked, this, [this, i] { GraphOption_Click(i + 1); });
+    connect(maskCheck_, &QCheckBox::clicked, this, &frmMain::MaskCheck_Click);
+    connect(hueInvertCheck_, &QCheckBox::clicked, this, &frmMain::HueInvertCheck_Click);
+    for (QRadioButton *b : maskColourOption_)
         connect(b, &QRadioButton::clicked, this, &frmMain::BackColorOption_Click);
     // valueChanged is the slider's scroll; the end of a drag, or any move
     // not made by dragging, is its change.
-    connect(Slider1, &QSlider::valueChanged, this, [this] {
+    connect(hueLowSlider_, &QSlider::valueChanged, this, [this] {
         Slider1_Scroll();
-        if (!Slider1->isSliderDown())
+        if (!hueLowSlider_->isSliderDown())
             Slider_Change();
     });
-    connect(Slider2, &QSlider::valueChanged, this, [this] {
+    connect(hueHighSlider_, &QSlider::valueChanged, this, [this] {
         Slider2_Scroll();
-        if (!Slider2->isSliderDown())
+        if (!hueHighSlider_->isSliderDown())
             Slider_Change();
     });
-    connect(Slider1, &QSlider::sliderReleased, this, &frmMain::Slider_Change);
-    connect(Slider2, &QSlider::sliderReleased, this, &frmMain::Slider_Change);
-    connect(HistogramPic, &HueHistogramView::pressed, this, &frmMain::HistogramPic_MouseDown);
-    connect(ResultPic, &ResultGraphView::mousePressed, this, &frmMain::ResultPic_MouseDown);
-    connect(ResultPic, &ResultGraphView::mouseMoved, this, &frmMain::ResultPic_MouseMove);
-    connect(ResultPic, &ResultGraphView::mouseReleased, this, &frmMain::ResultPic_MouseUp);
+    connect(hueLowSlider_, &QSlider::sliderReleased, this, &frmMain::Slider_Change);
+    connect(hueHighSlider_, &QSlider::sliderReleased, this, &frmMain::Slider_Change);
+    connect(hueHistogram_, &HueHistogramView::pressed, this, &frmMain::HistogramPic_MouseDown);
+    connect(resultGraph_, &ResultGraphView::mousePressed, this, &frmMain::ResultPic_MouseDown);
+    connect(resultGraph_, &ResultGraphView::mouseMoved, this, &frmMain::ResultPic_MouseMove);
+    connect(resultGraph_, &ResultGraphView::mouseReleased, this, &frmMain::ResultPic_MouseUp);
 }
 
 // ---- Result graph ----------------------------------------------------------
 
-void frmMain::DrawResult(int index)
+void frmMain::drawResult()
 {
-    if (Cards.empty()) {
-        ResultPic->clearGraph();
+    if (cards_.empty()) {
+        resultGraph_->clearGraph();
         return;
     }
     GraphInputs in;
-    in.Card = index >= 1 && index <= CardCount() ? &Cards[index] : nullptr;
+    in.Card = currentCard_ >= 1 && currentCard_ <= cardCount() ? &cards_[currentCard_] : nullptr;
     in.Composite = compositeMode();
-    in.CompositeAll = &state.CompositeAll;
-    in.Mode = state.GraphMode;
-    in.RangeLow = state.RangeLow;
-    in.RangeHigh = state.RangeHigh;
-    in.CurrentVmd = state.CurrentVMD;
-    in.MaxScannedDiameter = state.MaxScannedDiameter;
-    const Rgb fill = state.HistogramColor;
-    ResultPic->setPicture(drawResult(in), QColor(fill.Red, fill.Green, fill.Blue));
+    in.CompositeAll = &line_.All;
+    in.Mode = view_.GraphMode;
+    in.RangeLow = view_.RangeLow;
+    in.RangeHigh = view_.RangeHigh;
+    in.CurrentVmd = view_.CurrentVMD;
+    in.MaxScannedDiameter = view_.MaxScannedDiameter;
+    const Rgb fill = prefs_.HistogramColor;
+    resultGraph_->setPicture(vex::drawResult(in), QColor(fill.Red, fill.Green, fill.Blue));
 }
 
-void frmMain::UpdateHistogramLabels()
+void frmMain::updateHistogramLabels()
 {
-    const GraphMapping m = ResultPic->mapping();
-    const HistogramLabels labels = histogramLabels(m.Right, m.Top, state.GraphMode);
-    ResultLabelX1->setText(QString::fromStdString(labels.X1));
-    ResultLabelX2->setText(QString::fromStdString(labels.X2));
-    ResultLabelY2->setText(QString::fromStdString(labels.Y2));
-    ResultLabelY1->setText(QString::fromStdString(labels.Y1));
+    const GraphMapping m = resultGraph_->mapping();
+    const HistogramLabels labels = histogramLabels(m.Right, m.Top, view_.GraphMode);
+    graphLeftLabel_->setText(QString::fromStdString(labels.X1));
+    graphRightLabel_->setText(QString::fromStdString(labels.X2));
+    graphTopLabel_->setText(QString::fromStdString(labels.Y2));
+    graphBottomLabel_->setText(QString::fromStdString(labels.Y1));
 }
 
 void frmMain::GraphOption_Click(int index)
 {
-    state.GraphMode = std::clamp(index, 1, 3);
-    GraphOption[state.GraphMode - 1]->setChecked(true);
-    ResultFrame->setTitle(QString::fromStdString(resultFrameCaption(state.GraphMode, compositeMode())));
-    DrawResult(CurrentCard);
-    UpdateHistogramLabels();
+    view_.GraphMode = std::clamp(index, 1, 3);
+    graphOption_[view_.GraphMode - 1]->setChecked(true);
+    resultFrame_->setTitle(QString::fromStdString(resultFrameCaption(view_.GraphMode, compositeMode())));
+    drawResult();
+    updateHistogramLabels();
     // In the swath view the third option shows the drop density profile,
     // the others the deposit.
     if (compositeMode() && pictureStack_->currentIndex() == 2) {
-        state.CurrentProfile = state.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
-        DrawSwathGraphs();
+        view_.CurrentProfile = view_.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
+        drawSwathGraphs();
     }
 }
 
 void frmMain::showSizeRange(double x, bool moving)
 {
-    SizeRangeLabel->setText(QString::fromStdString(sizeRangeText(x, moving)));
-    SizeRangeLabel->adjustSize();
-    const QRect graph = ResultPic->geometry();
-    int left = graph.left() + static_cast<int>(ResultPic->mapping().pixelX(x));
-    if (left + SizeRangeLabel->width() > graph.right())
-        left = graph.right() - SizeRangeLabel->width();
-    SizeRangeLabel->move(std::max(0, left), graph.bottom() + 2);
-    SizeRangeLabel->raise();
-    SizeRangeLabel->show();
+    sizeRangeLabel_->setText(QString::fromStdString(sizeRangeText(x, moving)));
+    sizeRangeLabel_->adjustSize();
+    const QRect graph = resultGraph_->geometry();
+    int left = graph.left() + static_cast<int>(resultGraph_->mapping().pixelX(x));
+    if (left + sizeRangeLabel_->width() > graph.right())
+        left = graph.right() - sizeRangeLabel_->width();
+    sizeRangeLabel_->move(std::max(0, left), graph.bottom() + 2);
+    sizeRangeLabel_->raise();
+    sizeRangeLabel_->show();
 }
 
 void frmMain::ResultPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double)
@@ -123,53 +123,64 @@ void frmMain::ResultPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers 
         return;
     const auto value = static_cast<float>(x);
     if (button == Qt::LeftButton)
-        setRangeLow(state.RangeLow, state.RangeHigh, value);
+        setRangeLow(view_.RangeLow, view_.RangeHigh, value);
     else if (button == Qt::RightButton)
-        setRangeHigh(state.RangeLow, state.RangeHigh, value);
+        setRangeHigh(view_.RangeLow, view_.RangeHigh, value);
     else
         return;
     showSizeRange(x, false);
-    DrawResult(CurrentCard);
+    drawResult();
 }
 
 void frmMain::ResultPic_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, double x, double y)
 {
-    x = clampToScanned(x, state.MaxScannedDiameter);
+    x = clampToScanned(x, view_.MaxScannedDiameter);
     if (modifiers == Qt::NoModifier && (buttons & (Qt::LeftButton | Qt::RightButton))) {
         const auto value = static_cast<float>(x);
         if (buttons & Qt::LeftButton)
-            setRangeLow(state.RangeLow, state.RangeHigh, value);
+            setRangeLow(view_.RangeLow, view_.RangeHigh, value);
         else
-            setRangeHigh(state.RangeLow, state.RangeHigh, value);
+            setRangeHigh(view_.RangeLow, view_.RangeHigh, value);
         showSizeRange(x, true);
-        DrawResult(CurrentCard);
+        drawResult();
     }
-    ResultPic->setToolTip(state.MouseCoords ? QString::fromStdString(graphToolTip(x, y, state.GraphMode)) : QString());
+    resultGraph_->setToolTip(prefs_.MouseCoords ? QString::fromStdString(graphToolTip(x, y, view_.GraphMode)) : QString());
 }
 
 void frmMain::ResultPic_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
 {
-    SizeRangeLabel->hide();
-    if (Cards.empty())
+    sizeRangeLabel_->hide();
+    if (cards_.empty())
         return;
     updateShownRange();
-    DrawResult(CurrentCard);
-    UpdateStatsLabels();
+    drawResult();
+    updateStatsLabels();
     // The line's graphs and swath analysis follow the range too.
     if (compositeMode())
         refreshCompositeDisplay();
 }
 
+void frmMain::setSizeRange(float low, float high)
+{
+    view_.RangeLow = low;
+    view_.RangeHigh = high;
+    if (cards_.empty())
+        return;
+    updateShownRange();
+    drawResult();
+    updateStatsLabels();
+}
+
 void frmMain::updateShownRange()
 {
     const bool selected =
-        rangeSelected(compositeMode(), state.CompositeAll, Cards[CurrentCard], state.RangeLow, state.RangeHigh);
+        rangeSelected(compositeMode(), line_.All, cards_[currentCard_], view_.RangeLow, view_.RangeHigh);
     if (selected && compositeMode())
-        CalcCompositeRange();
+        refreshLine();
     else if (selected)
-        state.SingleRange = calcSingleRange(Cards[CurrentCard], state.RangeLow, state.RangeHigh);
-    state.CurrentVMD = currentVmd(compositeMode(), selected, state.CompositeAll, state.CompositeRange,
-                                  state.SingleRange, Cards[CurrentCard]);
+        view_.SingleRange = calcSingleRange(cards_[currentCard_], view_.RangeLow, view_.RangeHigh);
+    view_.CurrentVMD = vex::currentVmd(compositeMode(), selected, line_.All, line_.Range,
+                                  view_.SingleRange, cards_[currentCard_]);
 }
 
 // ---- Hue range and mask ------------------------------------------------------
@@ -177,93 +188,93 @@ void frmMain::updateShownRange()
 void frmMain::drawHueHistogram()
 {
     const CardRecord *card = nullptr;
-    if (!Cards.empty() && CurrentCard >= 1 && CurrentCard <= CardCount() && Cards[CurrentCard].ColoursKnown)
-        card = &Cards[CurrentCard];
-    HistogramPic->setHistogram(
-        hueHistogram(card, state.HueColour, Slider1->value(), Slider2->value(), HueInvertCheck->isChecked()));
+    if (!cards_.empty() && currentCard_ >= 1 && currentCard_ <= cardCount() && cards_[currentCard_].ColoursKnown)
+        card = &cards_[currentCard_];
+    hueHistogram_->setHistogram(
+        hueHistogram(card, view_.HueColour, hueLowSlider_->value(), hueHighSlider_->value(), hueInvertCheck_->isChecked()));
 }
 
 void frmMain::slidersMoved(int low, int high)
 {
-    HueRangeReady = false;
+    hueRangeReady_ = false;
     {
-        const QSignalBlocker blockLow(Slider1);
-        const QSignalBlocker blockHigh(Slider2);
-        Slider1->setValue(low);
-        Slider2->setValue(high);
+        const QSignalBlocker blockLow(hueLowSlider_);
+        const QSignalBlocker blockHigh(hueHighSlider_);
+        hueLowSlider_->setValue(low);
+        hueHighSlider_->setValue(high);
     }
-    Label1->setText(QString::number(Slider1->value()));
-    Label2->setText(QString::number(Slider2->value()));
+    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
+    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
     drawHueHistogram();
-    HueRangeReady = true;
+    hueRangeReady_ = true;
 }
 
 void frmMain::Slider1_Scroll()
 {
-    const SliderValues v = moveLowSlider({Slider1->value(), Slider2->value()}, Slider1->value());
+    const SliderValues v = moveLowSlider({hueLowSlider_->value(), hueHighSlider_->value()}, hueLowSlider_->value());
     slidersMoved(v.Low, v.High);
 }
 
 void frmMain::Slider2_Scroll()
 {
-    const SliderValues v = moveHighSlider({Slider1->value(), Slider2->value()}, Slider2->value());
+    const SliderValues v = moveHighSlider({hueLowSlider_->value(), hueHighSlider_->value()}, hueHighSlider_->value());
     slidersMoved(v.Low, v.High);
 }
 
 void frmMain::Slider_Change()
 {
-    if (MaskCheck->isChecked() && HueRangeReady)
+    if (maskCheck_->isChecked() && hueRangeReady_)
         applyMask();
 }
 
 void frmMain::HistogramPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int hue)
 {
-    if (modifiers != Qt::NoModifier || !Slider1->isEnabled())
+    if (modifiers != Qt::NoModifier || !hueLowSlider_->isEnabled())
         return;
     if (button == Qt::LeftButton)
-        Slider1->setValue(hue);
+        hueLowSlider_->setValue(hue);
     else if (button == Qt::RightButton)
-        Slider2->setValue(hue);
+        hueHighSlider_->setValue(hue);
 }
 
 void frmMain::applyMask()
 {
-    if (Cards.empty() || KromeKotePicture.isNull())
+    if (cards_.empty() || displayed_.isNull())
         return;
-    const CardRecord &card = Cards[shownCard_ >= 1 && shownCard_ <= CardCount() ? shownCard_ : CurrentCard];
+    const CardRecord &card = cards_[shownCard_ >= 1 && shownCard_ <= cardCount() ? shownCard_ : currentCard_];
     if (!card.ColoursKnown)
         return;
-    const std::vector<std::uint8_t> bgr = maskedPaletteBgr(card, Slider1->value(), Slider2->value(),
-                                                           HueInvertCheck->isChecked(), BackColorOption[1]->isChecked());
+    const std::vector<std::uint8_t> bgr = maskedPaletteBgr(card, hueLowSlider_->value(), hueHighSlider_->value(),
+                                                           hueInvertCheck_->isChecked(), maskColourOption_[1]->isChecked());
     QList<QRgb> table;
     table.reserve(static_cast<qsizetype>(bgr.size() / 3));
     for (std::size_t i = 0; i + 2 < bgr.size(); i += 3)
         table.push_back(qRgb(bgr[i + 2], bgr[i + 1], bgr[i]));
-    Picture1->setColourTable(table);
+    picture_->setColourTable(table);
 }
 
 void frmMain::MaskCheck_Click()
 {
-    if (Cards.empty())
+    if (cards_.empty())
         return;
-    if (Slider1->value() == Slider1->maximum() && Slider2->value() == Slider2->maximum())
-        Slider1->setValue(Slider1->minimum());
-    if (MaskCheck->isChecked())
+    if (hueLowSlider_->value() == hueLowSlider_->maximum() && hueHighSlider_->value() == hueHighSlider_->maximum())
+        hueLowSlider_->setValue(hueLowSlider_->minimum());
+    if (maskCheck_->isChecked())
         applyMask();
     else
-        Picture1->setColourTable({});
+        picture_->setColourTable({});
 }
 
 void frmMain::HueInvertCheck_Click()
 {
     drawHueHistogram();
-    if (MaskCheck->isChecked() && HueRangeReady)
+    if (maskCheck_->isChecked() && hueRangeReady_)
         applyMask();
 }
 
 void frmMain::BackColorOption_Click()
 {
-    if (MaskCheck->isChecked())
+    if (maskCheck_->isChecked())
         applyMask();
 }
 
@@ -271,12 +282,12 @@ void frmMain::BackColorOption_Click()
 
 void frmMain::btnPrefs_Click()
 {
-    if (busy())
+    if (busy_)
         return;
     metricBeforePrefs_ = module_.Metric;
-    const std::string position1 = state.Spray[Sample_Position1];
-    const std::string interval = state.Spray[Sample_Interval];
-    frmPrefs window(state, module_, this);
+    const std::string position1 = prefs_.Spray[Sample_Position1];
+    const std::string interval = prefs_.Spray[Sample_Interval];
+    frmPrefs window(prefs_, module_, this);
     window.ViewSprayInfo = [this, &window] {
         // The spray window shows the preferences' own, not yet accepted,
         // spread factor and units, and hands its spread factor back.
@@ -284,7 +295,7 @@ void frmMain::btnPrefs_Click()
         for (std::size_t i = 0; i < 3; ++i)
             prefs.SpreadTexts[i] = window.SpreadText[i]->text().toStdString();
         prefs.Metric = window.UnitsOption[0]->isChecked();
-        SprayInfoForm form(state.Spray, store_, prefs, &window);
+        SprayInfoForm form(prefs_.Spray, store_, prefs, &window);
         form.exec();
         if (form.Accept) {
             const std::array<std::string, 3> texts = form.acceptedSpreadTexts();
@@ -293,11 +304,13 @@ void frmMain::btnPrefs_Click()
         }
     };
     window.exec();
+    prefs_ = window.Values;
+    module_ = window.Module;
     if (compositeMode() &&
-        (state.Spray[Sample_Position1] != position1 || state.Spray[Sample_Interval] != interval))
+        (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval))
         refreshCompositeDisplay();
-    if (module_.Metric != metricBeforePrefs_ && !Cards.empty()) {
-        UpdateStatsLabels();
+    if (module_.Metric != metricBeforePrefs_ && !cards_.empty()) {
+        updateStatsLabels();
         if (compositeMode())
             showLineTab(lineTab_);
     }

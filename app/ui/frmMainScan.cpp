@@ -42,32 +42,27 @@ inline constexpr const char *NoStainsMessage = "Vexolin did not find any\rvalid 
 
 } // namespace
 
-void frmMain::ScanImage(int index)
+void frmMain::scanCard(int index)
 {
-    if (index < 1 || index > CardCount())
+    if (index < 1 || index > cardCount())
         return;
-    CardRecord &card = Cards[index];
+    CardRecord &card = cards_[index];
 
-    ScanSettings settings;
-    settings.HueLow = static_cast<std::uint8_t>(std::clamp(Slider1->value(), 0, 255));
-    settings.HueHigh = static_cast<std::uint8_t>(std::clamp(Slider2->value(), 0, 255));
-    settings.HueInvert = HueInvertCheck->isChecked();
-    settings.ShapeThreshold = state.ShapeThreshold;
-    settings.HueThreshold = state.HueThreshold;
+    const ScanSettings settings = analysisSettings().Scan;
 
-    btnCancel->setEnabled(true);
+    cancelButton_->setEnabled(true);
     const std::uint64_t entries = card.ForegroundPixels.size() + 1;
     // A bar counts in int; very large lists are shown in proportion.
     const std::uint64_t divisor = entries / static_cast<std::uint64_t>(std::numeric_limits<int>::max()) + 1;
-    ProgressBar1->setRange(0, static_cast<int>(entries / divisor));
-    ProgressBar1->setValue(0);
-    ProgressBar1->show();
+    progressBar_->setRange(0, static_cast<int>(entries / divisor));
+    progressBar_->setValue(0);
+    setBusy(true);
 
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     ScanCallbacks callbacks;
-    callbacks.CancelRequested = [this] { return state.CancelRequested; };
-    callbacks.Progress = [this, divisor](std::uint64_t at) { ProgressBar1->setValue(static_cast<int>(at / divisor)); };
+    callbacks.CancelRequested = [this] { return view_.CancelRequested; };
+    callbacks.Progress = [this, divisor](std::uint64_t at) { progressBar_->setValue(static_cast<int>(at / divisor)); };
     callbacks.RowDone = [&sinceEvents] {
         if (sinceEvents.elapsed() >= EventIntervalMs) {
             QCoreApplication::processEvents();
@@ -79,64 +74,48 @@ void frmMain::ScanImage(int index)
     ScanResult result = traceStains(card.ForegroundPixels, settings, callbacks);
 
     auto finish = [this] {
-        btnCancel->setEnabled(false);
-        ProgressBar1->hide();
+        cancelButton_->setEnabled(false);
+        setBusy(false);
     };
     if (result.Cancelled) {
         finish();
         return;
     }
 
-    card.RejectedCount = result.RejectedCount;
+    // The same measuring, figures check and scan log as the batch tool's.
+    const CardFigures figures = measureCard(card, result, analysisSettings(),
+                                            prefs_.LogAnalysis ? scanLogPathOf(index) : std::string());
+    if (!figures.FiguresError.empty()) {
+        finish();
+        showMessage(this,
+                    programText("Vexolin cannot report the figures of " + card.FileTitle + ":\r" +
+                                figures.FiguresError + "."),
+                    QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
     if (result.AcceptedAreas.empty()) {
-        ProgressBar1->hide();
-        card.Stains = ClassList(1);
+        setBusy(false);
         showMessage(this, programText(NoStainsMessage));
-    } else {
-        computeCardStatistics(card, result.AcceptedAreas, module_.SpreadFactor);
-        if (const std::string problem = cardFiguresProblem(card); !problem.empty()) {
-            // Nothing of figures that are no numbers is shown, logged or pooled.
-            card.Stains = ClassList(1);
-            finish();
-            showMessage(this, programText("Vexolin cannot report the figures of " + card.FileTitle + ":\r" + problem + "."),
-                        QMessageBox::Ok, QMessageBox::Warning);
-            return;
-        }
     }
+    // The results in memory are complete whatever became of the log.
+    if (!figures.LogError.empty())
+        showMessage(this, QString::fromStdString(figures.LogError), QMessageBox::Ok, QMessageBox::Warning);
 
-    if (state.LogAnalysis) {
-        ScanLogInputs log;
-        log.Card = &card;
-        log.HueLow = settings.HueLow;
-        log.HueHigh = settings.HueHigh;
-        log.HueInvert = settings.HueInvert;
-        log.Metric = module_.Metric;
-        log.SpreadFactor = module_.SpreadFactor;
-        log.LogSprayInfo = state.LogSprayInfo;
-        log.Spray = &state.Spray;
-        log.Path = scanLogPathOf(index);
-        const std::string error = writeScanLog(log, state.Append);
-        // The results in memory are complete whatever became of the log.
-        if (!error.empty())
-            showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
-    }
-
-    card.Scanned = true;
     int scannedCards = 0;
-    for (int i = 1; i <= CardCount(); ++i)
-        scannedCards += Cards[i].Scanned ? 1 : 0;
-    CompositeCheck->setVisible(scannedCards >= 2);
-    state.MaxScannedDiameter = maxScannedDiameter(Cards);
+    for (int i = 1; i <= cardCount(); ++i)
+        scannedCards += cards_[i].Scanned ? 1 : 0;
+    compositeCheck_->setVisible(scannedCards >= 2);
+    view_.MaxScannedDiameter = vex::maxScannedDiameter(cards_);
     finish();
 }
 
 std::string frmMain::scanLogPathOf(int index)
 {
     std::vector<std::string> files;
-    for (int i = 1; i <= CardCount(); ++i)
-        files.push_back(Cards[i].FilePath);
+    for (int i = 1; i <= cardCount(); ++i)
+        files.push_back(cards_[i].FilePath);
     const std::string path = scanLogPaths(files)[static_cast<std::size_t>(index - 1)];
-    const std::string usual = scanLogPath(Cards[index].FilePath);
+    const std::string usual = scanLogPath(cards_[index].FilePath);
     if (path != usual && toldLogNames_.insert(path).second)
         showMessage(this, programText(sharedLogMessage(usual, path)), QMessageBox::Ok, QMessageBox::Information);
     return path;
@@ -144,154 +123,156 @@ std::string frmMain::scanLogPathOf(int index)
 
 bool frmMain::confirmSprayInfo()
 {
-    SprayInfoForm form(state.Spray, store_, module_.SpreadFactor, module_.Metric, this);
+    SprayInfoForm form(prefs_.Spray, store_, module_.SpreadFactor, module_.Metric, this);
     form.exec();
     if (!form.Accept)
         return false;
     module_.SpreadFactor = form.SpreadFactor;
-    AssignCardPositions(Cards, state.Spray);
+    assignCardPositions(cards_, prefs_.Spray);
     return true;
 }
 
-void frmMain::CalcCompositeAll()
+AnalysisSettings frmMain::analysisSettings() const
 {
-    const vex::CompositeAll pooled = calcCompositeAll(Cards);
-    state.CompositeAll = pooled.Result;
-    state.MaxCardVMD = pooled.MaxCardVMD;
+    AnalysisSettings s;
+    s.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLowSlider_->value(), 0, 255));
+    s.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHighSlider_->value(), 0, 255));
+    s.Scan.HueInvert = hueInvertCheck_->isChecked();
+    s.Scan.ShapeThreshold = prefs_.ShapeThreshold;
+    s.Scan.HueThreshold = prefs_.HueThreshold;
+    s.Spread = module_.SpreadFactor;
+    s.Log = prefs_.LogAnalysis;
+    s.Append = prefs_.Append;
+    s.Metric = module_.Metric;
+    s.LogSprayInfo = prefs_.LogSprayInfo;
+    s.Spray = prefs_.Spray;
+    s.HasRange = true;
+    s.RangeLow = view_.RangeLow;
+    s.RangeHigh = view_.RangeHigh;
+    return s;
 }
 
-void frmMain::CalcCompositeRange()
+void frmMain::refreshLine()
 {
-    state.CompositeRange = calcCompositeRange(state.CompositeAll, state.RangeLow, state.RangeHigh);
+    line_ = analyseLine(cards_, analysisSettings(), &line_);
 }
 
-void frmMain::CheckDuplicatePositions()
+void frmMain::checkDuplicatePositions()
 {
-    if (!firstDuplicatePosition(Cards))
+    if (!firstDuplicatePosition(cards_))
         return;
     showMessage(this, tr(DuplicatePositionsMessage));
     // Checked once: whatever the user settles on stands.
-    frmCardPos window(Cards, state.Spray, store_, module_.Metric, false, this);
+    frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
     window.exec();
 }
 
-void frmMain::FillCardStats()
+SwathProfile &frmMain::currentSwathProfile()
 {
-    const bool selected = !Cards.empty() && rangeSelected(true, state.CompositeAll, Cards[CurrentCard], state.RangeLow,
-                                                          state.RangeHigh);
-    state.CardStats = fillCardStats(Cards, selected, state.RangeLow, state.RangeHigh);
-}
-
-void frmMain::SwathAnalysis()
-{
-    if (state.CardStats.size() != static_cast<std::size_t>(CardCount()) + 1)
-        FillCardStats();
-    swathAnalysis(state.CardStats, positionValue(state.Spray[Sample_Position1]),
-                  positionValue(state.Spray[Sample_Interval]), state.Swath[0], state.Swath[1]);
+    return view_.CurrentProfile == DropDensityProfile ? line_.DropDensity : line_.Deposit;
 }
 
 void frmMain::optSwathWidth_Click(int index)
 {
-    if (index < 1 || index >= CardCount())
+    if (index < 1 || index >= cardCount())
         return;
-    state.Swath[state.CurrentProfile == DropDensityProfile ? 1 : 0].SelectedWidth = index;
-    DrawSwathGraphs();
+    currentSwathProfile().SelectedWidth = index;
+    drawSwathGraphs();
 }
 
 void frmMain::showScanResults()
 {
-    if (Cards.empty())
+    if (cards_.empty())
         return;
     updateShownRange();
-    ResultFrame->show();
-    DrawResult(CurrentCard);
-    UpdateHistogramLabels();
-    UpdateStatsLabels();
+    resultFrame_->show();
+    drawResult();
+    updateHistogramLabels();
+    updateStatsLabels();
 }
 
-void frmMain::UpdateStatsLabels()
+void frmMain::updateStatsLabels()
 {
-    InfoLabel[0]->setText(tr("VMD:"));
-    InfoLabel[1]->setText(tr("Drop Density:"));
-    InfoLabel[2]->setText(tr("Volume:"));
-    const CardRecord *card = Cards.empty() ? nullptr : &Cards[CurrentCard];
-    const ShownStats shown = shownStats(compositeMode(), state.CompositeAll, state.CompositeRange, card,
-                                        state.SingleRange, state.RangeLow, state.RangeHigh);
-    const auto unit = static_cast<std::size_t>(module_.Metric ? 1 : 0);
-    const StatsTexts texts = statsTexts(shown.Vmd, shown.DropDensity, shown.VolumeDensity, module_.RateFactor[unit],
-                                        module_.RateUnit[unit]);
-    VMDLabel->setText(QString::fromStdString(texts.Vmd));
-    DropLabel->setText(QString::fromStdString(texts.Drops));
-    VolumeLabel->setText(QString::fromStdString(texts.Volume));
+    infoLabels_[0]->setText(tr("VMD:"));
+    infoLabels_[1]->setText(tr("Drop Density:"));
+    infoLabels_[2]->setText(tr("Volume:"));
+    const CardRecord *card = cards_.empty() ? nullptr : &cards_[currentCard_];
+    const ShownStats shown = shownStats(compositeMode(), line_.All, line_.Range, card,
+                                        view_.SingleRange, view_.RangeLow, view_.RangeHigh);
+    const StatsTexts texts = statsTexts(shown.Vmd, shown.DropDensity, shown.VolumeDensity, rateFactor(module_.Metric),
+                                        rateUnit(module_.Metric));
+    vmdLabel_->setText(QString::fromStdString(texts.Vmd));
+    dropLabel_->setText(QString::fromStdString(texts.Drops));
+    volumeLabel_->setText(QString::fromStdString(texts.Volume));
 }
 
 void frmMain::btnScan_Click()
 {
-    if (busy() || Cards.empty())
+    if (busy_ || cards_.empty())
         return;
-    Picture1->setFocus();
-    if (state.LogAnalysis && state.LogSprayInfo && !confirmSprayInfo())
+    picture_->setFocus();
+    if (prefs_.LogAnalysis && prefs_.LogSprayInfo && !confirmSprayInfo())
         return;
-    btnChangeRes->setEnabled(false);
-    state.CancelRequested = false;
-    ScanImage(CurrentCard);
-    btnChangeRes->setEnabled(true);
-    if (state.CancelRequested) {
-        state.CancelRequested = false;
+    resolutionButton_->setEnabled(false);
+    view_.CancelRequested = false;
+    scanCard(currentCard_);
+    resolutionButton_->setEnabled(true);
+    if (view_.CancelRequested) {
+        view_.CancelRequested = false;
         return;
     }
-    CalcCompositeAll();
+    refreshLine();
     showScanResults();
 }
 
 void frmMain::btnScanAll_Click()
 {
-    if (busy() || Cards.empty())
+    if (busy_ || cards_.empty())
         return;
-    Picture1->setFocus();
-    const int remembered = CurrentCard;
-    if (state.LogAnalysis && state.LogSprayInfo && !confirmSprayInfo())
+    picture_->setFocus();
+    const int remembered = currentCard_;
+    if (prefs_.LogAnalysis && prefs_.LogSprayInfo && !confirmSprayInfo())
         return;
-    btnChangeRes->setEnabled(false);
-    state.CancelRequested = false;
-    for (int i = 1; i <= CardCount(); ++i) {
-        CurrentCard = i;
+    resolutionButton_->setEnabled(false);
+    view_.CancelRequested = false;
+    for (int i = 1; i <= cardCount(); ++i) {
+        currentCard_ = i;
         selectCurrentTab();
-        if (!Cards[i].ColoursKnown) {
+        if (!cards_[i].ColoursKnown) {
             runColourPassFor(i);
-            applyCardState(Cards[i]);
+            applyCardState(cards_[i]);
         }
         // A colour pass that was cancelled leaves nothing to scan.
-        if (!state.CancelRequested && Cards[i].ColoursKnown)
-            ScanImage(i);
-        if (state.CancelRequested)
+        if (!view_.CancelRequested && cards_[i].ColoursKnown)
+            scanCard(i);
+        if (view_.CancelRequested)
             break;
     }
-    CalcCompositeAll();
-    if (state.CancelRequested) {
-        btnChangeRes->setEnabled(true);
-        state.CancelRequested = false;
+    refreshLine();
+    if (view_.CancelRequested) {
+        resolutionButton_->setEnabled(true);
+        view_.CancelRequested = false;
         return;
     }
-    CurrentCard = remembered;
+    currentCard_ = remembered;
     selectCurrentTab();
     showScanResults();
-    btnChangeRes->setEnabled(true);
+    resolutionButton_->setEnabled(true);
 }
 
 void frmMain::reanalyseCards(const std::vector<int> &cards)
 {
-    if (busy())
+    if (busy_)
         return;
-    state.CancelRequested = false;
+    view_.CancelRequested = false;
     for (const int i : cards) {
-        if (i >= 1 && i <= CardCount() && Cards[i].ColoursKnown)
-            ScanImage(i);
-        if (state.CancelRequested)
+        if (i >= 1 && i <= cardCount() && cards_[i].ColoursKnown)
+            scanCard(i);
+        if (view_.CancelRequested)
             break;
     }
-    state.CancelRequested = false;
-    CalcCompositeAll();
+    view_.CancelRequested = false;
+    refreshLine();
     showScanResults();
 }
 

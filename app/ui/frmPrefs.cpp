@@ -29,13 +29,13 @@ inline constexpr const char *InvalidMessage = "One of the values is invalid";
 
 } // namespace
 
-frmPrefs::frmPrefs(MainWindowState &state, ModuleState &module, QWidget *parent)
-    : QDialog(parent), state_(state), module_(module)
+frmPrefs::frmPrefs(const Preferences &preferences, const ModuleState &module, QWidget *parent)
+    : QDialog(parent), Values(preferences), Module(module)
 {
     setObjectName(QStringLiteral("frmPrefs"));
     setWindowTitle(tr("Preferences"));
     buildControls();
-    Form_Initialize();
+    showValues();
 }
 
 void frmPrefs::buildControls()
@@ -151,9 +151,9 @@ void frmPrefs::buildControls()
     });
 }
 
-void frmPrefs::Form_Initialize()
+void frmPrefs::showValues()
 {
-    const PrefsForm form = prefsFormFrom(state_, module_);
+    const PrefsForm form = prefsFormFrom(Values, Module);
     const int entry = ResCombo->findText(QString::fromStdString(form.Resolution));
     if (entry >= 0)
         ResCombo->setCurrentIndex(entry);
@@ -214,12 +214,12 @@ void frmPrefs::leftBox(QObject *box)
     for (int i = 0; i < 3; ++i)
         if (box == SpreadText[i])
             SpreadText[i]->setText(QString::fromStdString(
-                coefficientOnLeave(SpreadText[i]->text().toStdString(), module_.SpreadFactor[static_cast<std::size_t>(i)])));
+                coefficientOnLeave(SpreadText[i]->text().toStdString(), Module.SpreadFactor[static_cast<std::size_t>(i)])));
     if (box == txtRoundness)
         txtRoundness->setText(
-            QString::fromStdString(thresholdOnLeave(txtRoundness->text().toStdString(), state_.ShapeThreshold)));
+            QString::fromStdString(thresholdOnLeave(txtRoundness->text().toStdString(), Values.ShapeThreshold)));
     if (box == txtHues)
-        txtHues->setText(QString::fromStdString(thresholdOnLeave(txtHues->text().toStdString(), state_.HueThreshold)));
+        txtHues->setText(QString::fromStdString(thresholdOnLeave(txtHues->text().toStdString(), Values.HueThreshold)));
 }
 
 void frmPrefs::AcceptButton_Click()
@@ -237,7 +237,7 @@ void frmPrefs::AcceptButton_Click()
     form.Log = LogCheck->isChecked();
     form.Append = Option1[0]->isChecked();
     form.LogSprayInfo = LogInfoCheck->isChecked();
-    if (!acceptPrefs(form, state_, module_)) {
+    if (!acceptPrefs(form, Values, Module)) {
         showMessage(this, tr(InvalidMessage));
         ResCombo->setFocus();
         return;

@@ -22,7 +22,12 @@ namespace vex::ui {
 class frmPrefs : public QDialog {
     Q_OBJECT
 public:
-    frmPrefs(MainWindowState &state, ModuleState &module, QWidget *parent = nullptr);
+    // The window works on copies; the caller takes Values and Module back
+    // after it closes (what Accept assigned before a value it refused stays
+    // assigned, as in every window of the program).
+    frmPrefs(const Preferences &preferences, const ModuleState &module, QWidget *parent = nullptr);
+    Preferences Values;
+    ModuleState Module;
 
     // Opens the spray information window; until it is set the button does nothing.
     std::function<void()> ViewSprayInfo;
@@ -56,13 +61,11 @@ protected:
 
 private:
     void buildControls();
-    void Form_Initialize();
+    // Fills the boxes from the values (Form_Initialize in the old design).
+    void showValues();
     void ResCombo_Change();
     // The checks made when the focus leaves a box.
     void leftBox(QObject *box);
-
-    MainWindowState &state_;
-    ModuleState &module_;
 };
 
 } // namespace vex::ui

@@ -261,7 +261,7 @@ void SprayInfoForm::AcceptButton_Click()
     for (int entry = AC_Type; entry <= Sample_Interval; ++entry)
         spray_[entry] = entryBox(entry)->text().toStdString();
     spray_[Comment] = CommentText->toPlainText().toStdString();
-    const std::string error = SaveSprayInfo(store_, spray_);
+    const std::string error = saveSprayInfo(store_, spray_);
     if (!error.empty())
         showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
     if (!fromPreferences_)

@@ -78,8 +78,8 @@ frmCardPos::frmCardPos(CardList &cards, SprayInfo &spray, SettingsStore &store, 
 void frmCardPos::refreshGrid()
 {
     const int decimals = positionDecimals(txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
-    PositionList->setRowCount(cards_.CardCount());
-    for (int i = 1; i <= cards_.CardCount(); ++i) {
+    PositionList->setRowCount(cards_.count());
+    for (int i = 1; i <= cards_.count(); ++i) {
         PositionList->setItem(i - 1, 0, new QTableWidgetItem(QString::fromStdString(cards_[i].FileTitle)));
         auto *position = new QTableWidgetItem(QString::fromStdString(cardPositionText(values_, i, decimals)));
         position->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -120,7 +120,7 @@ void frmCardPos::AcceptButton_Click()
     accepting_ = true;
     leaveBox(0);
     leaveBox(1);
-    for (int i = 1; i <= cards_.CardCount(); ++i)
+    for (int i = 1; i <= cards_.count(); ++i)
         cards_[i].Position = values_.Position1 + static_cast<float>(i - 1) * values_.Spacing;
     spray_[Sample_Position1] = txtInput[0]->text().toStdString();
     spray_[Sample_Interval] = txtInput[1]->text().toStdString();

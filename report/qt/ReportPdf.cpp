@@ -32,7 +32,7 @@ std::string writeReportPdf(const std::string &path, const ReportInputs &in)
             return "the PDF could not be started";
         QtReportTarget target(painter, QSizeF(8.5 * 300, 11.0 * 300), &pdf);
         try {
-            PrintSub2(target, true, 0, in);
+            drawReport(target, true, 0, in);
         } catch (const std::exception &e) {
             painter.end();
             return e.what();

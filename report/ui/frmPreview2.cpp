@@ -46,7 +46,7 @@ void ReportPreview::paintEvent(QPaintEvent *)
     painter.drawRect(QRectF(rect()).adjusted(0, 0, -1, -1));
     painter.translate(page.topLeft());
     QtReportTarget target(painter, page.size());
-    PrintSub2(target, false, page_, *inputs_);
+    drawReport(target, false, page_, *inputs_);
 }
 
 frmPreview2::frmPreview2(const ReportInputs &inputs, int screenHeightPixels, QWidget *parent)
@@ -163,7 +163,7 @@ bool frmPreview2::printTo(const QString &printerName)
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     QtReportTarget target(painter, page.size(), &printer);
     try {
-        PrintSub2(target, true, 0, inputs_, [this](int n) {
+        drawReport(target, true, 0, inputs_, [this](int n) {
             setWindowTitle(QStringLiteral("Vexolin - Printing Page %1...").arg(n));
             repaint();
         });

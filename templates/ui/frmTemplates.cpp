@@ -363,7 +363,7 @@ void frmTemplates::btnSave_Click()
             if (yes != QMessageBox::Yes)
                 continue;
         }
-        if (!IsValidTemplateName(*answer))
+        if (!isValidTemplateName(*answer))
             continue;
         name = *answer;
         overwrite = match >= 0 ? match + 1 : -1;

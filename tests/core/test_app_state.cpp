@@ -1,6 +1,8 @@
 #include "app/AppState.h"
 #include "model/CardGeometry.h"
 
+#include "model/Units.h"
+
 #include <gtest/gtest.h>
 
 namespace vex {
@@ -52,11 +54,10 @@ TEST(HueColour, RunBoundaries)
     EXPECT_EQ(t[256], (Rgb{255, 0, 0}));
 }
 
-TEST(HueColour, InitialisationFillsTheTable)
+TEST(HueColour, EveryHueHasAColourToShow)
 {
-    MemorySettingsStore store;
-    ModuleState module;
-    EXPECT_EQ(Form_Initialize(store, module, "").HueColour, buildHueColour());
+    for (const Rgb &c : buildHueColour())
+        EXPECT_TRUE(c.Red > 0 || c.Green > 0 || c.Blue > 0);
 }
 
 CardRecord named(const std::string &title)
@@ -69,16 +70,16 @@ CardRecord named(const std::string &title)
 TEST(CardList, IndicesAreOneBasedAndRemovalShiftsDown)
 {
     CardList cards;
-    EXPECT_EQ(cards.CardCount(), 0);
+    EXPECT_EQ(cards.count(), 0);
     EXPECT_EQ(cards.add(named("a")), 1);
     EXPECT_EQ(cards.add(named("b")), 2);
     EXPECT_EQ(cards.add(named("c")), 3);
     cards.remove(1);
-    ASSERT_EQ(cards.CardCount(), 2);
+    ASSERT_EQ(cards.count(), 2);
     EXPECT_EQ(cards[1].FileTitle, "b");
     EXPECT_EQ(cards[2].FileTitle, "c");
     cards.remove(7); // out of range: nothing happens
-    EXPECT_EQ(cards.CardCount(), 2);
+    EXPECT_EQ(cards.count(), 2);
     EXPECT_THROW((void)cards[3], std::out_of_range);
 }
 
@@ -118,13 +119,12 @@ TEST(CardList, MaxScannedDiameterIgnoresUnscannedCards)
     EXPECT_EQ(maxScannedDiameter(cards), 310.5f);
 }
 
-TEST(ModuleState, StartValues)
+TEST(Units, RateFactorsAndUnits)
 {
-    const ModuleState m;
-    EXPECT_EQ(m.RateFactor[0], 1.368f);
-    EXPECT_EQ(m.RateUnit[0], "oz/ac");
-    EXPECT_EQ(m.RateFactor[1], 0.1f);
-    EXPECT_EQ(m.RateUnit[1], "L/ha");
+    EXPECT_EQ(rateFactor(false), 1.368f);
+    EXPECT_STREQ(rateUnit(false), "oz/ac");
+    EXPECT_EQ(rateFactor(true), 0.1f);
+    EXPECT_STREQ(rateUnit(true), "L/ha");
 }
 
 } // namespace

@@ -87,7 +87,7 @@ TEST(BatchArguments, HelpAndDoubleDash)
 
 TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
 {
-    MainWindowState preferences;
+    Preferences preferences;
     preferences.DefaultRes = 600;
     preferences.ShapeThreshold = 70;
     preferences.HueThreshold = 5;
@@ -272,7 +272,7 @@ TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
 TEST(BatchLineArguments, StoredPositionsUnlessGiven)
 {
     BatchOptions o;
-    const MainWindowState preferences;
+    const Preferences preferences;
     ModuleState module;
     module.Metric = false;
     AnalysisSettings s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
@@ -397,7 +397,7 @@ TEST(BatchResultsOptions, ResultsFileAndSprayInformation)
     ASSERT_EQ(r.Options.Info.size(), 2u);
     EXPECT_EQ(r.Options.Info[0].first, AC_Owner);
     EXPECT_EQ(r.Options.Info[0].second, "Ag, Air");
-    const AnalysisSettings s = resolveBatchSettings(r.Options, MainWindowState{}, ModuleState{}, {"-50", "10"});
+    const AnalysisSettings s = resolveBatchSettings(r.Options, Preferences{}, ModuleState{}, {"-50", "10"});
     EXPECT_EQ(s.Spray[AC_Owner], "Ag, Air");
     EXPECT_EQ(s.Spray[Sample_Interval], "5"); // typed as information, it places the cards
     EXPECT_EQ(s.Spray[Sample_Position1], "-50");

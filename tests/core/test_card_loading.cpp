@@ -84,7 +84,7 @@ TEST(CardLoading, CardListSortsAscendingUpperCaseFirst)
     CardList cards = cardsNamed({"c.bmp", "a.bmp", "B.bmp"});
     std::vector<std::pair<int, int>> swaps;
     sortCardsByTitle(cards, [&](int i, int j) { swaps.emplace_back(i, j); });
-    ASSERT_EQ(cards.CardCount(), 3);
+    ASSERT_EQ(cards.count(), 3);
     EXPECT_EQ(cards[1].FileTitle, "B.bmp");
     EXPECT_EQ(cards[2].FileTitle, "a.bmp");
     EXPECT_EQ(cards[3].FileTitle, "c.bmp");

@@ -21,16 +21,16 @@ TEST(CardPositions, AssignedInLoadingOrder)
     SprayInfo spray;
     spray[Sample_Position1] = "-45.5";
     spray[Sample_Interval] = "10";
-    AssignCardPositions(list, spray);
+    assignCardPositions(list, spray);
     EXPECT_FLOAT_EQ(list[1].Position, -45.5f);
     EXPECT_FLOAT_EQ(list[4].Position, -15.5f);
     // After a card is removed the later ones move up a place.
     list.remove(2);
-    AssignCardPositions(list, spray);
+    assignCardPositions(list, spray);
     EXPECT_FLOAT_EQ(list[2].Position, -35.5f);
     // Texts that are not numbers count as 0.
     spray[Sample_Interval] = "";
-    AssignCardPositions(list, spray);
+    assignCardPositions(list, spray);
     EXPECT_FLOAT_EQ(list[3].Position, -45.5f);
 }
 

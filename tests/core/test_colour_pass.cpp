@@ -184,9 +184,9 @@ TEST(CardPalette, HuesFollowTheBlueGreenRedEntries)
     CardRecord card;
     setCardPalette(card, image);
     EXPECT_EQ(card.Palette, image.PaletteBgr);
-    EXPECT_EQ(card.PaletteHue[0], HueOf(0, 0, 255));
-    EXPECT_EQ(card.PaletteHue[1], HueOf(255, 0, 0));
-    EXPECT_EQ(card.PaletteHue[2], HueOf(255, 255, 0));
+    EXPECT_EQ(card.PaletteHue[0], hueOf(0, 0, 255));
+    EXPECT_EQ(card.PaletteHue[1], hueOf(255, 0, 0));
+    EXPECT_EQ(card.PaletteHue[2], hueOf(255, 255, 0));
     EXPECT_EQ(card.PaletteHue[3], 0);
     EXPECT_EQ(card.ForegroundPixels.hueTable()[2], card.PaletteHue[2]);
 }

@@ -121,13 +121,13 @@ TEST(GroundTruth, GeneratedPaletteSeparatesBlueStainsFromYellowDust)
     const Card card = cardgen::generateCard({});
     for (int i = 0; i < cardgen::StainShades; ++i) {
         const cardgen::Colour c = card.Palette[static_cast<std::size_t>(cardgen::FirstStainIndex + i)];
-        const std::uint8_t hue = HueOf(c.R, c.G, c.B);
+        const std::uint8_t hue = hueOf(c.R, c.G, c.B);
         EXPECT_GE(hue, BlueLow) << "shade " << i;
         EXPECT_LE(hue, BlueHigh) << "shade " << i;
     }
     for (int i = 0; i < cardgen::DustShades; ++i) {
         const cardgen::Colour c = card.Palette[static_cast<std::size_t>(cardgen::FirstDustIndex + i)];
-        const std::uint8_t hue = HueOf(c.R, c.G, c.B);
+        const std::uint8_t hue = hueOf(c.R, c.G, c.B);
         EXPECT_TRUE(hue < BlueLow || hue > BlueHigh) << "dust " << i;
     }
 }

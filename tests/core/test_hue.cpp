@@ -11,12 +11,12 @@ namespace {
 
 TEST(Hue, PrimaryAndSecondaryColours)
 {
-    EXPECT_EQ(HueOf(255, 0, 0), 0);
-    EXPECT_EQ(HueOf(255, 255, 0), 42);
-    EXPECT_EQ(HueOf(0, 255, 0), 85);
-    EXPECT_EQ(HueOf(0, 255, 255), 127);
-    EXPECT_EQ(HueOf(0, 0, 255), 170);
-    EXPECT_EQ(HueOf(255, 0, 255), 212);
+    EXPECT_EQ(hueOf(255, 0, 0), 0);
+    EXPECT_EQ(hueOf(255, 255, 0), 42);
+    EXPECT_EQ(hueOf(0, 255, 0), 85);
+    EXPECT_EQ(hueOf(0, 255, 255), 127);
+    EXPECT_EQ(hueOf(0, 0, 255), 170);
+    EXPECT_EQ(hueOf(255, 0, 255), 212);
 }
 
 // A grey's hue goes through 0.66666663f; computed in double throughout it
@@ -24,14 +24,14 @@ TEST(Hue, PrimaryAndSecondaryColours)
 TEST(Hue, EveryGreyIs169)
 {
     for (int v = 0; v < 256; ++v)
-        EXPECT_EQ(HueOf(v, v, v), 169) << "grey " << v;
+        EXPECT_EQ(hueOf(v, v, v), 169) << "grey " << v;
 }
 
 // 4 - 2/5 = 3.6 is 3.5999999f; a sixth of that rounds to 0.59999996f, and
 // x 255 stays below 153.  Dividing the unrounded 3.6 would give 153.
 TEST(Hue, SectorIsRoundedToSinglePrecisionBeforeDividing)
 {
-    EXPECT_EQ(HueOf(0, 2, 5), 152);
+    EXPECT_EQ(hueOf(0, 2, 5), 152);
 }
 
 // The hexcone hue in double precision, by another route (degrees, modulo).
@@ -68,7 +68,7 @@ TEST(Hue, AgreesWithDoublePrecisionHueAwayFromStepBoundaries)
             continue;
         }
         ++compared;
-        EXPECT_EQ(HueOf(r, g, b), static_cast<int>(exact)) << r << "," << g << "," << b;
+        EXPECT_EQ(hueOf(r, g, b), static_cast<int>(exact)) << r << "," << g << "," << b;
     }
     EXPECT_LT(skipped, 150) << "under 3 % of the colours may be left out";
 }

@@ -109,7 +109,7 @@ TEST(NumericKeys, MinusTogglesALeadingSignAndTheCaretStaysOnItsDigit)
 
 TEST(PrefsAccept, TakesEveryValueOver)
 {
-    MainWindowState state;
+    Preferences state;
     ModuleState module;
     PrefsForm f = prefsFormFrom(state, module);
     EXPECT_EQ(f.Resolution, "1200");
@@ -138,7 +138,7 @@ TEST(PrefsAccept, TakesEveryValueOver)
 
 TEST(PrefsAccept, StopsAtTheFirstBadValueKeepingWhatCameBefore)
 {
-    MainWindowState state;
+    Preferences state;
     ModuleState module;
     PrefsForm f = prefsFormFrom(state, module);
     f.Metric = false;
@@ -156,7 +156,7 @@ TEST(PrefsAccept, StopsAtTheFirstBadValueKeepingWhatCameBefore)
 
 TEST(PrefsAccept, ResolutionMustBeAWholeNumberFrom1To32767)
 {
-    MainWindowState state;
+    Preferences state;
     ModuleState module;
     PrefsForm f = prefsFormFrom(state, module);
     for (const char *bad : {"32768", "0", "-5", "abc", ""}) {
@@ -175,7 +175,7 @@ TEST(PrefsAccept, ResolutionMustBeAWholeNumberFrom1To32767)
 
 TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
 {
-    MainWindowState state;
+    Preferences state;
     ModuleState module;
     PrefsForm f = prefsFormFrom(state, module);
     f.Hues = "256";

@@ -31,7 +31,7 @@ struct Line {
         Spray[Sample_Interval] = formatted(spacing);
         Spray[AC_Swath] = "20";
         Spray[AC_Speed] = "200";
-        AssignCardPositions(Cards, Spray);
+        assignCardPositions(Cards, Spray);
         In.Spray = &Spray;
         In.Cards = &Cards;
         In.Stats.assign(static_cast<std::size_t>(count) + 1, CardStat{});
@@ -74,7 +74,7 @@ TEST(ReportPages, OnePageOrAllFourWithThreeBreaks)
 {
     Line line(5);
     RecordingTarget three;
-    PrintSub2(three, false, 3, line.In);
+    drawReport(three, false, 3, line.In);
     EXPECT_EQ(three.NewPages, 0);
     EXPECT_EQ(three.Clears, 1);
     EXPECT_TRUE(three.has("Composite Results"));
@@ -83,7 +83,7 @@ TEST(ReportPages, OnePageOrAllFourWithThreeBreaks)
 
     RecordingTarget all;
     std::vector<int> progress;
-    PrintSub2(all, true, 0, line.In, [&progress](int page) { progress.push_back(page); });
+    drawReport(all, true, 0, line.In, [&progress](int page) { progress.push_back(page); });
     EXPECT_EQ(all.NewPages, 3);
     EXPECT_EQ(all.Clears, 0);
     EXPECT_EQ(pagesDrawn(all), 4);
@@ -122,12 +122,12 @@ TEST(ReportPages, UsUnitsConvertTheVolumeDensity)
     Line line(3);
     line.In.Metric = false;
     RecordingTarget t;
-    PrintSub2(t, true, 1, line.In);
+    drawReport(t, true, 1, line.In);
     EXPECT_TRUE(t.has("Ave. Volume Density:  12.50 nL/cm\u00b2 = 17.100 oz/ac"));
     EXPECT_TRUE(t.has("Composite VMD:  150.00 \u00b5m"));
     EXPECT_TRUE(t.has("Droplet Size Range:  0.00 -- 200.00 \u00b5m"));
     RecordingTarget page3;
-    PrintSub2(page3, true, 3, line.In);
+    drawReport(page3, true, 3, line.In);
     EXPECT_TRUE(page3.has("Card Position (ft)"));
     EXPECT_TRUE(page3.has("oz/ac"));
 }
@@ -136,7 +136,7 @@ TEST(ReportPages, PositiveCardsStillStartTheAxisAtZero)
 {
     Line line(3, 20.0f, 10.0f); // cards at 20, 30, 40
     RecordingTarget t;
-    PrintSub2(t, true, 3, line.In);
+    drawReport(t, true, 3, line.In);
     const RecordingTarget::Text *zero = t.find("0");
     bool zeroOnAxis = false;
     for (const auto &text : t.Texts)
@@ -160,15 +160,15 @@ TEST(ReportPages, MoreThan25CardsLabelEveryKthPosition)
 {
     Line few(25, 0.0f, 2.0f);
     RecordingTarget a;
-    PrintSub2(a, true, 3, few.In);
+    drawReport(a, true, 3, few.In);
     EXPECT_EQ(positionLabels(a), 25);
     Line edge(26, 0.0f, 2.0f); // 0..50 m: Int(50 / 2 / 10) = 2
     RecordingTarget e;
-    PrintSub2(e, true, 3, edge.In);
+    drawReport(e, true, 3, edge.In);
     EXPECT_EQ(positionLabels(e), 13);
     Line many(30, 0.0f, 2.0f); // 0..58 m: every second position
     RecordingTarget b;
-    PrintSub2(b, true, 3, many.In);
+    drawReport(b, true, 3, many.In);
     EXPECT_EQ(positionLabels(b), 15);
 }
 
@@ -190,12 +190,12 @@ TEST(ReportPages, FewerThanThreeCardsHaveNoSwathPage)
 {
     Line line(2);
     RecordingTarget t;
-    PrintSub2(t, true, 4, line.In);
+    drawReport(t, true, 4, line.In);
     EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
     EXPECT_EQ(t.Circles, 0);
     Line five(5);
     RecordingTarget s;
-    PrintSub2(s, true, 4, five.In);
+    drawReport(s, true, 4, five.In);
     EXPECT_EQ(s.Circles, 8); // four widths for each profile
     EXPECT_TRUE(s.has("Deposit Profile "));
     EXPECT_TRUE(s.has("Drop Density Profile "));
@@ -205,13 +205,13 @@ TEST(ReportPages, DataLinesAreAThirtySecondOfAnInchOnPaper)
 {
     Line line(4);
     RecordingTarget paper;
-    PrintSub2(paper, true, 3, line.In);
+    drawReport(paper, true, 3, line.In);
     bool thick = false;
     for (const auto &l : paper.Lines)
         thick = thick || l.Width == 300.0 / 32.0;
     EXPECT_TRUE(thick);
     RecordingTarget preview;
-    PrintSub2(preview, false, 3, line.In);
+    drawReport(preview, false, 3, line.In);
     bool three = false;
     for (const auto &l : preview.Lines)
         three = three || l.Width == 3.0;

@@ -76,7 +76,7 @@ struct KnownLine {
     // Positions, swath analysis and multiswath from the current spray information.
     void refresh()
     {
-        AssignCardPositions(Cards, Spray);
+        assignCardPositions(Cards, Spray);
         Deposit = {};
         DropDensity = {};
         swathAnalysis(Stats, positionValue(Spray[Sample_Position1]), positionValue(Spray[Sample_Interval]), Deposit,

@@ -12,7 +12,7 @@ TEST(Settings, FirstRunGivesEveryDefault)
 {
     MemorySettingsStore store;
     ModuleState module;
-    const MainWindowState w = Form_Initialize(store, module, "/home/u");
+    const Preferences w = readPreferences(store, module, "/home/u");
     EXPECT_EQ(readSetting(store, "Prefs", "DefaultRes", "1200"), "1200");
     EXPECT_EQ(w.DefaultRes, 1200);
     EXPECT_EQ(module.SpreadFactor[0], 0.0);
@@ -25,9 +25,6 @@ TEST(Settings, FirstRunGivesEveryDefault)
     EXPECT_EQ(w.ShapeThreshold, 100);
     EXPECT_EQ(w.HueThreshold, 0);
     EXPECT_EQ(w.InitialDir, "/home/u");
-    EXPECT_EQ(w.GraphMode, 1);
-    EXPECT_EQ(w.RangeLow, 0.0f);
-    EXPECT_EQ(w.RangeHigh, 32755.0f);
     EXPECT_EQ(w.HistogramColor, (Rgb{125, 190, 255}));
     EXPECT_TRUE(store.values().empty()) << "reading must not create entries";
 }
@@ -36,7 +33,7 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
 {
     MemorySettingsStore store;
     ModuleState module;
-    MainWindowState w = Form_Initialize(store, module, "/home/u");
+    Preferences w = readPreferences(store, module, "/home/u");
     w.DefaultRes = 2000;
     module.SpreadFactor = {0.125, 0.75, -0.0003};
     w.LogAnalysis = false;
@@ -50,7 +47,7 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
 
     ModuleState module2;
     module2.Metric = readBoolSetting(store, "Prefs", "Metric", true);
-    const MainWindowState r = Form_Initialize(store, module2, "/home/u");
+    const Preferences r = readPreferences(store, module2, "/home/u");
     EXPECT_EQ(r.DefaultRes, 2000);
     EXPECT_EQ(module2.SpreadFactor, module.SpreadFactor);
     EXPECT_FALSE(r.LogAnalysis);
@@ -66,7 +63,7 @@ TEST(Settings, StoredTextsAreThePlainForms)
 {
     MemorySettingsStore store;
     ModuleState module;
-    MainWindowState w = Form_Initialize(store, module, "");
+    Preferences w = readPreferences(store, module, "");
     ASSERT_TRUE(writePreferences(store, module, w).empty());
     EXPECT_EQ(store.values().at({"Prefs", "DefaultRes"}), "1200");
     EXPECT_EQ(store.values().at({"Prefs", "SpreadFactor1"}), "0.56");
@@ -96,7 +93,7 @@ TEST(Settings, UnconvertibleValuesFallBackToTheKeysDefault)
     store.setRaw("Prefs", "ShapeThreshold", "300");
     store.setRaw("Prefs", "HueThreshold", "-1");
     ModuleState module;
-    const MainWindowState w = Form_Initialize(store, module, "");
+    const Preferences w = readPreferences(store, module, "");
     EXPECT_EQ(w.DefaultRes, 1200);
     EXPECT_TRUE(w.LogAnalysis);
     EXPECT_FALSE(w.Append);
@@ -111,10 +108,10 @@ TEST(Settings, ResolutionOutsideTheCardRangeFallsBack)
     ModuleState module;
     for (const char *bad : {"0", "-600", "32768", "99999999999999999999"}) {
         store.setRaw("Prefs", "DefaultRes", bad);
-        EXPECT_EQ(Form_Initialize(store, module, "").DefaultRes, 1200) << bad;
+        EXPECT_EQ(readPreferences(store, module, "").DefaultRes, 1200) << bad;
     }
     store.setRaw("Prefs", "DefaultRes", "32767");
-    EXPECT_EQ(Form_Initialize(store, module, "").DefaultRes, 32767);
+    EXPECT_EQ(readPreferences(store, module, "").DefaultRes, 32767);
 }
 
 TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
@@ -126,7 +123,7 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
     store.setRaw("SprayInfo", "Sample_Interval", "0");
     ModuleState module;
     std::vector<std::string> reset;
-    Form_Initialize(store, module, "", &reset);
+    readPreferences(store, module, "", &reset);
     EXPECT_EQ(module.SpreadFactor[1], 0.56);
     EXPECT_EQ(module.SpreadFactor[2], -0.5);
     EXPECT_EQ(storedCardPositions(store, reset), (std::pair<std::string, std::string>{"-50", "10"}));
@@ -136,7 +133,7 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
               "These settings held values Vexolin cannot use and were set back to their defaults:\r"
               "Prefs/SpreadFactor1 = 1e300");
     // The preferences window refuses what the store would not keep.
-    MainWindowState state;
+    Preferences state;
     PrefsForm form = prefsFormFrom(state, module);
     form.Spread[0] = "5000";
     EXPECT_FALSE(acceptPrefs(form, state, module));

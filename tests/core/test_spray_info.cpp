@@ -20,7 +20,7 @@ TEST(SprayInfo, PositionAndIntervalStartEmptyEveryRun)
     MemorySettingsStore store;
     for (int e = 1; e <= SprayInfoCount; ++e)
         store.setRaw("SprayInfo", sprayInfoKey(e), "v" + std::to_string(e));
-    const SprayInfo info = ReadSprayInfo(store);
+    const SprayInfo info = readSprayInfo(store);
     EXPECT_EQ(info[AC_Type], "v1");
     EXPECT_EQ(info[Sampler_Type], "v12");
     EXPECT_EQ(info[Comment], "v15");
@@ -34,7 +34,7 @@ TEST(SprayInfo, SaveWritesAllFifteenEmptyOnesAsBlanks)
     MemorySettingsStore store;
     SprayInfo info;
     info[AC_Swath] = "24.5";
-    EXPECT_TRUE(SaveSprayInfo(store, info).empty());
+    EXPECT_TRUE(saveSprayInfo(store, info).empty());
     EXPECT_EQ(store.values().size(), 15u);
     EXPECT_EQ(store.values().at({"SprayInfo", "AC_Swath"}), "24.5");
     EXPECT_EQ(store.values().at({"SprayInfo", "Comment"}), " ");

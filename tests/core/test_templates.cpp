@@ -62,12 +62,12 @@ TEST(TemplateFile, MalformedLinesAreSkippedAndNamed)
 
 TEST(TemplateNames, ValidityAndCaselessLookup)
 {
-    EXPECT_TRUE(IsValidTemplateName("Tray 2"));
-    EXPECT_TRUE(IsValidTemplateName("sixteen chars ok"));
-    EXPECT_FALSE(IsValidTemplateName("seventeen chars!!"));
-    EXPECT_FALSE(IsValidTemplateName("say \"hi\""));
-    EXPECT_FALSE(IsValidTemplateName("   "));
-    EXPECT_FALSE(IsValidTemplateName(""));
+    EXPECT_TRUE(isValidTemplateName("Tray 2"));
+    EXPECT_TRUE(isValidTemplateName("sixteen chars ok"));
+    EXPECT_FALSE(isValidTemplateName("seventeen chars!!"));
+    EXPECT_FALSE(isValidTemplateName("say \"hi\""));
+    EXPECT_FALSE(isValidTemplateName("   "));
+    EXPECT_FALSE(isValidTemplateName(""));
     const std::vector<TemplateRecord> list = {defaultTemplate(), tray2()};
     EXPECT_EQ(templateNamed(list, "tray 2"), 1);
     EXPECT_EQ(templateNamed(list, "  TRAY 2 "), 1);

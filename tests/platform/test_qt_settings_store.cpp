@@ -32,18 +32,18 @@ TEST(QtSettingsStore, PreferencesSurviveTheFile)
     {
         QtSettingsStore store(file);
         ModuleState module;
-        MainWindowState w = Form_Initialize(store, module, "/home/u");
+        Preferences w = readPreferences(store, module, "/home/u");
         w.DefaultRes = 600;
         w.InitialDir = "/data/with, a comma";
         module.SpreadFactor = {1.5, 0.5, 0.001};
         w.Spray[AC_Type] = "Air Tractor 502";
         ASSERT_TRUE(writePreferences(store, module, w).empty());
-        ASSERT_TRUE(SaveSprayInfo(store, w.Spray).empty());
+        ASSERT_TRUE(saveSprayInfo(store, w.Spray).empty());
         ASSERT_TRUE(store.flush().empty());
     }
     QtSettingsStore again(file);
     ModuleState module;
-    const MainWindowState r = Form_Initialize(again, module, "");
+    const Preferences r = readPreferences(again, module, "");
     EXPECT_EQ(r.DefaultRes, 600);
     EXPECT_EQ(r.InitialDir, "/data/with, a comma");
     EXPECT_EQ(module.SpreadFactor[2], 0.001);
@@ -66,7 +66,7 @@ TEST(QtSettingsStore, AFailedWriteIsReported)
     const QString file = dir.filePath(QStringLiteral("v.ini"));
     ASSERT_TRUE(QDir().mkpath(file));
     QtSettingsStore store(file);
-    std::vector<std::string> errors = writePreferences(store, ModuleState{}, MainWindowState{});
+    std::vector<std::string> errors = writePreferences(store, ModuleState{}, Preferences{});
     ASSERT_FALSE(errors.empty());
     EXPECT_NE(errors.back().find("v.ini"), std::string::npos) << errors.back();
 }

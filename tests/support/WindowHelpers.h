@@ -1,12 +1,27 @@
 #pragma once
-// What the main-window tests share: a window over a store of their own with
-// a line of generated cards loaded, and answering the next modal window.
+// What the main-window tests share: finding a window's controls by name, a
+// window over a store of their own with a line of generated cards loaded,
+// and answering the next modal window.
 
+#include "analysis/ui/HueHistogramView.h"
+#include "analysis/ui/ResultGraphView.h"
+#include "app/ui/CardPicture.h"
 #include "app/ui/frmMain.h"
+#include "line/ui/SprayLineGraphView.h"
+#include "line/ui/SwathGraphView.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
 #include <QSlider>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +30,34 @@
 #include <string>
 
 namespace vex::test {
+
+// A control of a window by its object name; the test fails at once when
+// there is none (a renamed control would otherwise pass as null).
+template <typename T = QWidget> T *child(const QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(QString::fromLatin1(name));
+    if (!found)
+        qFatal("no control named %s", name);
+    return found;
+}
+template <typename T = QWidget> T *child(const QObject *window, const char *name)
+{
+    return child<T>(*window, name);
+}
+// One of a numbered group: "GraphOption" and 0 give "GraphOption1".
+template <typename T = QWidget> T *child(const QObject &window, const char *name, int index)
+{
+    const QString full = QString::fromLatin1(name) + QString::number(index + 1);
+    T *found = window.findChild<T *>(full);
+    if (!found)
+        qFatal("no control named %s", qPrintable(full));
+    return found;
+}
+template <typename T = QWidget> T *child(const QObject *window, const char *name, int index)
+{
+    return child<T>(*window, name, index);
+}
+
 
 // Cards "<prefix>1.bmp" ... of a line of `count`, written into `folder`
 // (ending in '/') and loaded at 600 dpi with the questions answered once
@@ -26,10 +69,10 @@ inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState
     module = ModuleState{};
     module.RootDir = folder;
     auto w = std::make_unique<ui::frmMain>(store, module, 1024);
-    w->state.DefaultRes = 600;
-    w->state.LogAnalysis = false;
-    w->state.DisableBackgroundWarning = true;
-    w->state.DisableDitherWarning = true;
+    w->preferences().DefaultRes = 600;
+    w->preferences().LogAnalysis = false;
+    w->preferences().DisableBackgroundWarning = true;
+    w->preferences().DisableDitherWarning = true;
     w->show();
     for (int i = 0; i < count; ++i) {
         const std::string path = folder + prefix + std::to_string(i + 1) + ".bmp";
@@ -37,8 +80,8 @@ inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState
             return nullptr;
         w->loadFiles(path);
     }
-    w->Slider1->setValue(150);
-    w->Slider2->setValue(190);
+    test::child<QSlider>(*w, "Slider1")->setValue(150);
+    test::child<QSlider>(*w, "Slider2")->setValue(190);
     return w;
 }
 
@@ -53,3 +96,4 @@ template <typename Dialog> void whenOpen(QObject *context, std::function<void(Di
 }
 
 } // namespace vex::test
+

@@ -51,8 +51,8 @@ private:
         if (w && scan)
             w->btnScanAll_Click();
         if (w) {
-            w->state.Spray[Sample_Position1] = "-10";
-            w->state.Spray[Sample_Interval] = "10";
+            w->sprayInfo()[Sample_Position1] = "-10";
+            w->sprayInfo()[Sample_Interval] = "10";
         }
         return w;
     }
@@ -93,102 +93,102 @@ private slots:
     void twoCardsOfferOnlyTheSprayLine()
     {
         auto w = scannedLine(2);
-        QVERIFY(w->CompositeCheck->isVisible());
-        w->CompositeCheck->click();
-        QCOMPARE(w->ImageStrip->count(), 1);
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("Spray Line Statistics"));
-        QVERIFY(w->SprayLineView->isVisible());
-        QVERIFY(!w->btnScan->isEnabled());
-        QVERIFY(!w->Slider1->isEnabled());
-        QVERIFY(w->btnWriteComposite->isVisible());
-        QVERIFY(w->btnPrint->isVisible());
+        QVERIFY(test::child<QCheckBox>(*w, "CompositeCheck")->isVisible());
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("Spray Line Statistics"));
+        QVERIFY(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->isVisible());
+        QVERIFY(!test::child<QPushButton>(*w, "btnScan")->isEnabled());
+        QVERIFY(!test::child<QSlider>(*w, "Slider1")->isEnabled());
+        QVERIFY(test::child<QPushButton>(*w, "btnWriteComposite")->isVisible());
+        QVERIFY(test::child<QPushButton>(*w, "btnPrint")->isVisible());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
-        QCOMPARE(w->Cards[2].Position, 0.0f);
-        QCOMPARE(int(w->SprayLineView->picture().Cards.size()), 2);
+        QCOMPARE(w->cards()[2].Position, 0.0f);
+        QCOMPARE(int(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->picture().Cards.size()), 2);
     }
 
     void threeCardsAddTheSwathAnalysis()
     {
         auto w = scannedLine(3);
-        w->CompositeCheck->click();
-        QCOMPARE(w->ImageStrip->count(), 2);
-        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("Swath Analysis"));
-        w->ImageStrip->setCurrentIndex(1);
-        QVERIFY(w->SwathView->isVisible());
-        QCOMPARE(w->SwathView->widthButtons(), 2);
-        QCOMPARE(w->InfoLabel[0]->text(), QStringLiteral("COV:"));
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 2);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(1), QStringLiteral("Swath Analysis"));
+        test::child<QTabBar>(*w, "ImageStrip")->setCurrentIndex(1);
+        QVERIFY(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->isVisible());
+        QCOMPARE(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButtons(), 2);
+        QCOMPARE(test::child<QLabel>(*w, "InfoLabel", 0)->text(), QStringLiteral("COV:"));
         // A width button chooses the width of the profile on show.
-        w->SwathView->widthButton(1)->click();
-        QCOMPARE(w->state.Swath[0].SelectedWidth, 1);
-        QVERIFY(w->SwathView->widthButton(1)->isChecked());
+        test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButton(1)->click();
+        QCOMPARE(w->lineResults().Deposit.SelectedWidth, 1);
+        QVERIFY(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButton(1)->isChecked());
         // The third graph option shows the drop density profile.
-        w->GraphOption[2]->click();
-        QCOMPARE(w->state.CurrentProfile, 2);
-        QVERIFY(w->DropLabel->text().contains(QStringLiteral("drops/cm")));
+        test::child<QRadioButton>(*w, "GraphOption", 2)->click();
+        QCOMPARE(w->currentProfile(), 2);
+        QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().contains(QStringLiteral("drops/cm")));
     }
 
     void missingPositionsAreAskedForFirst()
     {
         auto w = scannedLine(3);
-        w->state.Spray[Sample_Position1].clear();
+        w->sprayInfo()[Sample_Position1].clear();
         whenOpen<vex::ui::frmCardPos>([](vex::ui::frmCardPos &d) {
             QVERIFY(!d.CancelButton->isEnabled());
             d.txtInput[0]->setText(QStringLiteral("-20"));
             d.AcceptButton->click();
         });
-        w->CompositeCheck->click();
-        QCOMPARE(w->Cards[1].Position, -20.0f);
-        QCOMPARE(w->state.Spray[Sample_Position1], std::string("-20"));
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QCOMPARE(w->cards()[1].Position, -20.0f);
+        QCOMPARE(w->sprayInfo()[Sample_Position1], std::string("-20"));
     }
 
     void backToTheCardsWithTheCurrentCard()
     {
         auto w = scannedLine(3);
-        w->CurrentCard = 2;
+        w->selectCard(2);
         w->selectCurrentTab();
-        const QString vmd = w->VMDLabel->text();
-        w->CompositeCheck->click();
-        QVERIFY(w->VMDLabel->text() != vmd || w->state.CompositeAll.VMD == w->Cards[2].VMD);
-        w->CompositeCheck->click();
-        QCOMPARE(w->ImageStrip->count(), 3);
-        QCOMPARE(w->ImageStrip->currentIndex(), 1);
-        QCOMPARE(w->ImageStrip->tabText(2), QStringLiteral("v3.bmp"));
-        QCOMPARE(w->VMDLabel->text(), vmd);
-        QVERIFY(w->btnScan->isEnabled());
-        QVERIFY(!w->btnWriteComposite->isVisible());
+        const QString vmd = test::child<QLabel>(*w, "VMDLabel")->text();
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QVERIFY(test::child<QLabel>(*w, "VMDLabel")->text() != vmd || w->lineResults().All.VMD == w->cards()[2].VMD);
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 3);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(2), QStringLiteral("v3.bmp"));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), vmd);
+        QVERIFY(test::child<QPushButton>(*w, "btnScan")->isEnabled());
+        QVERIFY(!test::child<QPushButton>(*w, "btnWriteComposite")->isVisible());
         QVERIFY(w->windowTitle().startsWith(QStringLiteral("Quarrow Vexolin -- v2.bmp -- 600 dpi")));
     }
 
     void hoverReadOutOfACard()
     {
         auto w = scannedLine(3);
-        w->CompositeCheck->click();
-        const QRectF label = w->SprayLineView->cardLabelRect(2);
-        QTest::mouseMove(w->SprayLineView, label.center().toPoint());
-        QVERIFY(w->SprayLineView->readOutShown());
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        const QRectF label = test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->cardLabelRect(2);
+        QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"), label.center().toPoint());
+        QVERIFY(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- v2.bmp"));
-        QTest::mouseMove(w->SprayLineView, QPoint(w->SprayLineView->width() / 2, w->SprayLineView->height() - 5));
-        QVERIFY(!w->SprayLineView->readOutShown());
+        QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"), QPoint(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->width() / 2, test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->height() - 5));
+        QVERIFY(!test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
     }
 
     void aRangeDraggedInTheLineViewRefreshesTheCardFigures()
     {
         auto w = scannedLine(3);
-        w->CompositeCheck->click();
-        const double cut = w->state.CompositeAll.SmallestDiameter + 60.0;
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        const double cut = w->lineResults().All.SmallestDiameter + 60.0;
         w->ResultPic_MouseDown(Qt::LeftButton, Qt::NoModifier, cut, 0.0);
         w->ResultPic_MouseUp(Qt::LeftButton, Qt::NoModifier, cut, 0.0);
-        QVERIFY(w->state.RangeLow > 0.0f);
-        const CompositeResult range = calcSingleRange(w->Cards[2], w->state.RangeLow, w->state.RangeHigh);
-        QCOMPARE(w->state.CardStats[2].DropDensity, range.DropDensity);
-        QVERIFY(w->SprayLineView->picture().HasRange);
+        QVERIFY(w->rangeLow() > 0.0f);
+        const CompositeResult range = calcSingleRange(w->cards()[2], w->rangeLow(), w->rangeHigh());
+        QCOMPARE(w->lineResults().Stats[2].DropDensity, range.DropDensity);
+        QVERIFY(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->picture().HasRange);
     }
 
     void cancelInTheSaveDialogWritesNothing()
     {
         auto w = scannedLine(3);
-        w->CompositeCheck->click();
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
         w->chooseResultsFile = [](std::string &, int &) { return false; };
         w->btnWriteComposite_Click();
         QVERIFY(messages.isEmpty());
@@ -198,7 +198,7 @@ private slots:
     void writesTextOrCsvByTheFilter()
     {
         auto w = scannedLine(3);
-        w->CompositeCheck->click();
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
         const std::string txt = folder() + "line.txt";
         w->chooseResultsFile = [txt](std::string &path, int &filter) {
             path = txt;
@@ -223,9 +223,8 @@ private slots:
         auto w = scannedLine(5, false);
         w->btnScanColourAll_Click();
         for (const int i : {1, 2, 4, 5})
-            w->ScanImage(i);
-        w->CalcCompositeAll();
-        w->CompositeCheck->click();
+            w->scanCard(i);
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
         answer = QMessageBox::No;
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "four.csv", 2));
@@ -235,13 +234,13 @@ private slots:
         QVERIFY(csv.contains("\r\n1,-10,"));
         QVERIFY(csv.contains("\r\n4,20,"));
         QVERIFY(!csv.contains("\r\n3,10,"));
-        QVERIFY(!w->Cards[3].Scanned);
+        QVERIFY(!w->cards()[3].Scanned);
         // Answered Yes, the card is scanned first.
         messages.clear();
         answer = QMessageBox::Yes;
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "five.csv", 2));
-        QVERIFY(w->Cards[3].Scanned);
+        QVERIFY(w->cards()[3].Scanned);
     }
 
     void failedWriteIsReportedAndKeepsWhatWasThere()
@@ -258,15 +257,15 @@ private slots:
     void rangeSectionsGoIntoTheLogs()
     {
         auto w = scannedLine(3);
-        w->state.LogAnalysis = true;
-        w->state.RangeLow = static_cast<float>(w->state.CompositeAll.SmallestDiameter) + 50.0f;
-        w->CompositeCheck->click();
+        w->preferences().LogAnalysis = true;
+        w->setSizeRange(static_cast<float>(w->lineResults().All.SmallestDiameter) + 50.0f, w->rangeHigh());
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "ranged.txt", 1));
         const QByteArray log = read(QStringLiteral("v2.scn"));
         QVERIFY(log.contains("Droplet Size Range:"));
         QVERIFY(read(QStringLiteral("ranged.txt")).contains("Selected Size Range:    " +
-                                                            QByteArray::number(w->state.RangeLow, 'f', 2)));
+                                                            QByteArray::number(w->rangeLow(), 'f', 2)));
     }
 };
 

@@ -1,5 +1,6 @@
 // Opening card images from the main window: checks, messages, order, state.
 
+#include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
@@ -65,14 +66,12 @@ private:
         return b;
     }
 
-    std::string several(std::initializer_list<const char *> names) const
+    QStringList several(std::initializer_list<const char *> names) const
     {
-        std::string result = dir.path().toStdString();
-        for (const char *n : names) {
-            result += '\0';
-            result += n;
-        }
-        return result;
+        QStringList paths;
+        for (const char *n : names)
+            paths << dir.filePath(QString::fromLatin1(n));
+        return paths;
     }
 
 private slots:
@@ -97,16 +96,16 @@ private slots:
         writeCard("one.bmp", 40, 30);
         auto w = window();
         w->loadFiles(folder() + "one.bmp");
-        QCOMPARE(w->CardCount(), 1);
-        QCOMPARE(w->Cards[1].FilePath, folder() + "one.bmp");
-        QCOMPARE(w->Cards[1].ImageWidth, 40);
-        QCOMPARE(w->Cards[1].ImageHeight, 30);
-        QCOMPARE(w->Cards[1].Resolution, 1200);
-        QCOMPARE(w->state.InitialDir, folder());
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("one.bmp"));
+        QCOMPARE(w->cardCount(), 1);
+        QCOMPARE(w->cards()[1].FilePath, folder() + "one.bmp");
+        QCOMPARE(w->cards()[1].ImageWidth, 40);
+        QCOMPARE(w->cards()[1].ImageHeight, 30);
+        QCOMPARE(w->cards()[1].Resolution, 1200);
+        QCOMPARE(w->preferences().InitialDir, folder());
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("one.bmp"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- one.bmp -- 1200 dpi"));
-        QVERIFY(w->btnChangeRes->isVisible());
-        QVERIFY(!w->btnCancel->isEnabled());
+        QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isVisible());
+        QVERIFY(!test::child<QPushButton>(*w, "btnCancel")->isEnabled());
         QVERIFY(messages.isEmpty());
     }
 
@@ -117,15 +116,15 @@ private slots:
         writeCard("B.bmp");
         auto w = window();
         w->loadFiles(several({"c.bmp", "a.bmp", "B.bmp"}));
-        QCOMPARE(w->CardCount(), 3);
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("B.bmp"));
-        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("a.bmp"));
-        QCOMPARE(w->ImageStrip->tabText(2), QStringLiteral("c.bmp"));
-        QCOMPARE(w->Cards[2].FileTitle, "a.bmp"s);
-        QCOMPARE(w->CurrentCard, 1);
-        QCOMPARE(w->ImageStrip->currentIndex(), 0);
+        QCOMPARE(w->cardCount(), 3);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("B.bmp"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(1), QStringLiteral("a.bmp"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(2), QStringLiteral("c.bmp"));
+        QCOMPARE(w->cards()[2].FileTitle, "a.bmp"s);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 0);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- B.bmp -- 1200 dpi"));
-        QCOMPARE(w->state.InitialDir, folder());
+        QCOMPARE(w->preferences().InitialDir, folder());
     }
 
     void aDuplicateInOneSelectionLoadsOnce()
@@ -133,10 +132,10 @@ private slots:
         writeCard("a.bmp");
         auto w = window();
         w->loadFiles(several({"a.bmp", "a.bmp"}));
-        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(w->cardCount(), 1);
         QCOMPARE(messages, QStringList{"'a.bmp' has\nalready been opened."});
         w->loadFiles(folder() + "a.bmp");
-        QCOMPARE(w->CardCount(), 1);
+        QCOMPARE(w->cardCount(), 1);
         QCOMPARE(messages.size(), 2);
     }
 
@@ -150,10 +149,10 @@ private slots:
         writeBytes("notes.tiff", "x");
         auto w = window();
         w->loadFiles(several({"rgb.bmp", "good.bmp", "short.bmp", "notes.tiff"}));
-        QCOMPARE(w->CardCount(), 1);
-        QCOMPARE(w->ImageStrip->count(), 1);
-        QCOMPARE(w->CardLabel.size(), 1);
-        QCOMPARE(w->Cards[1].FileTitle, "good.bmp"s);
+        QCOMPARE(w->cardCount(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QCOMPARE(w->findChildren<QLabel *>(QStringLiteral("CardLabel")).size(), 1);
+        QCOMPARE(w->cards()[1].FileTitle, "good.bmp"s);
         QCOMPARE(messages.size(), 3);
         QVERIFY(messages.contains("This file is encoded at 24 bits per\npixel and cannot be analysed."));
         QVERIFY(messages.contains("'notes.tiff' is an unsupported file type."));
@@ -173,17 +172,17 @@ private slots:
         writeBytes("deep7.gif", gifHeader("GIF89a", 7));
         auto w = window();
         w->loadFiles(several({"bad.gif", "deep7.gif"}));
-        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(w->cardCount(), 0);
         QCOMPARE(messages, (QStringList{"This file is encoded at 7 bits per\npixel and cannot be analysed.",
                                         "'bad.gif' does not seem to be a valid GIF image."}));
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("<No Image>"));
     }
 
     void missingFileIsAnError()
     {
         auto w = window();
         w->loadFiles(folder() + "gone.bmp");
-        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(w->cardCount(), 0);
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.front().startsWith("Error: 'gone.bmp'"));
     }
@@ -193,10 +192,10 @@ private slots:
         writeCard("a.bmp");
         auto w = window();
         w->loadFiles(folder() + "a.bmp");
-        w->btnCancel->setEnabled(true);
+        test::child<QPushButton>(*w, "btnCancel")->setEnabled(true);
         w->loadFiles("");
-        QCOMPARE(w->CardCount(), 1);
-        QVERIFY(!w->btnCancel->isEnabled());
+        QCOMPARE(w->cardCount(), 1);
+        QVERIFY(!test::child<QPushButton>(*w, "btnCancel")->isEnabled());
         QVERIFY(messages.isEmpty());
     }
 
@@ -205,13 +204,13 @@ private slots:
         writeCard("a.bmp");
         writeCard("b.bmp");
         auto w = window();
-        w->state.DefaultRes = 600;
+        w->preferences().DefaultRes = 600;
         w->loadFiles(folder() + "a.bmp");
-        w->state.DefaultRes = 2000;
+        w->preferences().DefaultRes = 2000;
         w->loadFiles(folder() + "b.bmp");
-        QCOMPARE(w->Cards[1].Resolution, 600);
-        QCOMPARE(w->Cards[2].Resolution, 2000);
-        QCOMPARE(w->CurrentCard, 2);
+        QCOMPARE(w->cards()[1].Resolution, 600);
+        QCOMPARE(w->cards()[2].Resolution, 2000);
+        QCOMPARE(w->currentCard(), 2);
     }
 
     void scanColoursFindsTheStainPixels()
@@ -219,10 +218,10 @@ private slots:
         writeCard("s.bmp", 40, 30);
         auto w = window();
         w->loadFiles(folder() + "s.bmp");
-        w->state.DisableBackgroundWarning = true; // the question would wait for a user
-        QVERIFY(w->btnScanColour->isEnabled());
-        w->btnScanColour->click();
-        const CardRecord &card = w->Cards[1];
+        w->preferences().DisableBackgroundWarning = true; // the question would wait for a user
+        QVERIFY(test::child<QPushButton>(*w, "btnScanColour")->isEnabled());
+        test::child<QPushButton>(*w, "btnScanColour")->click();
+        const CardRecord &card = w->cards()[1];
         QVERIFY(card.ColoursKnown);
         QCOMPARE(int(card.BackgroundIndex), 3);
         QCOMPARE(card.ForegroundPixels.size(), size_t(1));
@@ -230,19 +229,19 @@ private slots:
         QCOMPARE(p.Row, 6);
         QCOMPARE(p.Column, 6);
         QCOMPARE(int(p.PaletteIndex), 200);
-        QVERIFY(w->btnScan->isEnabled());
-        QVERIFY(!w->ProgressBar1->isVisible());
+        QVERIFY(test::child<QPushButton>(*w, "btnScan")->isEnabled());
+        QVERIFY(!test::child<QProgressBar>(*w, "ProgressBar1")->isVisible());
     }
 
     void loadingLeavesCompositeMode()
     {
         writeCard("a.bmp");
         auto w = window();
-        w->CompositeCheck->show();
-        w->CompositeCheck->setChecked(true);
+        test::child<QCheckBox>(*w, "CompositeCheck")->show();
+        test::child<QCheckBox>(*w, "CompositeCheck")->setChecked(true);
         w->loadFiles(folder() + "a.bmp");
-        QVERIFY(!w->CompositeCheck->isChecked());
-        QCOMPARE(w->CardCount(), 1);
+        QVERIFY(!test::child<QCheckBox>(*w, "CompositeCheck")->isChecked());
+        QCOMPARE(w->cardCount(), 1);
     }
 };
 

@@ -72,27 +72,27 @@ private slots:
         QVERIFY(w);
         w->btnScanAll_Click();
         for (int i = 1; i <= 3; ++i)
-            QVERIFY(w->Cards[i].Scanned);
-        const vex::CompositeAll expected = calcCompositeAll(w->Cards);
-        QCOMPARE(w->state.CompositeAll.TotalCount, expected.Result.TotalCount);
-        QVERIFY(w->state.CompositeAll.TotalCount > 0.0);
-        QCOMPARE(w->state.CompositeAll.VMD, expected.Result.VMD);
-        QCOMPARE(w->state.MaxCardVMD, expected.MaxCardVMD);
+            QVERIFY(w->cards()[i].Scanned);
+        const vex::CompositeAll expected = calcCompositeAll(w->cards());
+        QCOMPARE(w->lineResults().All.TotalCount, expected.Result.TotalCount);
+        QVERIFY(w->lineResults().All.TotalCount > 0.0);
+        QCOMPARE(w->lineResults().All.VMD, expected.Result.VMD);
+        QCOMPARE(w->lineResults().MaxCardVMD, expected.MaxCardVMD);
         // Removing a card pools the rest.
         w->closeSelectedCard();
-        QCOMPARE(w->state.CompositeAll.TotalCount, calcCompositeAll(w->Cards).Result.TotalCount);
+        QCOMPARE(w->lineResults().All.TotalCount, calcCompositeAll(w->cards()).Result.TotalCount);
     }
 
     void loggedScanAsksForTheSprayInformation()
     {
         auto w = windowWithCards(2);
         QVERIFY(w);
-        w->state.LogAnalysis = true;
-        w->state.LogSprayInfo = true;
+        w->preferences().LogAnalysis = true;
+        w->preferences().LogSprayInfo = true;
         w->btnScanColourAll_Click();
         whenOpen<SprayInfoForm>([](SprayInfoForm &f) { f.CancelButton->click(); });
         w->btnScan_Click();
-        QVERIFY(!w->Cards[1].Scanned);
+        QVERIFY(!w->cards()[1].Scanned);
 
         whenOpen<SprayInfoForm>([](SprayInfoForm &f) {
             f.SampleInput[0]->setText(QStringLiteral("-10"));
@@ -100,11 +100,11 @@ private slots:
             f.AcceptButton->click();
         });
         w->btnScanAll_Click();
-        QVERIFY(w->Cards[1].Scanned);
-        QVERIFY(w->Cards[2].Scanned);
-        QCOMPARE(w->Cards[1].Position, -10.0f);
-        QCOMPARE(w->Cards[2].Position, -5.0f);
-        QCOMPARE(w->state.Spray[Sample_Interval], std::string("5"));
+        QVERIFY(w->cards()[1].Scanned);
+        QVERIFY(w->cards()[2].Scanned);
+        QCOMPARE(w->cards()[1].Position, -10.0f);
+        QCOMPARE(w->cards()[2].Position, -5.0f);
+        QCOMPARE(w->sprayInfo()[Sample_Interval], std::string("5"));
         QFile log(dir.filePath(QStringLiteral("line2.scn")));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readAll().contains("-10"));
@@ -115,61 +115,61 @@ private slots:
         auto w = windowWithCards(5);
         QVERIFY(w);
         w->btnScanAll_Click();
-        w->state.Spray[Sample_Position1] = "-20";
-        w->state.Spray[Sample_Interval] = "10";
-        AssignCardPositions(w->Cards, w->state.Spray);
-        w->FillCardStats();
-        QCOMPARE(int(w->state.CardStats.size()), 6);
-        QCOMPARE(w->state.CardStats[3].VolumeDensity, w->Cards[3].VolumeDensity);
-        w->SwathAnalysis();
-        const SwathProfile &deposit = w->state.Swath[0];
+        w->sprayInfo()[Sample_Position1] = "-20";
+        w->sprayInfo()[Sample_Interval] = "10";
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QCOMPARE(int(w->lineResults().Stats.size()), 6);
+        QCOMPARE(w->lineResults().Stats[3].VolumeDensity, w->cards()[3].VolumeDensity);
+        test::child<QTabBar>(*w, "ImageStrip")->setCurrentIndex(1); // the swath analysis
+        const SwathProfile &deposit = w->lineResults().Deposit;
         QCOMPARE(int(deposit.Widths.size()), 5);
         QVERIFY(deposit.SelectedWidth >= 1);
         w->optSwathWidth_Click(2);
-        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
-        QCOMPARE(w->InfoLabel[0]->text(), QStringLiteral("COV:"));
-        QCOMPARE(w->InfoLabel[2]->text(), QStringLiteral("Max / Min:"));
-        const SwathDisplay shown = swathDisplay(w->state.Swath[0], DepositProfile, true, w->state.Spray);
-        QCOMPARE(w->VMDLabel->text(), QString::fromStdString(shown.CovText));
-        QCOMPARE(w->DropLabel->text(), QString::fromStdString(shown.MeanText));
-        QVERIFY(w->DropLabel->text().endsWith(QStringLiteral(" L/ha")));
+        QCOMPARE(w->lineResults().Deposit.SelectedWidth, 2);
+        QCOMPARE(test::child<QLabel>(*w, "InfoLabel", 0)->text(), QStringLiteral("COV:"));
+        QCOMPARE(test::child<QLabel>(*w, "InfoLabel", 2)->text(), QStringLiteral("Max / Min:"));
+        const SwathDisplay shown = swathDisplay(w->lineResults().Deposit, DepositProfile, true, w->sprayInfo());
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::fromStdString(shown.CovText));
+        QCOMPARE(test::child<QLabel>(*w, "DropLabel")->text(), QString::fromStdString(shown.MeanText));
+        QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().endsWith(QStringLiteral(" L/ha")));
         // Width 0 and widths beyond the line do nothing.
         w->optSwathWidth_Click(0);
         w->optSwathWidth_Click(5);
-        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
-        // The drop density profile keeps its own width.
-        w->state.CurrentProfile = DropDensityProfile;
+        QCOMPARE(w->lineResults().Deposit.SelectedWidth, 2);
+        // The drop density profile (the third option) keeps its own width.
+        w->GraphOption_Click(3);
+        QCOMPARE(w->currentProfile(), int(DropDensityProfile));
         w->optSwathWidth_Click(4);
-        QCOMPARE(w->state.Swath[1].SelectedWidth, 4);
-        QCOMPARE(w->state.Swath[0].SelectedWidth, 2);
-        QVERIFY(w->DropLabel->text().endsWith(QString::fromUtf8(" drops/cm \u00b2")));
+        QCOMPARE(w->lineResults().DropDensity.SelectedWidth, 4);
+        QCOMPARE(w->lineResults().Deposit.SelectedWidth, 2);
+        QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().endsWith(QString::fromUtf8(" drops/cm \u00b2")));
     }
 
     void duplicatePositionsOpenTheCardPositions()
     {
         auto w = windowWithCards(3);
         QVERIFY(w);
-        w->state.Spray[Sample_Position1] = "5";
-        w->state.Spray[Sample_Interval] = "10";
-        AssignCardPositions(w->Cards, w->state.Spray);
-        w->CheckDuplicatePositions(); // all apart: nothing happens
+        w->sprayInfo()[Sample_Position1] = "5";
+        w->sprayInfo()[Sample_Interval] = "10";
+        assignCardPositions(w->cards(), w->sprayInfo());
+        w->checkDuplicatePositions(); // all apart: nothing happens
         QVERIFY(messages.isEmpty());
-        w->Cards[3].Position = w->Cards[1].Position;
+        w->cards()[3].Position = w->cards()[1].Position;
         whenOpen<vex::ui::frmCardPos>([](vex::ui::frmCardPos &d) {
             d.txtInput[1]->setText(QStringLiteral("2.5"));
             d.AcceptButton->click();
         });
-        w->CheckDuplicatePositions();
+        w->checkDuplicatePositions();
         QCOMPARE(messages, QStringList{QStringLiteral("There are two or more cards with the same position.")});
-        QCOMPARE(w->Cards[3].Position, 10.0f);
-        QCOMPARE(w->state.Spray[Sample_Interval], std::string("2.5"));
+        QCOMPARE(w->cards()[3].Position, 10.0f);
+        QCOMPARE(w->sprayInfo()[Sample_Interval], std::string("2.5"));
     }
 
     void preferencesOpenTheSprayInformationWithTheirOwnValues()
     {
         auto w = windowWithCards(1);
         QVERIFY(w);
-        w->state.LogAnalysis = true; // the button is there only while logging
+        w->preferences().LogAnalysis = true; // the button is there only while logging
         whenOpen<vex::ui::frmPrefs>([this](vex::ui::frmPrefs &prefs) {
             prefs.SpreadText[1]->setText(QStringLiteral("0.61"));
             whenOpen<SprayInfoForm>([](SprayInfoForm &f) {

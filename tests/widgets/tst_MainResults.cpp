@@ -47,15 +47,15 @@ private:
         if (!w)
             return nullptr;
         w->btnScanColour_Click();
-        w->Slider1->setValue(150);
-        w->Slider2->setValue(190);
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
         w->btnScan_Click();
         return w;
     }
 
     static QPoint pixelOf(frmMain &w, double x, double y)
     {
-        const GraphMapping m = w.ResultPic->mapping();
+        const GraphMapping m = test::child<vex::ui::ResultGraphView>(w, "ResultPic")->mapping();
         return QPoint(static_cast<int>(std::lround(m.pixelX(x))), static_cast<int>(std::lround(m.pixelY(y))));
     }
 
@@ -81,66 +81,66 @@ private slots:
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const CardRecord &card = w->Cards[1];
+        const CardRecord &card = w->cards()[1];
         QVERIFY(card.Scanned);
-        const GraphPicture &p = w->ResultPic->picture();
+        const GraphPicture &p = test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture();
         QVERIFY(p.HasGraph);
         QCOMPARE(p.Mapping.Right, double(card.LargestDiameter));
         QCOMPARE(p.Vmd, card.VMD);
-        QCOMPARE(w->ResultLabelX1->text(), QStringLiteral("0.0"));
-        QCOMPARE(w->ResultLabelX2->text(), QString::number(card.LargestDiameter, 'f', 1));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelX1")->text(), QStringLiteral("0.0"));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelX2")->text(), QString::number(card.LargestDiameter, 'f', 1));
         const HistogramLabels l = histogramLabels(p.Mapping.Right, p.Mapping.Top, 1);
-        QCOMPARE(w->ResultLabelY2->text(), QString::fromStdString(l.Y2));
-        QCOMPARE(w->ResultLabelY1->text(), QStringLiteral("0%"));
-        QCOMPARE(w->VMDLabel->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelY2")->text(), QString::fromStdString(l.Y2));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelY1")->text(), QStringLiteral("0%"));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
     }
 
     void graphOptionsChangeTheCaptionAndTheScale()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const CardRecord &card = w->Cards[1];
-        QTest::mouseClick(w->GraphOption[2], Qt::LeftButton, {}, QPoint(6, w->GraphOption[2]->height() / 2));
-        QCOMPARE(w->state.GraphMode, 3);
-        QCOMPARE(w->ResultFrame->title(), QString::fromUtf8("Scan Results  (drops/cm\u00b2)"));
-        QCOMPARE(w->ResultPic->picture().Mapping.Top, densityTop(card.MaxClassCount, card.CardArea));
-        QCOMPARE(w->ResultLabelY1->text(), QStringLiteral("0"));
-        QTest::mouseClick(w->GraphOption[1], Qt::LeftButton, {}, QPoint(6, w->GraphOption[1]->height() / 2));
-        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
-        QCOMPARE(w->ResultLabelY2->text(), QStringLiteral("100%"));
+        const CardRecord &card = w->cards()[1];
+        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 2), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 2)->height() / 2));
+        QCOMPARE(w->graphMode(), 3);
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QString::fromUtf8("Scan Results  (drops/cm\u00b2)"));
+        QCOMPARE(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture().Mapping.Top, densityTop(card.MaxClassCount, card.CardArea));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelY1")->text(), QStringLiteral("0"));
+        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 1), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 1)->height() / 2));
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
+        QCOMPARE(test::child<QLabel>(*w, "ResultLabelY2")->text(), QStringLiteral("100%"));
         // Ctrl+1 chooses the first option like a click.
-        QVERIFY(w->Form_KeyDown(Qt::Key_1, Qt::ControlModifier));
-        QCOMPARE(w->state.GraphMode, 1);
-        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
+        QVERIFY(w->handleKey(Qt::Key_1, Qt::ControlModifier));
+        QCOMPARE(w->graphMode(), 1);
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
     }
 
     void leftAndRightButtonsSetTheRangeEnds()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const double right = w->ResultPic->mapping().Right;
+        const double right = test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->mapping().Right;
         const QPoint at = pixelOf(*w, right * 0.5, 0.0);
-        QTest::mousePress(w->ResultPic, Qt::LeftButton, {}, at);
-        const float low = w->state.RangeLow;
+        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::LeftButton, {}, at);
+        const float low = w->rangeLow();
         QVERIFY(std::abs(low - right * 0.5) < right / 100.0);
-        QVERIFY(w->SizeRangeLabel->isVisible());
-        QCOMPARE(w->SizeRangeLabel->text(), QString::number(low, 'f', 0));
-        QTest::mouseRelease(w->ResultPic, Qt::LeftButton, {}, at);
-        QVERIFY(!w->SizeRangeLabel->isVisible());
+        QVERIFY(test::child<QLabel>(*w, "SizeRangeLabel")->isVisible());
+        QCOMPARE(test::child<QLabel>(*w, "SizeRangeLabel")->text(), QString::number(low, 'f', 0));
+        QTest::mouseRelease(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::LeftButton, {}, at);
+        QVERIFY(!test::child<QLabel>(*w, "SizeRangeLabel")->isVisible());
         // The range now cuts the small drops off: the labels show the range.
-        QCOMPARE(w->VMDLabel->text(), QString::number(w->state.SingleRange.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
-        QCOMPARE(w->state.CurrentVMD, w->state.SingleRange.VMD);
-        QCOMPARE(w->ResultPic->picture().BandLow, double(low));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(w->singleRange().VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(w->currentVmd(), w->singleRange().VMD);
+        QCOMPARE(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture().BandLow, double(low));
 
         // The right end below the left one pulls it 1 um below.
         const QPoint lower = pixelOf(*w, right * 0.25, 0.0);
-        QTest::mousePress(w->ResultPic, Qt::RightButton, {}, lower);
-        QTest::mouseRelease(w->ResultPic, Qt::RightButton, {}, lower);
-        QCOMPARE(w->state.RangeLow, w->state.RangeHigh - 1.0f);
+        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, lower);
+        QTest::mouseRelease(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, lower);
+        QCOMPARE(w->rangeLow(), w->rangeHigh() - 1.0f);
         // With a modifier nothing changes.
-        const float before = w->state.RangeHigh;
-        QTest::mousePress(w->ResultPic, Qt::RightButton, Qt::ShiftModifier, pixelOf(*w, right * 0.9, 0.0));
-        QCOMPARE(w->state.RangeHigh, before);
+        const float before = w->rangeHigh();
+        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, Qt::ShiftModifier, pixelOf(*w, right * 0.9, 0.0));
+        QCOMPARE(w->rangeHigh(), before);
     }
 
     void draggingBeyondTheLargestDiameterIsClamped()
@@ -148,95 +148,95 @@ private slots:
         auto w = scannedWindow();
         QVERIFY(w);
         const QPoint start = pixelOf(*w, 10.0, 0.0);
-        QTest::mousePress(w->ResultPic, Qt::RightButton, {}, start);
-        moveWithButton(w->ResultPic, QPoint(w->ResultPic->width() + 40, 20), Qt::RightButton);
-        QCOMPARE(w->state.RangeHigh, w->state.MaxScannedDiameter);
-        QCOMPARE(w->SizeRangeLabel->text(), QString::number(w->state.MaxScannedDiameter, 'f', 1));
-        QVERIFY(w->ResultPic->toolTip().startsWith(QString::number(std::floor(w->state.MaxScannedDiameter))));
-        QTest::mouseRelease(w->ResultPic, Qt::RightButton, {}, start);
+        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, start);
+        moveWithButton(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), QPoint(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->width() + 40, 20), Qt::RightButton);
+        QCOMPARE(w->rangeHigh(), w->maxScannedDiameter());
+        QCOMPARE(test::child<QLabel>(*w, "SizeRangeLabel")->text(), QString::number(w->maxScannedDiameter(), 'f', 1));
+        QVERIFY(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->toolTip().startsWith(QString::number(std::floor(w->maxScannedDiameter()))));
+        QTest::mouseRelease(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, start);
         // The whole spectrum again: the card's own VMD.
-        QCOMPARE(w->state.CurrentVMD, w->Cards[1].VMD);
-        w->state.MouseCoords = false;
-        moveWithButton(w->ResultPic, start, Qt::NoButton);
-        QVERIFY(w->ResultPic->toolTip().isEmpty());
+        QCOMPARE(w->currentVmd(), w->cards()[1].VMD);
+        w->preferences().MouseCoords = false;
+        moveWithButton(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), start, Qt::NoButton);
+        QVERIFY(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->toolTip().isEmpty());
     }
 
     void maskChangesOnlyTheColourTable()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const CardRecord &card = w->Cards[1];
-        const QImage before = w->Picture1->image();
-        QTest::mouseClick(w->MaskCheck, Qt::LeftButton, {}, QPoint(6, w->MaskCheck->height() / 2));
-        QVERIFY(w->MaskCheck->isChecked());
-        const QList<QRgb> table = w->Picture1->colourTable();
+        const CardRecord &card = w->cards()[1];
+        const QImage before = test::child<vex::ui::CardPicture>(*w, "Picture1")->image();
+        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
+        QVERIFY(test::child<QCheckBox>(*w, "MaskCheck")->isChecked());
+        const QList<QRgb> table = test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable();
         QCOMPARE(table.size(), before.colorCount());
         QCOMPARE(table[card.BackgroundIndex], qRgb(0, 0, 0));
         QCOMPARE(table[card.DitherIndex], qRgb(0, 0, 0));
         const QRgb blue = before.color(cardgen::FirstStainIndex);
         QCOMPARE(table[cardgen::FirstStainIndex], blue);
         QCOMPARE(table[cardgen::FirstDustIndex], qRgb(0, 0, 0)); // yellow dust is outside 150..190
-        QVERIFY(w->Picture1->image().constBits() == before.constBits()); // pixels untouched
-        QCOMPARE(w->Picture1->shownImage().pixel(0, 0), qRgb(0, 0, 0));
+        QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->image().constBits() == before.constBits()); // pixels untouched
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->shownImage().pixel(0, 0), qRgb(0, 0, 0));
 
-        QTest::mouseClick(w->BackColorOption[1], Qt::LeftButton, {}, QPoint(6, w->BackColorOption[1]->height() / 2));
-        QCOMPARE(w->Picture1->colourTable()[card.BackgroundIndex], qRgb(255, 255, 255));
+        QTest::mouseClick(test::child<QRadioButton>(*w, "BackColorOption", 1), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "BackColorOption", 1)->height() / 2));
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[card.BackgroundIndex], qRgb(255, 255, 255));
 
         // A narrower range masks the blue as well.
-        w->Slider1->setValue(100);
-        w->Slider2->setValue(120);
-        QCOMPARE(w->Picture1->colourTable()[cardgen::FirstStainIndex], qRgb(255, 255, 255));
-        QTest::mouseClick(w->HueInvertCheck, Qt::LeftButton, {}, QPoint(6, w->HueInvertCheck->height() / 2));
-        QCOMPARE(w->Picture1->colourTable()[cardgen::FirstStainIndex], blue);
-        QCOMPARE(w->HistogramPic->histogram().ValidBands.size(), std::size_t{2});
+        test::child<QSlider>(*w, "Slider1")->setValue(100);
+        test::child<QSlider>(*w, "Slider2")->setValue(120);
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[cardgen::FirstStainIndex], qRgb(255, 255, 255));
+        QTest::mouseClick(test::child<QCheckBox>(*w, "HueInvertCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "HueInvertCheck")->height() / 2));
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[cardgen::FirstStainIndex], blue);
+        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().ValidBands.size(), std::size_t{2});
 
-        QTest::mouseClick(w->MaskCheck, Qt::LeftButton, {}, QPoint(6, w->MaskCheck->height() / 2));
-        QVERIFY(w->Picture1->colourTable().isEmpty());
-        QCOMPARE(w->Picture1->shownImage().pixel(0, 0), before.pixel(0, 0));
+        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
+        QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable().isEmpty());
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->shownImage().pixel(0, 0), before.pixel(0, 0));
     }
 
     void slidersKeepTheRangeOrdered()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        w->Slider1->setValue(190);
-        QCOMPARE(w->Slider2->value(), 191);
-        QCOMPARE(w->Label2->text(), QStringLiteral("191"));
-        w->Slider2->setValue(100);
-        QCOMPARE(w->Slider1->value(), 99);
-        QCOMPARE(w->Label1->text(), QStringLiteral("99"));
+        test::child<QSlider>(*w, "Slider1")->setValue(190);
+        QCOMPARE(test::child<QSlider>(*w, "Slider2")->value(), 191);
+        QCOMPARE(test::child<QLabel>(*w, "Label2")->text(), QStringLiteral("191"));
+        test::child<QSlider>(*w, "Slider2")->setValue(100);
+        QCOMPARE(test::child<QSlider>(*w, "Slider1")->value(), 99);
+        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QStringLiteral("99"));
         // Keys on the slider, as a user moves it.
-        w->Slider1->setFocus();
-        w->Slider1->setValue(99);
+        test::child<QSlider>(*w, "Slider1")->setFocus();
+        test::child<QSlider>(*w, "Slider1")->setValue(99);
         for (int i = 0; i < 3; ++i)
-            QTest::keyClick(w->Slider1, Qt::Key_Right);
+            QTest::keyClick(test::child<QSlider>(*w, "Slider1"), Qt::Key_Right);
         // 99 -> 102, pushing the upper end along from 100 to 103.
-        QCOMPARE(w->Slider1->value(), 102);
-        QCOMPARE(w->Slider2->value(), 103);
-        QVERIFY(w->HueRangeReady);
+        QCOMPARE(test::child<QSlider>(*w, "Slider1")->value(), 102);
+        QCOMPARE(test::child<QSlider>(*w, "Slider2")->value(), 103);
+        QVERIFY(w->hueRangeReady());
     }
 
     void histogramClicksSetTheSliders()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const int x = static_cast<int>(std::lround(160.0 / 255.0 * (w->HistogramPic->width() - 1)));
-        QTest::mouseClick(w->HistogramPic, Qt::LeftButton, {}, QPoint(x, 10));
-        QCOMPARE(w->Slider1->value(), 160);
-        const int x2 = static_cast<int>(std::lround(180.0 / 255.0 * (w->HistogramPic->width() - 1)));
-        QTest::mouseClick(w->HistogramPic, Qt::RightButton, {}, QPoint(x2, 10));
-        QCOMPARE(w->Slider2->value(), 180);
-        QCOMPARE(w->HistogramPic->histogram().ValidBands.front().From, 160);
+        const int x = static_cast<int>(std::lround(160.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
+        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::LeftButton, {}, QPoint(x, 10));
+        QCOMPARE(test::child<QSlider>(*w, "Slider1")->value(), 160);
+        const int x2 = static_cast<int>(std::lround(180.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
+        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::RightButton, {}, QPoint(x2, 10));
+        QCOMPARE(test::child<QSlider>(*w, "Slider2")->value(), 180);
+        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().ValidBands.front().From, 160);
         // The stain pixels' hues are in the histogram.
-        const CardRecord &card = w->Cards[1];
-        QCOMPARE(w->HistogramPic->histogram().Counts[170], card.HueCount[170]);
+        const CardRecord &card = w->cards()[1];
+        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().Counts[170], card.HueCount[170]);
     }
 
     void changingUnitsInThePreferencesRelabelsTheVolume()
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        QVERIFY(w->VolumeLabel->text().endsWith(QStringLiteral(" L/ha")));
+        QVERIFY(test::child<QLabel>(*w, "VolumeLabel")->text().endsWith(QStringLiteral(" L/ha")));
         QTimer::singleShot(0, this, [] {
             auto *prefs = qobject_cast<vex::ui::frmPrefs *>(QApplication::activeModalWidget());
             QVERIFY(prefs);
@@ -245,7 +245,7 @@ private slots:
         });
         w->btnPrefs_Click();
         QVERIFY(!w->module().Metric);
-        QVERIFY(w->VolumeLabel->text().endsWith(QStringLiteral(" oz/ac")));
+        QVERIFY(test::child<QLabel>(*w, "VolumeLabel")->text().endsWith(QStringLiteral(" oz/ac")));
     }
 };
 

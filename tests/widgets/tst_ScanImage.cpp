@@ -1,6 +1,7 @@
 // Scanning cards from the main window: results, log, messages, composite
 // check box and the largest scanned diameter.
 
+#include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 
@@ -34,10 +35,10 @@ private:
     {
         module.RootDir = folder();
         auto w = std::make_unique<frmMain>(store, module, 1024);
-        w->state.DefaultRes = 1200;
+        w->preferences().DefaultRes = 1200;
         // The colour questions are tested with their windows; here they would wait for a user.
-        w->state.DisableBackgroundWarning = true;
-        w->state.DisableDitherWarning = true;
+        w->preferences().DisableBackgroundWarning = true;
+        w->preferences().DisableDitherWarning = true;
         w->show();
         return w;
     }
@@ -98,23 +99,23 @@ private slots:
         auto w = window();
         w->loadFiles(folder() + "a.bmp");
         QVERIFY(w->runColourPassFor(1));
-        w->Slider1->setValue(150);
-        w->Slider2->setValue(190);
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
         w->btnScan_Click();
-        const CardRecord &card = w->Cards[1];
+        const CardRecord &card = w->cards()[1];
         QVERIFY(card.Scanned);
         QCOMPARE(int(card.Stains.size()), 3);
         QCOMPARE(card.Stains[1].Area, 9);
         QCOMPARE(card.Stains[1].Count, 2);
         QCOMPARE(card.Stains[2].Area, 25);
         QCOMPARE(card.RejectedCount, 1); // the yellow speck
-        QVERIFY(w->ResultFrame->isVisible());
-        QVERIFY(w->VMDLabel->text().endsWith(QString::fromUtf8(" \u00b5m")));
-        QCOMPARE(w->VMDLabel->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
-        QVERIFY(!w->ProgressBar1->isVisible());
-        QVERIFY(!w->btnCancel->isEnabled());
-        QVERIFY(w->btnChangeRes->isEnabled());
-        QCOMPARE(w->state.MaxScannedDiameter, card.LargestDiameter);
+        QVERIFY(test::child<QGroupBox>(*w, "ResultFrame")->isVisible());
+        QVERIFY(test::child<QLabel>(*w, "VMDLabel")->text().endsWith(QString::fromUtf8(" \u00b5m")));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QVERIFY(!test::child<QProgressBar>(*w, "ProgressBar1")->isVisible());
+        QVERIFY(!test::child<QPushButton>(*w, "btnCancel")->isEnabled());
+        QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isEnabled());
+        QCOMPARE(w->maxScannedDiameter(), card.LargestDiameter);
         const QByteArray log = readLog("a.scn");
         QVERIFY(log.startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\n"));
         QVERIFY(log.contains("Hue Range:                  150 to 190\r\n"));
@@ -127,15 +128,15 @@ private slots:
         auto w = window();
         w->loadFiles(folder() + "b.bmp");
         QVERIFY(w->runColourPassFor(1));
-        w->state.LogAnalysis = false;
-        w->Slider1->setValue(0);
-        w->Slider2->setValue(10); // red: nothing on the card
+        w->preferences().LogAnalysis = false;
+        test::child<QSlider>(*w, "Slider1")->setValue(0);
+        test::child<QSlider>(*w, "Slider2")->setValue(10); // red: nothing on the card
         w->btnScan_Click();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages.front(), QStringLiteral("Vexolin did not find any\nvalid spots on this card."));
-        QVERIFY(w->Cards[1].Scanned);
-        QCOMPARE(int(w->Cards[1].Stains.size()), 1);
-        QCOMPARE(w->Cards[1].RejectedCount, 2);
+        QVERIFY(w->cards()[1].Scanned);
+        QCOMPARE(int(w->cards()[1].Stains.size()), 1);
+        QCOMPARE(w->cards()[1].RejectedCount, 2);
         QVERIFY(readLog("b.scn").isEmpty()); // logging was off
     }
 
@@ -144,15 +145,15 @@ private slots:
         writeCard("a.bmp", {3});
         writeCard("b.bmp", {6, 2});
         auto w = window();
-        w->loadFiles(dir.path().toStdString() + '\0' + "a.bmp" + '\0' + "b.bmp");
-        QCOMPARE(w->CardCount(), 2);
-        const int current = w->CurrentCard;
+        w->loadFiles(QStringList{dir.filePath(QStringLiteral("a.bmp")), dir.filePath(QStringLiteral("b.bmp"))});
+        QCOMPARE(w->cardCount(), 2);
+        const int current = w->currentCard();
         w->btnScanAll_Click();
-        QVERIFY(w->Cards[1].ColoursKnown && w->Cards[2].ColoursKnown);
-        QVERIFY(w->Cards[1].Scanned && w->Cards[2].Scanned);
-        QCOMPARE(w->CurrentCard, current);
-        QVERIFY(w->CompositeCheck->isVisible());
-        QCOMPARE(w->state.MaxScannedDiameter, std::max(w->Cards[1].LargestDiameter, w->Cards[2].LargestDiameter));
+        QVERIFY(w->cards()[1].ColoursKnown && w->cards()[2].ColoursKnown);
+        QVERIFY(w->cards()[1].Scanned && w->cards()[2].Scanned);
+        QCOMPARE(w->currentCard(), current);
+        QVERIFY(test::child<QCheckBox>(*w, "CompositeCheck")->isVisible());
+        QCOMPARE(w->maxScannedDiameter(), std::max(w->cards()[1].LargestDiameter, w->cards()[2].LargestDiameter));
         QVERIFY(!readLog("b.scn").isEmpty());
     }
 
@@ -168,8 +169,8 @@ private slots:
         QDir(dir.filePath("a.scn")).removeRecursively();
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages.front().contains(QStringLiteral("a.scn")));
-        QVERIFY(w->Cards[1].Scanned);
-        QCOMPARE(int(w->Cards[1].Stains.size()), 3); // the square and the speck
+        QVERIFY(w->cards()[1].Scanned);
+        QCOMPARE(int(w->cards()[1].Stains.size()), 3); // the square and the speck
     }
 };
 

@@ -1,5 +1,6 @@
 // Start-up: the small-screen question and the window it leads to.
 
+#include "support/WindowHelpers.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
 
@@ -45,7 +46,7 @@ private slots:
         QVERIFY(window);
         QVERIFY(opened);
         QVERIFY(window->isVisible());
-        QCOMPARE(window->Picture1 != nullptr, true);
+        QCOMPARE(test::child<vex::ui::CardPicture>(*window, "Picture1") != nullptr, true);
         QVERIFY(!window->tallLayout());
         window->close();
     }

@@ -1,5 +1,6 @@
 // The Template Manager and the cutting of a sheet by a template.
 
+#include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/BmpFile.h"
@@ -367,11 +368,11 @@ private slots:
         ui::frmMain main(settings, module, 1024);
         std::int32_t lastClip = 0;
         LoadTemplateForm w(settings, sheet, 100, root(), lastClip);
-        w.LoadImage = [&main](const std::string &t, const std::string &f) { return main.LoadImage(t, f); };
+        w.LoadImage = [&main](const std::string &t, const std::string &f) { return main.loadImage(t, f); };
         w.CancelButton->click();
         QCOMPARE(lastClip, 0);
         QVERIFY(settings.values().empty());
-        QCOMPARE(main.CardCount(), 0);
+        QCOMPARE(main.cardCount(), 0);
     }
 
     void cutClipsOpenAsCardsInTheMainWindow()
@@ -381,18 +382,18 @@ private slots:
         ModuleState module;
         module.RootDir = root();
         ui::frmMain main(settings, module, 1024);
-        main.state.DefaultRes = 100;
+        main.preferences().DefaultRes = 100;
         QTimer::singleShot(0, this, [] {
             auto *form = qobject_cast<LoadTemplateForm *>(QApplication::activeModalWidget());
             QVERIFY(form);
             form->btnOK->click();
         });
         main.cutSheet(sheet);
-        QCOMPARE(main.CardCount(), 9);
-        QCOMPARE(main.CurrentCard, 9);
-        QCOMPARE(main.Cards[1].FileTitle, std::string("clip01.bmp"));
-        QCOMPARE(main.state.LastClipIndex, 9);
-        QCOMPARE(main.state.InitialDir, root());
+        QCOMPARE(main.cardCount(), 9);
+        QCOMPARE(main.currentCard(), 9);
+        QCOMPARE(main.cards()[1].FileTitle, std::string("clip01.bmp"));
+        QCOMPARE(main.lastClipIndex(), 9);
+        QCOMPARE(main.preferences().InitialDir, root());
     }
 };
 

@@ -1,5 +1,6 @@
 // The main window's card strip, captions, scrolling, keyboard and closing.
 
+#include "support/WindowHelpers.h"
 #include "model/CardGeometry.h"
 #include "app/ui/CardPicture.h"
 #include "ui/Messages.h"
@@ -71,7 +72,7 @@ private:
         w.addCard(card("a.bmp"));
         w.addCard(card("b.bmp"));
         w.addCard(card("c.bmp"));
-        w.CurrentCard = 1;
+        w.selectCard(1);
         w.selectCurrentTab();
     }
 
@@ -88,33 +89,33 @@ private slots:
     void startsEmpty()
     {
         auto w = makeWindow();
-        QCOMPARE(w->ImageStrip->count(), 1);
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("<No Image>"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin"));
-        QCOMPARE(w->CurrentCard, 1);
-        QVERIFY(!w->btnScan->isEnabled());
-        QVERIFY(!w->btnScanColour->isEnabled());
-        QVERIFY(w->btnChangeRes->isHidden());
-        QVERIFY(w->CompositeCheck->isHidden());
-        QVERIFY(w->ProgressBar1->isHidden());
-        QVERIFY(w->GraphOption[0]->isChecked());
-        QVERIFY(w->BackColorOption[0]->isChecked());
-        QCOMPARE(w->Label1->text(), QStringLiteral("0"));
-        QCOMPARE(w->Label2->text(), QStringLiteral("255"));
-        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
-        QCOMPARE(w->btnLoad->text(), QStringLiteral("Load Image"));
-        QCOMPARE(w->btnScan->text(), QStringLiteral("Stain Count"));
-        QCOMPARE(w->MaskCheck->text(), QStringLiteral("&Mask all but these hues"));
+        QCOMPARE(w->currentCard(), 1);
+        QVERIFY(!test::child<QPushButton>(*w, "btnScan")->isEnabled());
+        QVERIFY(!test::child<QPushButton>(*w, "btnScanColour")->isEnabled());
+        QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isHidden());
+        QVERIFY(test::child<QCheckBox>(*w, "CompositeCheck")->isHidden());
+        QVERIFY(test::child<QProgressBar>(*w, "ProgressBar1")->isHidden());
+        QVERIFY(test::child<QRadioButton>(*w, "GraphOption", 0)->isChecked());
+        QVERIFY(test::child<QRadioButton>(*w, "BackColorOption", 0)->isChecked());
+        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QStringLiteral("0"));
+        QCOMPARE(test::child<QLabel>(*w, "Label2")->text(), QStringLiteral("255"));
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
+        QCOMPARE(test::child<QPushButton>(*w, "btnLoad")->text(), QStringLiteral("Load Image"));
+        QCOMPARE(test::child<QPushButton>(*w, "btnScan")->text(), QStringLiteral("Stain Count"));
+        QCOMPARE(test::child<QCheckBox>(*w, "MaskCheck")->text(), QStringLiteral("&Mask all but these hues"));
     }
 
     void pictureSizeFollowsTheScreen()
     {
         auto tall = makeWindow(768);
-        QCOMPARE(tall->Picture1->size(), QSize(700, 450));
-        QCOMPARE(tall->HScroll1->height(), 17);
-        QCOMPARE(tall->VScroll1->width(), 17);
+        QCOMPARE(test::child<vex::ui::CardPicture>(*tall, "Picture1")->size(), QSize(700, 450));
+        QCOMPARE(test::child<QScrollBar>(*tall, "HScroll1")->height(), 17);
+        QCOMPARE(test::child<QScrollBar>(*tall, "VScroll1")->width(), 17);
         auto low = makeWindow(600);
-        QCOMPARE(low->Picture1->size(), QSize(700, 319));
+        QCOMPARE(test::child<vex::ui::CardPicture>(*low, "Picture1")->size(), QSize(700, 319));
     }
 
     void showingACardSetsCaptionAndControls()
@@ -123,13 +124,13 @@ private slots:
         w->addCard(card("a.bmp"));
         w->selectCurrentTab();
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("a.bmp"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("a.bmp"));
         QCOMPARE(w->shownCard(), 1);
-        QVERIFY(w->btnChangeRes->isVisible());
-        QVERIFY(w->btnScanColour->isEnabled());
-        QVERIFY(!w->btnScan->isEnabled()); // colours not yet known
-        QVERIFY(!w->HScroll1->isEnabled());
-        QVERIFY(!w->VScroll1->isEnabled());
+        QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isVisible());
+        QVERIFY(test::child<QPushButton>(*w, "btnScanColour")->isEnabled());
+        QVERIFY(!test::child<QPushButton>(*w, "btnScan")->isEnabled()); // colours not yet known
+        QVERIFY(!test::child<QScrollBar>(*w, "HScroll1")->isEnabled());
+        QVERIFY(!test::child<QScrollBar>(*w, "VScroll1")->isEnabled());
     }
 
     void largeImageEnablesTheScrollBars()
@@ -137,45 +138,45 @@ private slots:
         auto w = makeWindow();
         w->addCard(card("big.bmp", 1500, 460));
         w->selectCurrentTab();
-        QVERIFY(w->HScroll1->isEnabled());
-        QCOMPARE(w->HScroll1->maximum(), 800);
-        QCOMPARE(w->HScroll1->pageStep(), 200);
-        QVERIFY(w->VScroll1->isEnabled());
-        QCOMPARE(w->VScroll1->maximum(), 10);
-        QCOMPARE(w->VScroll1->pageStep(), 2); // 2.5 rounds to even
-        w->HScroll1->setValue(300);
-        QCOMPARE(w->Picture1->origin(), QPoint(300, 0));
+        QVERIFY(test::child<QScrollBar>(*w, "HScroll1")->isEnabled());
+        QCOMPARE(test::child<QScrollBar>(*w, "HScroll1")->maximum(), 800);
+        QCOMPARE(test::child<QScrollBar>(*w, "HScroll1")->pageStep(), 200);
+        QVERIFY(test::child<QScrollBar>(*w, "VScroll1")->isEnabled());
+        QCOMPARE(test::child<QScrollBar>(*w, "VScroll1")->maximum(), 10);
+        QCOMPARE(test::child<QScrollBar>(*w, "VScroll1")->pageStep(), 2); // 2.5 rounds to even
+        test::child<QScrollBar>(*w, "HScroll1")->setValue(300);
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->origin(), QPoint(300, 0));
     }
 
     void ctrlTabWrapsBothWays()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->CurrentCard = 3;
+        w->selectCard(3);
         w->selectCurrentTab();
-        QTest::keyClick(w->btnLoad, Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(w->CurrentCard, 1);
-        QCOMPARE(w->ImageStrip->currentIndex(), 0);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 0);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
-        QTest::keyClick(w->btnLoad, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w->CurrentCard, 3);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->currentCard(), 3);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- c.bmp -- 1200 dpi"));
-        QTest::keyClick(w->btnLoad, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w->CurrentCard, 2);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->currentCard(), 2);
     }
 
     void deletingTheLastOfThreeLeavesCardTwo()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->CurrentCard = 3;
+        w->selectCard(3);
         w->selectCurrentTab();
-        QTest::keyClick(w->btnLoad, Qt::Key_Delete);
-        QCOMPARE(w->CardCount(), 2);
-        QCOMPARE(w->CurrentCard, 2);
-        QCOMPARE(w->ImageStrip->count(), 2);
-        QCOMPARE(w->ImageStrip->currentIndex(), 1);
-        QCOMPARE(w->CardLabel.size(), 2);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete);
+        QCOMPARE(w->cardCount(), 2);
+        QCOMPARE(w->currentCard(), 2);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 2);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 1);
+        QCOMPARE(w->findChildren<QLabel *>(QStringLiteral("CardLabel")).size(), 2);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
     }
 
@@ -183,12 +184,12 @@ private slots:
     {
         auto w = makeWindow();
         addThree(*w);
-        w->Form_KeyDown(Qt::Key_Delete, Qt::NoModifier);
-        QCOMPARE(w->CardCount(), 2);
-        QCOMPARE(w->CurrentCard, 1);
-        QCOMPARE(w->Cards[1].FileTitle, std::string("b.bmp"));
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("b.bmp"));
-        QCOMPARE(w->ImageStrip->tabText(1), QStringLiteral("c.bmp"));
+        w->handleKey(Qt::Key_Delete, Qt::NoModifier);
+        QCOMPARE(w->cardCount(), 2);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(w->cards()[1].FileTitle, std::string("b.bmp"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("b.bmp"));
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(1), QStringLiteral("c.bmp"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
         QCOMPARE(w->shownCard(), 1);
     }
@@ -200,14 +201,14 @@ private slots:
         w->selectCurrentTab();
         touch("clip00.bmp");
         touch("clip01.bmp");
-        w->Form_KeyDown(Qt::Key_Delete, Qt::NoModifier);
-        QCOMPARE(w->CardCount(), 0);
-        QCOMPARE(w->ImageStrip->count(), 1);
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
+        w->handleKey(Qt::Key_Delete, Qt::NoModifier);
+        QCOMPARE(w->cardCount(), 0);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("<No Image>"));
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin"));
-        QVERIFY(w->btnChangeRes->isHidden());
-        QVERIFY(!w->btnScanColour->isEnabled());
-        QVERIFY(w->Picture1->image().isNull());
+        QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isHidden());
+        QVERIFY(!test::child<QPushButton>(*w, "btnScanColour")->isEnabled());
+        QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->image().isNull());
         QVERIFY(!QFile::exists(root.filePath("clip00.bmp")));
         QVERIFY(!QFile::exists(root.filePath("clip01.bmp")));
     }
@@ -225,95 +226,104 @@ private slots:
         QCOMPARE(w->width(), oneCard);
         // The program is laid out for screens of 1280 pixels or more.
         QVERIFY(w->width() <= 1280);
-        for (QWidget *b : {static_cast<QWidget *>(w->btnScan), static_cast<QWidget *>(w->btnScanAll)})
+        for (QWidget *b : {static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScan")), static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScanAll"))})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint(0, 0)), b->size())));
         // The last card is a key press away, and its tab scrolls into view.
-        w->Form_KeyDown(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(w->CurrentCard, 40);
-        QVERIFY(w->ImageStrip->rect().intersects(w->ImageStrip->tabRect(39)));
+        w->handleKey(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->currentCard(), 40);
+        QVERIFY(test::child<QTabBar>(*w, "ImageStrip")->rect().intersects(test::child<QTabBar>(*w, "ImageStrip")->tabRect(39)));
     }
 
     void closingAllLeavesLabelsAndTitleAsTheControlsAre()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->Slider1->setValue(150);
-        w->Slider2->setValue(190);
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
         w->GraphOption_Click(3);
-        w->Form_KeyDown(Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY(w->GraphOption[0]->isChecked());
-        QCOMPARE(w->ResultFrame->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
+        w->handleKey(Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(test::child<QRadioButton>(*w, "GraphOption", 0)->isChecked());
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QStringLiteral("Scan Results  (Volume Fraction)"));
         card("d.bmp");
         w->loadFiles(root.filePath("d.bmp").toStdString());
-        QCOMPARE(w->CardCount(), 1);
-        QCOMPARE(w->Label1->text(), QString::number(w->Slider1->value()));
-        QCOMPARE(w->Label2->text(), QString::number(w->Slider2->value()));
-        QCOMPARE(w->Label1->text(), QStringLiteral("150"));
+        QCOMPARE(w->cardCount(), 1);
+        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QString::number(test::child<QSlider>(*w, "Slider1")->value()));
+        QCOMPARE(test::child<QLabel>(*w, "Label2")->text(), QString::number(test::child<QSlider>(*w, "Slider2")->value()));
+        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QStringLiteral("150"));
     }
 
     void ctrlDeleteClosesAll()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->CurrentCard = 2;
+        w->selectCard(2);
         w->selectCurrentTab();
-        QTest::keyClick(w->Slider1, Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(w->CardCount(), 0);
-        QCOMPARE(w->CurrentCard, 1);
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("<No Image>"));
-        QCOMPARE(w->CardLabel.size(), 1);
+        QTest::keyClick(test::child<QSlider>(*w, "Slider1"), Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w->cardCount(), 0);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("<No Image>"));
+        QCOMPARE(w->findChildren<QLabel *>(QStringLiteral("CardLabel")).size(), 1);
     }
 
     void deleteDoesNothingInCompositeMode()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->CompositeCheck->show();
-        w->CompositeCheck->setChecked(true);
-        QTest::keyClick(w->btnLoad, Qt::Key_Delete);
-        QTest::keyClick(w->btnLoad, Qt::Key_Delete, Qt::ControlModifier);
-        QCOMPARE(w->CardCount(), 3);
-        QCOMPARE(w->ImageStrip->count(), 3);
-        QTest::keyClick(w->btnLoad, Qt::Key_Tab, Qt::ControlModifier);
-        QCOMPARE(w->CurrentCard, 1);
+        test::child<QCheckBox>(*w, "CompositeCheck")->show();
+        test::child<QCheckBox>(*w, "CompositeCheck")->setChecked(true);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(w->cardCount(), 3);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 3);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(w->currentCard(), 1);
     }
 
     void graphAndCompositeKeys()
     {
         auto w = makeWindow();
         addThree(*w);
-        QVERIFY(w->Form_KeyDown(Qt::Key_3, Qt::ControlModifier));
-        QVERIFY(w->GraphOption[2]->isChecked());
-        QVERIFY(w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier));
-        QVERIFY(!w->CompositeCheck->isChecked()); // hidden: not toggled
-        w->CompositeCheck->show();
+        QVERIFY(w->handleKey(Qt::Key_3, Qt::ControlModifier));
+        QVERIFY(test::child<QRadioButton>(*w, "GraphOption", 2)->isChecked());
+        QVERIFY(w->handleKey(Qt::Key_C, Qt::ControlModifier));
+        QVERIFY(!test::child<QCheckBox>(*w, "CompositeCheck")->isChecked()); // hidden: not toggled
+        test::child<QCheckBox>(*w, "CompositeCheck")->show();
         // Known positions: the composite view opens without asking for them.
-        w->state.Spray[vex::Sample_Position1] = "-10";
-        w->state.Spray[vex::Sample_Interval] = "10";
-        w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier);
-        QVERIFY(w->CompositeCheck->isChecked());
-        QCOMPARE(w->ImageStrip->tabText(0), QStringLiteral("Spray Line Statistics"));
-        w->Form_KeyDown(Qt::Key_C, Qt::ControlModifier);
-        QVERIFY(!w->CompositeCheck->isChecked());
-        QCOMPARE(w->ImageStrip->count(), 3);
-        QVERIFY(!w->Form_KeyDown(Qt::Key_X, Qt::ControlModifier));
-        QVERIFY(!w->Form_KeyDown(Qt::Key_Tab, Qt::AltModifier | Qt::ControlModifier));
+        w->sprayInfo()[vex::Sample_Position1] = "-10";
+        w->sprayInfo()[vex::Sample_Interval] = "10";
+        w->handleKey(Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(test::child<QCheckBox>(*w, "CompositeCheck")->isChecked());
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("Spray Line Statistics"));
+        w->handleKey(Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(!test::child<QCheckBox>(*w, "CompositeCheck")->isChecked());
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 3);
+        QVERIFY(!w->handleKey(Qt::Key_X, Qt::ControlModifier));
+        QVERIFY(!w->handleKey(Qt::Key_Tab, Qt::AltModifier | Qt::ControlModifier));
     }
 
     void escapeCancelsARunningOperation()
     {
         auto w = makeWindow();
         addThree(*w);
-        w->ProgressBar1->show();
-        QTest::keyClick(w->btnLoad, Qt::Key_Escape);
-        QVERIFY(w->state.CancelRequested);
+        w->preferences().DisableBackgroundWarning = true;
+        w->preferences().DisableDitherWarning = true;
+        // Pressed while the colour pass lets events run, Escape stops it.
+        bool busyWhenPressed = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            busyWhenPressed = w->busy();
+            QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape);
+        });
+        w->btnScanColour_Click();
+        QVERIFY(busyWhenPressed);
+        QVERIFY(!w->cards()[1].ColoursKnown);
+        QVERIFY(!w->busy());
     }
 
     void closingWritesPreferencesAndRemovesTemporaries()
     {
         auto w = makeWindow();
-        w->state.DefaultRes = 600;
-        w->state.InitialDir = "";
+        w->preferences().DefaultRes = 600;
+        w->preferences().InitialDir = "";
         touch("clip00.bmp");
         touch("clip12.bmp");
         touch("masktemp.bmp");
@@ -325,7 +335,7 @@ private slots:
         for (const char *gone : {"clip00.bmp", "clip12.bmp", "masktemp.bmp", "temp.bmp"})
             QVERIFY2(!QFile::exists(root.filePath(QString::fromLatin1(gone))), gone);
         QVERIFY(QFile::exists(root.filePath("a.bmp")));
-        QCOMPARE(w->CardCount(), 0);
+        QCOMPARE(w->cardCount(), 0);
     }
 
     void aFailedSettingsWriteIsShownAndTheCloseFinishes()
@@ -355,11 +365,11 @@ private slots:
         store.setRaw("Prefs", "LogAnalysis", "maybe");
         store.setRaw("Prefs", "SpreadFactor0", "-1e300");
         auto w = makeWindow();
-        QCOMPARE(w->state.DefaultRes, 2000);
-        QVERIFY(w->state.LogAnalysis);
+        QCOMPARE(w->preferences().DefaultRes, 2000);
+        QVERIFY(w->preferences().LogAnalysis);
         QCOMPARE(w->resetSettings(), std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300"});
         QCOMPARE(module.SpreadFactor[0], 0.0);
-        QCOMPARE(w->state.HueColour[42].Green, std::uint8_t(255));
+        QCOMPARE(w->hueColours()[42].Green, std::uint8_t(255));
     }
 };
 

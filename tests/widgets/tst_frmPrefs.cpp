@@ -20,7 +20,7 @@ class tst_frmPrefs : public QObject {
     Q_OBJECT
 private:
     QStringList messages;
-    MainWindowState state;
+    Preferences state;
     ModuleState module;
 
     static void focusBox(frmPrefs &w, QWidget *box)
@@ -49,7 +49,7 @@ private slots:
     void init()
     {
         messages.clear();
-        state = MainWindowState{};
+        state = Preferences{};
         module = ModuleState{};
     }
 
@@ -187,10 +187,10 @@ private slots:
         QTest::mouseClick(w.UnitsOption[1], Qt::LeftButton, {}, QPoint(8, w.UnitsOption[1]->height() / 2));
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Accepted));
-        QCOMPARE(state.DefaultRes, 900);
-        QCOMPARE(module.SpreadFactor[0], 1.25);
-        QCOMPARE(int(state.HueThreshold), 30);
-        QVERIFY(!module.Metric);
+        QCOMPARE(w.Values.DefaultRes, 900);
+        QCOMPARE(w.Module.SpreadFactor[0], 1.25);
+        QCOMPARE(int(w.Values.HueThreshold), 30);
+        QVERIFY(!w.Module.Metric);
         QVERIFY(messages.isEmpty());
     }
 
@@ -202,7 +202,7 @@ private slots:
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
         QCOMPARE(messages.last(), QStringLiteral("One of the values is invalid"));
         QVERIFY(w.isVisible());
-        QCOMPARE(state.DefaultRes, 1200);
+        QCOMPARE(w.Values.DefaultRes, 1200);
     }
 
     void cancelChangesNothing()
@@ -212,7 +212,7 @@ private slots:
         w.ResCombo->setEditText(QStringLiteral("300"));
         QTest::mouseClick(w.CancelButton, Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Rejected));
-        QCOMPARE(state.DefaultRes, 1200);
+        QCOMPARE(w.Values.DefaultRes, 1200);
     }
 };
 

@@ -1,6 +1,7 @@
 // The print preview: pages, the printer list with "Save as PDF...", Escape,
 // and the whole report written as a PDF from the main window's Print.
 
+#include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
@@ -115,10 +116,10 @@ private slots:
     {
         module.RootDir = dir.path().toStdString() + "/";
         ui::frmMain w(store, module, 1024);
-        w.state.DefaultRes = 600;
-        w.state.LogAnalysis = false;
-        w.state.DisableBackgroundWarning = true;
-        w.state.DisableDitherWarning = true;
+        w.preferences().DefaultRes = 600;
+        w.preferences().LogAnalysis = false;
+        w.preferences().DisableBackgroundWarning = true;
+        w.preferences().DisableDitherWarning = true;
         w.show();
         cardgen::CardSpec base;
         base.Width = 160;
@@ -129,13 +130,13 @@ private slots:
             cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 4)), path);
             w.loadFiles(path);
         }
-        w.Slider1->setValue(150);
-        w.Slider2->setValue(190);
+        test::child<QSlider>(w, "Slider1")->setValue(150);
+        test::child<QSlider>(w, "Slider2")->setValue(190);
         w.btnScanAll_Click();
-        w.state.Spray[Sample_Position1] = "-20";
-        w.state.Spray[Sample_Interval] = "10";
-        w.CompositeCheck->click();
-        QVERIFY(w.btnPrint->isVisible());
+        w.sprayInfo()[Sample_Position1] = "-20";
+        w.sprayInfo()[Sample_Interval] = "10";
+        test::child<QCheckBox>(w, "CompositeCheck")->click();
+        QVERIFY(test::child<QPushButton>(w, "btnPrint")->isVisible());
         const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
         whenOpen<ui::SprayInfoForm>([this, pdf](ui::SprayInfoForm &f) {
             f.SampleInput[0]->setText(QStringLiteral("-20"));
@@ -150,7 +151,7 @@ private slots:
             });
             f.AcceptButton->click();
         });
-        w.btnPrint->click();
+        test::child<QPushButton>(w, "btnPrint")->click();
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();

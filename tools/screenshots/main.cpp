@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QFileInfo>
 #include <QDir>
 #include <QPixmap>
@@ -31,6 +32,20 @@
 
 #include <cmath>
 #include <cstdio>
+
+namespace {
+
+// A control of the main window by its object name.
+template <typename T> T *control(const QObject &window, const char *name)
+{
+    return window.findChild<T *>(QString::fromLatin1(name));
+}
+template <typename T> T *control(const QObject &window, const char *name, int index)
+{
+    return window.findChild<T *>(QString::fromLatin1(name) + QString::number(index + 1));
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -104,10 +119,10 @@ int main(int argc, char **argv)
     vex::ModuleState module;
     module.RootDir = QDir::tempPath().toStdString() + "/";
     vex::ui::frmMain window(store, module, 1024);
-    window.state.DefaultRes = dpi;
-    window.state.LogAnalysis = false;
-    window.state.DisableBackgroundWarning = true;
-    window.state.DisableDitherWarning = true;
+    window.preferences().DefaultRes = dpi;
+    window.preferences().LogAnalysis = false;
+    window.preferences().DisableBackgroundWarning = true;
+    window.preferences().DisableDitherWarning = true;
     window.show();
 
     int status = 0;
@@ -126,18 +141,18 @@ int main(int argc, char **argv)
             for (int i = 3; i < argc; ++i)
                 window.loadFiles(QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toStdString());
             window.btnScanColourAll_Click();
-            window.Slider1->setValue(150);
-            window.Slider2->setValue(190);
+            control<QSlider>(window, "Slider1")->setValue(150);
+            control<QSlider>(window, "Slider2")->setValue(190);
             window.btnScanAll_Click();
-            const int cards = window.CardCount();
-            window.state.Spray[vex::Sample_Position1] = std::to_string(-10 * (cards / 2));
-            window.state.Spray[vex::Sample_Interval] = "10";
-            window.state.Spray[vex::AC_Swath] = "40";
-            window.CompositeCheck->click();
+            const int cards = window.cardCount();
+            window.sprayInfo()[vex::Sample_Position1] = std::to_string(-10 * (cards / 2));
+            window.sprayInfo()[vex::Sample_Interval] = "10";
+            window.sprayInfo()[vex::AC_Swath] = "40";
+            control<QCheckBox>(window, "CompositeCheck")->click();
             save(QStringLiteral("line_statistics.png"));
-            window.ImageStrip->setCurrentIndex(1);
+            control<QTabBar>(window, "ImageStrip")->setCurrentIndex(1);
             save(QStringLiteral("line_swath_deposit.png"));
-            window.GraphOption[2]->click();
+            control<QRadioButton>(window, "GraphOption", 2)->click();
             save(QStringLiteral("line_swath_drop_density.png"));
             // The print preview, page by page.
             const vex::ReportInputs report = window.reportInputs();
@@ -159,21 +174,21 @@ int main(int argc, char **argv)
     }
     QTimer::singleShot(0, &window, [&] {
         window.loadFiles(card.toStdString());
-        if (window.CardCount() != 1) {
+        if (window.cardCount() != 1) {
             std::fprintf(stderr, "could not open %s\n", qPrintable(card));
             status = 1;
             app.quit();
             return;
         }
         window.btnScanColour_Click();
-        window.Slider1->setValue(150);
-        window.Slider2->setValue(190);
+        control<QSlider>(window, "Slider1")->setValue(150);
+        control<QSlider>(window, "Slider2")->setValue(190);
         window.btnScan_Click();
         save(QStringLiteral("main_unmasked.png"));
-        window.MaskCheck->click();
+        control<QCheckBox>(window, "MaskCheck")->click();
         const char *names[3] = {"main_masked_vf.png", "main_masked_cvf.png", "main_masked_density.png"};
         for (int mode = 1; mode <= 3; ++mode) {
-            window.GraphOption[mode - 1]->click();
+            control<QRadioButton>(window, "GraphOption", mode - 1)->click();
             save(QString::fromLatin1(names[mode - 1]));
         }
         app.quit();
