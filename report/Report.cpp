@@ -246,8 +246,8 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
 
     const double range = s.PMax - s.PMin;
     auto xOfPosition = [&](double p) { return X0 + W * (range > 0.0 ? (p - s.PMin) / range : 0.5); };
-    const double interval = positionValue((*in.Spray)[Sample_Interval]);
-    const int decimals = positionDecimals((*in.Spray)[Sample_Position1], (*in.Spray)[Sample_Interval]);
+    const double interval = positionValue(in.Spray[Sample_Interval]);
+    const int decimals = positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
     const int every = cards.count() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
     pen.font(10);
     if (interval > 0.0) {
@@ -306,10 +306,10 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     ReportTarget &t = pen.target();
     const bool deposit = n == 1;
     const double factor = deposit ? static_cast<double>(rateFactor(in.Metric)) : 1.0;
-    const double ratio = swathRatio(p.SelectedWidth, *in.Spray);
+    const double ratio = swathRatio(p.SelectedWidth, in.Spray);
     buildMultiswath(p);
-    const double interval = positionValue((*in.Spray)[Sample_Interval]);
-    const int decimals = positionDecimals((*in.Spray)[Sample_Position1], (*in.Spray)[Sample_Interval]);
+    const double interval = positionValue(in.Spray[Sample_Interval]);
+    const int decimals = positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
     const std::string length = in.Metric ? " (m)" : " (ft)";
 
     // The multiswath profile.
@@ -404,7 +404,7 @@ std::string reportSpreadFormula(const std::array<double, 3> &spread)
 
 std::array<std::string, 14> reportParameterLines(const ReportInputs &in)
 {
-    const SprayInfo &s = *in.Spray;
+    const SprayInfo &s = in.Spray;
     const std::string length = in.Metric ? " m" : " ft";
     const std::string rate = in.Metric ? " L/ha" : " oz/ac";
     return {"Type:  " + s[AC_Type],
@@ -465,7 +465,7 @@ std::string reportErrorMessage(const std::string &description)
 ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
 {
     ReportInputs in;
-    in.Spray = &settings.Spray;
+    in.Spray = settings.Spray;
     in.Cards = &cards;
     in.Stats = line.Stats;
     in.CompositeAll = line.All;

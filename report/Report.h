@@ -19,7 +19,7 @@
 namespace vex {
 
 struct ReportInputs {
-    const SprayInfo *Spray = nullptr;
+    SprayInfo Spray; // a copy: the preview keeps its inputs
     const CardList *Cards = nullptr;
     std::vector<CardStat> Stats; // 1..CardCount
     CompositeResult CompositeAll;

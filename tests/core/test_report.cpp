@@ -32,7 +32,7 @@ struct Line {
         Spray[AC_Swath] = "20";
         Spray[AC_Speed] = "200";
         assignCardPositions(Cards, Spray);
-        In.Spray = &Spray;
+        In.Spray = Spray;
         In.Cards = &Cards;
         In.Stats.assign(static_cast<std::size_t>(count) + 1, CardStat{});
         for (int i = 1; i <= count; ++i)
@@ -103,7 +103,7 @@ TEST(ReportPages, SpreadFormulaAndParameterLines)
     EXPECT_EQ(reportSpreadFormula({0.0, 0.56, 0.0}), "0 + 0.56d + 0d\u00b2");
     EXPECT_EQ(reportSpreadFormula({1.5, 0.5, -0.001}), "1.5 + 0.5d - 0.001d\u00b2");
     Line line(3);
-    line.Spray[AC_Type] = "Thrush";
+    line.In.Spray[AC_Type] = "Thrush";
     std::array<std::string, 14> lines = reportParameterLines(line.In);
     EXPECT_EQ(lines[0], "Type:  Thrush");
     EXPECT_EQ(lines[3], "Swath:  20 m");

@@ -71,7 +71,7 @@ private slots:
         CardList cards;
         SprayInfo spray;
         ReportInputs in;
-        in.Spray = &spray;
+        in.Spray = spray;
         in.Cards = &cards;
         frmPreview2 short_(in, 600);
         QCOMPARE(short_.windowTitle(), QStringLiteral("Vexolin - Print"));
@@ -97,7 +97,7 @@ private slots:
         CardList cards;
         SprayInfo spray;
         ReportInputs in;
-        in.Spray = &spray;
+        in.Spray = spray;
         in.Cards = &cards;
         frmPreview2 w(in, 1024);
         bool asked = false;
