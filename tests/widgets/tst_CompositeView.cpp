@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,6 +89,49 @@ private slots:
         messages.clear();
         store.clear();
         answer = QMessageBox::Yes;
+    }
+
+    // One pipeline: the window and the batch tool, given the same cards and
+    // settings, write the same scan logs and results files to the byte.
+    void windowAndBatchToolWriteTheSameBytes()
+    {
+        auto w = scannedLine(3, false);
+        w->preferences().LogAnalysis = true;
+        w->btnScanAll_Click();
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        for (const char *name : {"window.txt", "window.csv"}) {
+            acceptSprayInfo();
+            QVERIFY(w->writeResults(folder() + name, 1));
+        }
+        QDir(dir.path()).mkdir(QStringLiteral("batch"));
+        QStringList cards;
+        for (int i = 1; i <= 3; ++i) {
+            const QString card = QStringLiteral("v%1.bmp").arg(i);
+            QVERIFY(QFile::copy(dir.filePath(card), dir.filePath(QStringLiteral("batch/") + card)));
+            cards << dir.filePath(QStringLiteral("batch/") + card);
+        }
+        for (const char *name : {"batch.txt", "batch.csv"}) {
+            QProcess batch;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("HOME"), dir.path());
+            env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+            batch.setProcessEnvironment(env);
+            batch.start(QStringLiteral(VEXOLIN_BATCH_PATH),
+                        QStringList{QStringLiteral("--dpi=600"), QStringLiteral("--hue=150-190"), QStringLiteral("--log"),
+                                    QStringLiteral("--positions=-10,10"), QStringLiteral("--results"),
+                                    dir.filePath(QStringLiteral("batch/") + QString::fromLatin1(name))} +
+                            cards);
+            QVERIFY(batch.waitForFinished(60000));
+            QCOMPARE(batch.exitCode(), 0);
+        }
+        for (int i = 1; i <= 3; ++i) {
+            const QString log = QStringLiteral("v%1.scn").arg(i);
+            QVERIFY(!read(log).isEmpty());
+            QCOMPARE(read(QStringLiteral("batch/") + log), read(log));
+        }
+        QCOMPARE(read(QStringLiteral("batch/batch.txt")), read(QStringLiteral("window.txt")));
+        QCOMPARE(read(QStringLiteral("batch/batch.csv")), read(QStringLiteral("window.csv")));
+        QVERIFY(read(QStringLiteral("window.csv")).contains("\r\n3,10,"));
     }
 
     void twoCardsOfferOnlyTheSprayLine()
