@@ -60,7 +60,7 @@ bool frmMain::runColourPassFor(int index)
     const QImage picture = toQImage(decoded.Image);
     ColourQuestions questions;
     questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
-        BackgroundColorForm form(picture, decoded.Image.PaletteBgr, this);
+        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture, decoded.Image.PaletteBgr, this);
         form.FileNum = index;
         form.BackgroundColour = proposed;
         form.prepare();
@@ -70,7 +70,7 @@ bool frmMain::runColourPassFor(int index)
         return form.BackgroundColour;
     };
     questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
-        BackgroundColorForm2 form(picture, this);
+        BackgroundColorForm form(BackgroundColorForm::Question::Dither, picture, decoded.Image.PaletteBgr, this);
         form.FileNum = index;
         form.BackgroundColour = background;
         form.DitherColour = candidate;

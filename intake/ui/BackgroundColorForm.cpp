@@ -76,30 +76,40 @@ QColor paletteColour(const std::vector<std::uint8_t> &paletteBgr, int index)
     return QColor(paletteBgr[at + 2], paletteBgr[at + 1], paletteBgr[at]);
 }
 
-BackgroundColorForm::BackgroundColorForm(const QImage &cardPicture, const std::vector<std::uint8_t> &paletteBgr,
-                                         QWidget *parent)
-    : QDialog(parent), picture_(cardPicture), palette_(paletteBgr)
+BackgroundColorForm::BackgroundColorForm(Question question, const QImage &cardPicture,
+                                         const std::vector<std::uint8_t> &paletteBgr, QWidget *parent)
+    : QDialog(parent), question_(question), picture_(cardPicture), palette_(paletteBgr)
 {
-    setWindowTitle(tr("Background Colour"));
     setModal(true);
     auto *layout = new QVBoxLayout(this);
-    auto *swatches = new QGridLayout;
-    auto *tableText = new QLabel(tr("This file's colour table indicates that its background colour is this:"), this);
-    auto *likelyText = new QLabel(tr("Vexolin has determined that the background colour is most likely this:"), this);
-    tableText->setWordWrap(true);
-    likelyText->setWordWrap(true);
-    TableSwatch = swatch(this, Qt::black);
-    LikelySwatch = swatch(this, Qt::black);
-    swatches->addWidget(tableText, 0, 0);
-    swatches->addWidget(TableSwatch, 1, 0, Qt::AlignHCenter);
-    swatches->addWidget(likelyText, 0, 1);
-    swatches->addWidget(LikelySwatch, 1, 1, Qt::AlignHCenter);
-    layout->addLayout(swatches);
+    if (question_ == Question::Background) {
+        setWindowTitle(tr("Background Colour"));
+        auto *swatches = new QGridLayout;
+        auto *tableText = new QLabel(tr("This file's colour table indicates that its background colour is this:"), this);
+        auto *likelyText =
+            new QLabel(tr("Vexolin has determined that the background colour is most likely this:"), this);
+        tableText->setWordWrap(true);
+        likelyText->setWordWrap(true);
+        TableSwatch = swatch(this, Qt::black);
+        LikelySwatch = swatch(this, Qt::black);
+        swatches->addWidget(tableText, 0, 0);
+        swatches->addWidget(TableSwatch, 1, 0, Qt::AlignHCenter);
+        swatches->addWidget(likelyText, 0, 1);
+        swatches->addWidget(LikelySwatch, 1, 1, Qt::AlignHCenter);
+        layout->addLayout(swatches);
+    } else {
+        setWindowTitle(tr("Dithered Background?"));
+        Message = new QLabel(programText(DitherQuestionText), this);
+        Message->setWordWrap(true);
+        Message->setFixedWidth(PreviewWidth + 80);
+        layout->addWidget(Message);
+    }
     Preview = new QLabel(this);
     Preview->setFixedSize(PreviewWidth, PreviewHeight);
     Preview->setFrameShape(QFrame::Box);
     layout->addWidget(Preview, 0, Qt::AlignHCenter);
-    layout->addWidget(new QLabel(tr("Would you like to use the most likely colour?"), this));
+    if (question_ == Question::Background)
+        layout->addWidget(new QLabel(tr("Would you like to use the most likely colour?"), this));
     auto *buttons = new QHBoxLayout;
     btnYes = addButton(buttons, this, tr("&Yes"));
     btnNo = addButton(buttons, this, tr("&No"));
@@ -113,9 +123,13 @@ BackgroundColorForm::BackgroundColorForm(const QImage &cardPicture, const std::v
 
 void BackgroundColorForm::prepare()
 {
-    setSwatchColour(TableSwatch, paletteColour(palette_, 0));
-    setSwatchColour(LikelySwatch, paletteColour(palette_, BackgroundColour));
-    showPreview(Preview, picture_, BackgroundColour);
+    if (question_ == Question::Background) {
+        setSwatchColour(TableSwatch, paletteColour(palette_, 0));
+        setSwatchColour(LikelySwatch, paletteColour(palette_, BackgroundColour));
+        showPreview(Preview, picture_, BackgroundColour);
+    } else {
+        showPreview(Preview, picture_, DitherColour);
+    }
 }
 
 void BackgroundColorForm::showEvent(QShowEvent *event)
@@ -141,74 +155,14 @@ void BackgroundColorForm::yes()
 
 void BackgroundColorForm::no()
 {
-    BackgroundColour = 0;
+    if (question_ == Question::Background)
+        BackgroundColour = 0;
+    else
+        DitherColour = BackgroundColour;
     accept();
 }
 
 void BackgroundColorForm::yesToAll()
-{
-    DisableWarning = true;
-    accept();
-}
-
-BackgroundColorForm2::BackgroundColorForm2(const QImage &cardPicture, QWidget *parent)
-    : QDialog(parent), picture_(cardPicture)
-{
-    setWindowTitle(tr("Dithered Background?"));
-    setModal(true);
-    auto *layout = new QVBoxLayout(this);
-    Message = new QLabel(programText(DitherQuestionText), this);
-    Message->setWordWrap(true);
-    Message->setFixedWidth(PreviewWidth + 80);
-    layout->addWidget(Message);
-    Preview = new QLabel(this);
-    Preview->setFixedSize(PreviewWidth, PreviewHeight);
-    Preview->setFrameShape(QFrame::Box);
-    layout->addWidget(Preview, 0, Qt::AlignHCenter);
-    auto *buttons = new QHBoxLayout;
-    btnYes = addButton(buttons, this, tr("&Yes"));
-    btnNo = addButton(buttons, this, tr("&No"));
-    btnYesToAll = addButton(buttons, this, tr("Yes to &All"));
-    layout->addLayout(buttons);
-    btnYes->setDefault(true);
-    connect(btnYes, &QPushButton::clicked, this, &BackgroundColorForm2::yes);
-    connect(btnNo, &QPushButton::clicked, this, &BackgroundColorForm2::no);
-    connect(btnYesToAll, &QPushButton::clicked, this, &BackgroundColorForm2::yesToAll);
-}
-
-void BackgroundColorForm2::prepare()
-{
-    showPreview(Preview, picture_, DitherColour);
-}
-
-void BackgroundColorForm2::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    btnYes->setFocus();
-}
-
-void BackgroundColorForm2::keyPressEvent(QKeyEvent *event)
-{
-    switch (event->key()) {
-    case Qt::Key_Y: yes(); return;
-    case Qt::Key_N: no(); return;
-    case Qt::Key_A: yesToAll(); return;
-    default: QDialog::keyPressEvent(event);
-    }
-}
-
-void BackgroundColorForm2::yes()
-{
-    accept();
-}
-
-void BackgroundColorForm2::no()
-{
-    DitherColour = BackgroundColour;
-    accept();
-}
-
-void BackgroundColorForm2::yesToAll()
 {
     DisableWarning = true;
     accept();

@@ -1,6 +1,6 @@
 #pragma once
 // The two questions of the colour pass: is the most frequent sampled colour
-// the background, and is the second one a dither pattern.  Each shows a
+// the background, and is the second one a dither pattern.  Both show a
 // preview of the card in which only the colour in question is visible.
 
 #include <QColor>
@@ -22,25 +22,37 @@ QImage previewWithOnlyColour(const QImage &picture, int keep);
 // The colour of a palette entry (blue, green, red bytes per entry).
 QColor paletteColour(const std::vector<std::uint8_t> &paletteBgr, int index);
 
+// The one yes / no / yes-to-all window, asked twice by the colour pass:
+// whether the most likely colour is the background, and whether the second
+// one is a dither pattern.
 class BackgroundColorForm : public QDialog {
     Q_OBJECT
 public:
-    BackgroundColorForm(const QImage &cardPicture, const std::vector<std::uint8_t> &paletteBgr, QWidget *parent = nullptr);
+    enum class Question { Background, Dither };
+
+    BackgroundColorForm(Question question, const QImage &cardPicture, const std::vector<std::uint8_t> &paletteBgr,
+                        QWidget *parent = nullptr);
 
     int FileNum = 0;
-    // In: the most likely background index; out: the chosen one.
+    // The background question: in the most likely index, out the chosen one
+    // (No takes the table's first entry).  The dither question: in.
     std::uint8_t BackgroundColour = 0;
-    // Set by "Yes to All": later cards take the most likely colour unasked.
+    // The dither question: in the candidate, out the chosen one (No takes
+    // the background, so that no dither colour is left).
+    std::uint8_t DitherColour = 0;
+    // Set by "Yes to All": later cards are not asked again.
     bool DisableWarning = false;
 
-    // Fills the swatches and the preview from the properties; call before exec().
+    // Fills the swatches, the text and the preview from the properties;
+    // call before exec().
     void prepare();
 
     QPushButton *btnYes = nullptr;
     QPushButton *btnNo = nullptr;
     QPushButton *btnYesToAll = nullptr;
-    QLabel *TableSwatch = nullptr;
-    QLabel *LikelySwatch = nullptr;
+    QLabel *TableSwatch = nullptr;  // background question only
+    QLabel *LikelySwatch = nullptr; // background question only
+    QLabel *Message = nullptr;      // dither question only
     QLabel *Preview = nullptr;
 
 protected:
@@ -52,38 +64,9 @@ private:
     void no();
     void yesToAll();
 
+    Question question_;
     QImage picture_;
     std::vector<std::uint8_t> palette_;
-};
-
-class BackgroundColorForm2 : public QDialog {
-    Q_OBJECT
-public:
-    BackgroundColorForm2(const QImage &cardPicture, QWidget *parent = nullptr);
-
-    int FileNum = 0;
-    std::uint8_t BackgroundColour = 0; // in
-    std::uint8_t DitherColour = 0;     // in: the candidate; out: the chosen one
-    bool DisableWarning = false;       // set by "Yes to All"
-
-    void prepare();
-
-    QPushButton *btnYes = nullptr;
-    QPushButton *btnNo = nullptr;
-    QPushButton *btnYesToAll = nullptr;
-    QLabel *Message = nullptr;
-    QLabel *Preview = nullptr;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    void yes();
-    void no();
-    void yesToAll();
-
-    QImage picture_;
 };
 
 inline constexpr const char *DitherQuestionText =

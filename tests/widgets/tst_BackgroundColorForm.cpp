@@ -61,7 +61,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(int, chosen);
         QFETCH(bool, disable);
-        BackgroundColorForm form(picture(), palette());
+        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture(), palette());
         form.BackgroundColour = 17;
         form.prepare();
         form.show();
@@ -74,7 +74,7 @@ private slots:
 
     void closingOtherwiseKeepsTheGivenValue()
     {
-        BackgroundColorForm form(picture(), palette());
+        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture(), palette());
         form.BackgroundColour = 17;
         form.show();
         form.reject();
@@ -83,7 +83,7 @@ private slots:
 
     void swatchesShowEntryZeroAndTheLikelyEntry()
     {
-        BackgroundColorForm form(picture(), palette());
+        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture(), palette());
         form.BackgroundColour = 200;
         form.prepare();
         QCOMPARE(form.TableSwatch->palette().color(QPalette::Window), QColor(0, 100, 255));
@@ -93,7 +93,7 @@ private slots:
 
     void ditherAnswers()
     {
-        BackgroundColorForm2 no(picture());
+        BackgroundColorForm no(BackgroundColorForm::Question::Dither, picture(), palette());
         no.BackgroundColour = 3;
         no.DitherColour = 9;
         no.show();
@@ -101,7 +101,7 @@ private slots:
         QTest::keyClick(&no, Qt::Key_N);
         QCOMPARE(int(no.DitherColour), 3);
 
-        BackgroundColorForm2 all(picture());
+        BackgroundColorForm all(BackgroundColorForm::Question::Dither, picture(), palette());
         all.BackgroundColour = 3;
         all.DitherColour = 9;
         all.btnYesToAll->click();

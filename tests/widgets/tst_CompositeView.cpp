@@ -132,6 +132,9 @@ private slots:
         QCOMPARE(read(QStringLiteral("batch/batch.txt")), read(QStringLiteral("window.txt")));
         QCOMPARE(read(QStringLiteral("batch/batch.csv")), read(QStringLiteral("window.csv")));
         QVERIFY(read(QStringLiteral("window.csv")).contains("\r\n3,10,"));
+        for (const char *name : {"window.txt", "window.csv"})
+            QFile::remove(dir.filePath(QString::fromLatin1(name)));
+        QDir(dir.filePath(QStringLiteral("batch"))).removeRecursively();
     }
 
     void twoCardsOfferOnlyTheSprayLine()
