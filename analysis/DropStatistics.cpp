@@ -130,7 +130,7 @@ bool spreadCoefficientSound(std::size_t index, double value)
     return index < 3 && std::isfinite(value) && std::fabs(value) <= SpreadLimit[index];
 }
 
-std::string cardFiguresProblem(const CardRecord &card)
+Status checkCardFigures(const CardRecord &card)
 {
     bool finite = std::isfinite(card.VMD) && std::isfinite(card.DropDensity) && std::isfinite(card.VolumeDensity) &&
                   std::isfinite(card.TotalVolume) && std::isfinite(card.MaxVolumeFraction);
@@ -139,7 +139,7 @@ std::string cardFiguresProblem(const CardRecord &card)
                  std::isfinite(c.VolumeFraction) && std::isfinite(c.CumVolumeFraction);
     if (finite)
         return {};
-    return "its drop sizes or volumes are beyond what can be computed; check the spread factor";
+    return Status::failure("its drop sizes or volumes are beyond what can be computed; check the spread factor");
 }
 
 double interpolatedDiameter(const ClassList &classes, double target, bool byVolume)

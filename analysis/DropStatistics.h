@@ -9,6 +9,7 @@
 
 #include "model/CompositeResult.h"
 #include "model/CardRecord.h"
+#include "text/Status.h"
 
 #include <array>
 #include <cstdint>
@@ -38,10 +39,10 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
 inline constexpr double SpreadLimit[3] = {1000.0, 100.0, 1.0};
 bool spreadCoefficientSound(std::size_t index, double value);
 
-// Why the card's figures cannot be reported: empty when every figure is a
-// finite number, else the reason.  A spread factor far beyond use could
-// otherwise give drop sizes or volumes of "Infinity" and "NaN".
-std::string cardFiguresProblem(const CardRecord &card);
+// Fine when every figure of the card is a finite number, else why it cannot
+// be reported.  A spread factor far beyond use could otherwise give drop
+// sizes or volumes of "Infinity" and "NaN".
+Status checkCardFigures(const CardRecord &card);
 
 // The diameter below which `share` (0..1) of the volume (byVolume) or of the
 // drops lies, interpolated between class diameters from (0 um, 0) the way the

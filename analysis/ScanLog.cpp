@@ -291,31 +291,34 @@ namespace {
 // Adds `section` to the end of the log, or writes it as a new log, all or
 // nothing: the whole new log replaces the old one, so a failure (a full
 // disc) leaves the old log as it was, never with a fragment at its end.
-std::string addToLog(const std::string &path, const std::string &section, bool append)
+Status addToLog(const std::string &path, const std::string &section, bool append)
 {
-    std::string error;
-    std::string log = append ? readWholeFile(path, error) : std::string();
-    if (error.empty()) {
+    std::string unreadable;
+    std::string log = append ? readWholeFile(path, unreadable) : std::string();
+    Status written = unreadable.empty() ? Status() : Status::failure(unreadable);
+    if (written.ok()) {
         log += section;
-        error = writeWholeFile(path, log);
+        written = writeWholeFile(path, log);
     }
-    return error.empty() ? std::string() : "The scan log " + path + " could not be written: " + error + ".";
+    if (written.ok())
+        return written;
+    return Status::failure("The scan log " + path + " could not be written: " + written.reason() + ".");
 }
 
 } // namespace
 
-std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+Status appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
                                bool metric, const std::string &logPath)
 {
     const std::string path = logPath.empty() ? scanLogPath(card.FilePath) : logPath;
     return addToLog(path, scanLogRangeSection(card, range, rangeLow, rangeHigh, metric), true);
 }
 
-std::string writeScanLog(const ScanLogInputs &in, bool append)
+Status writeScanLog(const ScanLogInputs &in, bool append)
 {
     // Without a card there is no folder to write to; never guess one.
     if (!in.Card || in.Card->FilePath.empty())
-        return "The scan log could not be written: the card has no file path.";
+        return Status::failure("The scan log could not be written: the card has no file path.");
     const std::string path = in.Path.empty() ? scanLogPath(in.Card->FilePath) : in.Path;
     std::error_code error;
     const bool exists = std::filesystem::exists(path, error);

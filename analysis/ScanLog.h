@@ -6,6 +6,7 @@
 #include "model/CompositeResult.h"
 #include "model/CardRecord.h"
 #include "model/SprayInfo.h"
+#include "text/Status.h"
 
 #include <array>
 #include <cstdint>
@@ -47,8 +48,8 @@ std::string coefficientText(double value);
 std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
                                 float rangeHigh, bool metric);
 // Appends it to the card's log at `logPath` (empty: scanLogPath of the
-// card's file); an empty string when it worked, else the reason.
-std::string appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+// card's file); fine when it worked, else the reason.
+Status appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
                                bool metric, const std::string &logPath = {});
 
 // The Windows-1252 bytes of one section; the file header only when newFile.
@@ -57,7 +58,7 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile);
 // Appends the section when `append` is set and the log exists, else creates
 // or replaces the log.  Either way the whole new log is written beside the
 // old one and renamed over it, so a failed write leaves the old log as it
-// was.  Returns "" on success, else a message naming the log and the reason.
-std::string writeScanLog(const ScanLogInputs &in, bool append);
+// was.  On failure, the message names the log and the reason.
+Status writeScanLog(const ScanLogInputs &in, bool append);
 
 } // namespace vex

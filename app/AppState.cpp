@@ -59,14 +59,12 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     return w;
 }
 
-std::vector<std::string> writePreferences(SettingsStore &store, const ModuleState &module,
+Status writePreferences(SettingsStore &store, const ModuleState &module,
                                           const Preferences &window)
 {
-    std::vector<std::string> errors;
+    Status written;
     auto put = [&](const char *section, const std::string &key, const std::string &value) {
-        std::string error = writeSetting(store, section, key, value);
-        if (!error.empty())
-            errors.push_back(std::move(error));
+        written.add(writeSetting(store, section, key, value));
     };
     put(PrefsSection, "DefaultRes", std::to_string(window.DefaultRes));
     for (std::size_t i = 0; i < 3; ++i)
@@ -78,10 +76,8 @@ std::vector<std::string> writePreferences(SettingsStore &store, const ModuleStat
     put(PrefsSection, "ShapeThreshold", std::to_string(window.ShapeThreshold));
     put(PrefsSection, "HueThreshold", std::to_string(window.HueThreshold));
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
-    std::string error = store.flush();
-    if (!error.empty())
-        errors.push_back(std::move(error));
-    return errors;
+    written.add(store.flush());
+    return written;
 }
 
 } // namespace vex

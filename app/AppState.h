@@ -61,9 +61,9 @@ struct Preferences {
 Preferences readPreferences(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
                             std::vector<std::string> *reset = nullptr);
 
-// Writes the preferences back, in the program's order, then flushes the store.
-// Returns every error met, in order; an empty list means all was written.
-std::vector<std::string> writePreferences(SettingsStore &store, const ModuleState &module,
+// Writes the preferences back, in the program's order, then flushes the
+// store; every failure met is in the reason, in order, a line each.
+Status writePreferences(SettingsStore &store, const ModuleState &module,
                                           const Preferences &preferences);
 
 } // namespace vex

@@ -83,8 +83,8 @@ int main(int argc, char **argv)
         const Clock::time_point start = Clock::now();
         const vex::DecodeResult decoded = vex::decodeBmpFile(path);
         const Clock::time_point decodedAt = Clock::now();
-        if (!decoded.Ok) {
-            std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.Reason.c_str());
+        if (!decoded.ok()) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.reason().c_str());
             return 1;
         }
         height = decoded.Image.Height;

@@ -151,23 +151,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const BmpHeaderResult header = parseBmpHeader(data, size);
     const DecodeResult decoded = decodeBmp(data, size);
 
-    if (header.Ok)
+    if (header.ok())
         requireHeaderPromises(header.Info, data, size);
     else
-        require(!header.Reason.empty());
+        require(!header.reason().empty());
 
     // The decoder refuses what the header check refuses, for the same reason.
-    if (!header.Ok) {
-        require(!decoded.Ok && decoded.Reason == header.Reason && decoded.BitsPerPixel == 0);
+    if (!header.ok()) {
+        require(!decoded.ok() && decoded.reason() == header.reason() && decoded.BitsPerPixel == 0);
     } else if (header.Info.BitsPerPixel != 8) {
-        require(!decoded.Ok && !decoded.Reason.empty() && decoded.BitsPerPixel == header.Info.BitsPerPixel);
+        require(!decoded.ok() && !decoded.reason().empty() && decoded.BitsPerPixel == header.Info.BitsPerPixel);
     } else if (header.Info.Compression == BmpRgb) {
         // The header check has already made sure the rows are all there.
-        require(decoded.Ok);
+        require(decoded.ok());
     }
 
-    if (decoded.Ok) {
-        require(decoded.BitsPerPixel == 8 && decoded.Reason.empty());
+    if (decoded.ok()) {
+        require(decoded.BitsPerPixel == 8 && decoded.reason().empty());
         const IndexedImage &image = decoded.Image;
         fuzz::requireWellFormed(image);
         const BmpInfo &info = header.Info;
@@ -184,8 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             require(plain == image.Pixels);
         }
     } else {
-        require(!decoded.Reason.empty());
-        if (header.Ok && header.Info.BitsPerPixel == 8) {
+        require(!decoded.reason().empty());
+        if (header.ok() && header.Info.BitsPerPixel == 8) {
             std::vector<std::uint8_t> plain;
             const BmpInfo &info = header.Info;
             const std::int64_t rows = info.Height < 0 ? -static_cast<std::int64_t>(info.Height) : info.Height;
@@ -195,14 +195,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Both readers see the same file.
     const DecodeResult fromFile = decodeBmpFile(writeToMemoryFile(data, size));
-    require(fromFile.Ok == decoded.Ok);
+    require(fromFile.ok() == decoded.ok());
     require(fromFile.BitsPerPixel == decoded.BitsPerPixel);
-    if (decoded.Ok)
+    if (decoded.ok())
         require(fuzz::samePicture(fromFile.Image, decoded.Image));
     else if (size != 0)
-        require(fromFile.Reason == decoded.Reason);
+        require(fromFile.reason() == decoded.reason());
 
-    if (decoded.Ok && decoded.Image.Pixels.size() <= (std::size_t{1} << 20))
+    if (decoded.ok() && decoded.Image.Pixels.size() <= (std::size_t{1} << 20))
         fuzz::analyse(decoded.Image);
     return 0;
 }

@@ -22,11 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const std::string path = fuzz::memoryFile("fuzz_picture", data, size);
     const DecodeResult r = FUZZ_GIF ? decodeGifFile(path) : decodeTifFile(path);
-    if (!r.Ok) {
-        require(!r.Reason.empty());
+    if (!r.ok()) {
+        require(!r.reason().empty());
         return 0;
     }
-    require(r.Reason.empty() && r.BitsPerPixel == 8);
+    require(r.reason().empty() && r.BitsPerPixel == 8);
     fuzz::requireWellFormed(r.Image);
     for (const std::string &w : r.Warnings)
         require(!w.empty());

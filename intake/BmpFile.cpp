@@ -99,7 +99,7 @@ std::uint64_t absoluteHeight(const BmpInfo &info)
 BmpHeaderResult headerFailure(std::string reason)
 {
     BmpHeaderResult r;
-    r.Reason = std::move(reason);
+    r.Outcome = Status::failure(std::move(reason));
     return r;
 }
 
@@ -170,7 +170,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
         const std::uint32_t implied = info.BitsPerPixel < 8 ? (1u << info.BitsPerPixel) : 0u;
         info.PaletteCount = (coloursUsed == 0 || (implied != 0 && coloursUsed > implied)) ? implied : coloursUsed;
         BmpHeaderResult r;
-        r.Ok = true;
+        r.Outcome = Status();
         r.Info = info;
         return r;
     }
@@ -212,7 +212,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
     }
 
     BmpHeaderResult r;
-    r.Ok = true;
+    r.Outcome = Status();
     r.Info = info;
     return r;
 }
@@ -220,7 +220,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
 DecodeResult decodeFailure(std::string reason, int bitsPerPixel = 0)
 {
     DecodeResult r;
-    r.Reason = std::move(reason);
+    r.Outcome = Status::failure(std::move(reason));
     r.BitsPerPixel = bitsPerPixel;
     return r;
 }
@@ -409,7 +409,7 @@ std::string decodeRle8(const std::uint8_t *data, std::size_t size, IndexedImage 
 DecodeResult decodeSuccess(IndexedImage image)
 {
     DecodeResult r;
-    r.Ok = true;
+    r.Outcome = Status();
     r.Image = std::move(image);
     r.BitsPerPixel = 8;
     return r;
@@ -427,8 +427,8 @@ BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
 DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
 {
     const BmpHeaderResult header = parseBmpHeader(data, size);
-    if (!header.Ok)
-        return decodeFailure(header.Reason);
+    if (!header.ok())
+        return decodeFailure(header.reason());
     const BmpInfo &info = header.Info;
     if (info.BitsPerPixel != 8)
         return depthFailure(info);
@@ -452,8 +452,8 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
 DecodeResult decodeBmpFile(const std::string &path)
 {
     std::error_code error;
-    if (const std::string problem = cardFileProblem(path); !problem.empty())
-        return decodeFailure(problem);
+    if (const Status file = checkCardFile(path); !file.ok())
+        return decodeFailure(file.reason());
     const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
     if (error)
         return decodeFailure("the file size cannot be read");
@@ -471,8 +471,8 @@ DecodeResult decodeBmpFile(const std::string &path)
         if (!source.read(0, prefix.data(), prefix.size()))
             return decodeFailure(unreadable);
         const BmpHeaderResult header = parseHeaderPrefix(prefix.data(), prefix.size(), fileSize);
-        if (!header.Ok)
-            return decodeFailure(header.Reason);
+        if (!header.ok())
+            return decodeFailure(header.reason());
         const BmpInfo &info = header.Info;
         if (info.BitsPerPixel != 8)
             return depthFailure(info);

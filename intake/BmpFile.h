@@ -7,6 +7,7 @@
 // overflow or allocate more than the picture the file really describes.
 
 #include "intake/IndexedImage.h"
+#include "text/Status.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -51,9 +52,11 @@ struct BmpInfo {
 };
 
 struct BmpHeaderResult {
-    bool Ok = false;
+    // Fine when the header was read; the reason is short, without the file name.
+    Status Outcome = Status::failure({});
     BmpInfo Info;
-    std::string Reason; // short, without the file name
+    bool ok() const { return Outcome.ok(); }
+    const std::string &reason() const { return Outcome.reason(); }
 };
 
 // Checks the file and info headers and whether a file of `size` bytes can
@@ -63,9 +66,11 @@ struct BmpHeaderResult {
 BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size);
 
 struct DecodeResult {
-    bool Ok = false;
+    // Fine when the picture was read; the reason is short, without the file name.
+    Status Outcome = Status::failure({});
     IndexedImage Image;
-    std::string Reason; // short, without the file name
+    bool ok() const { return Outcome.ok(); }
+    const std::string &reason() const { return Outcome.reason(); }
     // 8 on success; the file's depth when it is a readable picture at another
     // depth (the caller names the depth to the user); 0 for every other failure.
     int BitsPerPixel = 0;

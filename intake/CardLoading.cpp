@@ -57,21 +57,21 @@ std::string openCommandErrorMessage(const std::string &description)
     return "Vexolin encountered an error\rwhile trying to open image files.\r\rError: " + description;
 }
 
-std::string cardFileProblem(const std::string &path)
+Status checkCardFile(const std::string &path)
 {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0)
-        return errno == ENOENT ? std::string("the file does not exist") : std::string(std::strerror(errno));
+        return Status::failure(errno == ENOENT ? std::string("the file does not exist") : std::strerror(errno));
     if (!S_ISREG(info.st_mode))
-        return "it is not a regular file";
+        return Status::failure("it is not a regular file");
     // Opened once without waiting, so that the reason given is the real one
     // (a file the user may not read says so, not "not found").
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return std::strerror(errno);
+        return Status::failure(std::strerror(errno));
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
-    return regular ? std::string() : std::string("it is not a regular file");
+    return regular ? Status() : Status::failure("it is not a regular file");
 }
 
 std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries)

@@ -5,6 +5,8 @@
 #include "model/CardList.h"
 #include "model/SprayInfo.h"
 
+#include "text/Status.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,12 +31,11 @@ std::string invalidGifMessage(const std::string &fileTitle);
 std::string unreadableFileMessage(const std::string &fileTitle, const std::string &reason);
 std::string openCommandErrorMessage(const std::string &description);
 
-// Why a path cannot be read as a card file, in the system's words ("the
-// file does not exist", "Permission denied", "Too many levels of symbolic
-// links", "it is not a regular file"); empty when it is a regular file that
-// can be opened.  A pipe or device is refused here, before anything waits
-// on it.
-std::string cardFileProblem(const std::string &path);
+// Fine when the path is a regular file that can be opened, else why not in
+// the system's words ("the file does not exist", "Permission denied", "Too
+// many levels of symbolic links", "it is not a regular file").  A pipe or
+// device is refused here, before anything waits on it.
+Status checkCardFile(const std::string &path);
 
 // How many pixels use an index beyond the picture's colour table, and what
 // the user is told about them (they are analysed as colours of hue 0).

@@ -60,7 +60,7 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
     return line;
 }
 
-std::string lineFiguresProblem(const LineResults &line)
+Status checkLineFigures(const LineResults &line)
 {
     auto finite = [](double v) { return std::isfinite(v); };
     bool ok = true;
@@ -76,15 +76,15 @@ std::string lineFiguresProblem(const LineResults &line)
         for (const float v : p->Multiswath)
             ok = ok && finite(v);
     }
-    return ok ? std::string()
-              : "the line's figures are beyond what can be computed; check the card positions and the aircraft's "
-                "swath";
+    return ok ? Status()
+              : Status::failure("the line's figures are beyond what can be computed; check the card positions and "
+                                "the aircraft's swath");
 }
 
-std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
-                                             const AnalysisSettings &settings, const std::vector<std::string> &logPaths)
+Status appendRangeSections(const CardList &cards, const LineResults &line, const AnalysisSettings &settings,
+                           const std::vector<std::string> &logPaths)
 {
-    std::vector<std::string> failures;
+    Status failures;
     if (!settings.Log || !line.RangeSelected)
         return failures;
     for (int i = 1; i <= cards.count(); ++i) {
@@ -92,10 +92,8 @@ std::vector<std::string> appendRangeSections(const CardList &cards, const LineRe
             continue;
         const CompositeResult range = calcSingleRange(cards[i], settings.RangeLow, settings.RangeHigh);
         const std::size_t at = static_cast<std::size_t>(i);
-        std::string error = appendScanLogRange(cards[i], range, settings.RangeLow, settings.RangeHigh,
-                                               settings.Metric, at < logPaths.size() ? logPaths[at] : std::string());
-        if (!error.empty())
-            failures.push_back(std::move(error));
+        failures.add(appendScanLogRange(cards[i], range, settings.RangeLow, settings.RangeHigh, settings.Metric,
+                                        at < logPaths.size() ? logPaths[at] : std::string()));
     }
     return failures;
 }
@@ -121,8 +119,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     CardFigures figures;
     card.RejectedCount = scan.RejectedCount;
     computeCardStatistics(card, scan.AcceptedAreas, settings.Spread);
-    figures.FiguresError = cardFiguresProblem(card);
-    if (!figures.FiguresError.empty()) {
+    figures.Figures = checkCardFigures(card);
+    if (!figures.Figures.ok()) {
         // Nothing of figures that are no numbers is shown, logged or pooled.
         card.Stains = ClassList(1);
         return figures;
@@ -141,7 +139,7 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
 
     if (settings.Log)
-        figures.LogError = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);
+        figures.Log = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);
     return figures;
 }
 

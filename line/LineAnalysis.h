@@ -51,9 +51,8 @@ struct CardFigures {
     double RelativeSpan = 0.0;
     double Nmd = 0.0;
     double CoveragePercent = 0.0;
-    std::string LogError; // empty when the log was written or not wanted
-    // Why the card's figures could not be reported (it is left unscanned).
-    std::string FiguresError;
+    Status Log;     // the scan log written, or not wanted
+    Status Figures; // every figure a number; else the card is left unscanned
 };
 
 struct BatchProgress {
@@ -95,12 +94,12 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
 // After the results file: when logs are kept and the range cuts drops off
 // the line, each scanned card's range section is added to its log
 // (`logPaths` 1..CardCount, as analyseCard wrote them).  The failures.
-std::vector<std::string> appendRangeSections(const CardList &cards, const LineResults &line,
-                                             const AnalysisSettings &settings, const std::vector<std::string> &logPaths);
+Status appendRangeSections(const CardList &cards, const LineResults &line, const AnalysisSettings &settings,
+                           const std::vector<std::string> &logPaths);
 
-// Why the line's figures cannot be reported: empty when every figure the
-// results, report and JSON would hold is a finite number.
-std::string lineFiguresProblem(const LineResults &line);
+// Fine when every figure the results, report and JSON would hold is a
+// finite number, else why the line cannot be reported.
+Status checkLineFigures(const LineResults &line);
 
 // The results file's inputs for an analysed line.
 ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);

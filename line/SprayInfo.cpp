@@ -28,15 +28,15 @@ SprayInfo readSprayInfo(SettingsStore &store)
     return info;
 }
 
-std::string saveSprayInfo(SettingsStore &store, const SprayInfo &info)
+Status saveSprayInfo(SettingsStore &store, const SprayInfo &info)
 {
-    std::string firstError;
+    Status first;
     for (int entry = 1; entry <= SprayInfoCount; ++entry) {
-        std::string error = writeSetting(store, SprayInfoSection, sprayInfoKey(entry), info[entry]);
-        if (firstError.empty())
-            firstError = std::move(error);
+        const Status written = writeSetting(store, SprayInfoSection, sprayInfoKey(entry), info[entry]);
+        if (first.ok())
+            first = written;
     }
-    return firstError;
+    return first;
 }
 
 } // namespace vex

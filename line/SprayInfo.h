@@ -19,8 +19,8 @@ const char *sprayInfoKey(int entry);
 // (ReadSprayInfo in the old design.)
 SprayInfo readSprayInfo(SettingsStore &store);
 
-// Writes all 15 entries, empty ones too.  Returns the first error, empty on success.
+// Writes all 15 entries, empty ones too; the first failure, when one.
 // (SaveSprayInfo in the old design.)
-std::string saveSprayInfo(SettingsStore &store, const SprayInfo &info);
+Status saveSprayInfo(SettingsStore &store, const SprayInfo &info);
 
 } // namespace vex

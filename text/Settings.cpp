@@ -38,7 +38,7 @@ std::optional<std::string> MemorySettingsStore::read(const std::string &section,
     return it->second;
 }
 
-std::string MemorySettingsStore::write(const std::string &section, const std::string &key, const std::string &value)
+Status MemorySettingsStore::write(const std::string &section, const std::string &key, const std::string &value)
 {
     values_[{section, key}] = value;
     return {};
@@ -56,7 +56,7 @@ std::string readSetting(SettingsStore &store, const std::string &section, const 
     return value ? *value : defaultValue;
 }
 
-std::string writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
+Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
                          const std::string &value)
 {
     return store.write(section, key, value.empty() ? std::string(" ") : value);

@@ -4,6 +4,8 @@
 // way the program touches the store, so the backing (an INI file in the
 // desktop program, memory in tests and the batch tool) can change freely.
 
+#include "text/Status.h"
+
 #include <map>
 #include <optional>
 #include <string>
@@ -22,12 +24,10 @@ public:
     // The stored text, or nothing when the section or key is missing or
     // cannot be read.
     virtual std::optional<std::string> read(const std::string &section, const std::string &key) = 0;
-    // Returns an error description, empty on success.  A store may defer the
-    // actual write until flush().
-    virtual std::string write(const std::string &section, const std::string &key,
-                              const std::string &value) = 0;
-    // Makes earlier writes durable; returns an error description, empty on success.
-    virtual std::string flush() { return {}; }
+    // A store may defer the actual write until flush().
+    virtual Status write(const std::string &section, const std::string &key, const std::string &value) = 0;
+    // Makes earlier writes durable.
+    virtual Status flush() { return {}; }
 };
 
 // Keeps everything in memory; used by the tests and by the batch tool when it
@@ -35,7 +35,7 @@ public:
 class MemorySettingsStore : public SettingsStore {
 public:
     std::optional<std::string> read(const std::string &section, const std::string &key) override;
-    std::string write(const std::string &section, const std::string &key, const std::string &value) override;
+    Status write(const std::string &section, const std::string &key, const std::string &value) override;
 
     using Map = std::map<std::pair<std::string, std::string>, std::string>;
     const Map &values() const { return values_; }
@@ -52,9 +52,8 @@ std::string readSetting(SettingsStore &store, const std::string &section, const 
                         const std::string &defaultValue);
 
 // An empty value is stored as a single blank, because an empty value cannot
-// be told from a missing one in every store.  Returns an error description,
-// empty on success.
-std::string writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
+// be told from a missing one in every store.
+Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
                          const std::string &value);
 
 // Conversions of stored text.  Each gives nothing when the text does not

@@ -85,7 +85,7 @@ std::string uniqueName(const std::filesystem::path &folder, const std::string &n
 
 } // namespace
 
-std::string writeWholeFile(const std::string &path, std::string_view bytes)
+Status writeWholeFile(const std::string &path, std::string_view bytes)
 {
     // Under a file size limit the system would end the program rather than
     // fail the write; the write must fail so that it can be reported.
@@ -107,13 +107,13 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
         temporary = (folder / ("." + name + ".XXXXXX")).string();
         fd = ::mkostemp(temporary.data(), O_CLOEXEC);
         if (fd < 0)
-            return systemText(errno);
+            return Status::failure(systemText(errno));
     }
     auto fail = [&](int code) {
         ::close(fd);
         if (!temporary.empty())
             ::unlink(temporary.c_str());
-        return systemText(code);
+        return Status::failure(systemText(code));
     };
     // The new file keeps the old one's permissions; a first file gets what
     // any new file would get (a named temporary starts private).
@@ -133,8 +133,8 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
     if (::fstat(fd, &written) != 0)
         return fail(errno);
     if (written.st_size != static_cast<off_t>(bytes.size())) {
-        fail(EIO);
-        return "the file was cut short";
+        (void)fail(EIO);
+        return Status::failure("the file was cut short");
     }
     if (unnamed) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -152,12 +152,12 @@ std::string writeWholeFile(const std::string &path, std::string_view bytes)
     if (::close(fd) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        return systemText(code);
+        return Status::failure(systemText(code));
     }
     if (::rename(temporary.c_str(), path.c_str()) != 0) {
         const int code = errno;
         ::unlink(temporary.c_str());
-        return systemText(code);
+        return Status::failure(systemText(code));
     }
     // The new name itself survives a crash only once the folder is on disc.
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -6,14 +6,16 @@
 // target's name.  Whatever fails, an earlier file of that name is left as
 // it was and no stray file stays behind.
 
+#include "text/Status.h"
+
 #include <string>
 #include <string_view>
 
 namespace vex {
 
-// An empty string when the file was written, else what went wrong in the
-// system's words ("No space left on device", "File too large").
-std::string writeWholeFile(const std::string &path, std::string_view bytes);
+// Fine when the file was written, else what went wrong in the system's
+// words ("No space left on device", "File too large").
+Status writeWholeFile(const std::string &path, std::string_view bytes);
 
 // The file's bytes, for writers that add to a file (scan logs): nothing
 // and `error` set when it exists and cannot be read, nothing when it does

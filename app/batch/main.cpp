@@ -127,9 +127,9 @@ int main(int argc, char **argv)
         const std::string prefix = "[" + std::to_string(n + 1) + "/" + std::to_string(total) + "] " + title + ": ";
         progress.show(prefix + "reading", true);
         const vex::OpenedImage opened = vex::openCardImage(title, folder);
-        if (!opened.Ok) {
+        if (!opened.ok()) {
             progress.clear();
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.string().c_str(), onOneLine(opened.Message).c_str());
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.string().c_str(), onOneLine(opened.reason()).c_str());
             status = 1;
             continue;
         }
@@ -155,14 +155,14 @@ int main(int argc, char **argv)
         result.Figures = vex::analyseCard(*card, image, settings, callbacks, logPaths[n]);
         result.Card = card.get();
         progress.clear();
-        if (!result.Figures.FiguresError.empty()) {
+        if (!result.Figures.Figures.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: the card is left out: %s\n", path.string().c_str(),
-                         result.Figures.FiguresError.c_str());
+                         result.Figures.Figures.reason().c_str());
             status = 1;
             continue;
         }
-        if (!result.Figures.LogError.empty()) {
-            std::fprintf(stderr, "vexolin-batch: %s\n", result.Figures.LogError.c_str());
+        if (!result.Figures.Log.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s\n", result.Figures.Log.reason().c_str());
             status = 1;
         }
 
@@ -184,32 +184,32 @@ int main(int argc, char **argv)
     for (vex::BatchCardResult &r : results)
         r.Card = &cards[r.Index];
     const vex::LineResults line = vex::analyseLine(cards, settings);
-    if (const std::string problem = vex::lineFiguresProblem(line); !problem.empty()) {
+    if (const vex::Status figures = vex::checkLineFigures(line); !figures.ok()) {
         // Nothing is written that would hold a number that is none.
-        std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", problem.c_str());
+        std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", figures.reason().c_str());
         return 1;
     }
     if (parsed.Options.Results) {
         const vex::ResultsInputs in = vex::lineResultsInputs(cards, line, settings);
         const std::string &path = *parsed.Options.Results;
-        const std::string error =
+        const vex::Status written =
             vex::writeWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
-        if (!error.empty()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::resultsWriteError(error)).c_str());
+        if (!written.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(),
+                         onOneLine(vex::resultsWriteError(written.reason())).c_str());
             status = 1;
-        } else {
+        } else if (const vex::Status logs = vex::appendRangeSections(cards, line, settings, logOfCard); !logs.ok()) {
             // As the program's Write Results does: the range goes into the logs too.
-            for (const std::string &failure : vex::appendRangeSections(cards, line, settings, logOfCard)) {
-                std::fprintf(stderr, "vexolin-batch: %s\n", failure.c_str());
-                status = 1;
-            }
+            std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(logs.reason()).c_str());
+            status = 1;
         }
     }
     if (parsed.Options.Report) {
         const std::string &path = *parsed.Options.Report;
-        const std::string error = vex::writeReportPdf(path, vex::reportInputsFor(cards, line, settings));
-        if (!error.empty()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(vex::reportErrorMessage(error)).c_str());
+        const vex::Status written = vex::writeReportPdf(path, vex::reportInputsFor(cards, line, settings));
+        if (!written.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(),
+                         onOneLine(vex::reportErrorMessage(written.reason())).c_str());
             status = 1;
         }
     }

@@ -96,22 +96,22 @@ std::optional<std::string> QtSettingsStore::read(const std::string &section, con
     return value.toString().toStdString();
 }
 
-std::string QtSettingsStore::write(const std::string &section, const std::string &key, const std::string &value)
+Status QtSettingsStore::write(const std::string &section, const std::string &key, const std::string &value)
 {
     values_.insert(settingPath(section, key), QString::fromStdString(value));
     return {};
 }
 
-std::string QtSettingsStore::flush()
+Status QtSettingsStore::flush()
 {
     const std::string failed = "Failed to write the settings file " + path_.toStdString() + ": ";
     if (!unwritable_.empty())
-        return failed + unwritable_;
+        return Status::failure(failed + unwritable_);
     // QSettings formats the file in a folder of its own; the bytes then
     // replace the real file whole.
     const QTemporaryDir scratch;
     if (!scratch.isValid())
-        return failed + scratch.errorString().toStdString();
+        return Status::failure(failed + scratch.errorString().toStdString());
     const QString formatted = scratch.filePath(QStringLiteral("settings.ini"));
     {
         QSettings file(formatted, QSettings::IniFormat);
@@ -119,20 +119,20 @@ std::string QtSettingsStore::flush()
             file.setValue(it.key(), it.value());
         file.sync();
         if (file.status() != QSettings::NoError)
-            return failed + "the settings could not be formatted";
+            return Status::failure(failed + "the settings could not be formatted");
     }
     // No settings at all make no file; the real one is then written empty.
     QByteArray bytes;
     QFile ini(formatted);
     if (ini.exists()) {
         if (!ini.open(QIODevice::ReadOnly))
-            return failed + ini.errorString().toStdString();
+            return Status::failure(failed + ini.errorString().toStdString());
         bytes = ini.readAll();
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    const std::string error =
+    const Status written =
         writeWholeFile(path_.toStdString(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    return error.empty() ? std::string() : failed + error;
+    return written.ok() ? written : Status::failure(failed + written.reason());
 }
 
 QString QtSettingsStore::fileName() const

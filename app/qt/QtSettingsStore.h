@@ -20,8 +20,8 @@ public:
     explicit QtSettingsStore(const QString &iniFile);
 
     std::optional<std::string> read(const std::string &section, const std::string &key) override;
-    std::string write(const std::string &section, const std::string &key, const std::string &value) override;
-    std::string flush() override;
+    Status write(const std::string &section, const std::string &key, const std::string &value) override;
+    Status flush() override;
 
     QString fileName() const;
     // What the user must be told about the file as it was found: empty, or

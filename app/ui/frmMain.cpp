@@ -423,7 +423,7 @@ void frmMain::showCard(int index)
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(card.FileTitle, QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath);
-        displayed_ = decoded.Ok ? toQImage(decoded.Image) : QImage();
+        displayed_ = decoded.ok() ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
         picture_->setImage(displayed_);
         if (maskCheck_->isChecked() && card.ColoursKnown)
@@ -648,15 +648,11 @@ void frmMain::saveAndClose()
     if (unloaded_)
         return;
     unloaded_ = true;
-    unloadErrors_ = writePreferences(store_, module_, prefs_);
+    unloadStatus_ = writePreferences(store_, module_, prefs_);
     const std::vector<std::string> left = removeTemporaryFiles(module_.RootDir);
     cards_.clear();
-    if (!unloadErrors_.empty()) {
-        QString text = tr("Error: ");
-        for (const std::string &e : unloadErrors_)
-            text += QString::fromStdString(e) + QLatin1Char('\n');
-        showMessage(this, text.trimmed(), QMessageBox::Ok, QMessageBox::Warning);
-    }
+    if (!unloadStatus_.ok())
+        showMessage(this, tr("Error: ") + programText(unloadStatus_.reason()), QMessageBox::Ok, QMessageBox::Warning);
     (void)left; // a temporary file that cannot be deleted is left behind
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w != this && w->isVisible())

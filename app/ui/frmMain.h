@@ -130,8 +130,8 @@ public:
     // Stored settings that were set back to their defaults at start, as
     // "Section/Key = text", for the user to be told.
     const std::vector<std::string> &resetSettings() const { return resetSettings_; }
-    // Errors met while writing the settings at close (also shown to the user).
-    const std::vector<std::string> &unloadErrors() const { return unloadErrors_; }
+    // What became of writing the settings at close (a failure is also shown).
+    const Status &unloadStatus() const { return unloadStatus_; }
 
 public slots:
     void btnLoad_Click();
@@ -251,7 +251,7 @@ private:
     bool hueRangeReady_ = true;
     // Remembered by btnPrefs_Click to see what the preferences changed.
     bool metricBeforePrefs_ = true;
-    std::vector<std::string> unloadErrors_;
+    Status unloadStatus_;
     std::set<std::string> toldLogNames_;
     std::vector<std::string> resetSettings_;
     InfoForm *infoForm_ = nullptr;

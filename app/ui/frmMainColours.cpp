@@ -53,8 +53,8 @@ bool frmMain::runColourPassFor(int index)
         return false;
     CardRecord &card = cards_[index];
     const DecodeResult decoded = loadIndexedImage(card.FilePath);
-    if (!decoded.Ok) {
-        showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.Reason)));
+    if (!decoded.ok()) {
+        showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.reason())));
         return false;
     }
     const QImage picture = toQImage(decoded.Image);

@@ -185,11 +185,11 @@ void frmMain::drawSwathGraphs()
 
 bool frmMain::lineFiguresReportable()
 {
-    const std::string problem = lineFiguresProblem(line_);
-    if (!problem.empty())
-        showMessage(this, programText("Nothing of the line is written: " + problem + "."), QMessageBox::Ok,
+    const Status figures = checkLineFigures(line_);
+    if (!figures.ok())
+        showMessage(this, programText("Nothing of the line is written: " + figures.reason() + "."), QMessageBox::Ok,
                     QMessageBox::Warning);
-    return problem.empty();
+    return figures.ok();
 }
 
 // ---- Report ------------------------------------------------------------------------
@@ -301,16 +301,16 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
         return false;
     const AnalysisSettings settings = analysisSettings();
     const ResultsInputs in = lineResultsInputs(cards_, line_, settings);
-    const std::string error = writeWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
-    if (!error.empty()) {
-        showMessage(this, programText(resultsWriteError(error)), QMessageBox::Ok, QMessageBox::Warning);
+    const Status written = writeWholeFile(path, resultsAsCsv(path, filterIndex) ? resultsCsv(in) : resultsTxt(in));
+    if (!written.ok()) {
+        showMessage(this, programText(resultsWriteError(written.reason())), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     std::vector<std::string> logs{std::string()};
     for (int i = 1; i <= cardCount(); ++i)
         logs.push_back(scanLogPathOf(i));
-    for (const std::string &failure : appendRangeSections(cards_, line_, settings, logs))
-        showMessage(this, QString::fromStdString(failure), QMessageBox::Ok, QMessageBox::Warning);
+    if (const Status sections = appendRangeSections(cards_, line_, settings, logs); !sections.ok())
+        showMessage(this, programText(sections.reason()), QMessageBox::Ok, QMessageBox::Warning);
     return true;
 }
 

@@ -188,8 +188,8 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     cancelButton_->setEnabled(true);
 
     const OpenedImage opened = openCardImage(fileTitle, pathName);
-    if (!opened.Ok) {
-        showMessage(this, programText(opened.Message), QMessageBox::Ok, QMessageBox::Warning);
+    if (!opened.ok()) {
+        showMessage(this, programText(opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     if (!opened.Warnings.empty()) {

@@ -85,11 +85,11 @@ void frmMain::scanCard(int index)
     // The same measuring, figures check and scan log as the batch tool's.
     const CardFigures figures = measureCard(card, result, analysisSettings(),
                                             prefs_.LogAnalysis ? scanLogPathOf(index) : std::string());
-    if (!figures.FiguresError.empty()) {
+    if (!figures.Figures.ok()) {
         finish();
         showMessage(this,
                     programText("Vexolin cannot report the figures of " + card.FileTitle + ":\r" +
-                                figures.FiguresError + "."),
+                                figures.Figures.reason() + "."),
                     QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
@@ -98,8 +98,8 @@ void frmMain::scanCard(int index)
         showMessage(this, programText(NoStainsMessage));
     }
     // The results in memory are complete whatever became of the log.
-    if (!figures.LogError.empty())
-        showMessage(this, QString::fromStdString(figures.LogError), QMessageBox::Ok, QMessageBox::Warning);
+    if (!figures.Log.ok())
+        showMessage(this, QString::fromStdString(figures.Log.reason()), QMessageBox::Ok, QMessageBox::Warning);
 
     int scannedCards = 0;
     for (int i = 1; i <= cardCount(); ++i)

@@ -15,7 +15,7 @@ namespace {
 OpenedImage refused(std::string message)
 {
     OpenedImage r;
-    r.Message = std::move(message);
+    r.Outcome = Status::failure(std::move(message));
     return r;
 }
 
@@ -27,8 +27,8 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     if (!isCardExtension(extension))
         return refused(unsupportedTypeMessage(fileTitle));
     const std::string fullPath = withTrailingSeparator(folder) + fileTitle;
-    if (const std::string problem = cardFileProblem(fullPath); !problem.empty())
-        return refused(unreadableFileMessage(fileTitle, problem));
+    if (const Status file = checkCardFile(fullPath); !file.ok())
+        return refused(unreadableFileMessage(fileTitle, file.reason()));
 
     if (extension == "gif") {
         std::uint8_t header[GifScreenDescriptorEnd] = {};
@@ -46,12 +46,12 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
 
     OpenedImage r;
     r.Decoded = loadIndexedImage(fullPath);
-    if (!r.Decoded.Ok) {
+    if (!r.Decoded.ok()) {
         if (r.Decoded.BitsPerPixel != 0 && r.Decoded.BitsPerPixel != 8)
             return refused(colourDepthMessage(r.Decoded.BitsPerPixel));
-        return refused(unreadableFileMessage(fileTitle, r.Decoded.Reason));
+        return refused(unreadableFileMessage(fileTitle, r.Decoded.reason()));
     }
-    r.Ok = true;
+    r.Outcome = Status();
     r.Warnings = r.Decoded.Warnings;
     const IndexedImage &image = r.Decoded.Image;
     if (const std::uint64_t beyond = pixelsBeyondTable(image.Pixels, image.paletteCount()))

@@ -11,9 +11,12 @@
 namespace vex {
 
 struct OpenedImage {
-    bool Ok = false;
+    // Fine when the card can be analysed, else the message for the user
+    // (lines separated by "\r").
+    Status Outcome = Status::failure({});
     DecodeResult Decoded;
-    std::string Message; // for the user, lines separated by "\r"; empty when Ok
+    bool ok() const { return Outcome.ok(); }
+    const std::string &reason() const { return Outcome.reason(); }
     // Things the user is told about a card that opened (indices beyond the
     // colour table, the decoder's own warnings), without the file name.
     std::vector<std::string> Warnings;

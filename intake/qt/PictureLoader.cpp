@@ -27,7 +27,7 @@ namespace {
 DecodeResult failure(std::string reason, int bitsPerPixel = 0)
 {
     DecodeResult r;
-    r.Reason = std::move(reason);
+    r.Outcome = Status::failure(std::move(reason));
     r.BitsPerPixel = bitsPerPixel;
     return r;
 }
@@ -35,7 +35,7 @@ DecodeResult failure(std::string reason, int bitsPerPixel = 0)
 DecodeResult success(IndexedImage image)
 {
     DecodeResult r;
-    r.Ok = true;
+    r.Outcome = Status();
     r.Image = std::move(image);
     r.BitsPerPixel = 8;
     return r;
@@ -232,8 +232,8 @@ int formatBitsPerPixel(QImage::Format format)
 DecodeResult loadIndexedImage(const std::string &path)
 {
     // Every format: a pipe named card.gif would otherwise be read for ever.
-    if (const std::string problem = cardFileProblem(path); !problem.empty())
-        return failure(problem);
+    if (const Status file = checkCardFile(path); !file.ok())
+        return failure(file.reason());
     const std::string ext = lowerExtension(path);
     if (ext == "bmp")
         return decodeBmpFile(path);
@@ -246,8 +246,8 @@ DecodeResult loadIndexedImage(const std::string &path)
 
 DecodeResult decodeGifFile(const std::string &path)
 {
-    if (const std::string problem = cardFileProblem(path); !problem.empty())
-        return failure(problem);
+    if (const Status file = checkCardFile(path); !file.ok())
+        return failure(file.reason());
     const QString name = toQString(path);
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
@@ -321,14 +321,14 @@ DecodeResult readTif(const std::string &path);
 
 DecodeResult decodeTifFile(const std::string &path)
 {
-    if (const std::string problem = cardFileProblem(path); !problem.empty())
-        return failure(problem);
+    if (const Status file = checkCardFile(path); !file.ok())
+        return failure(file.reason());
     std::vector<std::string> warnings;
     const TifWarningsGathered gathered(warnings);
     DecodeResult result = readTif(path);
-    if (!result.Ok && !warnings.empty()) {
+    if (!result.ok() && !warnings.empty()) {
         // Why libtiff gave up says more than Qt's "unable to read".
-        result.Reason += " (" + warnings.back() + ")";
+        result.Outcome = Status::failure(result.reason() + " (" + warnings.back() + ")");
         warnings.clear();
     }
     result.Warnings = std::move(warnings);

@@ -261,9 +261,8 @@ void SprayInfoForm::AcceptButton_Click()
     for (int entry = AC_Type; entry <= Sample_Interval; ++entry)
         spray_[entry] = entryBox(entry)->text().toStdString();
     spray_[Comment] = CommentText->toPlainText().toStdString();
-    const std::string error = saveSprayInfo(store_, spray_);
-    if (!error.empty())
-        showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
+    if (const Status saved = saveSprayInfo(store_, spray_); !saved.ok())
+        showMessage(this, QString::fromStdString(saved.reason()), QMessageBox::Ok, QMessageBox::Warning);
     if (!fromPreferences_)
         for (std::size_t i = 0; i < 3; ++i)
             SpreadFactor[i] = *parseNumber(spread[i]);

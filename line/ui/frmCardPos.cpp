@@ -124,13 +124,10 @@ void frmCardPos::AcceptButton_Click()
         cards_[i].Position = values_.Position1 + static_cast<float>(i - 1) * values_.Spacing;
     spray_[Sample_Position1] = txtInput[0]->text().toStdString();
     spray_[Sample_Interval] = txtInput[1]->text().toStdString();
-    std::string error = writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Position1), spray_[Sample_Position1]);
-    const std::string second =
-        writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Interval), spray_[Sample_Interval]);
-    if (error.empty())
-        error = second;
-    if (!error.empty())
-        showMessage(this, QString::fromStdString(error), QMessageBox::Ok, QMessageBox::Warning);
+    Status stored = writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Position1), spray_[Sample_Position1]);
+    stored.add(writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Interval), spray_[Sample_Interval]));
+    if (!stored.ok())
+        showMessage(this, programText(stored.reason()), QMessageBox::Ok, QMessageBox::Warning);
     accept();
     accepting_ = false;
 }

@@ -14,7 +14,7 @@
 
 namespace vex {
 
-std::string writeReportPdf(const std::string &path, const ReportInputs &in)
+Status writeReportPdf(const std::string &path, const ReportInputs &in)
 {
     // Drawn in memory, then written whole: a failure leaves any earlier
     // report as it was.
@@ -29,13 +29,13 @@ std::string writeReportPdf(const std::string &path, const ReportInputs &in)
         pdf.setCreator(QStringLiteral("Vexolin"));
         QPainter painter;
         if (!painter.begin(&pdf))
-            return "the PDF could not be started";
+            return Status::failure("the PDF could not be started");
         QtReportTarget target(painter, QSizeF(8.5 * 300, 11.0 * 300), &pdf);
         try {
             drawReport(target, true, 0, in);
         } catch (const std::exception &e) {
             painter.end();
-            return e.what();
+            return Status::failure(e.what());
         }
         painter.end();
     }

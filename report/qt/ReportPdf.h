@@ -2,12 +2,13 @@
 // The report as a PDF file of US Letter pages.
 
 #include "report/Report.h"
+#include "text/Status.h"
 
 #include <string>
 
 namespace vex {
 
-// An empty string when the file was written, else the reason.
-std::string writeReportPdf(const std::string &path, const ReportInputs &in);
+// Fine when the file was written, else the reason.
+Status writeReportPdf(const std::string &path, const ReportInputs &in);
 
 } // namespace vex

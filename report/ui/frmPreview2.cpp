@@ -139,10 +139,10 @@ bool frmPreview2::saveToPdf()
         path = dialog.FileName;
     }
     setWindowTitle(QStringLiteral("Vexolin - Printing Page 1..."));
-    const std::string error = writeReportPdf(path, inputs_);
+    const Status written = writeReportPdf(path, inputs_);
     setWindowTitle(QStringLiteral("Vexolin - Print"));
-    if (!error.empty()) {
-        showMessage(this, programText(reportErrorMessage(error)), QMessageBox::Ok, QMessageBox::Warning);
+    if (!written.ok()) {
+        showMessage(this, programText(reportErrorMessage(written.reason())), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     return true;

@@ -179,12 +179,12 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
 
     const DecodeResult decoded = loadIndexedImage(TemplateFile);
     LoadingLabel->hide();
-    if (decoded.Ok) {
+    if (decoded.ok()) {
         sheet_ = decoded.Image;
         sheetPicture_ = toQImage(sheet_);
         SheetLoaded = true;
     } else {
-        LoadError = decoded.Reason;
+        LoadError = decoded.reason();
     }
     applyResolution();
 }
@@ -280,9 +280,10 @@ void LoadTemplateForm::btnOK_Click()
         const std::string title = clipFileName(lastClipIndex_ + static_cast<int>(k) + 1);
         const IndexedImage clip = cropImage(sheet_, cutRectangle(o[k], Template, Resolution));
         const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, Resolution);
-        const std::string error = writeWholeFile(rootDir_ + title, std::string(bytes.begin(), bytes.end()));
-        if (!error.empty()) {
-            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(error), QMessageBox::Ok,
+        const Status written = writeWholeFile(
+            rootDir_ + title, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
+        if (!written.ok()) {
+            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(written.reason()), QMessageBox::Ok,
                         QMessageBox::Warning);
             break;
         }
@@ -294,13 +295,15 @@ void LoadTemplateForm::btnOK_Click()
         Picture1->repaint();
     }
     lastClipIndex_ += Template.TemplateNumH * Template.TemplateNumV;
-    writeSetting(store_, SettingsSection, "TemplateName", Template.TemplateName);
-    writeSetting(store_, SettingsSection, "TemplateNumH", std::to_string(Template.TemplateNumH));
-    writeSetting(store_, SettingsSection, "TemplateNumV", std::to_string(Template.TemplateNumV));
-    writeSetting(store_, SettingsSection, "TemplateSizeH", generalText(Template.TemplateSizeH));
-    writeSetting(store_, SettingsSection, "TemplateSizeV", generalText(Template.TemplateSizeV));
-    writeSetting(store_, SettingsSection, "TemplateSpaceH", generalText(Template.TemplateSpaceH));
-    writeSetting(store_, SettingsSection, "TemplateSpaceV", generalText(Template.TemplateSpaceV));
+    Status stored = writeSetting(store_, SettingsSection, "TemplateName", Template.TemplateName);
+    stored.add(writeSetting(store_, SettingsSection, "TemplateNumH", std::to_string(Template.TemplateNumH)));
+    stored.add(writeSetting(store_, SettingsSection, "TemplateNumV", std::to_string(Template.TemplateNumV)));
+    stored.add(writeSetting(store_, SettingsSection, "TemplateSizeH", generalText(Template.TemplateSizeH)));
+    stored.add(writeSetting(store_, SettingsSection, "TemplateSizeV", generalText(Template.TemplateSizeV)));
+    stored.add(writeSetting(store_, SettingsSection, "TemplateSpaceH", generalText(Template.TemplateSpaceH)));
+    stored.add(writeSetting(store_, SettingsSection, "TemplateSpaceV", generalText(Template.TemplateSpaceV)));
+    if (!stored.ok())
+        showMessage(this, programText(stored.reason()), QMessageBox::Ok, QMessageBox::Warning);
     accept();
 }
 

@@ -312,15 +312,15 @@ bool frmTemplates::eventFilter(QObject *watched, QEvent *event)
 bool frmTemplates::SaveTemplates()
 {
     const std::vector<TemplateRecord> user(templates_.begin() + 1, templates_.end());
-    std::string error;
+    Status saved;
     if (!user.empty()) {
-        error = writeWholeFile(path_, templatesText(user));
+        saved = writeWholeFile(path_, templatesText(user));
     } else if (QFile::exists(QString::fromStdString(path_)) && !QFile::remove(QString::fromStdString(path_))) {
-        error = "the file could not be removed";
+        saved = Status::failure("the file could not be removed");
     }
-    if (!error.empty()) {
+    if (!saved.ok()) {
         showMessage(this, tr("The templates could not be saved in %1: %2")
-                              .arg(QString::fromStdString(path_), QString::fromStdString(error)),
+                              .arg(QString::fromStdString(path_), QString::fromStdString(saved.reason())),
                     QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }

@@ -217,7 +217,7 @@ TEST_F(BatchCard, LogIsWrittenBesideTheCardWhenAsked)
 {
     settings_.Log = true;
     const CardFigures f = analyseCard(card_, smallCard(), settings_);
-    EXPECT_EQ(f.LogError, "");
+    EXPECT_TRUE(f.Log.ok());
     EXPECT_TRUE(std::filesystem::exists(folder_ / "card.scn"));
 }
 
@@ -369,9 +369,9 @@ TEST(BatchLine, ALineWithAFigureThatIsNoNumberIsNotReported)
     s.Spray[Sample_Position1] = "-20";
     s.Spray[Sample_Interval] = "10";
     LineResults line = analyseLine(cards, s);
-    EXPECT_EQ(lineFiguresProblem(line), "");
+    EXPECT_TRUE(checkLineFigures(line).ok());
     line.Deposit.Widths[2].MaxBackAndForth = std::numeric_limits<float>::infinity();
-    EXPECT_NE(lineFiguresProblem(line), "");
+    EXPECT_FALSE(checkLineFigures(line).ok());
 }
 
 TEST(BatchLine, OneCardHasNoSwath)

@@ -23,7 +23,7 @@ DecodeResult decode(const std::vector<std::uint8_t> &bytes)
 
 void expectPicture(const DecodeResult &r, const Picture &p)
 {
-    ASSERT_TRUE(r.Ok) << r.Reason;
+    ASSERT_TRUE(r.ok()) << r.reason();
     EXPECT_EQ(r.BitsPerPixel, 8);
     EXPECT_EQ(r.Image.Width, p.Width);
     EXPECT_EQ(r.Image.Height, p.Height);
@@ -33,8 +33,8 @@ void expectPicture(const DecodeResult &r, const Picture &p)
 
 void expectRefused(const DecodeResult &r)
 {
-    EXPECT_FALSE(r.Ok);
-    EXPECT_FALSE(r.Reason.empty());
+    EXPECT_FALSE(r.ok());
+    EXPECT_FALSE(r.reason().empty());
     EXPECT_EQ(r.BitsPerPixel, 0);
 }
 
@@ -123,8 +123,8 @@ TEST_P(BmpLayout, FileDecodesLikeTheBytes)
 // the original up to some point and index 0 after it.
 void expectRefusedOrPrefix(const DecodeResult &r, const Picture &p, std::size_t size)
 {
-    if (!r.Ok) {
-        EXPECT_FALSE(r.Reason.empty()) << "size " << size;
+    if (!r.ok()) {
+        EXPECT_FALSE(r.reason().empty()) << "size " << size;
         EXPECT_EQ(r.BitsPerPixel, 0) << "size " << size;
         return;
     }
@@ -151,7 +151,7 @@ TEST_P(BmpLayout, EveryTruncationIsRefusedOrKeepsAPrefix)
         const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size));
         file.rewrite(cut);
         const DecodeResult fromFile = decodeBmpFile(file.path());
-        EXPECT_EQ(fromFile.Ok, r.Ok) << "size " << size;
+        EXPECT_EQ(fromFile.ok(), r.ok()) << "size " << size;
         EXPECT_EQ(fromFile.Image.Pixels, r.Image.Pixels) << "size " << size;
     }
 }
@@ -171,7 +171,7 @@ TEST(BmpEncodings, UncompressedFileNeedsEveryPixelButTheLastRowsPadding)
         // Rows of 6 are stored in 8 bytes; the last 2 bytes carry nothing.
         const std::size_t needed = bytes.size() - 2;
         for (std::size_t size = 0; size <= bytes.size(); ++size)
-            EXPECT_EQ(decodeBmp(bytes.data(), size).Ok, size >= needed) << "size " << size;
+            EXPECT_EQ(decodeBmp(bytes.data(), size).ok(), size >= needed) << "size " << size;
     }
 }
 
@@ -179,11 +179,11 @@ TEST(BmpEncodings, SamePictureGivesIdenticalPixelsInEveryLayout)
 {
     const Picture p = test::runPicture(8, 7);
     const DecodeResult first = decode(makeBmp(p, layouts().front().Options));
-    ASSERT_TRUE(first.Ok) << first.Reason;
+    ASSERT_TRUE(first.ok()) << first.reason();
     for (const Layout &layout : layouts()) {
         SCOPED_TRACE(layout.Name);
         const DecodeResult r = decode(makeBmp(p, layout.Options));
-        ASSERT_TRUE(r.Ok) << r.Reason;
+        ASSERT_TRUE(r.ok()) << r.reason();
         EXPECT_EQ(r.Image.Pixels, first.Image.Pixels);
         EXPECT_EQ(r.Image.PaletteBgr, first.Image.PaletteBgr);
     }
@@ -228,7 +228,7 @@ TEST(BmpRle8, EveryEscapeCodeIsFollowed)
         3, 7,             // after the end: must not be drawn
     };
     const DecodeResult r = decode(rleFile(stream));
-    ASSERT_TRUE(r.Ok) << r.Reason;
+    ASSERT_TRUE(r.ok()) << r.reason();
     const std::vector<std::uint8_t> bottomUp = {
         4, 5, 6, 9, 9, // bottom row
         0, 0, 0, 0, 0, // skipped by the delta
@@ -240,7 +240,7 @@ TEST(BmpRle8, EveryEscapeCodeIsFollowed)
 TEST(BmpRle8, RunsPastTheRowEndAreClippedNotWrapped)
 {
     const DecodeResult r = decode(rleFile({9, 5, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 0, 0, 1}));
-    ASSERT_TRUE(r.Ok) << r.Reason;
+    ASSERT_TRUE(r.ok()) << r.reason();
     const std::vector<std::uint8_t> bottomUp = {5, 5, 5, 5, 5, 1, 2, 3, 4, 5, 0, 0, 0, 0, 0};
     EXPECT_EQ(r.Image.Pixels, bottomUp);
 }
@@ -248,7 +248,7 @@ TEST(BmpRle8, RunsPastTheRowEndAreClippedNotWrapped)
 TEST(BmpRle8, DeltaPastTheTopEndsThePicture)
 {
     const DecodeResult r = decode(rleFile({2, 1, 0, 2, 0, 9, 4, 3, 0, 1}));
-    ASSERT_TRUE(r.Ok) << r.Reason;
+    ASSERT_TRUE(r.ok()) << r.reason();
     const std::vector<std::uint8_t> bottomUp = {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(r.Image.Pixels, bottomUp);
 }
@@ -265,7 +265,7 @@ TEST(BmpRle8, StreamEndingBetweenRowsKeepsTheRowsDecoded)
     for (std::size_t rows = 1; rows <= stream.RowEnds.size(); ++rows) {
         SCOPED_TRACE(rows);
         const DecodeResult r = decodeBmp(bytes.data(), offset + stream.RowEnds[rows - 1]);
-        ASSERT_TRUE(r.Ok) << r.Reason;
+        ASSERT_TRUE(r.ok()) << r.reason();
         std::vector<std::uint8_t> expected(all.size(), 0);
         std::copy(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(rows * 10), expected.begin());
         EXPECT_EQ(r.Image.Pixels, expected);
@@ -276,7 +276,7 @@ TEST(BmpRle8, StreamEndingInsideACodeIsRefused)
 {
     const DecodeResult halfCode = decode(rleFile({2, 1, 0}));
     expectRefused(halfCode);
-    EXPECT_TRUE(contains(halfCode.Reason, "RLE8"));
+    EXPECT_TRUE(contains(halfCode.reason(), "RLE8"));
     expectRefused(decode(rleFile({0, 5, 1, 2, 3})));  // absolute run short of its pixels
     expectRefused(decode(rleFile({0, 2, 3})));        // delta short of its second byte
 }
@@ -299,7 +299,7 @@ TEST(BmpPalette, ColoursUsedZeroMeans256Entries)
 {
     Picture p = patternPicture(4, 2, 16);
     const DecodeResult r = decode(makeBmp(p, {.ColoursUsed = 0, .PaletteEntries = 256}));
-    ASSERT_TRUE(r.Ok) << r.Reason;
+    ASSERT_TRUE(r.ok()) << r.reason();
     p.PaletteBgr.resize(256 * 3, 0); // the builder fills the table with black
     EXPECT_EQ(r.Image.paletteCount(), 256);
     EXPECT_EQ(r.Image.PaletteBgr, p.PaletteBgr);
@@ -318,7 +318,7 @@ TEST(BmpPalette, MoreThan256ColoursUsedIsRefusedNamingTheCount)
 {
     const DecodeResult r = decode(makeBmp(patternPicture(3, 3), {.ColoursUsed = 300}));
     expectRefused(r);
-    EXPECT_TRUE(contains(r.Reason, "300")) << r.Reason;
+    EXPECT_TRUE(contains(r.reason(), "300")) << r.reason();
 }
 
 TEST(BmpPalette, TableRunningIntoThePixelsIsRefused)
@@ -365,7 +365,7 @@ TEST(BmpStoredSample, HoldsFiveRowWidthsOfStoredBytesWithPadding)
     for (const BmpOptions &o : {BmpOptions{}, BmpOptions{.HeaderSize = 124}, BmpOptions{.HeaderSize = 12}}) {
         SCOPED_TRACE(o.HeaderSize);
         const DecodeResult r = decode(makeBmp(p, o));
-        ASSERT_TRUE(r.Ok) << r.Reason;
+        ASSERT_TRUE(r.ok()) << r.reason();
         EXPECT_EQ(r.Image.StoredSample, paddedRows(p, 30));
     }
 }
@@ -382,7 +382,7 @@ TEST(BmpStoredSample, IsEmptyForTopDownAndCompressedFiles)
     const Picture p = patternPicture(6, 8);
     const DecodeResult topDown = decode(makeBmp(p, {.TopDown = true}));
     const DecodeResult rle = decode(makeBmp(p, {.Rle8 = true}));
-    ASSERT_TRUE(topDown.Ok && rle.Ok);
+    ASSERT_TRUE(topDown.ok() && rle.ok());
     EXPECT_TRUE(topDown.Image.StoredSample.empty());
     EXPECT_TRUE(rle.Image.StoredSample.empty());
 }
@@ -394,9 +394,9 @@ TEST(BmpRefuse, TwentyFourBitFileNamesItsDepth)
     const std::vector<std::uint8_t> bytes = makeBmp(patternPicture(3, 3), {.BitsPerPixel = 24});
     const test::TempFile file(bytes, ".bmp");
     for (const DecodeResult &r : {decode(bytes), decodeBmpFile(file.path())}) {
-        EXPECT_FALSE(r.Ok);
+        EXPECT_FALSE(r.ok());
         EXPECT_EQ(r.BitsPerPixel, 24);
-        EXPECT_TRUE(contains(r.Reason, "24")) << r.Reason;
+        EXPECT_TRUE(contains(r.reason(), "24")) << r.reason();
     }
 }
 
@@ -437,7 +437,7 @@ TEST(BmpRefuse, AbsurdSizesAreRefused)
     setU32(huge, HeightField, 0x7FFFFFFFu);
     r = decode(huge);
     expectRefused(r);
-    EXPECT_TRUE(contains(r.Reason, "too large")) << r.Reason;
+    EXPECT_TRUE(contains(r.reason(), "too large")) << r.reason();
 
     // Within the pixel limit, but the file holds a few bytes of it.
     std::vector<std::uint8_t> large = makeBmp(patternPicture(4, 4));
@@ -479,11 +479,11 @@ TEST(BmpRefuse, OtherCompressionsAreNamed)
     setU32(bytes, CompressionField, 2);
     const DecodeResult rle4 = decode(bytes);
     expectRefused(rle4);
-    EXPECT_TRUE(contains(rle4.Reason, "RLE4")) << rle4.Reason;
+    EXPECT_TRUE(contains(rle4.reason(), "RLE4")) << rle4.reason();
     setU32(bytes, CompressionField, 3);
     const DecodeResult fields = decode(bytes);
     expectRefused(fields);
-    EXPECT_TRUE(contains(fields.Reason, "bit-field")) << fields.Reason;
+    EXPECT_TRUE(contains(fields.reason(), "bit-field")) << fields.reason();
 }
 
 TEST(BmpRefuse, MissingFileGivesAReason)

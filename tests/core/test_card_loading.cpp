@@ -18,18 +18,18 @@ namespace {
 TEST(CardLoading, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy)
 {
     const test::TempFolder folder;
-    EXPECT_EQ(cardFileProblem(folder.file("gone.tif")), "the file does not exist");
+    EXPECT_EQ(checkCardFile(folder.file("gone.tif")).reason(), "the file does not exist");
     ASSERT_EQ(::mkfifo(folder.file("pipe.gif").c_str(), 0600), 0);
-    EXPECT_EQ(cardFileProblem(folder.file("pipe.gif")), "it is not a regular file");
-    EXPECT_EQ(cardFileProblem(folder.path().string()), "it is not a regular file");
+    EXPECT_EQ(checkCardFile(folder.file("pipe.gif")).reason(), "it is not a regular file");
+    EXPECT_EQ(checkCardFile(folder.path().string()).reason(), "it is not a regular file");
     std::filesystem::create_symlink("b.tif", folder.file("a.tif"));
     std::filesystem::create_symlink("a.tif", folder.file("b.tif"));
-    EXPECT_EQ(cardFileProblem(folder.file("a.tif")), std::strerror(ELOOP));
+    EXPECT_EQ(checkCardFile(folder.file("a.tif")).reason(), std::strerror(ELOOP));
     std::ofstream(folder.file("card.bmp")) << "x";
-    EXPECT_EQ(cardFileProblem(folder.file("card.bmp")), "");
+    EXPECT_TRUE(checkCardFile(folder.file("card.bmp")).ok());
     ASSERT_EQ(::chmod(folder.file("card.bmp").c_str(), 0), 0);
     if (::geteuid() != 0) { // the superuser reads anything
-        EXPECT_EQ(cardFileProblem(folder.file("card.bmp")), std::strerror(EACCES));
+        EXPECT_EQ(checkCardFile(folder.file("card.bmp")).reason(), std::strerror(EACCES));
     }
 }
 

@@ -32,7 +32,7 @@ Analysed analyse(const Card &card, SpreadFactors spread = {0.0, 0.56, 0.0})
 {
     const std::vector<std::uint8_t> bytes = cardgen::encodeBmp(card);
     const DecodeResult decoded = decodeBmp(bytes.data(), bytes.size());
-    EXPECT_TRUE(decoded.Ok) << decoded.Reason;
+    EXPECT_TRUE(decoded.ok()) << decoded.reason();
     Analysed a;
     a.Record = newCardRecord("card.bmp", "/nowhere/", card.Width, card.Height, card.Dpi);
     AnalysisSettings settings;

@@ -269,16 +269,16 @@ protected:
 
 TEST_F(ScanLogFile, AppendingTwiceGivesOneHeaderAndTwoSections)
 {
-    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
-    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), true).ok());
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), true).ok());
     EXPECT_EQ(readAll(logPath()), TwoClassLog + TwoClassSection);
 }
 
 TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
 {
-    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), false).ok());
     card_.VMD = 99.0;
-    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), false).ok());
     EXPECT_EQ(readAll(logPath()), Header + scanLines("0 to 255", "99.0 \xB5m", "1.50 nL/cm\xB2 = 0.150 L/ha") +
                                       TableHeadings + TableRows + "\r\n");
     EXPECT_EQ(test::filesIn(folder_), std::vector<std::string>{"card1.scn"});
@@ -286,14 +286,14 @@ TEST_F(ScanLogFile, WithoutAppendTheSecondScanReplacesTheLog)
 
 TEST_F(ScanLogFile, AppendWithoutAnExistingLogWritesTheHeader)
 {
-    ASSERT_EQ(writeScanLog(inputsFor(card_), true), "");
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), true).ok());
     EXPECT_EQ(readAll(logPath()), TwoClassLog);
 }
 
 TEST_F(ScanLogFile, MissingFolderGivesAMessageNamingTheLog)
 {
     card_.FilePath = (folder_ / "missing" / "card1.bmp").string();
-    const std::string message = writeScanLog(inputsFor(card_), false);
+    const std::string message = writeScanLog(inputsFor(card_), false).reason();
     EXPECT_NE(message.find((folder_ / "missing" / "card1.scn").string()), std::string::npos);
     EXPECT_NE(message.find(std::strerror(ENOENT)), std::string::npos);
 }
@@ -303,19 +303,19 @@ TEST_F(ScanLogFile, MissingFolderGivesAMessageNamingTheLog)
 // the folder, and the message names the log and the system's reason.
 TEST_F(ScanLogFile, FailedWritesKeepTheOldLogWhole)
 {
-    ASSERT_EQ(writeScanLog(inputsFor(card_), false), "");
+    ASSERT_TRUE(writeScanLog(inputsFor(card_), false).ok());
     const std::vector<std::string> before = test::filesIn(folder_);
     card_.VMD = 99.0;
     for (const bool append : {false, true}) {
         {
             const test::FailingWrites full(100);
-            const std::string message = writeScanLog(inputsFor(card_), append);
+            const std::string message = writeScanLog(inputsFor(card_), append).reason();
             EXPECT_NE(message.find(logPath()), std::string::npos) << message;
             EXPECT_NE(message.find(std::strerror(ENOSPC)), std::string::npos) << message;
         }
         {
             const test::FileSizeLimit limit(100);
-            EXPECT_NE(writeScanLog(inputsFor(card_), append).find(std::strerror(EFBIG)), std::string::npos);
+            EXPECT_NE(writeScanLog(inputsFor(card_), append).reason().find(std::strerror(EFBIG)), std::string::npos);
         }
         EXPECT_EQ(readAll(logPath()), TwoClassLog);
         EXPECT_EQ(test::filesIn(folder_), before);
@@ -325,7 +325,7 @@ TEST_F(ScanLogFile, FailedWritesKeepTheOldLogWhole)
 TEST(ScanLogWrite, WithoutACardNothingIsWritten)
 {
     const ScanLogInputs in;
-    EXPECT_NE(writeScanLog(in, true), "");
+    EXPECT_FALSE(writeScanLog(in, true).ok());
     EXPECT_FALSE(std::filesystem::exists("scn"));
 }
 

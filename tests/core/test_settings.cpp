@@ -43,7 +43,7 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     w.ShapeThreshold = 85;
     w.HueThreshold = 40;
     module.Metric = false;
-    EXPECT_TRUE(writePreferences(store, module, w).empty());
+    EXPECT_TRUE(writePreferences(store, module, w).ok());
 
     ModuleState module2;
     module2.Metric = readBoolSetting(store, "Prefs", "Metric", true);
@@ -64,7 +64,7 @@ TEST(Settings, StoredTextsAreThePlainForms)
     MemorySettingsStore store;
     ModuleState module;
     Preferences w = readPreferences(store, module, "");
-    ASSERT_TRUE(writePreferences(store, module, w).empty());
+    ASSERT_TRUE(writePreferences(store, module, w).ok());
     EXPECT_EQ(store.values().at({"Prefs", "DefaultRes"}), "1200");
     EXPECT_EQ(store.values().at({"Prefs", "SpreadFactor1"}), "0.56");
     EXPECT_EQ(store.values().at({"Prefs", "SpreadFactor0"}), "0");
@@ -78,7 +78,7 @@ TEST(Settings, StoredTextsAreThePlainForms)
 TEST(Settings, EmptyValueIsStoredAsOneBlank)
 {
     MemorySettingsStore store;
-    EXPECT_TRUE(writeSetting(store, "Settings", "InitialDir", "").empty());
+    EXPECT_TRUE(writeSetting(store, "Settings", "InitialDir", "").ok());
     EXPECT_EQ(store.values().at({"Settings", "InitialDir"}), " ");
     EXPECT_EQ(readSetting(store, "Settings", "InitialDir", "C:"), " ");
 }

@@ -34,7 +34,7 @@ TEST(SprayInfo, SaveWritesAllFifteenEmptyOnesAsBlanks)
     MemorySettingsStore store;
     SprayInfo info;
     info[AC_Swath] = "24.5";
-    EXPECT_TRUE(saveSprayInfo(store, info).empty());
+    EXPECT_TRUE(saveSprayInfo(store, info).ok());
     EXPECT_EQ(store.values().size(), 15u);
     EXPECT_EQ(store.values().at({"SprayInfo", "AC_Swath"}), "24.5");
     EXPECT_EQ(store.values().at({"SprayInfo", "Comment"}), " ");

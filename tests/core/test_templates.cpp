@@ -140,7 +140,7 @@ TEST(TemplateCutting, ClipsKeepTheSheetsColourTableAndPixels)
     EXPECT_EQ(clip.row(0)[2], 24); // bottom row: sheet row 2
     const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, 600);
     const DecodeResult back = decodeBmp(bytes.data(), bytes.size());
-    ASSERT_TRUE(back.Ok) << back.Reason;
+    ASSERT_TRUE(back.ok()) << back.reason();
     EXPECT_EQ(back.BitsPerPixel, 8);
     EXPECT_EQ(back.Image.PaletteBgr, sheet.PaletteBgr);
     EXPECT_EQ(back.Image.Pixels, clip.Pixels);

@@ -25,9 +25,9 @@ TEST(WholeFile, ReplacesTheFileKeepingItsPermissionsAndLeavesNothingBeside)
 {
     const test::TempFolder folder;
     const std::string path = folder.file("results.txt");
-    ASSERT_EQ(writeWholeFile(path, "old"), "");
+    ASSERT_TRUE(writeWholeFile(path, "old").ok());
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_EQ(writeWholeFile(path, "new bytes"), "");
+    ASSERT_TRUE(writeWholeFile(path, "new bytes").ok());
     EXPECT_EQ(contents(path), "new bytes");
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
@@ -39,16 +39,16 @@ TEST(WholeFile, AFailedWriteLeavesTheOldFileAndSaysWhy)
 {
     const test::TempFolder folder;
     const std::string path = folder.file("report.pdf");
-    ASSERT_EQ(writeWholeFile(path, "old"), "");
+    ASSERT_TRUE(writeWholeFile(path, "old").ok());
     {
         const test::FailingWrites full(3);
-        EXPECT_EQ(writeWholeFile(path, "new bytes"), std::strerror(ENOSPC));
+        EXPECT_EQ(writeWholeFile(path, "new bytes").reason(), std::strerror(ENOSPC));
     }
     {
         const test::FileSizeLimit limit(4);
-        EXPECT_EQ(writeWholeFile(path, "new bytes"), std::strerror(EFBIG));
+        EXPECT_EQ(writeWholeFile(path, "new bytes").reason(), std::strerror(EFBIG));
     }
-    EXPECT_EQ(writeWholeFile(folder.file("missing/x.txt"), "x"), std::strerror(ENOENT));
+    EXPECT_EQ(writeWholeFile(folder.file("missing/x.txt"), "x").reason(), std::strerror(ENOENT));
     EXPECT_EQ(contents(path), "old");
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"report.pdf"});
 }

@@ -37,9 +37,9 @@ TEST(QtSettingsStore, PreferencesSurviveTheFile)
         w.InitialDir = "/data/with, a comma";
         module.SpreadFactor = {1.5, 0.5, 0.001};
         w.Spray[AC_Type] = "Air Tractor 502";
-        ASSERT_TRUE(writePreferences(store, module, w).empty());
-        ASSERT_TRUE(saveSprayInfo(store, w.Spray).empty());
-        ASSERT_TRUE(store.flush().empty());
+        ASSERT_TRUE(writePreferences(store, module, w).ok());
+        ASSERT_TRUE(saveSprayInfo(store, w.Spray).ok());
+        ASSERT_TRUE(store.flush().ok());
     }
     QtSettingsStore again(file);
     ModuleState module;
@@ -66,9 +66,9 @@ TEST(QtSettingsStore, AFailedWriteIsReported)
     const QString file = dir.filePath(QStringLiteral("v.ini"));
     ASSERT_TRUE(QDir().mkpath(file));
     QtSettingsStore store(file);
-    std::vector<std::string> errors = writePreferences(store, ModuleState{}, Preferences{});
-    ASSERT_FALSE(errors.empty());
-    EXPECT_NE(errors.back().find("v.ini"), std::string::npos) << errors.back();
+    const Status written = writePreferences(store, ModuleState{}, Preferences{});
+    ASSERT_FALSE(written.ok());
+    EXPECT_NE(written.reason().find("v.ini"), std::string::npos) << written.reason();
 }
 
 TEST(QtSettingsStore, ADamagedFileIsKeptAsideAndAFailedWriteKeepsTheFile)
@@ -87,14 +87,14 @@ TEST(QtSettingsStore, ADamagedFileIsKeptAsideAndAFailedWriteKeepsTheFile)
     QFile kept(file + QStringLiteral(".bad"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), damaged);
-    ASSERT_EQ(writeSetting(store, "Prefs", "DefaultRes", "300"), "");
-    ASSERT_EQ(store.flush(), "");
+    ASSERT_TRUE(writeSetting(store, "Prefs", "DefaultRes", "300").ok());
+    ASSERT_TRUE(store.flush().ok());
     EXPECT_EQ(QtSettingsStore(file).read("Prefs", "DefaultRes"), std::optional<std::string>("300"));
     // A full disc while writing leaves the file as it was, and says so.
-    ASSERT_EQ(writeSetting(store, "Prefs", "DefaultRes", "900"), "");
+    ASSERT_TRUE(writeSetting(store, "Prefs", "DefaultRes", "900").ok());
     {
         const test::FailingWrites full(5);
-        EXPECT_NE(store.flush().find(std::strerror(ENOSPC)), std::string::npos);
+        EXPECT_NE(store.flush().reason().find(std::strerror(ENOSPC)), std::string::npos);
     }
     EXPECT_EQ(QtSettingsStore(file).read("Prefs", "DefaultRes"), std::optional<std::string>("300"));
 }

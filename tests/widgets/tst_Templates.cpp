@@ -289,7 +289,7 @@ private slots:
         QCOMPARE(lastClip, 9);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip05.bmp"))));
         const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
-        QVERIFY(clip.Ok);
+        QVERIFY(clip.ok());
         QCOMPARE(clip.BitsPerPixel, 8);
         QCOMPARE(clip.Image.PaletteBgr, (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
         QCOMPARE(clip.Image.Width, 150); // (1.75 - 0.25) x 100
@@ -314,7 +314,7 @@ private slots:
         LoadTemplateForm w(store, sheet, 600, root(), lastClip);
         w.btnOK->click();
         const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
-        QVERIFY(clip.Ok);
+        QVERIFY(clip.ok());
         QCOMPARE(clip.Image.Width, 900);
         QCOMPARE(clip.Image.Height, 1500);
     }

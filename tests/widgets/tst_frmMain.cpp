@@ -27,7 +27,7 @@ using vex::ui::frmMain;
 
 class FailingStore : public MemorySettingsStore {
 public:
-    std::string flush() override { return "disk full"; }
+    Status flush() override { return Status::failure("disk full"); }
 };
 
 class tst_frmMain : public QObject {
@@ -352,7 +352,7 @@ private slots:
             w.show();
             QVERIFY(w.close());
             QVERIFY(!w.isVisible());
-            QCOMPARE(w.unloadErrors().size(), size_t(1));
+            QCOMPARE(w.unloadStatus().reason(), std::string("disk full"));
         }
         vex::ui::setMessageHook({});
         QCOMPARE(shown.size(), 1);
