@@ -57,7 +57,17 @@ template <typename T = QWidget> T *child(const QObject *window, const char *name
 {
     return child<T>(*window, name, index);
 }
-
+// An empty main window shown over `store`, with a fresh module state whose
+// files go into `folder` (ending in '/').
+inline std::unique_ptr<ui::frmMain> openWindow(SettingsStore &store, ModuleState &module, const std::string &folder,
+                                               int screenHeight = 1024)
+{
+    module = ModuleState{};
+    module.RootDir = folder;
+    auto w = std::make_unique<ui::frmMain>(store, module, screenHeight);
+    w->show();
+    return w;
+}
 
 // Cards "<prefix>1.bmp" ... of a line of `count`, written into `folder`
 // (ending in '/') and loaded at 600 dpi with the questions answered once
@@ -66,14 +76,11 @@ template <typename T = QWidget> T *child(const QObject *window, const char *name
 inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState &module, const std::string &folder,
                                                int count, const cardgen::CardSpec &base, const std::string &prefix)
 {
-    module = ModuleState{};
-    module.RootDir = folder;
-    auto w = std::make_unique<ui::frmMain>(store, module, 1024);
+    auto w = openWindow(store, module, folder);
     w->preferences().DefaultRes = 600;
     w->preferences().LogAnalysis = false;
     w->preferences().DisableBackgroundWarning = true;
     w->preferences().DisableDitherWarning = true;
-    w->show();
     for (int i = 0; i < count; ++i) {
         const std::string path = folder + prefix + std::to_string(i + 1) + ".bmp";
         if (!cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, count)), path).empty())

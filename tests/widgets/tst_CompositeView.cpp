@@ -7,6 +7,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -37,8 +38,7 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
-    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    test::MessageRecorder messages{QMessageBox::Yes};
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
@@ -76,19 +76,11 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return answer;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();
         store.clear();
-        answer = QMessageBox::Yes;
+        messages.answer = QMessageBox::Yes;
     }
 
     // One pipeline: the window and the batch tool, given the same cards and
@@ -272,7 +264,7 @@ private slots:
         for (const int i : {1, 2, 4, 5})
             w->scanCard(i);
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
-        answer = QMessageBox::No;
+        messages.answer = QMessageBox::No;
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "four.csv", 2));
         QCOMPARE(messages.size(), 1);
@@ -284,7 +276,7 @@ private slots:
         QVERIFY(!w->cards()[3].Scanned);
         // Answered Yes, the card is scanned first.
         messages.clear();
-        answer = QMessageBox::Yes;
+        messages.answer = QMessageBox::Yes;
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "five.csv", 2));
         QVERIFY(w->cards()[3].Scanned);

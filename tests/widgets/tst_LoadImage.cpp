@@ -1,5 +1,6 @@
 // Opening card images from the main window: checks, messages, order, state.
 
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
@@ -25,18 +26,11 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
-    QList<QMessageBox::Icon> icons;
+    test::MessageRecorder messages{QMessageBox::Ok};
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
-    std::unique_ptr<frmMain> window()
-    {
-        module.RootDir = folder();
-        auto w = std::make_unique<frmMain>(store, module, 1024);
-        w->show();
-        return w;
-    }
+    std::unique_ptr<frmMain> window() { return test::openWindow(store, module, folder()); }
 
     // An 8-bit card with a grey ramp colour table.
     void writeCard(const QString &name, int width = 40, int height = 30)
@@ -75,19 +69,9 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            icons << r.Icon;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();
-        icons.clear();
         store.clear();
     }
 
@@ -161,7 +145,7 @@ private slots:
             const bool error = messages[i].startsWith("Error: 'short.bmp' cannot be opened as a card image: ");
             namedShort |= error;
             // A refusal or an error warns; it is never shown as information.
-            QVERIFY(icons[i] == QMessageBox::Warning || icons[i] == QMessageBox::Critical);
+            QVERIFY(messages.icons[i] == QMessageBox::Warning || messages.icons[i] == QMessageBox::Critical);
         }
         QVERIFY2(namedShort, qPrintable(messages.join(" | ")));
     }

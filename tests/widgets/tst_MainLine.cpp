@@ -9,6 +9,7 @@
 #include "line/Composite.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/frmCardPos.h"
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -36,7 +37,7 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Ok};
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
@@ -52,14 +53,6 @@ private:
     template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();

@@ -9,6 +9,7 @@
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -34,7 +35,7 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Ok};
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
@@ -67,14 +68,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init() { messages.clear(); }
 
     void scanShowsTheGraphAndItsLabels()

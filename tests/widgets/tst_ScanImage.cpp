@@ -1,6 +1,7 @@
 // Scanning cards from the main window: results, log, messages, composite
 // check box and the largest scanned diameter.
 
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
@@ -27,19 +28,17 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Yes};
 
     std::string folder() const { return dir.path().toStdString() + "/"; }
 
     std::unique_ptr<frmMain> window()
     {
-        module.RootDir = folder();
-        auto w = std::make_unique<frmMain>(store, module, 1024);
+        auto w = test::openWindow(store, module, folder());
         w->preferences().DefaultRes = 1200;
         // The colour questions are tested with their windows; here they would wait for a user.
         w->preferences().DisableBackgroundWarning = true;
         w->preferences().DisableDitherWarning = true;
-        w->show();
         return w;
     }
 
@@ -77,14 +76,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Yes;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();

@@ -3,6 +3,7 @@
 
 #include "app/AppState.h"
 #include "line/SprayInfo.h"
+#include "support/MessageRecorder.h"
 #include "ui/Messages.h"
 #include "line/ui/SprayInfoForm.h"
 
@@ -18,7 +19,7 @@ using vex::ui::SprayInfoForm;
 class tst_SprayInfoForm : public QObject {
     Q_OBJECT
 private:
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Ok};
     MemorySettingsStore store;
     ModuleState module;
     SprayInfo spray;
@@ -34,14 +35,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();

@@ -1,5 +1,6 @@
 // The Template Manager and the cutting of a sheet by a template.
 
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
@@ -35,8 +36,7 @@ class tst_Templates : public QObject {
     Q_OBJECT
 private:
     QTemporaryDir dir;
-    QStringList messages;
-    std::deque<QMessageBox::StandardButton> answers;
+    test::MessageRecorder messages{QMessageBox::Yes};
     MemorySettingsStore store;
 
     std::string root() const { return dir.path().toStdString() + "/"; }
@@ -72,22 +72,10 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            if (answers.empty())
-                return QMessageBox::Yes;
-            const QMessageBox::StandardButton a = answers.front();
-            answers.pop_front();
-            return a;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();
-        answers.clear();
+        messages.answers.clear();
         store.clear();
         QFile::remove(file());
     }
@@ -186,7 +174,7 @@ private slots:
             names.pop_front();
             return std::optional<std::string>(n);
         };
-        answers = {QMessageBox::Yes};
+        messages.answers = {QMessageBox::Yes};
         w.btnSave->click();
         QCOMPARE(asked, 3);
         QCOMPARE(messages, QStringList{QStringLiteral("Overwrite template 'Tray 2'?")});

@@ -1,5 +1,6 @@
 // The main window's card strip, captions, scrolling, keyboard and closing.
 
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "model/CardGeometry.h"
 #include "app/ui/CardPicture.h"
@@ -39,10 +40,7 @@ private:
 
     std::unique_ptr<frmMain> makeWindow(int screenHeight = 1024)
     {
-        module.RootDir = root.path().toStdString() + "/";
-        auto w = std::make_unique<frmMain>(store, module, screenHeight);
-        w->show();
-        return w;
+        return test::openWindow(store, module, root.path().toStdString() + "/", screenHeight);
     }
 
     // A card whose image is a plain picture of the given size in the test folder.
@@ -342,11 +340,7 @@ private slots:
     {
         FailingStore failing;
         module.RootDir = root.path().toStdString() + "/";
-        QStringList shown;
-        vex::ui::setMessageHook([&](const vex::ui::MessageRequest &r) {
-            shown << r.Title + ": " + r.Text;
-            return QMessageBox::Ok;
-        });
+        test::MessageRecorder shown;
         {
             frmMain w(failing, module, 1024);
             w.show();
@@ -354,9 +348,8 @@ private slots:
             QVERIFY(!w.isVisible());
             QCOMPARE(w.unloadStatus().reason(), std::string("disk full"));
         }
-        vex::ui::setMessageHook({});
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.front(), QStringLiteral("Vexolin: Error: disk full"));
+        QCOMPARE(shown.titles.front() + ": " + shown.front(), QStringLiteral("Vexolin: Error: disk full"));
     }
 
     void preferencesAreReadWhenTheWindowIsCreated()

@@ -1,6 +1,7 @@
 // The preferences window driven with keys and clicks as a user would.
 
 #include "text/NumberText.h"
+#include "support/MessageRecorder.h"
 #include "ui/Messages.h"
 #include "app/ui/frmPrefs.h"
 
@@ -19,7 +20,7 @@ using vex::ui::frmPrefs;
 class tst_frmPrefs : public QObject {
     Q_OBJECT
 private:
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Ok};
     Preferences state;
     ModuleState module;
 
@@ -38,14 +39,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init()
     {
         messages.clear();

@@ -1,6 +1,7 @@
 // The print preview: pages, the printer list with "Save as PDF...", Escape,
 // and the whole report written as a PDF from the main window's Print.
 
+#include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 #include "app/ui/frmMain.h"
@@ -33,16 +34,9 @@ private:
     QTemporaryDir dir;
     MemorySettingsStore store;
     ModuleState module;
-    QStringList messages;
+    test::MessageRecorder messages{QMessageBox::Ok};
 
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act)
-    {
-        QTimer::singleShot(0, this, [act] {
-            auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-            QVERIFY(d);
-            act(*d);
-        });
-    }
+    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
 
     static int pdfPages(const QByteArray &pdf)
     {
@@ -57,14 +51,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            messages << r.Text;
-            return QMessageBox::Ok;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
 
     void pagesTabsAndPrinters()
     {
@@ -114,24 +100,13 @@ private slots:
 
     void printFromTheMainWindowWritesAFourPagePdf()
     {
-        module.RootDir = dir.path().toStdString() + "/";
-        ui::frmMain w(store, module, 1024);
-        w.preferences().DefaultRes = 600;
-        w.preferences().LogAnalysis = false;
-        w.preferences().DisableBackgroundWarning = true;
-        w.preferences().DisableDitherWarning = true;
-        w.show();
         cardgen::CardSpec base;
         base.Width = 160;
         base.Height = 240;
         base.Discs = 100;
-        for (int i = 0; i < 4; ++i) {
-            const std::string path = dir.path().toStdString() + "/p" + std::to_string(i + 1) + ".bmp";
-            cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 4)), path);
-            w.loadFiles(path);
-        }
-        test::child<QSlider>(w, "Slider1")->setValue(150);
-        test::child<QSlider>(w, "Slider2")->setValue(190);
+        const auto window = test::lineWindow(store, module, dir.path().toStdString() + "/", 4, base, "p");
+        QVERIFY(window);
+        ui::frmMain &w = *window;
         w.btnScanAll_Click();
         w.sprayInfo()[Sample_Position1] = "-20";
         w.sprayInfo()[Sample_Interval] = "10";

@@ -1,5 +1,6 @@
 // The resolution window: editing in place, red names, Apply To All, Accept.
 
+#include "support/MessageRecorder.h"
 #include "ui/Messages.h"
 #include "intake/CardLoading.h"
 #include "intake/ui/InfoForm.h"
@@ -17,8 +18,7 @@ using vex::ui::frmResolution;
 class tst_frmResolution : public QObject {
     Q_OBJECT
 private:
-    QStringList questions;
-    QMessageBox::StandardButton answer = QMessageBox::Yes;
+    test::MessageRecorder questions{QMessageBox::Yes};
 
     static CardList cards(bool scanned)
     {
@@ -44,14 +44,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        vex::ui::setMessageHook([this](const vex::ui::MessageRequest &r) {
-            questions << r.Text;
-            return answer;
-        });
-    }
-    void cleanupTestCase() { vex::ui::setMessageHook({}); }
     void init() { questions.clear(); }
 
     void gridShowsEveryCard()
@@ -92,7 +84,7 @@ private slots:
         type(w, 0, "600");
         type(w, 0, "1200");
         QVERIFY(!red(w, 0));
-        answer = QMessageBox::Yes;
+        questions.answer = QMessageBox::Yes;
         w.AcceptButton->click();
         QCOMPARE(questions.size(), 1);
         QVERIFY(questions.front().startsWith("You have changed the resolution for one\nor more analysed images."));
@@ -140,7 +132,7 @@ private slots:
         QVERIFY(!red(w, 0));
         QVERIFY(red(w, 1));
         QCOMPARE(w.ResolutionList->currentRow(), 0);
-        answer = QMessageBox::Yes;
+        questions.answer = QMessageBox::Yes;
         w.AcceptButton->click();
         QCOMPARE(reanalysed, std::vector<int>{2});
         for (const CardRecord &c : list.records()) {
@@ -156,7 +148,7 @@ private slots:
         frmResolution w(list, [&](const std::vector<int> &) { called = true; });
         w.show();
         type(w, 2, "2000");
-        answer = QMessageBox::No;
+        questions.answer = QMessageBox::No;
         w.AcceptButton->click();
         QVERIFY(!called);
         QCOMPARE(list[3].Resolution, 2000);
