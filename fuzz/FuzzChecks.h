@@ -7,10 +7,10 @@
 
 #include "analysis/DropStatistics.h"
 #include "analysis/StainScan.h"
-#include "model/CardRecord.h"
 #include "intake/ColourPass.h"
 #include "intake/Hue.h"
 #include "intake/IndexedImage.h"
+#include "model/CardRecord.h"
 
 #include <algorithm>
 #include <array>
@@ -62,8 +62,7 @@ inline ColourSample plainSample(const IndexedImage &image)
         return sample;
     }
     const std::size_t rows = static_cast<std::size_t>(std::clamp(image.Height, 0, 5));
-    const std::size_t bytes =
-        std::min(rows * static_cast<std::size_t>(std::max(image.Width, 0)), image.Pixels.size());
+    const std::size_t bytes = std::min(rows * static_cast<std::size_t>(std::max(image.Width, 0)), image.Pixels.size());
     for (std::size_t i = 0; i < bytes; ++i)
         ++sample.Counts[image.Pixels[i]];
     sample.Size = static_cast<std::int64_t>(bytes);
@@ -174,8 +173,8 @@ inline void analyse(const IndexedImage &image, bool scanToo = true)
     require(fast.Size == sample.Size && fast.Counts == sample.Counts);
     const LeadingColours lead = plainLeaders(sample.Counts);
     const LeadingColours fastLead = leadingColours(sample.Counts);
-    require(fastLead.First == lead.First && fastLead.FirstCount == lead.FirstCount &&
-            fastLead.Second == lead.Second && fastLead.SecondCount == lead.SecondCount);
+    require(fastLead.First == lead.First && fastLead.FirstCount == lead.FirstCount && fastLead.Second == lead.Second &&
+            fastLead.SecondCount == lead.SecondCount);
     const std::uint8_t background = lead.FirstCount > sample.Counts[0] ? lead.First : 0;
     const bool dither = sample.Size > 0 && lead.SecondCount * 10 > sample.Size;
     require(card.BackgroundIndex == background);

@@ -7,6 +7,7 @@
 #include "app/AppState.h"
 #include "app/qt/QtSettingsStore.h"
 #include "line/CardPositions.h"
+#include "model/CardGeometry.h"
 #include "templates/TemplateCutting.h"
 #include "templates/TemplateStore.h"
 #include "text/WholeFile.h"
@@ -51,7 +52,7 @@ void settingsFile(const std::string &bytes)
     const std::string path = folder + "/Vexolin.ini";
     QDir(QString::fromStdString(folder)).removeRecursively();
     QDir().mkpath(QString::fromStdString(folder));
-    require(writeWholeFile(path, bytes).empty());
+    require(writeWholeFile(path, bytes).ok());
 
     QtSettingsStore store(QString::fromStdString(path));
     ModuleState module;
@@ -63,7 +64,7 @@ void settingsFile(const std::string &bytes)
     const auto positions = storedCardPositions(store, reset);
     require(positionSound(positionValue(positions.first)) && spacingSound(positionValue(positions.second)));
     // Written back and read again, the preferences are the same.
-    if (!writePreferences(store, module, w).empty())
+    if (!writePreferences(store, module, w).ok())
         return; // a file the store would not write over: it stays as it was
     QtSettingsStore again(QString::fromStdString(path));
     ModuleState module2;

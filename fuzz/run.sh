@@ -5,7 +5,7 @@
 # which keeps growing from run to run (FRESH=1 starts it again from the seeds).
 # Crashing inputs go to build-fuzz/findings/<target>/; minimise each with
 #   build-fuzz/fuzz/<target> -minimize_crash=1 -runs=100000 <crash file>
-# and add it to tests/core/test_fuzz_regressions.cpp.
+# and add it to fuzz/corpus/<target>/: every test run replays that folder.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
