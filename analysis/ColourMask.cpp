@@ -17,8 +17,7 @@ bool maskShowsHue(int hue, int hueLow, int hueHigh, bool invert)
     return hueLow <= hue && hue <= hueHigh;
 }
 
-std::vector<std::uint8_t> maskedPaletteBgr(const CardRecord &card, int hueLow, int hueHigh, bool invert,
-                                           bool whiteMask)
+std::vector<std::uint8_t> maskedPaletteBgr(const CardRecord &card, int hueLow, int hueHigh, bool invert, bool whiteMask)
 {
     const std::uint8_t mask = whiteMask ? 255 : 0;
     std::vector<std::uint8_t> out = card.Palette;

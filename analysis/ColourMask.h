@@ -4,8 +4,8 @@
 // histogram's scale.  Masking rewrites colour-table entries only, never
 // pixels, so a large card is masked as fast as a small one.
 
-#include "model/Colour.h"
 #include "model/CardRecord.h"
+#include "model/Colour.h"
 
 #include <cstdint>
 #include <vector>

@@ -88,10 +88,10 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
     double totalVolume = 0.0;
     std::int32_t largestCount = 0;
     for (const std::int32_t area : acceptedAreas) {
-        const std::size_t at = area >= 0 && area < Tabled
-                                   ? static_cast<std::size_t>(small[static_cast<std::size_t>(area)])
-                                   : static_cast<std::size_t>(std::lower_bound(areas.begin(), areas.end(), area) -
-                                                              areas.begin());
+        const std::size_t at =
+            area >= 0 && area < Tabled
+                ? static_cast<std::size_t>(small[static_cast<std::size_t>(area)])
+                : static_cast<std::size_t>(std::lower_bound(areas.begin(), areas.end(), area) - areas.begin());
         SizeClass &c = classes[at + 1];
         ++c.Count;
         totalVolume += static_cast<double>(c.DropVolume);
@@ -230,8 +230,8 @@ bool lineRangeSelected(const CompositeResult &compositeAll, float rangeLow, floa
     return static_cast<float>(compositeAll.SmallestDiameter) < rangeLow || rangeHigh < compositeAll.LargestDiameter;
 }
 
-bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
-                   float rangeLow, float rangeHigh)
+bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current, float rangeLow,
+                   float rangeHigh)
 {
     if (compositeShown)
         return lineRangeSelected(compositeAll, rangeLow, rangeHigh);
@@ -239,8 +239,7 @@ bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, con
 }
 
 double currentVmd(bool compositeShown, bool rangeIsSelected, const CompositeResult &compositeAll,
-                  const CompositeResult &compositeRange, const CompositeResult &singleRange,
-                  const CardRecord &current)
+                  const CompositeResult &compositeRange, const CompositeResult &singleRange, const CardRecord &current)
 {
     if (compositeShown)
         return rangeIsSelected ? compositeRange.VMD : compositeAll.VMD;

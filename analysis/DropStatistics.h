@@ -7,8 +7,8 @@
 // and fractions are 32-bit, and the figures users compare are computed from
 // those stored values.
 
-#include "model/CompositeResult.h"
 #include "model/CardRecord.h"
+#include "model/CompositeResult.h"
 #include "text/Status.h"
 
 #include <array>
@@ -64,12 +64,11 @@ CompositeResult rangeStatistics(const ClassList &classes, float rangeLow, float 
 // Whether the range cuts off drops at either end.
 // Whether the range cuts drops off the pooled line.
 bool lineRangeSelected(const CompositeResult &compositeAll, float rangeLow, float rangeHigh);
-bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current,
-                   float rangeLow, float rangeHigh);
+bool rangeSelected(bool compositeShown, const CompositeResult &compositeAll, const CardRecord &current, float rangeLow,
+                   float rangeHigh);
 
 // The VMD the window shows.
 double currentVmd(bool compositeShown, bool rangeIsSelected, const CompositeResult &compositeAll,
-                  const CompositeResult &compositeRange, const CompositeResult &singleRange,
-                  const CardRecord &current);
+                  const CompositeResult &compositeRange, const CompositeResult &singleRange, const CardRecord &current);
 
 } // namespace vex

@@ -183,8 +183,8 @@ ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const
 {
     auto from = [](const CompositeResult &r) { return ShownStats{r.VMD, r.DropDensity, r.VolumeDensity}; };
     if (composite) {
-        const bool cut = static_cast<float>(compositeAll.SmallestDiameter) < rangeLow ||
-                         rangeHigh < compositeAll.LargestDiameter;
+        const bool cut =
+            static_cast<float>(compositeAll.SmallestDiameter) < rangeLow || rangeHigh < compositeAll.LargestDiameter;
         return from(cut ? compositeRange : compositeAll);
     }
     if (!card)

@@ -3,8 +3,8 @@
 // scales, the outline under the class line, the label and tool tip texts and
 // the range selection rules.  The graph widget only paints what this gives.
 
-#include "model/CompositeResult.h"
 #include "model/CardRecord.h"
+#include "model/CompositeResult.h"
 
 #include <string>
 #include <vector>

@@ -1,12 +1,12 @@
 #include "analysis/ScanLog.h"
 
 #include "text/NumberText.h"
-#include "text/Windows1252.h"
 #include "text/WholeFile.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -27,7 +27,6 @@ constexpr std::size_t LabelWidth = 28;
 // is one byte, as the log is written in a single-byte code page.
 class LogWriter {
 public:
-
     void line(const std::string &text = {})
     {
         current_ += text;
@@ -189,8 +188,8 @@ std::string sharedLogMessage(const std::string &usualLog, const std::string &log
 {
     const auto name = [](const std::string &path) { return std::filesystem::path(path).filename().string(); };
     const std::string card = name(log).substr(0, name(log).size() - std::string(".scn").size());
-    return "Two loaded cards would share the scan log " + name(usualLog) + ": the log of " + card +
-           " is written to " + name(log) + ".";
+    return "Two loaded cards would share the scan log " + name(usualLog) + ": the log of " + card + " is written to " +
+           name(log) + ".";
 }
 
 std::string coefficientText(double value)
@@ -225,9 +224,9 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
                                   w.fixed(card.ImageHeight * card.PixelSizeY / 10000.0, 2) + " cm");
     const int low = in.HueLow;
     const int high = in.HueHigh;
-    w.labelled("Hue Range:", in.HueInvert ? "0 to " + std::to_string(low - 1) + " and " + std::to_string(high + 1) +
-                                                " to 255"
-                                          : std::to_string(low) + " to " + std::to_string(high));
+    w.labelled("Hue Range:", in.HueInvert
+                                 ? "0 to " + std::to_string(low - 1) + " and " + std::to_string(high + 1) + " to 255"
+                                 : std::to_string(low) + " to " + std::to_string(high));
     const bool hasClasses = card.Stains.size() > 1;
     w.labelled("VMD:", hasClasses ? w.fixed(card.VMD, 1) + " " + Micro + "m" : std::string("--- ") + Micro + "m");
     w.labelled("Drop Density:", w.fixed(card.DropDensity, 2) + " drops/cm" + SquaredSign);
@@ -247,8 +246,8 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
     return w.take();
 }
 
-std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
-                                float rangeHigh, bool metric)
+std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+                                bool metric)
 {
     LogWriter w;
     w.text("Droplet Size Range:");
@@ -268,7 +267,8 @@ std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &r
     w.text("Volume Density:");
     w.zone();
     w.text(w.fixed(range.VolumeDensity, 2) + " nL/cm" + SquaredSign + " = " +
-           (metric ? w.fixed(range.VolumeDensity * 0.1, 3) + " L/ha" : w.fixed(range.VolumeDensity * 1.368, 3) + " oz/ac"));
+           (metric ? w.fixed(range.VolumeDensity * 0.1, 3) + " L/ha"
+                   : w.fixed(range.VolumeDensity * 1.368, 3) + " oz/ac"));
     w.endLine();
     w.line();
     w.line("Results:");
@@ -308,7 +308,7 @@ Status addToLog(const std::string &path, const std::string &section, bool append
 } // namespace
 
 Status appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
-                               bool metric, const std::string &logPath)
+                          bool metric, const std::string &logPath)
 {
     const std::string path = logPath.empty() ? scanLogPath(card.FilePath) : logPath;
     return addToLog(path, scanLogRangeSection(card, range, rangeLow, rangeHigh, metric), true);

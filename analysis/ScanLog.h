@@ -3,8 +3,8 @@
 // card image.  Its layout is fixed to the byte (Windows-1252, CR LF, fixed
 // columns) because users and their tools read these files.
 
-#include "model/CompositeResult.h"
 #include "model/CardRecord.h"
+#include "model/CompositeResult.h"
 #include "model/SprayInfo.h"
 #include "text/Status.h"
 
@@ -38,19 +38,18 @@ std::vector<std::string> scanLogPaths(const std::vector<std::string> &imagePaths
 // What the user is told when a log takes the longer name.
 std::string sharedLogMessage(const std::string &usualLog, const std::string &log);
 
-
 // A coefficient in plain decimal notation: at most 15 significant digits,
 // no trailing zeros ("0", "0.56", "-1.5").
 std::string coefficientText(double value);
 
 // The section added to a card's log when the results of a line are written
 // with a size range selected: the range's figures and classes.
-std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow,
-                                float rangeHigh, bool metric);
+std::string scanLogRangeSection(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
+                                bool metric);
 // Appends it to the card's log at `logPath` (empty: scanLogPath of the
 // card's file); fine when it worked, else the reason.
 Status appendScanLogRange(const CardRecord &card, const CompositeResult &range, float rangeLow, float rangeHigh,
-                               bool metric, const std::string &logPath = {});
+                          bool metric, const std::string &logPath = {});
 
 // The Windows-1252 bytes of one section; the file header only when newFile.
 std::string scanLogSection(const ScanLogInputs &in, bool newFile);

@@ -38,7 +38,8 @@ struct OpenStain {
 // prefix), searched outwards from `hint`.  Stains lie mostly in the order of
 // their columns, so the answer is usually at or next to the last one: this
 // costs a step or two where a binary search over the row would cost a dozen.
-template <typename Before> std::size_t gallop(std::size_t n, std::size_t hint, Before before)
+template <typename Before>
+std::size_t gallop(std::size_t n, std::size_t hint, Before before)
 {
     std::size_t lo = 0; // the answer lies in [lo, hi]
     std::size_t hi = n;
@@ -73,10 +74,8 @@ template <typename Before> std::size_t gallop(std::size_t n, std::size_t hint, B
 class Tracer {
 public:
     Tracer(const ScanSettings &settings, ScanResult &result)
-        : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)),
-          result_(result)
-    {
-    }
+        : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)), result_(result)
+    {}
 
     // The runs of row r are in runs_; this joins them to the open stains,
     // starts new ones, folds legs and closes what has ended.
@@ -300,8 +299,8 @@ private:
             }
         }
         if (s.HasValid) {
-            result_.AcceptedAreas.push_back(static_cast<std::int32_t>(
-                std::min<std::int64_t>(s.Area, std::numeric_limits<std::int32_t>::max())));
+            result_.AcceptedAreas.push_back(
+                static_cast<std::int32_t>(std::min<std::int64_t>(s.Area, std::numeric_limits<std::int32_t>::max())));
         }
     }
 
@@ -316,12 +315,12 @@ private:
     // Working space of one row, kept to save allocations.
     static constexpr std::size_t NoStain = std::numeric_limits<std::size_t>::max();
     std::vector<std::int32_t> nextFree_;
-    std::vector<std::size_t> startedBy_; // per run: the stain that begins with it
-    std::vector<std::size_t> continued_; // open_ indices by first column
+    std::vector<std::size_t> startedBy_;    // per run: the stain that begins with it
+    std::vector<std::size_t> continued_;    // open_ indices by first column
     std::vector<std::int32_t> firstColumn_; // and those first columns
-    std::vector<std::int32_t> reach_;    // furthest last column up to each of them
+    std::vector<std::int32_t> reach_;       // furthest last column up to each of them
     std::size_t leaves_ = 1;
-    std::vector<std::int32_t> furthest_;  // tree of the greatest last column
+    std::vector<std::int32_t> furthest_; // tree of the greatest last column
     std::vector<std::size_t> touched_;   // positions in continued_
 };
 
@@ -343,8 +342,7 @@ bool hueIsValid(std::uint8_t hue, const ScanSettings &settings)
     return settings.HueInvert ? !inside : inside;
 }
 
-ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &settings,
-                       const ScanCallbacks &callbacks)
+ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &settings, const ScanCallbacks &callbacks)
 {
     ScanResult result;
     Tracer tracer(settings, result);
@@ -355,8 +353,8 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
 
     const std::vector<ForegroundPixelList::Run> &listRuns = pixels.runs();
     const std::uint8_t *indices = pixels.indices().data();
-    std::size_t next = 0;     // next list run to read
-    std::size_t offset = 0;   // its first index byte
+    std::size_t next = 0;      // next list run to read
+    std::size_t offset = 0;    // its first index byte
     std::uint64_t entries = 0; // list entries read so far
 
     std::int32_t r = listRuns.empty() ? pixels.closing().Row : listRuns.front().Row;

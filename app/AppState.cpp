@@ -15,17 +15,23 @@ std::array<Rgb, 257> buildHueColour()
     for (int i = 0; i <= 256; ++i) {
         int r = 0, g = 0, b = 0;
         if (i <= 41) {
-            r = 256; g = 6 * i;
+            r = 256;
+            g = 6 * i;
         } else if (i <= 83) {
-            r = 256 - 6 * (i - 42); g = 256;
+            r = 256 - 6 * (i - 42);
+            g = 256;
         } else if (i <= 125) {
-            g = 256; b = 6 * (i - 84);
+            g = 256;
+            b = 6 * (i - 84);
         } else if (i <= 167) {
-            g = 256 - 6 * (i - 126); b = 256;
+            g = 256 - 6 * (i - 126);
+            b = 256;
         } else if (i <= 209) {
-            r = 6 * (i - 168); b = 256;
+            r = 6 * (i - 168);
+            b = 256;
         } else if (i <= 251) {
-            r = 256; b = 256 - 6 * (i - 210);
+            r = 256;
+            b = 256 - 6 * (i - 210);
         } else {
             r = 256;
         }
@@ -40,8 +46,8 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     std::vector<std::string> ignored;
     std::vector<std::string> &resets = reset ? *reset : ignored;
     Preferences w;
-    w.DefaultRes =
-        static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution, resets));
+    w.DefaultRes = static_cast<std::int32_t>(
+        readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution, resets));
     const std::array<double, 3> spreadDefaults{0.0, 0.56, 0.0};
     for (std::size_t i = 0; i < 3; ++i)
         module.SpreadFactor[i] = readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i),
@@ -53,14 +59,14 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false);
     w.ShapeThreshold =
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
-    w.HueThreshold = static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
+    w.HueThreshold =
+        static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
     w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     return w;
 }
 
-Status writePreferences(SettingsStore &store, const ModuleState &module,
-                                          const Preferences &window)
+Status writePreferences(SettingsStore &store, const ModuleState &module, const Preferences &window)
 {
     Status written;
     auto put = [&](const char *section, const std::string &key, const std::string &value) {

@@ -4,9 +4,9 @@
 
 #include "line/SprayInfo.h"
 #include "model/CardList.h"
+#include "model/CardStat.h"
 #include "model/Colour.h"
 #include "model/CompositeResult.h"
-#include "model/CardStat.h"
 #include "text/Settings.h"
 
 #include <array>
@@ -15,9 +15,6 @@
 #include <vector>
 
 namespace vex {
-
-
-
 
 // The 257-entry colour wheel that maps a hue value to a display colour.
 std::array<Rgb, 257> buildHueColour();
@@ -63,7 +60,6 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
 
 // Writes the preferences back, in the program's order, then flushes the
 // store; every failure met is in the reason, in order, a line each.
-Status writePreferences(SettingsStore &store, const ModuleState &module,
-                                          const Preferences &preferences);
+Status writePreferences(SettingsStore &store, const ModuleState &module, const Preferences &preferences);
 
 } // namespace vex

@@ -77,10 +77,9 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 return args[++i];
             return std::nullopt;
         };
-        const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" ||
-                                name == "--valid-hues" || name == "--spread" || name == "--positions" ||
-                                name == "--swath" || name == "--range" || name == "--results" || name == "--info" ||
-                                name == "--report";
+        const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" || name == "--valid-hues" ||
+                                name == "--spread" || name == "--positions" || name == "--swath" || name == "--range" ||
+                                name == "--results" || name == "--info" || name == "--report";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (needsValue) {
@@ -154,7 +153,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 std::size_t start = 0;
                 for (int k = 0; k < 3; ++k) {
                     const std::size_t comma = k < 2 ? v->find(',', start) : v->size();
-                    if (comma == std::string::npos || !parseNumber(v->substr(start, comma - start), spread[static_cast<std::size_t>(k)]))
+                    if (comma == std::string::npos ||
+                        !parseNumber(v->substr(start, comma - start), spread[static_cast<std::size_t>(k)]))
                         return error("--spread must be three numbers A,B,C");
                     start = comma + 1;
                 }
@@ -222,7 +222,8 @@ std::string batchUsage()
 }
 
 AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
-                                   const ModuleState &module, const std::pair<std::string, std::string> &storedPositions)
+                                      const ModuleState &module,
+                                      const std::pair<std::string, std::string> &storedPositions)
 {
     AnalysisSettings s;
     s.Resolution = options.Dpi.value_or(preferences.DefaultRes);

@@ -56,8 +56,8 @@ std::string batchUsage();
 // The options over the stored preferences.  `storedPositions` are the card
 // 1 position and spacing the program has stored (or its defaults).
 AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
-                                   const ModuleState &module,
-                                   const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
+                                      const ModuleState &module,
+                                      const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
 
 // True when the path asks for the CSV layout (".csv" in any case).
 bool wantsCsv(const std::string &path);

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <charconv>
+#include <cmath>
 
 namespace vex {
 

@@ -12,12 +12,10 @@
 
 namespace vex {
 
-
 // The pixel size read-out beside the resolution box: "= 12.70 µm/pixel",
 // or "=" alone when the text is not a number or its whole value is zero or
 // above 32500.
 std::string conversionLabelText(const std::string &resolutionText);
-
 
 // The box texts after leaving them.
 std::string coefficientOnLeave(const std::string &text, double current);

@@ -31,8 +31,8 @@ std::string screenResolutionMessage(int widthPixels, int heightPixels)
 {
     const std::string times = "\u00d7";
     return "Your screen resolution is currently set to " + std::to_string(widthPixels) + times +
-           std::to_string(heightPixels) + "." + "\r\r" + "Vexolin was designed to run at a minimum resolution" +
-           "\r" + "of 800" + times + "600, and preferably 1024" + times + "768" + " or higher." + "\r\r" +
+           std::to_string(heightPixels) + "." + "\r\r" + "Vexolin was designed to run at a minimum resolution" + "\r" +
+           "of 800" + times + "600, and preferably 1024" + times + "768" + " or higher." + "\r\r" +
            "Click OK to access the display settings.";
 }
 
@@ -56,8 +56,8 @@ bool useTallLayout(int screenHeightPixels)
     return screenHeightPixels > MinimumScreenHeight;
 }
 
-void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback,
-                      int twipsX, int twipsY, const std::string &desktopFamily, float desktopPointSize)
+void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback, int twipsX,
+                      int twipsY, const std::string &desktopFamily, float desktopPointSize)
 {
     module.RootDir = resolveRootDir(readSetting(store, SettingsSection, "RootDir", ""), rootFallback);
     module.TwipsPerPixelX = twipsX;

@@ -41,7 +41,7 @@ bool useTallLayout(int screenHeightPixels);
 
 // Runs the start-up steps that fill the module state from the store.
 // rootFallback is used when the store has no RootDir.
-void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback,
-                      int twipsX, int twipsY, const std::string &desktopFamily, float desktopPointSize);
+void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback, int twipsX,
+                      int twipsY, const std::string &desktopFamily, float desktopPointSize);
 
 } // namespace vex

@@ -7,10 +7,10 @@
 // Run it pinned to one core with the file in the page cache; it prints what
 // it measured and leaves the judging to the reader.
 
-#include "model/CardRecord.h"
 #include "bench/BenchSupport.h"
 #include "intake/BmpFile.h"
 #include "intake/ColourPass.h"
+#include "model/CardRecord.h"
 
 #include <sys/resource.h>
 

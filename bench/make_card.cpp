@@ -30,10 +30,7 @@ struct Card {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     std::vector<std::uint8_t> Pixels; // row 0 = bottom
-    std::uint8_t &at(std::int64_t x, std::int64_t y)
-    {
-        return Pixels[static_cast<std::size_t>(y * Width + x)];
-    }
+    std::uint8_t &at(std::int64_t x, std::int64_t y) { return Pixels[static_cast<std::size_t>(y * Width + x)]; }
 };
 
 bool isClear(std::uint8_t index)
@@ -141,8 +138,8 @@ bool writeBmp(const std::string &path, const Card &card)
                                  static_cast<std::uint8_t>(r), std::uint8_t{0}});
     };
     colour(0, 0, 0);
-    colour(236, 214, 62);  // background
-    colour(222, 198, 88);  // dither
+    colour(236, 214, 62); // background
+    colour(222, 198, 88); // dither
     for (int i = 0; i < CoreShades; ++i)
         colour(20 + 10 * i, 40 + 12 * i, 120 + 20 * i);
     for (int i = 0; i < RimShades; ++i)

@@ -27,7 +27,8 @@ int main(int argc, char **argv)
         return 1;
     }
     auto create = reinterpret_cast<int (*)(SavePalwrite **)>(dlsym(handle, "palwrite_create"));
-    auto save = reinterpret_cast<int (*)(SavePalwrite *, const PalwritePicture *, const char *)>(dlsym(handle, "palwrite_save"));
+    auto save = reinterpret_cast<int (*)(SavePalwrite *, const PalwritePicture *, const char *)>(
+        dlsym(handle, "palwrite_save"));
     auto error = reinterpret_cast<const char *(*)(const SavePalwrite *)>(dlsym(handle, "palwrite_error_description"));
     auto release = reinterpret_cast<void (*)(SavePalwrite *)>(dlsym(handle, "palwrite_release"));
     const int size = argc > 3 ? std::atoi(argv[3]) : 10000;

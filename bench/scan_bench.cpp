@@ -28,7 +28,6 @@
 
 using namespace vex::bench;
 
-
 int main(int argc, char **argv)
 {
     if (argc < 3) {
@@ -124,8 +123,8 @@ int main(int argc, char **argv)
     std::printf("peak RSS        %.1f MiB = %.3f x the file\n", mib(maxRss),
                 static_cast<double>(maxRss) / static_cast<double>(fileSize));
     // One line for the script that compares.
-    std::printf("RESULT analysis_ms=%.3f components=%d peak_ratio=%.3f background=%d dither=%d\n",
-                1e3 * median(totals), figures.Accepted + card.RejectedCount,
-                static_cast<double>(maxRss) / static_cast<double>(fileSize), card.BackgroundIndex, card.DitherIndex);
+    std::printf("RESULT analysis_ms=%.3f components=%d peak_ratio=%.3f background=%d dither=%d\n", 1e3 * median(totals),
+                figures.Accepted + card.RejectedCount, static_cast<double>(maxRss) / static_cast<double>(fileSize),
+                card.BackgroundIndex, card.DitherIndex);
     return 0;
 }

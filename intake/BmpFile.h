@@ -24,12 +24,12 @@ inline constexpr std::uint32_t BmpJpeg = 4;
 inline constexpr std::uint32_t BmpPng = 5;
 
 // Info header sizes that are understood.
-inline constexpr std::uint32_t BmpCoreHeaderSize = 12;    // OS/2 1.x
+inline constexpr std::uint32_t BmpCoreHeaderSize = 12;     // OS/2 1.x
 inline constexpr std::uint32_t BmpOs2ShortHeaderSize = 16; // OS/2 2.x, fields after the depth left out
 inline constexpr std::uint32_t BmpInfoHeaderSize = 40;
 inline constexpr std::uint32_t BmpV2HeaderSize = 52;
 inline constexpr std::uint32_t BmpV3HeaderSize = 56;
-inline constexpr std::uint32_t BmpOs2HeaderSize = 64;      // OS/2 2.x
+inline constexpr std::uint32_t BmpOs2HeaderSize = 64; // OS/2 2.x
 inline constexpr std::uint32_t BmpV4HeaderSize = 108;
 inline constexpr std::uint32_t BmpV5HeaderSize = 124;
 

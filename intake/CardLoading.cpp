@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <cctype>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cctype>
 #include <utility>
 
 namespace vex {

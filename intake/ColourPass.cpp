@@ -48,8 +48,7 @@ public:
     StainTest(std::uint8_t background, std::uint8_t dither)
         : background_(background), dither_(dither), backgroundWord_(EveryByte * background),
           ditherWord_(EveryByte * dither)
-    {
-    }
+    {}
     bool isStain(std::uint8_t index) const { return index != background_ && index != dither_; }
     std::uint8_t stainFlag(std::uint8_t index) const
     {
@@ -278,10 +277,11 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
     const std::int32_t width = std::max(image.Width, 0);
     // A picture whose pixel buffer is short of its stated size is read only
     // as far as it goes; the decoders never hand one over.
-    const std::int32_t height = width == 0 ? std::max(image.Height, 0)
-                                           : static_cast<std::int32_t>(std::min<std::size_t>(
-                                                 static_cast<std::size_t>(std::max(image.Height, 0)),
-                                                 image.Pixels.size() / static_cast<std::size_t>(width)));
+    const std::int32_t height =
+        width == 0
+            ? std::max(image.Height, 0)
+            : static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(std::max(image.Height, 0)),
+                                                              image.Pixels.size() / static_cast<std::size_t>(width)));
     const StainTest test(card.BackgroundIndex, card.DitherIndex);
     // Counting first costs one quick sweep; growing the list as it fills
     // would copy it over and over and touch twice the memory.
@@ -334,8 +334,7 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
 }
 
 PassOutcome runColourPass(CardRecord &card, const IndexedImage &image, bool &disableBackgroundWarning,
-                          bool &disableDitherWarning, const ColourQuestions &questions,
-                          const PassCallbacks &callbacks)
+                          bool &disableDitherWarning, const ColourQuestions &questions, const PassCallbacks &callbacks)
 {
     card.ColoursKnown = false;
     const ColourChoice choice =

@@ -5,8 +5,8 @@
 // batch tool and the tests all run this same code; the questions, the cancel
 // request and the progress display come in as callbacks.
 
-#include "model/CardRecord.h"
 #include "intake/IndexedImage.h"
+#include "model/CardRecord.h"
 
 #include <array>
 #include <cstdint>
@@ -93,7 +93,6 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
 // The whole pass: sample, questions, palette, stain pixels.  The indices
 // chosen are stored in the card even when the pixel pass is cancelled.
 PassOutcome runColourPass(CardRecord &card, const IndexedImage &image, bool &disableBackgroundWarning,
-                          bool &disableDitherWarning, const ColourQuestions &questions,
-                          const PassCallbacks &callbacks);
+                          bool &disableDitherWarning, const ColourQuestions &questions, const PassCallbacks &callbacks);
 
 } // namespace vex

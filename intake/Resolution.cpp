@@ -103,8 +103,8 @@ CardInfoTexts cardInfoTexts(const CardRecord &card, bool metric)
         t.Area = formatFixed(card.CardArea, 2) + " cm " + SuperscriptTwo;
     } else {
         const double dpi = card.Resolution > 0 ? card.Resolution : 1;
-        t.Size2 = formatFixed(card.ImageWidth / dpi, 2) + TimesSign + formatFixed(card.ImageHeight / dpi, 2) +
-                  " inches";
+        t.Size2 =
+            formatFixed(card.ImageWidth / dpi, 2) + TimesSign + formatFixed(card.ImageHeight / dpi, 2) + " inches";
         const double inchesPerCm = 3.2808 * 12.0 / 100.0;
         t.Area = formatFixed(card.CardArea * inchesPerCm * inchesPerCm, 2) + " inches " + SuperscriptTwo;
     }

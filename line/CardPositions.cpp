@@ -3,7 +3,6 @@
 #include "line/SprayInfo.h"
 
 #include "text/NumberText.h"
-#include "text/NumberText.h"
 
 #include <cmath>
 #include <map>

@@ -62,7 +62,8 @@ CompositeAll calcCompositeAll(const CardList &cards)
         const float previous = cumVolume;
         cumVolume += c.VolumeFraction;
         c.CumVolumeFraction = cumVolume;
-        c.NumberFraction = static_cast<float>(all.TotalCount > 0.0 ? static_cast<double>(c.Count) / all.TotalCount : 0.0);
+        c.NumberFraction =
+            static_cast<float>(all.TotalCount > 0.0 ? static_cast<double>(c.Count) / all.TotalCount : 0.0);
         cumNumber += c.NumberFraction;
         c.CumNumberFraction = cumNumber;
         all.LargestClassCount = std::max(all.LargestClassCount, c.Count);

@@ -3,10 +3,10 @@
 // line, the same inside a selected size range, and the per-card figures the
 // line graphs, the swath analysis and the results file read.
 
-#include "model/CompositeResult.h"
 #include "model/CardList.h"
-#include "model/SprayInfo.h"
 #include "model/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/SprayInfo.h"
 
 #include <vector>
 

@@ -70,9 +70,8 @@ Status checkLineFigures(const LineResults &line)
         ok = ok && finite(s.Vmd) && finite(s.DropDensity) && finite(s.VolumeDensity);
     for (const SwathProfile *p : {&line.Deposit, &line.DropDensity}) {
         for (const WidthStats &w : p->Widths)
-            ok = ok && finite(w.Cov) && finite(w.Mean) && finite(w.Max) && finite(w.Min) &&
-                 finite(w.CovBackAndForth) && finite(w.MeanBackAndForth) && finite(w.MaxBackAndForth) &&
-                 finite(w.MinBackAndForth);
+            ok = ok && finite(w.Cov) && finite(w.Mean) && finite(w.Max) && finite(w.Min) && finite(w.CovBackAndForth) &&
+                 finite(w.MeanBackAndForth) && finite(w.MaxBackAndForth) && finite(w.MinBackAndForth);
         for (const float v : p->Multiswath)
             ok = ok && finite(v);
     }
@@ -132,9 +131,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
     figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
     figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
-    const double stainPixels =
-        std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                        [](double sum, std::int32_t area) { return sum + area; });
+    const double stainPixels = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                                               [](double sum, std::int32_t area) { return sum + area; });
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
     figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
 

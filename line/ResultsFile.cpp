@@ -1,9 +1,9 @@
 #include "line/ResultsFile.h"
 
-#include "text/Windows1252.h"
-#include "text/NumberText.h"
 #include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
+#include "text/NumberText.h"
+#include "text/Windows1252.h"
 
 #include <algorithm>
 #include <cctype>
@@ -61,8 +61,8 @@ public:
         // its code page), not the bytes of the UTF-8 built here; a typed
         // text may end in a line of its own.
         const auto lastBreak = text.rfind('\n');
-        width_ = lastBreak == std::string::npos ? column - 1 + textLength(text)
-                                                : textLength(text.substr(lastBreak + 1));
+        width_ =
+            lastBreak == std::string::npos ? column - 1 + textLength(text) : textLength(text.substr(lastBreak + 1));
     }
     void endsAt(std::size_t column, const std::string &text)
     {
@@ -166,9 +166,10 @@ Derived derive(const ResultsInputs &in)
     d.Fraction = positionNumbers(positionValue(s[Sample_Position1]), d.Interval).F;
     if (in.Deposit && in.DropDensity) {
         d.Low = in.Deposit->K;
-        d.High = std::max<std::int64_t>(in.Deposit->K + static_cast<std::int64_t>(in.Deposit->Multiswath.size()),
-                                        in.DropDensity->K + static_cast<std::int64_t>(in.DropDensity->Multiswath.size())) -
-                 1;
+        d.High =
+            std::max<std::int64_t>(in.Deposit->K + static_cast<std::int64_t>(in.Deposit->Multiswath.size()),
+                                   in.DropDensity->K + static_cast<std::int64_t>(in.DropDensity->Multiswath.size())) -
+            1;
     }
     return d;
 }

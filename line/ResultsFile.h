@@ -4,11 +4,11 @@
 // the multiswath profiles, as an aligned text report or as CSV.  This builds
 // the bytes; writing them to disc is the caller's (whole file or nothing).
 
-#include "model/CompositeResult.h"
-#include "model/CardList.h"
-#include "model/SprayInfo.h"
-#include "model/CardStat.h"
 #include "line/Swath.h"
+#include "model/CardList.h"
+#include "model/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/SprayInfo.h"
 
 #include <array>
 #include <string>

@@ -3,11 +3,22 @@
 namespace vex {
 
 namespace {
-constexpr std::array<const char *, SprayInfoCount + 1> Keys = {
-    "",          "AC_Type",         "AC_Registration", "AC_Owner",       "AC_Swath",
-    "AC_Speed",  "AC_Height",       "Spray_Product",   "Spray_ActiveRate", "Spray_SprayRate",
-    "Nozzle_Type", "Nozzle_Number", "Sampler_Type",    "Sample_Position1", "Sample_Interval",
-    "Comment"};
+constexpr std::array<const char *, SprayInfoCount + 1> Keys = {"",
+                                                               "AC_Type",
+                                                               "AC_Registration",
+                                                               "AC_Owner",
+                                                               "AC_Swath",
+                                                               "AC_Speed",
+                                                               "AC_Height",
+                                                               "Spray_Product",
+                                                               "Spray_ActiveRate",
+                                                               "Spray_SprayRate",
+                                                               "Nozzle_Type",
+                                                               "Nozzle_Number",
+                                                               "Sampler_Type",
+                                                               "Sample_Position1",
+                                                               "Sample_Interval",
+                                                               "Comment"};
 }
 
 const char *sprayInfoKey(int entry)

@@ -2,9 +2,8 @@
 
 #include "analysis/DropStatistics.h"
 
-#include "text/NumberText.h"
-#include "text/NumberText.h"
 #include "line/CardPositions.h"
+#include "text/NumberText.h"
 
 namespace vex {
 

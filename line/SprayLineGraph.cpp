@@ -1,7 +1,7 @@
 #include "line/SprayLineGraph.h"
 
-#include "text/NumberText.h"
 #include "line/CardPositions.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -60,7 +60,9 @@ SprayLineScale sprayLineScale(const CardList &cards, const std::vector<CardStat>
     s.Left = s.PMin - range / 10.0;
     s.Width = 1.2 * range;
 
-    auto stat = [&stats](int i) { return i >= 0 && static_cast<std::size_t>(i) < stats.size() ? stats[static_cast<std::size_t>(i)] : CardStat{}; };
+    auto stat = [&stats](int i) {
+        return i >= 0 && static_cast<std::size_t>(i) < stats.size() ? stats[static_cast<std::size_t>(i)] : CardStat{};
+    };
     double vmd = maxCardVmd;
     double drops = stat(1).DropDensity;
     double volume = stat(1).VolumeDensity;

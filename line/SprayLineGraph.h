@@ -4,10 +4,10 @@
 // axis labels, the card labels and the read-out beside a card.  The widget
 // and the printed report draw from these.
 
-#include "model/CompositeResult.h"
 #include "model/CardList.h"
-#include "model/SprayInfo.h"
 #include "model/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/SprayInfo.h"
 
 #include <string>
 #include <vector>
@@ -26,7 +26,7 @@ struct SprayLineScale {
     double PMin = 0.0; // positions, with 0 always inside
     double PMax = 0.0;
     double Range = 0.0;
-    double Left = 0.0;  // the scale: 10 % margins on both sides
+    double Left = 0.0; // the scale: 10 % margins on both sides
     double Width = 1.0;
     float M1 = 0.0f; // VMD
     float M2 = 0.0f; // drop density

@@ -18,7 +18,9 @@ constexpr float CovLimit = 0.3f;
 double profileAt(const std::vector<float> &profile, double t)
 {
     const auto n = static_cast<std::int64_t>(profile.size());
-    auto value = [&](std::int64_t i) { return i < 0 || i >= n ? 0.0 : static_cast<double>(profile[static_cast<std::size_t>(i)]); };
+    auto value = [&](std::int64_t i) {
+        return i < 0 || i >= n ? 0.0 : static_cast<double>(profile[static_cast<std::size_t>(i)]);
+    };
     const double below = std::floor(t);
     if (below < -1.0 || below > static_cast<double>(n))
         return 0.0;

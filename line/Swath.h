@@ -33,9 +33,9 @@ struct WidthStats {
 };
 
 struct SwathProfile {
-    std::int32_t K = 0;          // lowest position number
-    float F = 0.0f;              // fraction of a spacing of card 1's offset
-    std::vector<float> Profile;  // position numbers K .. K + CardCount - 1
+    std::int32_t K = 0;             // lowest position number
+    float F = 0.0f;                 // fraction of a spacing of card 1's offset
+    std::vector<float> Profile;     // position numbers K .. K + CardCount - 1
     std::int32_t SelectedWidth = 0; // 0: not chosen yet
     std::vector<WidthStats> Widths; // 1 .. CardCount - 1 (element 0 unused)
     float LargestCov = 0.0f;

@@ -1,8 +1,7 @@
 #include "line/SwathDisplay.h"
 
-#include "text/NumberText.h"
-#include "text/NumberText.h"
 #include "line/CardPositions.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,8 +26,7 @@ double profileAxisTop(double scaledMaximum)
     return std::max(1.0, std::trunc(scaledMaximum * 12.0 + 0.5) / 10.0);
 }
 
-SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric,
-                          const SprayInfo &spray)
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const SprayInfo &spray)
 {
     SwathDisplay d;
     if (kind == DepositProfile) {

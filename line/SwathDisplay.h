@@ -3,9 +3,9 @@
 // unit factors, the normalisation to the aircraft's swath, the axis tops and
 // the statistics labels of the selected width.
 
+#include "line/Swath.h"
 #include "model/SprayInfo.h"
 #include "model/Units.h"
-#include "line/Swath.h"
 
 #include <string>
 #include <vector>
@@ -15,11 +15,11 @@ namespace vex {
 enum SwathProfileKind : int { DepositProfile = 1, DropDensityProfile = 2 };
 
 struct SwathDisplay {
-    double Factor = 1.0;    // rate factor for the deposit, 1 for the drop density
-    double Ratio = 1.0;     // selected width x spacing / aircraft swath, or 1
-    std::string Unit;       // "L/ha", "oz/ac" or "drops/cm ²"
-    std::string LengthUnit; // "m" or "ft"
-    double CovTop = 1.0;    // top of the COV axis
+    double Factor = 1.0;     // rate factor for the deposit, 1 for the drop density
+    double Ratio = 1.0;      // selected width x spacing / aircraft swath, or 1
+    std::string Unit;        // "L/ha", "oz/ac" or "drops/cm ²"
+    std::string LengthUnit;  // "m" or "ft"
+    double CovTop = 1.0;     // top of the COV axis
     double ProfileTop = 1.0; // top of the multiswath axis
     std::string Title;       // "Deposit Profile  (N passes)"
     std::string CovText;     // "0.00"
@@ -32,8 +32,7 @@ struct SwathDisplay {
 double swathRatio(int width, const SprayInfo &spray);
 
 // For a profile whose multiswath has been built.
-SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric,
-                          const SprayInfo &spray);
+SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const SprayInfo &spray);
 
 // What the swath graphs draw, for a profile whose multiswath has been built.
 struct SwathPicture {
@@ -45,9 +44,9 @@ struct SwathPicture {
     std::vector<double> ProfileX;
     std::vector<double> ProfileY;
     double ProfileTop = 1.0;
-    std::string Title;       // "Deposit Profile  (N passes)"
-    std::string LengthUnit;  // "m" or "ft"
-    std::string ValueUnit;   // of the profile
+    std::string Title;      // "Deposit Profile  (N passes)"
+    std::string LengthUnit; // "m" or "ft"
+    std::string ValueUnit;  // of the profile
 };
 SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval);
 

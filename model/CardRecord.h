@@ -2,8 +2,8 @@
 // The record of one opened card image, and the card list.  Card indices are
 // 1-based everywhere in the program; the list hides the 0-based vector.
 
-#include "model/SizeClass.h"
 #include "model/LargeBuffer.h"
+#include "model/SizeClass.h"
 
 #include <array>
 #include <cstdint>
@@ -72,7 +72,8 @@ public:
     const std::vector<std::uint8_t> &indices() const { return indices_; }
 
     // Calls f(const ForegroundPixel &) for every pixel in order, closing record excluded.
-    template <class F> void forEach(F &&f) const
+    template <class F>
+    void forEach(F &&f) const
     {
         ForegroundPixel p;
         std::size_t offset = 0;

@@ -11,9 +11,21 @@ constexpr int SprayInfoCount = 15;
 
 // Entry numbers, 1-based as the dialog and the results file count them.
 enum SprayInfoEntry : int {
-    AC_Type = 1, AC_Registration, AC_Owner, AC_Swath, AC_Speed, AC_Height, Spray_Product,
-    Spray_ActiveRate, Spray_SprayRate, Nozzle_Type, Nozzle_Number, Sampler_Type,
-    Sample_Position1, Sample_Interval, Comment
+    AC_Type = 1,
+    AC_Registration,
+    AC_Owner,
+    AC_Swath,
+    AC_Speed,
+    AC_Height,
+    Spray_Product,
+    Spray_ActiveRate,
+    Spray_SprayRate,
+    Nozzle_Type,
+    Nozzle_Number,
+    Sampler_Type,
+    Sample_Position1,
+    Sample_Interval,
+    Comment
 };
 
 struct SprayInfo {

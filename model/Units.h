@@ -9,9 +9,21 @@ namespace vex {
 inline constexpr float MetricRateFactor = 0.1f;
 inline constexpr float ImperialRateFactor = 1.368f;
 
-inline float rateFactor(bool metric) { return metric ? MetricRateFactor : ImperialRateFactor; }
-inline const char *rateUnit(bool metric) { return metric ? "L/ha" : "oz/ac"; }
-inline const char *lengthUnit(bool metric) { return metric ? "m" : "ft"; }
-inline const char *speedUnit(bool metric) { return metric ? "km/h" : "mph"; }
+inline float rateFactor(bool metric)
+{
+    return metric ? MetricRateFactor : ImperialRateFactor;
+}
+inline const char *rateUnit(bool metric)
+{
+    return metric ? "L/ha" : "oz/ac";
+}
+inline const char *lengthUnit(bool metric)
+{
+    return metric ? "m" : "ft";
+}
+inline const char *speedUnit(bool metric)
+{
+    return metric ? "km/h" : "mph";
+}
 
 } // namespace vex

@@ -57,8 +57,9 @@ PALWRITE_API int palwrite_save(SavePalwrite *self, const PalwritePicture *pictur
     const long long minimum = static_cast<long long>(picture->width) * (picture->format / 8);
     if (picture->stride < minimum)
         return refuse(self, PALWRITE_ERROR_BAD_PICTURE,
-                      "Invalid picture: rows of " + std::to_string(picture->width) + " pixels need a stride of at least " +
-                          std::to_string(minimum) + " bytes, not " + std::to_string(picture->stride) + ".");
+                      "Invalid picture: rows of " + std::to_string(picture->width) +
+                          " pixels need a stride of at least " + std::to_string(minimum) + " bytes, not " +
+                          std::to_string(picture->stride) + ".");
     if (!file_name || !*file_name)
         return refuse(self, PALWRITE_ERROR_FILE_NOT_CREATED, "No file name was given.");
     try {

@@ -2,10 +2,10 @@
 
 #include "model/Units.h"
 
-#include "text/NumberText.h"
 #include "line/CardPositions.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,10 +61,7 @@ public:
         font(nominal);
         print();
     }
-    void centred(double x, double y, const std::string &text)
-    {
-        t_.text(x - t_.textWidth(text) / 2.0, y, text);
-    }
+    void centred(double x, double y, const std::string &text) { t_.text(x - t_.textWidth(text) / 2.0, y, text); }
     double y() const { return y_; }
     ReportTarget &target() { return t_; }
 
@@ -158,7 +155,8 @@ void page1(Pen &pen, const ReportInputs &in)
          {"Composite VMD:  " + formatFixed(all.VMD, 2) + " " + Micro + "m",
           "Ave. Drop Density:  " + formatFixed(all.DropDensity, 2) + " drops/cm" + Squared,
           "Ave. Volume Density:  " + formatFixed(all.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
-              formatFixed(all.VolumeDensity * static_cast<double>(rateFactor(in.Metric)), 3) + " " + std::string(rateUnit(in.Metric))}},
+              formatFixed(all.VolumeDensity * static_cast<double>(rateFactor(in.Metric)), 3) + " " +
+              std::string(rateUnit(in.Metric))}},
     };
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (b > 0)
@@ -184,7 +182,8 @@ void page2(Pen &pen, const ReportInputs &in)
     titles(pen, "Drop Size Statistics");
     ReportTarget &t = pen.target();
     const CompositeResult &all = in.CompositeAll;
-    const double m1 = all.TotalVolume > 0.0 ? std::floor(1100.0 * all.LargestClassVolume / all.TotalVolume + 0.5) / 1000.0 : 0.0;
+    const double m1 =
+        all.TotalVolume > 0.0 ? std::floor(1100.0 * all.LargestClassVolume / all.TotalVolume + 0.5) / 1000.0 : 0.0;
     const double m3 = all.TotalArea > 0.0 ? std::floor(11.0 * all.LargestClassCount / all.TotalArea + 0.5) / 10.0 : 0.0;
     const double maxima[3] = {m1, 1.0, m3};
     const double steps[3] = {niceTickStep(static_cast<float>(m1)), 0.2, niceTickStep(static_cast<float>(m3))};
@@ -212,7 +211,7 @@ void page2(Pen &pen, const ReportInputs &in)
         if (all.Classes.size() < 2 || !(maxima[g] > 0.0))
             continue;
         auto value = [&](const SizeClass &c) {
-            return g == 0 ? static_cast<double>(c.VolumeFraction)
+            return g == 0   ? static_cast<double>(c.VolumeFraction)
                    : g == 1 ? static_cast<double>(c.CumVolumeFraction)
                             : (all.TotalArea > 0.0 ? c.Count / all.TotalArea : 0.0);
         };
@@ -370,7 +369,8 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     pen.font(10);
     for (int i = 1; i <= widths; ++i) {
         const double x = xOfWidth(i);
-        const double y = covBottom + std::min(1.0, static_cast<double>(p.Widths[static_cast<std::size_t>(i)].Cov) / covTop);
+        const double y =
+            covBottom + std::min(1.0, static_cast<double>(p.Widths[static_cast<std::size_t>(i)].Cov) / covTop);
         t.circle(x, y, i == p.SelectedWidth ? 3.0 / 64.0 : 1.0 / 32.0, {180, 180, 180});
         if ((i - 1) % every == 0) {
             t.line(x, covBottom, x, covBottom - 0.1);
@@ -449,10 +449,18 @@ void drawReport(ReportTarget &target, bool printer, int page, ReportInputs in, c
         target.setLineWidth(1);
         target.setDotted(false);
         switch (p) {
-        case 1: page1(pen, in); break;
-        case 2: page2(pen, in); break;
-        case 3: page3(pen, in, dataWidth); break;
-        default: page4(pen, in, dataWidth); break;
+        case 1:
+            page1(pen, in);
+            break;
+        case 2:
+            page2(pen, in);
+            break;
+        case 3:
+            page3(pen, in, dataWidth);
+            break;
+        default:
+            page4(pen, in, dataWidth);
+            break;
         }
     }
 }

@@ -3,12 +3,12 @@
 // size spectrum, the spray line statistics and the swath analysis.  One
 // drawing serves the printer, PDF files and the preview.
 
-#include "model/CompositeResult.h"
-#include "model/CardList.h"
-#include "model/SprayInfo.h"
-#include "model/CardStat.h"
-#include "line/Swath.h"
 #include "line/LineAnalysis.h"
+#include "line/Swath.h"
+#include "model/CardList.h"
+#include "model/CardStat.h"
+#include "model/CompositeResult.h"
+#include "model/SprayInfo.h"
 #include "report/ReportTarget.h"
 
 #include <array>
@@ -59,7 +59,7 @@ ReportFont reportFont(double nominalPoints, bool printer, double targetPointsPer
 // `progress` is told of each page as printing reaches it.
 // (PrintSub2 in the old design.)
 void drawReport(ReportTarget &target, bool printer, int page, ReportInputs in,
-               const std::function<void(int)> &progress = {});
+                const std::function<void(int)> &progress = {});
 
 // The message shown when drawing or printing failed.
 std::string reportErrorMessage(const std::string &description);

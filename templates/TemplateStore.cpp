@@ -1,7 +1,6 @@
 #include "templates/TemplateStore.h"
 
 #include "text/NumberText.h"
-#include "text/NumberText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -148,12 +147,14 @@ std::string inchesText(double inches)
 
 double blockWidth(const TemplateRecord &t)
 {
-    return t.TemplateNumH * static_cast<double>(t.TemplateSizeH) + (t.TemplateNumH - 1) * static_cast<double>(t.TemplateSpaceH);
+    return t.TemplateNumH * static_cast<double>(t.TemplateSizeH) +
+           (t.TemplateNumH - 1) * static_cast<double>(t.TemplateSpaceH);
 }
 
 double blockHeight(const TemplateRecord &t)
 {
-    return t.TemplateNumV * static_cast<double>(t.TemplateSizeV) + (t.TemplateNumV - 1) * static_cast<double>(t.TemplateSpaceV);
+    return t.TemplateNumV * static_cast<double>(t.TemplateSizeV) +
+           (t.TemplateNumV - 1) * static_cast<double>(t.TemplateSpaceV);
 }
 
 bool sameDimensions(const TemplateRecord &a, const TemplateRecord &b)

@@ -66,7 +66,6 @@ std::optional<double> parseNumber(const std::string &text)
     return value;
 }
 
-
 std::string formatFixed(double value, int decimals)
 {
     if (!std::isfinite(value))
@@ -75,9 +74,8 @@ std::string formatFixed(double value, int decimals)
     // to_chars rounds exactly, as printf does, but never looks at the C
     // locale: under a comma locale printf would write "252,5" into files.
     std::vector<char> buffer(static_cast<std::size_t>(decimals) + 400);
-    const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed,
-                                   decimals)
-                         .ptr;
+    const auto end =
+        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals).ptr;
     std::string text(buffer.data(), end);
     // A value that rounds to zero is shown without a minus sign.
     if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos)
@@ -121,9 +119,8 @@ std::string significantText(double value, int digits)
     // Rounding is left to to_chars (exact, and free of the C locale); the
     // digits are then placed around the point by hand.
     char buffer[40];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
-                                   digits - 1)
-                         .ptr;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, digits - 1).ptr;
     const std::string mantissa(buffer, end);
     const std::size_t e = mantissa.find('e');
     std::string figures = mantissa.substr(0, 1) + (e > 2 ? mantissa.substr(2, e - 2) : std::string());

@@ -4,8 +4,8 @@
 
 namespace vex {
 
-KeyEdit numericKey(const std::string &text, int selectionStart, int selectionLength, char32_t key,
-                   bool allowDecimal, bool allowMinus)
+KeyEdit numericKey(const std::string &text, int selectionStart, int selectionLength, char32_t key, bool allowDecimal,
+                   bool allowMinus)
 {
     KeyEdit edit;
     if (key >= U'0' && key <= U'9') {

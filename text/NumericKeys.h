@@ -14,7 +14,7 @@ struct KeyEdit {
 };
 // `selectionStart` and `selectionLength` in characters (the boxes hold
 // ASCII); a caret without selection has length 0.  Backspace is character 8.
-KeyEdit numericKey(const std::string &text, int selectionStart, int selectionLength, char32_t key,
-                   bool allowDecimal, bool allowMinus);
+KeyEdit numericKey(const std::string &text, int selectionStart, int selectionLength, char32_t key, bool allowDecimal,
+                   bool allowMinus);
 
 } // namespace vex

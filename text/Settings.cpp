@@ -56,8 +56,7 @@ std::string readSetting(SettingsStore &store, const std::string &section, const 
     return value ? *value : defaultValue;
 }
 
-Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         const std::string &value)
+Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key, const std::string &value)
 {
     return store.write(section, key, value.empty() ? std::string(" ") : value);
 }
@@ -104,7 +103,10 @@ std::optional<double> settingToDouble(const std::string &text)
     return value;
 }
 
-std::string boolSettingText(bool value) { return value ? "True" : "False"; }
+std::string boolSettingText(bool value)
+{
+    return value ? "True" : "False";
+}
 
 std::string doubleSettingText(double value)
 {
@@ -127,8 +129,7 @@ long long readIntegerSetting(SettingsStore &store, const std::string &section, c
         .value_or(defaultValue);
 }
 
-double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         double defaultValue)
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key, double defaultValue)
 {
     return settingToDouble(readSetting(store, section, key, doubleSettingText(defaultValue))).value_or(defaultValue);
 }
@@ -147,8 +148,8 @@ std::optional<std::string> storedText(SettingsStore &store, const std::string &s
 
 } // namespace
 
-double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         double defaultValue, double minValue, double maxValue, std::vector<std::string> &reset)
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key, double defaultValue,
+                         double minValue, double maxValue, std::vector<std::string> &reset)
 {
     const std::optional<std::string> text = storedText(store, section, key);
     if (!text)

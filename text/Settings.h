@@ -53,8 +53,7 @@ std::string readSetting(SettingsStore &store, const std::string &section, const 
 
 // An empty value is stored as a single blank, because an empty value cannot
 // be told from a missing one in every store.
-Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         const std::string &value);
+Status writeSetting(SettingsStore &store, const std::string &section, const std::string &key, const std::string &value);
 
 // Conversions of stored text.  Each gives nothing when the text does not
 // convert, so that the caller can fall back to the key's default.
@@ -63,21 +62,20 @@ std::optional<long long> settingToInteger(const std::string &text, long long min
 std::optional<double> settingToDouble(const std::string &text);
 
 // The text forms in which values are stored.
-std::string boolSettingText(bool value);    // "True" / "False"
+std::string boolSettingText(bool value);     // "True" / "False"
 std::string doubleSettingText(double value); // the shortest text that converts back to value
 
 // The same conversions with the fallback applied.
 bool readBoolSetting(SettingsStore &store, const std::string &section, const std::string &key, bool defaultValue);
 long long readIntegerSetting(SettingsStore &store, const std::string &section, const std::string &key,
                              long long defaultValue, long long minValue, long long maxValue);
-double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         double defaultValue);
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key, double defaultValue);
 
 // Numbers with their sound range: a stored value that does not convert or
 // lies outside [minValue, maxValue] gives the default, and "Section/Key =
 // text" is added to `reset` so that the user can be told which it was.
-double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key,
-                         double defaultValue, double minValue, double maxValue, std::vector<std::string> &reset);
+double readDoubleSetting(SettingsStore &store, const std::string &section, const std::string &key, double defaultValue,
+                         double minValue, double maxValue, std::vector<std::string> &reset);
 long long readIntegerSetting(SettingsStore &store, const std::string &section, const std::string &key,
                              long long defaultValue, long long minValue, long long maxValue,
                              std::vector<std::string> &reset);

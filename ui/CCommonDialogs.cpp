@@ -89,8 +89,8 @@ bool CCommonDialogs::ShowSave()
 
 bool CCommonDialogs::ShowColor()
 {
-    const QColor chosen = QColorDialog::getColor(Color.isValid() ? Color : QColor(Qt::white), owner_,
-                                                 QString::fromStdString(Title));
+    const QColor chosen =
+        QColorDialog::getColor(Color.isValid() ? Color : QColor(Qt::white), owner_, QString::fromStdString(Title));
     if (!chosen.isValid())
         return false;
     Color = chosen;
@@ -135,8 +135,8 @@ bool CCommonDialogs::ShowPrinterProperties()
 
 bool CCommonDialogs::ShowFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(owner_, QString::fromStdString(Title),
-                                                             QString::fromStdString(InitialDir));
+    const QString folder =
+        QFileDialog::getExistingDirectory(owner_, QString::fromStdString(Title), QString::fromStdString(InitialDir));
     if (folder.isEmpty())
         return false;
     Path = folder.toStdString();

@@ -9,8 +9,7 @@ namespace vex::ui {
 
 NumericKeyFilter::NumericKeyFilter(bool allowDecimal, bool allowMinus, QObject *parent)
     : QObject(parent), allowDecimal_(allowDecimal), allowMinus_(allowMinus)
-{
-}
+{}
 
 NumericKeyFilter *NumericKeyFilter::install(QLineEdit *box, bool allowDecimal, bool allowMinus)
 {

@@ -1,27 +1,27 @@
 // vexolin-batch: the analysis of the desktop program without its windows,
 // for scripts.  See batchUsage() for the command line.
 
-#include "app/Batch.h"
-#include "text/NumberText.h"
 #include "analysis/ScanLog.h"
+#include "app/Batch.h"
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
 #include "line/CardPositions.h"
-#include "text/WholeFile.h"
 #include "report/qt/ReportPdf.h"
+#include "text/NumberText.h"
+#include "text/WholeFile.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QDir>
+#include <QGuiApplication>
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -100,8 +100,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vexolin-batch: %s\n", store.notice().c_str());
     vex::ModuleState module;
     std::vector<std::string> reset;
-    const vex::Preferences preferences =
-        vex::readPreferences(store, module, QDir::homePath().toStdString(), &reset);
+    const vex::Preferences preferences = vex::readPreferences(store, module, QDir::homePath().toStdString(), &reset);
     // Positions the program has stored, as its Card Positions window opens with them.
     const std::pair<std::string, std::string> storedPositions = vex::storedCardPositions(store, reset);
     if (!reset.empty())
@@ -221,10 +220,11 @@ int main(int argc, char **argv)
                     vex::formatFixed(line.All.VMD, 1).c_str(), vex::formatFixed(line.All.DropDensity, 2).c_str(),
                     vex::formatFixed(line.All.VolumeDensity, 3).c_str());
         if (line.HasSwath && line.Deposit.SelectedWidth > 0)
-            std::printf(", swath %s (COV %s)",
-                        vex::formatFixed(line.Deposit.SelectedWidth * static_cast<double>(line.Interval), 1).c_str(),
-                        vex::formatFixed(line.Deposit.Widths[static_cast<std::size_t>(line.Deposit.SelectedWidth)].Cov, 3)
-                            .c_str());
+            std::printf(
+                ", swath %s (COV %s)",
+                vex::formatFixed(line.Deposit.SelectedWidth * static_cast<double>(line.Interval), 1).c_str(),
+                vex::formatFixed(line.Deposit.Widths[static_cast<std::size_t>(line.Deposit.SelectedWidth)].Cov, 3)
+                    .c_str());
         std::printf("\n");
     }
     // Output that never arrived (a full disc, a closed pipe) is a failure

@@ -161,7 +161,7 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
             swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings->Metric)));
             swath.insert(QStringLiteral("length_unit"), settings->Metric ? QStringLiteral("m") : QStringLiteral("ft"));
             swath.insert(QStringLiteral("deposit"), swathObject(line->Deposit, exact(rateFactor(settings->Metric)),
-                                                                 settings->Spray, line->Interval));
+                                                                settings->Spray, line->Interval));
             swath.insert(QStringLiteral("drop_density"),
                          swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval));
             root.insert(QStringLiteral("swath"), swath);

@@ -130,8 +130,8 @@ Status QtSettingsStore::flush()
         bytes = ini.readAll();
     }
     QDir().mkpath(QFileInfo(path_).absolutePath());
-    const Status written =
-        writeWholeFile(path_.toStdString(), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    const Status written = writeWholeFile(path_.toStdString(),
+                                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     return written.ok() ? written : Status::failure(failed + written.reason());
 }
 

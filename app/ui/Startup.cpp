@@ -2,8 +2,8 @@
 
 #include "app/AppState.h"
 #include "app/Startup.h"
-#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
+#include "ui/Messages.h"
 
 #include <QDir>
 #include <QFontDatabase>

@@ -12,7 +12,7 @@ class QWidget;
 namespace vex {
 class SettingsStore;
 struct ModuleState;
-}
+} // namespace vex
 
 namespace vex::ui {
 

@@ -1,20 +1,16 @@
 #include "app/ui/frmMain.h"
 
-#include "text/Settings.h"
-#include "app/TempFiles.h"
-#include "text/DialogResults.h"
-#include "ui/CCommonDialogs.h"
 #include "analysis/ResultGraph.h"
 #include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
+#include "app/TempFiles.h"
 #include "app/ui/CardPicture.h"
-#include "ui/Messages.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
+#include "intake/ColourPass.h"
 #include "intake/GifHeader.h"
 #include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
-#include "intake/ColourPass.h"
 #include "intake/ui/BackgroundColorForm.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
@@ -23,6 +19,10 @@
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
 #include "templates/ui/LoadTemplateForm.h"
+#include "text/DialogResults.h"
+#include "text/Settings.h"
+#include "ui/CCommonDialogs.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -466,7 +466,7 @@ void frmMain::applyCardState(const CardRecord &card)
     scanColourButton_->setEnabled(true);
     scanColourAllButton_->setEnabled(true);
     for (QWidget *w : std::initializer_list<QWidget *>{maskFrame_, maskCheck_, hueInvertCheck_, maskColourOption_[0],
-                                                        maskColourOption_[1], hueLowSlider_, hueHighSlider_})
+                                                       maskColourOption_[1], hueLowSlider_, hueHighSlider_})
         w->setEnabled(colours);
     drawHueHistogram();
     resultFrame_->setVisible(card.Scanned);
@@ -488,9 +488,10 @@ void frmMain::showEmptyState()
     picture_->clear();
     pictureStack_->setCurrentWidget(picture_);
     shownCard_ = 0;
-    for (QWidget *w : std::initializer_list<QWidget *>{scanButton_, scanAllButton_, scanColourButton_, scanColourAllButton_,
-                                                        maskCheck_, hueInvertCheck_, maskColourOption_[0],
-                                                        maskColourOption_[1], hueLowSlider_, hueHighSlider_, horizontalScroll_, verticalScroll_})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{scanButton_, scanAllButton_, scanColourButton_, scanColourAllButton_,
+                                          maskCheck_, hueInvertCheck_, maskColourOption_[0], maskColourOption_[1],
+                                          hueLowSlider_, hueHighSlider_, horizontalScroll_, verticalScroll_})
         w->setEnabled(false);
     horizontalScroll_->setValue(0);
     verticalScroll_->setValue(0);
@@ -694,12 +695,12 @@ void frmMain::btnChangeRes_Click()
             refreshCompositeDisplay();
         return;
     }
-    frmResolution window(cards_, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
+    frmResolution window(
+        cards_, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
     window.exec();
     const CardRecord &card = cards_[currentCard_];
     setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
 }
-
 
 void frmMain::showInfo(bool show)
 {
@@ -714,7 +715,8 @@ void frmMain::showInfo(bool show)
         infoForm_ = new InfoForm(this);
     infoForm_->showCard(cards_[currentCard_], module_.Metric);
     infoForm_->adjustSize();
-    infoForm_->move(mapToGlobal(picture_->geometry().center()) - QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
+    infoForm_->move(mapToGlobal(picture_->geometry().center()) -
+                    QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
     infoForm_->show();
 }
 

@@ -7,21 +7,21 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
-#include "app/Batch.h"
-#include "ui/CCommonDialogs.h"
 #include "analysis/ui/HueHistogramView.h"
+#include "app/Batch.h"
 #include "app/ui/CardPicture.h"
-#include "ui/Messages.h"
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
-#include "text/WholeFile.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
 #include "report/ui/frmPreview2.h"
+#include "text/WholeFile.h"
+#include "ui/CCommonDialogs.h"
+#include "ui/Messages.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -60,9 +60,10 @@ void frmMain::CompositeCheck_Click()
         return;
     }
     const bool line = compositeMode();
-    QWidget *const cardControls[] = {loadButton_,   loadTemplateButton_, scanButton_,  scanAllButton_, hueLowSlider_,
-                                     hueHighSlider_,   hueInvertCheck_,  hueHistogram_, horizontalScroll_, verticalScroll_,
-                                     maskFrame_, maskCheck_,       maskColourOption_[0], maskColourOption_[1]};
+    QWidget *const cardControls[] = {loadButton_,          loadTemplateButton_, scanButton_,     scanAllButton_,
+                                     hueLowSlider_,        hueHighSlider_,      hueInvertCheck_, hueHistogram_,
+                                     horizontalScroll_,    verticalScroll_,     maskFrame_,      maskCheck_,
+                                     maskColourOption_[0], maskColourOption_[1]};
     for (QWidget *w : cardControls)
         w->setEnabled(!line);
     writeResultsButton_->setVisible(line);
@@ -109,8 +110,7 @@ void frmMain::CompositeCheck_Click()
 
     GraphOption_Click(std::clamp(view_.GraphMode, 1, 3));
     const bool selected = rangeSelected(line, line_.All, cards_[currentCard_], view_.RangeLow, view_.RangeHigh);
-    view_.CurrentVMD = vex::currentVmd(line, selected, line_.All, line_.Range, view_.SingleRange,
-                                  cards_[currentCard_]);
+    view_.CurrentVMD = vex::currentVmd(line, selected, line_.All, line_.Range, view_.SingleRange, cards_[currentCard_]);
     drawResult();
     updateHistogramLabels();
     if (!line || lineTab_ == SprayLineTab)
@@ -143,8 +143,7 @@ void frmMain::refreshCompositeDisplay()
 void frmMain::drawSprayLineGraphs()
 {
     sprayLineView_->setPicture(sprayLinePicture(cards_, line_.Stats, line_.MaxCardVMD, rateFactor(module_.Metric),
-                                                line_.All, line_.RangeSelected ? &line_.Range : nullptr,
-                                                prefs_.Spray));
+                                                line_.All, line_.RangeSelected ? &line_.Range : nullptr, prefs_.Spray));
 }
 
 void frmMain::CardLabel_MouseMove(int card)
@@ -170,8 +169,7 @@ void frmMain::drawSwathGraphs()
     const int kind = view_.CurrentProfile == DropDensityProfile ? DropDensityProfile : DepositProfile;
     SwathProfile &profile = currentSwathProfile();
     buildMultiswath(profile);
-    const SwathDisplay shown =
-        swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, prefs_.Spray);
+    const SwathDisplay shown = swathDisplay(profile, static_cast<SwathProfileKind>(kind), module_.Metric, prefs_.Spray);
     setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
     infoLabels_[0]->setText(tr("COV:"));
     infoLabels_[1]->setText(tr("Mean:"));

@@ -2,22 +2,18 @@
 // file passes on the way to the card strip, and cutting a sheet of cards by
 // a template.
 
-#include "app/ui/frmMain.h"
-#include "text/Settings.h"
-#include "app/TempFiles.h"
-#include "text/DialogResults.h"
-#include "ui/CCommonDialogs.h"
 #include "analysis/ResultGraph.h"
 #include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
+#include "app/TempFiles.h"
 #include "app/ui/CardPicture.h"
-#include "ui/Messages.h"
+#include "app/ui/frmMain.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
+#include "intake/ColourPass.h"
 #include "intake/GifHeader.h"
 #include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
-#include "intake/ColourPass.h"
 #include "intake/ui/BackgroundColorForm.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
@@ -26,6 +22,10 @@
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
 #include "templates/ui/LoadTemplateForm.h"
+#include "text/DialogResults.h"
+#include "text/Settings.h"
+#include "ui/CCommonDialogs.h"
+#include "ui/Messages.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>

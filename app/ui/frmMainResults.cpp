@@ -12,8 +12,8 @@
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/frmPrefs.h"
-#include "line/SwathDisplay.h"
 #include "line/CardPositions.h"
+#include "line/SwathDisplay.h"
 #include "line/ui/SprayInfoForm.h"
 
 #include <QLineEdit>
@@ -144,7 +144,8 @@ void frmMain::ResultPic_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifier
         showSizeRange(x, true);
         drawResult();
     }
-    resultGraph_->setToolTip(prefs_.MouseCoords ? QString::fromStdString(graphToolTip(x, y, view_.GraphMode)) : QString());
+    resultGraph_->setToolTip(prefs_.MouseCoords ? QString::fromStdString(graphToolTip(x, y, view_.GraphMode))
+                                                : QString());
 }
 
 void frmMain::ResultPic_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, double, double)
@@ -179,8 +180,8 @@ void frmMain::updateShownRange()
         refreshLine();
     else if (selected)
         view_.SingleRange = calcSingleRange(cards_[currentCard_], view_.RangeLow, view_.RangeHigh);
-    view_.CurrentVMD = vex::currentVmd(compositeMode(), selected, line_.All, line_.Range,
-                                  view_.SingleRange, cards_[currentCard_]);
+    view_.CurrentVMD =
+        vex::currentVmd(compositeMode(), selected, line_.All, line_.Range, view_.SingleRange, cards_[currentCard_]);
 }
 
 // ---- Hue range and mask ------------------------------------------------------
@@ -190,8 +191,8 @@ void frmMain::drawHueHistogram()
     const CardRecord *card = nullptr;
     if (!cards_.empty() && currentCard_ >= 1 && currentCard_ <= cardCount() && cards_[currentCard_].ColoursKnown)
         card = &cards_[currentCard_];
-    hueHistogram_->setHistogram(
-        hueHistogram(card, view_.HueColour, hueLowSlider_->value(), hueHighSlider_->value(), hueInvertCheck_->isChecked()));
+    hueHistogram_->setHistogram(hueHistogram(card, view_.HueColour, hueLowSlider_->value(), hueHighSlider_->value(),
+                                             hueInvertCheck_->isChecked()));
 }
 
 void frmMain::slidersMoved(int low, int high)
@@ -244,8 +245,9 @@ void frmMain::applyMask()
     const CardRecord &card = cards_[shownCard_ >= 1 && shownCard_ <= cardCount() ? shownCard_ : currentCard_];
     if (!card.ColoursKnown)
         return;
-    const std::vector<std::uint8_t> bgr = maskedPaletteBgr(card, hueLowSlider_->value(), hueHighSlider_->value(),
-                                                           hueInvertCheck_->isChecked(), maskColourOption_[1]->isChecked());
+    const std::vector<std::uint8_t> bgr =
+        maskedPaletteBgr(card, hueLowSlider_->value(), hueHighSlider_->value(), hueInvertCheck_->isChecked(),
+                         maskColourOption_[1]->isChecked());
     QList<QRgb> table;
     table.reserve(static_cast<qsizetype>(bgr.size() / 3));
     for (std::size_t i = 0; i + 2 < bgr.size(); i += 3)
@@ -306,8 +308,7 @@ void frmMain::btnPrefs_Click()
     window.exec();
     prefs_ = window.Values;
     module_ = window.Module;
-    if (compositeMode() &&
-        (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval))
+    if (compositeMode() && (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval))
         refreshCompositeDisplay();
     if (module_.Metric != metricBeforePrefs_ && !cards_.empty()) {
         updateStatsLabels();

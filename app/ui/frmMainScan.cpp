@@ -8,15 +8,15 @@
 #include "analysis/ResultGraph.h"
 #include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
-#include "text/NumberText.h"
 #include "app/ui/CardPicture.h"
-#include "ui/Messages.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
 #include "line/ui/SprayInfoForm.h"
 #include "line/ui/frmCardPos.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -83,8 +83,8 @@ void frmMain::scanCard(int index)
     }
 
     // The same measuring, figures check and scan log as the batch tool's.
-    const CardFigures figures = measureCard(card, result, analysisSettings(),
-                                            prefs_.LogAnalysis ? scanLogPathOf(index) : std::string());
+    const CardFigures figures =
+        measureCard(card, result, analysisSettings(), prefs_.LogAnalysis ? scanLogPathOf(index) : std::string());
     if (!figures.Figures.ok()) {
         finish();
         showMessage(this,
@@ -197,8 +197,8 @@ void frmMain::updateStatsLabels()
     infoLabels_[1]->setText(tr("Drop Density:"));
     infoLabels_[2]->setText(tr("Volume:"));
     const CardRecord *card = cards_.empty() ? nullptr : &cards_[currentCard_];
-    const ShownStats shown = shownStats(compositeMode(), line_.All, line_.Range, card,
-                                        view_.SingleRange, view_.RangeLow, view_.RangeHigh);
+    const ShownStats shown =
+        shownStats(compositeMode(), line_.All, line_.Range, card, view_.SingleRange, view_.RangeLow, view_.RangeHigh);
     const StatsTexts texts = statsTexts(shown.Vmd, shown.DropDensity, shown.VolumeDensity, rateFactor(module_.Metric),
                                         rateUnit(module_.Metric));
     vmdLabel_->setText(QString::fromStdString(texts.Vmd));

@@ -213,8 +213,8 @@ void frmPrefs::leftBox(QObject *box)
     }
     for (int i = 0; i < 3; ++i)
         if (box == SpreadText[i])
-            SpreadText[i]->setText(QString::fromStdString(
-                coefficientOnLeave(SpreadText[i]->text().toStdString(), Module.SpreadFactor[static_cast<std::size_t>(i)])));
+            SpreadText[i]->setText(QString::fromStdString(coefficientOnLeave(
+                SpreadText[i]->text().toStdString(), Module.SpreadFactor[static_cast<std::size_t>(i)])));
     if (box == txtRoundness)
         txtRoundness->setText(
             QString::fromStdString(thresholdOnLeave(txtRoundness->text().toStdString(), Values.ShapeThreshold)));

@@ -1,9 +1,9 @@
 #include "app/AppState.h"
 #include "app/qt/QtSettingsStore.h"
 #include "app/qt/ScreenMetrics.h"
-#include "ui/Messages.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 

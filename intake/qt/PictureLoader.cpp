@@ -178,7 +178,7 @@ std::optional<int> tiffBitsPerPixel(const QString &path)
         return std::nullopt;
 
     constexpr std::uint32_t MaxSamples = 16;
-    std::uint32_t samples = 1;        // the TIFF defaults
+    std::uint32_t samples = 1; // the TIFF defaults
     std::vector<int> bitsPerSample{1};
     for (int e = 0; e < entries; ++e) {
         const char *entry = table.constData() + e * 12;
@@ -265,8 +265,8 @@ DecodeResult decodeGifFile(const std::string &path)
         return failure("the GIF has a colour resolution of " + std::to_string(header.ColourDepth) + " bits",
                        header.ColourDepth);
     if (header.Width <= 0 || header.Height <= 0)
-        return failure("the GIF screen size " + std::to_string(header.Width) + " x " +
-                       std::to_string(header.Height) + " is not valid");
+        return failure("the GIF screen size " + std::to_string(header.Width) + " x " + std::to_string(header.Height) +
+                       " is not valid");
     if (pixelCount(header.Width, header.Height) > BmpMaxPixels)
         return failure("the image size " + std::to_string(header.Width) + " x " + std::to_string(header.Height) +
                        " is too large");
@@ -382,9 +382,9 @@ DecodeResult readTif(const std::string &path)
         if (table.isEmpty() || table.size() > 256)
             return failure("the TIF image has no usable colour table");
         for (const QRgb c : table)
-            image.PaletteBgr.insert(image.PaletteBgr.end(), {static_cast<std::uint8_t>(qBlue(c)),
-                                                             static_cast<std::uint8_t>(qGreen(c)),
-                                                             static_cast<std::uint8_t>(qRed(c))});
+            image.PaletteBgr.insert(image.PaletteBgr.end(),
+                                    {static_cast<std::uint8_t>(qBlue(c)), static_cast<std::uint8_t>(qGreen(c)),
+                                     static_cast<std::uint8_t>(qRed(c))});
     } else {
         for (int i = 0; i < 256; ++i) {
             const auto grey = static_cast<std::uint8_t>(i);
@@ -401,8 +401,7 @@ DecodeResult readTif(const std::string &path)
 
 QImage toQImage(const IndexedImage &image)
 {
-    if (image.Width <= 0 || image.Height <= 0 ||
-        image.Pixels.size() < pixelCount(image.Width, image.Height))
+    if (image.Width <= 0 || image.Height <= 0 || image.Pixels.size() < pixelCount(image.Width, image.Height))
         return {};
     QImage picture(image.Width, image.Height, QImage::Format_Indexed8);
     if (picture.isNull())

@@ -85,7 +85,8 @@ BackgroundColorForm::BackgroundColorForm(Question question, const QImage &cardPi
     if (question_ == Question::Background) {
         setWindowTitle(tr("Background Colour"));
         auto *swatches = new QGridLayout;
-        auto *tableText = new QLabel(tr("This file's colour table indicates that its background colour is this:"), this);
+        auto *tableText =
+            new QLabel(tr("This file's colour table indicates that its background colour is this:"), this);
         auto *likelyText =
             new QLabel(tr("Vexolin has determined that the background colour is most likely this:"), this);
         tableText->setWordWrap(true);
@@ -141,10 +142,17 @@ void BackgroundColorForm::showEvent(QShowEvent *event)
 void BackgroundColorForm::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Y: yes(); return;
-    case Qt::Key_N: no(); return;
-    case Qt::Key_A: yesToAll(); return;
-    default: QDialog::keyPressEvent(event);
+    case Qt::Key_Y:
+        yes();
+        return;
+    case Qt::Key_N:
+        no();
+        return;
+    case Qt::Key_A:
+        yesToAll();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
     }
 }
 

@@ -16,8 +16,7 @@ namespace {
 constexpr int VisibleRows = 20;
 }
 
-frmResolution::frmResolution(CardList &cards, std::function<void(const std::vector<int> &)> reanalyse,
-                             QWidget *parent)
+frmResolution::frmResolution(CardList &cards, std::function<void(const std::vector<int> &)> reanalyse, QWidget *parent)
     : QDialog(parent), cards_(cards), grid_(cards), reanalyse_(std::move(reanalyse))
 {
     setWindowTitle(tr("Image Resolution"));
@@ -64,8 +63,10 @@ frmResolution::frmResolution(CardList &cards, std::function<void(const std::vect
         if (row == ResolutionList->currentRow() && !editing())
             beginEdit(ResolutionList->item(row, 1)->text());
     });
-    connect(ResolutionList, &QTableWidget::currentCellChanged, this,
-            [this](int, int, int, int) { if (editing()) endEdit(); });
+    connect(ResolutionList, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
+        if (editing())
+            endEdit();
+    });
     connect(MakeSameSizeButton, &QPushButton::clicked, this, &frmResolution::applyToAll);
     connect(AcceptButton, &QPushButton::clicked, this, &frmResolution::acceptChanges);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -20,8 +20,7 @@ class frmResolution : public QDialog {
 public:
     // reanalyse is called after Accept with the cards to measure again when
     // the user agrees; cards must outlive the window.
-    frmResolution(CardList &cards, std::function<void(const std::vector<int> &)> reanalyse,
-                  QWidget *parent = nullptr);
+    frmResolution(CardList &cards, std::function<void(const std::vector<int> &)> reanalyse, QWidget *parent = nullptr);
 
     QTableWidget *ResolutionList = nullptr;
     QLineEdit *CellEditText = nullptr;

@@ -1,10 +1,10 @@
 #include "line/ui/SprayInfoForm.h"
 
 #include "line/SprayInfo.h"
+#include "line/SprayInfoRules.h"
 #include "text/NumberText.h"
 #include "ui/Messages.h"
 #include "ui/NumericKeyFilter.h"
-#include "line/SprayInfoRules.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -62,8 +62,8 @@ void SprayInfoForm::buildControls()
 
     AircraftFrame = new QGroupBox(tr("&Aircraft"), this);
     auto *aircraft = new QGridLayout(AircraftFrame);
-    const QString aircraftLabels[6] = {tr("Type:"), tr("Registration:"), tr("Owner:"),
-                                       tr("Swath:"), tr("Speed:"), tr("Height:")};
+    const QString aircraftLabels[6] = {tr("Type:"),  tr("Registration:"), tr("Owner:"),
+                                       tr("Swath:"), tr("Speed:"),        tr("Height:")};
     for (int i = 0; i < 6; ++i) {
         AircraftInput[i] = box(AircraftFrame, QStringLiteral("AircraftInput%1").arg(i + 1));
         aircraft->addWidget(new QLabel(aircraftLabels[i], AircraftFrame), i, 0);
@@ -247,12 +247,23 @@ void SprayInfoForm::AcceptButton_Click()
         showMessage(this, tr(check.Message.c_str()));
         QLineEdit *failing = nullptr;
         switch (check.Failing) {
-        case SprayCheck::Box::Spread0: failing = SpreadText[0]; break;
-        case SprayCheck::Box::Spread1: failing = SpreadText[1]; break;
-        case SprayCheck::Box::Spread2: failing = SpreadText[2]; break;
-        case SprayCheck::Box::SamplePosition: failing = SampleInput[0]; break;
-        case SprayCheck::Box::SampleInterval: failing = SampleInput[1]; break;
-        case SprayCheck::Box::None: break;
+        case SprayCheck::Box::Spread0:
+            failing = SpreadText[0];
+            break;
+        case SprayCheck::Box::Spread1:
+            failing = SpreadText[1];
+            break;
+        case SprayCheck::Box::Spread2:
+            failing = SpreadText[2];
+            break;
+        case SprayCheck::Box::SamplePosition:
+            failing = SampleInput[0];
+            break;
+        case SprayCheck::Box::SampleInterval:
+            failing = SampleInput[1];
+            break;
+        case SprayCheck::Box::None:
+            break;
         }
         if (failing)
             failing->setFocus();

@@ -59,9 +59,8 @@ QRectF SprayLineGraphView::cardLabelRect(int card) const
     if (card < 1 || card > static_cast<int>(picture_.Cards.size()))
         return {};
     const double pixelsPerUnit = width() / (picture_.Scale.Width > 0.0 ? picture_.Scale.Width : 1.0);
-    const LabelSize size =
-        cardLabelSize(picture_.Scale.Range > 0.0 ? picture_.Scale.Range : 1.0, static_cast<int>(picture_.Cards.size()),
-                      pixelsPerUnit);
+    const LabelSize size = cardLabelSize(picture_.Scale.Range > 0.0 ? picture_.Scale.Range : 1.0,
+                                         static_cast<int>(picture_.Cards.size()), pixelsPerUnit);
     const QPointF at = toPixels(picture_.Cards[static_cast<std::size_t>(card - 1)].Position, ScaleTop);
     // Kept in the margin above the frame, so that no label hides a tick.
     const double margin = toPixels(0.0, 3.0).y() - 2.0;

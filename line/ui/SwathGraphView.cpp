@@ -51,8 +51,7 @@ void axes(QPainter &p, const QRectF &area, double xLow, double xHigh, double yTo
     }
     p.drawText(QRectF(area.left(), area.bottom() + fm.height() + 2, area.width(), fm.height()), Qt::AlignHCenter,
                xTitle);
-    p.drawText(QRectF(area.left(), area.top() - fm.height() - 2, area.width(), fm.height()), Qt::AlignHCenter,
-               yTitle);
+    p.drawText(QRectF(area.left(), area.top() - fm.height() - 2, area.width(), fm.height()), Qt::AlignHCenter, yTitle);
 }
 
 } // namespace
@@ -161,8 +160,9 @@ void SwathGraphView::paintEvent(QPaintEvent *)
     // Legend of the two patterns.
     const QFontMetrics fm(small);
     const double legendY = cov.top() + 4;
-    const double legendLeft = cov.right() - 4 - (42 + fm.horizontalAdvance(QStringLiteral("one way")) +
-                                                 fm.horizontalAdvance(QStringLiteral("back and forth")) + 40);
+    const double legendLeft = cov.right() - 4 -
+                              (42 + fm.horizontalAdvance(QStringLiteral("one way")) +
+                               fm.horizontalAdvance(QStringLiteral("back and forth")) + 40);
     p.setPen(QPen(CovColour, 2));
     const double mid = legendY + fm.height() / 2.0;
     p.drawLine(QPointF(legendLeft, mid), QPointF(legendLeft + 20, mid));

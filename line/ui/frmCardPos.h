@@ -3,9 +3,9 @@
 // a grid of every card and its position.  Accept places the cards and keeps
 // both values, in memory and in the settings.
 
+#include "line/CardPositions.h"
 #include "model/CardList.h"
 #include "model/SprayInfo.h"
-#include "line/CardPositions.h"
 
 #include <QDialog>
 

@@ -3,12 +3,12 @@
 #include "report/qt/QtReportTarget.h"
 #include "text/WholeFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QBuffer>
 
 #include <exception>
 

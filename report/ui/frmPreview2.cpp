@@ -1,9 +1,9 @@
 #include "report/ui/frmPreview2.h"
 
-#include "ui/CCommonDialogs.h"
-#include "ui/Messages.h"
 #include "report/qt/QtReportTarget.h"
 #include "report/qt/ReportPdf.h"
+#include "ui/CCommonDialogs.h"
+#include "ui/Messages.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -155,9 +155,9 @@ bool frmPreview2::printTo(const QString &printerName)
     printer.setPageSize(QPageSize(QPageSize::Letter));
     QPainter painter;
     if (!painter.begin(&printer)) {
-        showMessage(this, programText(reportErrorMessage("the printer " + printerName.toStdString() +
-                                                         " could not be started")),
-                    QMessageBox::Ok, QMessageBox::Warning);
+        showMessage(
+            this, programText(reportErrorMessage("the printer " + printerName.toStdString() + " could not be started")),
+            QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);

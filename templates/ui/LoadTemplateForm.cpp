@@ -1,11 +1,10 @@
 #include "templates/ui/LoadTemplateForm.h"
 
-#include "text/NumberText.h"
-#include "text/NumberText.h"
-#include "ui/Messages.h"
 #include "intake/qt/PictureLoader.h"
-#include "text/WholeFile.h"
 #include "templates/ui/frmTemplates.h"
+#include "text/NumberText.h"
+#include "text/WholeFile.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -219,10 +218,18 @@ void LoadTemplateForm::drawOutlines()
 void LoadTemplateForm::shift(int button)
 {
     switch (button) {
-    case 1: --OffsetY; break;
-    case 2: ++OffsetX; break;
-    case 3: ++OffsetY; break;
-    default: --OffsetX; break;
+    case 1:
+        --OffsetY;
+        break;
+    case 2:
+        ++OffsetX;
+        break;
+    case 3:
+        ++OffsetY;
+        break;
+    default:
+        --OffsetX;
+        break;
     }
     drawOutlines();
     Picture1->setFocus();
@@ -231,16 +238,27 @@ void LoadTemplateForm::shift(int button)
 void LoadTemplateForm::keyPressEvent(QKeyEvent *event)
 {
     switch (event->key()) {
-    case Qt::Key_Up: shift(1); return;
-    case Qt::Key_Right: shift(2); return;
-    case Qt::Key_Down: shift(3); return;
-    case Qt::Key_Left: shift(4); return;
+    case Qt::Key_Up:
+        shift(1);
+        return;
+    case Qt::Key_Right:
+        shift(2);
+        return;
+    case Qt::Key_Down:
+        shift(3);
+        return;
+    case Qt::Key_Left:
+        shift(4);
+        return;
     // Enter reaches the window only from a box (a focused button takes it
     // itself): it applies the box, and never cuts the sheet by the way of
     // the default button.
     case Qt::Key_Return:
-    case Qt::Key_Enter: applyResolution(); return;
-    default: QDialog::keyPressEvent(event);
+    case Qt::Key_Enter:
+        applyResolution();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
     }
 }
 

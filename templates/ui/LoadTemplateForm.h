@@ -3,9 +3,9 @@
 // the template's cards, the resolution, nudging the outlines, leaving cards
 // out, and OK, which saves each chosen card as a clip and opens it as a card.
 
-#include "text/Settings.h"
 #include "intake/IndexedImage.h"
 #include "templates/TemplateCutting.h"
+#include "text/Settings.h"
 
 #include <QDialog>
 #include <QImage>

@@ -1,10 +1,10 @@
 #include "templates/ui/frmTemplates.h"
 
+#include "templates/ui/UpDown.h"
 #include "text/NumberText.h"
+#include "text/WholeFile.h"
 #include "ui/Messages.h"
 #include "ui/NumericKeyFilter.h"
-#include "text/WholeFile.h"
-#include "templates/ui/UpDown.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -178,8 +178,9 @@ void frmTemplates::Form_Load()
     if (!unreadable.empty()) {
         // A file that cannot be read (a folder of that name, a read error)
         // leaves the built-in templates; it is not written over unasked.
-        showMessage(this, tr("The templates file %1 could not be read (%2); the built-in template is used.")
-                              .arg(QString::fromStdString(path_), QString::fromStdString(unreadable)),
+        showMessage(this,
+                    tr("The templates file %1 could not be read (%2); the built-in template is used.")
+                        .arg(QString::fromStdString(path_), QString::fromStdString(unreadable)),
                     QMessageBox::Ok, QMessageBox::Warning);
     } else {
         const TemplateFileContents contents = readTemplatesText(text);
@@ -191,8 +192,9 @@ void frmTemplates::Form_Load()
             QStringList lines;
             for (const int n : contents.IgnoredLines)
                 lines << QString::number(n);
-            showMessage(this, tr("These lines of %1 could not be read and were left out: %2.")
-                                  .arg(QString::fromStdString(path_), lines.join(QStringLiteral(", "))),
+            showMessage(this,
+                        tr("These lines of %1 could not be read and were left out: %2.")
+                            .arg(QString::fromStdString(path_), lines.join(QStringLiteral(", "))),
                         QMessageBox::Ok, QMessageBox::Warning);
         }
     }
@@ -264,8 +266,8 @@ TemplateRecord frmTemplates::boxValues() const
 
 void frmTemplates::leaveBox(QLineEdit *box)
 {
-    const std::pair<QLineEdit *, UpDown *> pairs[] = {{txtHNum, udHNum},   {txtVNum, udVNum},
-                                                      {txtHSize, udHSize}, {txtVSize, udVSize},
+    const std::pair<QLineEdit *, UpDown *> pairs[] = {{txtHNum, udHNum},     {txtVNum, udVNum},
+                                                      {txtHSize, udHSize},   {txtVSize, udVSize},
                                                       {txtHSpace, udHSpace}, {txtVSpace, udVSpace}};
     for (const auto &[text, up] : pairs) {
         if (text != box)
@@ -319,8 +321,9 @@ bool frmTemplates::SaveTemplates()
         saved = Status::failure("the file could not be removed");
     }
     if (!saved.ok()) {
-        showMessage(this, tr("The templates could not be saved in %1: %2")
-                              .arg(QString::fromStdString(path_), QString::fromStdString(saved.reason())),
+        showMessage(this,
+                    tr("The templates could not be saved in %1: %2")
+                        .arg(QString::fromStdString(path_), QString::fromStdString(saved.reason())),
                     QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
@@ -346,9 +349,9 @@ void frmTemplates::btnSave_Click()
             answer = askName();
         } else {
             bool ok = false;
-            const QString typed = QInputDialog::getText(this, QStringLiteral("Vexolin"),
-                                                        tr("Please enter a name for this template:"),
-                                                        QLineEdit::Normal, QString(), &ok);
+            const QString typed =
+                QInputDialog::getText(this, QStringLiteral("Vexolin"), tr("Please enter a name for this template:"),
+                                      QLineEdit::Normal, QString(), &ok);
             if (ok)
                 answer = typed.toStdString();
         }
@@ -358,7 +361,9 @@ void frmTemplates::btnSave_Click()
         const int match = templateNamed(user, *answer);
         if (match >= 0) {
             const QMessageBox::StandardButton yes =
-                showMessage(this, tr("Overwrite template '%1'?").arg(QString::fromStdString(user[static_cast<std::size_t>(match)].TemplateName)),
+                showMessage(this,
+                            tr("Overwrite template '%1'?")
+                                .arg(QString::fromStdString(user[static_cast<std::size_t>(match)].TemplateName)),
                             QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
             if (yes != QMessageBox::Yes)
                 continue;

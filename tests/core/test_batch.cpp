@@ -36,9 +36,9 @@ TEST(BatchArguments, CardsInTheOrderGivenWithDefaults)
 
 TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
 {
-    const BatchArguments r = parse({"--dpi", "600", "--hue=150-190", "--invert", "--roundness", "40", "--valid-hues=25",
-                                    "--spread", "1,0.5,-0.001", "--no-dither", "--table-background", "--no-log",
-                                    "--append", "--json", "card.bmp"});
+    const BatchArguments r =
+        parse({"--dpi", "600", "--hue=150-190", "--invert", "--roundness", "40", "--valid-hues=25", "--spread",
+               "1,0.5,-0.001", "--no-dither", "--table-background", "--no-log", "--append", "--json", "card.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
     const BatchOptions &o = r.Options;
     EXPECT_EQ(o.Dpi, 600);
@@ -106,11 +106,11 @@ TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
     EXPECT_TRUE(fromPreferences.Append);
     EXPECT_FALSE(fromPreferences.Metric);
 
-    const AnalysisSettings overridden = resolveBatchSettings(
-        parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0", "--log",
-               "--no-append", "a.bmp"})
-            .Options,
-        preferences, module);
+    const AnalysisSettings overridden =
+        resolveBatchSettings(parse({"--dpi", "1200", "--roundness", "100", "--valid-hues", "0", "--spread", "0,0.56,0",
+                                    "--log", "--no-append", "a.bmp"})
+                                 .Options,
+                             preferences, module);
     EXPECT_EQ(overridden.Resolution, 1200);
     EXPECT_EQ(overridden.Scan.ShapeThreshold, 100);
     EXPECT_EQ(overridden.Scan.HueThreshold, 0);
@@ -262,10 +262,13 @@ TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
     EXPECT_FLOAT_EQ(r.Options.Range->second, 400.5f);
     EXPECT_EQ(r.Options.Metric, false);
     EXPECT_EQ(parse({"--metric", "a.bmp"}).Options.Metric, true);
-    for (const std::vector<std::string> &bad :
-         {std::vector<std::string>{"--positions", "-45", "a.bmp"}, {"--positions", "0,0", "a.bmp"},
-          {"--positions", "1,-5", "a.bmp"}, {"--swath", "0", "a.bmp"}, {"--range", "400-100", "a.bmp"},
-          {"--range", "abc", "a.bmp"}, {"--metric=1", "a.bmp"}})
+    for (const std::vector<std::string> &bad : {std::vector<std::string>{"--positions", "-45", "a.bmp"},
+                                                {"--positions", "0,0", "a.bmp"},
+                                                {"--positions", "1,-5", "a.bmp"},
+                                                {"--swath", "0", "a.bmp"},
+                                                {"--range", "400-100", "a.bmp"},
+                                                {"--range", "abc", "a.bmp"},
+                                                {"--metric=1", "a.bmp"}})
         EXPECT_EQ(parse(bad).What, BatchArguments::Kind::Error) << bad[0] << " " << bad[1];
 }
 
@@ -390,8 +393,8 @@ namespace {
 
 TEST(BatchResultsOptions, ResultsFileAndSprayInformation)
 {
-    const BatchArguments r = parse({"--results", "out.csv", "--info=AC_Owner=Ag, Air", "--info", "Sample_Interval=5",
-                                    "a.bmp"});
+    const BatchArguments r =
+        parse({"--results", "out.csv", "--info=AC_Owner=Ag, Air", "--info", "Sample_Interval=5", "a.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
     EXPECT_EQ(r.Options.Results, "out.csv");
     ASSERT_EQ(r.Options.Info.size(), 2u);

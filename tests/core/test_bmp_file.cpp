@@ -277,8 +277,8 @@ TEST(BmpRle8, StreamEndingInsideACodeIsRefused)
     const DecodeResult halfCode = decode(rleFile({2, 1, 0}));
     expectRefused(halfCode);
     EXPECT_TRUE(contains(halfCode.reason(), "RLE8"));
-    expectRefused(decode(rleFile({0, 5, 1, 2, 3})));  // absolute run short of its pixels
-    expectRefused(decode(rleFile({0, 2, 3})));        // delta short of its second byte
+    expectRefused(decode(rleFile({0, 5, 1, 2, 3}))); // absolute run short of its pixels
+    expectRefused(decode(rleFile({0, 2, 3})));       // delta short of its second byte
 }
 
 TEST(BmpRle8, NoPixelDataIsRefused)

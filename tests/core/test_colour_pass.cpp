@@ -18,9 +18,9 @@ IndexedImage picture(std::int32_t width, std::int32_t height, std::uint8_t fill)
     image.Height = height;
     image.Pixels.assign(static_cast<std::size_t>(width * height), fill);
     for (int i = 0; i < 16; ++i)
-        image.PaletteBgr.insert(image.PaletteBgr.end(), {static_cast<std::uint8_t>(i * 16),
-                                                         static_cast<std::uint8_t>(255 - i * 16),
-                                                         static_cast<std::uint8_t>(i * 7)});
+        image.PaletteBgr.insert(image.PaletteBgr.end(),
+                                {static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 16),
+                                 static_cast<std::uint8_t>(i * 7)});
     return image;
 }
 
@@ -117,7 +117,8 @@ TEST(BackgroundChoice, IndexZeroAtLeastAsFrequentIsTakenUnasked)
 {
     Asked asked;
     bool noBackground = false, noDither = false;
-    EXPECT_EQ(chooseColours(sampleOf(100, {{0, 50}, {17, 50}}), noBackground, noDither, answering(asked, 'Y')).Background, 0);
+    EXPECT_EQ(
+        chooseColours(sampleOf(100, {{0, 50}, {17, 50}}), noBackground, noDither, answering(asked, 'Y')).Background, 0);
     EXPECT_EQ(asked.Background, 0);
 }
 
@@ -125,7 +126,9 @@ TEST(BackgroundChoice, DisabledWarningTakesLeaderUnasked)
 {
     Asked asked;
     bool noBackground = true, noDither = false;
-    EXPECT_EQ(chooseColours(sampleOf(100, {{0, 40}, {17, 60}}), noBackground, noDither, answering(asked, 'Y')).Background, 17);
+    EXPECT_EQ(
+        chooseColours(sampleOf(100, {{0, 40}, {17, 60}}), noBackground, noDither, answering(asked, 'Y')).Background,
+        17);
     EXPECT_EQ(asked.Background, 0);
 }
 
@@ -146,7 +149,8 @@ TEST(DitherChoice, AskedOnlyAboveOneTenthOfTheSample)
 {
     bool noBackground = true, noDither = false;
     Asked asked;
-    ColourChoice c = chooseColours(sampleOf(5000, {{4, 4000}, {8, 500}}), noBackground, noDither, answering(asked, 'Y'));
+    ColourChoice c =
+        chooseColours(sampleOf(5000, {{4, 4000}, {8, 500}}), noBackground, noDither, answering(asked, 'Y'));
     EXPECT_EQ(asked.Dither, 0);
     EXPECT_EQ(c.Dither, 4) << "no dither: the background index";
     c = chooseColours(sampleOf(5000, {{4, 4000}, {8, 501}}), noBackground, noDither, answering(asked, 'Y'));

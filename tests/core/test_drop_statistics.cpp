@@ -18,8 +18,8 @@ CardRecord cardAt(double dpi, double areaCm2 = 10.0)
     return card;
 }
 
-CardRecord scanned(const std::vector<std::int32_t> &areas, SpreadFactors spread = DefaultSpread,
-                   double dpi = 1200.0, double areaCm2 = 10.0)
+CardRecord scanned(const std::vector<std::int32_t> &areas, SpreadFactors spread = DefaultSpread, double dpi = 1200.0,
+                   double areaCm2 = 10.0)
 {
     CardRecord card = cardAt(dpi, areaCm2);
     computeCardStatistics(card, areas, spread);

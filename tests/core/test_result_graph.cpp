@@ -1,8 +1,8 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ResultGraph.h"
+#include "intake/CardLoading.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
-#include "intake/CardLoading.h"
 
 #include <gtest/gtest.h>
 

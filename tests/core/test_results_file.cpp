@@ -1,12 +1,12 @@
 // The results file of a known line of three cards, line by line, and the
 // rules that vary with units, positions, unscanned cards and typed texts.
 
-#include "text/Windows1252.h"
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
 #include "line/Swath.h"
+#include "text/Windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +26,8 @@ struct KnownLine {
     SwathProfile DropDensity;
     ResultsInputs In;
 
-    explicit KnownLine(int cards = 3, const std::vector<CardStat> &stats = {{}, {100, 2, 10}, {200, 4, 40}, {150, 2, 10}})
+    explicit KnownLine(int cards = 3,
+                       const std::vector<CardStat> &stats = {{}, {100, 2, 10}, {200, 4, 40}, {150, 2, 10}})
         : Stats(stats)
     {
         for (int i = 0; i < cards; ++i) {
@@ -315,7 +316,8 @@ TEST(ResultsFileCards, UnscannedCardsHaveNoRowAndTheOthersKeepTheirNumbers)
         EXPECT_NE(csv.find(row), std::string::npos) << row;
     EXPECT_EQ(csv.find("\r\n3,10,"), std::string::npos);
     const std::vector<std::string> rows = linesOf(resultsTxt(line.In));
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const std::string &r) { return r.find(".bmp") != std::string::npos; }),
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(),
+                            [](const std::string &r) { return r.find(".bmp") != std::string::npos; }),
               4);
 }
 
@@ -352,14 +354,16 @@ TEST(ResultsFileSwath, AircraftSwathScalesTheDepositFigures)
     line.Spray[AC_Swath] = "40";
     // Width 2 of 10 m over a 40 m swath: half of the unscaled figures.
     const std::vector<std::string> rows = linesOf(resultsTxt(line.In));
-    EXPECT_NE(std::find(rows.begin(), rows.end(),
-                        "    20      0.47    1.50    2.00    1.00   ***0.00    2.00    2.00    2.00        0.47     0.00"),
-              rows.end());
+    EXPECT_NE(
+        std::find(rows.begin(), rows.end(),
+                  "    20      0.47    1.50    2.00    1.00   ***0.00    2.00    2.00    2.00        0.47     0.00"),
+        rows.end());
     line.Spray[AC_Swath] = "";
     const std::vector<std::string> plain = linesOf(resultsTxt(line.In));
-    EXPECT_NE(std::find(plain.begin(), plain.end(),
-                        "    20      0.47    3.00    4.00    2.00   ***0.00    4.00    4.00    4.00        0.47     0.00"),
-              plain.end());
+    EXPECT_NE(
+        std::find(plain.begin(), plain.end(),
+                  "    20      0.47    3.00    4.00    2.00   ***0.00    4.00    4.00    4.00        0.47     0.00"),
+        plain.end());
 }
 
 TEST(ResultsFileLayout, FieldPastItsColumnGoesOnANewLine)

@@ -1,8 +1,8 @@
-#include "text/Windows1252.h"
 #include "analysis/ScanLog.h"
 #include "support/CommaLocale.h"
 #include "support/TempFolder.h"
 #include "support/WriteFaults.h"
+#include "text/Windows1252.h"
 
 #include <gtest/gtest.h>
 
@@ -47,26 +47,22 @@ const std::string ScanHeading = std::string(50, '-') + "\r\n\r\nScan Information
 
 std::string scanLines(const std::string &hue, const std::string &vmd, const std::string &volume)
 {
-    return ScanHeading + "Optical Resolution:" + sp(8) + " 1200 d.p.i.\r\n" +
-           "Image Size:" + sp(17) + "5.08\xD7" "7.62 cm\r\n" +
-           "Hue Range:" + sp(18) + hue + "\r\n" +
-           "VMD:" + sp(24) + vmd + "\r\n" +
-           "Drop Density:" + sp(15) + "0.26 drops/cm\xB2\r\n" +
-           "Volume:" + sp(21) + volume + "\r\n" +
-           "\r\nResults:\r\n--------\r\n";
+    return ScanHeading + "Optical Resolution:" + sp(8) + " 1200 d.p.i.\r\n" + "Image Size:" + sp(17) +
+           "5.08\xD7"
+           "7.62 cm\r\n" +
+           "Hue Range:" + sp(18) + hue + "\r\n" + "VMD:" + sp(24) + vmd + "\r\n" + "Drop Density:" + sp(15) +
+           "0.26 drops/cm\xB2\r\n" + "Volume:" + sp(21) + volume + "\r\n" + "\r\nResults:\r\n--------\r\n";
 }
 
-const std::string TableHeadings =
-    sp(2) + "Area" + sp(5) + "Count" + sp(5) + "Diameter" + sp(5) + "Volume" + sp(7) + "Cumulative" + sp(4) +
-    "Drop Density" + sp(5) + "Number" + sp(6) + "Cumulative\r\n" +
-    "(pixels)" + sp(15) + "(\xB5m)" + sp(6) + "Fraction%" + sp(6) + "V.F. (%)" + sp(7) + "(#/cm\xB2)" + sp(7) +
-    "Fraction%" + sp(5) + "N.F. (%)\r\n";
+const std::string TableHeadings = sp(2) + "Area" + sp(5) + "Count" + sp(5) + "Diameter" + sp(5) + "Volume" + sp(7) +
+                                  "Cumulative" + sp(4) + "Drop Density" + sp(5) + "Number" + sp(6) + "Cumulative\r\n" +
+                                  "(pixels)" + sp(15) + "(\xB5m)" + sp(6) + "Fraction%" + sp(6) + "V.F. (%)" + sp(7) +
+                                  "(#/cm\xB2)" + sp(7) + "Fraction%" + sp(5) + "N.F. (%)\r\n";
 
-const std::string TableRows =
-    sp(2) + " 50 " + sp(7) + " 5 " + sp(6) + "89.123" + sp(7) + "25.00" + sp(10) + "25.00" + sp(9) + "0.129" +
-    sp(10) + "50.00" + sp(9) + "50.00\r\n" +
-    sp(2) + " 1234 " + sp(5) + " 5 " + sp(5) + "456.500" + sp(7) + "75.00" + sp(9) + "100.00" + sp(9) + "0.129" +
-    sp(10) + "50.00" + sp(8) + "100.00\r\n";
+const std::string TableRows = sp(2) + " 50 " + sp(7) + " 5 " + sp(6) + "89.123" + sp(7) + "25.00" + sp(10) + "25.00" +
+                              sp(9) + "0.129" + sp(10) + "50.00" + sp(9) + "50.00\r\n" + sp(2) + " 1234 " + sp(5) +
+                              " 5 " + sp(5) + "456.500" + sp(7) + "75.00" + sp(9) + "100.00" + sp(9) + "0.129" +
+                              sp(10) + "50.00" + sp(8) + "100.00\r\n";
 
 // The whole log of twoClassCard() with default inputs, as a new file and as an
 // appended section.
@@ -142,22 +138,15 @@ TEST(ScanLogSection, SprayInformationUsesImperialUnitsAndTheSpreadFactor)
     ScanLogInputs in = inputsFor(card);
     in.LogSprayInfo = true;
     in.Spray = &spray;
-    const std::string expected =
-        std::string(50, '-') + "\r\n\r\nSpray Information:\r\n" + std::string(18, '-') + "\r\n" +
-        "Aircraft Type:" + sp(14) + "Air Tractor\r\n" +
-        "Aircraft Registration:" + sp(6) + "\r\n" +
-        "Aircraft Owner:" + sp(13) + "\r\n" +
-        "Aircraft Swath:" + sp(13) + "60 ft\r\n" +
-        "Aircraft Speed:" + sp(13) + " mph\r\n" +
-        "Aircraft Height:" + sp(12) + " ft\r\n" +
-        "Product Sprayed:" + sp(12) + "\r\n" +
-        "Active Rate:" + sp(16) + " oz/ac\r\n" +
-        "Spray Rate:" + sp(17) + " oz/ac\r\n" +
-        "Nozzles:" + sp(20) + "8\xD7 CP-09\r\n" +
-        "Analysis Device:" + sp(12) + "\r\n" +
-        "Spread Factor:" + sp(14) + "0 + 0.56d + 0d\xB2\r\n" +
-        "Sampler1 Position:" + sp(10) + "0 ft\r\n" +
-        "Sampler Separation:" + sp(9) + "10 ft\r\n" + TwoClassSection;
+    const std::string expected = std::string(50, '-') + "\r\n\r\nSpray Information:\r\n" + std::string(18, '-') +
+                                 "\r\n" + "Aircraft Type:" + sp(14) + "Air Tractor\r\n" +
+                                 "Aircraft Registration:" + sp(6) + "\r\n" + "Aircraft Owner:" + sp(13) + "\r\n" +
+                                 "Aircraft Swath:" + sp(13) + "60 ft\r\n" + "Aircraft Speed:" + sp(13) + " mph\r\n" +
+                                 "Aircraft Height:" + sp(12) + " ft\r\n" + "Product Sprayed:" + sp(12) + "\r\n" +
+                                 "Active Rate:" + sp(16) + " oz/ac\r\n" + "Spray Rate:" + sp(17) + " oz/ac\r\n" +
+                                 "Nozzles:" + sp(20) + "8\xD7 CP-09\r\n" + "Analysis Device:" + sp(12) + "\r\n" +
+                                 "Spread Factor:" + sp(14) + "0 + 0.56d + 0d\xB2\r\n" + "Sampler1 Position:" + sp(10) +
+                                 "0 ft\r\n" + "Sampler Separation:" + sp(9) + "10 ft\r\n" + TwoClassSection;
     EXPECT_EQ(scanLogSection(in, false), expected);
 }
 
@@ -188,8 +177,7 @@ TEST(ScanLogSection, ValuePastItsColumnWrapsToANewLine)
     card.Stains.resize(2);
     card.Stains[1].Area = 2000000000; // " 2000000000 " ends in column 14, past Tab(14)
     const std::string section = scanLogSection(inputsFor(card), false);
-    EXPECT_NE(section.find("\r\n" + sp(2) + " 2000000000 \r\n" + sp(13) + " 5 " + sp(6) + "89.123"),
-              std::string::npos);
+    EXPECT_NE(section.find("\r\n" + sp(2) + " 2000000000 \r\n" + sp(13) + " 5 " + sp(6) + "89.123"), std::string::npos);
 }
 
 TEST(ScanLogSection, ValueEndingJustBeforeItsColumnStaysOnTheLine)
@@ -220,7 +208,9 @@ TEST(ScanLogSection, NumbersTakeAPointUnderACommaLocale)
     in.Spray = &spray;
     in.SpreadFactor = {1.25, 0.5, -0.001};
     const std::string section = scanLogSection(in, false);
-    EXPECT_NE(section.find("5.08\xD7" "7.62 cm"), std::string::npos);
+    EXPECT_NE(section.find("5.08\xD7"
+                           "7.62 cm"),
+              std::string::npos);
     EXPECT_NE(section.find("89.123"), std::string::npos);
     EXPECT_NE(section.find("Spread Factor:" + sp(14) + "1.25 + 0.5d + -0.001d\xB2\r\n"), std::string::npos);
     EXPECT_EQ(section.find(','), std::string::npos);
@@ -255,10 +245,7 @@ TEST(ScanLogSection, FileTitleIsWrittenInTheSingleByteCodePage)
 
 class ScanLogFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        card_ = twoClassCard(folder_.string() + "/");
-    }
+    void SetUp() override { card_ = twoClassCard(folder_.string() + "/"); }
 
     std::string logPath() const { return (folder_ / "card1.scn").string(); }
 
@@ -340,11 +327,13 @@ TEST(ScanLogText, LogPathReplacesTheExtension)
 TEST(ScanLogText, Windows1252Conversion)
 {
     EXPECT_EQ(toWindows1252("\xC2\xB5\xC2\xB2\xC3\x97\xC3\xA9"), "\xB5\xB2\xD7\xE9");
-    EXPECT_EQ(toWindows1252("\xE2\x82\xAC"), "\x80");       // euro sign
-    EXPECT_EQ(toWindows1252("\xE4\xB8\xAD"), "?");          // outside the code page
-    EXPECT_EQ(toWindows1252("a\xFF" "b"), "a?b");           // not UTF-8
-    EXPECT_EQ(toWindows1252("\xC0\xAF"), "??");             // overlong '/'
-    EXPECT_EQ(toWindows1252("\xC3"), "?");                  // cut short
+    EXPECT_EQ(toWindows1252("\xE2\x82\xAC"), "\x80"); // euro sign
+    EXPECT_EQ(toWindows1252("\xE4\xB8\xAD"), "?");    // outside the code page
+    EXPECT_EQ(toWindows1252("a\xFF"
+                            "b"),
+              "a?b");                           // not UTF-8
+    EXPECT_EQ(toWindows1252("\xC0\xAF"), "??"); // overlong '/'
+    EXPECT_EQ(toWindows1252("\xC3"), "?");      // cut short
 }
 
 TEST(ScanLogText, CoefficientsInPlainDecimalNotation)

@@ -1,7 +1,7 @@
 #include "app/AppState.h"
 #include "app/Preferences.h"
-#include "text/Settings.h"
 #include "line/CardPositions.h"
+#include "text/Settings.h"
 
 #include <gtest/gtest.h>
 

@@ -233,8 +233,17 @@ TEST(StainScanProgress, ProgressAtEveryMultipleOf25AndEventsOncePerRow)
 // plain lists; the real scan must agree on any picture.
 ScanResult referenceScan(const ForegroundPixelList &list, const ScanSettings &settings)
 {
-    struct Run { int s, e; bool used; long long valid; };
-    struct Stain { int a, b; bool cont, hasValid; long long valid, area; int first, last, least, greatest; };
+    struct Run {
+        int s, e;
+        bool used;
+        long long valid;
+    };
+    struct Stain {
+        int a, b;
+        bool cont, hasValid;
+        long long valid, area;
+        int first, last, least, greatest;
+    };
     const std::vector<ForegroundPixel> entries = list.toVector();
     ScanResult out;
     std::vector<Stain> open;
@@ -299,7 +308,8 @@ ScanResult referenceScan(const ForegroundPixelList &list, const ScanSettings &se
             const double extent = std::max(s.greatest - s.least + 1, std::abs(s.last - s.first) + 1);
             if (s.valid == 0) {
                 ++out.RejectedCount;
-            } else if (static_cast<float>(std::fabs(1.0 - static_cast<double>(s.area) / (extent * extent * M_PI / 4))) > shape &&
+            } else if (static_cast<float>(std::fabs(1.0 - static_cast<double>(s.area) / (extent * extent * M_PI / 4))) >
+                           shape &&
                        s.area > 15) {
                 s.hasValid = false;
                 ++out.RejectedCount;
@@ -325,7 +335,8 @@ TEST(StainScanReference, RandomPicturesAgreeWithThePlainRules)
         const int width = 1 + static_cast<int>(random() % 40);
         const int height = 1 + static_cast<int>(random() % 40);
         const double density = 0.2 + 0.5 * static_cast<double>(random() % 100) / 100.0;
-        std::vector<std::string> rows(static_cast<std::size_t>(height), std::string(static_cast<std::size_t>(width), '.'));
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
         for (std::string &row : rows)
             for (char &c : row)
                 if (static_cast<double>(random() % 1000) / 1000.0 < density)

@@ -42,11 +42,10 @@ TEST(Startup, OnlyTheHeightDecidesTheScreenCheck)
 
 TEST(Startup, SmallScreenMessageWordForWord)
 {
-    EXPECT_EQ(screenResolutionMessage(1024, 599),
-              "Your screen resolution is currently set to 1024\u00d7599.\r\r"
-              "Vexolin was designed to run at a minimum resolution\r"
-              "of 800\u00d7600, and preferably 1024\u00d7768 or higher.\r\r"
-              "Click OK to access the display settings.");
+    EXPECT_EQ(screenResolutionMessage(1024, 599), "Your screen resolution is currently set to 1024\u00d7599.\r\r"
+                                                  "Vexolin was designed to run at a minimum resolution\r"
+                                                  "of 800\u00d7600, and preferably 1024\u00d7768 or higher.\r\r"
+                                                  "Click OK to access the display settings.");
 }
 
 TEST(Startup, LargeFontsGiveASmallerInterfaceFont)

@@ -194,8 +194,8 @@ TEST(SwathBackAndForth, MirroredPlacesBetweenCardsAreInterpolated)
 } // namespace
 } // namespace vex
 
-#include "text/NumberText.h"
 #include "line/SwathDisplay.h"
+#include "text/NumberText.h"
 
 namespace vex {
 namespace {

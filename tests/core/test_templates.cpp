@@ -93,7 +93,7 @@ TEST(TemplateCutting, OutlinesFitAndCardsUnderThePointer)
     const TemplateRecord t = defaultTemplate();
     const std::vector<CardOutline> o = templateOutlines(t, 0.1, 0.2);
     ASSERT_EQ(o.size(), 9u);
-    EXPECT_DOUBLE_EQ(o[4].Left, 0.1 + 2.0);   // card 5: row 2, column 2
+    EXPECT_DOUBLE_EQ(o[4].Left, 0.1 + 2.0); // card 5: row 2, column 2
     EXPECT_DOUBLE_EQ(o[4].Top, 0.2 + 3.125);
     EXPECT_EQ(cardAt(o, o[8].Left + 0.1, o[8].Top + 0.1), 9);
     EXPECT_EQ(cardAt(o, 1.95, 1.0), 0); // in a gap
@@ -128,7 +128,8 @@ TEST(TemplateCutting, ClipsKeepTheSheetsColourTableAndPixels)
     sheet.Width = 6;
     sheet.Height = 4;
     for (int i = 0; i < 16; ++i)
-        sheet.PaletteBgr.insert(sheet.PaletteBgr.end(), {static_cast<std::uint8_t>(i), 7, static_cast<std::uint8_t>(255 - i)});
+        sheet.PaletteBgr.insert(sheet.PaletteBgr.end(),
+                                {static_cast<std::uint8_t>(i), 7, static_cast<std::uint8_t>(255 - i)});
     sheet.Pixels.resize(24);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x)

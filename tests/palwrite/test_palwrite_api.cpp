@@ -33,7 +33,9 @@ struct Library {
         Handle = dlopen(PALWRITE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
         if (!Handle)
             return;
-        auto get = [this](auto &fn, const char *name) { fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(Handle, name)); };
+        auto get = [this](auto &fn, const char *name) {
+            fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(dlsym(Handle, name));
+        };
         get(Create, "palwrite_create");
         get(Save, "palwrite_save");
         get(Error, "palwrite_error_description");
@@ -62,7 +64,8 @@ protected:
         ASSERT_NE(lib().Handle, nullptr) << dlerror();
         ASSERT_EQ(lib().Create(&saver_), 0);
         std::random_device seed;
-        folder_ = std::filesystem::temp_directory_path() / ("palwrite_" + std::to_string(seed()) + std::to_string(seed()));
+        folder_ =
+            std::filesystem::temp_directory_path() / ("palwrite_" + std::to_string(seed()) + std::to_string(seed()));
         std::filesystem::create_directories(folder_);
     }
     void TearDown() override
@@ -140,9 +143,9 @@ TEST_F(Palwrite, TheColourTableIsTheHalftoneCubeThenBlack)
     for (int k = 0; k < 256; ++k) {
         const std::size_t at = 54 + 4 * static_cast<std::size_t>(k);
         if (k < 125) {
-            EXPECT_EQ(f[at + 2], levels[k % 5]) << k;        // red
-            EXPECT_EQ(f[at + 1], levels[(k / 5) % 5]) << k;  // green
-            EXPECT_EQ(f[at], levels[k / 25]) << k;           // blue
+            EXPECT_EQ(f[at + 2], levels[k % 5]) << k;       // red
+            EXPECT_EQ(f[at + 1], levels[(k / 5) % 5]) << k; // green
+            EXPECT_EQ(f[at], levels[k / 25]) << k;          // blue
         } else {
             EXPECT_EQ(f[at] + f[at + 1] + f[at + 2], 0) << k;
         }

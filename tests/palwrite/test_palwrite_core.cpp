@@ -28,9 +28,9 @@ TEST(DibSectionTest, PictureRowsAreStoredBottomUp)
     DibSection dib;
     ASSERT_TRUE(dib.CreateFromPicture(pixels, 2, 2, 8, 32));
     const std::uint8_t *bits = dib.DIBSectionBitsPtr();
-    EXPECT_EQ(bits[0], 7);   // first stored row is the bottom one
+    EXPECT_EQ(bits[0], 7); // first stored row is the bottom one
     EXPECT_EQ(bits[5], 12);
-    EXPECT_EQ(bits[8], 1);   // second stored row, after 6 bytes and 2 of padding
+    EXPECT_EQ(bits[8], 1); // second stored row, after 6 bytes and 2 of padding
     EXPECT_FALSE(dib.Create(0, 5));
     EXPECT_EQ(dib.DIBSectionBitsPtr(), nullptr);
     EXPECT_FALSE(dib.Create(100000, 100000)); // beyond what a BMP can state

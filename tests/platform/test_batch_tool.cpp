@@ -4,12 +4,12 @@
 #include "support/TestImages.h"
 #include "tools/cardgen/CardGenerator.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QDir>
-#include <QFileInfo>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -103,11 +103,29 @@ TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
     EXPECT_EQ(cards[1].toObject().value(QStringLiteral("file")).toString(), a);
 
     const QJsonObject c = cards[0].toObject();
-    for (const char *key : {"file", "width", "height", "resolution", "pixel_size_um", "card_area_cm2",
-                            "background_index", "dither_index", "foreground_pixels", "accepted", "rejected", "vmd_um",
-                            "drop_density_per_cm2", "volume_density_nl_per_cm2", "total_volume_nl",
-                            "smallest_diameter_um", "largest_diameter_um", "classes", "dv01_um", "dv09_um",
-                            "relative_span", "nmd_um", "coverage_percent"})
+    for (const char *key : {"file",
+                            "width",
+                            "height",
+                            "resolution",
+                            "pixel_size_um",
+                            "card_area_cm2",
+                            "background_index",
+                            "dither_index",
+                            "foreground_pixels",
+                            "accepted",
+                            "rejected",
+                            "vmd_um",
+                            "drop_density_per_cm2",
+                            "volume_density_nl_per_cm2",
+                            "total_volume_nl",
+                            "smallest_diameter_um",
+                            "largest_diameter_um",
+                            "classes",
+                            "dv01_um",
+                            "dv09_um",
+                            "relative_span",
+                            "nmd_um",
+                            "coverage_percent"})
         EXPECT_TRUE(c.contains(QLatin1String(key))) << key;
     EXPECT_EQ(c.value(QStringLiteral("width")).toInt(), 32);
     EXPECT_EQ(c.value(QStringLiteral("resolution")).toInt(), 600);
@@ -118,8 +136,8 @@ TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
     ASSERT_EQ(classes.size(), 2);
     EXPECT_EQ(classes[0].toObject().value(QStringLiteral("area")).toInt(), 4);
     EXPECT_EQ(classes[1].toObject().value(QStringLiteral("count")).toInt(), 2);
-    for (const char *key : {"area", "count", "diameter_um", "drop_volume_um3", "volume_fraction",
-                            "cum_volume_fraction", "number_fraction", "cum_number_fraction"})
+    for (const char *key : {"area", "count", "diameter_um", "drop_volume_um3", "volume_fraction", "cum_volume_fraction",
+                            "number_fraction", "cum_number_fraction"})
         EXPECT_TRUE(classes[0].toObject().contains(QLatin1String(key))) << key;
     // Full precision: the single-precision diameter comes back exactly.
     const double d = classes[1].toObject().value(QStringLiteral("diameter_um")).toDouble();
@@ -130,8 +148,8 @@ TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
 TEST_F(BatchTool, UnreadableCardIsReportedAndTheOthersStillAnalysed)
 {
     const QString good = writeCard(QStringLiteral("good.bmp"));
-    const Run r = run({QStringLiteral("--json"), QStringLiteral("--no-log"), dir_.filePath(QStringLiteral("missing.bmp")),
-                       dir_.filePath(QStringLiteral("notes.txt")), good});
+    const Run r = run({QStringLiteral("--json"), QStringLiteral("--no-log"),
+                       dir_.filePath(QStringLiteral("missing.bmp")), dir_.filePath(QStringLiteral("notes.txt")), good});
     EXPECT_EQ(r.Status, 1);
     EXPECT_TRUE(r.Err.contains("missing.bmp"));
     EXPECT_TRUE(r.Err.contains("'notes.txt' is an unsupported file type."));
@@ -174,8 +192,8 @@ TEST_F(BatchTool, GeneratedLineGivesEveryDrawnDiscAndNoDust)
     cardgen::CardSpec base;
     base.Discs = 900;
     base.MaxDiameter = 26.0;
-    QStringList args{QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue"),
-                     QStringLiteral("150-190"), QStringLiteral("--dpi"), QStringLiteral("600")};
+    QStringList args{QStringLiteral("--json"),  QStringLiteral("--no-log"), QStringLiteral("--hue"),
+                     QStringLiteral("150-190"), QStringLiteral("--dpi"),    QStringLiteral("600")};
     std::vector<cardgen::Card> drawn;
     for (int i = 0; i < 3; ++i) {
         drawn.push_back(cardgen::generateCard(cardgen::lineCardSpec(base, i, 3)));
@@ -198,7 +216,8 @@ TEST_F(BatchTool, GeneratedLineGivesEveryDrawnDiscAndNoDust)
             ++expected[d.Area];
         std::map<std::int64_t, int> found;
         for (const QJsonValue &v : c.value(QStringLiteral("classes")).toArray())
-            found[v.toObject().value(QStringLiteral("area")).toInteger()] += v.toObject().value(QStringLiteral("count")).toInt();
+            found[v.toObject().value(QStringLiteral("area")).toInteger()] +=
+                v.toObject().value(QStringLiteral("count")).toInt();
         EXPECT_EQ(found, expected);
     }
 }
@@ -209,9 +228,14 @@ TEST_F(BatchTool, LineSectionsOfTheJsonDocument)
     base.Width = 200;
     base.Height = 300;
     base.Discs = 150;
-    QStringList args{QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue=150-190"),
-                     QStringLiteral("--dpi=600"), QStringLiteral("--positions=-10,10"), QStringLiteral("--swath=20"),
-                     QStringLiteral("--range=150-600"), QStringLiteral("--metric")};
+    QStringList args{QStringLiteral("--json"),
+                     QStringLiteral("--no-log"),
+                     QStringLiteral("--hue=150-190"),
+                     QStringLiteral("--dpi=600"),
+                     QStringLiteral("--positions=-10,10"),
+                     QStringLiteral("--swath=20"),
+                     QStringLiteral("--range=150-600"),
+                     QStringLiteral("--metric")};
     for (int i = 0; i < 3; ++i) {
         const QString path = dir_.filePath(QStringLiteral("line%1.bmp").arg(i + 1));
         ASSERT_EQ(cardgen::writeBmp(cardgen::generateCard(cardgen::lineCardSpec(base, i, 3)), path.toStdString()), "");
@@ -329,9 +353,10 @@ TEST_F(BatchResults, CsvIsTheSameUnderACommaLocale)
         EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
         QProcess python;
         python.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"), QStringLiteral("import csv,sys\n"
-                                                           "for r in csv.reader(open(sys.argv[1],encoding='cp1252',"
-                                                           "newline='')): print('|'.join(r))\n"),
+                     {QStringLiteral("-c"),
+                      QStringLiteral("import csv,sys\n"
+                                     "for r in csv.reader(open(sys.argv[1],encoding='cp1252',"
+                                     "newline='')): print('|'.join(r))\n"),
                       out});
         EXPECT_TRUE(python.waitForFinished(30000));
         return QString::fromUtf8(python.readAllStandardOutput());
@@ -345,7 +370,8 @@ TEST_F(BatchResults, CsvIsTheSameUnderACommaLocale)
 TEST_F(BatchResults, RangeSectionIsAddedToTheLogsWithTheResults)
 {
     const QString out = dir_.filePath(QStringLiteral("line.txt"));
-    const Run r = run(lineArgs({QStringLiteral("--log"), QStringLiteral("--results"), out, QStringLiteral("--range=1-60")}));
+    const Run r =
+        run(lineArgs({QStringLiteral("--log"), QStringLiteral("--results"), out, QStringLiteral("--range=1-60")}));
     ASSERT_EQ(r.Status, 0) << r.Err.toStdString();
     for (int i = 1; i <= 3; ++i) {
         const QByteArray log = read(dir_.filePath(QStringLiteral("r%1.scn").arg(i)));
@@ -365,18 +391,17 @@ TEST_F(BatchResults, FailedWritesLeaveTheOldFilesWholeAndExitWithOne)
             ASSERT_TRUE(old.open(QIODevice::WriteOnly));
             old.write("the old file\r\n");
         }
-        const QStringList args = lineArgs({name.endsWith(QStringLiteral(".pdf")) ? QStringLiteral("--report")
-                                                                                  : QStringLiteral("--results"),
-                                           out});
+        const QStringList args = lineArgs(
+            {name.endsWith(QStringLiteral(".pdf")) ? QStringLiteral("--report") : QStringLiteral("--results"), out});
         QProcess shell;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), dir_.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
         shell.setProcessEnvironment(env);
-        shell.start(QStringLiteral("/bin/bash"), QStringList{QStringLiteral("-c"),
-                                                             QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
-                                                             QStringLiteral(VEXOLIN_BATCH_PATH)} +
-                                                     args);
+        shell.start(QStringLiteral("/bin/bash"),
+                    QStringList{QStringLiteral("-c"), QStringLiteral("ulimit -f 1; exec \"$0\" \"$@\""),
+                                QStringLiteral(VEXOLIN_BATCH_PATH)} +
+                        args);
         ASSERT_TRUE(shell.waitForFinished(60000));
         EXPECT_EQ(shell.exitCode(), 1) << name.toStdString();
         EXPECT_TRUE(shell.readAllStandardError().contains("File too large")) << name.toStdString();

@@ -19,7 +19,8 @@ TEST(PalwriteReadBack, QtReadsAnEightBitPaletteBmpWithTheExpectedPixels)
     void *handle = dlopen(PALWRITE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
     auto create = reinterpret_cast<int (*)(SavePalwrite **)>(dlsym(handle, "palwrite_create"));
-    auto save = reinterpret_cast<int (*)(SavePalwrite *, const PalwritePicture *, const char *)>(dlsym(handle, "palwrite_save"));
+    auto save = reinterpret_cast<int (*)(SavePalwrite *, const PalwritePicture *, const char *)>(
+        dlsym(handle, "palwrite_save"));
     auto release = reinterpret_cast<void (*)(SavePalwrite *)>(dlsym(handle, "palwrite_release"));
     ASSERT_TRUE(create && save && release);
 

@@ -1,14 +1,14 @@
 #include "intake/ColourPass.h"
 #include "intake/qt/PictureLoader.h"
-#include "text/WholeFile.h"
-#include "support/TestImages.h"
 #include "support/TempFolder.h"
+#include "support/TestImages.h"
+#include "text/WholeFile.h"
 
 #include <QImage>
 
 #include <gif_lib.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -180,9 +180,9 @@ TEST_F(PictureLoader, SamePictureGivesTheSameColourPassInEveryEncoding)
     // A width that needs no row padding, so that the stored sample of a
     // plain bitmap holds exactly the bottom rows.
     const Picture p = cardPicture(24, 18);
-    const std::vector<std::string> files = {
-        writeBmp("up.bmp", p), writeBmp("down.bmp", p, {.TopDown = true}), writeBmp("rle.bmp", p, {.Rle8 = true}),
-        writeGif("card.gif", p), writeTif("card.tif", p)};
+    const std::vector<std::string> files = {writeBmp("up.bmp", p), writeBmp("down.bmp", p, {.TopDown = true}),
+                                            writeBmp("rle.bmp", p, {.Rle8 = true}), writeGif("card.gif", p),
+                                            writeTif("card.tif", p)};
     std::vector<CardRecord> cards;
     for (const std::string &file : files) {
         SCOPED_TRACE(file);

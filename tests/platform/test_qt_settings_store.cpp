@@ -103,8 +103,8 @@ TEST(DisplaySettings, FirstKnownPanelIsChosen)
 {
     const QStringList gnome = displaySettingsCommand([](const QString &p) { return p == "gnome-control-center"; });
     EXPECT_EQ(gnome, (QStringList{"gnome-control-center", "display"}));
-    const QStringList xfce = displaySettingsCommand(
-        [](const QString &p) { return p == "xfce4-display-settings" || p == "arandr"; });
+    const QStringList xfce =
+        displaySettingsCommand([](const QString &p) { return p == "xfce4-display-settings" || p == "arandr"; });
     EXPECT_EQ(xfce, QStringList{"xfce4-display-settings"});
     EXPECT_TRUE(displaySettingsCommand([](const QString &) { return false; }).isEmpty());
     EXPECT_FALSE(startDetached({}));

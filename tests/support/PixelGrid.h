@@ -17,11 +17,16 @@ namespace vex::test {
 inline std::uint8_t gridIndex(char c)
 {
     switch (c) {
-    case 'b': return 1;
-    case 'y': return 2;
-    case 'g': return 3;
-    case 'r': return 4;
-    default: return 0;
+    case 'b':
+        return 1;
+    case 'y':
+        return 2;
+    case 'g':
+        return 3;
+    case 'r':
+        return 4;
+    default:
+        return 0;
     }
 }
 

@@ -247,8 +247,8 @@ inline std::vector<std::uint8_t> makeBmp(const Picture &p, const BmpOptions &o =
             put32(out, static_cast<std::uint32_t>(pixels.size()));
             put32(out, 23622); // 600 dpi
             put32(out, 23622);
-            put32(out, static_cast<std::uint32_t>(o.ColoursUsed >= 0 ? o.ColoursUsed
-                                                                     : static_cast<std::int64_t>(entries)));
+            put32(out,
+                  static_cast<std::uint32_t>(o.ColoursUsed >= 0 ? o.ColoursUsed : static_cast<std::int64_t>(entries)));
             put32(out, 0);
             out.resize(out.size() + (o.HeaderSize - 40), 0);
         }

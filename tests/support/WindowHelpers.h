@@ -33,19 +33,22 @@ namespace vex::test {
 
 // A control of a window by its object name; the test fails at once when
 // there is none (a renamed control would otherwise pass as null).
-template <typename T = QWidget> T *child(const QObject &window, const char *name)
+template <typename T = QWidget>
+T *child(const QObject &window, const char *name)
 {
     T *found = window.findChild<T *>(QString::fromLatin1(name));
     if (!found)
         qFatal("no control named %s", name);
     return found;
 }
-template <typename T = QWidget> T *child(const QObject *window, const char *name)
+template <typename T = QWidget>
+T *child(const QObject *window, const char *name)
 {
     return child<T>(*window, name);
 }
 // One of a numbered group: "GraphOption" and 0 give "GraphOption1".
-template <typename T = QWidget> T *child(const QObject &window, const char *name, int index)
+template <typename T = QWidget>
+T *child(const QObject &window, const char *name, int index)
 {
     const QString full = QString::fromLatin1(name) + QString::number(index + 1);
     T *found = window.findChild<T *>(full);
@@ -53,7 +56,8 @@ template <typename T = QWidget> T *child(const QObject &window, const char *name
         qFatal("no control named %s", qPrintable(full));
     return found;
 }
-template <typename T = QWidget> T *child(const QObject *window, const char *name, int index)
+template <typename T = QWidget>
+T *child(const QObject *window, const char *name, int index)
 {
     return child<T>(*window, name, index);
 }
@@ -93,7 +97,8 @@ inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState
 }
 
 // Runs `act` on the modal window that the next call opens.
-template <typename Dialog> void whenOpen(QObject *context, std::function<void(Dialog &)> act)
+template <typename Dialog>
+void whenOpen(QObject *context, std::function<void(Dialog &)> act)
 {
     QTimer::singleShot(0, context, [act] {
         auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
@@ -103,4 +108,3 @@ template <typename Dialog> void whenOpen(QObject *context, std::function<void(Di
 }
 
 } // namespace vex::test
-

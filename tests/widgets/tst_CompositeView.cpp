@@ -1,6 +1,5 @@
 // The composite view of the main window and the results file it writes.
 
-#include "ui/Messages.h"
 #include "analysis/DropStatistics.h"
 #include "app/ui/frmMain.h"
 #include "line/ui/SprayInfoForm.h"
@@ -10,14 +9,15 @@
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -58,7 +58,11 @@ private:
         return w;
     }
 
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
+    template <typename Dialog>
+    void whenOpen(std::function<void(Dialog &)> act)
+    {
+        test::whenOpen<Dialog>(this, act);
+    }
 
     void acceptSprayInfo()
     {
@@ -109,8 +113,9 @@ private slots:
             env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
             batch.setProcessEnvironment(env);
             batch.start(QStringLiteral(VEXOLIN_BATCH_PATH),
-                        QStringList{QStringLiteral("--dpi=600"), QStringLiteral("--hue=150-190"), QStringLiteral("--log"),
-                                    QStringLiteral("--positions=-10,10"), QStringLiteral("--results"),
+                        QStringList{QStringLiteral("--dpi=600"), QStringLiteral("--hue=150-190"),
+                                    QStringLiteral("--log"), QStringLiteral("--positions=-10,10"),
+                                    QStringLiteral("--results"),
                                     dir.filePath(QStringLiteral("batch/") + QString::fromLatin1(name))} +
                             cards);
             QVERIFY(batch.waitForFinished(60000));
@@ -206,7 +211,9 @@ private slots:
         QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"), label.center().toPoint());
         QVERIFY(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- v2.bmp"));
-        QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"), QPoint(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->width() / 2, test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->height() - 5));
+        QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"),
+                         QPoint(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->width() / 2,
+                                test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->height() - 5));
         QVERIFY(!test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
     }
@@ -250,7 +257,8 @@ private slots:
         QVERIFY(read(QStringLiteral("line.txt")).contains("Card   Position   VMD"));
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "line.csv", 2));
-        QVERIFY(read(QStringLiteral("line.csv")).contains("Card,Position,VMD,Drop Density,Deposit Volume,Filename\r\n"));
+        QVERIFY(
+            read(QStringLiteral("line.csv")).contains("Card,Position,VMD,Drop Density,Deposit Volume,Filename\r\n"));
         // Declining the spray information writes nothing.
         whenOpen<vex::ui::SprayInfoForm>([](vex::ui::SprayInfoForm &f) { f.CancelButton->click(); });
         QVERIFY(!w->writeResults(folder() + "none.txt", 1));
@@ -268,7 +276,9 @@ private slots:
         acceptSprayInfo();
         QVERIFY(w->writeResults(folder() + "four.csv", 2));
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0], QStringLiteral("The following file has not been scanned:\n\nv3.bmp\n\nWould you like to scan this file?"));
+        QCOMPARE(
+            messages[0],
+            QStringLiteral("The following file has not been scanned:\n\nv3.bmp\n\nWould you like to scan this file?"));
         const QByteArray csv = read(QStringLiteral("four.csv"));
         QVERIFY(csv.contains("\r\n1,-10,"));
         QVERIFY(csv.contains("\r\n4,20,"));
@@ -303,8 +313,8 @@ private slots:
         QVERIFY(w->writeResults(folder() + "ranged.txt", 1));
         const QByteArray log = read(QStringLiteral("v2.scn"));
         QVERIFY(log.contains("Droplet Size Range:"));
-        QVERIFY(read(QStringLiteral("ranged.txt")).contains("Selected Size Range:    " +
-                                                            QByteArray::number(w->rangeLow(), 'f', 2)));
+        QVERIFY(read(QStringLiteral("ranged.txt"))
+                    .contains("Selected Size Range:    " + QByteArray::number(w->rangeLow(), 'f', 2)));
     }
 };
 

@@ -1,9 +1,9 @@
 // Opening card images from the main window: checks, messages, order, state.
 
+#include "app/ui/frmMain.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
-#include "app/ui/frmMain.h"
 
 #include <QCheckBox>
 #include <QFile>

@@ -2,7 +2,6 @@
 // before a logged scan, the card positions it gives, and the pooled line
 // after scans, removals and the preferences.
 
-#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
 #include "line/CardPositions.h"
@@ -12,6 +11,7 @@
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "ui/Messages.h"
 
 #include "line/SwathDisplay.h"
 
@@ -50,7 +50,11 @@ private:
         return test::lineWindow(store, module, folder(), count, base, "line");
     }
 
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
+    template <typename Dialog>
+    void whenOpen(std::function<void(Dialog &)> act)
+    {
+        test::whenOpen<Dialog>(this, act);
+    }
 
 private slots:
     void init()

@@ -6,12 +6,12 @@
 #include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
 #include "app/ui/CardPicture.h"
-#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -85,7 +85,8 @@ private slots:
         const HistogramLabels l = histogramLabels(p.Mapping.Right, p.Mapping.Top, 1);
         QCOMPARE(test::child<QLabel>(*w, "ResultLabelY2")->text(), QString::fromStdString(l.Y2));
         QCOMPARE(test::child<QLabel>(*w, "ResultLabelY1")->text(), QStringLiteral("0%"));
-        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(),
+                 QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
     }
 
     void graphOptionsChangeTheCaptionAndTheScale()
@@ -93,13 +94,18 @@ private slots:
         auto w = scannedWindow();
         QVERIFY(w);
         const CardRecord &card = w->cards()[1];
-        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 2), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 2)->height() / 2));
+        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 2), Qt::LeftButton, {},
+                          QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 2)->height() / 2));
         QCOMPARE(w->graphMode(), 3);
-        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QString::fromUtf8("Scan Results  (drops/cm\u00b2)"));
-        QCOMPARE(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture().Mapping.Top, densityTop(card.MaxClassCount, card.CardArea));
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(),
+                 QString::fromUtf8("Scan Results  (drops/cm\u00b2)"));
+        QCOMPARE(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture().Mapping.Top,
+                 densityTop(card.MaxClassCount, card.CardArea));
         QCOMPARE(test::child<QLabel>(*w, "ResultLabelY1")->text(), QStringLiteral("0"));
-        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 1), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 1)->height() / 2));
-        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(), QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
+        QTest::mouseClick(test::child<QRadioButton>(*w, "GraphOption", 1), Qt::LeftButton, {},
+                          QPoint(6, test::child<QRadioButton>(*w, "GraphOption", 1)->height() / 2));
+        QCOMPARE(test::child<QGroupBox>(*w, "ResultFrame")->title(),
+                 QStringLiteral("Scan Results  (Cumulative Volume Fraction)"));
         QCOMPARE(test::child<QLabel>(*w, "ResultLabelY2")->text(), QStringLiteral("100%"));
         // Ctrl+1 chooses the first option like a click.
         QVERIFY(w->handleKey(Qt::Key_1, Qt::ControlModifier));
@@ -121,7 +127,8 @@ private slots:
         QTest::mouseRelease(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::LeftButton, {}, at);
         QVERIFY(!test::child<QLabel>(*w, "SizeRangeLabel")->isVisible());
         // The range now cuts the small drops off: the labels show the range.
-        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(w->singleRange().VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(),
+                 QString::number(w->singleRange().VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
         QCOMPARE(w->currentVmd(), w->singleRange().VMD);
         QCOMPARE(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->picture().BandLow, double(low));
 
@@ -132,7 +139,8 @@ private slots:
         QCOMPARE(w->rangeLow(), w->rangeHigh() - 1.0f);
         // With a modifier nothing changes.
         const float before = w->rangeHigh();
-        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, Qt::ShiftModifier, pixelOf(*w, right * 0.9, 0.0));
+        QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, Qt::ShiftModifier,
+                          pixelOf(*w, right * 0.9, 0.0));
         QCOMPARE(w->rangeHigh(), before);
     }
 
@@ -142,10 +150,14 @@ private slots:
         QVERIFY(w);
         const QPoint start = pixelOf(*w, 10.0, 0.0);
         QTest::mousePress(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, start);
-        moveWithButton(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), QPoint(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->width() + 40, 20), Qt::RightButton);
+        moveWithButton(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"),
+                       QPoint(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->width() + 40, 20),
+                       Qt::RightButton);
         QCOMPARE(w->rangeHigh(), w->maxScannedDiameter());
         QCOMPARE(test::child<QLabel>(*w, "SizeRangeLabel")->text(), QString::number(w->maxScannedDiameter(), 'f', 1));
-        QVERIFY(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")->toolTip().startsWith(QString::number(std::floor(w->maxScannedDiameter()))));
+        QVERIFY(test::child<vex::ui::ResultGraphView>(*w, "ResultPic")
+                    ->toolTip()
+                    .startsWith(QString::number(std::floor(w->maxScannedDiameter()))));
         QTest::mouseRelease(test::child<vex::ui::ResultGraphView>(*w, "ResultPic"), Qt::RightButton, {}, start);
         // The whole spectrum again: the card's own VMD.
         QCOMPARE(w->currentVmd(), w->cards()[1].VMD);
@@ -160,7 +172,8 @@ private slots:
         QVERIFY(w);
         const CardRecord &card = w->cards()[1];
         const QImage before = test::child<vex::ui::CardPicture>(*w, "Picture1")->image();
-        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
+        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {},
+                          QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
         QVERIFY(test::child<QCheckBox>(*w, "MaskCheck")->isChecked());
         const QList<QRgb> table = test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable();
         QCOMPARE(table.size(), before.colorCount());
@@ -169,21 +182,28 @@ private slots:
         const QRgb blue = before.color(cardgen::FirstStainIndex);
         QCOMPARE(table[cardgen::FirstStainIndex], blue);
         QCOMPARE(table[cardgen::FirstDustIndex], qRgb(0, 0, 0)); // yellow dust is outside 150..190
-        QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->image().constBits() == before.constBits()); // pixels untouched
+        QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->image().constBits() ==
+                before.constBits()); // pixels untouched
         QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->shownImage().pixel(0, 0), qRgb(0, 0, 0));
 
-        QTest::mouseClick(test::child<QRadioButton>(*w, "BackColorOption", 1), Qt::LeftButton, {}, QPoint(6, test::child<QRadioButton>(*w, "BackColorOption", 1)->height() / 2));
-        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[card.BackgroundIndex], qRgb(255, 255, 255));
+        QTest::mouseClick(test::child<QRadioButton>(*w, "BackColorOption", 1), Qt::LeftButton, {},
+                          QPoint(6, test::child<QRadioButton>(*w, "BackColorOption", 1)->height() / 2));
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[card.BackgroundIndex],
+                 qRgb(255, 255, 255));
 
         // A narrower range masks the blue as well.
         test::child<QSlider>(*w, "Slider1")->setValue(100);
         test::child<QSlider>(*w, "Slider2")->setValue(120);
-        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[cardgen::FirstStainIndex], qRgb(255, 255, 255));
-        QTest::mouseClick(test::child<QCheckBox>(*w, "HueInvertCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "HueInvertCheck")->height() / 2));
+        QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[cardgen::FirstStainIndex],
+                 qRgb(255, 255, 255));
+        QTest::mouseClick(test::child<QCheckBox>(*w, "HueInvertCheck"), Qt::LeftButton, {},
+                          QPoint(6, test::child<QCheckBox>(*w, "HueInvertCheck")->height() / 2));
         QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable()[cardgen::FirstStainIndex], blue);
-        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().ValidBands.size(), std::size_t{2});
+        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().ValidBands.size(),
+                 std::size_t{2});
 
-        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {}, QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
+        QTest::mouseClick(test::child<QCheckBox>(*w, "MaskCheck"), Qt::LeftButton, {},
+                          QPoint(6, test::child<QCheckBox>(*w, "MaskCheck")->height() / 2));
         QVERIFY(test::child<vex::ui::CardPicture>(*w, "Picture1")->colourTable().isEmpty());
         QCOMPARE(test::child<vex::ui::CardPicture>(*w, "Picture1")->shownImage().pixel(0, 0), before.pixel(0, 0));
     }
@@ -213,16 +233,21 @@ private slots:
     {
         auto w = scannedWindow();
         QVERIFY(w);
-        const int x = static_cast<int>(std::lround(160.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
-        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::LeftButton, {}, QPoint(x, 10));
+        const int x = static_cast<int>(
+            std::lround(160.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
+        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::LeftButton, {},
+                          QPoint(x, 10));
         QCOMPARE(test::child<QSlider>(*w, "Slider1")->value(), 160);
-        const int x2 = static_cast<int>(std::lround(180.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
-        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::RightButton, {}, QPoint(x2, 10));
+        const int x2 = static_cast<int>(
+            std::lround(180.0 / 255.0 * (test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->width() - 1)));
+        QTest::mouseClick(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic"), Qt::RightButton, {},
+                          QPoint(x2, 10));
         QCOMPARE(test::child<QSlider>(*w, "Slider2")->value(), 180);
         QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().ValidBands.front().From, 160);
         // The stain pixels' hues are in the histogram.
         const CardRecord &card = w->cards()[1];
-        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().Counts[170], card.HueCount[170]);
+        QCOMPARE(test::child<vex::ui::HueHistogramView>(*w, "HistogramPic")->histogram().Counts[170],
+                 card.HueCount[170]);
     }
 
     void changingUnitsInThePreferencesRelabelsTheVolume()

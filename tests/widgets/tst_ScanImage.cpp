@@ -1,10 +1,10 @@
 // Scanning cards from the main window: results, log, messages, composite
 // check box and the largest scanned diameter.
 
+#include "app/ui/frmMain.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
-#include "app/ui/frmMain.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -102,7 +102,8 @@ private slots:
         QCOMPARE(card.RejectedCount, 1); // the yellow speck
         QVERIFY(test::child<QGroupBox>(*w, "ResultFrame")->isVisible());
         QVERIFY(test::child<QLabel>(*w, "VMDLabel")->text().endsWith(QString::fromUtf8(" \u00b5m")));
-        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(), QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
+        QCOMPARE(test::child<QLabel>(*w, "VMDLabel")->text(),
+                 QString::number(card.VMD, 'f', 1) + QString::fromUtf8(" \u00b5m"));
         QVERIFY(!test::child<QProgressBar>(*w, "ProgressBar1")->isVisible());
         QVERIFY(!test::child<QPushButton>(*w, "btnCancel")->isEnabled());
         QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isEnabled());

@@ -3,9 +3,9 @@
 
 #include "app/AppState.h"
 #include "line/SprayInfo.h"
+#include "line/ui/SprayInfoForm.h"
 #include "support/MessageRecorder.h"
 #include "ui/Messages.h"
-#include "line/ui/SprayInfoForm.h"
 
 #include <QLabel>
 #include <QLineEdit>

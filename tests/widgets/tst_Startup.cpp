@@ -1,8 +1,8 @@
 // Start-up: the small-screen question and the window it leads to.
 
-#include "support/WindowHelpers.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
+#include "support/WindowHelpers.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,7 +28,11 @@ private slots:
         ModuleState module;
         QString asked;
         bool opened = false;
-        ui::StartupHooks hooks{[&](const QString &text) { asked = text; return false; }, [&] { opened = true; }};
+        ui::StartupHooks hooks{[&](const QString &text) {
+                                   asked = text;
+                                   return false;
+                               },
+                               [&] { opened = true; }};
         auto window = ui::startVexolin(store, module, ScreenMetrics{1024, 599, 15, 15}, hooks);
         QVERIFY(!window);
         QVERIFY(!opened);
@@ -56,7 +60,11 @@ private slots:
         MemorySettingsStore store = storeWithRoot();
         ModuleState module;
         bool asked = false;
-        ui::StartupHooks hooks{[&](const QString &) { asked = true; return false; }, [] {}};
+        ui::StartupHooks hooks{[&](const QString &) {
+                                   asked = true;
+                                   return false;
+                               },
+                               [] {}};
         auto window = ui::startVexolin(store, module, ScreenMetrics{640, 600, 15, 15}, hooks);
         QVERIFY(window);
         QVERIFY(!asked);

@@ -1,15 +1,16 @@
 // The Template Manager and the cutting of a sheet by a template.
 
-#include "support/MessageRecorder.h"
-#include "support/WindowHelpers.h"
-#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/BmpFile.h"
+#include "support/MessageRecorder.h"
 #include "support/TestImages.h"
+#include "support/WindowHelpers.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "templates/ui/UpDown.h"
 #include "templates/ui/frmTemplates.h"
+#include "ui/Messages.h"
 
+#include "support/WriteFaults.h"
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include "support/WriteFaults.h"
 
 #include <QApplication>
 
@@ -64,8 +64,8 @@ private:
         p.TopDownIndices.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                p.TopDownIndices[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] =
-                    static_cast<std::uint8_t>((x / 50 + y / 50) % 4);
+                p.TopDownIndices[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                 static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((x / 50 + y / 50) % 4);
         const std::string path = dir.filePath(name).toStdString();
         test::writeFile(path, test::makeBmp(p));
         return path;
@@ -152,7 +152,8 @@ private slots:
             return std::optional<std::string>("New");
         };
         w.btnSave->click();
-        QCOMPARE(messages, QStringList{QStringLiteral("Template 'Tray 2' has the same dimensions as the one you're saving.")});
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("Template 'Tray 2' has the same dimensions as the one you're saving.")});
         QCOMPARE(w.comboTemplates->currentIndex(), 1);
         QCOMPARE(asked, 0);
         QCOMPARE(w.templates().size(), std::size_t{2});
@@ -273,13 +274,14 @@ private slots:
         QVERIFY(w.btnOK->isEnabled());
         w.btnOK->click();
         QCOMPARE(opened, (std::vector<std::string>{"clip01.bmp", "clip02.bmp", "clip03.bmp", "clip04.bmp", "clip06.bmp",
-                                                  "clip07.bmp", "clip08.bmp"}));
+                                                   "clip07.bmp", "clip08.bmp"}));
         QCOMPARE(lastClip, 9);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip05.bmp"))));
         const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
         QCOMPARE(clip.BitsPerPixel, 8);
-        QCOMPARE(clip.Image.PaletteBgr, (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
+        QCOMPARE(clip.Image.PaletteBgr,
+                 (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
         QCOMPARE(clip.Image.Width, 150); // (1.75 - 0.25) x 100
         QCOMPARE(store.values().at({"Settings", "TemplateSizeV"}), std::string("2.75"));
         // The next sheet goes on from clip 10.

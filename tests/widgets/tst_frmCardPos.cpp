@@ -1,9 +1,9 @@
 // The Card Positions window: opening values, the grid, box rules, Accept
 // and the mode in which Accept is the only way out.
 
-#include "ui/Messages.h"
 #include "intake/CardLoading.h"
 #include "line/ui/frmCardPos.h"
+#include "ui/Messages.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,10 +21,7 @@ private:
     SprayInfo spray;
     CardList cards;
 
-    static QString cell(const frmCardPos &w, int row, int column)
-    {
-        return w.PositionList->item(row, column)->text();
-    }
+    static QString cell(const frmCardPos &w, int row, int column) { return w.PositionList->item(row, column)->text(); }
 
     static void leave(frmCardPos &w, int box)
     {

@@ -1,11 +1,11 @@
 // The main window's card strip, captions, scrolling, keyboard and closing.
 
+#include "app/ui/CardPicture.h"
+#include "app/ui/frmMain.h"
+#include "model/CardGeometry.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
-#include "model/CardGeometry.h"
-#include "app/ui/CardPicture.h"
 #include "ui/Messages.h"
-#include "app/ui/frmMain.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -156,10 +156,12 @@ private slots:
         QCOMPARE(w->currentCard(), 1);
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 0);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
-        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w->currentCard(), 3);
         QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- c.bmp -- 1200 dpi"));
-        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab,
+                        Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w->currentCard(), 2);
     }
 
@@ -224,12 +226,15 @@ private slots:
         QCOMPARE(w->width(), oneCard);
         // The program is laid out for screens of 1280 pixels or more.
         QVERIFY(w->width() <= 1280);
-        for (QWidget *b : {static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScan")), static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScanAll"))})
+        for (QWidget *b : {static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScan")),
+                           static_cast<QWidget *>(test::child<QPushButton>(*w, "btnScanAll"))})
             QVERIFY(w->rect().contains(QRect(b->mapTo(w.get(), QPoint(0, 0)), b->size())));
         // The last card is a key press away, and its tab scrolls into view.
         w->handleKey(Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w->currentCard(), 40);
-        QVERIFY(test::child<QTabBar>(*w, "ImageStrip")->rect().intersects(test::child<QTabBar>(*w, "ImageStrip")->tabRect(39)));
+        QVERIFY(test::child<QTabBar>(*w, "ImageStrip")
+                    ->rect()
+                    .intersects(test::child<QTabBar>(*w, "ImageStrip")->tabRect(39)));
     }
 
     void closingAllLeavesLabelsAndTitleAsTheControlsAre()
@@ -245,8 +250,10 @@ private slots:
         card("d.bmp");
         w->loadFiles(root.filePath("d.bmp").toStdString());
         QCOMPARE(w->cardCount(), 1);
-        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QString::number(test::child<QSlider>(*w, "Slider1")->value()));
-        QCOMPARE(test::child<QLabel>(*w, "Label2")->text(), QString::number(test::child<QSlider>(*w, "Slider2")->value()));
+        QCOMPARE(test::child<QLabel>(*w, "Label1")->text(),
+                 QString::number(test::child<QSlider>(*w, "Slider1")->value()));
+        QCOMPARE(test::child<QLabel>(*w, "Label2")->text(),
+                 QString::number(test::child<QSlider>(*w, "Slider2")->value()));
         QCOMPARE(test::child<QLabel>(*w, "Label1")->text(), QStringLiteral("150"));
     }
 

@@ -1,9 +1,9 @@
 // The preferences window driven with keys and clicks as a user would.
 
-#include "text/NumberText.h"
-#include "support/MessageRecorder.h"
-#include "ui/Messages.h"
 #include "app/ui/frmPrefs.h"
+#include "support/MessageRecorder.h"
+#include "text/NumberText.h"
+#include "ui/Messages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,7 +164,8 @@ private slots:
         const QPoint box(8, w.LogCheck->height() / 2);
         QTest::mouseClick(w.LogCheck, Qt::LeftButton, {}, box);
         QVERIFY(!w.LogCheck->isChecked());
-        for (QWidget *c : std::initializer_list<QWidget *>{w.Option1[0], w.Option1[1], w.LogInfoCheck, w.ViewSprayButton})
+        for (QWidget *c :
+             std::initializer_list<QWidget *>{w.Option1[0], w.Option1[1], w.LogInfoCheck, w.ViewSprayButton})
             QVERIFY(!c->isEnabled());
         QTest::mouseClick(w.LogCheck, Qt::LeftButton, {}, box);
         QVERIFY(w.LogInfoCheck->isEnabled());

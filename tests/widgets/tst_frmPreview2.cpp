@@ -1,14 +1,14 @@
 // The print preview: pages, the printer list with "Save as PDF...", Escape,
 // and the whole report written as a PDF from the main window's Print.
 
-#include "support/MessageRecorder.h"
-#include "support/WindowHelpers.h"
-#include "ui/Messages.h"
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
 #include "line/ui/SprayInfoForm.h"
 #include "report/ui/frmPreview2.h"
+#include "support/MessageRecorder.h"
+#include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -36,7 +36,11 @@ private:
     ModuleState module;
     test::MessageRecorder messages{QMessageBox::Ok};
 
-    template <typename Dialog> void whenOpen(std::function<void(Dialog &)> act) { test::whenOpen<Dialog>(this, act); }
+    template <typename Dialog>
+    void whenOpen(std::function<void(Dialog &)> act)
+    {
+        test::whenOpen<Dialog>(this, act);
+    }
 
     static int pdfPages(const QByteArray &pdf)
     {

@@ -1,10 +1,10 @@
 // The resolution window: editing in place, red names, Apply To All, Accept.
 
-#include "support/MessageRecorder.h"
-#include "ui/Messages.h"
 #include "intake/CardLoading.h"
 #include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
+#include "support/MessageRecorder.h"
+#include "ui/Messages.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -53,10 +53,7 @@ bool rowSpan(const DoubledDisc &d, std::int64_t y, std::int64_t &x0, std::int64_
 
 class Painter {
 public:
-    Painter(Card &card, const CardSpec &spec)
-        : card_(card), spec_(spec), blocked_(card.Pixels.size(), 0)
-    {
-    }
+    Painter(Card &card, const CardSpec &spec) : card_(card), spec_(spec), blocked_(card.Pixels.size(), 0) {}
 
     // The disc's rows lie in y0..y1; false if any pixel of it falls outside
     // the drawable area or on or next to something already drawn.
@@ -122,17 +119,16 @@ public:
     }
 
 private:
-    std::size_t index(std::int64_t x, std::int64_t y) const
-    {
-        return static_cast<std::size_t>(y * card_.Width + x);
-    }
+    std::size_t index(std::int64_t x, std::int64_t y) const { return static_cast<std::size_t>(y * card_.Width + x); }
 
     // Draws one pixel and keeps its eight neighbours free of anything else.
     void put(std::int64_t x, std::int64_t y, std::uint8_t colour)
     {
         card_.Pixels[index(x, y)] = colour;
-        for (std::int64_t j = std::max<std::int64_t>(0, y - 1); j <= std::min<std::int64_t>(card_.Height - 1, y + 1); ++j)
-            for (std::int64_t i = std::max<std::int64_t>(0, x - 1); i <= std::min<std::int64_t>(card_.Width - 1, x + 1); ++i)
+        for (std::int64_t j = std::max<std::int64_t>(0, y - 1); j <= std::min<std::int64_t>(card_.Height - 1, y + 1);
+             ++j)
+            for (std::int64_t i = std::max<std::int64_t>(0, x - 1); i <= std::min<std::int64_t>(card_.Width - 1, x + 1);
+                 ++i)
                 blocked_[index(i, j)] = 1;
     }
 
@@ -148,8 +144,14 @@ std::array<Colour, 256> cardPalette()
     p[DitherIndex] = {228, 212, 104};
     // Blue, from a dark core to a light rim; all near the blue of the hue scale.
     const std::array<Colour, StainShades> blues = {{
-        {20, 30, 110}, {25, 40, 130}, {30, 50, 150}, {35, 60, 165},
-        {70, 90, 190}, {90, 110, 205}, {110, 130, 215}, {130, 150, 225},
+        {20, 30, 110},
+        {25, 40, 130},
+        {30, 50, 150},
+        {35, 60, 165},
+        {70, 90, 190},
+        {90, 110, 205},
+        {110, 130, 215},
+        {130, 150, 225},
     }};
     for (int i = 0; i < StainShades; ++i)
         p[static_cast<std::size_t>(FirstStainIndex + i)] = blues[static_cast<std::size_t>(i)];
@@ -239,8 +241,7 @@ Card generateCard(const CardSpec &spec)
         for (int attempt = 0; attempt < PlacementTries; ++attempt) {
             const std::int64_t w = 1 + random.below(2);
             const std::int64_t h = 1 + random.below(2);
-            const std::int64_t area =
-                painter.dust(random.below(spec.Width), random.below(spec.Height), w, h, random);
+            const std::int64_t area = painter.dust(random.below(spec.Width), random.below(spec.Height), w, h, random);
             if (area > 0) {
                 card.DustAreas.push_back(area);
                 break;

@@ -30,7 +30,8 @@ int usage()
     return 2;
 }
 
-template <typename T> bool parse(const std::string &text, T &value)
+template <typename T>
+bool parse(const std::string &text, T &value)
 {
     const char *end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);

@@ -10,25 +10,25 @@
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
-#include "text/Settings.h"
 #include "app/ui/frmMain.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
+#include "text/Settings.h"
 #include "tools/cardgen/CardGenerator.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabBar>
 
-#include <string>
 #include <QTest>
 #include <QTimer>
+#include <string>
 
 #include <cmath>
 #include <cstdio>
@@ -36,11 +36,13 @@
 namespace {
 
 // A control of the main window by its object name.
-template <typename T> T *control(const QObject &window, const char *name)
+template <typename T>
+T *control(const QObject &window, const char *name)
 {
     return window.findChild<T *>(QString::fromLatin1(name));
 }
-template <typename T> T *control(const QObject &window, const char *name, int index)
+template <typename T>
+T *control(const QObject &window, const char *name, int index)
 {
     return window.findChild<T *>(QString::fromLatin1(name) + QString::number(index + 1));
 }
@@ -102,8 +104,9 @@ int main(int argc, char **argv)
             form.shift(3);
         const vex::CardOutline fifth = form.outlines()[4];
         const double ppi = form.Picture1->pixelsPerInch();
-        QTest::mouseClick(form.Picture1, Qt::LeftButton, {},
-                          QPoint(static_cast<int>((fifth.Left + 0.5) * ppi), static_cast<int>((fifth.Top + 0.5) * ppi)));
+        QTest::mouseClick(
+            form.Picture1, Qt::LeftButton, {},
+            QPoint(static_cast<int>((fifth.Left + 0.5) * ppi), static_cast<int>((fifth.Top + 0.5) * ppi)));
         QCoreApplication::processEvents();
         const QString shot = out + QStringLiteral("/cutting.png");
         if (!form.grab().save(shot))
