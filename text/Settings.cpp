@@ -71,7 +71,11 @@ std::optional<bool> settingToBool(const std::string &text)
     return std::nullopt;
 }
 
-std::optional<long long> settingToInteger(const std::string &text, long long minValue, long long maxValue)
+namespace {
+
+// The whole trimmed text, with an optional '+', as one number of type T.
+template <class T>
+std::optional<T> wholeNumber(const std::string &text)
 {
     const std::string t = trimmed(text);
     if (t.empty())
@@ -80,25 +84,27 @@ std::optional<long long> settingToInteger(const std::string &text, long long min
     const char *end = t.data() + t.size();
     if (*begin == '+')
         ++begin;
-    long long value = 0;
+    T value = 0;
     const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end || value < minValue || value > maxValue)
+    if (ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::optional<long long> settingToInteger(const std::string &text, long long minValue, long long maxValue)
+{
+    const auto value = wholeNumber<long long>(text);
+    if (!value || *value < minValue || *value > maxValue)
         return std::nullopt;
     return value;
 }
 
 std::optional<double> settingToDouble(const std::string &text)
 {
-    const std::string t = trimmed(text);
-    if (t.empty())
-        return std::nullopt;
-    const char *begin = t.data();
-    const char *end = t.data() + t.size();
-    if (*begin == '+')
-        ++begin;
-    double value = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value))
+    const auto value = wholeNumber<double>(text);
+    if (!value || !std::isfinite(*value))
         return std::nullopt;
     return value;
 }
