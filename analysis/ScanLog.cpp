@@ -1,5 +1,6 @@
 #include "analysis/ScanLog.h"
 
+#include "intake/CardLoading.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
 #include "text/Windows1252.h"
@@ -165,6 +166,15 @@ std::string scanLogPath(const std::string &imagePath)
 {
     if (imagePath.size() < 3)
         return imagePath + "scn";
+    // The four-letter extensions of colour files are replaced whole: "card.jpeg"
+    // logs to "card.scn", not "card.jscn".
+    if (imagePath.size() > 5 && imagePath[imagePath.size() - 5] == '.') {
+        std::string ext = imagePath.substr(imagePath.size() - 4);
+        std::transform(ext.begin(), ext.end(), ext.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (ext == "jpeg" || ext == "tiff")
+            return imagePath.substr(0, imagePath.size() - 4) + "scn";
+    }
     return imagePath.substr(0, imagePath.size() - 3) + "scn";
 }
 
@@ -220,6 +230,8 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
     w.integer(card.Resolution);
     w.text("d.p.i.");
     w.endLine();
+    if (card.ReducedFromBits != 0)
+        w.labelled("Colours:", reductionNote(card));
     w.labelled("Image Size:", w.fixed(card.ImageWidth * card.PixelSizeX / 10000.0, 2) + Times +
                                   w.fixed(card.ImageHeight * card.PixelSizeY / 10000.0, 2) + " cm");
     const int low = in.HueLow;

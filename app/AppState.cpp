@@ -61,6 +61,8 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
     w.HueThreshold =
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
+    w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false);
+    w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false);
     w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     return w;
@@ -82,6 +84,8 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "ShapeThreshold", std::to_string(window.ShapeThreshold));
     put(PrefsSection, "HueThreshold", std::to_string(window.HueThreshold));
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
+    put(PrefsSection, "ReduceColours", boolSettingText(window.ReduceColours));
+    put(PrefsSection, "ResolutionFromFile", boolSettingText(window.ResolutionFromFile));
     written.add(store.flush());
     return written;
 }

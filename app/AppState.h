@@ -48,6 +48,11 @@ struct Preferences {
     std::uint8_t HueThreshold = 0;
     std::string InitialDir;
     SprayInfo Spray;
+    // Colour pictures are reduced to 256 colours instead of refused.
+    bool ReduceColours = false;
+    // A card takes the resolution its file records, where it records a
+    // plausible one, instead of DefaultRes.
+    bool ResolutionFromFile = false;
 };
 
 // Reads the preferences (and into `module` the units and spread factor),

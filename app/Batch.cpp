@@ -175,6 +175,14 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.Log = true;
         } else if (name == "--no-log") {
             o.Log = false;
+        } else if (name == "--reduce-colours") {
+            o.ReduceColours = true;
+        } else if (name == "--no-reduce-colours") {
+            o.ReduceColours = false;
+        } else if (name == "--dpi-from-file") {
+            o.DpiFromFile = true;
+        } else if (name == "--no-dpi-from-file") {
+            o.DpiFromFile = false;
         } else if (name == "--append") {
             o.Append = true;
         } else if (name == "--no-append") {
@@ -199,6 +207,12 @@ std::string batchUsage()
     return "usage: vexolin-batch [options] CARD...\n"
            "Analyses card images (8-bit BMP, GIF, TIF) as the program does and prints their results.\n"
            "  --dpi N              resolution of every card (default: the DefaultRes preference)\n"
+           "  --dpi-from-file | --no-dpi-from-file\n"
+           "                       cards take the resolution their file records, where it records one\n"
+           "                       from 50 to 10000 dpi (default: the preference; --dpi wins)\n"
+           "  --reduce-colours | --no-reduce-colours\n"
+           "                       open 16/24/32-bit BMP, PNG, JPEG and colour TIF cards, reduced to\n"
+           "                       256 colours without dithering (default: the preference)\n"
            "  --hue LOW-HIGH       valid hue range, default 0-255\n"
            "  --invert             valid hues lie outside the range\n"
            "  --roundness N        drop roundness threshold (default: the preference)\n"
@@ -227,6 +241,9 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
 {
     AnalysisSettings s;
     s.Resolution = options.Dpi.value_or(preferences.DefaultRes);
+    // A resolution typed for the run wins over what the files record.
+    s.ResolutionFromFile = !options.Dpi && options.DpiFromFile.value_or(preferences.ResolutionFromFile);
+    s.Intake.ReduceColours = options.ReduceColours.value_or(preferences.ReduceColours);
     s.Scan.HueLow = options.HueLow;
     s.Scan.HueHigh = options.HueHigh;
     s.Scan.HueInvert = options.Invert;

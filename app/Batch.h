@@ -16,6 +16,8 @@ namespace vex {
 
 struct BatchOptions {
     std::optional<std::int32_t> Dpi;
+    std::optional<bool> DpiFromFile;
+    std::optional<bool> ReduceColours;
     std::uint8_t HueLow = 0;
     std::uint8_t HueHigh = 255;
     bool Invert = false;

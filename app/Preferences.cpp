@@ -72,6 +72,8 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     f.Log = state.LogAnalysis;
     f.Append = state.Append;
     f.LogSprayInfo = state.LogSprayInfo;
+    f.ReduceColours = state.ReduceColours;
+    f.ResolutionFromFile = state.ResolutionFromFile;
     return f;
 }
 
@@ -87,6 +89,8 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     state.LogAnalysis = form.Log;
     state.Append = form.Append;
     state.LogSprayInfo = form.LogSprayInfo;
+    state.ReduceColours = form.ReduceColours;
+    state.ResolutionFromFile = form.ResolutionFromFile;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))

@@ -31,6 +31,8 @@ struct PrefsForm {
     bool Log = true;
     bool Append = false;
     bool LogSprayInfo = false;
+    bool ReduceColours = false;
+    bool ResolutionFromFile = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

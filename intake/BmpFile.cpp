@@ -1,10 +1,13 @@
 #include "intake/BmpFile.h"
 
 #include "intake/CardLoading.h"
+#include "intake/ColourReduction.h"
 
 #include "model/LargeBuffer.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -137,6 +140,8 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
         if (info.HeaderSize >= BmpInfoHeaderSize) {
             info.Compression = readU32(h + 16);
             coloursUsed = readU32(h + 32);
+            info.PixelsPerMetreX = readS32(h + 24);
+            info.PixelsPerMetreY = readS32(h + 28);
         }
     }
     info.Width = static_cast<std::int32_t>(width);
@@ -406,6 +411,148 @@ std::string decodeRle8(const std::uint8_t *data, std::size_t size, IndexedImage 
     return {};
 }
 
+// How the pixels of a 16, 24 or 32-bit bitmap hold their channels.
+struct ColourLayout {
+    std::uint64_t Stride = 0;
+    std::uint64_t RowBytes = 0;
+    std::array<std::uint32_t, 3> Masks{}; // blue, green, red; 24-bit files need none
+};
+
+struct LayoutResult {
+    Status Outcome = Status::failure({});
+    ColourLayout Layout;
+};
+
+bool contiguous(std::uint32_t mask)
+{
+    if (mask == 0)
+        return true;
+    const std::uint32_t shifted = mask >> std::countr_zero(mask);
+    return (shifted & (shifted + 1)) == 0;
+}
+
+// Checks what the headers say of a colour bitmap against the file: the
+// compression, the masks and that the file holds every row.
+LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+{
+    LayoutResult r;
+    const bool os2 = info.HeaderSize == BmpOs2ShortHeaderSize || info.HeaderSize == BmpOs2HeaderSize;
+    const std::uint16_t bits = info.BitsPerPixel;
+    if (bits != 16 && bits != 24 && bits != 32) {
+        r.Outcome = Status::failure("the bitmap has " + std::to_string(bits) + " bits per pixel");
+        return r;
+    }
+    ColourLayout &layout = r.Layout;
+    const bool fields = !os2 && (info.Compression == BmpBitFields || info.Compression == BmpAlphaBitFields);
+    if (info.Compression != BmpRgb && !(fields && bits != 24)) {
+        r.Outcome = Status::failure(compressionReason(info.Compression, os2));
+        return r;
+    }
+    if (info.TopDown && info.Compression != BmpRgb && !fields) {
+        r.Outcome = Status::failure("a top-down bitmap cannot be compressed");
+        return r;
+    }
+    if (fields) {
+        // Version 2 and later headers hold the masks; a 40-byte header is
+        // followed by them.
+        const std::size_t at = FileHeaderSize + (info.HeaderSize >= BmpV2HeaderSize ? 40 : info.HeaderSize);
+        if (available < at + 12 || info.PixelOffset < at + 12) {
+            r.Outcome = Status::failure("the bit masks are missing");
+            return r;
+        }
+        layout.Masks = {readU32(data + at + 8), readU32(data + at + 4), readU32(data + at)};
+        const std::uint32_t depthMask = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
+        for (const std::uint32_t m : layout.Masks)
+            if (!contiguous(m) || (m & ~depthMask) != 0) {
+                r.Outcome = Status::failure("the bit masks are not valid");
+                return r;
+            }
+    } else if (bits == 16) {
+        layout.Masks = {0x001Fu, 0x03E0u, 0x7C00u};
+    } else if (bits == 32) {
+        layout.Masks = {0x000000FFu, 0x0000FF00u, 0x00FF0000u};
+    }
+    const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
+    layout.RowBytes = width * bits / 8;
+    layout.Stride = (width * bits + 31) / 32 * 4;
+    if (info.PixelOffset + layout.Stride * (absoluteHeight(info) - 1) + layout.RowBytes > fileSize) {
+        r.Outcome = Status::failure("the file is truncated");
+        return r;
+    }
+    r.Outcome = Status();
+    return r;
+}
+
+// One channel of a masked pixel, scaled to 8 bits.
+struct Channel {
+    explicit Channel(std::uint32_t mask)
+        : Mask(mask), Shift(mask == 0 ? 0 : std::countr_zero(mask)), Max(mask == 0 ? 0 : mask >> Shift)
+    {}
+    std::uint8_t operator()(std::uint32_t pixel) const
+    {
+        if (Max == 0)
+            return 0;
+        const std::uint64_t v = (pixel & Mask) >> Shift;
+        return static_cast<std::uint8_t>((v * 255u + Max / 2) / Max);
+    }
+    std::uint32_t Mask;
+    int Shift;
+    std::uint64_t Max;
+};
+
+void convertRow(const std::uint8_t *in, std::uint8_t *out, std::uint64_t width, std::uint16_t bits,
+                const std::array<Channel, 3> &channels)
+{
+    if (bits == 24) {
+        std::memcpy(out, in, static_cast<std::size_t>(width * 3));
+        return;
+    }
+    const bool plain32 =
+        bits == 32 && channels[0].Mask == 0xFFu && channels[1].Mask == 0xFF00u && channels[2].Mask == 0xFF0000u;
+    for (std::uint64_t x = 0; x < width; ++x, out += 3) {
+        if (plain32) {
+            out[0] = in[4 * x];
+            out[1] = in[4 * x + 1];
+            out[2] = in[4 * x + 2];
+            continue;
+        }
+        const std::uint32_t pixel = bits == 16 ? readU16(in + 2 * x) : readU32(in + 4 * x);
+        for (std::size_t c = 0; c < 3; ++c)
+            out[c] = channels[c](pixel);
+    }
+}
+
+// Reads the rows of a colour bitmap into a picture, bottom row first.
+bool readColourRows(const BmpInfo &info, const ColourLayout &layout, ByteSource &source, ColourImage &picture)
+{
+    const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
+    const std::uint64_t rows = absoluteHeight(info);
+    picture.Width = info.Width;
+    picture.Height = static_cast<std::int32_t>(rows);
+    picture.SourceBits = info.BitsPerPixel;
+    reserveLarge(picture.Bgr, static_cast<std::size_t>(width * rows * 3));
+    picture.Bgr.resize(static_cast<std::size_t>(width * rows * 3));
+    const std::array<Channel, 3> channels{Channel(layout.Masks[0]), Channel(layout.Masks[1]), Channel(layout.Masks[2])};
+    const bool direct = info.BitsPerPixel == 24 && !info.TopDown && layout.Stride == layout.RowBytes;
+    if (direct)
+        return source.read(info.PixelOffset, picture.Bgr.data(), picture.Bgr.size());
+    const std::uint64_t blockRows = std::max<std::uint64_t>(1u, RowBlockBytes / layout.Stride);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min(blockRows, rows) * layout.Stride));
+    for (std::uint64_t first = 0; first < rows; first += blockRows) {
+        const std::uint64_t count = std::min(blockRows, rows - first);
+        const std::uint64_t bytes = (count - 1) * layout.Stride + layout.RowBytes;
+        if (!source.read(info.PixelOffset + first * layout.Stride, block.data(), static_cast<std::size_t>(bytes)))
+            return false;
+        for (std::uint64_t r = 0; r < count; ++r) {
+            const std::uint64_t fileRow = first + r;
+            const std::uint64_t target = info.TopDown ? rows - 1 - fileRow : fileRow;
+            convertRow(block.data() + r * layout.Stride, picture.row(static_cast<std::int32_t>(target)), width,
+                       info.BitsPerPixel, channels);
+        }
+    }
+    return true;
+}
+
 DecodeResult decodeSuccess(IndexedImage image)
 {
     DecodeResult r;
@@ -417,6 +564,24 @@ DecodeResult decodeSuccess(IndexedImage image)
 
 const std::string OutOfMemory = "there is not enough memory for the image";
 
+DecodeResult withResolution(DecodeResult r, const BmpInfo &info)
+{
+    r.PixelsPerMetreX = std::max(info.PixelsPerMetreX, 0);
+    r.PixelsPerMetreY = std::max(info.PixelsPerMetreY, 0);
+    return r;
+}
+
+// The colour picture goes once it is reduced: the two are never both kept
+// longer than the reduction needs.
+DecodeResult reducedSuccess(ColourImage picture, const BmpInfo &info)
+{
+    ReducedPicture reduced = reduceColours(picture);
+    picture = ColourImage();
+    DecodeResult r = decodeSuccess(std::move(reduced.Image));
+    r.Reduction = reduced.Reduction;
+    return withResolution(std::move(r), info);
+}
+
 } // namespace
 
 BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
@@ -424,15 +589,25 @@ BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
     return parseHeaderPrefix(data, data == nullptr ? 0 : size, data == nullptr ? 0 : size);
 }
 
-DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
+DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps colour)
 {
     const BmpHeaderResult header = parseBmpHeader(data, size);
     if (!header.ok())
         return decodeFailure(header.reason());
     const BmpInfo &info = header.Info;
-    if (info.BitsPerPixel != 8)
-        return depthFailure(info);
     try {
+        if (info.BitsPerPixel != 8) {
+            if (colour == ColourBitmaps::Refuse)
+                return depthFailure(info);
+            const LayoutResult layout = colourLayout(info, data, size, size);
+            if (!layout.Outcome.ok())
+                return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
+            MemorySource source(data, size);
+            ColourImage picture;
+            if (!readColourRows(info, layout.Layout, source, picture))
+                return decodeFailure("the file is truncated");
+            return reducedSuccess(std::move(picture), info);
+        }
         IndexedImage image = emptyImage(info, data);
         if (info.Compression == BmpRle8) {
             const std::string reason = decodeRle8(data + info.PixelOffset, size - info.PixelOffset, image);
@@ -443,13 +618,15 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size)
             if (!readUncompressedRows(info, size, source, image))
                 return decodeFailure("the file is truncated");
         }
-        return decodeSuccess(std::move(image));
+        return withResolution(decodeSuccess(std::move(image)), info);
     } catch (const std::bad_alloc &) {
         return decodeFailure(OutOfMemory);
+    } catch (const std::exception &e) {
+        return decodeFailure(std::string("the colours cannot be reduced: ") + e.what());
     }
 }
 
-DecodeResult decodeBmpFile(const std::string &path)
+DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour)
 {
     std::error_code error;
     if (const Status file = checkCardFile(path); !file.ok())
@@ -474,8 +651,17 @@ DecodeResult decodeBmpFile(const std::string &path)
         if (!header.ok())
             return decodeFailure(header.reason());
         const BmpInfo &info = header.Info;
-        if (info.BitsPerPixel != 8)
-            return depthFailure(info);
+        if (info.BitsPerPixel != 8) {
+            if (colour == ColourBitmaps::Refuse)
+                return depthFailure(info);
+            const LayoutResult layout = colourLayout(info, prefix.data(), prefix.size(), fileSize);
+            if (!layout.Outcome.ok())
+                return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
+            ColourImage picture;
+            if (!readColourRows(info, layout.Layout, source, picture))
+                return decodeFailure(unreadable);
+            return reducedSuccess(std::move(picture), info);
+        }
 
         IndexedImage image = emptyImage(info, prefix.data());
         if (info.Compression == BmpRle8) {
@@ -491,9 +677,11 @@ DecodeResult decodeBmpFile(const std::string &path)
         } else if (!readUncompressedRows(info, fileSize, source, image)) {
             return decodeFailure(unreadable);
         }
-        return decodeSuccess(std::move(image));
+        return withResolution(decodeSuccess(std::move(image)), info);
     } catch (const std::bad_alloc &) {
         return decodeFailure(OutOfMemory);
+    } catch (const std::exception &e) {
+        return decodeFailure(std::string("the colours cannot be reduced: ") + e.what());
     }
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // Our own reader for Windows and OS/2 bitmaps.  Card scans are 8-bit
-// palettised bitmaps; every other depth is recognised only so that the user
-// can be told which depth the file has.
+// palettised bitmaps; 16, 24 and 32-bit colour bitmaps are decoded and reduced
+// to 8 bits when the caller asks for it, and otherwise recognised only so that
+// the user can be told which depth the file has.
 //
 // Nothing a file contains may make these functions read outside the data,
 // overflow or allocate more than the picture the file really describes.
 
+#include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
 #include "text/Status.h"
 
@@ -22,6 +24,7 @@ inline constexpr std::uint32_t BmpRle4 = 2;
 inline constexpr std::uint32_t BmpBitFields = 3;
 inline constexpr std::uint32_t BmpJpeg = 4;
 inline constexpr std::uint32_t BmpPng = 5;
+inline constexpr std::uint32_t BmpAlphaBitFields = 6;
 
 // Info header sizes that are understood.
 inline constexpr std::uint32_t BmpCoreHeaderSize = 12;     // OS/2 1.x
@@ -49,6 +52,9 @@ struct BmpInfo {
     // 8-bit bitmaps; for other depths it is what the header implies.
     std::uint32_t PaletteCount = 0;
     bool TopDown = false;
+    // The resolution the header records; 0 where it records none.
+    std::int32_t PixelsPerMetreX = 0;
+    std::int32_t PixelsPerMetreY = 0;
 };
 
 struct BmpHeaderResult {
@@ -76,14 +82,24 @@ struct DecodeResult {
     int BitsPerPixel = 0;
     // What the decoder noticed on the way in a picture it could read.
     std::vector<std::string> Warnings;
+    // The resolution the file records, in pixels per metre; 0 where it
+    // records none.
+    double PixelsPerMetreX = 0.0;
+    double PixelsPerMetreY = 0.0;
+    // How a colour picture became the 8-bit one (FromBits 0: it was 8-bit).
+    ColourReduction Reduction;
 };
+
+// Whether a colour picture is refused with its depth, as the program always
+// did, or decoded and reduced to 256 colours.
+enum class ColourBitmaps { Refuse, Reduce };
 
 // Decodes an 8-bit uncompressed or RLE8 bitmap.  Pixels hold the indices as
 // stored, so an index may be beyond the colour table of a careless writer.
-DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size);
+DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps colour = ColourBitmaps::Refuse);
 
 // The same from a file.  Uncompressed rows go straight from the file into the
 // picture, so peak memory stays near the size of the picture itself.
-DecodeResult decodeBmpFile(const std::string &path);
+DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour = ColourBitmaps::Refuse);
 
 } // namespace vex

@@ -1,5 +1,6 @@
 #include "intake/CardLoading.h"
 
+#include "intake/Resolution.h"
 #include "model/CardGeometry.h"
 
 #include <algorithm>
@@ -25,6 +26,45 @@ std::string cardExtension(const std::string &fileTitle)
 bool isCardExtension(const std::string &extension)
 {
     return extension == "bmp" || extension == "gif" || extension == "tif";
+}
+
+std::string lowerCaseExtension(const std::string &fileTitle)
+{
+    const std::size_t dot = fileTitle.find_last_of('.');
+    const std::size_t slash = fileTitle.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string ext = fileTitle.substr(dot + 1);
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext;
+}
+
+bool isCardFileName(const std::string &fileTitle, const IntakeOptions &options)
+{
+    if (isCardExtension(cardExtension(fileTitle)))
+        return true;
+    if (!options.ReduceColours)
+        return false;
+    const std::string ext = lowerCaseExtension(fileTitle);
+    return ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "tiff";
+}
+
+std::string loadDialogFilter(const IntakeOptions &options)
+{
+    if (!options.ReduceColours)
+        return LoadDialogFilter;
+    return "All Image Files|*.bmp;*.gif;*.tif;*.png;*.jpg;*.jpeg;*.tiff|Bitmap Files (*.bmp)|*.bmp|"
+           "GIF Files (*.gif)|*.gif|TIF Files (*.tif *.tiff)|*.tif;*.tiff|PNG Files (*.png)|*.png|"
+           "JPEG Files (*.jpg *.jpeg)|*.jpg;*.jpeg";
+}
+
+std::string reductionNote(const CardRecord &card)
+{
+    if (card.ReducedFromBits == 0)
+        return {};
+    return "reduced from " + std::to_string(card.ReducedFromBits) + " bits to " + std::to_string(card.ReducedColours) +
+           (card.ReducedColours == 1 ? " colour" : " colours") + (card.ReducedExactly ? "" : ", approximately");
 }
 
 std::string unsupportedTypeMessage(const std::string &fileTitle)
@@ -134,6 +174,14 @@ void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swap
                 if (swapped)
                     swapped(static_cast<int>(i) + 1, static_cast<int>(j) + 1);
             }
+}
+
+void noteDecodedFacts(CardRecord &card, const DecodeResult &decoded)
+{
+    card.RecordedResolution = recordedResolution(decoded.PixelsPerMetreX, decoded.PixelsPerMetreY);
+    card.ReducedFromBits = decoded.Reduction.FromBits;
+    card.ReducedColours = decoded.Reduction.Colours;
+    card.ReducedExactly = decoded.Reduction.Exact;
 }
 
 CardRecord newCardRecord(const std::string &fileTitle, const std::string &folder, std::int32_t width,

@@ -2,6 +2,7 @@
 // Opening card images: the checks a file passes before it becomes a card, the
 // messages for those that do not, and the order of the card list.
 
+#include "intake/BmpFile.h"
 #include "model/CardList.h"
 #include "model/SprayInfo.h"
 
@@ -18,15 +19,42 @@ inline constexpr const char *LoadDialogTitle = "Load Card Image(s)";
 inline constexpr const char *LoadDialogFilter =
     "All Image Files|*.bmp;*.gif;*.tif|Bitmap Files (*.bmp)|*.bmp|GIF Files (*.gif)|*.gif|TIF Files (*.tif)|*.tif";
 
+// What the user has chosen about the files a card may come from.
+struct IntakeOptions {
+    // Colour pictures (16, 24 and 32-bit bitmaps, PNG, JPEG, colour TIF) are
+    // reduced to 256 colours; otherwise they are refused as they always were.
+    bool ReduceColours = false;
+};
+
+// The open dialog's filter: LoadDialogFilter, with PNG, JPEG and TIFF files
+// when colour pictures are reduced.
+std::string loadDialogFilter(const IntakeOptions &options);
+
 // The last three characters of a file name, lower-cased: "bmp", "gif", "tif"
 // are the card formats (so ".TIF" is one and ".tiff" is not).
 std::string cardExtension(const std::string &fileTitle);
 bool isCardExtension(const std::string &extension);
+// Whether a file of this name may be a card: the three formats above, and
+// with colour reduction "png", "jpg", "jpeg" and "tiff" after the last dot.
+bool isCardFileName(const std::string &fileTitle, const IntakeOptions &options);
+// What follows the last dot, lower-cased; empty when there is no dot.
+std::string lowerCaseExtension(const std::string &fileTitle);
 
 // Messages, lines separated by "\r".
 std::string unsupportedTypeMessage(const std::string &fileTitle);
 std::string alreadyOpenedMessage(const std::string &fileTitle);
 std::string colourDepthMessage(int bitsPerPixel);
+// On the card's lines of the scan log and the results file: "reduced from 24
+// bits to 143 colours" (", approximately" when not every colour was kept).
+// How a loaded card's file is decoded again (to show it, or for the colour
+// pass): as it was the first time, whatever the preference is now.
+inline IntakeOptions intakeOptionsFor(const CardRecord &card)
+{
+    return IntakeOptions{card.ReducedFromBits != 0};
+}
+
+// Empty for a card that was not reduced.
+std::string reductionNote(const CardRecord &card);
 std::string invalidGifMessage(const std::string &fileTitle);
 std::string unreadableFileMessage(const std::string &fileTitle, const std::string &reason);
 std::string openCommandErrorMessage(const std::string &description);
@@ -59,6 +87,10 @@ std::vector<std::string> descendingLoadOrder(std::vector<std::string> names);
 // lower case) with the exchange sort the program always used; swapped(i, j)
 // is told about every exchange so that the card strip can follow.
 void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped = {});
+
+// What the card keeps of its decoded file: the recorded resolution and how
+// its colours were reduced.
+void noteDecodedFacts(CardRecord &card, const DecodeResult &decoded);
 
 // A new card for an opened image, at the given resolution.
 CardRecord newCardRecord(const std::string &fileTitle, const std::string &folder, std::int32_t width,

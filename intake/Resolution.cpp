@@ -8,6 +8,26 @@
 
 namespace vex {
 
+std::int32_t recordedResolution(double pixelsPerMetreX, double pixelsPerMetreY)
+{
+    constexpr double MetresPerInch = 0.0254;
+    const double x = pixelsPerMetreX * MetresPerInch;
+    const double y = pixelsPerMetreY * MetresPerInch;
+    if (!(x >= MinRecordedResolution - 0.5) || !(x < MaxRecordedResolution + 0.5) ||
+        !(y >= MinRecordedResolution - 0.5) || !(y < MaxRecordedResolution + 0.5))
+        return 0;
+    // Pixels per metre are whole numbers in most formats: 600 dpi is stored
+    // as 23622 and comes back as 599.9988.
+    const auto dpiX = static_cast<std::int32_t>(std::lround(x));
+    const auto dpiY = static_cast<std::int32_t>(std::lround(y));
+    return dpiX == dpiY ? dpiX : 0;
+}
+
+std::int32_t resolutionForNewCard(std::int32_t defaultResolution, std::int32_t recorded, bool fromFile)
+{
+    return fromFile && recorded > 0 ? recorded : defaultResolution;
+}
+
 std::optional<std::int32_t> parseResolutionEntry(const std::string &text)
 {
     const auto first = text.find_first_not_of(' ');

@@ -12,6 +12,19 @@
 
 namespace vex {
 
+// Resolutions a file may record that are taken as a scan's: below and above
+// these they are placeholders (72 dpi screens are within, and shown) or junk.
+inline constexpr std::int32_t MinRecordedResolution = 50;
+inline constexpr std::int32_t MaxRecordedResolution = 10000;
+
+// The resolution a file records, in dpi, from its pixels per metre: 0 unless
+// both directions give the same whole dpi within the limits above.
+std::int32_t recordedResolution(double pixelsPerMetreX, double pixelsPerMetreY);
+
+// The resolution a new card gets: the recorded one when asked for and there
+// is one, else the default.
+std::int32_t resolutionForNewCard(std::int32_t defaultResolution, std::int32_t recorded, bool fromFile);
+
 // The whole-number value of a typed resolution when it is a positive number
 // (no larger than the largest resolution a card may have); nothing otherwise.
 std::optional<std::int32_t> parseResolutionEntry(const std::string &text);

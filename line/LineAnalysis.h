@@ -6,6 +6,7 @@
 
 #include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
+#include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
 #include "intake/IndexedImage.h"
 #include "line/Composite.h"
@@ -25,6 +26,9 @@ namespace vex {
 // tool's options over the stored preferences.
 struct AnalysisSettings {
     std::int32_t Resolution = 1200;
+    // New cards take the resolution their file records, where there is one.
+    bool ResolutionFromFile = false;
+    IntakeOptions Intake;
     ScanSettings Scan;
     std::array<double, 3> Spread{0.0, 0.56, 0.0};
     bool NoDither = false;

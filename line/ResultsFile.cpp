@@ -1,5 +1,6 @@
 #include "line/ResultsFile.h"
 
+#include "intake/CardLoading.h"
 #include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
 #include "text/NumberText.h"
@@ -64,6 +65,8 @@ public:
         width_ =
             lastBreak == std::string::npos ? column - 1 + textLength(text) : textLength(text.substr(lastBreak + 1));
     }
+    // The column after the last character of the line so far.
+    std::size_t width() const { return width_ + 1; }
     void endsAt(std::size_t column, const std::string &text)
     {
         const std::size_t length = textLength(text);
@@ -269,6 +272,8 @@ std::string resultsTxt(const ResultsInputs &in)
         w.endsAt(35, fixed(s.DropDensity, 2));
         w.endsAt(50, fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 3));
         w.at(59, cards[i].FileTitle);
+        if (cards[i].ReducedFromBits != 0)
+            w.at(w.width() + 3, "(" + reductionNote(cards[i]) + ")");
         w.newLine();
     }
     w.line();
@@ -417,7 +422,8 @@ std::string resultsCsv(const ResultsInputs &in)
         const CardStat &s = (*in.Stats)[static_cast<std::size_t>(i)];
         line(general(i) + "," + fixed(cards[i].Position, d.PositionDecimals) + "," + fixed(s.Vmd, 1) + "," +
              fixed(s.DropDensity, 2) + "," + fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 2) + "," +
-             csvField(cards[i].FileTitle));
+             csvField(cards[i].FileTitle) +
+             (cards[i].ReducedFromBits != 0 ? "," + csvField(reductionNote(cards[i])) : std::string()));
     }
     line();
     line();

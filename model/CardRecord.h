@@ -114,7 +114,14 @@ struct CardRecord {
     double PixelSizeX = 0.0; // micrometres
     double PixelSizeY = 0.0;
     std::int32_t Resolution = 0; // dpi
-    double CardArea = 0.0;       // cm2, whole image
+    // The resolution the file records when it is plausible, else 0 (dpi).
+    std::int32_t RecordedResolution = 0;
+    // A colour picture reduced to a colour table: the file's bits per pixel
+    // and the colours kept; 0 for an 8-bit file.
+    std::int32_t ReducedFromBits = 0;
+    std::int32_t ReducedColours = 0;
+    bool ReducedExactly = false;
+    double CardArea = 0.0; // cm2, whole image
     bool ColoursKnown = false;
     bool Scanned = false;
     float Position = 0.0f; // across the spray line

@@ -6,8 +6,10 @@
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
+#include "intake/Resolution.h"
 #include "intake/qt/CardOpening.h"
 #include "line/CardPositions.h"
+#include "model/CardGeometry.h"
 #include "report/qt/ReportPdf.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
@@ -125,7 +127,7 @@ int main(int argc, char **argv)
         const std::string folder = path.parent_path().string() + "/";
         const std::string prefix = "[" + std::to_string(n + 1) + "/" + std::to_string(total) + "] " + title + ": ";
         progress.show(prefix + "reading", true);
-        const vex::OpenedImage opened = vex::openCardImage(title, folder);
+        const vex::OpenedImage opened = vex::openCardImage(title, folder, settings.Intake);
         if (!opened.ok()) {
             progress.clear();
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.string().c_str(), onOneLine(opened.reason()).c_str());
@@ -137,6 +139,13 @@ int main(int argc, char **argv)
         const vex::IndexedImage &image = opened.Decoded.Image;
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
+        vex::noteDecodedFacts(*card, opened.Decoded);
+        vex::applyResolution(*card, vex::resolutionForNewCard(settings.Resolution, card->RecordedResolution,
+                                                              settings.ResolutionFromFile));
+        if (card->RecordedResolution != 0 && card->RecordedResolution != card->Resolution)
+            std::fprintf(stderr,
+                         "vexolin-batch: %s: warning: the file records %d dpi; the card is analysed at %d dpi\n",
+                         path.string().c_str(), card->RecordedResolution, card->Resolution);
 
         vex::BatchProgress callbacks;
         const auto rows = std::max(image.Height, 1);

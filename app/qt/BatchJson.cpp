@@ -44,6 +44,14 @@ QJsonObject cardObject(const BatchCardResult &r)
     o.insert(QStringLiteral("width"), card.ImageWidth);
     o.insert(QStringLiteral("height"), card.ImageHeight);
     o.insert(QStringLiteral("resolution"), card.Resolution);
+    // Only where there is something to say, so that the output for 8-bit
+    // files that record nothing stays as it was.
+    if (card.RecordedResolution != 0)
+        o.insert(QStringLiteral("recorded_resolution"), card.RecordedResolution);
+    if (card.ReducedFromBits != 0)
+        o.insert(QStringLiteral("reduced"), QJsonObject{{QStringLiteral("from_bits"), card.ReducedFromBits},
+                                                        {QStringLiteral("colours"), card.ReducedColours},
+                                                        {QStringLiteral("exact"), card.ReducedExactly}});
     o.insert(QStringLiteral("pixel_size_um"), card.PixelSizeX);
     o.insert(QStringLiteral("card_area_cm2"), card.CardArea);
     o.insert(QStringLiteral("background_index"), card.BackgroundIndex);

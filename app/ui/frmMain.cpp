@@ -422,7 +422,7 @@ void frmMain::showCard(int index)
     const CardRecord &card = cards_[index];
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(card.FileTitle, QStringLiteral("Loading Image")));
-        const DecodeResult decoded = loadIndexedImage(card.FilePath);
+        const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
         displayed_ = decoded.ok() ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
         picture_->setImage(displayed_);

@@ -52,7 +52,7 @@ bool frmMain::runColourPassFor(int index)
     if (index < 1 || index > cardCount())
         return false;
     CardRecord &card = cards_[index];
-    const DecodeResult decoded = loadIndexedImage(card.FilePath);
+    const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
     if (!decoded.ok()) {
         showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.reason())));
         return false;

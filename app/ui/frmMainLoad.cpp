@@ -12,6 +12,7 @@
 #include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
 #include "intake/GifHeader.h"
+#include "intake/Resolution.h"
 #include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
 #include "intake/ui/BackgroundColorForm.h"
@@ -21,6 +22,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "model/CardGeometry.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/DialogResults.h"
 #include "text/Settings.h"
@@ -100,7 +102,7 @@ void frmMain::btnLoad_Click()
     dialog.Init(this);
     dialog.Title = LoadDialogTitle;
     dialog.InitialDir = prefs_.InitialDir;
-    dialog.Filter = LoadDialogFilter;
+    dialog.Filter = loadDialogFilter(IntakeOptions{prefs_.ReduceColours});
     dialog.FilterIndex = 1;
     dialog.AllowMultiSelect = true;
     QStringList chosen;
@@ -175,8 +177,8 @@ void frmMain::loadFiles(const QStringList &paths)
 bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathName)
 {
     compositeCheck_->setChecked(false);
-    const std::string extension = cardExtension(fileTitle);
-    if (!isCardExtension(extension)) {
+    const IntakeOptions intake{prefs_.ReduceColours};
+    if (!isCardFileName(fileTitle, intake)) {
         showMessage(this, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
@@ -187,7 +189,7 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     }
     cancelButton_->setEnabled(true);
 
-    const OpenedImage opened = openCardImage(fileTitle, pathName);
+    const OpenedImage opened = openCardImage(fileTitle, pathName, intake);
     if (!opened.ok()) {
         showMessage(this, programText(opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
@@ -199,7 +201,10 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
         showMessage(this, programText(text), QMessageBox::Ok, QMessageBox::Warning);
     }
     const DecodeResult &decoded = opened.Decoded;
-    addCard(newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes));
+    CardRecord card = newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes);
+    noteDecodedFacts(card, decoded);
+    applyResolution(card, resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution, prefs_.ResolutionFromFile));
+    addCard(std::move(card));
     setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     resetColourDisplay();
     return true;

@@ -121,6 +121,20 @@ void frmPrefs::buildControls()
     CancelButton = new QPushButton(tr("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setAutoDefault(false);
+    ImageFrame = new QGroupBox(tr("Image Files"), this);
+    ImageFrame->setObjectName(QStringLiteral("ImageFrame"));
+    ReduceColoursCheck = new QCheckBox(tr("Reduce &colour images to 256 colours"), ImageFrame);
+    ReduceColoursCheck->setObjectName(QStringLiteral("ReduceColoursCheck"));
+    ReduceColoursCheck->setToolTip(tr("Opens 16, 24 and 32-bit bitmaps, PNG, JPEG and colour TIF files as cards,\n"
+                                      "reduced without dithering; otherwise only 8-bit images are opened."));
+    ResolutionFromFileCheck = new QCheckBox(tr("&Take the resolution from the image file"), ImageFrame);
+    ResolutionFromFileCheck->setObjectName(QStringLiteral("ResolutionFromFileCheck"));
+    ResolutionFromFileCheck->setToolTip(tr("Cards whose file records a resolution between 50 and 10000 dpi\n"
+                                           "get that resolution instead of the default one."));
+    auto *imageFiles = new QVBoxLayout(ImageFrame);
+    imageFiles->addWidget(ReduceColoursCheck);
+    imageFiles->addWidget(ResolutionFromFileCheck);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(AcceptButton);
@@ -134,6 +148,7 @@ void frmPrefs::buildControls()
     top->addWidget(SpreadFrame);
     top->addLayout(middle);
     top->addWidget(LogFrame);
+    top->addWidget(ImageFrame);
     top->addLayout(buttons);
 
     // The list box's line edit hands its focus to the box itself.
@@ -163,6 +178,8 @@ void frmPrefs::showValues()
     LogCheck->setChecked(form.Log);
     Option1[form.Append ? 0 : 1]->setChecked(true);
     LogInfoCheck->setChecked(form.LogSprayInfo);
+    ReduceColoursCheck->setChecked(form.ReduceColours);
+    ResolutionFromFileCheck->setChecked(form.ResolutionFromFile);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -237,6 +254,8 @@ void frmPrefs::AcceptButton_Click()
     form.Log = LogCheck->isChecked();
     form.Append = Option1[0]->isChecked();
     form.LogSprayInfo = LogInfoCheck->isChecked();
+    form.ReduceColours = ReduceColoursCheck->isChecked();
+    form.ResolutionFromFile = ResolutionFromFileCheck->isChecked();
     if (!acceptPrefs(form, Values, Module)) {
         showMessage(this, tr(InvalidMessage));
         ResCombo->setFocus();

@@ -49,6 +49,9 @@ public:
     QRadioButton *Option1[2] = {nullptr, nullptr};
     QCheckBox *LogInfoCheck = nullptr;
     QPushButton *ViewSprayButton = nullptr;
+    QGroupBox *ImageFrame = nullptr;
+    QCheckBox *ReduceColoursCheck = nullptr;
+    QCheckBox *ResolutionFromFileCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 

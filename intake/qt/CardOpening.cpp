@@ -21,10 +21,10 @@ OpenedImage refused(std::string message)
 
 } // namespace
 
-OpenedImage openCardImage(const std::string &fileTitle, const std::string &folder)
+OpenedImage openCardImage(const std::string &fileTitle, const std::string &folder, const IntakeOptions &options)
 {
     const std::string extension = cardExtension(fileTitle);
-    if (!isCardExtension(extension))
+    if (!isCardFileName(fileTitle, options))
         return refused(unsupportedTypeMessage(fileTitle));
     const std::string fullPath = withTrailingSeparator(folder) + fileTitle;
     if (const Status file = checkCardFile(fullPath); !file.ok())
@@ -45,7 +45,7 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     }
 
     OpenedImage r;
-    r.Decoded = loadIndexedImage(fullPath);
+    r.Decoded = loadIndexedImage(fullPath, options);
     if (!r.Decoded.ok()) {
         if (r.Decoded.BitsPerPixel != 0 && r.Decoded.BitsPerPixel != 8)
             return refused(colourDepthMessage(r.Decoded.BitsPerPixel));

@@ -4,6 +4,7 @@
 // words.
 
 #include "intake/BmpFile.h"
+#include "intake/CardLoading.h"
 
 #include <string>
 #include <vector>
@@ -24,6 +25,6 @@ struct OpenedImage {
 
 // Extension, GIF header, then the whole picture: a file that cannot be
 // analysed is refused here, never half-opened.  folder ends with '/'.
-OpenedImage openCardImage(const std::string &fileTitle, const std::string &folder);
+OpenedImage openCardImage(const std::string &fileTitle, const std::string &folder, const IntakeOptions &options = {});
 
 } // namespace vex

@@ -1,7 +1,9 @@
 #include "intake/qt/PictureLoader.h"
 
 #include "intake/CardLoading.h"
+#include "intake/ColourReduction.h"
 #include "intake/GifHeader.h"
+#include "intake/qt/PictureFacts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -227,20 +229,148 @@ int formatBitsPerPixel(QImage::Format format)
     return bits;
 }
 
+// The picture as the analysis takes it: palette and 8-bit grey pictures
+// keep their indices, every other picture is reduced to 256 colours.
+DecodeResult fromQImage(const QImage &picture, const std::string &kind, int sourceBits)
+{
+    IndexedImage image;
+    image.Width = picture.width();
+    image.Height = picture.height();
+    const QImage::Format format = picture.format();
+    if (format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8 || format == QImage::Format_Mono ||
+        format == QImage::Format_MonoLSB) {
+        const QImage indexed = format == QImage::Format_Mono || format == QImage::Format_MonoLSB
+                                   ? picture.convertToFormat(QImage::Format_Indexed8)
+                                   : picture;
+        if (indexed.format() == QImage::Format_Indexed8) {
+            const QList<QRgb> table = indexed.colorTable();
+            if (table.isEmpty() || table.size() > 256)
+                return failure("the " + kind + " image has no usable colour table");
+            for (const QRgb c : table)
+                image.PaletteBgr.insert(image.PaletteBgr.end(),
+                                        {static_cast<std::uint8_t>(qBlue(c)), static_cast<std::uint8_t>(qGreen(c)),
+                                         static_cast<std::uint8_t>(qRed(c))});
+        } else {
+            for (int i = 0; i < 256; ++i) {
+                const auto grey = static_cast<std::uint8_t>(i);
+                image.PaletteBgr.insert(image.PaletteBgr.end(), {grey, grey, grey});
+            }
+        }
+        image.Pixels.resize(static_cast<std::size_t>(pixelCount(image.Width, image.Height)));
+        for (std::int32_t y = 0; y < image.Height; ++y)
+            std::memcpy(image.row(image.Height - 1 - y), indexed.constScanLine(y),
+                        static_cast<std::size_t>(image.Width));
+        return success(std::move(image));
+    }
+
+    ColourImage colour;
+    colour.Width = picture.width();
+    colour.Height = picture.height();
+    colour.SourceBits = sourceBits;
+    colour.Bgr.resize(static_cast<std::size_t>(pixelCount(colour.Width, colour.Height)) * 3);
+    // 16-bit channels are rounded to 8 bits: v * 257 comes back as v.
+    auto eight = [](quint16 v) { return static_cast<std::uint8_t>((v * 255u + 32767u) / 65535u); };
+    const bool wide = format == QImage::Format_RGBX64 || format == QImage::Format_RGBA64 ||
+                      format == QImage::Format_RGBA64_Premultiplied;
+    const QImage source = wide || format == QImage::Format_Grayscale16 || format == QImage::Format_RGB32 ||
+                                  format == QImage::Format_ARGB32
+                              ? picture
+                              : picture.convertToFormat(QImage::Format_ARGB32);
+    for (std::int32_t y = 0; y < colour.Height; ++y) {
+        std::uint8_t *out = colour.row(colour.Height - 1 - y);
+        if (wide) {
+            const auto *in = reinterpret_cast<const QRgba64 *>(source.constScanLine(y));
+            for (std::int32_t x = 0; x < colour.Width; ++x, out += 3) {
+                const QRgba64 c = format == QImage::Format_RGBA64_Premultiplied ? in[x].unpremultiplied() : in[x];
+                out[0] = eight(c.blue());
+                out[1] = eight(c.green());
+                out[2] = eight(c.red());
+            }
+        } else if (format == QImage::Format_Grayscale16) {
+            const auto *in = reinterpret_cast<const quint16 *>(source.constScanLine(y));
+            for (std::int32_t x = 0; x < colour.Width; ++x, out += 3)
+                out[0] = out[1] = out[2] = eight(in[x]);
+        } else {
+            const auto *in = reinterpret_cast<const QRgb *>(source.constScanLine(y));
+            for (std::int32_t x = 0; x < colour.Width; ++x, out += 3) {
+                out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
+                out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
+                out[2] = static_cast<std::uint8_t>(qRed(in[x]));
+            }
+        }
+    }
+    ReducedPicture reduced = reduceColours(colour);
+    DecodeResult r = success(std::move(reduced.Image));
+    r.Reduction = reduced.Reduction;
+    return r;
+}
+
+// Reads the picture of an open reader after the size check; kind names the
+// format in messages.
+DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourceBits)
+{
+    const QSize size = reader.size();
+    if (size.isValid() && pixelCount(size.width(), size.height()) > BmpMaxPixels)
+        return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
+                       " is too large");
+    // Qt refuses pictures above 256 MB by default; large cards at high
+    // resolution are bigger than that yet within what we accept.
+    constexpr int NeededMegabytes = static_cast<int>(BmpMaxPixels >> 20) * 8;
+    if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < NeededMegabytes)
+        QImageReader::setAllocationLimit(NeededMegabytes);
+    // Qt would turn a JPEG on its side by its orientation tag; the card is
+    // analysed as stored, as every other format is.
+    reader.setAutoTransform(false);
+    try {
+        const QImage picture = reader.read();
+        if (picture.isNull())
+            return failure("the " + kind + " image cannot be decoded (" + reader.errorString().toStdString() + ")");
+        return fromQImage(picture, kind, sourceBits);
+    } catch (const std::bad_alloc &) {
+        return failure("there is not enough memory for the image");
+    } catch (const std::exception &e) {
+        return failure(std::string("the colours cannot be reduced: ") + e.what());
+    }
+}
+
+// XResolution and YResolution with their unit, as libtiff reads them.
+std::pair<double, double> tiffPixelsPerMetre(const std::string &path)
+{
+    TIFF *tiff = TIFFOpen(path.c_str(), "r");
+    if (tiff == nullptr)
+        return {0.0, 0.0};
+    float x = 0.0f;
+    float y = 0.0f;
+    std::uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+    const bool both =
+        TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x) == 1 && TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y) == 1;
+    TIFFClose(tiff);
+    if (!both || !(x > 0.0f) || !(y > 0.0f))
+        return {0.0, 0.0};
+    if (unit == RESUNIT_INCH)
+        return {x * 100.0 / 2.54, y * 100.0 / 2.54};
+    if (unit == RESUNIT_CENTIMETER)
+        return {x * 100.0, y * 100.0};
+    return {0.0, 0.0}; // no unit: an aspect ratio only
+}
+
 } // namespace
 
-DecodeResult loadIndexedImage(const std::string &path)
+DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options)
 {
     // Every format: a pipe named card.gif would otherwise be read for ever.
     if (const Status file = checkCardFile(path); !file.ok())
         return failure(file.reason());
     const std::string ext = lowerExtension(path);
     if (ext == "bmp")
-        return decodeBmpFile(path);
+        return decodeBmpFile(path, options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse);
     if (ext == "gif")
         return decodeGifFile(path);
-    if (ext == "tif")
-        return decodeTifFile(path);
+    if (ext == "tif" || (options.ReduceColours && ext == "tiff"))
+        return decodeTifFile(path, options);
+    if (options.ReduceColours && (ext == "png" || ext == "jpg" || ext == "jpeg"))
+        return decodePngOrJpegFile(path, ext == "png");
     return failure("the file type is not supported");
 }
 
@@ -316,16 +446,16 @@ DecodeResult decodeGifFile(const std::string &path)
 }
 
 namespace {
-DecodeResult readTif(const std::string &path);
+DecodeResult readTif(const std::string &path, bool reduce);
 } // namespace
 
-DecodeResult decodeTifFile(const std::string &path)
+DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options)
 {
     if (const Status file = checkCardFile(path); !file.ok())
         return failure(file.reason());
     std::vector<std::string> warnings;
     const TifWarningsGathered gathered(warnings);
-    DecodeResult result = readTif(path);
+    DecodeResult result = readTif(path, options.ReduceColours);
     if (!result.ok() && !warnings.empty()) {
         // Why libtiff gave up says more than Qt's "unable to read".
         result.Outcome = Status::failure(result.reason() + " (" + warnings.back() + ")");
@@ -337,7 +467,7 @@ DecodeResult decodeTifFile(const std::string &path)
 
 namespace {
 
-DecodeResult readTif(const std::string &path)
+DecodeResult readTif(const std::string &path, bool reduce)
 {
     const QString name = toQString(path);
     QImageReader reader(name, "tiff");
@@ -346,6 +476,13 @@ DecodeResult readTif(const std::string &path)
 
     const std::optional<int> fileBits = tiffBitsPerPixel(name);
     const QImage::Format format = reader.imageFormat();
+    if (reduce) {
+        DecodeResult r = readWithQt(reader, "TIF", fileBits.value_or(formatBitsPerPixel(format)));
+        const auto [x, y] = tiffPixelsPerMetre(path);
+        r.PixelsPerMetreX = x;
+        r.PixelsPerMetreY = y;
+        return r;
+    }
     // Greyscale 8-bit scans are accepted as indices into a table of 256
     // greys: that is the palette they imply, and Qt itself writes an indexed
     // picture whose table is exactly that ramp as a greyscale TIF, so
@@ -358,43 +495,13 @@ DecodeResult readTif(const std::string &path)
         return failure("the TIF image has " + std::to_string(bits) + " bits per pixel", bits);
     }
 
-    const QSize size = reader.size();
-    if (size.isValid() && pixelCount(size.width(), size.height()) > BmpMaxPixels)
-        return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                       " is too large");
-    // Qt refuses pictures above 256 MB by default; large cards at high
-    // resolution are bigger than that yet within what we accept.
-    constexpr int NeededMegabytes = static_cast<int>(BmpMaxPixels >> 20);
-    if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < NeededMegabytes)
-        QImageReader::setAllocationLimit(NeededMegabytes);
-
-    const QImage picture = reader.read();
-    if (picture.isNull())
-        return failure("the TIF image cannot be decoded (" + reader.errorString().toStdString() + ")");
-    if (picture.format() != QImage::Format_Indexed8 && picture.format() != QImage::Format_Grayscale8)
+    DecodeResult r = readWithQt(reader, "TIF", 8);
+    if (r.ok() && r.Reduction.FromBits != 0)
         return failure("the TIF image cannot be read as an 8-bit palette picture");
-
-    IndexedImage image;
-    image.Width = picture.width();
-    image.Height = picture.height();
-    if (picture.format() == QImage::Format_Indexed8) {
-        const QList<QRgb> table = picture.colorTable();
-        if (table.isEmpty() || table.size() > 256)
-            return failure("the TIF image has no usable colour table");
-        for (const QRgb c : table)
-            image.PaletteBgr.insert(image.PaletteBgr.end(),
-                                    {static_cast<std::uint8_t>(qBlue(c)), static_cast<std::uint8_t>(qGreen(c)),
-                                     static_cast<std::uint8_t>(qRed(c))});
-    } else {
-        for (int i = 0; i < 256; ++i) {
-            const auto grey = static_cast<std::uint8_t>(i);
-            image.PaletteBgr.insert(image.PaletteBgr.end(), {grey, grey, grey});
-        }
-    }
-    image.Pixels.resize(static_cast<std::size_t>(pixelCount(image.Width, image.Height)));
-    for (std::int32_t y = 0; y < image.Height; ++y)
-        std::memcpy(image.row(image.Height - 1 - y), picture.constScanLine(y), static_cast<std::size_t>(image.Width));
-    return success(std::move(image));
+    const auto [x, y] = tiffPixelsPerMetre(path);
+    r.PixelsPerMetreX = x;
+    r.PixelsPerMetreY = y;
+    return r;
 }
 
 } // namespace
@@ -416,6 +523,27 @@ QImage toQImage(const IndexedImage &image)
     for (std::int32_t y = 0; y < image.Height; ++y)
         std::memcpy(picture.scanLine(y), image.row(image.Height - 1 - y), static_cast<std::size_t>(image.Width));
     return picture;
+}
+
+} // namespace vex
+
+namespace vex {
+
+DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
+{
+    if (const Status file = checkCardFile(path); !file.ok())
+        return failure(file.reason());
+    const QString name = toQString(path);
+    const char *format = png ? "png" : "jpeg";
+    const std::string kind = png ? "PNG" : "JPEG";
+    QImageReader reader(name, format);
+    if (!reader.canRead())
+        return failure("the file cannot be read as a " + kind + " image (" + reader.errorString().toStdString() + ")");
+    const PictureFacts facts = png ? pngFacts(path) : jpegFacts(path);
+    DecodeResult r = readWithQt(reader, kind, facts.BitsPerPixel != 0 ? facts.BitsPerPixel : 24);
+    r.PixelsPerMetreX = facts.PixelsPerMetreX;
+    r.PixelsPerMetreY = facts.PixelsPerMetreY;
+    return r;
 }
 
 } // namespace vex

@@ -42,6 +42,8 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     w.InitialDir = "/data/cards";
     w.ShapeThreshold = 85;
     w.HueThreshold = 40;
+    w.ReduceColours = true;
+    w.ResolutionFromFile = true;
     module.Metric = false;
     EXPECT_TRUE(writePreferences(store, module, w).ok());
 
@@ -56,6 +58,7 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     EXPECT_EQ(r.InitialDir, "/data/cards");
     EXPECT_EQ(r.ShapeThreshold, 85);
     EXPECT_EQ(r.HueThreshold, 40);
+    EXPECT_TRUE(r.ReduceColours && r.ResolutionFromFile);
     EXPECT_FALSE(module2.Metric);
 }
 
@@ -72,7 +75,10 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "Append"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "Metric"}), "True");
     EXPECT_EQ(store.values().at({"Prefs", "ShapeThreshold"}), "100");
-    EXPECT_EQ(store.values().size(), 11u);
+    // Colour reduction and the file's resolution are off until asked for.
+    EXPECT_EQ(store.values().at({"Prefs", "ReduceColours"}), "False");
+    EXPECT_EQ(store.values().at({"Prefs", "ResolutionFromFile"}), "False");
+    EXPECT_EQ(store.values().size(), 13u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)

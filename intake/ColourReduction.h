@@ -1,0 +1,32 @@
+#pragma once
+// Reduction of a colour picture to the 8-bit picture the colour pass and the
+// scan work on, without dithering: dithering would turn stain edges into
+// speckle.
+//
+// A picture of at most 256 distinct colours keeps every colour exactly.  Its
+// colours fill the table from index 1 on, most frequent first, ties by the
+// value 0xRRGGBB; index 0 holds black and no pixel, because the colour pass
+// never proposes index 0 as background or dither (a 256th colour, the least
+// frequent, takes index 0).  So a 24-bit copy of an 8-bit card gives the
+// same background, dither, stains and figures as the card itself.
+//
+// A picture of more colours gets a table of 255 colours chosen by k-means in
+// CIELAB, where distances follow perceived colour and hue is kept, from a
+// fixed sample with a fixed seed, so that the same file always gives the same
+// picture.  Each pixel takes the nearest table colour; no error is spread.
+
+#include "intake/ColourImage.h"
+#include "intake/IndexedImage.h"
+
+namespace vex {
+
+struct ReducedPicture {
+    IndexedImage Image;
+    ColourReduction Reduction;
+};
+
+// Throws (std::bad_alloc, or std::exception from the k-means) when memory
+// runs out; the caller turns that into a refusal of the card.
+ReducedPicture reduceColours(const ColourImage &picture);
+
+} // namespace vex
