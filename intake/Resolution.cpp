@@ -54,14 +54,29 @@ ResolutionGrid::ResolutionGrid(const CardList &cards)
         titles_.push_back(card.FileTitle);
         texts_.push_back(std::to_string(card.Resolution));
         current_.push_back(card.Resolution);
+        entered_.push_back(card.Resolution);
+        recorded_.push_back(card.RecordedResolution);
         scanned_.push_back(card.Scanned);
         changed_.push_back(false);
     }
 }
 
+std::string ResolutionGrid::recordedText(int row) const
+{
+    const std::int32_t recorded = recorded_.at(static_cast<std::size_t>(row));
+    return recorded == 0 ? std::string() : std::to_string(recorded);
+}
+
+bool ResolutionGrid::recordedDiffers(int row) const
+{
+    const auto r = static_cast<std::size_t>(row);
+    return recorded_.at(r) != 0 && recorded_.at(r) != entered_.at(r);
+}
+
 void ResolutionGrid::setRow(std::size_t row, std::int32_t value)
 {
     texts_[row] = std::to_string(value);
+    entered_[row] = value;
     if (scanned_[row] && value != current_[row]) {
         changed_[row] = true;
         anyChanged_ = true;

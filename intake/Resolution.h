@@ -42,6 +42,11 @@ public:
     bool changed(int row) const { return changed_.at(static_cast<std::size_t>(row)); }
     // Once set it stays set while the window is open.
     bool anyChanged() const { return anyChanged_; }
+    // The resolution the card's file records, empty when none; shown in red
+    // while it differs from the row's resolution, so that a mismatch is
+    // never silent.
+    std::string recordedText(int row) const;
+    bool recordedDiffers(int row) const;
 
     // An edit of row's resolution; false (cell unchanged) when the text is
     // not a positive number.
@@ -60,6 +65,8 @@ private:
     std::vector<std::string> titles_;
     std::vector<std::string> texts_;
     std::vector<std::int32_t> current_;
+    std::vector<std::int32_t> entered_;
+    std::vector<std::int32_t> recorded_;
     std::vector<bool> scanned_;
     std::vector<bool> changed_;
     bool anyChanged_ = false;

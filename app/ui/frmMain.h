@@ -97,7 +97,9 @@ public:
     // Opens one card image; folder ends with '/'.  True when a card was
     // added (as the last card); on any refusal the card list is as before.
     // (LoadImage in the old design.)
-    bool loadImage(const std::string &fileTitle, const std::string &pathName);
+    // resolution: the card's, as typed in the cutting window; 0 for the
+    // default (or, when so preferred, the one the file records).
+    bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution = 0);
     // The open command for the files the dialog returned, in any order.
     void loadFiles(const QStringList &paths);
     void loadFiles(const std::string &path) { loadFiles(QStringList{QString::fromStdString(path)}); }

@@ -78,7 +78,9 @@ void frmMain::cutSheet(const std::string &path)
         picture_->setFocus();
         return;
     }
-    form.LoadImage = [this](const std::string &title, const std::string &folder) { return loadImage(title, folder); };
+    form.LoadImage = [this](const std::string &title, const std::string &folder, std::int32_t resolution) {
+        return loadImage(title, folder, resolution);
+    };
     if (!form.resetSettings().empty())
         showMessage(this, programText(resetSettingsMessage(form.resetSettings())), QMessageBox::Ok,
                     QMessageBox::Warning);
@@ -174,7 +176,7 @@ void frmMain::loadFiles(const QStringList &paths)
     view_.CancelRequested = false;
 }
 
-bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathName)
+bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution)
 {
     compositeCheck_->setChecked(false);
     const IntakeOptions intake{prefs_.ReduceColours};
@@ -203,7 +205,9 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     const DecodeResult &decoded = opened.Decoded;
     CardRecord card = newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes);
     noteDecodedFacts(card, decoded);
-    applyResolution(card, resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution, prefs_.ResolutionFromFile));
+    applyResolution(card, resolution > 0 ? resolution
+                                         : resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution,
+                                                                prefs_.ResolutionFromFile));
     addCard(std::move(card));
     setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     resetColourDisplay();

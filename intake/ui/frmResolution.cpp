@@ -22,22 +22,28 @@ frmResolution::frmResolution(CardList &cards, std::function<void(const std::vect
     setWindowTitle(tr("Image Resolution"));
     setModal(true);
 
-    ResolutionList = new QTableWidget(grid_.rowCount(), 2, this);
-    ResolutionList->horizontalHeader()->hide();
+    ResolutionList = new QTableWidget(grid_.rowCount(), 3, this);
+    ResolutionList->setHorizontalHeaderLabels({tr("Card"), tr("Resolution"), tr("In File")});
+    ResolutionList->horizontalHeaderItem(2)->setToolTip(tr("The resolution the image file records (dpi)"));
     ResolutionList->verticalHeader()->hide();
     ResolutionList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ResolutionList->setSelectionMode(QAbstractItemView::SingleSelection);
     for (int row = 0; row < grid_.rowCount(); ++row) {
         ResolutionList->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(grid_.fileTitle(row))));
         ResolutionList->setItem(row, 1, new QTableWidgetItem);
+        auto *recorded = new QTableWidgetItem(QString::fromStdString(grid_.recordedText(row)));
+        recorded->setFlags(recorded->flags() & ~Qt::ItemIsSelectable);
+        ResolutionList->setItem(row, 2, recorded);
         refreshRow(row);
     }
     ResolutionList->resizeColumnToContents(0);
     ResolutionList->setColumnWidth(1, 80);
+    ResolutionList->setColumnWidth(2, 70);
     const int rowHeight = ResolutionList->verticalHeader()->defaultSectionSize();
     const int shown = std::min(std::max(grid_.rowCount(), 1), VisibleRows);
-    ResolutionList->setFixedHeight(rowHeight * shown + 2 * ResolutionList->frameWidth() + 2);
-    ResolutionList->setMinimumWidth(ResolutionList->columnWidth(0) + 80 + 24);
+    ResolutionList->setFixedHeight(rowHeight * shown + ResolutionList->horizontalHeader()->sizeHint().height() +
+                                   2 * ResolutionList->frameWidth() + 2);
+    ResolutionList->setMinimumWidth(ResolutionList->columnWidth(0) + 80 + 70 + 24);
     if (grid_.rowCount() > 0)
         ResolutionList->setCurrentCell(0, 1);
 
@@ -81,6 +87,7 @@ void frmResolution::refreshRow(int row)
 {
     ResolutionList->item(row, 1)->setText(QString::fromStdString(grid_.text(row)));
     ResolutionList->item(row, 0)->setForeground(grid_.changed(row) ? QColor(255, 0, 0) : QColor(0, 0, 0));
+    ResolutionList->item(row, 2)->setForeground(grid_.recordedDiffers(row) ? QColor(255, 0, 0) : QColor(0, 0, 0));
 }
 
 void frmResolution::beginEdit(const QString &text)

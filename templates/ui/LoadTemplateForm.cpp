@@ -307,7 +307,7 @@ void LoadTemplateForm::btnOK_Click()
         }
         clips_.push_back(rootDir_ + title);
         if (LoadImage)
-            LoadImage(title, rootDir_);
+            LoadImage(title, rootDir_, Resolution);
         looks_[k].Colour = QColor(255, 0, 0);
         Picture1->setOutlines(o, looks_);
         Picture1->repaint();

@@ -59,8 +59,9 @@ public:
     LoadTemplateForm(SettingsStore &store, const std::string &templateFile, std::int32_t defaultResolution,
                      const std::string &rootDir, std::int32_t &lastClipIndex, QWidget *parent = nullptr);
 
-    // Opens a written clip as a new card (the main window's LoadImage).
-    std::function<bool(const std::string &fileTitle, const std::string &folder)> LoadImage;
+    // Opens a written clip as a new card (the main window's LoadImage) at the
+    // resolution typed here.
+    std::function<bool(const std::string &fileTitle, const std::string &folder, std::int32_t resolution)> LoadImage;
     // Lets a test answer the Template Manager; when not set, it is shown.
     std::function<void(TemplateRecord &)> chooseTemplate;
 

@@ -259,7 +259,7 @@ private slots:
         QVERIFY(w.SheetLoaded);
         w.show();
         std::vector<std::string> opened;
-        w.LoadImage = [&opened](const std::string &title, const std::string &) {
+        w.LoadImage = [&opened](const std::string &title, const std::string &, std::int32_t) {
             opened.push_back(title);
             return true;
         };
@@ -286,7 +286,7 @@ private slots:
         QCOMPARE(store.values().at({"Settings", "TemplateSizeV"}), std::string("2.75"));
         // The next sheet goes on from clip 10.
         LoadTemplateForm next(store, sheet, 100, root(), lastClip);
-        next.LoadImage = [&opened](const std::string &title, const std::string &) {
+        next.LoadImage = [&opened](const std::string &title, const std::string &, std::int32_t) {
             opened.push_back(title);
             return true;
         };
@@ -358,7 +358,9 @@ private slots:
         ui::frmMain main(settings, module, 1024);
         std::int32_t lastClip = 0;
         LoadTemplateForm w(settings, sheet, 100, root(), lastClip);
-        w.LoadImage = [&main](const std::string &t, const std::string &f) { return main.loadImage(t, f); };
+        w.LoadImage = [&main](const std::string &t, const std::string &f, std::int32_t r) {
+            return main.loadImage(t, f, r);
+        };
         w.CancelButton->click();
         QCOMPARE(lastClip, 0);
         QVERIFY(settings.values().empty());
@@ -372,14 +374,18 @@ private slots:
         ModuleState module;
         module.RootDir = root();
         ui::frmMain main(settings, module, 1024);
-        main.preferences().DefaultRes = 100;
+        // The cards take the resolution typed for the sheet, not the default.
+        main.preferences().DefaultRes = 300;
         QTimer::singleShot(0, this, [] {
             auto *form = qobject_cast<LoadTemplateForm *>(QApplication::activeModalWidget());
             QVERIFY(form);
+            form->ResCombo->setEditText(QStringLiteral("100"));
+            emit form->ResCombo->lineEdit()->editingFinished();
             form->btnOK->click();
         });
         main.cutSheet(sheet);
         QCOMPARE(main.cardCount(), 9);
+        QCOMPARE(main.cards()[9].Resolution, 100);
         QCOMPARE(main.currentCard(), 9);
         QCOMPARE(main.cards()[1].FileTitle, std::string("clip01.bmp"));
         QCOMPARE(main.lastClipIndex(), 9);
