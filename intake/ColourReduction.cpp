@@ -23,6 +23,13 @@ constexpr std::size_t TableSize = 256;
 constexpr std::size_t KMeansSamples = 100000;
 constexpr int KMeansColours = 255;
 constexpr std::uint64_t KMeansSeed = 0x5EED0F5A1ull;
+// Table colours closer than this in CIELAB (delta E 1976) become one.  A
+// photo's background is a texture of many close colours; left apart, all but
+// the two most frequent would be taken for stain pixels and grow every stain
+// by a rim.  30 keeps the yellow of the card, the blue of stains and the
+// brown of dust apart (they are 40 and more apart) and joins the shades of
+// each.
+constexpr float MergeDistance = 30.0f;
 // Pixels are matched to the table through a grid of 64 levels per channel:
 // the table colours are 255 means of many pixels, far coarser than a step of 4.
 constexpr int GridShift = 2;
@@ -125,6 +132,52 @@ cv::Mat toLab(const cv::Mat &bgrUnit)
     return lab.reshape(1, bgrUnit.rows);
 }
 
+// Centres closer than `distance` in CIELAB merge, the nearest pair first,
+// into their mean weighted by the samples they took.
+cv::Mat mergeCentres(const cv::Mat &centres, const cv::Mat &labels, float distance)
+{
+    const int k = centres.rows;
+    std::vector<cv::Vec3f> centre(static_cast<std::size_t>(k));
+    std::vector<double> weight(static_cast<std::size_t>(k), 0.0);
+    for (int j = 0; j < k; ++j)
+        centre[static_cast<std::size_t>(j)] = centres.at<cv::Vec3f>(j);
+    for (int s = 0; s < labels.rows; ++s)
+        weight[static_cast<std::size_t>(labels.at<int>(s))] += 1.0;
+    const float limit = distance * distance;
+    for (;;) {
+        float best = limit;
+        std::size_t a = 0;
+        std::size_t b = 0;
+        for (std::size_t i = 0; i < centre.size(); ++i) {
+            if (weight[i] == 0.0)
+                continue;
+            for (std::size_t j = i + 1; j < centre.size(); ++j) {
+                if (weight[j] == 0.0)
+                    continue;
+                const cv::Vec3f d = centre[i] - centre[j];
+                const float d2 = d.dot(d);
+                if (d2 < best) {
+                    best = d2;
+                    a = i;
+                    b = j;
+                }
+            }
+        }
+        if (best >= limit)
+            break;
+        const double total = weight[a] + weight[b];
+        centre[a] = (centre[a] * static_cast<float>(weight[a]) + centre[b] * static_cast<float>(weight[b])) *
+                    static_cast<float>(1.0 / total);
+        weight[a] = total;
+        weight[b] = 0.0;
+    }
+    cv::Mat merged(0, 3, CV_32F);
+    for (std::size_t i = 0; i < centre.size(); ++i)
+        if (weight[i] > 0.0)
+            merged.push_back(cv::Mat(1, 3, CV_32F, &centre[i][0]).clone());
+    return merged;
+}
+
 void mapByKMeans(const ColourImage &picture, IndexedImage &image)
 {
     const std::size_t pixels = pixelCount(picture);
@@ -141,6 +194,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     cv::setRNGSeed(static_cast<int>(KMeansSeed & 0x7FFFFFFF));
     cv::kmeans(toLab(sample), k, labels, cv::TermCriteria(cv::TermCriteria::EPS + cv::TermCriteria::COUNT, 20, 0.05), 1,
                cv::KMEANS_PP_CENTERS, centres);
+    centres = mergeCentres(centres, labels, MergeDistance);
 
     // The grid cells the picture uses, each matched to its nearest centre.
     std::vector<std::uint8_t> used(GridCells, 0);
@@ -181,8 +235,8 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     }
 
     // Each table colour is the mean of the pixels it takes.
-    std::vector<std::array<std::uint64_t, 3>> sums(static_cast<std::size_t>(k), {0, 0, 0});
-    std::vector<std::uint64_t> counts(static_cast<std::size_t>(k), 0);
+    std::vector<std::array<std::uint64_t, 3>> sums(static_cast<std::size_t>(centres.rows), {0, 0, 0});
+    std::vector<std::uint64_t> counts(static_cast<std::size_t>(centres.rows), 0);
     for (std::size_t i = 0; i < pixels; ++i) {
         const std::uint8_t *p = picture.Bgr.data() + 3 * i;
         const std::uint8_t index = nearest[gridCell(p)];
@@ -197,7 +251,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     std::vector<std::array<std::uint8_t, 3>> colours;
     std::vector<std::uint64_t> keptCounts;
     std::array<std::uint8_t, TableSize> kept{};
-    for (std::size_t j = 0; j < static_cast<std::size_t>(k); ++j) {
+    for (std::size_t j = 0; j < static_cast<std::size_t>(centres.rows); ++j) {
         if (counts[j] == 0)
             continue;
         kept[j] = static_cast<std::uint8_t>(colours.size());

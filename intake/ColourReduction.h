@@ -10,10 +10,13 @@
 // frequent, takes index 0).  So a 24-bit copy of an 8-bit card gives the
 // same background, dither, stains and figures as the card itself.
 //
-// A picture of more colours gets a table of 255 colours chosen by k-means in
+// A picture of more colours (a photo, a JPEG) gets its table by k-means in
 // CIELAB, where distances follow perceived colour and hue is kept, from a
 // fixed sample with a fixed seed, so that the same file always gives the same
-// picture.  Each pixel takes the nearest table colour; no error is spread.
+// picture; centres closer than a just clearly visible difference are then
+// merged, so that the card's background is one or two colours again, as the
+// colour pass expects.  Each pixel takes the nearest table colour; no error
+// is spread.
 
 #include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"

@@ -1,5 +1,7 @@
 #include "line/LineAnalysis.h"
 
+#include "intake/Resolution.h"
+
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "line/CardPositions.h"
@@ -145,7 +147,8 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Analy
                         const BatchProgress &progress, const std::string &logPath)
 {
     CardFigures figures;
-    applyResolution(card, settings.Resolution);
+    applyResolution(card,
+                    resolutionForNewCard(settings.Resolution, card.RecordedResolution, settings.ResolutionFromFile));
 
     // "Yes to All" unless told otherwise: every question answered once and
     // for all, as a user running through a stack of cards would.

@@ -6,10 +6,8 @@
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
-#include "intake/Resolution.h"
 #include "intake/qt/CardOpening.h"
 #include "line/CardPositions.h"
-#include "model/CardGeometry.h"
 #include "report/qt/ReportPdf.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
@@ -140,12 +138,6 @@ int main(int argc, char **argv)
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
         vex::noteDecodedFacts(*card, opened.Decoded);
-        vex::applyResolution(*card, vex::resolutionForNewCard(settings.Resolution, card->RecordedResolution,
-                                                              settings.ResolutionFromFile));
-        if (card->RecordedResolution != 0 && card->RecordedResolution != card->Resolution)
-            std::fprintf(stderr,
-                         "vexolin-batch: %s: warning: the file records %d dpi; the card is analysed at %d dpi\n",
-                         path.string().c_str(), card->RecordedResolution, card->Resolution);
 
         vex::BatchProgress callbacks;
         const auto rows = std::max(image.Height, 1);
@@ -163,6 +155,10 @@ int main(int argc, char **argv)
         result.Figures = vex::analyseCard(*card, image, settings, callbacks, logPaths[n]);
         result.Card = card.get();
         progress.clear();
+        if (card->RecordedResolution != 0 && card->RecordedResolution != card->Resolution)
+            std::fprintf(stderr,
+                         "vexolin-batch: %s: warning: the file records %d dpi; the card is analysed at %d dpi\n",
+                         path.string().c_str(), card->RecordedResolution, card->Resolution);
         if (!result.Figures.Figures.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: the card is left out: %s\n", path.string().c_str(),
                          result.Figures.Figures.reason().c_str());

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 namespace vex {
@@ -446,6 +448,141 @@ TEST_F(BatchResults, StoredValuesBeyondTheirRangeAreNamedAndNotUsed)
 TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)
 {
     EXPECT_EQ(run({QStringLiteral("--info=Colour=red"), QStringLiteral("a.bmp")}).Status, 2);
+}
+
+} // namespace
+} // namespace vex
+
+namespace vex {
+namespace {
+
+// Colour copies of a generated card, the card itself first.
+class ColourCards : public BatchTool {
+protected:
+    void SetUp() override
+    {
+        cardgen::CardSpec spec;
+        spec.Discs = 400;
+        // Stains of 2 or 3 pixels lose their colour to JPEG's halved chroma.
+        spec.MinDiameter = 4.0;
+        drawn_ = cardgen::generateCard(spec);
+        original_ = dir_.filePath(QStringLiteral("card.bmp"));
+        ASSERT_EQ(cardgen::writeBmp(drawn_, original_.toStdString()), "");
+    }
+
+    // The card in `format`, recording `dpi` (0: no resolution recorded).
+    QString copy(const QString &name, QImage::Format format, const char *type, int quality = -1, int dpi = 600)
+    {
+        QImage picture(original_);
+        picture = picture.convertToFormat(format);
+        const int perMetre = static_cast<int>(std::lround(dpi / 0.0254));
+        picture.setDotsPerMeterX(perMetre);
+        picture.setDotsPerMeterY(perMetre);
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(picture.save(path, type, quality)) << name.toStdString();
+        return path;
+    }
+
+    QJsonObject analysed(const QStringList &args, QString *err = nullptr)
+    {
+        const Run r = run(QStringList{QStringLiteral("--json"), QStringLiteral("--no-log"), QStringLiteral("--hue"),
+                                      QStringLiteral("150-190")} +
+                          args);
+        EXPECT_EQ(r.Status, 0) << r.Err.toStdString();
+        if (err)
+            *err = QString::fromUtf8(r.Err);
+        return QJsonDocument::fromJson(r.Out).object();
+    }
+
+    static QJsonObject figures(QJsonObject card)
+    {
+        card.remove(QStringLiteral("file"));
+        card.remove(QStringLiteral("reduced"));
+        return card;
+    }
+
+    cardgen::Card drawn_;
+    QString original_;
+};
+
+TEST_F(ColourCards, CopiesInEveryColourFormatGiveTheFiguresOfTheEightBitCard)
+{
+    const QStringList copies{copy(QStringLiteral("rgb.bmp"), QImage::Format_RGB888, "BMP"),
+                             copy(QStringLiteral("rgb.png"), QImage::Format_RGB32, "PNG"),
+                             copy(QStringLiteral("rgb16.png"), QImage::Format_RGBX64, "PNG"),
+                             copy(QStringLiteral("rgb.tif"), QImage::Format_RGB888, "TIFF")};
+    // Without the option the old refusal stands.
+    EXPECT_EQ(run({QStringLiteral("--no-log"), copies[0]}).Err.toStdString(),
+              "vexolin-batch: " + copies[0].toStdString() +
+                  ": This file is encoded at 24 bits per pixel and cannot be analysed.\n");
+    const QJsonArray cards = analysed(QStringList{QStringLiteral("--reduce-colours"), QStringLiteral("--dpi"),
+                                                  QStringLiteral("600"), original_} +
+                                      copies)
+                                 .value(QStringLiteral("cards"))
+                                 .toArray();
+    ASSERT_EQ(cards.size(), 5);
+    const QJsonObject eightBit = figures(cards[0].toObject());
+    EXPECT_EQ(eightBit.value(QStringLiteral("accepted")).toInt(), static_cast<int>(drawn_.Discs.size()));
+    const int bits[] = {24, 24, 48, 24};
+    for (int i = 1; i < 5; ++i) {
+        SCOPED_TRACE(copies[i - 1].toStdString());
+        EXPECT_EQ(figures(cards[i].toObject()), eightBit);
+        const QJsonObject reduced = cards[i].toObject().value(QStringLiteral("reduced")).toObject();
+        EXPECT_EQ(reduced.value(QStringLiteral("from_bits")).toInt(), bits[i - 1]);
+        EXPECT_TRUE(reduced.value(QStringLiteral("exact")).toBool());
+    }
+}
+
+TEST_F(ColourCards, JpegOfTheCardFindsTheDrawnDiscs)
+{
+    const QString jpeg = copy(QStringLiteral("card.jpg"), QImage::Format_RGB32, "JPEG", 90);
+    const QJsonArray cards =
+        analysed({QStringLiteral("--reduce-colours"), QStringLiteral("--dpi"), QStringLiteral("600"), original_, jpeg})
+            .value(QStringLiteral("cards"))
+            .toArray();
+    ASSERT_EQ(cards.size(), 2);
+    const double discs = static_cast<double>(drawn_.Discs.size());
+    const double vmd = cards[0].toObject().value(QStringLiteral("vmd_um")).toDouble();
+    const QJsonObject photo = cards[1].toObject();
+    EXPECT_FALSE(photo.value(QStringLiteral("reduced")).toObject().value(QStringLiteral("exact")).toBool());
+    EXPECT_NEAR(photo.value(QStringLiteral("accepted")).toInt(), discs, 0.02 * discs);
+    EXPECT_NEAR(photo.value(QStringLiteral("vmd_um")).toDouble(), vmd, 0.03 * vmd);
+}
+
+TEST_F(ColourCards, RecordedResolutionIsUsedWhenAskedAndOtherwiseOnlyNamed)
+{
+    const QString at300 = copy(QStringLiteral("at300.png"), QImage::Format_Indexed8, "PNG", -1, 300);
+    // Bitmaps that record no resolution, and 1 pixel per metre.
+    auto bitmapRecording = [this](const QString &name, std::uint8_t perMetre) {
+        std::vector<std::uint8_t> bytes = cardgen::encodeBmp(drawn_);
+        for (std::size_t at = 38; at < 46; ++at)
+            bytes[at] = at % 4 == 2 ? perMetre : 0;
+        const QString path = dir_.filePath(name);
+        test::writeFile(path.toStdString(), bytes);
+        return path;
+    };
+    const QString none = bitmapRecording(QStringLiteral("none.bmp"), 0);
+    const QString absurd = bitmapRecording(QStringLiteral("absurd.bmp"), 1);
+    const QStringList files{QStringLiteral("--reduce-colours"), at300, none, absurd};
+    auto resolutions = [](const QJsonObject &doc) {
+        std::vector<int> r;
+        for (const QJsonValue &c : doc.value(QStringLiteral("cards")).toArray())
+            r.push_back(c.toObject().value(QStringLiteral("resolution")).toInt());
+        return r;
+    };
+    QString err;
+    EXPECT_EQ(resolutions(analysed(QStringList{QStringLiteral("--dpi-from-file")} + files, &err)),
+              (std::vector<int>{300, 1200, 1200}));
+    EXPECT_EQ(err, QString());
+    // The default resolution, and the difference said.
+    EXPECT_EQ(resolutions(analysed(files, &err)), (std::vector<int>{1200, 1200, 1200}));
+    EXPECT_EQ(err,
+              "vexolin-batch: " + at300 + ": warning: the file records 300 dpi; the card is analysed at 1200 dpi\n");
+    // A resolution typed for the run wins.
+    EXPECT_EQ(
+        resolutions(analysed(
+            QStringList{QStringLiteral("--dpi-from-file"), QStringLiteral("--dpi"), QStringLiteral("600")} + files)),
+        (std::vector<int>{600, 600, 600}));
 }
 
 } // namespace
