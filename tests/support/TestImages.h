@@ -82,7 +82,7 @@ struct BmpOptions {
     std::uint32_t HeaderSize = 40; // 12 and 16/64 (OS/2 1.x, 2.x), 40, 108 (V4), 124 (V5)
     bool TopDown = false;
     bool Rle8 = false;
-    int BitsPerPixel = 8;             // 8 or 24
+    int BitsPerPixel = 8;             // 8, 24, 32 (blue, green, red, 0) or 16 (5-6-5 bit fields)
     std::int64_t ColoursUsed = -1;    // the header field; -1: the number of entries written
     std::int64_t PaletteEntries = -1; // entries written; -1: the picture's; missing ones are black
     std::int64_t PixelOffset = -1;    // -1: right after the colour table
@@ -199,14 +199,22 @@ inline std::vector<std::uint8_t> makeBmp(const Picture &p, const BmpOptions &o =
     const std::size_t entries = paletteEntriesWritten(p, o);
 
     std::vector<std::uint8_t> pixels;
-    if (o.BitsPerPixel == 24) {
-        const std::size_t stride = (static_cast<std::size_t>(p.Width) * 3 + 3) / 4 * 4;
+    if (o.BitsPerPixel == 24 || o.BitsPerPixel == 32 || o.BitsPerPixel == 16) {
+        const std::size_t bytes = static_cast<std::size_t>(o.BitsPerPixel / 8);
+        const std::size_t stride = (static_cast<std::size_t>(p.Width) * bytes + 3) / 4 * 4;
         for (int r = 0; r < p.Height; ++r) {
             const int y = o.TopDown ? r : p.Height - 1 - r;
-            for (int x = 0; x < p.Width; ++x)
-                for (std::size_t c = 0; c < 3; ++c)
-                    pixels.push_back(p.PaletteBgr[p.at(x, y) * 3u + c]);
-            pixels.resize(pixels.size() + stride - static_cast<std::size_t>(p.Width) * 3, 0);
+            for (int x = 0; x < p.Width; ++x) {
+                const std::uint8_t *bgr = &p.PaletteBgr[p.at(x, y) * 3u];
+                if (o.BitsPerPixel == 16) {
+                    put16(pixels, static_cast<std::uint32_t>((bgr[2] >> 3) << 11 | (bgr[1] >> 2) << 5 | bgr[0] >> 3));
+                    continue;
+                }
+                pixels.insert(pixels.end(), bgr, bgr + 3);
+                if (o.BitsPerPixel == 32)
+                    pixels.push_back(0);
+            }
+            pixels.resize(pixels.size() + stride - static_cast<std::size_t>(p.Width) * bytes, 0);
         }
     } else if (o.Rle8) {
         pixels = encodeRle8(p).Bytes;
@@ -243,7 +251,7 @@ inline std::vector<std::uint8_t> makeBmp(const Picture &p, const BmpOptions &o =
         put16(out, 1);
         put16(out, static_cast<std::uint32_t>(o.BitsPerPixel));
         if (o.HeaderSize > 16) {
-            put32(out, o.Rle8 ? 1 : 0);
+            put32(out, o.Rle8 ? 1 : o.BitsPerPixel == 16 ? 3 : 0);
             put32(out, static_cast<std::uint32_t>(pixels.size()));
             put32(out, 23622); // 600 dpi
             put32(out, 23622);
@@ -251,6 +259,11 @@ inline std::vector<std::uint8_t> makeBmp(const Picture &p, const BmpOptions &o =
                   static_cast<std::uint32_t>(o.ColoursUsed >= 0 ? o.ColoursUsed : static_cast<std::int64_t>(entries)));
             put32(out, 0);
             out.resize(out.size() + (o.HeaderSize - 40), 0);
+            if (o.BitsPerPixel == 16) { // red, green, blue masks, in headers of 52 bytes and more
+                setU32(out, 14 + 40, 0xF800u);
+                setU32(out, 14 + 44, 0x07E0u);
+                setU32(out, 14 + 48, 0x001Fu);
+            }
         }
     }
     for (std::size_t i = 0; i < entries; ++i) {
