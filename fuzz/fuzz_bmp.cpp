@@ -3,6 +3,7 @@
 // through both readers, from memory and from a file, and they must agree.
 #include "FuzzChecks.h"
 #include "intake/BmpFile.h"
+#include "intake/CardLoading.h"
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -194,7 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     // Both readers see the same file.
-    const DecodeResult fromFile = decodeBmpFile(writeToMemoryFile(data, size));
+    const std::string file = writeToMemoryFile(data, size);
+    const DecodeResult fromFile = decodeBmpFile(file);
     require(fromFile.ok() == decoded.ok());
     require(fromFile.BitsPerPixel == decoded.BitsPerPixel);
     if (decoded.ok())
@@ -204,5 +206,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (decoded.ok() && decoded.Image.Pixels.size() <= (std::size_t{1} << 20))
         fuzz::analyse(decoded.Image);
+
+    // Colour bitmaps, reduced: a well-formed picture whose pixels stay within
+    // a table of at most 256 colours, the same from memory and from the file.
+    if (header.ok() && header.Info.BitsPerPixel >= 16) {
+        const DecodeResult colour = decodeBmp(data, size, ColourBitmaps::Reduce);
+        const DecodeResult colourFromFile = decodeBmpFile(file, ColourBitmaps::Reduce);
+        require(colour.ok() == colourFromFile.ok());
+        if (!colour.ok()) {
+            require(!colour.reason().empty());
+            return 0;
+        }
+        fuzz::requireWellFormed(colour.Image);
+        require(fuzz::samePicture(colour.Image, colourFromFile.Image));
+        require(colour.Reduction.FromBits == header.Info.BitsPerPixel);
+        require(colour.Reduction.Colours >= 1 && colour.Reduction.Colours <= 256);
+        require(pixelsBeyondTable(colour.Image.Pixels, colour.Image.paletteCount()) == 0);
+        if (colour.Image.Pixels.size() <= (std::size_t{1} << 20))
+            fuzz::analyse(colour.Image);
+    }
     return 0;
 }

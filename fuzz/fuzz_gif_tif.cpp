@@ -1,6 +1,8 @@
-// Any bytes as a GIF card file (built as fuzz_gif) or a TIF one (fuzz_tif):
-// the reader must refuse with a reason or hand over a well-formed 8-bit
-// picture, warnings and all, that the colour pass and the scan can take.
+// Any bytes as a GIF card file (built as fuzz_gif), a TIF one (fuzz_tif,
+// read as 8-bit and reduced from colour), a PNG (fuzz_png) or a JPEG
+// (fuzz_jpeg), both reduced: the reader must refuse with a reason or hand
+// over a well-formed 8-bit picture, warnings and all, that the colour pass
+// and the scan can take.
 #include "FuzzChecks.h"
 #include "fuzz_picture_files.h"
 #include "intake/CardLoading.h"
@@ -18,21 +20,44 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+namespace {
+
+void check(const DecodeResult &r)
 {
-    const std::string path = fuzz::memoryFile("fuzz_picture", data, size);
-    const DecodeResult r = FUZZ_GIF ? decodeGifFile(path) : decodeTifFile(path);
     if (!r.ok()) {
         require(!r.reason().empty());
-        return 0;
+        return;
     }
     require(r.reason().empty() && r.BitsPerPixel == 8);
     fuzz::requireWellFormed(r.Image);
     for (const std::string &w : r.Warnings)
         require(!w.empty());
-    // Pixels beyond the table are counted, never read past it.
-    require(pixelsBeyondTable(r.Image.Pixels, r.Image.paletteCount()) <= r.Image.Pixels.size());
+    // Pixels beyond the table are counted, never read past it; a reduced
+    // picture has none.
+    const std::uint64_t beyond = pixelsBeyondTable(r.Image.Pixels, r.Image.paletteCount());
+    require(beyond <= r.Image.Pixels.size());
+    if (r.Reduction.FromBits != 0)
+        require(beyond == 0 && r.Reduction.Colours >= 1 && r.Reduction.Colours <= 256);
     if (r.Image.Pixels.size() <= (std::size_t{1} << 20))
         fuzz::analyse(r.Image, r.Image.Width <= 2000);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string path = fuzz::memoryFile("fuzz_picture", data, size);
+    switch (FUZZ_KIND) {
+    case 0:
+        check(decodeTifFile(path));
+        check(decodeTifFile(path, IntakeOptions{true}));
+        break;
+    case 1:
+        check(decodeGifFile(path));
+        break;
+    default:
+        check(decodePngOrJpegFile(path, FUZZ_KIND == 2));
+        break;
+    }
     return 0;
 }

@@ -1,11 +1,55 @@
 #!/usr/bin/env python3
 """Writes the small well-formed seed files in fuzz/corpus/:
    make_seeds.py [DIR]   (default: the corpus folder next to this script;
-                          creates DIR/fuzz_bmp, DIR/fuzz_gif_header, DIR/fuzz_colour_pass)
+                          creates DIR/fuzz_bmp, DIR/fuzz_gif_header, DIR/fuzz_colour_pass,
+                          DIR/fuzz_png and, when cjpeg is installed, DIR/fuzz_jpeg)
 The files are kept in the tree; run this again only to change them."""
 import os
+import shutil
 import struct
+import subprocess
 import sys
+import zlib
+
+
+def rgb_tif(width, height, depth=8, dpi=600):
+    """An uncompressed RGB TIF of one strip, little-endian, with its resolution."""
+    top = (1 << depth) - 1
+    samples = [((x * 37 + y * 11 + c * 70) % (top + 1)) for y in range(height) for x in range(width) for c in range(3)]
+    pixels = b"".join(struct.pack("<H", v) for v in samples) if depth == 16 else bytes(samples)
+    entries = 13
+    ifd_at = 8
+    extra_at = ifd_at + 2 + entries * 12 + 4
+    bits_at, xres_at, yres_at, pixels_at = extra_at, extra_at + 6, extra_at + 14, extra_at + 22
+    tags = [(256, 3, 1, width), (257, 3, 1, height), (258, 3, 3, bits_at), (259, 3, 1, 1), (262, 3, 1, 2),
+            (273, 4, 1, pixels_at), (277, 3, 1, 3), (278, 3, 1, height), (279, 4, 1, len(pixels)),
+            (282, 5, 1, xres_at), (283, 5, 1, yres_at), (284, 3, 1, 1), (296, 3, 1, 2)]
+    out = b"II*\0" + struct.pack("<I", ifd_at) + struct.pack("<H", entries)
+    for tag, kind, count, value in tags:
+        out += struct.pack("<HHI", tag, kind, count) + (struct.pack("<HH", value, 0) if kind == 3 and count == 1
+                                                        else struct.pack("<I", value))
+    out += struct.pack("<I", 0) + struct.pack("<HHH", depth, depth, depth)
+    out += struct.pack("<II", dpi, 1) * 2
+    return out + pixels
+
+
+def png(width, height, colour_type, depth, phys=None, palette=None):
+    """A PNG of the given type and depth whose samples step through the range."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+    channels = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour_type]
+    top = (1 << depth) - 1
+    rows = b""
+    for y in range(height):
+        samples = [((x * 7 + y * 13 + c * 29) % (top + 1)) if colour_type != 3 else (x + y) % len(palette)
+                   for x in range(width) for c in range(channels)]
+        rows += b"\0" + (b"".join(struct.pack(">H", v) for v in samples) if depth == 16 else bytes(samples))
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0))
+    if palette:
+        out += chunk(b"PLTE", b"".join(bytes(c) for c in palette))
+    if phys:
+        out += chunk(b"pHYs", struct.pack(">IIB", phys, phys, 1))
+    return out + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b"")
 
 
 def rle8(rows, delta=False):
@@ -38,9 +82,11 @@ def bmp(width, height, header=40, top_down=False, rle=False, delta=False, bpp=8,
     core = header == 12
     palette_entry = 3 if core else 4
     rows = [[(x + y) % colours for x in range(width)] for y in range(height)]  # bottom row first
-    if bpp == 24:
-        stride = (width * 3 + 3) & ~3
-        pixels = b"".join(bytes([40, 80, 120] * width) + b"\0" * (stride - width * 3) for _ in rows)
+    if bpp in (16, 24, 32):
+        size = bpp // 8
+        stride = (width * size + 3) & ~3
+        pixels = b"".join(b"".join(bytes([40 + 50 * v, 80, 120 + 30 * v, 0][:size]) for v in r) + b"\0" * (stride - width * size)
+                          for r in rows)
         palette = b""
     else:
         # Headers without a count field get the full 256 entries.
@@ -84,6 +130,8 @@ def main():
         "rle8.bmp": bmp(6, 4, rle=True),
         "rle8_delta.bmp": bmp(5, 5, rle=True, delta=True, colours=6),
         "rgb24.bmp": bmp(3, 3, bpp=24),
+        "rgb16.bmp": bmp(5, 3, bpp=16),
+        "rgb32.bmp": bmp(4, 4, bpp=32, top_down=True),
     }
     for name, data in seeds.items():
         with open(os.path.join(folders["fuzz_bmp"], name), "wb") as f:
@@ -105,6 +153,34 @@ def main():
     for name, data in colour.items():
         with open(os.path.join(folders["fuzz_colour_pass"], name), "wb") as f:
             f.write(data)
+
+    pngs = {
+        "rgb.png": png(6, 5, 2, 8, phys=23622),
+        "rgba.png": png(5, 4, 6, 8),
+        "rgb16.png": png(4, 3, 2, 16, phys=11811),
+        "grey16.png": png(4, 4, 0, 16),
+        "palette.png": png(5, 5, 3, 8, palette=[(236, 222, 120), (30, 50, 150), (0, 0, 0)]),
+    }
+    os.makedirs(os.path.join(root, "fuzz_png"), exist_ok=True)
+    for name, data in pngs.items():
+        with open(os.path.join(root, "fuzz_png", name), "wb") as f:
+            f.write(data)
+
+    for name, data in (("rgb.tif", rgb_tif(5, 4)), ("rgb16.tif", rgb_tif(3, 3, depth=16, dpi=300))):
+        with open(os.path.join(root, "fuzz_tif", name), "wb") as f:
+            f.write(data)
+
+    # JPEG seeds from small PPM and PGM pictures, by libjpeg's own encoder.
+    if shutil.which("cjpeg"):
+        os.makedirs(os.path.join(root, "fuzz_jpeg"), exist_ok=True)
+        ppm = b"P6 12 8 255\n" + bytes(((x * 20) % 256 if c == 0 else (y * 30) % 256 if c == 1 else 120)
+                                       for y in range(8) for x in range(12) for c in range(3))
+        pgm = b"P5 8 8 255\n" + bytes((x * y * 4) % 256 for y in range(8) for x in range(8))
+        for name, data, args in (("colour.jpg", ppm, ["-quality", "90"]),
+                                 ("grey.jpg", pgm, ["-quality", "75"])):
+            picture = subprocess.run(["cjpeg"] + args, input=data, capture_output=True, check=True).stdout
+            with open(os.path.join(root, "fuzz_jpeg", name), "wb") as f:
+                f.write(picture)
 
 
 if __name__ == "__main__":
