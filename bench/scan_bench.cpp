@@ -2,10 +2,12 @@
 // stain scan and drop statistics on a decoded picture, with the cancel and
 // progress callbacks in place.  Decoding is timed on its own.
 //
-//   scan_bench <card.bmp> <dpi> [repeats, default 5] [hue low-high, default 150-190] [no-dither]
+//   scan_bench <card.bmp> <dpi> [repeats, default 5] [hue low-high, default 150-190] [no-dither | reduce]
 //
 // "no-dither" answers No to the dither question, as a user who keeps the
 // dither colour as stains would: the worst case of the stain scan.
+// "reduce" opens a colour bitmap as the batch tool does with
+// --reduce-colours: decoding then includes the reduction to 256 colours.
 //
 // It prints what it measured; bench/run_scan.sh sets it beside OpenCV.
 
@@ -44,6 +46,7 @@ int main(int argc, char **argv)
         return 2;
     }
     const bool noDither = argc > 5 && std::string(argv[5]) == "no-dither";
+    const bool reduce = argc > 5 && std::string(argv[5]) == "reduce";
     std::error_code error;
     const auto fileSize = static_cast<long long>(std::filesystem::file_size(path, error));
     if (error) {
@@ -80,7 +83,8 @@ int main(int argc, char **argv)
     long long pixels = 0;
     for (int i = 0; i < repeats; ++i) {
         const Clock::time_point start = Clock::now();
-        const vex::DecodeResult decoded = vex::decodeBmpFile(path);
+        const vex::DecodeResult decoded =
+            vex::decodeBmpFile(path, reduce ? vex::ColourBitmaps::Reduce : vex::ColourBitmaps::Refuse);
         const Clock::time_point decodedAt = Clock::now();
         if (!decoded.ok()) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.reason().c_str());
@@ -116,14 +120,20 @@ int main(int argc, char **argv)
                 figures.Accepted + card.RejectedCount, card.Stains.size() - 1);
     std::printf("VMD             %.3f um, Dv0.1 %.3f um, Dv0.9 %.3f um, NMD %.3f um (last scan progress %llu)\n",
                 card.VMD, figures.Dv01, figures.Dv09, figures.Nmd, static_cast<unsigned long long>(lastScanProgress));
-    std::printf("decode          median %.1f ms\n", 1e3 * median(decodes));
+    std::printf("decode          median %.1f ms%s\n", 1e3 * median(decodes),
+                reduce ? " (with the reduction to 256 colours)" : "");
     std::printf("analysis        median %.1f ms: pass %.1f ms + scan and statistics %.1f ms (first round %.1f ms)\n",
                 1e3 * median(totals), 1e3 * median(passes), 1e3 * median(scans), 1e3 * totals.front());
     std::printf("analysis best   %.1f ms\n", 1e3 * *std::min_element(totals.begin(), totals.end()));
     std::printf("peak RSS        %.1f MiB = %.3f x the file\n", mib(maxRss),
                 static_cast<double>(maxRss) / static_cast<double>(fileSize));
+    const double decodedBytes = static_cast<double>(pixels) * (reduce ? 3.0 : 1.0);
+    std::printf("peak RSS        %.3f x the decoded picture (%.1f MiB)\n", static_cast<double>(maxRss) / decodedBytes,
+                mib(static_cast<long long>(decodedBytes)));
     // One line for the script that compares.
-    std::printf("RESULT analysis_ms=%.3f components=%d peak_ratio=%.3f background=%d dither=%d\n", 1e3 * median(totals),
+    std::printf("RESULT decode_ms=%.3f peak_per_picture=%.3f analysis_ms=%.3f components=%d peak_ratio=%.3f "
+                "background=%d dither=%d\n",
+                1e3 * median(decodes), static_cast<double>(maxRss) / decodedBytes, 1e3 * median(totals),
                 figures.Accepted + card.RejectedCount, static_cast<double>(maxRss) / static_cast<double>(fileSize),
                 card.BackgroundIndex, card.DitherIndex);
     return 0;

@@ -11,6 +11,8 @@ packages=(
   qt6-image-formats-plugins  # reading TIF card scans
   libgif-dev                 # reading GIF card scans with their colour table
   libtiff-dev                # the TIF reader's own warnings, passed on with the file's name
+  libpng-dev libjpeg-dev     # the resolution PNG and JPEG files record
+  libopencv-core-dev libopencv-imgproc-dev  # reduction of colour scans: k-means, CIELAB
   libgtest-dev               # the core's unit tests
   fonts-liberation           # the report's Arial-compatible face
   xvfb xauth                 # a virtual screen when there is no display

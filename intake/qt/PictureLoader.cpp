@@ -229,6 +229,10 @@ int formatBitsPerPixel(QImage::Format format)
     return bits;
 }
 
+// How much larger than its file a decoded picture may be.  Deflate (PNG,
+// TIF) gives at most about 1000 to 1; JPEG of a textured card far less.
+constexpr double MaxBytesPerFileByte = 2000.0;
+
 // The picture as the analysis takes it: palette and 8-bit grey pictures
 // keep their indices, every other picture is reduced to 256 colours.
 DecodeResult fromQImage(const QImage &picture, const std::string &kind, int sourceBits)
@@ -313,6 +317,15 @@ DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourc
     if (size.isValid() && pixelCount(size.width(), size.height()) > BmpMaxPixels)
         return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
                        " is too large");
+    // A few hundred bytes may claim a picture of gigabytes; no card scan
+    // compresses that well, so such a file is taken as damaged before
+    // anything is allocated for it.
+    const double fileBytes = static_cast<double>(QFileInfo(reader.fileName()).size());
+    const double pictureBytes = static_cast<double>(pixelCount(std::max(size.width(), 0), std::max(size.height(), 0))) *
+                                std::max(sourceBits, 8) / 8.0;
+    if (size.isValid() && pictureBytes > MaxBytesPerFileByte * std::max(fileBytes, 1.0))
+        return failure("the file is too small for an image of " + std::to_string(size.width()) + " x " +
+                       std::to_string(size.height()) + " pixels: it is damaged");
     // Qt refuses pictures above 256 MB by default; large cards at high
     // resolution are bigger than that yet within what we accept.
     constexpr int NeededMegabytes = static_cast<int>(BmpMaxPixels >> 20) * 8;

@@ -126,6 +126,8 @@ int main(int argc, char **argv)
     window.preferences().LogAnalysis = false;
     window.preferences().DisableBackgroundWarning = true;
     window.preferences().DisableDitherWarning = true;
+    // Colour scans and photos open too; 8-bit cards are read as always.
+    window.preferences().ReduceColours = true;
     window.show();
 
     int status = 0;
