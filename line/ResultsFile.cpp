@@ -273,7 +273,7 @@ std::string resultsTxt(const ResultsInputs &in)
         w.endsAt(50, fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 3));
         w.at(59, cards[i].FileTitle);
         if (cards[i].ReducedFromBits != 0)
-            w.at(w.width() + 3, "(" + reductionNote(cards[i]) + ")");
+            w.at(w.width() + 2, "(" + reductionNote(cards[i]) + ")");
         w.newLine();
     }
     w.line();

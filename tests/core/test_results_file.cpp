@@ -321,6 +321,25 @@ TEST(ResultsFileCards, UnscannedCardsHaveNoRowAndTheOthersKeepTheirNumbers)
               4);
 }
 
+TEST(ResultsFileCards, AReducedCardSaysSoAtTheEndOfItsRow)
+{
+    KnownLine line(2, {{}, {100, 2, 10}, {120, 3, 20}});
+    line.Cards[2].ReducedFromBits = 48;
+    line.Cards[2].ReducedColours = 12;
+    line.Cards[2].ReducedExactly = true;
+    line.refresh();
+    const std::string csv = resultsCsv(line.In);
+    EXPECT_NE(csv.find(line.Cards[2].FileTitle + ",reduced from 48 bits to 12 colours\r\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(line.Cards[1].FileTitle + "\r\n"), std::string::npos);
+    const std::vector<std::string> rows = linesOf(resultsTxt(line.In));
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "  1        -10   100.00        2.00          1.000        a.bmp"),
+              rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(),
+                        "  2          0   120.00        3.00          2.000        b.bmp  "
+                        "(reduced from 48 bits to 12 colours)"),
+              rows.end());
+}
+
 TEST(ResultsFileSwath, OneMarkerPerProfileOnItsSelectedWidth)
 {
     KnownLine line(6, {{}, {100, 2, 10}, {120, 3, 30}, {130, 5, 60}, {130, 5, 50}, {120, 3, 20}, {100, 2, 5}});

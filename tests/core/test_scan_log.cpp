@@ -97,6 +97,19 @@ TEST(ScanLogSection, AppendedSectionHasNoFileHeader)
     EXPECT_EQ(scanLogSection(inputsFor(card), false), TwoClassSection);
 }
 
+TEST(ScanLogSection, AReducedCardSaysSoBelowItsResolution)
+{
+    CardRecord card = twoClassCard();
+    card.ReducedFromBits = 24;
+    card.ReducedColours = 143;
+    const std::string section = scanLogSection(inputsFor(card), false);
+    EXPECT_NE(section.find("d.p.i.\r\nColours:" + sp(20) + "reduced from 24 bits to 143 colours, approximately\r\n"),
+              std::string::npos)
+        << section;
+    card.ReducedFromBits = 0; // and an 8-bit card's section is as it always was
+    EXPECT_EQ(scanLogSection(inputsFor(card), false), TwoClassSection);
+}
+
 TEST(ScanLogSection, CardWithoutDropsShowsDashesAndNoDropsLine)
 {
     CardRecord card = twoClassCard();
@@ -227,6 +240,7 @@ TEST(ScanLogRange, PixelsUnitStandsInColumnTwo)
 
 TEST(ScanLogNames, CardsThatWouldShareALogKeepTheirOwn)
 {
+    EXPECT_EQ(scanLogPath("/c/photo.JPEG"), "/c/photo.scn");
     EXPECT_EQ(scanLogPaths({"/c/card03.gif", "/c/card04.gif", "/c/card03.tif", "/d/card03.tif"}),
               (std::vector<std::string>{"/c/card03.scn", "/c/card04.scn", "/c/card03.tif.scn", "/d/card03.scn"}));
     EXPECT_EQ(sharedLogMessage("/c/card03.scn", "/c/card03.tif.scn"),
