@@ -48,18 +48,6 @@ QString toQString(const std::string &path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-std::string lowerExtension(const std::string &path)
-{
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of('/');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    std::string ext = path.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext;
-}
-
 std::uint64_t pixelCount(std::int64_t width, std::int64_t height)
 {
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
@@ -375,7 +363,7 @@ DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &opti
     // Every format: a pipe named card.gif would otherwise be read for ever.
     if (const Status file = checkCardFile(path); !file.ok())
         return failure(file.reason());
-    const std::string ext = lowerExtension(path);
+    const std::string ext = lowerCaseExtension(path);
     if (ext == "bmp")
         return decodeBmpFile(path, options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse);
     if (ext == "gif")
