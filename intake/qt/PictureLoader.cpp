@@ -302,7 +302,9 @@ DecodeResult fromQImage(const QImage &picture, const std::string &kind, int sour
 DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourceBits)
 {
     const QSize size = reader.size();
-    if (size.isValid() && pixelCount(size.width(), size.height()) > BmpMaxPixels)
+    if (!size.isValid())
+        return failure("the " + kind + " image's size cannot be read");
+    if (pixelCount(size.width(), size.height()) > BmpMaxPixels)
         return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
                        " is too large");
     // A few hundred bytes may claim a picture of gigabytes; no card scan
@@ -311,7 +313,7 @@ DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourc
     const double fileBytes = static_cast<double>(QFileInfo(reader.fileName()).size());
     const double pictureBytes = static_cast<double>(pixelCount(std::max(size.width(), 0), std::max(size.height(), 0))) *
                                 std::max(sourceBits, 8) / 8.0;
-    if (size.isValid() && pictureBytes > MaxBytesPerFileByte * std::max(fileBytes, 1.0))
+    if (pictureBytes > MaxBytesPerFileByte * std::max(fileBytes, 1.0))
         return failure("the file is too small for an image of " + std::to_string(size.width()) + " x " +
                        std::to_string(size.height()) + " pixels: it is damaged");
     // Qt refuses pictures above 256 MB by default; large cards at high
@@ -472,6 +474,7 @@ DecodeResult readTif(const std::string &path, bool reduce)
 {
     const QString name = toQString(path);
     QImageReader reader(name, "tiff");
+    reader.setAutoDetectImageFormat(false);
     if (!reader.canRead())
         return failure("the file cannot be read as a TIF image (" + reader.errorString().toStdString() + ")");
 
@@ -538,6 +541,8 @@ DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
     const char *format = png ? "png" : "jpeg";
     const std::string kind = png ? "PNG" : "JPEG";
     QImageReader reader(name, format);
+    // Only the format the name says: a GIF named card.png is not read as one.
+    reader.setAutoDetectImageFormat(false);
     if (!reader.canRead())
         return failure("the file cannot be read as a " + kind + " image (" + reader.errorString().toStdString() + ")");
     const PictureFacts facts = png ? pngFacts(path) : jpegFacts(path);
