@@ -6,16 +6,44 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vex {
+
+// Leaves new elements uninitialised: the decoders write every byte, and
+// zeroing 400 MB first costs as much as reading them.
+template <class T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <class U>
+    UninitialisedAllocator(const UninitialisedAllocator<U> &) noexcept
+    {}
+    template <class U>
+    void construct(U *p) noexcept(std::is_nothrow_default_constructible_v<U>)
+    {
+        ::new (static_cast<void *>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U *p, Args &&...args)
+    {
+        ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+    }
+};
 
 struct ColourImage {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     // Height rows of Width blue-green-red triples, no padding; row 0 is the
     // bottom image row, as in IndexedImage.
-    std::vector<std::uint8_t> Bgr;
+    std::vector<std::uint8_t, UninitialisedAllocator<std::uint8_t>> Bgr;
     // Bits per pixel of the file the picture came from, for the user.
     int SourceBits = 24;
 

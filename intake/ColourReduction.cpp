@@ -44,7 +44,7 @@ std::uint32_t rgbValue(const std::uint8_t *bgr)
     return static_cast<std::uint32_t>(bgr[2]) << 16 | static_cast<std::uint32_t>(bgr[1]) << 8 | bgr[0];
 }
 
-std::size_t pixelCount(const ColourImage &picture)
+std::size_t pixelCount(const ColourView &picture)
 {
     return static_cast<std::size_t>(std::max(picture.Width, 0)) * static_cast<std::size_t>(std::max(picture.Height, 0));
 }
@@ -76,7 +76,7 @@ void orderTable(const std::vector<std::array<std::uint8_t, 3>> &colours, const s
 
 // Maps every pixel to its own colour while there are at most 256; false as
 // soon as a 257th colour turns up.
-bool mapExactly(const ColourImage &picture, IndexedImage &image)
+bool mapExactly(const ColourView &picture, IndexedImage &image)
 {
     // One slot per 24-bit colour: 32 MiB of address space, but calloc's
     // zero pages are only backed where a colour of the picture falls.
@@ -89,29 +89,27 @@ bool mapExactly(const ColourImage &picture, IndexedImage &image)
     std::vector<std::uint64_t> counts(TableSize, 0);
 
     const std::size_t pixels = pixelCount(picture);
-    const std::uint8_t *in = picture.Bgr.data();
+    const std::uint8_t *in = picture.Bgr;
     std::uint8_t *out = image.Pixels.data();
-    std::uint32_t lastValue = std::numeric_limits<std::uint32_t>::max();
-    std::uint8_t lastIndex = 0;
-    // Cards are mostly long runs of one colour: the last colour is checked
-    // before the table.
+    // Four sets of counters, so that a run of one colour does not make each
+    // pixel wait for the count of the one before.
+    std::array<std::array<std::uint64_t, TableSize>, 4> tally{};
     for (std::size_t i = 0; i < pixels; ++i, in += 3) {
         const std::uint32_t value = rgbValue(in);
-        if (value != lastValue) {
-            std::uint16_t s = slot[value];
-            if (s == 0) {
-                if (colours.size() == TableSize)
-                    return false;
-                colours.push_back({in[0], in[1], in[2]});
-                s = static_cast<std::uint16_t>(colours.size());
-                slot[value] = s;
-            }
-            lastValue = value;
-            lastIndex = static_cast<std::uint8_t>(s - 1);
+        std::uint16_t s = slot[value];
+        if (s == 0) [[unlikely]] {
+            if (colours.size() == TableSize)
+                return false;
+            colours.push_back({in[0], in[1], in[2]});
+            s = static_cast<std::uint16_t>(colours.size());
+            slot[value] = s;
         }
-        out[i] = lastIndex;
-        ++counts[lastIndex];
+        const auto index = static_cast<std::uint8_t>(s - 1);
+        out[i] = index;
+        ++tally[i & 3][index];
     }
+    for (std::size_t c = 0; c < TableSize; ++c)
+        counts[c] = tally[0][c] + tally[1][c] + tally[2][c] + tally[3][c];
     counts.resize(colours.size());
     orderTable(colours, counts, image);
     return true;
@@ -178,14 +176,14 @@ cv::Mat mergeCentres(const cv::Mat &centres, const cv::Mat &labels, float distan
     return merged;
 }
 
-void mapByKMeans(const ColourImage &picture, IndexedImage &image)
+void mapByKMeans(const ColourView &picture, IndexedImage &image)
 {
     const std::size_t pixels = pixelCount(picture);
     const std::size_t step = std::max<std::size_t>(1, pixels / KMeansSamples);
     const int samples = static_cast<int>((pixels + step - 1) / step);
     cv::Mat sample(samples, 1, CV_32FC3);
     for (int s = 0; s < samples; ++s) {
-        const std::uint8_t *p = picture.Bgr.data() + 3 * (static_cast<std::size_t>(s) * step);
+        const std::uint8_t *p = picture.Bgr + 3 * (static_cast<std::size_t>(s) * step);
         sample.at<cv::Vec3f>(s) = cv::Vec3f(p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
     }
     const int k = std::min(KMeansColours, samples);
@@ -199,7 +197,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     // The grid cells the picture uses, each matched to its nearest centre.
     std::vector<std::uint8_t> used(GridCells, 0);
     for (std::size_t i = 0; i < pixels; ++i)
-        used[gridCell(picture.Bgr.data() + 3 * i)] = 1;
+        used[gridCell(picture.Bgr + 3 * i)] = 1;
     std::vector<std::uint32_t> cells;
     for (std::size_t c = 0; c < GridCells; ++c)
         if (used[c] != 0)
@@ -238,7 +236,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     std::vector<std::array<std::uint64_t, 3>> sums(static_cast<std::size_t>(centres.rows), {0, 0, 0});
     std::vector<std::uint64_t> counts(static_cast<std::size_t>(centres.rows), 0);
     for (std::size_t i = 0; i < pixels; ++i) {
-        const std::uint8_t *p = picture.Bgr.data() + 3 * i;
+        const std::uint8_t *p = picture.Bgr + 3 * i;
         const std::uint8_t index = nearest[gridCell(p)];
         image.Pixels[i] = index;
         ++counts[index];
@@ -269,7 +267,12 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
 
 } // namespace
 
-ReducedPicture reduceColours(const ColourImage &picture)
+ReducedPicture reduceColours(const ColourImage &image)
+{
+    return reduceColours(ColourView{image.Bgr.data(), image.Width, image.Height, image.SourceBits});
+}
+
+ReducedPicture reduceColours(const ColourView &picture)
 {
     ReducedPicture out;
     out.Image.Width = picture.Width;

@@ -19,8 +19,8 @@ void adviseHugePages(void *data, std::size_t bytes);
 
 // Reserves room for `count` elements and, for a large buffer, gives the
 // advice before any page of it is touched.
-template <typename T>
-void reserveLarge(std::vector<T> &buffer, std::size_t count)
+template <typename T, typename Allocator>
+void reserveLarge(std::vector<T, Allocator> &buffer, std::size_t count)
 {
     buffer.reserve(count);
     if (buffer.capacity() * sizeof(T) >= LargeBufferBytes)
