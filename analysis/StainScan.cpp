@@ -286,16 +286,22 @@ private:
         const std::int64_t height = std::llabs(static_cast<std::int64_t>(s.LastRow) - s.FirstRow) + 1;
         const double extent = static_cast<double>(std::max(width, height));
         const double area = static_cast<double>(s.Area);
-        if (s.ValidCount == 0) {
+        const auto clippedArea =
+            static_cast<std::int32_t>(std::min<std::int64_t>(s.Area, std::numeric_limits<std::int32_t>::max()));
+        auto reject = [&](RejectReason reason) {
             ++result_.RejectedCount;
+            result_.Rejected.add(clippedArea, reason);
+        };
+        if (s.ValidCount == 0) {
+            reject(RejectReason::NoValidHue);
         } else {
             const auto deviation = static_cast<float>(std::fabs(1.0 - area / (extent * extent * Pi / 4.0)));
             if (deviation > shapeLimit_ && s.Area > 15) {
                 s.HasValid = false;
-                ++result_.RejectedCount;
+                reject(RejectReason::NotRound);
             } else if (static_cast<float>(static_cast<double>(s.ValidCount) / area) < hueLimit_) {
                 s.HasValid = false;
-                ++result_.RejectedCount;
+                reject(RejectReason::TooFewValidHues);
             }
         }
         if (s.HasValid) {
@@ -360,7 +366,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
     std::int32_t r = listRuns.empty() ? pixels.closing().Row : listRuns.front().Row;
     for (;; --r) {
         if (callbacks.CancelRequested && callbacks.CancelRequested())
-            return ScanResult{true, {}, 0};
+            return ScanResult{true, {}, 0, {}};
 
         std::vector<RowRun> &runs = tracer.runs();
         // A list run whose row lies above r would break the order the list
@@ -397,7 +403,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
         // whether to stop.
         if (tracer.nothingOpen() && listRuns[next].Row < r - 1) {
             if (callbacks.CancelRequested && callbacks.CancelRequested())
-                return ScanResult{true, {}, 0};
+                return ScanResult{true, {}, 0, {}};
             r = listRuns[next].Row + 1;
         }
     }

@@ -9,8 +9,10 @@
 
 #include "model/CardRecord.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace vex {
@@ -40,11 +42,59 @@ struct ScanCallbacks {
     std::function<void()> RowDone;
 };
 
+// Why a stain was not counted as a drop.
+enum class RejectReason : std::uint8_t {
+    NoValidHue,      // not one pixel of a hue in the range
+    NotRound,        // its area is too far from the disc of its extent
+    TooFewValidHues, // fewer pixels of a valid hue than "% Valid Hues" asks
+};
+inline constexpr std::size_t RejectReasons = 3;
+
+// The rejected stains of a card, counted by reason and by area: a card of
+// millions of specks keeps a table the size of its largest stain, not a
+// record per speck.
+class RejectedTally {
+public:
+    void add(std::int32_t area, RejectReason reason)
+    {
+        const auto r = static_cast<std::size_t>(reason);
+        ++count_[r];
+        area_[r] += area;
+        if (area >= 0 && area < SmallAreas) {
+            if (static_cast<std::size_t>(area) >= small_.size())
+                small_.resize(static_cast<std::size_t>(area) + 1, 0);
+            ++small_[static_cast<std::size_t>(area)];
+        } else {
+            ++large_[area];
+        }
+    }
+    std::int32_t count(RejectReason reason) const { return count_[static_cast<std::size_t>(reason)]; }
+    std::int64_t area(RejectReason reason) const { return area_[static_cast<std::size_t>(reason)]; }
+    // f(area, how many stains of that area), areas ascending.
+    template <class F>
+    void forEachArea(F &&f) const
+    {
+        for (std::size_t a = 0; a < small_.size(); ++a)
+            if (small_[a] != 0)
+                f(static_cast<std::int32_t>(a), small_[a]);
+        for (const auto &[a, n] : large_)
+            f(a, n);
+    }
+
+private:
+    static constexpr std::int32_t SmallAreas = 4096;
+    std::array<std::int32_t, RejectReasons> count_{};
+    std::array<std::int64_t, RejectReasons> area_{};
+    std::vector<std::int64_t> small_;
+    std::map<std::int32_t, std::int64_t> large_;
+};
+
 struct ScanResult {
     bool Cancelled = false;
     // Areas in pixels of the accepted stains, in the order they were closed.
     std::vector<std::int32_t> AcceptedAreas;
     std::int32_t RejectedCount = 0;
+    RejectedTally Rejected;
 };
 
 // Traces the stains of `pixels`, which must end with its closing record.

@@ -114,6 +114,56 @@ ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &s
     return log;
 }
 
+RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, const std::array<double, 3> &spread)
+{
+    RejectedFigures r;
+    for (std::size_t k = 0; k < RejectReasons; ++k) {
+        const auto reason = static_cast<RejectReason>(k);
+        r.CountBy[k] = scan.Rejected.count(reason);
+        r.AreaBy[k] = scan.Rejected.area(reason);
+        r.Count += r.CountBy[k];
+        r.AreaPixels += r.AreaBy[k];
+    }
+    double volume = 0.0; // cubic micrometres
+    scan.Rejected.forEachArea([&](std::int32_t area, std::int64_t stains) {
+        volume += static_cast<double>(stains) *
+                  static_cast<double>(dropVolume(dropDiameter(stainDiameter(area, card.PixelSizeX), spread)));
+    });
+    r.AreaCm2 = static_cast<double>(r.AreaPixels) * card.PixelSizeX * card.PixelSizeY * 1e-8;
+    const double accepted = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                                            [](double sum, std::int32_t area) { return sum + area; });
+    const double all = accepted + static_cast<double>(r.AreaPixels);
+    r.AreaShare = all > 0.0 ? static_cast<double>(r.AreaPixels) / all : 0.0;
+    r.DepositNlPerCm2 = card.CardArea > 0.0 ? volume / 1e6 / card.CardArea : 0.0;
+    const bool drops = card.Stains.size() > 1;
+    r.DepositShare = drops && card.VolumeDensity > 0.0 ? r.DepositNlPerCm2 / card.VolumeDensity : 0.0;
+    return r;
+}
+
+OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
+{
+    OverlapFigures o;
+    double stainPixels = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                                         [](double sum, std::int32_t area) { return sum + area; });
+    for (std::size_t k = 0; k < RejectReasons; ++k)
+        stainPixels += static_cast<double>(scan.Rejected.area(static_cast<RejectReason>(k)));
+    const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
+    if (allPixels <= 0.0 || scan.AcceptedAreas.empty())
+        return o;
+    o.Coverage = std::min(stainPixels / allPixels, 1.0);
+    // The mean area of the stains counted as drops: merged shapes are among
+    // the rejected ones and would make the single drop look larger.
+    const double pixelCm2 = card.PixelSizeX * card.PixelSizeY * 1e-8;
+    const double meanStainCm2 = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                                                [](double sum, std::int32_t area) { return sum + area; }) /
+                                static_cast<double>(scan.AcceptedAreas.size()) * pixelCm2;
+    if (o.Coverage >= 1.0 || meanStainCm2 <= 0.0)
+        return o;
+    o.CorrectedDropDensity = -std::log1p(-o.Coverage) / meanStainCm2;
+    o.HiddenShare = 1.0 - std::exp(-4.0 * o.CorrectedDropDensity * meanStainCm2);
+    return o;
+}
+
 CardFigures measureCard(CardRecord &card, const ScanResult &scan, const AnalysisSettings &settings,
                         const std::string &logPath)
 {
@@ -137,6 +187,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
                                                [](double sum, std::int32_t area) { return sum + area; });
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
     figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
+    figures.Rejected = rejectedFigures(card, scan, settings.Spread);
+    figures.Overlap = overlapFigures(card, scan);
 
     if (settings.Log)
         figures.Log = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);

@@ -71,6 +71,25 @@ QJsonObject cardObject(const BatchCardResult &r)
     o.insert(QStringLiteral("relative_span"), f.RelativeSpan);
     o.insert(QStringLiteral("nmd_um"), f.Nmd);
     o.insert(QStringLiteral("coverage_percent"), f.CoveragePercent);
+    const RejectedFigures &rejected = f.Rejected;
+    QJsonObject reasons;
+    const char *reasonKeys[RejectReasons] = {"no_valid_hue", "not_round", "too_few_valid_hues"};
+    for (std::size_t k = 0; k < RejectReasons; ++k)
+        reasons.insert(QString::fromLatin1(reasonKeys[k]),
+                       QJsonObject{{QStringLiteral("count"), rejected.CountBy[k]},
+                                   {QStringLiteral("area_px"), static_cast<double>(rejected.AreaBy[k])}});
+    o.insert(QStringLiteral("rejected_stains"),
+             QJsonObject{{QStringLiteral("count"), rejected.Count},
+                         {QStringLiteral("area_px"), static_cast<double>(rejected.AreaPixels)},
+                         {QStringLiteral("area_cm2"), rejected.AreaCm2},
+                         {QStringLiteral("area_share"), rejected.AreaShare},
+                         {QStringLiteral("by_reason"), reasons},
+                         {QStringLiteral("deposit_nl_per_cm2"), rejected.DepositNlPerCm2},
+                         {QStringLiteral("deposit_share"), rejected.DepositShare}});
+    o.insert(QStringLiteral("overlap"),
+             QJsonObject{{QStringLiteral("coverage"), f.Overlap.Coverage},
+                         {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
+                         {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
     QJsonArray classes;
     for (std::size_t k = 1; k < card.Stains.size(); ++k)
         classes.append(classObject(card.Stains[k]));

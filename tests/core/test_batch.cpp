@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include <filesystem>
@@ -188,6 +189,28 @@ TEST_F(BatchCard, AnalysesWithTheAnswersOfYesToAll)
     EXPECT_LE(f.Dv01, card_.VMD);
     EXPECT_GE(f.Dv09, card_.VMD);
     EXPECT_DOUBLE_EQ(f.RelativeSpan, (f.Dv09 - f.Dv01) / card_.VMD);
+}
+
+TEST_F(BatchCard, RejectedStainsAndTheOverlapEstimateAreReported)
+{
+    settings_.Scan.HueLow = 150;
+    settings_.Scan.HueHigh = 190;
+    const CardFigures f = analyseCard(card_, smallCard(), settings_);
+    // The yellow speck: one pixel with no hue in the range.
+    const RejectedFigures &r = f.Rejected;
+    EXPECT_EQ(r.Count, 1);
+    EXPECT_EQ(r.CountBy[static_cast<std::size_t>(RejectReason::NoValidHue)], 1);
+    EXPECT_EQ(r.AreaPixels, 1);
+    EXPECT_DOUBLE_EQ(r.AreaShare, 1.0 / 29.0);
+    const double speck = dropVolume(dropDiameter(stainDiameter(1, card_.PixelSizeX), settings_.Spread)) / 1e6;
+    EXPECT_DOUBLE_EQ(r.DepositNlPerCm2, speck / card_.CardArea);
+    EXPECT_DOUBLE_EQ(r.DepositShare, r.DepositNlPerCm2 / card_.VolumeDensity);
+    // Poisson: n = -ln(1 - c) / a with a the mean area of the four drops.
+    const double c = 29.0 / 1200.0;
+    const double a = 28.0 / 4.0 * card_.PixelSizeX * card_.PixelSizeY * 1e-8;
+    EXPECT_DOUBLE_EQ(f.Overlap.Coverage, c);
+    EXPECT_NEAR(f.Overlap.CorrectedDropDensity, -std::log(1.0 - c) / a, 1e-9 * f.Overlap.CorrectedDropDensity);
+    EXPECT_NEAR(f.Overlap.HiddenShare, 1.0 - std::pow(1.0 - c, 4.0), 1e-12);
 }
 
 TEST_F(BatchCard, NoToTheDitherQuestionKeepsDitherAsStains)

@@ -111,6 +111,8 @@ TEST(StainScanTests, StainWithoutValidHueIsRejectedWhateverTheThreshold)
     const ScanResult r = scan({"yy.b", "yy.."}, blue);
     EXPECT_EQ(r.AcceptedAreas, std::vector<std::int32_t>{1});
     EXPECT_EQ(r.RejectedCount, 1);
+    EXPECT_EQ(r.Rejected.count(RejectReason::NoValidHue), 1);
+    EXPECT_EQ(r.Rejected.area(RejectReason::NoValidHue), 4);
 }
 
 TEST(StainScanTests, InvertedFullRangeAcceptsNothing)
@@ -163,6 +165,8 @@ TEST(StainScanTests, ValidHueShareAgainstThreshold)
     const ScanResult r = scan({"yyyb"}, blue);
     EXPECT_TRUE(r.AcceptedAreas.empty());
     EXPECT_EQ(r.RejectedCount, 1);
+    EXPECT_EQ(r.Rejected.count(RejectReason::TooFewValidHues), 1);
+    EXPECT_EQ(r.Rejected.count(RejectReason::NoValidHue), 0);
 }
 
 TEST(StainScanTests, ThinLinesFailRoundnessOnlyAbove15Pixels)
@@ -173,6 +177,8 @@ TEST(StainScanTests, ThinLinesFailRoundnessOnlyAbove15Pixels)
     const ScanResult r = scan({std::string(16, 'b')}, s);
     EXPECT_TRUE(r.AcceptedAreas.empty());
     EXPECT_EQ(r.RejectedCount, 1);
+    EXPECT_EQ(r.Rejected.count(RejectReason::NotRound), 1);
+    EXPECT_EQ(r.Rejected.area(RejectReason::NotRound), 16);
 }
 
 TEST(StainScanTests, DiscPassesAStrictRoundnessLimit)
