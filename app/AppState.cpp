@@ -63,6 +63,8 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
     w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false);
     w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false);
+    w.DenseCoveragePercent =
+        static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
     w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     return w;
@@ -86,6 +88,7 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
     put(PrefsSection, "ReduceColours", boolSettingText(window.ReduceColours));
     put(PrefsSection, "ResolutionFromFile", boolSettingText(window.ResolutionFromFile));
+    put(PrefsSection, "DenseCoveragePercent", std::to_string(window.DenseCoveragePercent));
     written.add(store.flush());
     return written;
 }

@@ -53,6 +53,9 @@ struct Preferences {
     // A card takes the resolution its file records, where it records a
     // plausible one, instead of DefaultRes.
     bool ResolutionFromFile = false;
+    // Cards whose stains cover more than this share (percent) are named as
+    // too dense for reliable drop counts.
+    std::int32_t DenseCoveragePercent = 20;
 };
 
 // Reads the preferences (and into `module` the units and spread factor),

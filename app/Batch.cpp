@@ -244,6 +244,7 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     // A resolution typed for the run wins over what the files record.
     s.ResolutionFromFile = !options.Dpi && options.DpiFromFile.value_or(preferences.ResolutionFromFile);
     s.Intake.ReduceColours = options.ReduceColours.value_or(preferences.ReduceColours);
+    s.DenseCoverage = preferences.DenseCoveragePercent / 100.0;
     s.Scan.HueLow = options.HueLow;
     s.Scan.HueHigh = options.HueHigh;
     s.Scan.HueInvert = options.Invert;

@@ -7,6 +7,7 @@
 #include "line/CardPositions.h"
 #include "model/CardGeometry.h"
 #include "model/Units.h"
+#include "text/NumberText.h"
 
 #include <cmath>
 #include <numeric>
@@ -114,6 +115,28 @@ ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &s
     return log;
 }
 
+std::string rejectedStainsText(const CardRecord &card)
+{
+    if (!card.Scanned)
+        return {};
+    double accepted = 0.0;
+    for (std::size_t k = 1; k < card.Stains.size(); ++k)
+        accepted += static_cast<double>(card.Stains[k].Count) * card.Stains[k].Area;
+    const double all = accepted + static_cast<double>(card.RejectedArea);
+    const double share = all > 0.0 ? 100.0 * static_cast<double>(card.RejectedArea) / all : 0.0;
+    return "Rejected: " + std::to_string(card.RejectedCount) + (card.RejectedCount == 1 ? " stain, " : " stains, ") +
+           formatFixed(share, 1) + " % of stain area";
+}
+
+std::string denseCardWarning(const CardRecord &card, double threshold)
+{
+    if (!card.Scanned || !(card.StainCoverage > threshold))
+        return {};
+    return "The card is too dense for reliable drop counts: stains cover " +
+           formatFixed(100.0 * card.StainCoverage, 1) + " % of it (more than " + formatFixed(100.0 * threshold, 0) +
+           " %).";
+}
+
 RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, const std::array<double, 3> &spread)
 {
     RejectedFigures r;
@@ -148,9 +171,11 @@ OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
     for (std::size_t k = 0; k < RejectReasons; ++k)
         stainPixels += static_cast<double>(scan.Rejected.area(static_cast<RejectReason>(k)));
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
-    if (allPixels <= 0.0 || scan.AcceptedAreas.empty())
+    if (allPixels <= 0.0)
         return o;
     o.Coverage = std::min(stainPixels / allPixels, 1.0);
+    if (scan.AcceptedAreas.empty())
+        return o;
     // The mean area of the stains counted as drops: merged shapes are among
     // the rejected ones and would make the single drop look larger.
     const double pixelCm2 = card.PixelSizeX * card.PixelSizeY * 1e-8;
@@ -189,6 +214,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
     figures.Rejected = rejectedFigures(card, scan, settings.Spread);
     figures.Overlap = overlapFigures(card, scan);
+    card.RejectedArea = figures.Rejected.AreaPixels;
+    card.StainCoverage = figures.Overlap.Coverage;
 
     if (settings.Log)
         figures.Log = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);

@@ -40,6 +40,9 @@ struct AnalysisSettings {
     // Sample_Position1, Sample_Interval and AC_Swath are set here from the
     // options, or from what the program has stored.
     SprayInfo Spray;
+    // Cards whose stains cover more than this share are named as too dense
+    // for reliable drop counts.
+    double DenseCoverage = 0.20;
     bool HasRange = false;
     float RangeLow = 0.0f;
     float RangeHigh = 32755.0f;
@@ -68,6 +71,13 @@ struct OverlapFigures {
     double CorrectedDropDensity = 0.0; // per cm2
     double HiddenShare = 0.0;
 };
+
+// The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of
+// stain area"; empty for a card not scanned.
+std::string rejectedStainsText(const CardRecord &card);
+// Said of a card whose stains cover more than `threshold` (0..1) of it;
+// empty otherwise.
+std::string denseCardWarning(const CardRecord &card, double threshold);
 
 // Both from a scan of the card whose record the statistics have filled.
 RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, const std::array<double, 3> &spread);

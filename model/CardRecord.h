@@ -138,6 +138,8 @@ struct CardRecord {
     float SmallestDiameter = 0.0f;
     float LargestDiameter = 0.0f;
     std::int32_t RejectedCount = 0;
+    std::int64_t RejectedArea = 0; // pixels of the rejected stains
+    double StainCoverage = 0.0;    // share of the card covered by stains, accepted or not
     double MaxVolumeFraction = 0.0;
     std::int32_t MaxClassCount = 0;
     double VMD = 0.0;

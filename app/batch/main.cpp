@@ -159,6 +159,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr,
                          "vexolin-batch: %s: warning: the file records %d dpi; the card is analysed at %d dpi\n",
                          path.string().c_str(), card->RecordedResolution, card->Resolution);
+        if (const std::string dense = vex::denseCardWarning(*card, settings.DenseCoverage); !dense.empty())
+            std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", path.string().c_str(), dense.c_str());
         if (!result.Figures.Figures.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: the card is left out: %s\n", path.string().c_str(),
                          result.Figures.Figures.reason().c_str());

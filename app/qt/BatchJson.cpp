@@ -165,6 +165,13 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
         list.append(cardObject(r));
     QJsonObject root;
     root.insert(QStringLiteral("cards"), list);
+    // Only when there is something to say.
+    QJsonArray warnings;
+    for (const BatchCardResult &r : cards)
+        if (const std::string w = denseCardWarning(*r.Card, settings ? settings->DenseCoverage : 0.20); !w.empty())
+            warnings.append(QString::fromStdString(r.Card->FilePath + ": " + w));
+    if (!warnings.isEmpty())
+        root.insert(QStringLiteral("warnings"), warnings);
     if (line && settings) {
         root.insert(QStringLiteral("composite"), compositeObject(line->All));
         if (line->RangeSelected)

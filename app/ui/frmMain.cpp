@@ -197,6 +197,9 @@ void frmMain::buildControls()
     vmdLabel_ = new QLabel(resultFrame_);
     dropLabel_ = new QLabel(resultFrame_);
     volumeLabel_ = new QLabel(resultFrame_);
+    rejectedLabel_ = new QLabel(resultFrame_);
+    rejectedLabel_->setWordWrap(true);
+    rejectedLabel_->hide();
     graphLeftLabel_ = new QLabel(resultFrame_);
     graphRightLabel_ = new QLabel(resultFrame_);
     graphBottomLabel_ = new QLabel(resultFrame_);
@@ -249,6 +252,7 @@ void frmMain::buildControls()
     name(vmdLabel_, QStringLiteral("VMDLabel"));
     name(dropLabel_, QStringLiteral("DropLabel"));
     name(volumeLabel_, QStringLiteral("VolumeLabel"));
+    name(rejectedLabel_, QStringLiteral("RejectedLabel"));
     name(graphLeftLabel_, QStringLiteral("ResultLabelX1"));
     name(graphRightLabel_, QStringLiteral("ResultLabelX2"));
     name(graphBottomLabel_, QStringLiteral("ResultLabelY1"));
@@ -329,6 +333,7 @@ void frmMain::layOutControls()
         result->addWidget(infoLabels_[i], 5 + i, 0, 1, 2);
         result->addWidget(values[i], 5 + i, 2, 1, 2);
     }
+    result->addWidget(rejectedLabel_, 8, 0, 1, 4);
 
     auto *scanButtons = new QHBoxLayout;
     scanButtons->addWidget(scanButton_);

@@ -297,6 +297,7 @@ private:
     QLabel *vmdLabel_ = nullptr;
     QLabel *dropLabel_ = nullptr;
     QLabel *volumeLabel_ = nullptr;
+    QLabel *rejectedLabel_ = nullptr;
     QLabel *graphLeftLabel_ = nullptr;
     QLabel *graphRightLabel_ = nullptr;
     QLabel *graphBottomLabel_ = nullptr;

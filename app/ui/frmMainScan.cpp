@@ -140,6 +140,7 @@ AnalysisSettings frmMain::analysisSettings() const
     s.Scan.HueInvert = hueInvertCheck_->isChecked();
     s.Scan.ShapeThreshold = prefs_.ShapeThreshold;
     s.Scan.HueThreshold = prefs_.HueThreshold;
+    s.DenseCoverage = prefs_.DenseCoveragePercent / 100.0;
     s.Spread = module_.SpreadFactor;
     s.Log = prefs_.LogAnalysis;
     s.Append = prefs_.Append;
@@ -204,6 +205,15 @@ void frmMain::updateStatsLabels()
     vmdLabel_->setText(QString::fromStdString(texts.Vmd));
     dropLabel_->setText(QString::fromStdString(texts.Drops));
     volumeLabel_->setText(QString::fromStdString(texts.Volume));
+    // What the card's figures leave out, and whether it is too dense to count.
+    std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
+    const std::string dense =
+        card && !compositeMode() ? denseCardWarning(*card, prefs_.DenseCoveragePercent / 100.0) : std::string();
+    if (!dense.empty())
+        left += "\n" + dense;
+    rejectedLabel_->setText(QString::fromStdString(left));
+    rejectedLabel_->setStyleSheet(dense.empty() ? QString() : QStringLiteral("color: rgb(255, 0, 0)"));
+    rejectedLabel_->setVisible(!left.empty());
 }
 
 void frmMain::btnScan_Click()

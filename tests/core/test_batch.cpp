@@ -211,6 +211,11 @@ TEST_F(BatchCard, RejectedStainsAndTheOverlapEstimateAreReported)
     EXPECT_DOUBLE_EQ(f.Overlap.Coverage, c);
     EXPECT_NEAR(f.Overlap.CorrectedDropDensity, -std::log(1.0 - c) / a, 1e-9 * f.Overlap.CorrectedDropDensity);
     EXPECT_NEAR(f.Overlap.HiddenShare, 1.0 - std::pow(1.0 - c, 4.0), 1e-12);
+    // What the window shows under the figures; 2.4 % coverage is not dense.
+    EXPECT_EQ(rejectedStainsText(card_), "Rejected: 1 stain, 3.4 % of stain area");
+    EXPECT_EQ(denseCardWarning(card_, 0.2), "");
+    EXPECT_EQ(denseCardWarning(card_, 0.02),
+              "The card is too dense for reliable drop counts: stains cover 2.4 % of it (more than 2 %).");
 }
 
 TEST_F(BatchCard, NoToTheDitherQuestionKeepsDitherAsStains)

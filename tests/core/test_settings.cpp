@@ -78,7 +78,8 @@ TEST(Settings, StoredTextsAreThePlainForms)
     // Colour reduction and the file's resolution are off until asked for.
     EXPECT_EQ(store.values().at({"Prefs", "ReduceColours"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "ResolutionFromFile"}), "False");
-    EXPECT_EQ(store.values().size(), 13u);
+    EXPECT_EQ(store.values().at({"Prefs", "DenseCoveragePercent"}), "20");
+    EXPECT_EQ(store.values().size(), 14u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)
