@@ -74,6 +74,7 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     f.LogSprayInfo = state.LogSprayInfo;
     f.ReduceColours = state.ReduceColours;
     f.ResolutionFromFile = state.ResolutionFromFile;
+    f.DenseCoverage = std::to_string(state.DenseCoveragePercent);
     return f;
 }
 
@@ -105,6 +106,10 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     if (!hues)
         return false;
     state.HueThreshold = static_cast<std::uint8_t>(*hues);
+    const std::optional<long> dense = toInteger(form.DenseCoverage, 1, 100);
+    if (!dense)
+        return false;
+    state.DenseCoveragePercent = static_cast<std::int32_t>(*dense);
     return true;
 }
 

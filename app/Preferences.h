@@ -33,6 +33,7 @@ struct PrefsForm {
     bool LogSprayInfo = false;
     bool ReduceColours = false;
     bool ResolutionFromFile = false;
+    std::string DenseCoverage; // percent, 1 to 100
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

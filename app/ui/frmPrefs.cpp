@@ -82,7 +82,13 @@ void frmPrefs::buildControls()
     filters->addWidget(txtRoundness, 0, 1);
     filters->addWidget(new QLabel(tr("% Valid Hues:"), FilterFrame), 1, 0);
     filters->addWidget(txtHues, 1, 1);
-    for (QLineEdit *box : {txtRoundness, txtHues}) {
+    txtDenseCoverage = new QLineEdit(FilterFrame);
+    txtDenseCoverage->setObjectName(QStringLiteral("txtDenseCoverage"));
+    txtDenseCoverage->setToolTip(tr("A card whose stains cover more than this share of it is named\n"
+                                    "too dense for reliable drop counts."));
+    filters->addWidget(new QLabel(tr("Dense above %:"), FilterFrame), 2, 0);
+    filters->addWidget(txtDenseCoverage, 2, 1);
+    for (QLineEdit *box : {txtRoundness, txtHues, txtDenseCoverage}) {
         box->setMaximumWidth(60);
         NumericKeyFilter::install(box, false, false);
     }
@@ -187,6 +193,7 @@ void frmPrefs::showValues()
     SpreadEqLabel[2]->setText(QStringLiteral("D") + QString::fromUtf8(SuperscriptTwo));
     txtRoundness->setText(QString::fromStdString(form.Roundness));
     txtHues->setText(QString::fromStdString(form.Hues));
+    txtDenseCoverage->setText(QString::fromStdString(form.DenseCoverage));
 }
 
 void frmPrefs::ResCombo_Change()
@@ -250,6 +257,7 @@ void frmPrefs::AcceptButton_Click()
         form.Spread[i] = SpreadText[i]->text().toStdString();
     form.Roundness = txtRoundness->text().toStdString();
     form.Hues = txtHues->text().toStdString();
+    form.DenseCoverage = txtDenseCoverage->text().toStdString();
     form.Metric = UnitsOption[0]->isChecked();
     form.Log = LogCheck->isChecked();
     form.Append = Option1[0]->isChecked();

@@ -42,6 +42,7 @@ public:
     QGroupBox *FilterFrame = nullptr;
     QLineEdit *txtRoundness = nullptr;
     QLineEdit *txtHues = nullptr;
+    QLineEdit *txtDenseCoverage = nullptr;
     QGroupBox *UnitsFrame = nullptr;
     QRadioButton *UnitsOption[2] = {nullptr, nullptr};
     QGroupBox *LogFrame = nullptr;

@@ -119,6 +119,8 @@ TEST(PrefsAccept, TakesEveryValueOver)
     f.Spread[2] = "-0.001";
     f.Roundness = "40";
     f.Hues = "55";
+    f.DenseCoverage = "35";
+    f.ReduceColours = true;
     f.Metric = false;
     f.Log = false;
     f.Append = true;
@@ -129,6 +131,8 @@ TEST(PrefsAccept, TakesEveryValueOver)
     EXPECT_EQ(module.SpreadFactor[2], -0.001);
     EXPECT_EQ(state.ShapeThreshold, 40);
     EXPECT_EQ(state.HueThreshold, 55);
+    EXPECT_EQ(state.DenseCoveragePercent, 35);
+    EXPECT_TRUE(state.ReduceColours);
     EXPECT_FALSE(module.Metric);
     EXPECT_FALSE(state.LogAnalysis);
     EXPECT_TRUE(state.Append);
@@ -183,6 +187,11 @@ TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
     f.Hues = "255";
     EXPECT_TRUE(acceptPrefs(f, state, module));
     EXPECT_EQ(state.HueThreshold, 255);
+    // A share of the card: 1 to 100 %.
+    for (const char *dense : {"0", "101"}) {
+        f.DenseCoverage = dense;
+        EXPECT_FALSE(acceptPrefs(f, state, module)) << dense;
+    }
 }
 
 } // namespace
