@@ -168,13 +168,8 @@ std::string scanLogPath(const std::string &imagePath)
         return imagePath + "scn";
     // The four-letter extensions of colour files are replaced whole: "card.jpeg"
     // logs to "card.scn", not "card.jscn".
-    if (imagePath.size() > 5 && imagePath[imagePath.size() - 5] == '.') {
-        std::string ext = imagePath.substr(imagePath.size() - 4);
-        std::transform(ext.begin(), ext.end(), ext.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (ext == "jpeg" || ext == "tiff")
-            return imagePath.substr(0, imagePath.size() - 4) + "scn";
-    }
+    if (const std::string ext = lowerCaseExtension(imagePath); ext == "jpeg" || ext == "tiff")
+        return imagePath.substr(0, imagePath.size() - 4) + "scn";
     return imagePath.substr(0, imagePath.size() - 3) + "scn";
 }
 

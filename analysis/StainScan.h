@@ -70,6 +70,7 @@ public:
     }
     std::int32_t count(RejectReason reason) const { return count_[static_cast<std::size_t>(reason)]; }
     std::int64_t area(RejectReason reason) const { return area_[static_cast<std::size_t>(reason)]; }
+    std::int64_t totalArea() const { return area_[0] + area_[1] + area_[2]; }
     // f(area, how many stains of that area), areas ascending.
     template <class F>
     void forEachArea(F &&f) const

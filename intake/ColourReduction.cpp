@@ -44,31 +44,33 @@ std::uint32_t rgbValue(const std::uint8_t *bgr)
     return static_cast<std::uint32_t>(bgr[2]) << 16 | static_cast<std::uint32_t>(bgr[1]) << 8 | bgr[0];
 }
 
-std::size_t pixelCount(const ColourView &picture)
+std::size_t pixelCount(const ColourImage &picture)
 {
     return static_cast<std::size_t>(std::max(picture.Width, 0)) * static_cast<std::size_t>(std::max(picture.Height, 0));
 }
 
 // The table entries in their final order, from provisional ones: most
 // frequent first from index 1, ties by colour value, a 256th entry at index 0
-// and black at index 0 otherwise.  Rewrites the pixels to the final indices.
+// and black at index 0 otherwise.  Entries no pixel took are left out.
+// Rewrites the pixels to the final indices.
 void orderTable(const std::vector<std::array<std::uint8_t, 3>> &colours, const std::vector<std::uint64_t> &counts,
                 IndexedImage &image)
 {
-    const std::size_t n = colours.size();
-    std::vector<std::size_t> rank(n);
-    std::iota(rank.begin(), rank.end(), std::size_t{0});
+    std::vector<std::size_t> rank;
+    for (std::size_t i = 0; i < colours.size(); ++i)
+        if (counts[i] != 0)
+            rank.push_back(i);
     std::sort(rank.begin(), rank.end(), [&](std::size_t a, std::size_t b) {
         if (counts[a] != counts[b])
             return counts[a] > counts[b];
         return rgbValue(colours[a].data()) < rgbValue(colours[b].data());
     });
     std::array<std::uint8_t, TableSize> finalIndex{};
-    for (std::size_t r = 0; r < n; ++r)
+    for (std::size_t r = 0; r < rank.size(); ++r)
         finalIndex[rank[r]] = static_cast<std::uint8_t>((r + 1) % TableSize);
 
-    image.PaletteBgr.assign(3 * std::min(n + 1, TableSize), 0);
-    for (std::size_t i = 0; i < n; ++i)
+    image.PaletteBgr.assign(3 * std::min(rank.size() + 1, TableSize), 0);
+    for (const std::size_t i : rank)
         std::copy(colours[i].begin(), colours[i].end(), image.PaletteBgr.begin() + 3 * finalIndex[i]);
     for (std::uint8_t &p : image.Pixels)
         p = finalIndex[p];
@@ -76,7 +78,7 @@ void orderTable(const std::vector<std::array<std::uint8_t, 3>> &colours, const s
 
 // Maps every pixel to its own colour while there are at most 256; false as
 // soon as a 257th colour turns up.
-bool mapExactly(const ColourView &picture, IndexedImage &image)
+bool mapExactly(const ColourImage &picture, IndexedImage &image)
 {
     // One slot per 24-bit colour: 32 MiB of address space, but calloc's
     // zero pages are only backed where a colour of the picture falls.
@@ -89,7 +91,7 @@ bool mapExactly(const ColourView &picture, IndexedImage &image)
     std::vector<std::uint64_t> counts(TableSize, 0);
 
     const std::size_t pixels = pixelCount(picture);
-    const std::uint8_t *in = picture.Bgr;
+    const std::uint8_t *in = picture.Bgr.data();
     std::uint8_t *out = image.Pixels.data();
     // Four sets of counters, so that a run of one colour does not make each
     // pixel wait for the count of the one before.
@@ -176,14 +178,14 @@ cv::Mat mergeCentres(const cv::Mat &centres, const cv::Mat &labels, float distan
     return merged;
 }
 
-void mapByKMeans(const ColourView &picture, IndexedImage &image)
+void mapByKMeans(const ColourImage &picture, IndexedImage &image)
 {
     const std::size_t pixels = pixelCount(picture);
     const std::size_t step = std::max<std::size_t>(1, pixels / KMeansSamples);
     const int samples = static_cast<int>((pixels + step - 1) / step);
     cv::Mat sample(samples, 1, CV_32FC3);
     for (int s = 0; s < samples; ++s) {
-        const std::uint8_t *p = picture.Bgr + 3 * (static_cast<std::size_t>(s) * step);
+        const std::uint8_t *p = picture.Bgr.data() + 3 * (static_cast<std::size_t>(s) * step);
         sample.at<cv::Vec3f>(s) = cv::Vec3f(p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f);
     }
     const int k = std::min(KMeansColours, samples);
@@ -197,7 +199,7 @@ void mapByKMeans(const ColourView &picture, IndexedImage &image)
     // The grid cells the picture uses, each matched to its nearest centre.
     std::vector<std::uint8_t> used(GridCells, 0);
     for (std::size_t i = 0; i < pixels; ++i)
-        used[gridCell(picture.Bgr + 3 * i)] = 1;
+        used[gridCell(picture.Bgr.data() + 3 * i)] = 1;
     std::vector<std::uint32_t> cells;
     for (std::size_t c = 0; c < GridCells; ++c)
         if (used[c] != 0)
@@ -236,7 +238,7 @@ void mapByKMeans(const ColourView &picture, IndexedImage &image)
     std::vector<std::array<std::uint64_t, 3>> sums(static_cast<std::size_t>(centres.rows), {0, 0, 0});
     std::vector<std::uint64_t> counts(static_cast<std::size_t>(centres.rows), 0);
     for (std::size_t i = 0; i < pixels; ++i) {
-        const std::uint8_t *p = picture.Bgr + 3 * i;
+        const std::uint8_t *p = picture.Bgr.data() + 3 * i;
         const std::uint8_t index = nearest[gridCell(p)];
         image.Pixels[i] = index;
         ++counts[index];
@@ -244,35 +246,17 @@ void mapByKMeans(const ColourView &picture, IndexedImage &image)
         sums[index][1] += p[1];
         sums[index][2] += p[2];
     }
-    // Centres no pixel took are dropped, so that the table holds only
-    // colours of the picture.
-    std::vector<std::array<std::uint8_t, 3>> colours;
-    std::vector<std::uint64_t> keptCounts;
-    std::array<std::uint8_t, TableSize> kept{};
-    for (std::size_t j = 0; j < static_cast<std::size_t>(centres.rows); ++j) {
-        if (counts[j] == 0)
-            continue;
-        kept[j] = static_cast<std::uint8_t>(colours.size());
-        std::array<std::uint8_t, 3> mean{};
-        for (int c = 0; c < 3; ++c)
-            mean[static_cast<std::size_t>(c)] =
-                static_cast<std::uint8_t>((sums[j][static_cast<std::size_t>(c)] + counts[j] / 2) / counts[j]);
-        colours.push_back(mean);
-        keptCounts.push_back(counts[j]);
-    }
-    for (std::uint8_t &p : image.Pixels)
-        p = kept[p];
-    orderTable(colours, keptCounts, image);
+    std::vector<std::array<std::uint8_t, 3>> colours(counts.size());
+    for (std::size_t j = 0; j < counts.size(); ++j)
+        for (std::size_t c = 0; c < 3 && counts[j] != 0; ++c)
+            colours[j][c] = static_cast<std::uint8_t>((sums[j][c] + counts[j] / 2) / counts[j]);
+    // Centres no pixel took are left out of the table.
+    orderTable(colours, counts, image);
 }
 
 } // namespace
 
-ReducedPicture reduceColours(const ColourImage &image)
-{
-    return reduceColours(ColourView{image.Bgr.data(), image.Width, image.Height, image.SourceBits});
-}
-
-ReducedPicture reduceColours(const ColourView &picture)
+ReducedPicture reduceColours(const ColourImage &picture)
 {
     ReducedPicture out;
     out.Image.Width = picture.Width;

@@ -28,18 +28,8 @@ struct ReducedPicture {
     ColourReduction Reduction;
 };
 
-// A colour picture held elsewhere (a mapped file): Height rows of Width
-// blue-green-red triples without padding, the bottom row first.
-struct ColourView {
-    const std::uint8_t *Bgr = nullptr;
-    std::int32_t Width = 0;
-    std::int32_t Height = 0;
-    int SourceBits = 24;
-};
-
 // Throws (std::bad_alloc, or std::exception from the k-means) when memory
 // runs out; the caller turns that into a refusal of the card.
 ReducedPicture reduceColours(const ColourImage &picture);
-ReducedPicture reduceColours(const ColourView &picture);
 
 } // namespace vex

@@ -137,6 +137,16 @@ std::string denseCardWarning(const CardRecord &card, double threshold)
            " %).";
 }
 
+namespace {
+
+double acceptedPixels(const ScanResult &scan)
+{
+    return std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
+                           [](double sum, std::int32_t area) { return sum + area; });
+}
+
+} // namespace
+
 RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, const std::array<double, 3> &spread)
 {
     RejectedFigures r;
@@ -153,9 +163,7 @@ RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, 
                   static_cast<double>(dropVolume(dropDiameter(stainDiameter(area, card.PixelSizeX), spread)));
     });
     r.AreaCm2 = static_cast<double>(r.AreaPixels) * card.PixelSizeX * card.PixelSizeY * 1e-8;
-    const double accepted = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                                            [](double sum, std::int32_t area) { return sum + area; });
-    const double all = accepted + static_cast<double>(r.AreaPixels);
+    const double all = acceptedPixels(scan) + static_cast<double>(r.AreaPixels);
     r.AreaShare = all > 0.0 ? static_cast<double>(r.AreaPixels) / all : 0.0;
     r.DepositNlPerCm2 = card.CardArea > 0.0 ? volume / 1e6 / card.CardArea : 0.0;
     const bool drops = card.Stains.size() > 1;
@@ -166,10 +174,8 @@ RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, 
 OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
 {
     OverlapFigures o;
-    double stainPixels = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                                         [](double sum, std::int32_t area) { return sum + area; });
-    for (std::size_t k = 0; k < RejectReasons; ++k)
-        stainPixels += static_cast<double>(scan.Rejected.area(static_cast<RejectReason>(k)));
+    const double accepted = acceptedPixels(scan);
+    const double stainPixels = accepted + static_cast<double>(scan.Rejected.totalArea());
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
     if (allPixels <= 0.0)
         return o;
@@ -179,9 +185,7 @@ OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
     // The mean area of the stains counted as drops: merged shapes are among
     // the rejected ones and would make the single drop look larger.
     const double pixelCm2 = card.PixelSizeX * card.PixelSizeY * 1e-8;
-    const double meanStainCm2 = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                                                [](double sum, std::int32_t area) { return sum + area; }) /
-                                static_cast<double>(scan.AcceptedAreas.size()) * pixelCm2;
+    const double meanStainCm2 = accepted / static_cast<double>(scan.AcceptedAreas.size()) * pixelCm2;
     if (o.Coverage >= 1.0 || meanStainCm2 <= 0.0)
         return o;
     o.CorrectedDropDensity = -std::log1p(-o.Coverage) / meanStainCm2;
@@ -208,10 +212,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
     figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
     figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
-    const double stainPixels = std::accumulate(scan.AcceptedAreas.begin(), scan.AcceptedAreas.end(), 0.0,
-                                               [](double sum, std::int32_t area) { return sum + area; });
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
-    figures.CoveragePercent = allPixels > 0.0 ? stainPixels / allPixels * 100.0 : 0.0;
+    figures.CoveragePercent = allPixels > 0.0 ? acceptedPixels(scan) / allPixels * 100.0 : 0.0;
     figures.Rejected = rejectedFigures(card, scan, settings.Spread);
     figures.Overlap = overlapFigures(card, scan);
     card.RejectedArea = figures.Rejected.AreaPixels;

@@ -89,22 +89,27 @@ bool readJpegHeader(std::FILE *file, PictureFacts &facts)
 
 } // namespace
 
-PictureFacts pngFacts(const std::string &path)
+namespace {
+
+PictureFacts factsFrom(const std::string &path, bool (*readHeader)(std::FILE *, PictureFacts &))
 {
     PictureFacts facts;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file || !readPngHeader(file.get(), facts))
+    if (!file || !readHeader(file.get(), facts))
         return {};
     return facts;
 }
 
+} // namespace
+
+PictureFacts pngFacts(const std::string &path)
+{
+    return factsFrom(path, readPngHeader);
+}
+
 PictureFacts jpegFacts(const std::string &path)
 {
-    PictureFacts facts;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file || !readJpegHeader(file.get(), facts))
-        return {};
-    return facts;
+    return factsFrom(path, readJpegHeader);
 }
 
 } // namespace vex
