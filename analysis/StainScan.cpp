@@ -1,5 +1,7 @@
 #include "analysis/StainScan.h"
 
+#include "analysis/StainSplit.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -17,6 +19,8 @@ struct RowRun {
     std::int32_t End = 0;
     bool Used = false;
     std::int64_t ValidCount = 0;
+    std::size_t IndexOffset = 0;
+    std::int64_t HueSum = 0; // kept only for the stain table
 };
 
 // A stain still being traced.  Area and valid count are 64-bit because the
@@ -32,6 +36,16 @@ struct OpenStain {
     std::int32_t LastRow = 0;
     std::int32_t LeastColumn = 0;
     std::int32_t GreatestColumn = 0;
+    // For the stain table and the splitting only: what the stain's own runs
+    // hold, without the legs folded into it (or with them, when splitting,
+    // which needs the whole shape).
+    bool Folded = false;     // a leg given to another stain
+    bool FoldedAway = false; // and its pixels with it
+    std::int64_t OwnArea = 0;
+    double SumX = 0.0;
+    double SumY = 0.0;
+    std::int64_t HueSum = 0;
+    std::vector<StainSpan> Spans;
 };
 
 // The first i in [0, n] for which before(i) is false (before holds for a
@@ -73,15 +87,20 @@ std::size_t gallop(std::size_t n, std::size_t hint, Before before)
 
 class Tracer {
 public:
-    Tracer(const ScanSettings &settings, ScanResult &result)
-        : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)), result_(result)
+    Tracer(const ScanSettings &settings, ScanResult &result, const std::uint8_t *indices,
+           const std::array<std::uint8_t, 256> &validIndex, const std::array<std::uint8_t, 256> &hues)
+        : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)),
+          keep_(settings.KeepStains), split_(settings.SplitTouching), track_(keep_ || split_), result_(result),
+          indices_(indices), validIndex_(validIndex), hues_(hues)
     {}
+
+    bool tracking() const { return track_; }
 
     // The runs of row r are in runs_; this joins them to the open stains,
     // starts new ones, folds legs and closes what has ended.
     void finishRow(std::int32_t r, bool closingReached)
     {
-        continueOpenStains();
+        continueOpenStains(r);
         startNewStains(r);
         if (anyEnded_)
             mergeEndedLegs();
@@ -93,7 +112,7 @@ public:
     bool nothingOpen() const { return open_.empty(); }
 
 private:
-    void continueOpenStains()
+    void continueOpenStains(std::int32_t r)
     {
         anyEnded_ = false;
         // Runs already taken are skipped through "next free run" links, so
@@ -127,6 +146,8 @@ private:
                     s.HasValid = true;
                 s.ValidCount += u.ValidCount;
                 s.Area += static_cast<std::int64_t>(u.End) - u.Start + 1;
+                if (track_)
+                    addOwn(s, u, r);
                 s.Continued = true;
                 u.Used = true;
                 nextFree_[static_cast<std::size_t>(i)] = i + 1;
@@ -165,8 +186,21 @@ private:
             s.ValidCount = u.ValidCount;
             s.HasValid = u.ValidCount > 0;
             s.Continued = true;
-            open_.push_back(s);
+            if (track_)
+                addOwn(s, u, r);
+            open_.push_back(std::move(s));
         }
+    }
+
+    void addOwn(OpenStain &s, const RowRun &u, std::int32_t r) const
+    {
+        const auto n = static_cast<double>(u.End - u.Start + 1);
+        s.OwnArea += u.End - u.Start + 1;
+        s.SumX += n * (static_cast<double>(u.Start + u.End) / 2.0 - 1.0);
+        s.SumY += n * static_cast<double>(r - 1);
+        s.HueSum += u.HueSum;
+        if (split_)
+            s.Spans.push_back(StainSpan{r, u.Start, u.End, u.IndexOffset});
     }
 
     // A leg that ended under a run that went to an earlier stain is folded
@@ -220,6 +254,11 @@ private:
             collect(1, 0, leaves_, limit, s.RunStart);
             std::sort(touched_.begin(), touched_.end(),
                       [this](std::size_t x, std::size_t y) { return continued_[x] < continued_[y]; });
+            if (!touched_.empty()) {
+                s.Folded = true;
+                if (split_)
+                    giveLeg(s, open_[continued_[touched_.front()]]);
+            }
             for (const std::size_t p : touched_) {
                 OpenStain &t = open_[continued_[p]];
                 t.RunEnd = s.RunEnd;
@@ -232,6 +271,19 @@ private:
                     furthest_[n] = n >= leaves_ ? t.RunEnd : std::max(furthest_[2 * n], furthest_[2 * n + 1]);
             }
         }
+    }
+
+    // Splitting looks at a stain's whole shape, so the pixels of a folded
+    // leg go to the first stain it met, and the leg is no stain of its own.
+    static void giveLeg(OpenStain &leg, OpenStain &to)
+    {
+        to.OwnArea += leg.OwnArea;
+        to.SumX += leg.SumX;
+        to.SumY += leg.SumY;
+        to.HueSum += leg.HueSum;
+        to.Spans.insert(to.Spans.end(), leg.Spans.begin(), leg.Spans.end());
+        leg.Spans.clear();
+        leg.FoldedAway = true;
     }
 
     void buildTree()
@@ -270,7 +322,7 @@ private:
             OpenStain &s = open_[i];
             if (s.Continued && !closeAll) {
                 if (kept != i)
-                    open_[kept] = s;
+                    open_[kept] = std::move(s);
                 ++kept;
                 continue;
             }
@@ -279,42 +331,166 @@ private:
         open_.resize(kept);
     }
 
-    void close(OpenStain &s, std::int32_t r)
+    // Today's tests of a stain of `area` pixels, `valid` of them of a valid
+    // hue, whose bounding box is `extent` pixels on its longer side.
+    StainOutcome judge(std::int64_t area, std::int64_t valid, std::int64_t extent, double &roundness) const
     {
-        s.LastRow = r + 1;
-        const std::int64_t width = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;
-        const std::int64_t height = std::llabs(static_cast<std::int64_t>(s.LastRow) - s.FirstRow) + 1;
-        const double extent = static_cast<double>(std::max(width, height));
-        const double area = static_cast<double>(s.Area);
-        const auto clippedArea =
-            static_cast<std::int32_t>(std::min<std::int64_t>(s.Area, std::numeric_limits<std::int32_t>::max()));
-        auto reject = [&](RejectReason reason) {
+        const auto e = static_cast<double>(extent);
+        const auto a = static_cast<double>(area);
+        const auto deviation = static_cast<float>(std::fabs(1.0 - a / (e * e * Pi / 4.0)));
+        roundness = deviation;
+        if (valid == 0)
+            return StainOutcome::NoValidHue;
+        if (deviation > shapeLimit_ && area > 15)
+            return StainOutcome::NotRound;
+        if (static_cast<float>(static_cast<double>(valid) / a) < hueLimit_)
+            return StainOutcome::TooFewValidHues;
+        return StainOutcome::Accepted;
+    }
+
+    void count(StainOutcome outcome, std::int64_t area)
+    {
+        const auto clipped =
+            static_cast<std::int32_t>(std::min<std::int64_t>(area, std::numeric_limits<std::int32_t>::max()));
+        if (outcome == StainOutcome::Accepted) {
+            result_.AcceptedAreas.push_back(clipped);
+        } else if (outcome != StainOutcome::Folded) {
             ++result_.RejectedCount;
-            result_.Rejected.add(clippedArea, reason);
-        };
-        if (s.ValidCount == 0) {
-            reject(RejectReason::NoValidHue);
-        } else {
-            const auto deviation = static_cast<float>(std::fabs(1.0 - area / (extent * extent * Pi / 4.0)));
-            if (deviation > shapeLimit_ && s.Area > 15) {
-                s.HasValid = false;
-                reject(RejectReason::NotRound);
-            } else if (static_cast<float>(static_cast<double>(s.ValidCount) / area) < hueLimit_) {
-                s.HasValid = false;
-                reject(RejectReason::TooFewValidHues);
-            }
-        }
-        if (s.HasValid) {
-            result_.AcceptedAreas.push_back(
-                static_cast<std::int32_t>(std::min<std::int64_t>(s.Area, std::numeric_limits<std::int32_t>::max())));
+            result_.Rejected.add(clipped, static_cast<RejectReason>(outcome));
         }
     }
 
+    void close(OpenStain &s, std::int32_t r)
+    {
+        s.LastRow = r + 1;
+        if (s.FoldedAway)
+            return;
+        if (split_ && s.OwnArea > 15 && closeParts(s))
+            return;
+        const std::int64_t width = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;
+        const std::int64_t height = std::llabs(static_cast<std::int64_t>(s.LastRow) - s.FirstRow) + 1;
+        double roundness = 0.0;
+        StainOutcome outcome = judge(s.Area, s.ValidCount, std::max(width, height), roundness);
+        // A leg that passed is still no drop: its area went to the stain it met.
+        if (outcome == StainOutcome::Accepted && !s.HasValid)
+            outcome = StainOutcome::Folded;
+        count(outcome, s.Area);
+        if (!keep_)
+            return;
+        StainRecord record;
+        record.Pixels = s.OwnArea;
+        record.MeasuredArea = s.Area;
+        if (s.OwnArea > 0) {
+            record.CentroidX = s.SumX / static_cast<double>(s.OwnArea);
+            record.CentroidY = s.SumY / static_cast<double>(s.OwnArea);
+            record.MeanHue = static_cast<double>(s.HueSum) / static_cast<double>(s.OwnArea);
+        }
+        record.Left = s.LeastColumn - 1;
+        record.Right = s.GreatestColumn - 1;
+        record.Top = std::min(s.FirstRow, s.LastRow) - 1;
+        record.Bottom = std::max(s.FirstRow, s.LastRow) - 1;
+        record.Roundness = roundness;
+        record.Outcome = outcome;
+        result_.Stains.push_back(record);
+    }
+
+    // Cuts the stain along the valleys between its drops and tests every
+    // part as a stain of its own; false when it stays whole.
+    bool closeParts(OpenStain &s)
+    {
+        // A stain as large as a card's worth of pixels would need gigabytes
+        // of working space to cut; it stays whole.
+        std::int64_t rows = 0;
+        if (const auto [lo, hi] = std::minmax_element(s.Spans.begin(), s.Spans.end(),
+                                                      [](const StainSpan &a, const StainSpan &b) { return a.Row < b.Row; });
+            lo != s.Spans.end())
+            rows = static_cast<std::int64_t>(hi->Row) - lo->Row + 1;
+        const std::int64_t columns = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;
+        if (rows * columns > MaxSplitPixels)
+            return false;
+        const StainParts parts = splitStain(s.Spans);
+        if (parts.Count < 2)
+            return false;
+
+        struct Part {
+            std::int64_t Area = 0;
+            std::int64_t Valid = 0;
+            std::int64_t Hue = 0;
+            double SumX = 0.0;
+            double SumY = 0.0;
+            std::int32_t Left = std::numeric_limits<std::int32_t>::max();
+            std::int32_t Top = std::numeric_limits<std::int32_t>::max();
+            std::int32_t Right = std::numeric_limits<std::int32_t>::min();
+            std::int32_t Bottom = std::numeric_limits<std::int32_t>::min();
+        };
+        std::vector<Part> part(static_cast<std::size_t>(parts.Count));
+        std::size_t k = 0;
+        for (const StainSpan &span : s.Spans)
+            for (std::int32_t c = span.First; c <= span.Last; ++c) {
+                Part &p = part[static_cast<std::size_t>(parts.PartOf[k++])];
+                const std::uint8_t index = indexAt(span.IndexOffset + static_cast<std::size_t>(c - span.First));
+                ++p.Area;
+                p.Valid += validIndex_[index];
+                p.Hue += hues_[index];
+                p.SumX += c - 1;
+                p.SumY += span.Row - 1;
+                p.Left = std::min(p.Left, c - 1);
+                p.Right = std::max(p.Right, c - 1);
+                p.Top = std::min(p.Top, span.Row - 1);
+                p.Bottom = std::max(p.Bottom, span.Row - 1);
+            }
+        ++result_.SplitStains;
+        result_.SplitParts += parts.Count;
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            const Part &p = part[i];
+            const std::int64_t extent = std::max<std::int64_t>(static_cast<std::int64_t>(p.Right) - p.Left + 1,
+                                                               static_cast<std::int64_t>(p.Bottom) - p.Top + 1);
+            double roundness = 0.0;
+            const StainOutcome outcome = judge(p.Area, p.Valid, extent, roundness);
+            count(outcome, p.Area);
+            if (!keep_)
+                continue;
+            StainRecord record;
+            record.Pixels = record.MeasuredArea = p.Area;
+            record.CentroidX = p.SumX / static_cast<double>(p.Area);
+            record.CentroidY = p.SumY / static_cast<double>(p.Area);
+            record.MeanHue = static_cast<double>(p.Hue) / static_cast<double>(p.Area);
+            record.Left = p.Left;
+            record.Right = p.Right;
+            record.Top = p.Top;
+            record.Bottom = p.Bottom;
+            record.Roundness = roundness;
+            record.Outcome = outcome;
+            record.Part = static_cast<std::int32_t>(i + 1);
+            record.Parts = parts.Count;
+            result_.Stains.push_back(record);
+        }
+        return true;
+    }
+
+public:
+    // The index byte at `offset`; a list whose runs disagree with its bytes
+    // reads the last one rather than beyond them.
+    std::uint8_t indexAt(std::size_t offset) const
+    {
+        return indexCount_ == 0 ? std::uint8_t{0} : indices_[std::min(offset, indexCount_ - 1)];
+    }
+    void setIndexCount(std::size_t n) { indexCount_ = n; }
+
+private:
+    static constexpr std::int64_t MaxSplitPixels = 64'000'000;
     static constexpr double Pi = 3.14159265358979323846;
 
     float shapeLimit_;
     float hueLimit_;
+    bool keep_;
+    bool split_;
+    bool track_;
     ScanResult &result_;
+    const std::uint8_t *indices_;
+    std::size_t indexCount_ = 0;
+    const std::array<std::uint8_t, 256> &validIndex_;
+    const std::array<std::uint8_t, 256> &hues_;
     std::vector<RowRun> runs_;
     std::vector<OpenStain> open_;
     bool anyEnded_ = false;
@@ -348,17 +524,31 @@ bool hueIsValid(std::uint8_t hue, const ScanSettings &settings)
     return settings.HueInvert ? !inside : inside;
 }
 
+namespace {
+
+ScanResult cancelled()
+{
+    ScanResult r;
+    r.Cancelled = true;
+    return r;
+}
+
+} // namespace
+
 ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &settings, const ScanCallbacks &callbacks)
 {
     ScanResult result;
-    Tracer tracer(settings, result);
-
     std::array<std::uint8_t, 256> validIndex{};
-    for (std::size_t i = 0; i < validIndex.size(); ++i)
-        validIndex[i] = hueIsValid(pixels.hueTable()[i], settings) ? 1 : 0;
-
+    std::array<std::uint8_t, 256> hues{};
+    for (std::size_t i = 0; i < validIndex.size(); ++i) {
+        hues[i] = pixels.hueTable()[i];
+        validIndex[i] = hueIsValid(hues[i], settings) ? 1 : 0;
+    }
     const std::vector<ForegroundPixelList::Run> &listRuns = pixels.runs();
     const std::uint8_t *indices = pixels.indices().data();
+    Tracer tracer(settings, result, indices, validIndex, hues);
+    tracer.setIndexCount(pixels.indices().size());
+    const bool tracking = tracer.tracking();
     std::size_t next = 0;      // next list run to read
     std::size_t offset = 0;    // its first index byte
     std::uint64_t entries = 0; // list entries read so far
@@ -366,7 +556,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
     std::int32_t r = listRuns.empty() ? pixels.closing().Row : listRuns.front().Row;
     for (;; --r) {
         if (callbacks.CancelRequested && callbacks.CancelRequested())
-            return ScanResult{true, {}, 0, {}};
+            return cancelled();
 
         std::vector<RowRun> &runs = tracer.runs();
         // A list run whose row lies above r would break the order the list
@@ -376,16 +566,23 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
             if (run.Length <= 0)
                 continue;
             std::int64_t valid = 0;
+            std::int64_t hueSum = 0;
             const std::uint8_t *index = indices + offset;
+            const std::size_t first = offset;
             offset += static_cast<std::size_t>(run.Length);
+            result.StainPixels += static_cast<std::uint64_t>(run.Length);
             for (std::int32_t k = 0; k < run.Length; ++k)
                 valid += validIndex[index[k]];
+            if (tracking)
+                for (std::int32_t k = 0; k < run.Length; ++k)
+                    hueSum += hues[index[k]];
             const std::int32_t end = run.Column + run.Length - 1;
             if (!runs.empty() && run.Column - runs.back().End < 2 && run.Column > 1) {
                 runs.back().End = end;
                 runs.back().ValidCount += valid;
+                runs.back().HueSum += hueSum;
             } else {
-                runs.push_back(RowRun{run.Column, end, false, valid});
+                runs.push_back(RowRun{run.Column, end, false, valid, first, hueSum});
             }
             const std::uint64_t last = entries + static_cast<std::uint64_t>(run.Length);
             if (callbacks.Progress && last / ProgressEvery > entries / ProgressEvery)
@@ -403,7 +600,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
         // whether to stop.
         if (tracer.nothingOpen() && listRuns[next].Row < r - 1) {
             if (callbacks.CancelRequested && callbacks.CancelRequested())
-                return ScanResult{true, {}, 0, {}};
+                return cancelled();
             r = listRuns[next].Row + 1;
         }
     }

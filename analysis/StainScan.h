@@ -25,6 +25,12 @@ struct ScanSettings {
     // "Drop Roundness" and "% Valid Hues" preferences, 0..255.
     std::uint8_t ShapeThreshold = 100;
     std::uint8_t HueThreshold = 0;
+    // A record of every stain, for the stain table; off, the scan keeps
+    // only what the figures need.
+    bool KeepStains = false;
+    // Stains made of several touching drops are cut apart by a watershed
+    // and each part tested on its own.
+    bool SplitTouching = false;
 };
 
 // The limits as the tests compare them: single precision.
@@ -90,12 +96,40 @@ private:
     std::map<std::int32_t, std::int64_t> large_;
 };
 
+// How the scan ended with a stain: one of the reasons above, or
+// Folded: a leg the trace gave to a stain it met, whose area was counted
+// with that stain and which is neither a drop nor rejected itself.
+enum class StainOutcome : std::uint8_t { NoValidHue, NotRound, TooFewValidHues, Accepted, Folded };
+
+// One stain as the stain table shows it.  Coordinates are pixels from the
+// left and top edges, 0-based.
+struct StainRecord {
+    std::int64_t Pixels = 0;       // its own pixels: the rows of a card add up to its stain pixels
+    std::int64_t MeasuredArea = 0; // the area the tests used and the drop is sized from
+    double CentroidX = 0.0;        // of its own pixels
+    double CentroidY = 0.0;
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+    std::int32_t Right = 0;
+    std::int32_t Bottom = 0;
+    double MeanHue = 0.0;
+    double Roundness = 0.0; // |1 - area / disc of its extent|, as compared with "Drop Roundness"
+    StainOutcome Outcome = StainOutcome::Accepted;
+    std::int32_t Part = 0; // k of Parts when the stain was cut apart, else 0
+    std::int32_t Parts = 0;
+};
+
 struct ScanResult {
     bool Cancelled = false;
+    std::uint64_t StainPixels = 0;
     // Areas in pixels of the accepted stains, in the order they were closed.
     std::vector<std::int32_t> AcceptedAreas;
     std::int32_t RejectedCount = 0;
     RejectedTally Rejected;
+    // With SplitTouching: stains cut apart, and the parts they gave.
+    std::int32_t SplitStains = 0;
+    std::int32_t SplitParts = 0;
+    std::vector<StainRecord> Stains; // with KeepStains, in closing order
 };
 
 // Traces the stains of `pixels`, which must end with its closing record.

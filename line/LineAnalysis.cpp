@@ -175,7 +175,9 @@ OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
 {
     OverlapFigures o;
     const double accepted = acceptedPixels(scan);
-    const double stainPixels = accepted + static_cast<double>(scan.Rejected.totalArea());
+    // Every stain pixel once: the areas the tests used count a leg folded
+    // into a stain twice, and a leg that passed not at all.
+    const auto stainPixels = static_cast<double>(scan.StainPixels);
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
     if (allPixels <= 0.0)
         return o;
