@@ -401,8 +401,8 @@ private:
         // A stain as large as a card's worth of pixels would need gigabytes
         // of working space to cut; it stays whole.
         std::int64_t rows = 0;
-        if (const auto [lo, hi] = std::minmax_element(s.Spans.begin(), s.Spans.end(),
-                                                      [](const StainSpan &a, const StainSpan &b) { return a.Row < b.Row; });
+        if (const auto [lo, hi] = std::minmax_element(
+                s.Spans.begin(), s.Spans.end(), [](const StainSpan &a, const StainSpan &b) { return a.Row < b.Row; });
             lo != s.Spans.end())
             rows = static_cast<std::int64_t>(hi->Row) - lo->Row + 1;
         const std::int64_t columns = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <numeric>
+#include <queue>
 
 namespace vex {
 
@@ -95,46 +96,44 @@ StainParts splitStain(const std::vector<StainSpan> &spans, double minPeak)
             if (const int p = plateau.at<std::int32_t>(y, x); p > 0)
                 markers.at<std::int32_t>(y, x) = label[findRoot(parent, static_cast<std::size_t>(p - 1))];
 
-    // Flooded from the peaks down the distance: the card around is the
-    // highest ground and is reached last, so no part runs round another.
-    double highest = 0.0;
-    cv::minMaxLoc(distance, nullptr, &highest);
-    cv::Mat ground(height, width, CV_8U);
-    distance.convertTo(ground, CV_8U, highest > 0.0 ? -254.0 / highest : 0.0, 255.0);
-    ground.setTo(255, mask == 0);
-    cv::Mat relief;
-    cv::cvtColor(ground, relief, cv::COLOR_GRAY2BGR);
-    cv::watershed(relief, markers);
-
-    // The cut itself belongs to the stain: each of its pixels joins a part
-    // next to it, row by row until none is left.
-    for (bool open = true; open;) {
-        open = false;
-        bool progressed = false;
-        for (int y = 1; y + 1 < height; ++y)
-            for (int x = 1; x + 1 < width; ++x) {
-                if (mask.at<std::uint8_t>(y, x) == 0)
-                    continue;
-                std::int32_t &m = markers.at<std::int32_t>(y, x);
-                if (m >= 1 && m <= count)
-                    continue;
-                std::int32_t found = 0;
-                for (int dy = -1; dy <= 1 && found == 0; ++dy)
-                    for (int dx = -1; dx <= 1 && found == 0; ++dx) {
-                        const std::int32_t n = markers.at<std::int32_t>(y + dy, x + dx);
-                        if (n >= 1 && n <= count && mask.at<std::uint8_t>(y + dy, x + dx) != 0)
-                            found = n;
-                    }
-                if (found != 0) {
-                    m = found;
-                    progressed = true;
-                } else {
-                    open = true;
-                }
-            }
-        if (open && !progressed)
-            return StainParts{}; // pixels no part reaches: keep the stain whole
+    // Flooded from the peaks down the distance map, the highest ground
+    // first, so that parts meet in the valleys.  OpenCV's watershed ranks
+    // pixels by the colour step to their neighbour, and a distance map has
+    // no step at the neck between two drops; the flooding is done here.
+    struct Front {
+        float Height;
+        std::uint64_t Order; // first come first served among equals: the same cut every run
+        int X;
+        int Y;
+        std::int32_t Label;
+        bool operator<(const Front &o) const { return Height != o.Height ? Height < o.Height : Order > o.Order; }
+    };
+    std::priority_queue<Front> front;
+    std::uint64_t order = 0;
+    auto spread = [&](int x, int y, std::int32_t part) {
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dx = -1; dx <= 1; ++dx)
+                if ((dx != 0 || dy != 0) && mask.at<std::uint8_t>(y + dy, x + dx) != 0 &&
+                    markers.at<std::int32_t>(y + dy, x + dx) == 0)
+                    front.push({distance.at<float>(y + dy, x + dx), order++, x + dx, y + dy, part});
+    };
+    for (int y = 1; y + 1 < height; ++y)
+        for (int x = 1; x + 1 < width; ++x)
+            if (const std::int32_t m = markers.at<std::int32_t>(y, x); m > 0)
+                spread(x, y, m);
+    while (!front.empty()) {
+        const Front f = front.top();
+        front.pop();
+        std::int32_t &m = markers.at<std::int32_t>(f.Y, f.X);
+        if (m != 0)
+            continue;
+        m = f.Label;
+        spread(f.X, f.Y, f.Label);
     }
+    for (const StainSpan &s : spans)
+        for (std::int32_t c = s.First; c <= s.Last; ++c)
+            if (markers.at<std::int32_t>(s.Row - top + 1, c - left + 1) == 0)
+                return StainParts{}; // pixels no peak reaches: keep the stain whole
 
     parts.Count = count;
     for (const StainSpan &s : spans)

@@ -26,7 +26,7 @@ struct StainParts {
 
 // A stain whose distance map has two or more peaks, each at least
 // `minPeak` pixels from the edge of the stain, is cut by a watershed from
-// those peaks; every pixel, those on the cut too, goes to one part.
+// those peaks; every pixel goes to one part.
 StainParts splitStain(const std::vector<StainSpan> &spans, double minPeak = 2.0);
 
 } // namespace vex

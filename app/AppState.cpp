@@ -63,6 +63,8 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
     w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false);
     w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false);
+    w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false);
+    w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false);
     w.DenseCoveragePercent =
         static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
     w.Spray = readSprayInfo(store);
@@ -89,6 +91,8 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "ReduceColours", boolSettingText(window.ReduceColours));
     put(PrefsSection, "ResolutionFromFile", boolSettingText(window.ResolutionFromFile));
     put(PrefsSection, "DenseCoveragePercent", std::to_string(window.DenseCoveragePercent));
+    put(PrefsSection, "ExtendedFigures", boolSettingText(window.ExtendedFigures));
+    put(PrefsSection, "SplitTouching", boolSettingText(window.SplitTouching));
     written.add(store.flush());
     return written;
 }

@@ -56,6 +56,11 @@ struct Preferences {
     // Cards whose stains cover more than this share (percent) are named as
     // too dense for reliable drop counts.
     std::int32_t DenseCoveragePercent = 20;
+    // The rejected stains and the overlap estimate in the scan logs, the
+    // results file and the report, not only in the window and the JSON.
+    bool ExtendedFigures = false;
+    // Stains of touching drops are cut apart before they are tested.
+    bool SplitTouching = false;
 };
 
 // Reads the preferences (and into `module` the units and spread factor),

@@ -79,7 +79,7 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
         };
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" || name == "--valid-hues" ||
                                 name == "--spread" || name == "--positions" || name == "--swath" || name == "--range" ||
-                                name == "--results" || name == "--info" || name == "--report";
+                                name == "--results" || name == "--info" || name == "--report" || name == "--stains";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (needsValue) {
@@ -119,6 +119,10 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (v->empty())
                     return error("--results needs a file name");
                 o.Results = *v;
+            } else if (name == "--stains") {
+                if (v->empty())
+                    return error("--stains needs a file name");
+                o.Stains = *v;
             } else if (name == "--report") {
                 if (v->empty())
                     return error("--report needs a file name");
@@ -187,6 +191,14 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.Append = true;
         } else if (name == "--no-append") {
             o.Append = false;
+        } else if (name == "--extended") {
+            o.Extended = true;
+        } else if (name == "--no-extended") {
+            o.Extended = false;
+        } else if (name == "--split-touching") {
+            o.SplitTouching = true;
+        } else if (name == "--no-split-touching") {
+            o.SplitTouching = false;
         } else if (name == "--json") {
             o.Json = true;
         } else if (name == "--metric") {
@@ -231,6 +243,13 @@ std::string batchUsage()
            "  --results FILE       write the results of the line (CSV when FILE ends in .csv, else text)\n"
            "  --info KEY=VALUE     a spray information entry for the results (AC_Type ... Comment)\n"
            "  --report FILE.pdf    write the four-page report of the line as PDF\n"
+           "  --stains FILE.csv    write every stain of every card, accepted or rejected, as CSV\n"
+           "  --split-touching | --no-split-touching\n"
+           "                       cut stains of touching drops apart before they are tested\n"
+           "                       (default: the preference)\n"
+           "  --extended | --no-extended\n"
+           "                       rejected stains and the overlap estimate in the scan logs, the\n"
+           "                       results file and the report (default: the preference)\n"
            "Exit status: 0 every card analysed and every file written, 1 something could not be read, analysed\n"
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
@@ -245,6 +264,9 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.ResolutionFromFile = !options.Dpi && options.DpiFromFile.value_or(preferences.ResolutionFromFile);
     s.Intake.ReduceColours = options.ReduceColours.value_or(preferences.ReduceColours);
     s.DenseCoverage = preferences.DenseCoveragePercent / 100.0;
+    s.Extended = options.Extended.value_or(preferences.ExtendedFigures);
+    s.Scan.SplitTouching = options.SplitTouching.value_or(preferences.SplitTouching);
+    s.Scan.KeepStains = options.Stains.has_value();
     s.Scan.HueLow = options.HueLow;
     s.Scan.HueHigh = options.HueHigh;
     s.Scan.HueInvert = options.Invert;

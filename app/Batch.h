@@ -29,6 +29,9 @@ struct BatchOptions {
     std::optional<bool> Log;
     std::optional<bool> Append;
     bool Json = false;
+    std::optional<bool> Extended;
+    std::optional<bool> SplitTouching;
+    std::optional<std::string> Stains; // the stain table, CSV
     // The spray line: card 1 position and spacing as typed, the aircraft's
     // nominal swath, the selected drop size range and the units.
     std::optional<std::pair<std::string, std::string>> Positions;

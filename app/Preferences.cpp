@@ -75,6 +75,8 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     f.ReduceColours = state.ReduceColours;
     f.ResolutionFromFile = state.ResolutionFromFile;
     f.DenseCoverage = std::to_string(state.DenseCoveragePercent);
+    f.ExtendedFigures = state.ExtendedFigures;
+    f.SplitTouching = state.SplitTouching;
     return f;
 }
 
@@ -92,6 +94,8 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     state.LogSprayInfo = form.LogSprayInfo;
     state.ReduceColours = form.ReduceColours;
     state.ResolutionFromFile = form.ResolutionFromFile;
+    state.ExtendedFigures = form.ExtendedFigures;
+    state.SplitTouching = form.SplitTouching;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))

@@ -34,6 +34,8 @@ struct PrefsForm {
     bool ReduceColours = false;
     bool ResolutionFromFile = false;
     std::string DenseCoverage; // percent, 1 to 100
+    bool ExtendedFigures = false;
+    bool SplitTouching = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

@@ -218,6 +218,8 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.CoveragePercent = allPixels > 0.0 ? acceptedPixels(scan) / allPixels * 100.0 : 0.0;
     figures.Rejected = rejectedFigures(card, scan, settings.Spread);
     figures.Overlap = overlapFigures(card, scan);
+    figures.SplitStains = scan.SplitStains;
+    figures.SplitParts = scan.SplitParts;
     card.RejectedArea = figures.Rejected.AreaPixels;
     card.StainCoverage = figures.Overlap.Coverage;
 
@@ -253,13 +255,14 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Analy
     }
     figures.ForegroundPixels = card.ForegroundPixels.size();
 
-    const ScanResult scan = traceStains(card.ForegroundPixels, settings.Scan, progress.Scan);
+    ScanResult scan = traceStains(card.ForegroundPixels, settings.Scan, progress.Scan);
     if (scan.Cancelled) {
         figures.Cancelled = true;
         return figures;
     }
     figures = measureCard(card, scan, settings, logPath);
     figures.ForegroundPixels = card.ForegroundPixels.size();
+    figures.Stains = std::move(scan.Stains);
     return figures;
 }
 

@@ -43,6 +43,9 @@ struct AnalysisSettings {
     // Cards whose stains cover more than this share are named as too dense
     // for reliable drop counts.
     double DenseCoverage = 0.20;
+    // The rejected stains and the overlap estimate in the scan log, the
+    // results file and the report too.
+    bool Extended = false;
     bool HasRange = false;
     float RangeLow = 0.0f;
     float RangeHigh = 32755.0f;
@@ -95,6 +98,10 @@ struct CardFigures {
     double CoveragePercent = 0.0;
     RejectedFigures Rejected;
     OverlapFigures Overlap;
+    // Every stain, when the scan was asked to keep them.
+    std::vector<StainRecord> Stains;
+    std::int32_t SplitStains = 0;
+    std::int32_t SplitParts = 0;
     Status Log;     // the scan log written, or not wanted
     Status Figures; // every figure a number; else the card is left unscanned
 };

@@ -8,6 +8,7 @@
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
 #include "line/CardPositions.h"
+#include "line/StainTable.h"
 #include "report/qt/ReportPdf.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
@@ -119,6 +120,7 @@ int main(int argc, char **argv)
     // Cards that would share a log name get logs of their own.
     const std::vector<std::string> logPaths = vex::scanLogPaths(imagePaths);
     std::vector<std::string> logOfCard{std::string()}; // by card index, from 1
+    std::string stainTable = vex::stainTableHeader();
     for (std::size_t n = 0; n < total; ++n) {
         const std::filesystem::path path = imagePaths[n];
         const std::string title = path.filename().string();
@@ -180,6 +182,9 @@ int main(int argc, char **argv)
                         vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
                         vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
         }
+        if (parsed.Options.Stains)
+            stainTable += vex::stainTableRows(*card, result.Figures.Stains, settings.Spread);
+        result.Figures.Stains = {};
         // The stain pixels are done with; a long run keeps only the results.
         card->ForegroundPixels = vex::ForegroundPixelList();
         result.Index = cards.add(std::move(*card));
@@ -207,6 +212,13 @@ int main(int argc, char **argv)
         } else if (const vex::Status logs = vex::appendRangeSections(cards, line, settings, logOfCard); !logs.ok()) {
             // As the program's Write Results does: the range goes into the logs too.
             std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(logs.reason()).c_str());
+            status = 1;
+        }
+    }
+    if (parsed.Options.Stains) {
+        const std::string &path = *parsed.Options.Stains;
+        if (const vex::Status written = vex::writeWholeFile(path, stainTable); !written.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(written.reason()).c_str());
             status = 1;
         }
     }

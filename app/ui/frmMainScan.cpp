@@ -141,6 +141,8 @@ AnalysisSettings frmMain::analysisSettings() const
     s.Scan.ShapeThreshold = prefs_.ShapeThreshold;
     s.Scan.HueThreshold = prefs_.HueThreshold;
     s.DenseCoverage = prefs_.DenseCoveragePercent / 100.0;
+    s.Extended = prefs_.ExtendedFigures;
+    s.Scan.SplitTouching = prefs_.SplitTouching;
     s.Spread = module_.SpreadFactor;
     s.Log = prefs_.LogAnalysis;
     s.Append = prefs_.Append;

@@ -140,6 +140,16 @@ void frmPrefs::buildControls()
     auto *imageFiles = new QVBoxLayout(ImageFrame);
     imageFiles->addWidget(ReduceColoursCheck);
     imageFiles->addWidget(ResolutionFromFileCheck);
+    SplitTouchingCheck = new QCheckBox(tr("Se&parate touching stains"), ImageFrame);
+    SplitTouchingCheck->setObjectName(QStringLiteral("SplitTouchingCheck"));
+    SplitTouchingCheck->setToolTip(tr("Cuts stains of drops that touch apart where they meet, and tests\n"
+                                      "each part as a stain of its own.  Off, the figures are as always."));
+    ExtendedFiguresCheck = new QCheckBox(tr("E&xtended figures in files and the report"), ImageFrame);
+    ExtendedFiguresCheck->setObjectName(QStringLiteral("ExtendedFiguresCheck"));
+    ExtendedFiguresCheck->setToolTip(tr("Adds the rejected stains and the overlap estimate to the scan logs,\n"
+                                        "the results file and the report."));
+    imageFiles->addWidget(SplitTouchingCheck);
+    imageFiles->addWidget(ExtendedFiguresCheck);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -186,6 +196,8 @@ void frmPrefs::showValues()
     LogInfoCheck->setChecked(form.LogSprayInfo);
     ReduceColoursCheck->setChecked(form.ReduceColours);
     ResolutionFromFileCheck->setChecked(form.ResolutionFromFile);
+    SplitTouchingCheck->setChecked(form.SplitTouching);
+    ExtendedFiguresCheck->setChecked(form.ExtendedFigures);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -264,6 +276,8 @@ void frmPrefs::AcceptButton_Click()
     form.LogSprayInfo = LogInfoCheck->isChecked();
     form.ReduceColours = ReduceColoursCheck->isChecked();
     form.ResolutionFromFile = ResolutionFromFileCheck->isChecked();
+    form.SplitTouching = SplitTouchingCheck->isChecked();
+    form.ExtendedFigures = ExtendedFiguresCheck->isChecked();
     if (!acceptPrefs(form, Values, Module)) {
         showMessage(this, tr(InvalidMessage));
         ResCombo->setFocus();

@@ -53,6 +53,8 @@ public:
     QGroupBox *ImageFrame = nullptr;
     QCheckBox *ReduceColoursCheck = nullptr;
     QCheckBox *ResolutionFromFileCheck = nullptr;
+    QCheckBox *ExtendedFiguresCheck = nullptr;
+    QCheckBox *SplitTouchingCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <sstream>
 
 namespace vex::cardgen {
@@ -77,6 +78,25 @@ public:
         return any;
     }
 
+    // As fits, but other discs may be under it.
+    bool inside(const DoubledDisc &d, std::int64_t y0, std::int64_t y1) const
+    {
+        const std::int64_t lastRow = static_cast<std::int64_t>(card_.Height) - 1 - spec_.ClearBottomRows;
+        bool any = false;
+        for (std::int64_t y = y0; y <= y1; ++y) {
+            std::int64_t x0 = 0;
+            std::int64_t x1 = 0;
+            if (!rowSpan(d, y, x0, x1))
+                continue;
+            any = true;
+            if (y < 1 || y > lastRow || x0 < 1 || x1 > card_.Width - 2)
+                return false;
+        }
+        return any;
+    }
+
+    std::int64_t stained() const { return stained_; }
+
     // Draws the disc in blue, darker inside, and returns its pixel count.
     std::int64_t paint(const DoubledDisc &d, std::int64_t y0, std::int64_t y1, Random &random)
     {
@@ -124,7 +144,10 @@ private:
     // Draws one pixel and keeps its eight neighbours free of anything else.
     void put(std::int64_t x, std::int64_t y, std::uint8_t colour)
     {
-        card_.Pixels[index(x, y)] = colour;
+        std::uint8_t &pixel = card_.Pixels[index(x, y)];
+        if (pixel < FirstStainIndex)
+            ++stained_;
+        pixel = colour;
         for (std::int64_t j = std::max<std::int64_t>(0, y - 1); j <= std::min<std::int64_t>(card_.Height - 1, y + 1);
              ++j)
             for (std::int64_t i = std::max<std::int64_t>(0, x - 1); i <= std::min<std::int64_t>(card_.Width - 1, x + 1);
@@ -135,7 +158,52 @@ private:
     Card &card_;
     const CardSpec &spec_;
     std::vector<std::uint8_t> blocked_;
+    std::int64_t stained_ = 0;
 };
+
+// Normal with mean 0 and deviation 1 (Box and Muller).
+double normal(Random &random)
+{
+    const double u = 1.0 - random.unit(); // (0, 1]
+    const double v = random.unit();
+    return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * 3.14159265358979323846 * v);
+}
+
+Disc discOf(const DoubledDisc &d)
+{
+    Disc disc;
+    disc.CentreX = static_cast<double>(d.Cx) / 2.0;
+    disc.CentreY = static_cast<double>(d.Cy) / 2.0;
+    disc.Radius = std::sqrt(static_cast<double>(d.R4)) / 2.0;
+    return disc;
+}
+
+// Overlap mode: drops at random until the union covers the share asked.
+void dropAtRandom(Card &card, const CardSpec &spec, Painter &painter, Random &random)
+{
+    const auto goal = static_cast<std::int64_t>(
+        std::ceil(spec.Coverage * static_cast<double>(spec.Width) * static_cast<double>(spec.Height)));
+    int misses = 0;
+    while (painter.stained() < goal && misses < 1000) {
+        const double diameter =
+            std::clamp(spec.MedianDiameter * std::exp(spec.Sigma * normal(random)), spec.MinDiameter, spec.MaxDiameter);
+        DoubledDisc d;
+        d.R4 = std::max<std::int64_t>(1, std::llround(diameter * diameter));
+        const auto reach = static_cast<std::int64_t>(std::ceil(diameter / 2.0)) + 1;
+        d.Cx = random.below(2 * static_cast<std::int64_t>(spec.Width));
+        d.Cy = random.below(2 * static_cast<std::int64_t>(spec.Height));
+        const std::int64_t y0 = std::max<std::int64_t>(0, d.Cy / 2 - reach);
+        const std::int64_t y1 = std::min<std::int64_t>(spec.Height - 1, d.Cy / 2 + reach);
+        if (!painter.inside(d, y0, y1)) {
+            ++misses;
+            continue;
+        }
+        misses = 0;
+        Disc disc = discOf(d);
+        disc.Area = painter.paint(d, y0, y1, random);
+        card.Discs.push_back(disc);
+    }
+}
 
 std::array<Colour, 256> cardPalette()
 {
@@ -196,6 +264,10 @@ std::string checkSpec(const CardSpec &spec)
         return "the dither share must be 0 to 0.5";
     if (spec.ClearBottomRows < 0 || spec.ClearBottomRows > spec.Height / 2)
         return "the clear bottom rows must be 0 to half the height";
+    if (spec.Overlap && !(spec.Coverage > 0.0 && spec.Coverage <= 0.7))
+        return "the coverage must be more than 0 and at most 0.7";
+    if (spec.Overlap && !(spec.MedianDiameter >= 1.0 && spec.Sigma >= 0.0 && spec.Sigma <= 2.0))
+        return "the median diameter must be at least 1 pixel and the spread 0 to 2";
     return {};
 }
 
@@ -214,8 +286,10 @@ Card generateCard(const CardSpec &spec)
         p = (random.next() & 0xFFFFu) < ditherBelow ? DitherIndex : BackgroundIndex;
 
     Painter painter(card, spec);
+    if (spec.Overlap)
+        dropAtRandom(card, spec, painter, random);
     const double ratio = spec.MaxDiameter / spec.MinDiameter;
-    for (std::int64_t n = 0; n < spec.Discs; ++n) {
+    for (std::int64_t n = 0; !spec.Overlap && n < spec.Discs; ++n) {
         const double u = random.unit();
         const double diameter = spec.MinDiameter * std::pow(ratio, u * u * u);
         DoubledDisc d;
@@ -228,10 +302,7 @@ Card generateCard(const CardSpec &spec)
             const std::int64_t y1 = std::min<std::int64_t>(spec.Height - 1, d.Cy / 2 + reach);
             if (!painter.fits(d, y0, y1))
                 continue;
-            Disc disc;
-            disc.CentreX = static_cast<double>(d.Cx) / 2.0;
-            disc.CentreY = static_cast<double>(d.Cy) / 2.0;
-            disc.Radius = std::sqrt(static_cast<double>(d.R4)) / 2.0;
+            Disc disc = discOf(d);
             disc.Area = painter.paint(d, y0, y1, random);
             card.Discs.push_back(disc);
             break;
@@ -248,6 +319,8 @@ Card generateCard(const CardSpec &spec)
             }
         }
     }
+    card.StainedPixels =
+        painter.stained() - std::accumulate(card.DustAreas.begin(), card.DustAreas.end(), std::int64_t{0});
     return card;
 }
 

@@ -6,6 +6,10 @@
 // so it depends on nothing of the analysis and draws each disc as a plain
 // digital disc: one run per row, every row overlapping the next.
 //
+// In overlap mode the discs are instead dropped at random, free to touch
+// and overlap as drops on a dense card do, until they cover a given share of
+// the card; the truth then lists every drop, hidden or not.
+//
 // The same CardSpec always gives the same card, on every machine: the random
 // numbers come from our own generator and the geometry from integer tests.
 
@@ -46,6 +50,13 @@ struct CardSpec {
     double DitherShare = 0.2;
     // The bottom rows (where the background is sampled) stay clear.
     std::int32_t ClearBottomRows = 8;
+    // Overlap mode: log-normal diameters (median and the standard deviation
+    // of their logarithm), kept within MinDiameter..MaxDiameter, placed until
+    // the union of the discs covers Coverage of the whole card.
+    bool Overlap = false;
+    double Coverage = 0.3;
+    double MedianDiameter = 12.0;
+    double Sigma = 0.35;
 };
 
 struct Disc {
@@ -64,6 +75,7 @@ struct Card {
     std::array<Colour, 256> Palette{};
     std::vector<Disc> Discs;
     std::vector<std::int64_t> DustAreas;
+    std::int64_t StainedPixels = 0; // the union of the discs
 };
 
 // Checks a CardSpec; an empty string when it can be drawn, else the reason.

@@ -6,6 +6,9 @@
 // Options: --width N --height N --dpi N --seed N --discs N --min-diameter PX
 //          --max-diameter PX --dust N --dither SHARE --cards N (line only)
 //          --truth    also write OUT.truth (or cardNN.truth) with every disc
+//          --overlap  drops placed at random, free to overlap, until they cover
+//                     --coverage SHARE of the card; --median-diameter PX and
+//                     --sigma S give their log-normal sizes
 
 #include "tools/cardgen/CardGenerator.h"
 
@@ -25,7 +28,8 @@ int usage()
     std::fputs("usage: vexolin-cardgen card OUT.bmp [options]\n"
                "       vexolin-cardgen line FOLDER [options]\n"
                "options: --width N --height N --dpi N --seed N --discs N --min-diameter PX\n"
-               "         --max-diameter PX --dust N --dither SHARE --cards N --truth\n",
+               "         --max-diameter PX --dust N --dither SHARE --cards N --truth\n"
+               "         --overlap --coverage SHARE --median-diameter PX --sigma S\n",
                stderr);
     return 2;
 }
@@ -49,8 +53,9 @@ bool writeCard(const vex::cardgen::CardSpec &spec, const std::string &path, bool
     std::int64_t stained = 0;
     for (const auto &d : card.Discs)
         stained += d.Area;
-    std::printf("%s: %d x %d at %d dpi, %zu discs (%lld pixels), %zu specks of dust\n", path.c_str(), card.Width,
-                card.Height, card.Dpi, card.Discs.size(), static_cast<long long>(stained), card.DustAreas.size());
+    std::printf("%s: %d x %d at %d dpi, %zu discs (%lld pixels, %lld covered), %zu specks of dust\n", path.c_str(),
+                card.Width, card.Height, card.Dpi, card.Discs.size(), static_cast<long long>(stained),
+                static_cast<long long>(card.StainedPixels), card.DustAreas.size());
     if (truth) {
         const std::string truthPath = path.substr(0, path.rfind('.')) + ".truth";
         std::ofstream out(truthPath, std::ios::binary);
@@ -85,6 +90,10 @@ int main(int argc, char **argv)
             truth = true;
             continue;
         }
+        if (a == "--overlap") {
+            spec.Overlap = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return usage();
         const std::string &v = args[++i];
@@ -107,6 +116,12 @@ int main(int argc, char **argv)
             ok = parse(v, spec.DustSpecks);
         else if (a == "--dither")
             ok = parse(v, spec.DitherShare);
+        else if (a == "--coverage")
+            ok = parse(v, spec.Coverage);
+        else if (a == "--median-diameter")
+            ok = parse(v, spec.MedianDiameter);
+        else if (a == "--sigma")
+            ok = parse(v, spec.Sigma);
         else if (a == "--cards")
             ok = line && parse(v, cards) && cards >= 1 && cards <= 99;
         if (!ok) {
