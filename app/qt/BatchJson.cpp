@@ -90,6 +90,9 @@ QJsonObject cardObject(const BatchCardResult &r)
              QJsonObject{{QStringLiteral("coverage"), f.Overlap.Coverage},
                          {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
                          {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
+    if (f.SplitStains > 0)
+        o.insert(QStringLiteral("split_touching"), QJsonObject{{QStringLiteral("stains"), f.SplitStains},
+                                                               {QStringLiteral("parts"), f.SplitParts}});
     QJsonArray classes;
     for (std::size_t k = 1; k < card.Stains.size(); ++k)
         classes.append(classObject(card.Stains[k]));
@@ -172,6 +175,9 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
             warnings.append(QString::fromStdString(r.Card->FilePath + ": " + w));
     if (!warnings.isEmpty())
         root.insert(QStringLiteral("warnings"), warnings);
+    // Figures from cut stains are not those of the usual scan: say so.
+    if (settings && settings->Scan.SplitTouching)
+        root.insert(QStringLiteral("split_touching"), true);
     if (line && settings) {
         root.insert(QStringLiteral("composite"), compositeObject(line->All));
         if (line->RangeSelected)
