@@ -250,6 +250,13 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
         w.line(std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-'));
     }
     w.line();
+    if (!in.Extended.empty()) {
+        w.line("Extended Figures:");
+        w.line(std::string(17, '-'));
+        for (const auto &[label, value] : in.Extended)
+            w.labelled(label, toWindows1252(value));
+        w.line();
+    }
     return w.take();
 }
 

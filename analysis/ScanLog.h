@@ -25,6 +25,9 @@ struct ScanLogInputs {
     bool LogSprayInfo = false;
     const SprayInfo *Spray = nullptr; // read only when LogSprayInfo
     std::string Path;                 // the log; empty: scanLogPath of the card's file
+    // Labelled lines (UTF-8) of a block at the end of the section, under
+    // "Extended Figures:"; none, no block.
+    std::vector<std::pair<std::string, std::string>> Extended;
 };
 
 // The card's path with its last three characters replaced by "scn".

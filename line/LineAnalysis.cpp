@@ -27,6 +27,8 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.SpreadFactor = settings.Spread;
     in.ShapeThreshold = settings.Scan.ShapeThreshold;
     in.HueThreshold = settings.Scan.HueThreshold;
+    in.Extended = settings.Extended;
+    in.SplitTouching = settings.Scan.SplitTouching;
     in.Metric = settings.Metric;
     in.RateFactor = rateFactor(settings.Metric);
     in.RateUnit = rateUnit(settings.Metric);
@@ -112,7 +114,32 @@ ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &s
     log.LogSprayInfo = settings.LogSprayInfo;
     log.Spray = &settings.Spray;
     log.Path = logPath;
+    if (settings.Extended || settings.Scan.SplitTouching)
+        log.Extended = extendedFigureLines(card, settings);
     return log;
+}
+
+std::vector<std::pair<std::string, std::string>> extendedFigureLines(const CardRecord &card,
+                                                                     const AnalysisSettings &settings)
+{
+    std::vector<std::pair<std::string, std::string>> lines;
+    if (!card.Scanned)
+        return lines;
+    if (settings.Extended) {
+        lines.emplace_back("Rejected Stains:", std::to_string(card.RejectedCount) + ", " +
+                                                   formatFixed(100.0 * card.RejectedAreaShare, 1) +
+                                                   " % of stain area");
+        lines.emplace_back("Coverage:", formatFixed(100.0 * card.StainCoverage, 1) + " %");
+        lines.emplace_back("Corrected Density:", formatFixed(card.CorrectedDropDensity, 2) + " drops/cm\u00b2");
+        lines.emplace_back("Touching Others:", formatFixed(100.0 * card.HiddenShare, 1) + " % of drops (estimate)");
+        if (const std::string dense = denseCardWarning(card, settings.DenseCoverage); !dense.empty())
+            lines.emplace_back("Warning:", dense);
+    }
+    // Figures from cut stains are not those of the usual scan: always said.
+    if (settings.Scan.SplitTouching)
+        lines.emplace_back("Touching Stains Split:", std::to_string(card.SplitStains) + " into " +
+                                                         std::to_string(card.SplitParts) + " parts");
+    return lines;
 }
 
 std::string rejectedStainsText(const CardRecord &card)
@@ -222,6 +249,11 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.SplitParts = scan.SplitParts;
     card.RejectedArea = figures.Rejected.AreaPixels;
     card.StainCoverage = figures.Overlap.Coverage;
+    card.RejectedAreaShare = figures.Rejected.AreaShare;
+    card.CorrectedDropDensity = figures.Overlap.CorrectedDropDensity;
+    card.HiddenShare = figures.Overlap.HiddenShare;
+    card.SplitStains = scan.SplitStains;
+    card.SplitParts = scan.SplitParts;
 
     if (settings.Log)
         figures.Log = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);

@@ -116,6 +116,10 @@ struct BatchProgress {
 // wanted (at `logPath`, or beside the card when empty).
 CardFigures measureCard(CardRecord &card, const ScanResult &scan, const AnalysisSettings &settings,
                         const std::string &logPath = {});
+// The extended figures of a scanned card, as labelled lines: the rejected
+// stains, the overlap estimate, the dense-card warning and the cut stains.
+std::vector<std::pair<std::string, std::string>> extendedFigureLines(const CardRecord &card,
+                                                                     const AnalysisSettings &settings);
 // What the card's scan log is written from.
 ScanLogInputs scanLogInputsFor(const CardRecord &card, const AnalysisSettings &settings, const std::string &logPath);
 

@@ -185,6 +185,15 @@ double multiswathAt(const SwathProfile &p, std::int64_t number)
     return p.Multiswath[static_cast<std::size_t>(i)];
 }
 
+// The extended figures of a card row of the text layout.
+std::string extendedCardText(const CardRecord &card)
+{
+    return "rejected " + general(card.RejectedCount) + ", " + fixed(100.0 * card.RejectedAreaShare, 1) +
+           " % of stain area; coverage " + fixed(100.0 * card.StainCoverage, 1) + " %; corrected " +
+           fixed(card.CorrectedDropDensity, 2) + " drops/cm" + Squared + "; touching others " +
+           fixed(100.0 * card.HiddenShare, 1) + " %";
+}
+
 int widths(const ResultsInputs &in)
 {
     return in.Deposit ? static_cast<int>(in.Deposit->Widths.size()) - 1 : 0;
@@ -242,6 +251,8 @@ std::string resultsTxt(const ResultsInputs &in)
     labelled("Selected Size Range:", selectedRange(in));
     labelled("Drop Roundness:", fixed(in.ShapeThreshold, 0));
     labelled("% Valid Hues:", fixed(in.HueThreshold, 0));
+    if (in.SplitTouching)
+        labelled("Touching Stains:", "cut apart before testing");
     labelled("Composite VMD:", fixed(c.VMD, 2) + " " + Micro + "m");
     labelled("Ave. Drop Density:", fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     labelled("Ave. Volume Density:", fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
@@ -274,6 +285,8 @@ std::string resultsTxt(const ResultsInputs &in)
         w.at(59, cards[i].FileTitle);
         if (cards[i].ReducedFromBits != 0)
             w.at(w.width() + 2, "(" + reductionNote(cards[i]) + ")");
+        if (in.Extended)
+            w.at(w.width() + 2, "[" + extendedCardText(cards[i]) + "]");
         w.newLine();
     }
     w.line();
@@ -407,14 +420,19 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Selected Size Range:,," + selectedRange(in));
     line("Drop Roundness:,," + fixed(in.ShapeThreshold, 0));
     line("% Valid Hues:,," + fixed(in.HueThreshold, 0));
+    if (in.SplitTouching)
+        line("Touching Stains:,,cut apart before testing");
     line("Composite VMD:,," + fixed(c.VMD, 2) + Micro + "m");
     line("Ave. Drop Density:,," + fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     line("Ave. Volume Density:,," + fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
          fixed(c.VolumeDensity * static_cast<double>(in.RateFactor), 3) + " " + R);
     line();
     line();
-    line("Card,Position,VMD,Drop Density,Deposit Volume,Filename");
-    line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")");
+    line("Card,Position,VMD,Drop Density,Deposit Volume,Filename" +
+         std::string(in.Extended ? ",Colours,Rejected Stains,Rejected Area,Coverage,Corrected Density,Touching Others"
+                                 : ""));
+    line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")" +
+         (in.Extended ? ",,,,(%),(%),(#/cm" + Squared + "),(%)" : std::string()));
     const CardList &cards = *in.Cards;
     for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
@@ -423,7 +441,12 @@ std::string resultsCsv(const ResultsInputs &in)
         line(general(i) + "," + fixed(cards[i].Position, d.PositionDecimals) + "," + fixed(s.Vmd, 1) + "," +
              fixed(s.DropDensity, 2) + "," + fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 2) + "," +
              csvField(cards[i].FileTitle) +
-             (cards[i].ReducedFromBits != 0 ? "," + csvField(reductionNote(cards[i])) : std::string()));
+             (cards[i].ReducedFromBits != 0 || in.Extended ? "," + csvField(reductionNote(cards[i])) : std::string()) +
+             (in.Extended ? "," + general(cards[i].RejectedCount) + "," +
+                                fixed(100.0 * cards[i].RejectedAreaShare, 1) + "," +
+                                fixed(100.0 * cards[i].StainCoverage, 1) + "," +
+                                fixed(cards[i].CorrectedDropDensity, 2) + "," + fixed(100.0 * cards[i].HiddenShare, 1)
+                          : std::string()));
     }
     line();
     line();

@@ -34,6 +34,10 @@ struct ResultsInputs {
     // With their multiswath profiles built.
     const SwathProfile *Deposit = nullptr;
     const SwathProfile *DropDensity = nullptr;
+    // The rejected stains and the overlap estimate at the end of each card
+    // row; and whether touching stains were cut apart, said when they were.
+    bool Extended = false;
+    bool SplitTouching = false;
 };
 
 // "0 + 0.56d - 0d²" (UTF-8).

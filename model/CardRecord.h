@@ -140,6 +140,12 @@ struct CardRecord {
     std::int32_t RejectedCount = 0;
     std::int64_t RejectedArea = 0; // pixels of the rejected stains
     double StainCoverage = 0.0;    // share of the card covered by stains, accepted or not
+    // The overlap estimate and the cut stains, for the extended figures.
+    double RejectedAreaShare = 0.0;
+    double CorrectedDropDensity = 0.0;
+    double HiddenShare = 0.0;
+    std::int32_t SplitStains = 0;
+    std::int32_t SplitParts = 0;
     double MaxVolumeFraction = 0.0;
     std::int32_t MaxClassCount = 0;
     double VMD = 0.0;

@@ -298,6 +298,10 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
         }
     }
     t.setLineWidth(1);
+    if (const std::string extended = reportExtendedLine(in); !extended.empty()) {
+        pen.font(9);
+        pen.centred(4.25, 0.95, extended);
+    }
 }
 
 void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double dataWidth)
@@ -470,9 +474,39 @@ std::string reportErrorMessage(const std::string &description)
     return "There was an error:\r\r     " + description;
 }
 
+std::string reportExtendedLine(const ReportInputs &in)
+{
+    if ((!in.Extended && !in.SplitTouching) || in.Cards == nullptr)
+        return {};
+    std::string text;
+    if (in.Extended) {
+        std::int64_t rejected = 0;
+        std::string dense;
+        const CardList &cards = *in.Cards;
+        for (int i = 1; i <= cards.count(); ++i) {
+            if (!cards[i].Scanned)
+                continue;
+            rejected += cards[i].RejectedCount;
+            if (cards[i].StainCoverage > in.DenseCoverage)
+                dense += (dense.empty() ? "" : ", ") + std::to_string(i);
+        }
+        text = "Rejected stains: " + std::to_string(rejected) + ". " +
+               (dense.empty() ? "No card is too dense for reliable drop counts"
+                              : "Too dense for reliable drop counts (over " + formatFixed(100.0 * in.DenseCoverage, 0) +
+                                    " % covered): card " + dense);
+        text += ".";
+    }
+    if (in.SplitTouching)
+        text += std::string(text.empty() ? "" : " ") + "Touching stains were cut apart before testing.";
+    return text;
+}
+
 ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
 {
     ReportInputs in;
+    in.Extended = settings.Extended;
+    in.SplitTouching = settings.Scan.SplitTouching;
+    in.DenseCoverage = settings.DenseCoverage;
     in.Spray = settings.Spray;
     in.Cards = &cards;
     in.Stats = line.Stats;

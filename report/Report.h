@@ -35,7 +35,15 @@ struct ReportInputs {
     // Copies: the multiswath is built for each before it is drawn.
     SwathProfile Deposit;
     SwathProfile DropDensity;
+    // The extended figures' line on the spray line page.
+    bool Extended = false;
+    bool SplitTouching = false;
+    double DenseCoverage = 0.20;
 };
+
+// That line: the rejected stains of the line, the dense cards and whether
+// touching stains were cut apart; empty when neither option is on.
+std::string reportExtendedLine(const ReportInputs &in);
 
 // The report's inputs for an analysed line.
 ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);

@@ -122,6 +122,7 @@ void frmMain::buildControls()
     preferencesButton_ = button(tr("Preferences"), "btnPrefs");
     printButton_ = button(tr("Print"), "btnPrint");
     writeResultsButton_ = button(tr("Write Results"), "btnWriteComposite");
+    writeStainsButton_ = button(tr("Write Stain Table"), "btnWriteStains");
 
     cardStrip_ = new QTabBar(this);
     cardStrip_->setObjectName(QStringLiteral("ImageStrip"));
@@ -343,6 +344,7 @@ void frmMain::layOutControls()
     lineButtons->addWidget(compositeCheck_);
     lineButtons->addWidget(printButton_);
     lineButtons->addWidget(writeResultsButton_);
+    lineButtons->addWidget(writeStainsButton_);
 
     auto *right = new QVBoxLayout;
     right->addWidget(maskFrame_);
@@ -504,6 +506,7 @@ void frmMain::showEmptyState()
     cancelButton_->setEnabled(false);
     printButton_->hide();
     writeResultsButton_->hide();
+    writeStainsButton_->hide();
     setBusy(false);
     hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
     hueHighLabel_->setText(QString::number(hueHighSlider_->value()));

@@ -122,6 +122,11 @@ public:
     // Chooses the results file; when not set, the save dialog asks.  True
     // with a file chosen.
     std::function<bool(std::string &path, int &filterIndex)> chooseResultsFile;
+    // Likewise for the stain table.
+    std::function<bool(std::string &path)> chooseStainFile;
+    // Every stain of the scanned cards, as they scan with the present
+    // settings, to `path`; false when cancelled or not written.
+    bool writeStainTable(const std::string &path);
     // What the report of the line draws from, as things stand.
     ReportInputs reportInputs();
     // Tells when two cards share a position and opens the card positions.
@@ -146,6 +151,7 @@ public slots:
     void btnChangeRes_Click();
     void btnPrefs_Click();
     void btnWriteComposite_Click();
+    void btnWriteStains_Click();
     void btnPrint_Click();
     void CompositeCheck_Click();
     void GraphOption_Click(int index);
@@ -269,6 +275,7 @@ private:
     QPushButton *preferencesButton_ = nullptr;
     QPushButton *printButton_ = nullptr;
     QPushButton *writeResultsButton_ = nullptr;
+    QPushButton *writeStainsButton_ = nullptr;
     QTabBar *cardStrip_ = nullptr;
     QStackedWidget *pictureStack_ = nullptr;
     CardPicture *picture_ = nullptr;

@@ -46,6 +46,7 @@ void frmMain::connectLineControls()
 {
     connect(compositeCheck_, &QCheckBox::clicked, this, &frmMain::CompositeCheck_Click);
     connect(writeResultsButton_, &QPushButton::clicked, this, &frmMain::btnWriteComposite_Click);
+    connect(writeStainsButton_, &QPushButton::clicked, this, &frmMain::btnWriteStains_Click);
     connect(printButton_, &QPushButton::clicked, this, &frmMain::btnPrint_Click);
     connect(sprayLineView_, &SprayLineGraphView::cardLabelHovered, this, &frmMain::CardLabel_MouseMove);
     connect(sprayLineView_, &SprayLineGraphView::graphHovered, this, &frmMain::Picture1_MouseMove);
@@ -67,6 +68,7 @@ void frmMain::CompositeCheck_Click()
     for (QWidget *w : cardControls)
         w->setEnabled(!line);
     writeResultsButton_->setVisible(line);
+    writeStainsButton_->setVisible(line);
     printButton_->setVisible(line);
 
     if (line) {
