@@ -127,8 +127,7 @@ std::vector<std::pair<std::string, std::string>> extendedFigureLines(const CardR
         return lines;
     if (settings.Extended) {
         lines.emplace_back("Rejected Stains:", std::to_string(card.RejectedCount) + ", " +
-                                                   formatFixed(100.0 * card.RejectedAreaShare, 1) +
-                                                   " % of stain area");
+                                                   formatFixed(100.0 * card.RejectedAreaShare, 1) + " % of stain area");
         lines.emplace_back("Coverage:", formatFixed(100.0 * card.StainCoverage, 1) + " %");
         lines.emplace_back("Corrected Density:", formatFixed(card.CorrectedDropDensity, 2) + " drops/cm\u00b2");
         lines.emplace_back("Touching Others:", formatFixed(100.0 * card.HiddenShare, 1) + " % of drops (estimate)");
@@ -137,8 +136,8 @@ std::vector<std::pair<std::string, std::string>> extendedFigureLines(const CardR
     }
     // Figures from cut stains are not those of the usual scan: always said.
     if (settings.Scan.SplitTouching)
-        lines.emplace_back("Touching Stains Split:", std::to_string(card.SplitStains) + " into " +
-                                                         std::to_string(card.SplitParts) + " parts");
+        lines.emplace_back("Touching Stains Split:",
+                           std::to_string(card.SplitStains) + " into " + std::to_string(card.SplitParts) + " parts");
     return lines;
 }
 

@@ -442,9 +442,8 @@ std::string resultsCsv(const ResultsInputs &in)
              fixed(s.DropDensity, 2) + "," + fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 2) + "," +
              csvField(cards[i].FileTitle) +
              (cards[i].ReducedFromBits != 0 || in.Extended ? "," + csvField(reductionNote(cards[i])) : std::string()) +
-             (in.Extended ? "," + general(cards[i].RejectedCount) + "," +
-                                fixed(100.0 * cards[i].RejectedAreaShare, 1) + "," +
-                                fixed(100.0 * cards[i].StainCoverage, 1) + "," +
+             (in.Extended ? "," + general(cards[i].RejectedCount) + "," + fixed(100.0 * cards[i].RejectedAreaShare, 1) +
+                                "," + fixed(100.0 * cards[i].StainCoverage, 1) + "," +
                                 fixed(cards[i].CorrectedDropDensity, 2) + "," + fixed(100.0 * cards[i].HiddenShare, 1)
                           : std::string()));
     }

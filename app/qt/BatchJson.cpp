@@ -91,8 +91,8 @@ QJsonObject cardObject(const BatchCardResult &r)
                          {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
                          {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
     if (f.SplitStains > 0)
-        o.insert(QStringLiteral("split_touching"), QJsonObject{{QStringLiteral("stains"), f.SplitStains},
-                                                               {QStringLiteral("parts"), f.SplitParts}});
+        o.insert(QStringLiteral("split_touching"),
+                 QJsonObject{{QStringLiteral("stains"), f.SplitStains}, {QStringLiteral("parts"), f.SplitParts}});
     QJsonArray classes;
     for (std::size_t k = 1; k < card.Stains.size(); ++k)
         classes.append(classObject(card.Stains[k]));
