@@ -87,7 +87,7 @@ std::size_t gallop(std::size_t n, std::size_t hint, Before before)
 
 class Tracer {
 public:
-    Tracer(const ScanSettings &settings, ScanResult &result, const std::uint8_t *indices,
+    Tracer(const ScanSettings &settings, ScanResult &result, const std::vector<std::uint8_t> &indices,
            const std::array<std::uint8_t, 256> &validIndex, const std::array<std::uint8_t, 256> &hues)
         : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)),
           keep_(settings.KeepStains), split_(settings.SplitTouching), track_(keep_ || split_), result_(result),
@@ -468,16 +468,13 @@ private:
         return true;
     }
 
-public:
     // The index byte at `offset`; a list whose runs disagree with its bytes
     // reads the last one rather than beyond them.
     std::uint8_t indexAt(std::size_t offset) const
     {
-        return indexCount_ == 0 ? std::uint8_t{0} : indices_[std::min(offset, indexCount_ - 1)];
+        return indices_.empty() ? std::uint8_t{0} : indices_[std::min(offset, indices_.size() - 1)];
     }
-    void setIndexCount(std::size_t n) { indexCount_ = n; }
 
-private:
     static constexpr std::int64_t MaxSplitPixels = 64'000'000;
     static constexpr double Pi = 3.14159265358979323846;
 
@@ -487,8 +484,7 @@ private:
     bool split_;
     bool track_;
     ScanResult &result_;
-    const std::uint8_t *indices_;
-    std::size_t indexCount_ = 0;
+    const std::vector<std::uint8_t> &indices_;
     const std::array<std::uint8_t, 256> &validIndex_;
     const std::array<std::uint8_t, 256> &hues_;
     std::vector<RowRun> runs_;
@@ -546,8 +542,7 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
     }
     const std::vector<ForegroundPixelList::Run> &listRuns = pixels.runs();
     const std::uint8_t *indices = pixels.indices().data();
-    Tracer tracer(settings, result, indices, validIndex, hues);
-    tracer.setIndexCount(pixels.indices().size());
+    Tracer tracer(settings, result, pixels.indices(), validIndex, hues);
     const bool tracking = tracer.tracking();
     std::size_t next = 0;      // next list run to read
     std::size_t offset = 0;    // its first index byte

@@ -207,6 +207,8 @@ private:
     void showInfo(bool show);
     void setCaption(const QString &caption);
     void setBusy(bool busy);
+    // Cancel and events a few dozen times a second, for scans the window runs.
+    ScanCallbacks windowScanCallbacks();
     // Writes the preferences and removes the temporaries (Form_Unload).
     void saveAndClose();
 

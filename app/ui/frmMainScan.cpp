@@ -29,6 +29,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace vex::ui {
 
@@ -58,17 +59,8 @@ void frmMain::scanCard(int index)
     progressBar_->setValue(0);
     setBusy(true);
 
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    ScanCallbacks callbacks;
-    callbacks.CancelRequested = [this] { return view_.CancelRequested; };
+    ScanCallbacks callbacks = windowScanCallbacks();
     callbacks.Progress = [this, divisor](std::uint64_t at) { progressBar_->setValue(static_cast<int>(at / divisor)); };
-    callbacks.RowDone = [&sinceEvents] {
-        if (sinceEvents.elapsed() >= EventIntervalMs) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-    };
     // Events run above, so the card list may not change under the scan: the
     // commands that change it all wait while the progress bar is visible.
     ScanResult result = traceStains(card.ForegroundPixels, settings, callbacks);
@@ -107,6 +99,21 @@ void frmMain::scanCard(int index)
     compositeCheck_->setVisible(scannedCards >= 2);
     view_.MaxScannedDiameter = vex::maxScannedDiameter(cards_);
     finish();
+}
+
+ScanCallbacks frmMain::windowScanCallbacks()
+{
+    ScanCallbacks callbacks;
+    callbacks.CancelRequested = [this] { return view_.CancelRequested; };
+    auto sinceEvents = std::make_shared<QElapsedTimer>();
+    sinceEvents->start();
+    callbacks.RowDone = [sinceEvents] {
+        if (sinceEvents->elapsed() >= EventIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents->restart();
+        }
+    };
+    return callbacks;
 }
 
 std::string frmMain::scanLogPathOf(int index)

@@ -11,8 +11,6 @@
 #include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 
@@ -53,16 +51,7 @@ bool frmMain::writeStainTable(const std::string &path)
     progressBar_->setRange(0, cardCount());
     progressBar_->setValue(0);
     setBusy(true);
-    QElapsedTimer sinceEvents;
-    sinceEvents.start();
-    ScanCallbacks callbacks;
-    callbacks.CancelRequested = [this] { return view_.CancelRequested; };
-    callbacks.RowDone = [&sinceEvents] {
-        if (sinceEvents.elapsed() >= 30) {
-            QCoreApplication::processEvents();
-            sinceEvents.restart();
-        }
-    };
+    const ScanCallbacks callbacks = windowScanCallbacks();
     bool cancelled = false;
     for (int i = 1; i <= cardCount() && !cancelled; ++i) {
         const CardRecord &card = cards_[i];

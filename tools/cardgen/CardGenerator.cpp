@@ -57,8 +57,9 @@ public:
     Painter(Card &card, const CardSpec &spec) : card_(card), spec_(spec), blocked_(card.Pixels.size(), 0) {}
 
     // The disc's rows lie in y0..y1; false if any pixel of it falls outside
-    // the drawable area or on or next to something already drawn.
-    bool fits(const DoubledDisc &d, std::int64_t y0, std::int64_t y1) const
+    // the drawable area or, when `clear` is asked, on or next to something
+    // already drawn.
+    bool fits(const DoubledDisc &d, std::int64_t y0, std::int64_t y1, bool clear = true) const
     {
         const std::int64_t lastRow = static_cast<std::int64_t>(card_.Height) - 1 - spec_.ClearBottomRows;
         bool any = false;
@@ -71,26 +72,9 @@ public:
             // One clear pixel all round, so no stain touches the image edge.
             if (y < 1 || y > lastRow || x0 < 1 || x1 > card_.Width - 2)
                 return false;
-            for (std::int64_t x = x0; x <= x1; ++x)
+            for (std::int64_t x = x0; clear && x <= x1; ++x)
                 if (blocked_[index(x, y)] != 0)
                     return false;
-        }
-        return any;
-    }
-
-    // As fits, but other discs may be under it.
-    bool inside(const DoubledDisc &d, std::int64_t y0, std::int64_t y1) const
-    {
-        const std::int64_t lastRow = static_cast<std::int64_t>(card_.Height) - 1 - spec_.ClearBottomRows;
-        bool any = false;
-        for (std::int64_t y = y0; y <= y1; ++y) {
-            std::int64_t x0 = 0;
-            std::int64_t x1 = 0;
-            if (!rowSpan(d, y, x0, x1))
-                continue;
-            any = true;
-            if (y < 1 || y > lastRow || x0 < 1 || x1 > card_.Width - 2)
-                return false;
         }
         return any;
     }
@@ -194,7 +178,7 @@ void dropAtRandom(Card &card, const CardSpec &spec, Painter &painter, Random &ra
         d.Cy = random.below(2 * static_cast<std::int64_t>(spec.Height));
         const std::int64_t y0 = std::max<std::int64_t>(0, d.Cy / 2 - reach);
         const std::int64_t y1 = std::min<std::int64_t>(spec.Height - 1, d.Cy / 2 + reach);
-        if (!painter.inside(d, y0, y1)) {
+        if (!painter.fits(d, y0, y1, false)) {
             ++misses;
             continue;
         }
