@@ -241,6 +241,40 @@ private slots:
         QVERIFY(QDir(dir.path()).entryList({QStringLiteral("*.txt"), QStringLiteral("*.csv")}).isEmpty());
     }
 
+    // The window's stain table: every stain of every scanned card, the
+    // outcomes agreeing with each card's counts.
+    void writesTheStainTableOfEveryScannedCard()
+    {
+        auto w = scannedLine(3);
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        const std::string path = folder() + "stains.csv";
+        w->chooseStainFile = [path](std::string &chosen) {
+            chosen = path;
+            return true;
+        };
+        w->btnWriteStains_Click();
+        QVERIFY(messages.isEmpty());
+        const QList<QByteArray> rows = read(QStringLiteral("stains.csv")).split('\n');
+        QVERIFY(rows.front().startsWith("card,stain,outcome,pixels,"));
+        for (int i = 1; i <= w->cards().count(); ++i) {
+            const CardRecord &card = w->cards()[i];
+            const QByteArray prefix = QByteArray::fromStdString(card.FileTitle) + ",";
+            int accepted = 0;
+            int rejected = 0;
+            for (const QByteArray &row : rows)
+                if (row.startsWith(prefix)) {
+                    const bool taken = row.contains(",accepted,");
+                    accepted += taken ? 1 : 0;
+                    rejected += !taken && !row.contains(",folded into another stain,") ? 1 : 0;
+                }
+            std::int64_t drops = 0;
+            for (std::size_t k = 1; k < card.Stains.size(); ++k)
+                drops += card.Stains[k].Count;
+            QCOMPARE(accepted, static_cast<int>(drops));
+            QCOMPARE(rejected, card.RejectedCount);
+        }
+    }
+
     void writesTextOrCsvByTheFilter()
     {
         auto w = scannedLine(3);
