@@ -48,13 +48,6 @@ struct ScanCallbacks {
     std::function<void()> RowDone;
 };
 
-// Why a stain was not counted as a drop.
-enum class RejectReason : std::uint8_t {
-    NoValidHue,      // not one pixel of a hue in the range
-    NotRound,        // its area is too far from the disc of its extent
-    TooFewValidHues, // fewer pixels of a valid hue than "% Valid Hues" asks
-};
-inline constexpr std::size_t RejectReasons = 3;
 
 // The rejected stains of a card, counted by reason and by area: a card of
 // millions of specks keeps a table the size of its largest stain, not a

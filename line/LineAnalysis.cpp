@@ -235,6 +235,7 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     }
     card.Scanned = true;
 
+    figures.ForegroundPixels = card.ForegroundPixels.size();
     figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
     figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
     figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
@@ -254,6 +255,7 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     card.SplitStains = scan.SplitStains;
     card.SplitParts = scan.SplitParts;
 
+    card.Summary = figures;
     if (settings.Log)
         figures.Log = writeScanLog(scanLogInputsFor(card, settings, logPath), settings.Append);
     return figures;

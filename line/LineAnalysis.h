@@ -51,30 +51,6 @@ struct AnalysisSettings {
     float RangeHigh = 32755.0f;
 };
 
-// The stains the scan did not count as drops, and the deposit they would
-// carry were each one drop of its area: what the card's figures leave out.
-struct RejectedFigures {
-    std::int32_t Count = 0;
-    std::int64_t AreaPixels = 0;
-    double AreaCm2 = 0.0;
-    double AreaShare = 0.0; // of the area of all stains, accepted and rejected
-    std::array<std::int32_t, RejectReasons> CountBy{};
-    std::array<std::int64_t, RejectReasons> AreaBy{};
-    double DepositNlPerCm2 = 0.0;
-    double DepositShare = 0.0; // of the card's reported deposit; 0 when it has none
-};
-
-// Drops hidden by overlap, estimated for drops that land at random
-// (Poisson): with coverage c and mean stain area a, the drop density is
-// -ln(1 - c) / a, and a drop's stain touches another with probability
-// 1 - exp(-4 n a) (two equal discs touch when their centres are closer than
-// a diameter).
-struct OverlapFigures {
-    double Coverage = 0.0;             // share of the card covered by stains, 0..1
-    double CorrectedDropDensity = 0.0; // per cm2
-    double HiddenShare = 0.0;
-};
-
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of
 // stain area"; empty for a card not scanned.
 std::string rejectedStainsText(const CardRecord &card);
@@ -87,17 +63,9 @@ RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, 
 OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan);
 
 // The figures of one analysed card beyond those kept in its record.
-struct CardFigures {
+// The summary is also kept in the card's record.
+struct CardFigures : ScanSummary {
     bool Cancelled = false;
-    std::uint64_t ForegroundPixels = 0;
-    std::int32_t Accepted = 0;
-    double Dv01 = 0.0;
-    double Dv09 = 0.0;
-    double RelativeSpan = 0.0;
-    double Nmd = 0.0;
-    double CoveragePercent = 0.0;
-    RejectedFigures Rejected;
-    OverlapFigures Overlap;
     // Every stain, when the scan was asked to keep them.
     std::vector<StainRecord> Stains;
     std::int32_t SplitStains = 0;

@@ -3,6 +3,7 @@
 // 1-based everywhere in the program; the list hides the 0-based vector.
 
 #include "model/LargeBuffer.h"
+#include "model/ScanSummary.h"
 #include "model/SizeClass.h"
 
 #include <array>
@@ -106,6 +107,13 @@ private:
     bool closed_ = false;
 };
 
+// What became of a stored card's image file when its trial was opened.
+enum class CardFileState : std::uint8_t {
+    Present, // there, with the content it was analysed from
+    Missing, // not found: the stored figures stand, the image cannot be shown or scanned
+    Changed, // there, but not the file the figures were made from
+};
+
 struct CardRecord {
     std::string FilePath;  // folder with trailing separator, then the file name
     std::string FileTitle; // file name without folder
@@ -125,6 +133,17 @@ struct CardRecord {
     bool ColoursKnown = false;
     bool Scanned = false;
     float Position = 0.0f; // across the spray line
+    // A position typed for this card, kept instead of the one its place in
+    // the line gives.
+    bool PositionEdited = false;
+    float EditedPosition = 0.0f;
+    // Left out of the line (a torn or lost card): no part of the pooled
+    // spectrum, and the swath analysis interpolates over its place.
+    bool Excluded = false;
+    // The file the card was analysed from, to tell when it has gone or changed.
+    std::int64_t FileSize = -1;
+    std::string ContentHash; // SHA-256, lower-case hex; empty until known
+    CardFileState FileState = CardFileState::Present;
     std::uint8_t BackgroundIndex = 0;
     std::uint8_t DitherIndex = 0;
     std::array<std::int32_t, 257> PaletteHue{};
@@ -152,6 +171,7 @@ struct CardRecord {
     double DropDensity = 0.0;   // drops per cm2
     double VolumeDensity = 0.0; // nL per cm2
     double TotalVolume = 0.0;   // nL
+    ScanSummary Summary;
 };
 
 } // namespace vex
