@@ -153,23 +153,65 @@ int findCardByTitle(const CardList &cards, const std::string &fileTitle)
     return 1;
 }
 
-std::vector<std::string> descendingLoadOrder(std::vector<std::string> names)
+bool titleBefore(const std::string &a, const std::string &b, bool natural)
+{
+    if (!natural)
+        return a < b;
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            // Leading zeros do not change the value; a longer run without
+            // them is the larger number, else the first digit that differs.
+            std::size_t si = i;
+            std::size_t sj = j;
+            while (si < a.size() && a[si] == '0')
+                ++si;
+            while (sj < b.size() && b[sj] == '0')
+                ++sj;
+            std::size_t ei = si;
+            std::size_t ej = sj;
+            while (ei < a.size() && digit(a[ei]))
+                ++ei;
+            while (ej < b.size() && digit(b[ej]))
+                ++ej;
+            if (ei - si != ej - sj)
+                return ei - si < ej - sj;
+            if (const int c = a.compare(si, ei - si, b, sj, ej - sj); c != 0)
+                return c < 0;
+            // Equal values: fewer leading zeros first, so that the order is total.
+            if (si - i != sj - j)
+                return si - i < sj - j;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        if (a[i] != b[j])
+            return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+std::vector<std::string> descendingLoadOrder(std::vector<std::string> names, bool natural)
 {
     for (std::size_t i = 0; i < names.size(); ++i)
         for (std::size_t j = i; j < names.size(); ++j)
-            if (names[i] < names[j])
+            if (titleBefore(names[i], names[j], natural))
                 std::swap(names[i], names[j]);
     return names;
 }
 
-void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped)
+void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped, bool natural, int from)
 {
     // The exchange sort is kept on purpose: it is not stable, and cards with
     // equal names from different folders end in the order users are used to.
     std::vector<CardRecord> &records = cards.records();
-    for (std::size_t i = 0; i < records.size(); ++i)
+    for (std::size_t i = static_cast<std::size_t>(std::max(from, 1)) - 1; i < records.size(); ++i)
         for (std::size_t j = i + 1; j < records.size(); ++j)
-            if (records[i].FileTitle > records[j].FileTitle) {
+            if (titleBefore(records[j].FileTitle, records[i].FileTitle, natural)) {
                 std::swap(records[i], records[j]);
                 if (swapped)
                     swapped(static_cast<int>(i) + 1, static_cast<int>(j) + 1);

@@ -79,14 +79,21 @@ int findCardByPath(const CardList &cards, const std::string &filePath);
 // The first card with this file title, or 1 when there is none.
 int findCardByTitle(const CardList &cards, const std::string &fileTitle);
 
-// The names of a multiple selection in descending binary order; loaded in
-// this order, the alphabetically first file is loaded last.
-std::vector<std::string> descendingLoadOrder(std::vector<std::string> names);
+// Binary order of names (upper case before lower case), or with `natural`
+// the order people count in: runs of digits compare by their value, so that
+// "card2" comes before "card10".
+bool titleBefore(const std::string &a, const std::string &b, bool natural);
 
-// Sorts the cards by file title in ascending binary order (upper case before
-// lower case) with the exchange sort the program always used; swapped(i, j)
-// is told about every exchange so that the card strip can follow.
-void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped = {});
+// The names of a multiple selection in descending order; loaded in this
+// order, the first file by name is loaded last.
+std::vector<std::string> descendingLoadOrder(std::vector<std::string> names, bool natural = false);
+
+// Sorts cards from..count by file title in ascending order with the
+// exchange sort the program always used; swapped(i, j) is told about every
+// exchange so that the card strip can follow.  `from` above 1 keeps a line
+// order set by hand and sorts only the cards added after it.
+void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swapped = {}, bool natural = false,
+                      int from = 1);
 
 // What the card keeps of its decoded file: the recorded resolution and how
 // its colours were reduced.

@@ -39,12 +39,26 @@ std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, st
     return {stored(Sample_Position1, "-50", false), stored(Sample_Interval, "10", true)};
 }
 
-void assignCardPositions(CardList &cards, const SprayInfo &spray)
+float defaultCardPosition(const SprayInfo &spray, int card)
 {
     const float first = positionValue(spray[Sample_Position1]);
     const float spacing = positionValue(spray[Sample_Interval]);
+    return first + static_cast<float>(card - 1) * spacing;
+}
+
+void assignCardPositions(CardList &cards, const SprayInfo &spray)
+{
     for (int i = 1; i <= cards.count(); ++i)
-        cards[i].Position = first + static_cast<float>(i - 1) * spacing;
+        cards[i].Position = cards[i].PositionEdited ? cards[i].EditedPosition : defaultCardPosition(spray, i);
+}
+
+int linePositionDecimals(const CardList &cards, const SprayInfo &spray)
+{
+    for (const CardRecord &card : cards.records())
+        if (card.PositionEdited && std::isfinite(card.EditedPosition) &&
+            card.EditedPosition != std::trunc(card.EditedPosition))
+            return 1;
+    return positionDecimals(spray[Sample_Position1], spray[Sample_Interval]);
 }
 
 std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards)
@@ -54,7 +68,7 @@ std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards)
     std::map<float, std::pair<int, int>> seen; // position: first card, second card
     for (int i = 1; i <= cards.count(); ++i) {
         const float position = cards[i].Position;
-        if (std::isnan(position))
+        if (std::isnan(position) || cards[i].Excluded)
             continue;
         auto [at, added] = seen.try_emplace(position, i, 0);
         if (!added && at->second.second == 0)

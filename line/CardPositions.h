@@ -27,11 +27,21 @@ bool spacingSound(double spacing);
 // missing or unsound giving -50 and 10; unsound ones are listed in `reset`.
 std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, std::vector<std::string> &reset);
 
-// Position of card i = card 1 position + (i - 1) x spacing.
+// Where card i lies when no position was typed for it: card 1 position +
+// (i - 1) x spacing.
+float defaultCardPosition(const SprayInfo &spray, int card);
+
+// Every card at its default position, or at the one typed for it.
 // (AssignCardPositions in the old design.)
 void assignCardPositions(CardList &cards, const SprayInfo &spray);
 
-// The first pair of cards (i < j) at exactly the same position.
+// Decimals of the positions shown and written: those of the two texts
+// (positionDecimals), but one whenever a position typed for a card has a
+// fraction, which whole numbers would hide.
+int linePositionDecimals(const CardList &cards, const SprayInfo &spray);
+
+// The first pair of cards (i < j) at exactly the same position; cards left
+// out of the line do not count.
 std::optional<std::pair<int, int>> firstDuplicatePosition(const CardList &cards);
 
 inline constexpr const char *DuplicatePositionsMessage = "There are two or more cards with the same position.";

@@ -23,13 +23,22 @@ std::int64_t compositeClassIndex(float diameter)
 
 CompositeAll calcCompositeAll(const CardList &cards)
 {
+    std::vector<const CardRecord *> all;
+    for (const CardRecord &card : cards.records())
+        all.push_back(&card);
+    return calcCompositeAll(all);
+}
+
+CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
+{
     CompositeAll out;
     CompositeResult &all = out.Result;
     // Pooled by tenth of a micrometre; a map keeps memory to the classes
     // that occur whatever diameters a spread factor produces.
     std::map<std::int64_t, std::int64_t> counts;
-    for (const CardRecord &card : cards.records()) {
-        if (!card.Scanned)
+    for (const CardRecord *each : cards) {
+        const CardRecord &card = *each;
+        if (!card.Scanned || card.Excluded)
             continue;
         if (card.Stains.size() > 1)
             all.LargestDiameter = std::max(all.LargestDiameter, card.Stains.back().Diameter);
@@ -98,7 +107,7 @@ std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected,
     std::vector<CardStat> stats(static_cast<std::size_t>(cards.count()) + 1);
     for (int i = 1; i <= cards.count(); ++i) {
         const CardRecord &card = cards[i];
-        if (!card.Scanned)
+        if (!card.Scanned || card.Excluded)
             continue;
         CardStat &s = stats[static_cast<std::size_t>(i)];
         if (rangeIsSelected) {

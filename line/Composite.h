@@ -21,15 +21,19 @@ struct CompositeAll {
     float MaxCardVMD = 0.0f; // the largest VMD of one scanned card
 };
 
-// Pools the scanned cards.  Each drop counts once; the volume fractions are
-// shares of the cards' own total volumes.  With no scanned card, or none
-// with drops, the result is empty: no classes, VMD and densities 0.
+// Pools the scanned cards that are not left out of the line.  Each drop
+// counts once; the volume fractions are shares of the cards' own total
+// volumes.  With no such card, or none with drops, the result is empty: no
+// classes, VMD and densities 0.
 CompositeAll calcCompositeAll(const CardList &cards);
+// The same over the cards of several passes.
+CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards);
 
 // The pooled classes inside the range, with fractions as shares of the range.
 CompositeResult calcCompositeRange(const CompositeResult &all, float rangeLow, float rangeHigh);
 
-// Index 1..CardCount (element 0 unused); unscanned cards stay 0.  With a
+// Index 1..CardCount (element 0 unused); unscanned cards and those left out
+// of the line stay 0.  With a
 // range selected, each card's figures are those inside the range.
 std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected, float rangeLow, float rangeHigh);
 

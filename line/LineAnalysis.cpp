@@ -55,10 +55,12 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
         line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
     line.Stats = fillCardStats(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
     line.Interval = positionValue(settings.Spray[Sample_Interval]);
-    if (cards.count() >= 2) {
+    const LineGrid grid = lineGrid(cards, line.Stats, settings.Spray);
+    line.Interpolated = !grid.Regular;
+    line.SwathProblem = grid.Problem;
+    if (grid.points() >= 2) {
         line.HasSwath = true;
-        swathAnalysis(line.Stats, positionValue(settings.Spray[Sample_Position1]), line.Interval, line.Deposit,
-                      line.DropDensity);
+        swathAnalysis(grid.Stats, grid.Position1, line.Interval, line.Deposit, line.DropDensity);
         buildMultiswath(line.Deposit);
         buildMultiswath(line.DropDensity);
     }

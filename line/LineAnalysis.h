@@ -10,6 +10,7 @@
 #include "intake/ColourPass.h"
 #include "intake/IndexedImage.h"
 #include "line/Composite.h"
+#include "line/LineGrid.h"
 #include "line/ResultsFile.h"
 #include "line/Swath.h"
 #include "model/CardList.h"
@@ -105,10 +106,16 @@ struct LineResults {
     bool RangeSelected = false;
     CompositeResult Range;
     std::vector<CardStat> Stats; // 1..CardCount
-    bool HasSwath = false;       // two cards or more
+    bool HasSwath = false;       // two points of the line's grid or more
     SwathProfile Deposit;
     SwathProfile DropDensity;
     float Interval = 0.0f;
+    // The swath analysis ran on figures interpolated between the cards that
+    // count (positions typed for single cards, cards left out), not on the
+    // cards themselves.
+    bool Interpolated = false;
+    // Why there is no swath analysis of a line of two cards or more.
+    std::string SwathProblem;
 };
 // Places the cards along the line first.  With `previous`, the swath widths
 // chosen there are kept where the new line still has them.

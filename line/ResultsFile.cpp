@@ -163,10 +163,13 @@ Derived derive(const ResultsInputs &in)
     Derived d;
     d.U = unitsOf(in);
     const SprayInfo &s = *in.Spray;
-    d.PositionDecimals = positionDecimals(s[Sample_Position1], s[Sample_Interval]);
+    d.PositionDecimals =
+        in.Cards ? linePositionDecimals(*in.Cards, s) : positionDecimals(s[Sample_Position1], s[Sample_Interval]);
     d.WidthDecimals = !s[Sample_Interval].empty() && s[Sample_Interval].back() == '0' ? 0 : 1;
     d.Interval = positionValue(s[Sample_Interval]);
-    d.Fraction = positionNumbers(positionValue(s[Sample_Position1]), d.Interval).F;
+    // The profiles start where the line's first card lies, which a typed
+    // position may have moved from card 1's.
+    d.Fraction = in.Deposit ? in.Deposit->F : positionNumbers(positionValue(s[Sample_Position1]), d.Interval).F;
     if (in.Deposit && in.DropDensity) {
         d.Low = in.Deposit->K;
         d.High =

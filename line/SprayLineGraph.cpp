@@ -95,7 +95,8 @@ SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardS
     for (int i = 1; i <= cards.count(); ++i) {
         SprayLinePicture::Card c;
         c.Position = cards[i].Position;
-        c.Scanned = cards[i].Scanned;
+        // A card left out of the line is drawn as one without figures.
+        c.Scanned = cards[i].Scanned && !cards[i].Excluded;
         const CardStat s = static_cast<std::size_t>(i) < stats.size() ? stats[static_cast<std::size_t>(i)] : CardStat{};
         c.Y[0] = rowY(pic.Scale, 0, s.Vmd);
         c.Y[1] = rowY(pic.Scale, 1, s.DropDensity);
@@ -111,7 +112,7 @@ SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardS
         pic.RangeReference[1] = rowY(pic.Scale, 1, range->DropDensity);
         pic.RangeReference[2] = rowY(pic.Scale, 2, range->VolumeDensity * rate);
     }
-    pic.PositionDecimals = positionDecimals(spray[Sample_Position1], spray[Sample_Interval]);
+    pic.PositionDecimals = linePositionDecimals(cards, spray);
     pic.LabelEvery = positionLabelEvery(cards.count(), pic.Scale.Range, positionValue(spray[Sample_Interval]));
     return pic;
 }

@@ -17,6 +17,17 @@ void CardList::remove(int k)
     cards_.erase(cards_.begin() + (k - 1));
 }
 
+void CardList::move(int from, int to)
+{
+    if (from < 1 || from > count() || to < 1 || to > count() || from == to)
+        return;
+    const auto at = [this](int k) { return cards_.begin() + (k - 1); };
+    if (from < to)
+        std::rotate(at(from), at(from) + 1, at(to) + 1);
+    else
+        std::rotate(at(to), at(from), at(from) + 1);
+}
+
 int currentAfterClose(int k, int count)
 {
     if (count <= 0)

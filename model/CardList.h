@@ -22,6 +22,9 @@ public:
     // Removes card k; the records after it move down by one.
     void remove(int k);
     void clear() { cards_.clear(); }
+    // Takes card `from` out and puts it in at `to`; the cards between
+    // close up.
+    void move(int from, int to);
 
     std::vector<CardRecord> &records() { return cards_; }
     const std::vector<CardRecord> &records() const { return cards_; }

@@ -246,7 +246,8 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     const double range = s.PMax - s.PMin;
     auto xOfPosition = [&](double p) { return X0 + W * (range > 0.0 ? (p - s.PMin) / range : 0.5); };
     const double interval = positionValue(in.Spray[Sample_Interval]);
-    const int decimals = positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
+    const int decimals = in.Cards ? linePositionDecimals(*in.Cards, in.Spray)
+                                  : positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
     const int every = cards.count() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
     pen.font(10);
     if (interval > 0.0) {
@@ -312,7 +313,8 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     const double ratio = swathRatio(p.SelectedWidth, in.Spray);
     buildMultiswath(p);
     const double interval = positionValue(in.Spray[Sample_Interval]);
-    const int decimals = positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
+    const int decimals = in.Cards ? linePositionDecimals(*in.Cards, in.Spray)
+                                  : positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
     const std::string length = in.Metric ? " (m)" : " (ft)";
 
     // The multiswath profile.

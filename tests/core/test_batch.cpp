@@ -4,6 +4,7 @@
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
 #include "line/SwathDisplay.h"
+#include "support/LineCards.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -276,6 +277,7 @@ TEST_F(BatchCard, CancelInTheColourPassStopsEverything)
 
 namespace vex {
 namespace {
+using test::lineOfFive;
 
 TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
 {
@@ -334,21 +336,6 @@ TEST(BatchLine, SwathRatioNormalisesToTheAircraftsSwath)
     EXPECT_DOUBLE_EQ(swathRatio(3, spray), 1.0);
     spray[AC_Swath] = "wide";
     EXPECT_DOUBLE_EQ(swathRatio(3, spray), 1.0);
-}
-
-// Five cards with one stain each of 1, 2, 4, 2 and 1 units of area: the
-// deposit profile rises and falls like the worked example.
-CardList lineOfFive()
-{
-    CardList cards;
-    const std::int32_t areas[] = {100, 200, 400, 200, 100};
-    for (const std::int32_t a : areas) {
-        CardRecord card = newCardRecord("c.bmp", "/d/", 100, 100, 1200);
-        computeCardStatistics(card, std::vector<std::int32_t>(10, a), {0.0, 0.56, 0.0});
-        card.Scanned = true;
-        cards.add(std::move(card));
-    }
-    return cards;
 }
 
 TEST(BatchLine, PositionsCompositeStatsAndSwath)

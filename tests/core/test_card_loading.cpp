@@ -96,6 +96,24 @@ TEST(CardLoading, CardListSortsAscendingUpperCaseFirst)
     EXPECT_EQ(findCardByTitle(cards, "c.bmp"), 3);
 }
 
+TEST(CardLoading, NaturalOrderCountsRunsOfDigitsByValue)
+{
+    EXPECT_TRUE(titleBefore("Karte 10.bmp", "Karte 2.bmp", false));
+    EXPECT_TRUE(titleBefore("Karte 2.bmp", "Karte 10.bmp", true));
+    EXPECT_TRUE(titleBefore("card2.bmp", "card02.bmp", true)); // equal values: fewer zeros first
+    EXPECT_TRUE(titleBefore("card9", "card9a", true));
+    EXPECT_FALSE(titleBefore("card10", "card9", true));
+    CardList cards = cardsNamed({"c10.bmp", "c9.bmp", "c1.bmp", "b.bmp"});
+    // A line ordered by hand keeps its first cards; those added are sorted.
+    sortCardsByTitle(cards, {}, true, 3);
+    EXPECT_EQ(cards[1].FileTitle, "c10.bmp");
+    EXPECT_EQ(cards[3].FileTitle, "b.bmp");
+    sortCardsByTitle(cards, {}, true);
+    EXPECT_EQ(cards[1].FileTitle, "b.bmp");
+    EXPECT_EQ(cards[4].FileTitle, "c10.bmp");
+    EXPECT_EQ(descendingLoadOrder({"c9", "c10"}, true), (std::vector<std::string>{"c10", "c9"}));
+}
+
 TEST(CardLoading, SameFullPathIsFoundCaseSensitively)
 {
     CardList cards = cardsNamed({"a.bmp"});
