@@ -112,4 +112,68 @@ std::string cardPositionText(const CardPosValues &values, int card, int decimals
     return formatFixed(values.Position1 + static_cast<float>(card - 1) * values.Spacing, decimals);
 }
 
+std::vector<CardPlace> cardPlaces(const CardList &cards)
+{
+    std::vector<CardPlace> places;
+    for (int i = 1; i <= cards.count(); ++i)
+        places.push_back({i, cards[i].FileTitle, cards[i].PositionEdited, cards[i].EditedPosition, cards[i].Excluded});
+    return places;
+}
+
+std::string cardPlaceText(const CardPosValues &values, const CardPlace &place, int row, int decimals)
+{
+    return place.Edited ? formatFixed(place.Position, decimals) : cardPositionText(values, row, decimals);
+}
+
+bool editCardPlace(const std::string &text, CardPlace &place)
+{
+    if (text.find_first_not_of(' ') == std::string::npos) {
+        const bool changed = place.Edited;
+        place.Edited = false;
+        return changed;
+    }
+    const std::optional<double> v = parseNumber(text);
+    if (!v || !positionSound(*v))
+        return false;
+    const bool changed = !place.Edited || place.Position != static_cast<float>(*v);
+    place.Edited = true;
+    place.Position = static_cast<float>(*v);
+    return changed;
+}
+
+int placeDecimals(const std::vector<CardPlace> &places, const std::string &position1Text,
+                  const std::string &spacingText)
+{
+    for (const CardPlace &p : places)
+        if (p.Edited && p.Position != std::trunc(p.Position))
+            return 1;
+    return positionDecimals(position1Text, spacingText);
+}
+
+bool applyCardPlaces(CardList &cards, const std::vector<CardPlace> &places)
+{
+    // Only a reordering of the cards there are is taken.
+    std::vector<bool> seen(places.size() + 1, false);
+    for (const CardPlace &p : places) {
+        if (p.Card < 1 || p.Card > cards.count() || seen[static_cast<std::size_t>(p.Card)])
+            return false;
+        seen[static_cast<std::size_t>(p.Card)] = true;
+    }
+    if (places.size() != static_cast<std::size_t>(cards.count()))
+        return false;
+    bool moved = false;
+    std::vector<CardRecord> ordered;
+    ordered.reserve(places.size());
+    for (std::size_t row = 0; row < places.size(); ++row) {
+        const CardPlace &p = places[row];
+        moved = moved || p.Card != static_cast<int>(row) + 1;
+        ordered.push_back(std::move(cards[p.Card]));
+        ordered.back().PositionEdited = p.Edited;
+        ordered.back().EditedPosition = p.Position;
+        ordered.back().Excluded = p.Excluded;
+    }
+    cards.records() = std::move(ordered);
+    return moved;
+}
+
 } // namespace vex

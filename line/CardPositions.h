@@ -66,4 +66,35 @@ std::string editPositionBox(const std::string &text, float &value, bool spacing)
 // The grid's position text of card i.
 std::string cardPositionText(const CardPosValues &values, int card, int decimals);
 
+// A row of the Card Positions window: which card, a position typed for it,
+// and whether it is left out of the line.  Rows are in line order.
+struct CardPlace {
+    int Card = 0; // the card's index when the window opened
+    std::string Title;
+    bool Edited = false;
+    float Position = 0.0f;
+    bool Excluded = false;
+};
+std::vector<CardPlace> cardPlaces(const CardList &cards);
+
+// The row's position text: the typed one, else the default of its rank.
+std::string cardPlaceText(const CardPosValues &values, const CardPlace &place, int row, int decimals);
+
+// A position typed into a row: an empty text returns the card to the
+// default of its rank; a sound number is taken; anything else changes
+// nothing.  True when the row changed.
+bool editCardPlace(const std::string &text, CardPlace &place);
+
+// Decimals of the rows: those of the two box texts, but one whenever a
+// typed position has a fraction.
+int placeDecimals(const std::vector<CardPlace> &places, const std::string &position1Text,
+                  const std::string &spacingText);
+
+// Puts the cards in the rows' order and gives them the rows' typed
+// positions and exclusions.  True when the line order changed.
+bool applyCardPlaces(CardList &cards, const std::vector<CardPlace> &places);
+
+inline constexpr const char *ExcludedCardsNote =
+    "A card left out counts as no card: its drops are not pooled, and the swath analysis interpolates over its place.";
+
 } // namespace vex

@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFont>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -17,6 +18,8 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace vex::ui {
 
@@ -44,12 +47,28 @@ frmCardPos::frmCardPos(CardList &cards, SprayInfo &spray, SettingsStore &store, 
     }
     PositionList = new QTableWidget(this);
     PositionList->setObjectName(QStringLiteral("PositionList"));
-    PositionList->setColumnCount(2);
-    PositionList->horizontalHeader()->hide();
+    PositionList->setColumnCount(3);
+    PositionList->setHorizontalHeaderLabels({tr("Card"), tr("Position"), tr("Left Out")});
     PositionList->verticalHeader()->hide();
-    PositionList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    PositionList->setSelectionMode(QAbstractItemView::NoSelection);
-    PositionList->setFocusPolicy(Qt::NoFocus);
+    PositionList->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::AnyKeyPressed);
+    PositionList->setSelectionMode(QAbstractItemView::SingleSelection);
+    PositionList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    PositionList->setToolTip(tr("Type a position for a single card; clear it to give the card its place in the "
+                                "line again."));
+    connect(PositionList, &QTableWidget::cellChanged, this, &frmCardPos::PositionList_Changed);
+
+    btnMoveUp = new QPushButton(tr("Move Up"), this);
+    btnMoveUp->setObjectName(QStringLiteral("btnMoveUp"));
+    btnMoveUp->setAutoDefault(false);
+    btnMoveDown = new QPushButton(tr("Move Down"), this);
+    btnMoveDown->setObjectName(QStringLiteral("btnMoveDown"));
+    btnMoveDown->setAutoDefault(false);
+    connect(btnMoveUp, &QPushButton::clicked, this, [this] { moveSelected(-1); });
+    connect(btnMoveDown, &QPushButton::clicked, this, [this] { moveSelected(1); });
+    lblNote = new QLabel(tr(ExcludedCardsNote), this);
+    lblNote->setObjectName(QStringLiteral("lblNote"));
+    lblNote->setWordWrap(true);
 
     AcceptButton = new QPushButton(tr("Accept"), this);
     AcceptButton->setObjectName(QStringLiteral("AcceptButton"));
@@ -59,17 +78,21 @@ frmCardPos::frmCardPos(CardList &cards, SprayInfo &spray, SettingsStore &store, 
     CancelButton->setAutoDefault(false);
     CancelButton->setEnabled(!acceptOnly_);
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(btnMoveUp);
+    buttons->addWidget(btnMoveDown);
     buttons->addStretch();
     buttons->addWidget(AcceptButton);
     buttons->addWidget(CancelButton);
     auto *top = new QVBoxLayout(this);
     top->addLayout(boxes);
     top->addWidget(PositionList);
+    top->addWidget(lblNote);
     top->addLayout(buttons);
     connect(AcceptButton, &QPushButton::clicked, this, &frmCardPos::AcceptButton_Click);
     connect(CancelButton, &QPushButton::clicked, this, &frmCardPos::reject);
 
     values_ = cardPosOpening(spray_, store_);
+    places_ = cardPlaces(cards_);
     txtInput[0]->setText(QString::fromStdString(formatFixed(values_.Position1, 1)));
     txtInput[1]->setText(QString::fromStdString(formatFixed(values_.Spacing, 1)));
     refreshGrid();
@@ -77,15 +100,56 @@ frmCardPos::frmCardPos(CardList &cards, SprayInfo &spray, SettingsStore &store, 
 
 void frmCardPos::refreshGrid()
 {
-    const int decimals = positionDecimals(txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
-    PositionList->setRowCount(cards_.count());
-    for (int i = 1; i <= cards_.count(); ++i) {
-        PositionList->setItem(i - 1, 0, new QTableWidgetItem(QString::fromStdString(cards_[i].FileTitle)));
-        auto *position = new QTableWidgetItem(QString::fromStdString(cardPositionText(values_, i, decimals)));
+    const int decimals =
+        placeDecimals(places_, txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
+    filling_ = true;
+    PositionList->setRowCount(static_cast<int>(places_.size()));
+    bool anyLeftOut = false;
+    for (int row = 0; row < static_cast<int>(places_.size()); ++row) {
+        const CardPlace &place = places_[static_cast<std::size_t>(row)];
+        auto *title = new QTableWidgetItem(QString::fromStdString(place.Title));
+        title->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        PositionList->setItem(row, 0, title);
+        auto *position = new QTableWidgetItem(QString::fromStdString(cardPlaceText(values_, place, row + 1, decimals)));
         position->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        PositionList->setItem(i - 1, 1, position);
+        // A typed position stands out from those the line gives.
+        QFont font = position->font();
+        font.setBold(place.Edited);
+        position->setFont(font);
+        PositionList->setItem(row, 1, position);
+        auto *leftOut = new QTableWidgetItem;
+        leftOut->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        leftOut->setCheckState(place.Excluded ? Qt::Checked : Qt::Unchecked);
+        PositionList->setItem(row, 2, leftOut);
+        anyLeftOut = anyLeftOut || place.Excluded;
     }
     PositionList->resizeColumnsToContents();
+    lblNote->setVisible(anyLeftOut);
+    filling_ = false;
+}
+
+void frmCardPos::PositionList_Changed(int row, int column)
+{
+    if (filling_ || row < 0 || row >= static_cast<int>(places_.size()))
+        return;
+    CardPlace &place = places_[static_cast<std::size_t>(row)];
+    if (column == 1)
+        editCardPlace(PositionList->item(row, 1)->text().toStdString(), place);
+    else if (column == 2)
+        place.Excluded = PositionList->item(row, 2)->checkState() == Qt::Checked;
+    // Shown again in the pattern of the line, or as it was when refused.
+    QTimer::singleShot(0, this, &frmCardPos::refreshGrid);
+}
+
+void frmCardPos::moveSelected(int step)
+{
+    const int row = PositionList->currentRow();
+    const int to = row + step;
+    if (row < 0 || to < 0 || to >= static_cast<int>(places_.size()))
+        return;
+    std::swap(places_[static_cast<std::size_t>(row)], places_[static_cast<std::size_t>(to)]);
+    refreshGrid();
+    PositionList->setCurrentCell(to, 0);
 }
 
 void frmCardPos::leaveBox(int box)
@@ -120,10 +184,16 @@ void frmCardPos::AcceptButton_Click()
     accepting_ = true;
     leaveBox(0);
     leaveBox(1);
-    for (int i = 1; i <= cards_.count(); ++i)
-        cards_[i].Position = values_.Position1 + static_cast<float>(i - 1) * values_.Spacing;
+    const std::vector<CardPlace> before = cardPlaces(cards_);
+    placesChanged_ = std::any_of(places_.begin(), places_.end(), [&](const CardPlace &p) {
+        const CardPlace &was = before[static_cast<std::size_t>(p.Card) - 1];
+        return &p - places_.data() != p.Card - 1 || p.Edited != was.Edited || p.Excluded != was.Excluded ||
+               (p.Edited && p.Position != was.Position);
+    });
+    orderChanged_ = applyCardPlaces(cards_, places_);
     spray_[Sample_Position1] = txtInput[0]->text().toStdString();
     spray_[Sample_Interval] = txtInput[1]->text().toStdString();
+    assignCardPositions(cards_, spray_);
     Status stored = writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Position1), spray_[Sample_Position1]);
     stored.add(writeSetting(store_, SprayInfoSection, sprayInfoKey(Sample_Interval), spray_[Sample_Interval]));
     if (!stored.ok())

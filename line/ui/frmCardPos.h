@@ -1,7 +1,9 @@
 #pragma once
 // The Card Positions window: card 1's position and the card spacing, with
-// a grid of every card and its position.  Accept places the cards and keeps
-// both values, in memory and in the settings.
+// a grid of every card and its position.  A row takes a position typed for
+// its card, moves up or down the line, or leaves its card out of the line.
+// Accept places the cards and keeps both values, in memory and in the
+// settings.
 
 #include "line/CardPositions.h"
 #include "model/CardList.h"
@@ -25,15 +27,22 @@ public:
                QWidget *parent = nullptr);
 
     const CardPosValues &values() const { return values_; }
+    // After Accept: the line order was changed, or any row.
+    bool lineOrderChanged() const { return orderChanged_; }
+    bool placesChanged() const { return placesChanged_; }
 
     QLineEdit *txtInput[2] = {nullptr, nullptr};
     QLabel *lblUnits[2] = {nullptr, nullptr};
     QTableWidget *PositionList = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
+    QPushButton *btnMoveUp = nullptr;
+    QPushButton *btnMoveDown = nullptr;
+    QLabel *lblNote = nullptr;
 
 public slots:
     void AcceptButton_Click();
+    void moveSelected(int step);
     void reject() override;
 
 protected:
@@ -44,11 +53,16 @@ protected:
 private:
     void leaveBox(int box);
     void refreshGrid();
+    void PositionList_Changed(int row, int column);
 
     CardList &cards_;
     SprayInfo &spray_;
     SettingsStore &store_;
     CardPosValues values_;
+    std::vector<CardPlace> places_;
+    bool filling_ = false;
+    bool orderChanged_ = false;
+    bool placesChanged_ = false;
     bool acceptOnly_ = false;
     bool accepting_ = false;
 };

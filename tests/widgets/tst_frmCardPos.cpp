@@ -111,6 +111,31 @@ private slots:
         QCOMPARE(store.values().at({"SprayInfo", "Sample_Interval"}), std::string("10.0"));
     }
 
+    void rowsTakeATypedPositionMoveAndLeaveACardOut()
+    {
+        frmCardPos w(cards, spray, store, true, false);
+        showActive(w);
+        w.PositionList->item(1, 1)->setText(QStringLiteral("-42.5"));
+        w.PositionList->item(0, 2)->setCheckState(Qt::Checked);
+        QCoreApplication::processEvents();
+        QCOMPARE(cell(w, 1, 1), QStringLiteral("-42.5"));
+        QCOMPARE(cell(w, 2, 1), QStringLiteral("-30.0")); // one decimal now that one position has it
+        QVERIFY(w.lblNote->isVisible());
+        w.PositionList->item(2, 1)->setText(QStringLiteral("far"));
+        QCoreApplication::processEvents();
+        QCOMPARE(cell(w, 2, 1), QStringLiteral("-30.0"));
+        w.PositionList->setCurrentCell(2, 0);
+        QTest::mouseClick(w.btnMoveUp, Qt::LeftButton);
+        QCOMPARE(cell(w, 1, 0), QStringLiteral("c.bmp"));
+        QCOMPARE(cell(w, 1, 1), QStringLiteral("-40.0")); // takes the place of its new rank
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QVERIFY(w.lineOrderChanged() && w.placesChanged());
+        QCOMPARE(cards[2].FileTitle, std::string("c.bmp"));
+        QCOMPARE(cards[3].Position, -42.5f);
+        QVERIFY(cards[3].PositionEdited && cards[1].Excluded && !cards[2].Excluded);
+        QCOMPARE(cards[2].Position, -40.0f);
+    }
+
     void cancelChangesNothing()
     {
         frmCardPos w(cards, spray, store, true, false);
