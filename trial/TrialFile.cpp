@@ -719,7 +719,7 @@ private:
                 sound = value && fitReal(field, *value, range);
             }
             if (!sound)
-                refuse(damaged("the setting " + key + " holds \"" + at->second + "\""));
+                refuse(damaged("the setting " + key + " holds \"" + at->second.substr(0, 40) + "\""));
         });
         return problem_.ok();
     }
@@ -858,11 +858,16 @@ private:
         case SQLITE_IOERR:
         case SQLITE_CANTOPEN:
         case SQLITE_PERM:
+        case SQLITE_READONLY: // a journal another program left that only a writer could roll back
         case SQLITE_AUTH:
             refuse(name_ + " could not be read: " + databaseError(db_) + ".");
             break;
-        default:
-            refuse(damaged(sqlite3_errmsg(db_)));
+        default: {
+            // SQLite quotes a broken table's whole definition; the start says enough.
+            std::string what = sqlite3_errmsg(db_);
+            what = what.substr(0, std::min(what.find('\n'), std::size_t{100}));
+            refuse(damaged(what));
+        }
         }
     }
     std::string damaged(const std::string &why) const
@@ -940,13 +945,20 @@ OpenedTrial openTrial(const std::string &path)
         return opened;
     }
     struct stat info {};
-    char header[16] = {};
+    unsigned char header[20] = {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const bool sqlite = regular && ::read(fd, header, sizeof header) == static_cast<ssize_t>(sizeof header) &&
-                        std::memcmp(header, "SQLite format 3", sizeof header) == 0;
+                        std::memcmp(header, "SQLite format 3", 16) == 0;
     ::close(fd);
     if (!sqlite) {
         opened.Result = Status::failure(name + " is not a Vexolin trial file.");
+        return opened;
+    }
+    // Bytes 18 and 19 say 2 for a file another program turned to write-ahead
+    // logging, which SQLite reads only by creating files beside it.
+    if (header[18] != 1 || header[19] != 1) {
+        opened.Result = Status::failure(name + " is damaged and cannot be opened: it is in a journal mode no save "
+                                               "writes (write-ahead log).");
         return opened;
     }
 

@@ -139,7 +139,7 @@ TEST(TrialFile, UnsoundValuesAreRefusedAsDamage)
              "UPDATE size_classes SET card = 99 WHERE card = 3", "DELETE FROM size_classes WHERE class = 1",
              "UPDATE settings SET value = '0,5' WHERE key = 'spread_2'",
              "UPDATE settings SET value = 300 WHERE key = 'hue_low'", "DELETE FROM passes WHERE number = 1",
-             "ALTER TABLE cards DROP COLUMN nmd",
+             "ALTER TABLE cards DROP COLUMN nmd", "PRAGMA journal_mode = WAL",
              "DROP TABLE passes; CREATE VIEW passes AS " + endless +
                  "SELECT x AS number, 'p' AS name, 1 AS in_mean, 0 AS order_edited FROM n"}) {
         SCOPED_TRACE(sql);
