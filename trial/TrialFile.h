@@ -24,9 +24,9 @@ struct OpenedTrial {
 
 // Reads a trial without changing the file.  A file that is not a trial,
 // was saved by a newer version or holds values no save could have written
-// is refused with the reason in words.  The cards open unscanned for
-// colours (ColoursKnown false, no stain pixels) and with FileState
-// Present: checkCardFiles tells which files have gone or changed.
+// is refused with the reason in words.  The cards open with their figures
+// but without their colours (ColoursKnown false, no stain pixels) and with
+// FileState Present: checkCardFiles tells which files have gone or changed.
 OpenedTrial openTrial(const std::string &path);
 
 } // namespace vex
