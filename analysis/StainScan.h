@@ -18,6 +18,7 @@
 namespace vex {
 
 struct ScanSettings {
+    friend bool operator==(const ScanSettings &, const ScanSettings &) = default;
     std::uint8_t HueLow = 0;
     std::uint8_t HueHigh = 255;
     // Valid hues lie outside HueLow..HueHigh.
@@ -47,7 +48,6 @@ struct ScanCallbacks {
     // After every row: where the window lets pending events run.
     std::function<void()> RowDone;
 };
-
 
 // The rejected stains of a card, counted by reason and by area: a card of
 // millions of specks keeps a table the size of its largest stain, not a

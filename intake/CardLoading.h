@@ -21,6 +21,7 @@ inline constexpr const char *LoadDialogFilter =
 
 // What the user has chosen about the files a card may come from.
 struct IntakeOptions {
+    friend bool operator==(const IntakeOptions &, const IntakeOptions &) = default;
     // Colour pictures (16, 24 and 32-bit bitmaps, PNG, JPEG, colour TIF) are
     // reduced to 256 colours; otherwise they are refused as they always were.
     bool ReduceColours = false;

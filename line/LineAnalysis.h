@@ -26,6 +26,7 @@ namespace vex {
 // resolved: from the window's controls and preferences, or from the batch
 // tool's options over the stored preferences.
 struct AnalysisSettings {
+    friend bool operator==(const AnalysisSettings &, const AnalysisSettings &) = default;
     std::int32_t Resolution = 1200;
     // New cards take the resolution their file records, where there is one.
     bool ResolutionFromFile = false;

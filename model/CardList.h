@@ -11,6 +11,7 @@ namespace vex {
 // The cards in the order of the card strip, addressed 1..count().
 class CardList {
 public:
+    friend bool operator==(const CardList &, const CardList &) = default;
     int count() const { return static_cast<int>(cards_.size()); }
     bool empty() const { return cards_.empty(); }
 

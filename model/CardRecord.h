@@ -29,10 +29,12 @@ struct ForegroundPixel {
 // same records, one per pixel, as a plain list would, then the closing record.
 class ForegroundPixelList {
 public:
+    friend bool operator==(const ForegroundPixelList &, const ForegroundPixelList &) = default;
     // A run's index bytes follow those of the runs before it in indices();
     // keeping no offset per run saves a third of the list on a card of
     // many specks, where every pixel is a run of its own.
     struct Run {
+        friend bool operator==(const Run &, const Run &) = default;
         std::int32_t Row = 0;    // 1 = top image row
         std::int32_t Column = 0; // first column of the run, 1-based
         std::int32_t Length = 0;
@@ -115,6 +117,7 @@ enum class CardFileState : std::uint8_t {
 };
 
 struct CardRecord {
+    friend bool operator==(const CardRecord &, const CardRecord &) = default;
     std::string FilePath;  // folder with trailing separator, then the file name
     std::string FileTitle; // file name without folder
     std::int32_t ImageWidth = 0;

@@ -11,6 +11,7 @@
 namespace vex {
 
 struct LinePass {
+    friend bool operator==(const LinePass &, const LinePass &) = default;
     std::string Name; // "Pass 1" unless the user named it
     CardList Cards;
     SprayInfo Spray;

@@ -20,6 +20,7 @@ inline constexpr std::size_t RejectReasons = 3;
 // The stains the scan did not count as drops, and the deposit they would
 // carry were each one drop of its area: what the card's figures leave out.
 struct RejectedFigures {
+    friend bool operator==(const RejectedFigures &, const RejectedFigures &) = default;
     std::int32_t Count = 0;
     std::int64_t AreaPixels = 0;
     double AreaCm2 = 0.0;
@@ -36,12 +37,14 @@ struct RejectedFigures {
 // 1 - exp(-4 n a) (two equal discs touch when their centres are closer than
 // a diameter).
 struct OverlapFigures {
+    friend bool operator==(const OverlapFigures &, const OverlapFigures &) = default;
     double Coverage = 0.0;             // share of the card covered by stains, 0..1
     double CorrectedDropDensity = 0.0; // per cm2
     double HiddenShare = 0.0;
 };
 
 struct ScanSummary {
+    friend bool operator==(const ScanSummary &, const ScanSummary &) = default;
     std::uint64_t ForegroundPixels = 0;
     std::int32_t Accepted = 0;
     double Dv01 = 0.0;

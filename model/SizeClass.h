@@ -8,6 +8,7 @@
 namespace vex {
 
 struct SizeClass {
+    friend bool operator==(const SizeClass &, const SizeClass &) = default;
     std::int32_t Area = 0;   // stain area in pixels that defines the class
     std::int32_t Count = 0;  // drops in the class
     float DropVolume = 0.0f; // cubic micrometres, one drop

@@ -29,6 +29,7 @@ enum SprayInfoEntry : int {
 };
 
 struct SprayInfo {
+    friend bool operator==(const SprayInfo &, const SprayInfo &) = default;
     // Index 0 unused, so that entries are addressed by their numbers.
     std::array<std::string, SprayInfoCount + 1> Values;
 

@@ -6,7 +6,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
-folders=(model text intake analysis line report templates ui)
+folders=(model text intake analysis line trial report templates ui)
 found=0
 complain() { echo "$1: $2"; found=1; }
 
@@ -23,6 +23,10 @@ while IFS= read -r file; do
     fi
     if [[ $quoted == 1 && "$target" == app/* ]]; then
       complain "$file" "a subsystem includes $target"
+    fi
+    # The trial file sits under app/ alone: nothing else builds on a saved trial.
+    if [[ $quoted == 1 && "$target" == trial/* && "$folder" != trial ]]; then
+      complain "$file" "only app/ may include $target"
     fi
     if ! adapter_file "$file"; then
       if [[ $quoted == 1 && ( "$target" == ui/* || "$target" == */ui/* || "$target" == */qt/* ) ]]; then

@@ -13,7 +13,10 @@ packages=(
   libtiff-dev                # the TIF reader's own warnings, passed on with the file's name
   libpng-dev libjpeg-dev     # the resolution PNG and JPEG files record
   libopencv-core-dev libopencv-imgproc-dev  # reduction of colour scans: k-means, CIELAB
+  libsqlite3-dev             # the trial file, an SQLite database
+  libssl-dev                 # the SHA-256 of card files (libcrypto), to see that one has changed
   libgtest-dev               # the core's unit tests
+  sqlite3                    # tests: the stock shell reads a saved trial
   fonts-liberation           # the report's Arial-compatible face
   xvfb xauth                 # a virtual screen when there is no display
   locales                    # a comma locale for the tests of number reading and writing

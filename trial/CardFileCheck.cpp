@@ -1,0 +1,121 @@
+#include "trial/CardFileCheck.h"
+
+#include <openssl/evp.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vex {
+
+namespace {
+
+struct DigestDeleter {
+    void operator()(EVP_MD_CTX *context) const { EVP_MD_CTX_free(context); }
+};
+
+// The file's size when it is a regular file, else -1.
+std::int64_t regularFileSize(const std::string &path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return static_cast<std::int64_t>(info.st_size);
+}
+
+} // namespace
+
+std::string fileSha256(const std::string &path, std::string &error)
+{
+    error.clear();
+    // Opened without waiting, and only a regular file is read: a pipe or a
+    // device under a card's name would be read for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno == ENOENT ? std::string("the file does not exist") : std::strerror(errno);
+        return {};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "it is not a regular file";
+        ::close(fd);
+        return {};
+    }
+    const std::unique_ptr<EVP_MD_CTX, DigestDeleter> context(EVP_MD_CTX_new());
+    bool hashing = context && EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) == 1;
+    std::vector<unsigned char> block(std::size_t{1} << 20);
+    while (hashing) {
+        const ssize_t n = ::read(fd, block.data(), block.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = std::strerror(errno);
+        if (n <= 0)
+            break;
+        hashing = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
+    }
+    ::close(fd);
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (error.empty() && (!hashing || EVP_DigestFinal_ex(context.get(), digest, &length) != 1))
+        error = "the checksum could not be computed";
+    if (!error.empty())
+        return {};
+    static const char *digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += digits[digest[i] >> 4];
+        hex += digits[digest[i] & 0x0F];
+    }
+    return hex;
+}
+
+CardFileState cardFileState(const CardRecord &card)
+{
+    const std::int64_t size = regularFileSize(card.FilePath);
+    if (size < 0)
+        return CardFileState::Missing;
+    if (card.FileSize >= 0 && size != card.FileSize)
+        return CardFileState::Changed;
+    if (card.ContentHash.empty())
+        return CardFileState::Present;
+    std::string error;
+    const std::string hash = fileSha256(card.FilePath, error);
+    if (!error.empty())
+        return CardFileState::Missing;
+    return hash == card.ContentHash ? CardFileState::Present : CardFileState::Changed;
+}
+
+void checkCardFiles(Trial &trial, const std::function<bool(int done, int total)> &progress)
+{
+    int total = 0;
+    for (const LinePass &pass : trial.Passes)
+        total += pass.Cards.count();
+    int done = 0;
+    for (LinePass &pass : trial.Passes) {
+        for (CardRecord &card : pass.Cards.records()) {
+            card.FileState = cardFileState(card);
+            if (progress && progress(++done, total))
+                return;
+        }
+    }
+}
+
+Status noteCardFile(CardRecord &card)
+{
+    std::string error;
+    const std::string hash = fileSha256(card.FilePath, error);
+    const std::int64_t size = regularFileSize(card.FilePath);
+    if (!error.empty() || size < 0)
+        return Status::failure(card.FileTitle + " could not be read: " + (error.empty() ? "it has gone" : error));
+    card.FileSize = size;
+    card.ContentHash = hash;
+    return {};
+}
+
+} // namespace vex
