@@ -65,6 +65,7 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false);
     w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false);
     w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false);
+    w.NaturalOrder = readBoolSetting(store, PrefsSection, "NaturalOrder", false);
     w.DenseCoveragePercent =
         static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
     w.Spray = readSprayInfo(store);
@@ -93,6 +94,7 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "DenseCoveragePercent", std::to_string(window.DenseCoveragePercent));
     put(PrefsSection, "ExtendedFigures", boolSettingText(window.ExtendedFigures));
     put(PrefsSection, "SplitTouching", boolSettingText(window.SplitTouching));
+    put(PrefsSection, "NaturalOrder", boolSettingText(window.NaturalOrder));
     written.add(store.flush());
     return written;
 }

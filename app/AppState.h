@@ -61,6 +61,8 @@ struct Preferences {
     bool ExtendedFigures = false;
     // Stains of touching drops are cut apart before they are tested.
     bool SplitTouching = false;
+    // File names are sorted as people count: card2 before card10.
+    bool NaturalOrder = false;
 };
 
 // Reads the preferences (and into `module` the units and spread factor),

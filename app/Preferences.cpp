@@ -77,6 +77,7 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     f.DenseCoverage = std::to_string(state.DenseCoveragePercent);
     f.ExtendedFigures = state.ExtendedFigures;
     f.SplitTouching = state.SplitTouching;
+    f.NaturalOrder = state.NaturalOrder;
     return f;
 }
 
@@ -96,6 +97,7 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     state.ResolutionFromFile = form.ResolutionFromFile;
     state.ExtendedFigures = form.ExtendedFigures;
     state.SplitTouching = form.SplitTouching;
+    state.NaturalOrder = form.NaturalOrder;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))

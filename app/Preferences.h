@@ -36,6 +36,7 @@ struct PrefsForm {
     std::string DenseCoverage; // percent, 1 to 100
     bool ExtendedFigures = false;
     bool SplitTouching = false;
+    bool NaturalOrder = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

@@ -27,12 +27,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -40,6 +43,7 @@
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTabBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -94,7 +98,9 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     view_.HueColour = buildHueColour();
     buildControls();
     layOutControls();
+    refreshPassControls();
     showEmptyState();
+    savedStateKey_ = trialStateKey();
     qApp->installEventFilter(this);
 }
 
@@ -123,6 +129,31 @@ void frmMain::buildControls()
     printButton_ = button(tr("Print"), "btnPrint");
     writeResultsButton_ = button(tr("Write Results"), "btnWriteComposite");
     writeStainsButton_ = button(tr("Write Stain Table"), "btnWriteStains");
+    trialButton_ = button(tr("Trial"), "btnTrial");
+    trialMenu_ = new QMenu(trialButton_);
+    trialMenu_->setObjectName(QStringLiteral("mnuTrial"));
+    auto action = [this](const QString &text, const char *name, const QKeySequence &keys, auto slot) {
+        QAction *a = trialMenu_->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setShortcut(keys);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    action(tr("Open Trial..."), "mnuOpenTrial", QKeySequence::Open, &frmMain::btnOpenTrial_Click);
+    action(tr("Save Trial"), "mnuSaveTrial", QKeySequence::Save, &frmMain::btnSaveTrial_Click);
+    action(tr("Save Trial As..."), "mnuSaveTrialAs", QKeySequence::SaveAs, &frmMain::btnSaveTrialAs_Click);
+    trialMenu_->addSeparator();
+    action(tr("New Pass"), "mnuNewPass", QKeySequence(), &frmMain::addPass);
+    action(tr("Remove Pass"), "mnuRemovePass", QKeySequence(), &frmMain::removePass);
+    meanMenu_ = trialMenu_->addMenu(tr("Passes in the Mean"));
+    meanMenu_->setObjectName(QStringLiteral("mnuPassesInMean"));
+    trialButton_->setMenu(trialMenu_);
+    // The shortcuts work wherever the focus is in the window.
+    addActions(trialMenu_->actions());
+    passCombo_ = new QComboBox(this);
+    passCombo_->setObjectName(QStringLiteral("cmbPass"));
+    passCombo_->setToolTip(tr("The pass over the line shown, or the mean of the passes taken into it"));
+    connect(passCombo_, &QComboBox::currentIndexChanged, this, &frmMain::cmbPass_Change);
 
     cardStrip_ = new QTabBar(this);
     cardStrip_->setObjectName(QStringLiteral("ImageStrip"));
@@ -285,8 +316,9 @@ void frmMain::layOutControls()
     cardStrip_->setMaximumWidth(PictureWidth + ScrollThickness);
 
     auto *commands = new QHBoxLayout;
-    for (QPushButton *b : {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_})
+    for (QPushButton *b : {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_, trialButton_})
         commands->addWidget(b);
+    commands->addWidget(passCombo_);
     commands->addStretch();
     commands->addWidget(cancelButton_);
 
@@ -437,7 +469,13 @@ void frmMain::showCard(int index)
             applyMask();
     }
     resetScrollBars();
-    setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
+    QString detail = QString::number(card.Resolution) + QStringLiteral(" dpi");
+    // The figures shown of such a card are those stored with the trial.
+    if (card.FileState == CardFileState::Missing)
+        detail += tr(" -- file missing");
+    else if (card.FileState == CardFileState::Changed)
+        detail += tr(" -- file changed");
+    setCaption(cardCaption(card.FileTitle, detail));
     applyCardState(card);
 }
 
@@ -636,6 +674,13 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
                 return true;
         }
     }
+    // Whatever the user just did may have changed the trial: the caption's
+    // mark follows once the command has run.
+    if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this)
+            QTimer::singleShot(0, this, &frmMain::updateTrialMark);
+    }
     return QWidget::eventFilter(watched, event);
 }
 
@@ -648,6 +693,10 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    if (!unloaded_ && (busy_ || !settleUnsavedTrial())) {
+        event->ignore();
+        return;
+    }
     saveAndClose();
     event->accept();
 }
@@ -657,6 +706,8 @@ void frmMain::saveAndClose()
     if (unloaded_)
         return;
     unloaded_ = true;
+    // The spray information kept is the pass's, not the mean's.
+    leaveMean();
     unloadStatus_ = writePreferences(store_, module_, prefs_);
     const std::vector<std::string> left = removeTemporaryFiles(module_.RootDir);
     cards_.clear();
@@ -670,7 +721,16 @@ void frmMain::saveAndClose()
 
 void frmMain::setCaption(const QString &caption)
 {
-    setWindowTitle(caption);
+    baseCaption_ = caption;
+    // The trial's name and a mark for unsaved changes, once there is either.
+    const bool modified = trialModified();
+    QString title = caption;
+    if (!trialPath_.empty() || modified)
+        title +=
+            QStringLiteral(" -- ") +
+            (trialPath_.empty() ? tr("Untitled trial") : QFileInfo(QString::fromStdString(trialPath_)).fileName()) +
+            (modified ? QStringLiteral(" *") : QString());
+    setWindowTitle(title);
 }
 
 void frmMain::btnCancel_Click()
@@ -687,6 +747,8 @@ void frmMain::setBusy(bool busy)
     // The bar shows the work; the flag is what the commands look at.
     busy_ = busy;
     progressBar_->setVisible(busy);
+    if (!busy)
+        updateTrialMark();
 }
 
 void frmMain::btnChangeRes_Click()
@@ -694,12 +756,9 @@ void frmMain::btnChangeRes_Click()
     if (busy_ || cards_.empty())
         return;
     if (compositeMode()) {
-        // In the composite view the button moves the cards along the line.
-        const std::string position1 = prefs_.Spray[Sample_Position1];
-        const std::string interval = prefs_.Spray[Sample_Interval];
-        frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
-        window.exec();
-        if (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval)
+        // In the composite view the button moves the cards along the line;
+        // the points of a mean of passes lie where the passes put them.
+        if (!meanShown_ && showCardPositions(false))
             refreshCompositeDisplay();
         return;
     }

@@ -7,7 +7,10 @@
 
 #include "app/AppState.h"
 #include "line/LineAnalysis.h"
+#include "line/PassMean.h"
+#include "model/LinePass.h"
 #include "report/Report.h"
+#include "trial/Trial.h"
 
 #include <QImage>
 #include <QStringList>
@@ -20,6 +23,8 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
+class QMenu;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -134,6 +139,39 @@ public:
     // Keyboard commands; true when the key was one of them.  (Form_KeyDown.)
     bool handleKey(int key, Qt::KeyboardModifiers modifiers);
 
+    // ---- The trial: its passes and its file --------------------------------
+    // Passes over the line; the current one's cards are cards().
+    int passCount() const { return static_cast<int>(passes_.size()); }
+    int currentPass() const { return currentPass_; }
+    const std::string &passName(int pass) const { return passes_.at(static_cast<std::size_t>(pass) - 1).Name; }
+    // Shows pass `pass` (1-based) in the view the window is in.
+    void selectPass(int pass);
+    // A new empty pass with the current one's spray information; it becomes current.
+    void addPass();
+    // Removes the current pass, asking first when it has cards.
+    void removePass();
+    // Takes pass `pass` into the mean of passes, or leaves it out.
+    void setPassInMean(int pass, bool inMean);
+    // The composite view of the mean of the passes marked for it.
+    void showMeanOfPasses();
+    bool meanShown() const { return meanShown_; }
+    const PassMean &passMean() const { return mean_; }
+    // The whole trial as it would be saved (cards without their stain pixels).
+    Trial trial();
+    // Saves the trial to `path`; false, having told the user, when it was not.
+    bool saveTrial(const std::string &path);
+    // Opens the trial at `path` in place of the one shown, after the
+    // question about unsaved changes; false when nothing was opened.
+    bool openTrial(const std::string &path);
+    // The trial's file, empty until saved or opened.
+    const std::string &trialPath() const { return trialPath_; }
+    // Something a trial keeps changed since it was last saved or opened.
+    bool trialModified() const;
+    // Chooses the file to save the trial to, or to open; when not set, the
+    // file dialogs ask.  True with a file chosen.
+    std::function<bool(std::string &path)> chooseTrialToSave;
+    std::function<bool(std::string &path)> chooseTrialToOpen;
+
     // Stored settings that were set back to their defaults at start, as
     // "Section/Key = text", for the user to be told.
     const std::vector<std::string> &resetSettings() const { return resetSettings_; }
@@ -153,6 +191,10 @@ public slots:
     void btnWriteComposite_Click();
     void btnWriteStains_Click();
     void btnPrint_Click();
+    void btnOpenTrial_Click();
+    void btnSaveTrial_Click();
+    void btnSaveTrialAs_Click();
+    void cmbPass_Change(int index);
     void CompositeCheck_Click();
     void GraphOption_Click(int index);
     void optSwathWidth_Click(int index);
@@ -211,6 +253,29 @@ private:
     ScanCallbacks windowScanCallbacks();
     // Writes the preferences and removes the temporaries (Form_Unload).
     void saveAndClose();
+    // Before the trial is closed or replaced: Save, Discard or Cancel when it
+    // has unsaved changes.  False when the user cancelled (or the save failed).
+    bool settleUnsavedTrial();
+
+    // Passes: the current pass's cards and spray information move to its
+    // place in passes_ (stash) and back (take).
+    void stashCurrentPass();
+    void takePass(int pass);
+    void rebuildCardStrip();
+    void leaveMean();
+    void refreshPassControls();
+    std::string trialStateKey() const;
+    void updateTrialMark();
+    // Applies an opened trial's values to the window's controls and preferences.
+    void applyTrialSettings(const AnalysisSettings &settings, bool naturalOrder);
+    // The card's file is there and still the one its figures came from;
+    // otherwise the user is told (or, for a changed file, asked whether to go on).
+    bool cardFileUsable(int index);
+    // Swath analysis tabs are offered from three points of the line.
+    bool swathOffered() const;
+    // The Card Positions window; the strip and the current card follow a
+    // new line order.  True when anything of the line changed.
+    bool showCardPositions(bool acceptOnly);
 
     // Results of a card.
     void showScanResults();
@@ -264,6 +329,13 @@ private:
     Status unloadStatus_;
     std::set<std::string> toldLogNames_;
     std::vector<std::string> resetSettings_;
+    std::vector<LinePass> passes_{LinePass{defaultPassName(1), {}, {}, true, false}};
+    int currentPass_ = 1;
+    bool meanShown_ = false;
+    PassMean mean_;
+    std::string trialPath_;
+    std::string savedStateKey_;
+    QString baseCaption_;
     InfoForm *infoForm_ = nullptr;
 
     QPushButton *loadButton_ = nullptr;
@@ -278,6 +350,10 @@ private:
     QPushButton *printButton_ = nullptr;
     QPushButton *writeResultsButton_ = nullptr;
     QPushButton *writeStainsButton_ = nullptr;
+    QPushButton *trialButton_ = nullptr;
+    QMenu *trialMenu_ = nullptr;
+    QMenu *meanMenu_ = nullptr;
+    QComboBox *passCombo_ = nullptr;
     QTabBar *cardStrip_ = nullptr;
     QStackedWidget *pictureStack_ = nullptr;
     CardPicture *picture_ = nullptr;

@@ -51,6 +51,8 @@ bool frmMain::runColourPassFor(int index)
 {
     if (index < 1 || index > cardCount())
         return false;
+    if (cards_[index].FileState != CardFileState::Present && !cardFileUsable(index))
+        return false;
     CardRecord &card = cards_[index];
     const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
     if (!decoded.ok()) {

@@ -61,6 +61,11 @@ void frmMain::CompositeCheck_Click()
         return;
     }
     const bool line = compositeMode();
+    if (!line && meanShown_) {
+        // The points of the mean are no cards to show: back to the pass.
+        selectPass(currentPass_);
+        return;
+    }
     QWidget *const cardControls[] = {loadButton_,          loadTemplateButton_, scanButton_,     scanAllButton_,
                                      hueLowSlider_,        hueHighSlider_,      hueInvertCheck_, hueHistogram_,
                                      horizontalScroll_,    verticalScroll_,     maskFrame_,      maskCheck_,
@@ -68,15 +73,14 @@ void frmMain::CompositeCheck_Click()
     for (QWidget *w : cardControls)
         w->setEnabled(!line);
     writeResultsButton_->setVisible(line);
-    writeStainsButton_->setVisible(line);
+    // Stains are counted on a pass's own cards only.
+    writeStainsButton_->setVisible(line && !meanShown_);
     printButton_->setVisible(line);
 
     if (line) {
         setCaption(QStringLiteral("Quarrow Vexolin -- Composite Results"));
-        if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty()) {
-            frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, true, this);
-            window.exec();
-        }
+        if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty())
+            showCardPositions(true);
         // The swath widths are proposed anew each time the view opens.
         line_.Deposit.SelectedWidth = 0;
         line_.DropDensity.SelectedWidth = 0;
@@ -87,7 +91,7 @@ void frmMain::CompositeCheck_Click()
         while (cardStrip_->count() > 0)
             cardStrip_->removeTab(cardStrip_->count() - 1);
         cardStrip_->addTab(tr("Spray Line Statistics"));
-        if (cardCount() >= 3)
+        if (swathOffered())
             cardStrip_->addTab(tr("Swath Analysis"));
         cardStrip_->setCurrentIndex(0);
         updatingStrip_ = false;
@@ -121,7 +125,7 @@ void frmMain::CompositeCheck_Click()
 
 void frmMain::showLineTab(int tab)
 {
-    lineTab_ = tab == SwathTab && cardCount() >= 3 ? SwathTab : SprayLineTab;
+    lineTab_ = tab == SwathTab && swathOffered() ? SwathTab : SprayLineTab;
     if (lineTab_ == SwathTab) {
         pictureStack_->setCurrentWidget(swathView_);
         view_.CurrentProfile = view_.GraphMode == DensityMode ? DropDensityProfile : DepositProfile;
@@ -289,10 +293,8 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
             view_.CancelRequested = false;
         }
     }
-    if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty()) {
-        frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
-        window.exec();
-    }
+    if (prefs_.Spray[Sample_Position1].empty() || prefs_.Spray[Sample_Interval].empty())
+        showCardPositions(false);
 
     // The line as it stands now, the cards scanned just now included; the
     // chosen swath widths stay.

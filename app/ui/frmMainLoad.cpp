@@ -26,6 +26,7 @@
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/DialogResults.h"
 #include "text/Settings.h"
+#include "trial/CardFileCheck.h"
 #include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
 #include <QApplication>
@@ -131,6 +132,7 @@ void frmMain::loadFiles(const QStringList &paths)
             if (!p.isEmpty())
                 files.push_back(p.toStdString());
         std::string lastName;
+        const int cardsBefore = cardCount();
         if (files.size() == 1) {
             const auto [folder, title] = split(files.front());
             prefs_.InitialDir = folder;
@@ -139,7 +141,7 @@ void frmMain::loadFiles(const QStringList &paths)
         } else if (files.size() > 1) {
             // Loaded in descending order, so that the first file by name is
             // loaded last and becomes the current card.
-            files = descendingLoadOrder(std::move(files));
+            files = descendingLoadOrder(std::move(files), prefs_.NaturalOrder);
             view_.CancelRequested = false;
             progressBar_->setRange(0, static_cast<int>(files.size()));
             progressBar_->setValue(0);
@@ -158,10 +160,15 @@ void frmMain::loadFiles(const QStringList &paths)
             lastName = split(files.back()).second;
         }
         if (cardCount() > 0 && !lastName.empty()) {
-            sortCardsByTitle(cards_, [this](int i, int j) {
-                cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
-                cardStrip_->setTabText(j - 1, QString::fromStdString(cards_[j].FileTitle));
-            });
+            // A line put in order by hand keeps it; the new cards follow.
+            const int from = passes_[static_cast<std::size_t>(currentPass_) - 1].OrderEdited ? cardsBefore + 1 : 1;
+            sortCardsByTitle(
+                cards_,
+                [this](int i, int j) {
+                    cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
+                    cardStrip_->setTabText(j - 1, QString::fromStdString(cards_[j].FileTitle));
+                },
+                prefs_.NaturalOrder, from);
             currentCard_ = findCardByTitle(cards_, lastName);
             shownCard_ = currentCard_ - 1;
             resolutionButton_->show();
@@ -205,6 +212,10 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     const DecodeResult &decoded = opened.Decoded;
     CardRecord card = newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes);
     noteDecodedFacts(card, decoded);
+    // Noted now, while the file is the one analysed: a trial saved later
+    // tells when it has changed.  Not being able to note it is no reason to
+    // refuse the card.
+    (void)noteCardFile(card);
     applyResolution(card, resolution > 0 ? resolution
                                          : resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution,
                                                                 prefs_.ResolutionFromFile));

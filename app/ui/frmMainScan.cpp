@@ -164,17 +164,21 @@ AnalysisSettings frmMain::analysisSettings() const
 
 void frmMain::refreshLine()
 {
+    if (meanShown_) {
+        mean_ = meanOfPasses(passes_, {}, analysisSettings(), &line_);
+        line_ = mean_.Line;
+        return;
+    }
     line_ = analyseLine(cards_, analysisSettings(), &line_);
 }
 
 void frmMain::checkDuplicatePositions()
 {
-    if (!firstDuplicatePosition(cards_))
+    if (meanShown_ || !firstDuplicatePosition(cards_))
         return;
     showMessage(this, tr(DuplicatePositionsMessage));
     // Checked once: whatever the user settles on stands.
-    frmCardPos window(cards_, prefs_.Spray, store_, module_.Metric, false, this);
-    window.exec();
+    showCardPositions(false);
 }
 
 SwathProfile &frmMain::currentSwathProfile()
@@ -184,7 +188,7 @@ SwathProfile &frmMain::currentSwathProfile()
 
 void frmMain::optSwathWidth_Click(int index)
 {
-    if (index < 1 || index >= cardCount())
+    if (index < 1 || static_cast<std::size_t>(index) >= currentSwathProfile().Widths.size())
         return;
     currentSwathProfile().SelectedWidth = index;
     drawSwathGraphs();

@@ -148,8 +148,13 @@ void frmPrefs::buildControls()
     ExtendedFiguresCheck->setObjectName(QStringLiteral("ExtendedFiguresCheck"));
     ExtendedFiguresCheck->setToolTip(tr("Adds the rejected stains and the overlap estimate to the scan logs,\n"
                                         "the results file and the report."));
+    NaturalOrderCheck = new QCheckBox(tr("Sort file names by their &numbers"), ImageFrame);
+    NaturalOrderCheck->setObjectName(QStringLiteral("NaturalOrderCheck"));
+    NaturalOrderCheck->setToolTip(tr("Loaded cards are put in line as people count: card2 before card10.\n"
+                                     "Off, names are sorted character by character (card10 before card2)."));
     imageFiles->addWidget(SplitTouchingCheck);
     imageFiles->addWidget(ExtendedFiguresCheck);
+    imageFiles->addWidget(NaturalOrderCheck);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -198,6 +203,7 @@ void frmPrefs::showValues()
     ResolutionFromFileCheck->setChecked(form.ResolutionFromFile);
     SplitTouchingCheck->setChecked(form.SplitTouching);
     ExtendedFiguresCheck->setChecked(form.ExtendedFigures);
+    NaturalOrderCheck->setChecked(form.NaturalOrder);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -278,6 +284,7 @@ void frmPrefs::AcceptButton_Click()
     form.ResolutionFromFile = ResolutionFromFileCheck->isChecked();
     form.SplitTouching = SplitTouchingCheck->isChecked();
     form.ExtendedFigures = ExtendedFiguresCheck->isChecked();
+    form.NaturalOrder = NaturalOrderCheck->isChecked();
     if (!acceptPrefs(form, Values, Module)) {
         showMessage(this, tr(InvalidMessage));
         ResCombo->setFocus();

@@ -55,6 +55,7 @@ public:
     QCheckBox *ResolutionFromFileCheck = nullptr;
     QCheckBox *ExtendedFiguresCheck = nullptr;
     QCheckBox *SplitTouchingCheck = nullptr;
+    QCheckBox *NaturalOrderCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 

@@ -100,8 +100,7 @@ frmCardPos::frmCardPos(CardList &cards, SprayInfo &spray, SettingsStore &store, 
 
 void frmCardPos::refreshGrid()
 {
-    const int decimals =
-        placeDecimals(places_, txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
+    const int decimals = placeDecimals(places_, txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
     filling_ = true;
     PositionList->setRowCount(static_cast<int>(places_.size()));
     bool anyLeftOut = false;

@@ -82,7 +82,8 @@ TEST(Settings, StoredTextsAreThePlainForms)
     // Figures beyond today's and cut stains change files: off until asked for.
     EXPECT_EQ(store.values().at({"Prefs", "ExtendedFigures"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "SplitTouching"}), "False");
-    EXPECT_EQ(store.values().size(), 16u);
+    EXPECT_EQ(store.values().at({"Prefs", "NaturalOrder"}), "False");
+    EXPECT_EQ(store.values().size(), 17u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)

@@ -146,7 +146,7 @@ private slots:
         QVERIFY(!test::child<QSlider>(*w, "Slider1")->isEnabled());
         QVERIFY(test::child<QPushButton>(*w, "btnWriteComposite")->isVisible());
         QVERIFY(test::child<QPushButton>(*w, "btnPrint")->isVisible());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results -- Untitled trial *"));
         QCOMPARE(w->cards()[2].Position, 0.0f);
         QCOMPARE(int(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->picture().Cards.size()), 2);
     }
@@ -210,12 +210,12 @@ private slots:
         const QRectF label = test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->cardLabelRect(2);
         QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"), label.center().toPoint());
         QVERIFY(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- v2.bmp"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- v2.bmp -- Untitled trial *"));
         QTest::mouseMove(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView"),
                          QPoint(test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->width() / 2,
                                 test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->height() - 5));
         QVERIFY(!test::child<vex::ui::SprayLineGraphView>(*w, "SprayLineView")->readOutShown());
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- Composite Results -- Untitled trial *"));
     }
 
     void aRangeDraggedInTheLineViewRefreshesTheCardFigures()

@@ -87,7 +87,7 @@ private slots:
         QCOMPARE(w->cards()[1].Resolution, 1200);
         QCOMPARE(w->preferences().InitialDir, folder());
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("one.bmp"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- one.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- one.bmp -- 1200 dpi -- Untitled trial *"));
         QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isVisible());
         QVERIFY(!test::child<QPushButton>(*w, "btnCancel")->isEnabled());
         QVERIFY(messages.isEmpty());
@@ -107,7 +107,7 @@ private slots:
         QCOMPARE(w->cards()[2].FileTitle, "a.bmp"s);
         QCOMPARE(w->currentCard(), 1);
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 0);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- B.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- B.bmp -- 1200 dpi -- Untitled trial *"));
         QCOMPARE(w->preferences().InitialDir, folder());
     }
 

@@ -121,7 +121,7 @@ private slots:
         auto w = makeWindow();
         w->addCard(card("a.bmp"));
         w->selectCurrentTab();
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi -- Untitled trial *"));
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("a.bmp"));
         QCOMPARE(w->shownCard(), 1);
         QVERIFY(test::child<QPushButton>(*w, "btnChangeRes")->isVisible());
@@ -155,11 +155,11 @@ private slots:
         QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Tab, Qt::ControlModifier);
         QCOMPARE(w->currentCard(), 1);
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 0);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- a.bmp -- 1200 dpi -- Untitled trial *"));
         QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab,
                         Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w->currentCard(), 3);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- c.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- c.bmp -- 1200 dpi -- Untitled trial *"));
         QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Backtab,
                         Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(w->currentCard(), 2);
@@ -177,7 +177,7 @@ private slots:
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 2);
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->currentIndex(), 1);
         QCOMPARE(w->findChildren<QLabel *>(QStringLiteral("CardLabel")).size(), 2);
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi -- Untitled trial *"));
     }
 
     void deletingCardOneKeepsTheFormerCardTwo()
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(w->cards()[1].FileTitle, std::string("b.bmp"));
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(0), QStringLiteral("b.bmp"));
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(1), QStringLiteral("c.bmp"));
-        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quarrow Vexolin -- b.bmp -- 1200 dpi -- Untitled trial *"));
         QCOMPARE(w->shownCard(), 1);
     }
 
@@ -334,7 +334,15 @@ private slots:
         touch("masktemp.bmp");
         touch("temp.bmp");
         w->addCard(card("a.bmp"));
-        QVERIFY(w->close());
+        {
+            // A card not saved in a trial: Cancel keeps the window, Discard closes it.
+            test::MessageRecorder asked(QMessageBox::Cancel);
+            QVERIFY(!w->close());
+            asked.answer = QMessageBox::Discard;
+            QVERIFY(w->close());
+            QCOMPARE(asked.size(), 2);
+            QCOMPARE(asked.front(), QStringLiteral("Save the changes to the trial first?"));
+        }
         QCOMPARE(store.values().at({"Prefs", "DefaultRes"}), std::string("600"));
         QCOMPARE(store.values().at({"Settings", "InitialDir"}), std::string(" "));
         for (const char *gone : {"clip00.bmp", "clip12.bmp", "masktemp.bmp", "temp.bmp"})

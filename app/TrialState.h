@@ -1,0 +1,34 @@
+#pragma once
+// What of the window's state a trial keeps, and how to tell that it changed
+// since the trial was saved or opened.
+
+#include "trial/Trial.h"
+
+#include <string>
+#include <vector>
+
+namespace vex {
+
+// The card as a trial keeps it: everything but its stain pixels, which are
+// lent out of the card and given back rather than copied.
+CardRecord storedCard(CardRecord &card);
+
+// The settings a trial keeps, picked from those of the analysis; the rest
+// at their defaults.
+AnalysisSettings trialSettings(const AnalysisSettings &settings);
+
+// One pass as the window holds it: the current pass's cards and spray
+// information are not in its LinePass while it is shown.
+struct PassView {
+    const LinePass *Pass = nullptr; // name and flags
+    const CardList *Cards = nullptr;
+    const SprayInfo *Spray = nullptr;
+};
+
+// A text that differs whenever anything a trial keeps differs (the cards'
+// files, resolutions, colours, positions and figures, the passes, the
+// settings); the window compares it with the one of the last save.
+std::string trialStateKey(const AnalysisSettings &settings, bool naturalOrder, const std::vector<PassView> &passes);
+std::string trialStateKey(const Trial &trial);
+
+} // namespace vex
