@@ -3,6 +3,7 @@
 #include "line/SprayInfo.h"
 #include "model/CardGeometry.h"
 #include "text/Settings.h"
+#include "text/WholeFile.h"
 
 #include <sqlite3.h>
 
@@ -19,7 +20,6 @@
 #include <memory>
 #include <new>
 #include <optional>
-#include <random>
 #include <set>
 #include <string>
 #include <type_traits>
@@ -542,46 +542,6 @@ private:
     std::vector<Statement> statements_;
 };
 
-// A new, empty file of a name no one else uses beside the target: "." +
-// name + 6 letters, with the permissions the old file had or a new one gets.
-int createTemporary(const fs::path &target, std::string &temporary)
-{
-    std::random_device seed;
-    const char *letters = "abcdefghijklmnopqrstuvwxyz0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string suffix;
-        for (unsigned v = seed(), i = 0; i < 6; ++i, v /= 36)
-            suffix += letters[v % 36];
-        temporary = (target.parent_path() / ("." + target.filename().string() + "." + suffix)).string();
-        const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-std::string writeDatabase(const std::string &file, const Trial &trial, const fs::path &folder)
-{
-    sqlite3 *db = nullptr;
-    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-    std::string error = rc == SQLITE_OK ? TrialWriter(db, folder).write(trial) : databaseError(db);
-    if (sqlite3_close(db) != SQLITE_OK && error.empty())
-        error = databaseError(db);
-    return error;
-}
-
-std::string syncFile(const std::string &file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || ::fsync(fd) != 0) {
-        const std::string error = std::strerror(errno);
-        if (fd >= 0)
-            ::close(fd);
-        return error;
-    }
-    return ::close(fd) == 0 ? std::string() : std::strerror(errno);
-}
-
 // ---- Reading
 
 // Takes a row's values back in the order the visitors name them.  SQLite
@@ -898,38 +858,32 @@ Status saveTrial(const std::string &path, const Trial &trial)
         return Status::failure(failed + "it has no pass");
     if (trial.CurrentPass < 1 || trial.CurrentPass > static_cast<int>(trial.Passes.size()))
         return Status::failure(failed + "its current pass is not one of its passes");
-    // Under a file size limit the system would end the program rather than
-    // fail the write; SQLite must see the failure so that it can be reported.
-    std::signal(SIGXFSZ, SIG_IGN);
     std::error_code ignored;
     const fs::path target = fs::absolute(fs::path(path), ignored).lexically_normal();
-
-    std::string temporary;
-    const int fd = createTemporary(target, temporary);
-    if (fd < 0)
-        return Status::failure(failed + std::strerror(errno));
-    struct stat old {};
-    const bool replacing = ::stat(path.c_str(), &old) == 0;
-    const bool kept = !replacing || ::fchmod(fd, old.st_mode & 07777) == 0;
-    const int code = errno;
-    ::close(fd);
-
-    std::string error = kept ? writeDatabase(temporary, trial, target.parent_path()) : std::strerror(code);
-    if (error.empty())
-        error = syncFile(temporary);
-    if (error.empty() && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = std::strerror(errno);
-    if (!error.empty()) {
-        ::unlink(temporary.c_str());
+    // Built in memory and written by the writer every file of the program
+    // goes through: the file appears whole or not at all, and a save killed
+    // half way leaves nothing beside it.
+    sqlite3 *db = nullptr;
+    std::string error;
+    if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        error = databaseError(db);
+    else
+        error = TrialWriter(db, target.parent_path()).write(trial);
+    std::string bytes;
+    if (error.empty()) {
+        sqlite3_int64 size = 0;
+        unsigned char *image = sqlite3_serialize(db, "main", &size, 0);
+        if (image == nullptr)
+            error = "out of memory";
+        else
+            bytes.assign(reinterpret_cast<const char *>(image), static_cast<std::size_t>(size));
+        sqlite3_free(image);
+    }
+    sqlite3_close(db);
+    if (!error.empty())
         return Status::failure(failed + error);
-    }
-    // The new name itself survives a crash only once the folder is on disc.
-    const int dir = ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return {};
+    const Status written = writeWholeFile(path, bytes);
+    return written.ok() ? Status() : Status::failure(failed + written.reason());
 }
 
 OpenedTrial openTrial(const std::string &path)
