@@ -6,11 +6,16 @@
 //       cards 10 m apart around the centre line: the composite view)
 //   vexolin-screenshots OUT_FOLDER --sheet      (a generated sheet of 3 x 3
 //       cards at 150 dpi in the cutting window)
+//   vexolin-screenshots OUT_FOLDER --passes CARD.bmp ...   (the line flown
+//       twice, the second pass one spacing further out: the Card Positions
+//       window with a card left out and a position typed, the mean of the
+//       passes, and the trial saved and opened again)
 //
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
 #include "app/ui/frmMain.h"
+#include "line/ui/frmCardPos.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/Settings.h"
@@ -18,6 +23,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QTableWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -57,7 +64,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
-    const bool lineMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--line");
+    const bool passesMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--passes");
+    const bool lineMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--line") || passesMode;
     if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--sheet")) {
         QDir().mkpath(out);
         // A letter sheet at 150 dpi holding nine generated cards where the
@@ -158,6 +166,43 @@ int main(int argc, char **argv)
             window.sprayInfo()[vex::Sample_Position1] = std::to_string(-10 * (cards / 2));
             window.sprayInfo()[vex::Sample_Interval] = "10";
             window.sprayInfo()[vex::AC_Swath] = "40";
+            if (passesMode) {
+                // Card 3 torn, card 5 found a little further out.
+                vex::ui::frmCardPos positions(window.cards(), window.sprayInfo(), store, true, false, &window);
+                positions.show();
+                positions.PositionList->item(2, 2)->setCheckState(Qt::Checked);
+                positions.PositionList->item(4, 1)->setText(QStringLiteral("12.5"));
+                QCoreApplication::processEvents();
+                const QString shot = out + QStringLiteral("/card_positions.png");
+                if (positions.grab().save(shot))
+                    std::printf("%s\n", qPrintable(shot));
+                positions.AcceptButton_Click();
+                window.addPass();
+                for (int i = 3; i < argc; ++i)
+                    window.loadFiles(QFileInfo(QString::fromLocal8Bit(argv[i])).absoluteFilePath().toStdString());
+                window.btnScanColourAll_Click();
+                window.btnScanAll_Click();
+                window.sprayInfo()[vex::Sample_Position1] = std::to_string(-10 * (cards / 2) + 10);
+                window.sprayInfo()[vex::Sample_Interval] = "10";
+                control<QComboBox>(window, "cmbPass")->setCurrentIndex(2);
+                save(QStringLiteral("mean_statistics.png"));
+                control<QTabBar>(window, "ImageStrip")->setCurrentIndex(1);
+                save(QStringLiteral("mean_swath.png"));
+                const std::string trial = (out + QStringLiteral("/trial.vexolin")).toStdString();
+                if (!window.saveTrial(trial))
+                    status = 1;
+                vex::ui::frmMain reopened(store, module, 1024);
+                reopened.show();
+                if (!reopened.openTrial(trial))
+                    status = 1;
+                reopened.selectPass(1);
+                QCoreApplication::processEvents();
+                const QString again = out + QStringLiteral("/reopened.png");
+                if (reopened.grab().save(again))
+                    std::printf("%s\n", qPrintable(again));
+                app.quit();
+                return;
+            }
             control<QCheckBox>(window, "CompositeCheck")->click();
             save(QStringLiteral("line_statistics.png"));
             control<QTabBar>(window, "ImageStrip")->setCurrentIndex(1);
