@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <numeric>
 
 namespace vex {
@@ -42,6 +43,40 @@ BatchArguments error(std::string text)
     return r;
 }
 
+// Options that change nothing but how a card image is scanned.
+bool onlyChangesAScan(const std::string &name)
+{
+    for (const char *scan :
+         {"--dpi", "--dpi-from-file", "--no-dpi-from-file", "--reduce-colours", "--no-reduce-colours", "--hue",
+          "--invert", "--roundness", "--valid-hues", "--spread", "--no-dither", "--table-background",
+          "--split-touching", "--no-split-touching", "--stains", "--log", "--no-log", "--append", "--no-append"})
+        if (name == scan)
+            return true;
+    return false;
+}
+
+// The spray information of the run: the entries given over `spray`, and
+// the positions given, else those typed in it, else `storedPositions`.
+SprayInfo lineSpray(const BatchOptions &options, SprayInfo spray,
+                    const std::pair<std::string, std::string> &storedPositions)
+{
+    for (const auto &[entry, value] : options.Info)
+        spray[entry] = value;
+    std::pair<std::string, std::string> positions = storedPositions;
+    // Positions typed as spray information count as given, like --positions.
+    if (!spray[Sample_Position1].empty())
+        positions.first = spray[Sample_Position1];
+    if (!spray[Sample_Interval].empty())
+        positions.second = spray[Sample_Interval];
+    if (options.Positions)
+        positions = *options.Positions;
+    spray[Sample_Position1] = positions.first;
+    spray[Sample_Interval] = positions.second;
+    if (options.Swath)
+        spray[AC_Swath] = *options.Swath;
+    return spray;
+}
+
 } // namespace
 
 BatchArguments parseBatchArguments(const std::vector<std::string> &args)
@@ -49,6 +84,7 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
     BatchArguments r;
     BatchOptions &o = r.Options;
     bool optionsEnded = false;
+    std::string scanOption; // the first given, refused with --trial
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &a = args[i];
         if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
@@ -79,9 +115,12 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
         };
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" || name == "--valid-hues" ||
                                 name == "--spread" || name == "--positions" || name == "--swath" || name == "--range" ||
-                                name == "--results" || name == "--info" || name == "--report" || name == "--stains";
+                                name == "--results" || name == "--info" || name == "--report" || name == "--stains" ||
+                                name == "--trial" || name == "--save-trial" || name == "--pass";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
+        if (scanOption.empty() && onlyChangesAScan(name))
+            scanOption = name;
         if (needsValue) {
             const std::optional<std::string> v = takeValue();
             if (!v)
@@ -127,6 +166,15 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (v->empty())
                     return error("--report needs a file name");
                 o.Report = *v;
+            } else if (name == "--trial" || name == "--save-trial") {
+                if (v->empty())
+                    return error(name + " needs a file name");
+                (name == "--trial" ? o.FromTrial : o.SaveTrial) = *v;
+            } else if (name == "--pass") {
+                int pass = 0;
+                if (!parseInteger(*v, 1, std::numeric_limits<int>::max(), pass))
+                    return error("--pass must be a whole number from 1");
+                o.Pass = pass;
             } else if (name == "--info") {
                 const auto eq = v->find('=');
                 int entry = 0;
@@ -201,6 +249,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.SplitTouching = false;
         } else if (name == "--json") {
             o.Json = true;
+        } else if (name == "--mean-of-passes") {
+            o.MeanOfPasses = true;
         } else if (name == "--metric") {
             o.Metric = true;
         } else if (name == "--us") {
@@ -209,6 +259,17 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             return error("unknown option " + name);
         }
     }
+    if (o.FromTrial) {
+        if (!o.Cards.empty())
+            return error("no card image can be given with --trial: the cards are the trial's");
+        if (!scanOption.empty())
+            return error(scanOption + " cannot be given with --trial: the stored cards are not scanned again");
+        if (o.Pass && o.MeanOfPasses)
+            return error("--pass and --mean-of-passes cannot be given together");
+        return r;
+    }
+    if (o.Pass || o.MeanOfPasses)
+        return error(std::string(o.Pass ? "--pass" : "--mean-of-passes") + " needs --trial");
     if (o.Cards.empty())
         return error("no card image given");
     return r;
@@ -217,6 +278,7 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
 std::string batchUsage()
 {
     return "usage: vexolin-batch [options] CARD...\n"
+           "       vexolin-batch [line options] --trial FILE.vexolin\n"
            "Analyses card images (8-bit BMP, GIF, TIF) as the program does and prints their results.\n"
            "  --dpi N              resolution of every card (default: the DefaultRes preference)\n"
            "  --dpi-from-file | --no-dpi-from-file\n"
@@ -250,6 +312,15 @@ std::string batchUsage()
            "  --extended | --no-extended\n"
            "                       rejected stains and the overlap estimate in the scan logs, the\n"
            "                       results file and the report (default: the preference)\n"
+           "  --save-trial FILE.vexolin\n"
+           "                       save the analysed cards, their spray information and the settings\n"
+           "                       as a trial of one pass\n"
+           "  --trial FILE.vexolin report a saved trial from the figures stored with its cards, reading\n"
+           "                       no card image; options that only change a scan cannot be given, the\n"
+           "                       line options (--json, --positions ... --report, --extended) go over\n"
+           "                       the trial's values\n"
+           "  --pass N             with --trial: the pass to report (default: the trial's current pass)\n"
+           "  --mean-of-passes     with --trial: report the mean of the passes taken into it\n"
            "Exit status: 0 every card analysed and every file written, 1 something could not be read, analysed\n"
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
@@ -279,27 +350,49 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.Append = options.Append.value_or(preferences.Append);
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
-    s.Spray = preferences.Spray;
-    for (const auto &[entry, value] : options.Info)
-        s.Spray[entry] = value;
-    std::pair<std::string, std::string> positions = storedPositions;
-    // Positions typed as spray information count as given, like --positions.
-    if (!s.Spray[Sample_Position1].empty())
-        positions.first = s.Spray[Sample_Position1];
-    if (!s.Spray[Sample_Interval].empty())
-        positions.second = s.Spray[Sample_Interval];
-    if (options.Positions)
-        positions = *options.Positions;
-    s.Spray[Sample_Position1] = positions.first;
-    s.Spray[Sample_Interval] = positions.second;
-    if (options.Swath)
-        s.Spray[AC_Swath] = *options.Swath;
+    s.Spray = lineSpray(options, preferences.Spray, storedPositions);
     if (options.Range) {
         s.HasRange = true;
         s.RangeLow = options.Range->first;
         s.RangeHigh = options.Range->second;
     }
     return s;
+}
+
+AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial, const std::vector<int> &passes,
+                                      const std::pair<std::string, std::string> &storedPositions)
+{
+    AnalysisSettings s = trial.Settings;
+    s.Log = false;
+    s.Metric = options.Metric.value_or(s.Metric);
+    s.Extended = options.Extended.value_or(s.Extended);
+    if (options.Range) {
+        s.HasRange = true;
+        s.RangeLow = options.Range->first;
+        s.RangeHigh = options.Range->second;
+    }
+    for (const int p : passes) {
+        if (p < 1 || p > static_cast<int>(trial.Passes.size()))
+            continue;
+        SprayInfo &spray = trial.Passes[static_cast<std::size_t>(p) - 1].Spray;
+        spray = lineSpray(options, spray, storedPositions);
+        if (p == passes.front())
+            s.Spray = spray;
+    }
+    return s;
+}
+
+std::string cardFileWarning(const CardRecord &card)
+{
+    switch (card.FileState) {
+    case CardFileState::Missing:
+        return "the file is missing; its stored figures are used";
+    case CardFileState::Changed:
+        return "the file has changed since the trial was saved; its stored figures are used";
+    case CardFileState::Present:
+        break;
+    }
+    return {};
 }
 
 bool wantsCsv(const std::string &path)

@@ -5,6 +5,7 @@
 
 #include "app/AppState.h"
 #include "line/LineAnalysis.h"
+#include "trial/Trial.h"
 
 #include <array>
 #include <optional>
@@ -44,6 +45,12 @@ struct BatchOptions {
     std::optional<std::string> Report; // the four-page report as PDF
     std::vector<std::pair<int, std::string>> Info;
     std::vector<std::string> Cards;
+    // A saved trial reported from its stored figures instead of card
+    // images: one of its passes (1-based) or the mean of its passes.
+    std::optional<std::string> FromTrial;
+    std::optional<int> Pass;
+    bool MeanOfPasses = false;
+    std::optional<std::string> SaveTrial; // the run saved as a trial
 };
 
 struct BatchArguments {
@@ -63,6 +70,18 @@ std::string batchUsage();
 AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
                                       const ModuleState &module,
                                       const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
+
+// The run's settings over a stored trial: the trial's own, with the line
+// options over them and no scan logs.  The options go over the spray
+// information of each pass in `passes` (1-based) in the trial too; the
+// settings take that of the first.  Positions a pass lacks are
+// `storedPositions`.
+AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial, const std::vector<int> &passes,
+                                      const std::pair<std::string, std::string> &storedPositions = {"-50", "10"});
+
+// Said of a stored card whose image file has gone or changed; empty for
+// one that is there as it was.
+std::string cardFileWarning(const CardRecord &card);
 
 // True when the path asks for the CSV layout (".csv" in any case).
 bool wantsCsv(const std::string &path);

@@ -3,15 +3,19 @@
 
 #include "analysis/ScanLog.h"
 #include "app/Batch.h"
+#include "app/TrialState.h"
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/CardOpening.h"
 #include "line/CardPositions.h"
+#include "line/PassMean.h"
 #include "line/StainTable.h"
 #include "report/qt/ReportPdf.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
+#include "trial/CardFileCheck.h"
+#include "trial/TrialFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -70,6 +74,36 @@ private:
     Clock::time_point last_{};
 };
 
+void printCard(const vex::BatchCardResult &result)
+{
+    const vex::CardRecord &c = *result.Card;
+    const bool drops = c.Stains.size() > 1;
+    std::printf("%s: %d drops, %d rejected, VMD %s um, %s drops/cm2, %s nL/cm2\n", c.FilePath.c_str(),
+                result.Figures.Accepted, c.RejectedCount, vex::formatFixed(drops ? c.VMD : 0.0, 1).c_str(),
+                vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
+                vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
+}
+
+// A stored card with the figures of its scan as they were saved, so that
+// it reports as it did when it was analysed.
+vex::BatchCardResult storedResult(const vex::CardRecord &card, int index, int pass)
+{
+    vex::BatchCardResult r;
+    r.Card = &card;
+    r.Index = index;
+    r.Pass = pass;
+    static_cast<vex::ScanSummary &>(r.Figures) = card.Summary;
+    r.Figures.SplitStains = card.SplitStains;
+    r.Figures.SplitParts = card.SplitParts;
+    return r;
+}
+
+int usageError(const std::string &message)
+{
+    std::fprintf(stderr, "vexolin-batch: %s\n%s", message.c_str(), vex::batchUsage().c_str());
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -80,15 +114,14 @@ int main(int argc, char **argv)
         std::fputs(vex::batchUsage().c_str(), stdout);
         return 0;
     }
-    if (parsed.What == vex::BatchArguments::Kind::Error) {
-        std::fprintf(stderr, "vexolin-batch: %s\n%s", parsed.Error.c_str(), vex::batchUsage().c_str());
-        return 2;
-    }
+    if (parsed.What == vex::BatchArguments::Kind::Error)
+        return usageError(parsed.Error);
+    const vex::BatchOptions &options = parsed.Options;
 
     // Drawing the report needs fonts, which only a GUI application has; it
     // runs on Qt's offscreen platform where there is no display.
     std::unique_ptr<QCoreApplication> app;
-    if (parsed.Options.Report) {
+    if (options.Report) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
             qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -106,16 +139,71 @@ int main(int argc, char **argv)
     const std::pair<std::string, std::string> storedPositions = vex::storedCardPositions(store, reset);
     if (!reset.empty())
         std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(vex::resetSettingsMessage(reset)).c_str());
-    const vex::AnalysisSettings settings =
-        vex::resolveBatchSettings(parsed.Options, preferences, module, storedPositions);
 
+    vex::AnalysisSettings settings;
     vex::CardList cards;
     std::vector<vex::BatchCardResult> results;
     int status = 0;
     ProgressLine progress;
-    const std::size_t total = parsed.Options.Cards.size();
+    // The trial reported, or the run as a trial to save.
+    vex::Trial trial;
+    std::vector<int> reported; // the trial's passes reported, 1-based
+    if (options.FromTrial) {
+        vex::OpenedTrial opened = vex::openTrial(*options.FromTrial);
+        if (!opened.Result.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", options.FromTrial->c_str(),
+                         onOneLine(opened.Result.reason()).c_str());
+            return 1;
+        }
+        trial = std::move(opened.Value);
+        const int passes = static_cast<int>(trial.Passes.size());
+        if (options.MeanOfPasses) {
+            for (int p = 1; p <= passes; ++p)
+                if (trial.Passes[static_cast<std::size_t>(p) - 1].InMean)
+                    reported.push_back(p);
+            if (reported.empty()) {
+                std::fprintf(stderr, "vexolin-batch: %s: no pass of the trial is taken into the mean\n",
+                             options.FromTrial->c_str());
+                return 1;
+            }
+        } else {
+            const int pass = options.Pass.value_or(trial.CurrentPass);
+            if (pass < 1 || pass > passes)
+                return usageError("--pass " + std::to_string(pass) + ": the trial has " + std::to_string(passes) +
+                                  (passes == 1 ? " pass" : " passes"));
+            reported.push_back(pass);
+        }
+        vex::checkCardFiles(trial, [&](int done, int all) {
+            progress.show("checking the card files " + std::to_string(done) + "/" + std::to_string(all));
+            return false;
+        });
+        progress.clear();
+        for (const vex::LinePass &pass : trial.Passes)
+            for (const vex::CardRecord &card : pass.Cards.records())
+                if (const std::string warning = vex::cardFileWarning(card); !warning.empty())
+                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", card.FilePath.c_str(), warning.c_str());
+        settings = vex::resolveTrialSettings(options, trial, reported, storedPositions);
+        // One pass is reported as a line of cards; the mean keeps its passes.
+        if (!options.MeanOfPasses)
+            cards = std::move(trial.Passes[static_cast<std::size_t>(reported.front()) - 1].Cards);
+        for (const int p : reported) {
+            const vex::CardList &held =
+                options.MeanOfPasses ? trial.Passes[static_cast<std::size_t>(p) - 1].Cards : cards;
+            for (int k = 1; k <= held.count(); ++k) {
+                results.push_back(storedResult(held[k], k, options.MeanOfPasses ? p : 0));
+                if (const std::string dense = vex::denseCardWarning(held[k], settings.DenseCoverage); !dense.empty())
+                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", held[k].FilePath.c_str(), dense.c_str());
+                if (!options.Json)
+                    printCard(results.back());
+            }
+        }
+    } else {
+        settings = vex::resolveBatchSettings(options, preferences, module, storedPositions);
+    }
+
+    const std::size_t total = options.Cards.size();
     std::vector<std::string> imagePaths;
-    for (const std::string &card : parsed.Options.Cards)
+    for (const std::string &card : options.Cards)
         imagePaths.push_back(std::filesystem::absolute(card).string());
     // Cards that would share a log name get logs of their own.
     const std::vector<std::string> logPaths = vex::scanLogPaths(imagePaths);
@@ -140,6 +228,11 @@ int main(int argc, char **argv)
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
         vex::noteDecodedFacts(*card, opened.Decoded);
+        // Noted while the file is the one analysed: the saved trial tells when it changes.
+        if (options.SaveTrial)
+            if (const vex::Status noted = vex::noteCardFile(*card); !noted.ok())
+                std::fprintf(stderr, "vexolin-batch: %s: warning: %s; the trial cannot tell when it changes\n",
+                             path.string().c_str(), onOneLine(noted.reason()).c_str());
 
         vex::BatchProgress callbacks;
         const auto rows = std::max(image.Height, 1);
@@ -174,15 +267,9 @@ int main(int argc, char **argv)
             status = 1;
         }
 
-        if (!parsed.Options.Json) {
-            const vex::CardRecord &c = *card;
-            const bool drops = c.Stains.size() > 1;
-            std::printf("%s: %d drops, %d rejected, VMD %s um, %s drops/cm2, %s nL/cm2\n", c.FilePath.c_str(),
-                        result.Figures.Accepted, c.RejectedCount, vex::formatFixed(drops ? c.VMD : 0.0, 1).c_str(),
-                        vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
-                        vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
-        }
-        if (parsed.Options.Stains)
+        if (!options.Json)
+            printCard(result);
+        if (options.Stains)
             stainTable += vex::stainTableRows(*card, result.Figures.Stains, settings.Spread);
         result.Figures.Stains = {};
         // The stain pixels are done with; a long run keeps only the results.
@@ -193,16 +280,26 @@ int main(int argc, char **argv)
     }
     // The records have found their places: point the results at them.
     for (vex::BatchCardResult &r : results)
-        r.Card = &cards[r.Index];
-    const vex::LineResults line = vex::analyseLine(cards, settings);
+        r.Card = r.Pass > 0 ? &trial.Passes[static_cast<std::size_t>(r.Pass) - 1].Cards[r.Index] : &cards[r.Index];
+    vex::PassMean mean;
+    const vex::LineResults line = [&] {
+        if (!options.MeanOfPasses)
+            return vex::analyseLine(cards, settings);
+        // From here on the points of the mean stand for the line of cards,
+        // as the window shows them.
+        mean = vex::meanOfPasses(trial.Passes, {}, settings);
+        cards = mean.Points;
+        settings.Spray = mean.Spray;
+        return mean.Line;
+    }();
     if (const vex::Status figures = vex::checkLineFigures(line); !figures.ok()) {
         // Nothing is written that would hold a number that is none.
         std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", figures.reason().c_str());
         return 1;
     }
-    if (parsed.Options.Results) {
+    if (options.Results) {
         const vex::ResultsInputs in = vex::lineResultsInputs(cards, line, settings);
-        const std::string &path = *parsed.Options.Results;
+        const std::string &path = *options.Results;
         const vex::Status written =
             vex::writeWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
         if (!written.ok()) {
@@ -215,15 +312,15 @@ int main(int argc, char **argv)
             status = 1;
         }
     }
-    if (parsed.Options.Stains) {
-        const std::string &path = *parsed.Options.Stains;
+    if (options.Stains) {
+        const std::string &path = *options.Stains;
         if (const vex::Status written = vex::writeWholeFile(path, stainTable); !written.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(written.reason()).c_str());
             status = 1;
         }
     }
-    if (parsed.Options.Report) {
-        const std::string &path = *parsed.Options.Report;
+    if (options.Report) {
+        const std::string &path = *options.Report;
         const vex::Status written = vex::writeReportPdf(path, vex::reportInputsFor(cards, line, settings));
         if (!written.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(),
@@ -231,11 +328,29 @@ int main(int argc, char **argv)
             status = 1;
         }
     }
-    if (parsed.Options.Json) {
-        const QByteArray json = vex::batchJson(results, &line, &settings);
+    if (options.SaveTrial) {
+        if (options.FromTrial) {
+            if (!options.MeanOfPasses)
+                trial.Passes[static_cast<std::size_t>(reported.front()) - 1].Cards = cards;
+        } else {
+            vex::LinePass pass{vex::defaultPassName(1), {}, settings.Spray, true, false};
+            for (vex::CardRecord &card : cards.records())
+                pass.Cards.add(vex::storedCard(card));
+            trial.Passes = {std::move(pass)};
+            trial.NaturalOrder = preferences.NaturalOrder;
+        }
+        trial.Settings = vex::trialSettings(settings);
+        if (const vex::Status saved = vex::saveTrial(*options.SaveTrial, trial); !saved.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", options.SaveTrial->c_str(),
+                         onOneLine(saved.reason()).c_str());
+            status = 1;
+        }
+    }
+    if (options.Json) {
+        const QByteArray json = vex::batchJson(results, &line, &settings, options.MeanOfPasses ? &mean : nullptr);
         std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
-    } else if (cards.count() >= 2) {
-        std::printf("line: %d cards, VMD %s um, %s drops/cm2, %s nL/cm2", cards.count(),
+    } else if (results.size() >= 2) {
+        std::printf("line: %zu cards, VMD %s um, %s drops/cm2, %s nL/cm2", results.size(),
                     vex::formatFixed(line.All.VMD, 1).c_str(), vex::formatFixed(line.All.DropDensity, 2).c_str(),
                     vex::formatFixed(line.All.VolumeDensity, 3).c_str());
         if (line.HasSwath && line.Deposit.SelectedWidth > 0)

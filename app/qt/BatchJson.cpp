@@ -97,6 +97,14 @@ QJsonObject cardObject(const BatchCardResult &r)
     for (std::size_t k = 1; k < card.Stains.size(); ++k)
         classes.append(classObject(card.Stains[k]));
     o.insert(QStringLiteral("classes"), classes);
+    // Only stored cards can be left out of the line or have lost their file.
+    if (card.Excluded)
+        o.insert(QStringLiteral("excluded"), true);
+    if (card.FileState != CardFileState::Present)
+        o.insert(QStringLiteral("file_state"),
+                 card.FileState == CardFileState::Missing ? QStringLiteral("missing") : QStringLiteral("changed"));
+    if (r.Pass > 0)
+        o.insert(QStringLiteral("pass"), r.Pass);
     return o;
 }
 
@@ -161,7 +169,7 @@ QJsonObject swathObject(const SwathProfile &p, double factor, const SprayInfo &s
 } // namespace
 
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
-                     const AnalysisSettings *settings)
+                     const AnalysisSettings *settings, const PassMean *mean)
 {
     QJsonArray list;
     for (const BatchCardResult &r : cards)
@@ -182,20 +190,40 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
         root.insert(QStringLiteral("composite"), compositeObject(line->All));
         if (line->RangeSelected)
             root.insert(QStringLiteral("composite_range"), compositeObject(line->Range));
-        QJsonArray stats;
-        for (const BatchCardResult &r : cards) {
-            const auto i = static_cast<std::size_t>(r.Index);
-            if (i < 1 || i >= line->Stats.size())
-                continue;
+        auto stat = [&](std::size_t i, float position) {
             QJsonObject one;
-            one.insert(QStringLiteral("file"), QString::fromStdString(r.Card->FilePath));
             one.insert(QStringLiteral("vmd_um"), line->Stats[i].Vmd);
             one.insert(QStringLiteral("drop_density_per_cm2"), line->Stats[i].DropDensity);
             one.insert(QStringLiteral("volume_density_nl_per_cm2"), line->Stats[i].VolumeDensity);
-            one.insert(QStringLiteral("position"), exact(r.Card->Position));
-            stats.append(one);
+            one.insert(QStringLiteral("position"), exact(position));
+            return one;
+        };
+        QJsonArray stats;
+        if (mean) {
+            // The points of the mean's grid, each with how many passes reach it.
+            for (int k = 1; k <= mean->Points.count() && static_cast<std::size_t>(k) < line->Stats.size(); ++k) {
+                const auto i = static_cast<std::size_t>(k);
+                QJsonObject one = stat(i, mean->Points[k].Position);
+                one.insert(QStringLiteral("passes"), i < mean->Reach.size() ? mean->Reach[i] : 0);
+                stats.append(one);
+            }
+            QJsonArray passes;
+            for (const int p : mean->Passes)
+                passes.append(p);
+            root.insert(QStringLiteral("mean_of_passes"), passes);
+        } else {
+            for (const BatchCardResult &r : cards) {
+                const auto i = static_cast<std::size_t>(r.Index);
+                if (i < 1 || i >= line->Stats.size())
+                    continue;
+                QJsonObject one = stat(i, r.Card->Position);
+                one.insert(QStringLiteral("file"), QString::fromStdString(r.Card->FilePath));
+                stats.append(one);
+            }
         }
         root.insert(QStringLiteral("card_stats"), stats);
+        if (!line->SwathProblem.empty())
+            root.insert(QStringLiteral("swath_problem"), QString::fromStdString(line->SwathProblem));
         if (line->HasSwath) {
             QJsonObject swath;
             swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings->Metric)));
@@ -204,6 +232,8 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
                                                                 settings->Spray, line->Interval));
             swath.insert(QStringLiteral("drop_density"),
                          swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval));
+            if (line->Interpolated)
+                swath.insert(QStringLiteral("interpolated"), true);
             root.insert(QStringLiteral("swath"), swath);
         }
     }

@@ -2,6 +2,7 @@
 // The batch tool's results as one JSON document.
 
 #include "app/Batch.h"
+#include "line/PassMean.h"
 #include "model/CardRecord.h"
 
 #include <QByteArray>
@@ -14,12 +15,14 @@ struct BatchCardResult {
     const CardRecord *Card = nullptr;
     int Index = 0; // the card's place in the line, 1..CardCount
     CardFigures Figures;
+    int Pass = 0; // in a mean of passes, the card's pass (1-based)
 };
 
 // {"cards": [...]} with every number at the full precision it is kept in;
 // with a line, also "composite", "composite_range" (when a range cuts the
-// line), "card_stats" and "swath".
+// line), "card_stats" and "swath".  With `mean`, the line is that mean of
+// passes (`line` its Line): "card_stats" gives its points.
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line = nullptr,
-                     const AnalysisSettings *settings = nullptr);
+                     const AnalysisSettings *settings = nullptr, const PassMean *mean = nullptr);
 
 } // namespace vex

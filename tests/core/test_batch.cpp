@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include <filesystem>
 
@@ -85,6 +86,27 @@ TEST(BatchArguments, HelpAndDoubleDash)
     const BatchArguments r = parse({"--", "--odd-name.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run);
     EXPECT_EQ(r.Options.Cards, std::vector<std::string>{"--odd-name.bmp"});
+}
+
+TEST(BatchArguments, TrialOptionsAndWhatCannotGoWithThem)
+{
+    const BatchArguments r = parse({"--trial=t.vexolin", "--pass", "2", "--json", "--swath=9", "--save-trial=u"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    EXPECT_EQ(std::tuple(*r.Options.FromTrial, *r.Options.Pass, *r.Options.SaveTrial), std::tuple("t.vexolin", 2, "u"));
+    for (const auto &[args, said] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--trial", "t", "a.bmp"}, "no card image can be given with --trial"},
+             {{"--no-dither", "--trial", "t", "--hue=1-2"},
+              "--no-dither cannot be given with --trial: the stored "
+              "cards are not scanned again"},
+             {{"--pass", "1", "a.bmp"}, "--pass needs --trial"},
+             {{"--mean-of-passes", "a.bmp"}, "--mean-of-passes needs --trial"},
+             {{"--trial", "t", "--pass", "1", "--mean-of-passes"}, "cannot be given together"},
+             {{"--trial", "t", "--pass", "0"}, "--pass must be"},
+         }) {
+        const BatchArguments e = parse(args);
+        EXPECT_EQ(e.What, BatchArguments::Kind::Error) << said;
+        EXPECT_NE(e.Error.find(said), std::string::npos) << e.Error;
+    }
 }
 
 TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)

@@ -1,8 +1,10 @@
 // The batch tool as a script sees it: exit status, messages and the JSON.
 
 #include "app/qt/BatchJson.h"
+#include "support/SampleCards.h"
 #include "support/TestImages.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "trial/TrialFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -448,6 +450,72 @@ TEST_F(BatchResults, StoredValuesBeyondTheirRangeAreNamedAndNotUsed)
 TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)
 {
     EXPECT_EQ(run({QStringLiteral("--info=Colour=red"), QStringLiteral("a.bmp")}).Status, 2);
+}
+
+// The sample line analysed as the README shows it, saved as a trial.
+class TrialRuns : public BatchResults {
+protected:
+    void SetUp() override
+    {
+        for (const std::string &card : test::copySampleCards(dir_.filePath(QStringLiteral("cards")).toStdString()))
+            cards_ << QString::fromStdString(card);
+        const QString options = QStringLiteral("--no-log --dpi=600 --hue=150-190 --positions=-40,10 --swath=30");
+        analysed_ = json(options.split(QLatin1Char(' ')) +
+                             QStringList{QStringLiteral("--save-trial=") + path("T.vexolin")} + cards_,
+                         "R1.csv");
+        ASSERT_EQ(analysed_.Status, 0) << analysed_.Err.toStdString();
+    }
+    QString path(const char *name) const { return dir_.filePath(QLatin1String(name)); }
+    Run json(const QStringList &args, const char *results = "R.csv")
+    {
+        return run(QStringList{QStringLiteral("--json"), QStringLiteral("--results=") + path(results)} + args);
+    }
+
+    QStringList cards_;
+    Run analysed_;
+};
+
+TEST_F(TrialRuns, AStoredTrialReportsAsItsCardsDidAndWithoutTheirFiles)
+{
+    const QStringList trial{QStringLiteral("--trial"), path("T.vexolin")};
+    const Run same = json(trial, "R2.csv");
+    EXPECT_EQ(std::pair(same.Status, same.Err), std::pair(0, QByteArray()));
+    EXPECT_TRUE(same.Out == analysed_.Out && read(path("R2.csv")) == read(path("R1.csv")));
+
+    ASSERT_TRUE(QDir(dir_.path()).rename(QStringLiteral("cards"), QStringLiteral("elsewhere")));
+    const Run gone = json(trial, "R3.csv");
+    EXPECT_TRUE(gone.Status == 0 && read(path("R3.csv")) == read(path("R1.csv")));
+    // Byte for byte as analysed, but for the line on each card that says its file is missing.
+    const QByteArray missing = "            \"file_state\": \"missing\",\n";
+    EXPECT_EQ(gone.Out.count(missing), cards_.size());
+    EXPECT_TRUE(QByteArray(gone.Out).replace(missing, "") == analysed_.Out);
+    for (const QString &card : cards_)
+        EXPECT_TRUE(gone.Err.contains((card + ": warning: the file is missing").toUtf8())) << card.toStdString();
+}
+
+TEST_F(TrialRuns, TheMeanOfTwoEqualPassesHasTheSwathAndSpectrumOfOne)
+{
+    OpenedTrial opened = openTrial(path("T.vexolin").toStdString());
+    opened.Value.Passes.push_back(opened.Value.Passes.front());
+    ASSERT_TRUE(saveTrial(path("T2.vexolin").toStdString(), opened.Value).ok());
+    auto reported = [&](const QString &which) {
+        return QJsonDocument::fromJson(json({QStringLiteral("--trial"), path("T2.vexolin"), which}).Out).object();
+    };
+    const QJsonObject one = reported(QStringLiteral("--pass=1"));
+    const QJsonObject mean = reported(QStringLiteral("--mean-of-passes"));
+    EXPECT_EQ(mean.value(QStringLiteral("mean_of_passes")).toArray(), (QJsonArray{1, 2}));
+    EXPECT_EQ(mean.value(QStringLiteral("cards")).toArray().last().toObject().value(QStringLiteral("pass")), 2);
+    EXPECT_EQ(mean.value(QStringLiteral("card_stats")).toArray()[4].toObject().value(QStringLiteral("passes")), 2);
+    // The mean lies on a grid of its own and says so; its figures are the pass's.
+    QJsonObject swath = mean.value(QStringLiteral("swath")).toObject();
+    EXPECT_EQ(swath.take(QStringLiteral("interpolated")), QJsonValue(true));
+    EXPECT_EQ(swath, one.value(QStringLiteral("swath")).toObject());
+    // The drops of both passes are pooled: twice as many, the same spectrum.
+    for (const char *key : {"vmd_um", "drop_density_per_cm2", "volume_density_nl_per_cm2", "total_count",
+                            "total_volume_nl", "total_area_cm2", "largest_diameter_um"})
+        EXPECT_DOUBLE_EQ(mean[QStringLiteral("composite")][QLatin1String(key)].toDouble(),
+                         one[QStringLiteral("composite")][QLatin1String(key)].toDouble() * (key[0] == 't' ? 2 : 1))
+            << key;
 }
 
 } // namespace
