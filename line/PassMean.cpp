@@ -135,9 +135,13 @@ PassMean meanOfPasses(std::vector<LinePass> &passes, std::vector<int> which, con
         line.Deposit.SelectedWidth = previous->Deposit.SelectedWidth;
         line.DropDensity.SelectedWidth = previous->DropDensity.SelectedWidth;
     }
+    // Interpolated where a pass was, or where its points miss the common grid.
     line.Interpolated =
         std::any_of(mean.Each.begin(), mean.Each.end(), [](const LineResults &r) { return r.Interpolated; }) ||
-        mean.Reach.size() > 1;
+        std::any_of(grids.begin(), grids.end(), [&](const LineGrid &g) {
+            const double offset = (static_cast<double>(g.Position1) - start) / interval;
+            return g.Interval != static_cast<float>(interval) || std::fabs(offset - std::round(offset)) > 1e-6;
+        });
     if (points >= 2) {
         line.HasSwath = true;
         swathAnalysis(line.Stats, static_cast<float>(start), line.Interval, line.Deposit, line.DropDensity);

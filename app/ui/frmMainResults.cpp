@@ -189,7 +189,10 @@ void frmMain::updateShownRange()
 void frmMain::drawHueHistogram()
 {
     const CardRecord *card = nullptr;
-    if (!cards_.empty() && currentCard_ >= 1 && currentCard_ <= cardCount() && cards_[currentCard_].ColoursKnown)
+    // A scanned card keeps its histogram, also when opened from a trial
+    // without its stain pixels.
+    if (!cards_.empty() && currentCard_ >= 1 && currentCard_ <= cardCount() &&
+        (cards_[currentCard_].ColoursKnown || cards_[currentCard_].Scanned))
         card = &cards_[currentCard_];
     hueHistogram_->setHistogram(hueHistogram(card, view_.HueColour, hueLowSlider_->value(), hueHighSlider_->value(),
                                              hueInvertCheck_->isChecked()));

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -103,7 +104,6 @@ void frmCardPos::refreshGrid()
     const int decimals = placeDecimals(places_, txtInput[0]->text().toStdString(), txtInput[1]->text().toStdString());
     filling_ = true;
     PositionList->setRowCount(static_cast<int>(places_.size()));
-    bool anyLeftOut = false;
     for (int row = 0; row < static_cast<int>(places_.size()); ++row) {
         const CardPlace &place = places_[static_cast<std::size_t>(row)];
         auto *title = new QTableWidgetItem(QString::fromStdString(place.Title));
@@ -120,10 +120,15 @@ void frmCardPos::refreshGrid()
         leftOut->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         leftOut->setCheckState(place.Excluded ? Qt::Checked : Qt::Unchecked);
         PositionList->setItem(row, 2, leftOut);
-        anyLeftOut = anyLeftOut || place.Excluded;
     }
     PositionList->resizeColumnsToContents();
-    lblNote->setVisible(anyLeftOut);
+    // Up to a dozen rows in view before the grid scrolls.
+    const int rows = std::clamp(static_cast<int>(places_.size()), 3, 12);
+    PositionList->setMinimumHeight(PositionList->horizontalHeader()->height() +
+                                   rows * PositionList->verticalHeader()->defaultSectionSize() +
+                                   2 * PositionList->frameWidth());
+    PositionList->setMinimumWidth(PositionList->horizontalHeader()->length() + 2 * PositionList->frameWidth() +
+                                  PositionList->verticalScrollBar()->sizeHint().width());
     filling_ = false;
 }
 

@@ -83,6 +83,7 @@ TEST(PassMean, TwoIdenticalPassesAreOnePassAndTheMeanIsPositionByPosition)
         EXPECT_EQ(same.Line.Deposit.Widths[n].Cov, one.Deposit.Widths[n].Cov) << n;
         EXPECT_EQ(same.Line.Deposit.Widths[n].CovBackAndForth, one.Deposit.Widths[n].CovBackAndForth) << n;
     }
+    EXPECT_FALSE(same.Line.Interpolated);
     ASSERT_EQ(same.Points.count(), 5);
     EXPECT_FLOAT_EQ(same.Points[5].Position, 20.0f);
 

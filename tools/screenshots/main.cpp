@@ -24,7 +24,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QTableWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -32,6 +31,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTabBar>
+#include <QTableWidget>
 
 #include <QTest>
 #include <QTimer>
@@ -123,7 +123,7 @@ int main(int argc, char **argv)
         return 0;
     }
     const QString card = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-    const int dpi = argc > 3 && QString::fromLocal8Bit(argv[2]) != QStringLiteral("--line") ? std::atoi(argv[3]) : 600;
+    const int dpi = argc > 3 && !lineMode ? std::atoi(argv[3]) : 600;
     QDir().mkpath(out);
 
     vex::MemorySettingsStore store;

@@ -1,0 +1,119 @@
+// The trial in the main window: saved and opened again as it was, a card
+// whose file went missing, passes and their mean, and the question before
+// unsaved changes are dropped.
+
+#include "app/ui/frmMain.h"
+#include "support/MessageRecorder.h"
+#include "support/WindowHelpers.h"
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+
+using namespace vex;
+using vex::ui::frmMain;
+
+class tst_MainTrial : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    MemorySettingsStore store;
+    ModuleState module;
+    test::MessageRecorder messages{QMessageBox::Ok};
+
+    std::string folder() const { return dir.path().toStdString() + "/"; }
+
+    std::unique_ptr<frmMain> scannedLine()
+    {
+        cardgen::CardSpec base;
+        base.Width = 200;
+        base.Height = 300;
+        base.Discs = 150;
+        auto w = test::lineWindow(store, module, folder(), 4, base, "trial");
+        if (w) {
+            w->btnScanAll_Click();
+            w->sprayInfo()[Sample_Position1] = "-15";
+            w->sprayInfo()[Sample_Interval] = "10";
+        }
+        return w;
+    }
+
+private slots:
+    void init() { messages.clear(); }
+
+    void aSavedTrialOpensAsItWasAndTellsOfAMissingFile()
+    {
+        auto w = scannedLine();
+        QVERIFY(w);
+        w->cards()[2].Excluded = true;
+        w->cards()[4].PositionEdited = true;
+        w->cards()[4].EditedPosition = 22.5f;
+        QVERIFY(w->trialModified());
+        QVERIFY(w->windowTitle().endsWith(QStringLiteral(" -- Untitled trial *")));
+        const std::string path = folder() + "line.vexolin";
+        QVERIFY(w->saveTrial(path));
+        QVERIFY(!w->trialModified());
+        QVERIFY(w->windowTitle().endsWith(QStringLiteral(" -- line.vexolin")));
+        w->selectCard(1);
+
+        std::filesystem::remove(folder() + "trial3.bmp");
+        auto again = test::openWindow(store, module, folder());
+        QVERIFY(again->openTrial(path));
+        QCOMPARE(again->cardCount(), 4);
+        QVERIFY(again->cards()[2].Excluded && again->cards()[4].PositionEdited);
+        for (int i = 1; i <= 4; ++i) {
+            QVERIFY(again->cards()[i].Scanned && !again->cards()[i].ColoursKnown);
+            QCOMPARE(again->cards()[i].VMD, w->cards()[i].VMD);
+        }
+        QCOMPARE(again->cards()[3].FileState, CardFileState::Missing);
+        QVERIFY(messages.last().contains(QStringLiteral("1 card files are missing")));
+        // The line as it was saved, without a scan.
+        const LineResults saved = analyseLine(w->cards(), w->analysisSettings());
+        QVERIFY(saved.Interpolated);
+        QCOMPARE(again->lineResults().Deposit.Profile, saved.Deposit.Profile);
+        QCOMPARE(again->lineResults().All.VMD, saved.All.VMD);
+        QVERIFY(!again->trialModified());
+        again->selectCard(3);
+        QVERIFY(again->windowTitle().contains(QStringLiteral("file missing")));
+        // Scanning a card whose file is gone tells why and keeps its figures.
+        messages.clear();
+        QVERIFY(!again->runColourPassFor(3));
+        QVERIFY(messages.last().contains(QStringLiteral("is missing")));
+        QVERIFY(again->cards()[3].Scanned);
+    }
+
+    void passesTheirMeanAndTheQuestionBeforeChangesAreLost()
+    {
+        auto w = scannedLine();
+        QVERIFY(w);
+        const LineResults one = w->lineResults();
+        w->addPass();
+        QCOMPARE(w->passCount(), 2);
+        QCOMPARE(w->cardCount(), 0);
+        auto *passes = test::child<QComboBox>(*w, "cmbPass");
+        QVERIFY(passes->isVisible());
+        QCOMPARE(passes->count(), 3); // two passes and their mean
+        w->selectPass(1);
+        QCOMPARE(w->cardCount(), 4);
+        // The second pass holds no card: the mean is the first pass's line.
+        passes->setCurrentIndex(2);
+        QVERIFY(w->meanShown() && w->compositeMode());
+        QCOMPARE(w->lineResults().Deposit.Profile, one.Deposit.Profile);
+        QCOMPARE(w->passMean().Passes, (std::vector<int>{1, 2}));
+        // Leaving the composite view leaves the mean for the pass.
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QVERIFY(!w->meanShown());
+        QCOMPARE(w->cardCount(), 4);
+
+        messages.clear();
+        messages.answers = {QMessageBox::Cancel};
+        QVERIFY(!w->openTrial(folder() + "none.vexolin"));
+        QCOMPARE(messages.front(), QStringLiteral("Save the changes to the trial first?"));
+        QCOMPARE(w->passCount(), 2);
+    }
+};
+
+QTEST_MAIN(tst_MainTrial)
+#include "tst_MainTrial.moc"
