@@ -34,6 +34,7 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.RateUnit = rateUnit(settings.Metric);
     in.Deposit = &line.Deposit;
     in.DropDensity = &line.DropDensity;
+    in.SwathNote = swathNote(cards, line.Interpolated);
     return in;
 }
 
@@ -65,6 +66,18 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
         buildMultiswath(line.DropDensity);
     }
     return line;
+}
+
+std::string swathNote(const CardList &cards, bool interpolated)
+{
+    std::string out;
+    for (const CardRecord &card : cards.records())
+        if (card.Excluded)
+            out += (out.empty() ? "" : ", ") + card.FileTitle;
+    if (!out.empty())
+        return "Left out of the line: " + out + "; the swath analysis interpolates over their places.";
+    return interpolated ? "The swath analysis interpolates between the cards at the positions typed for them."
+                        : std::string();
 }
 
 Status checkLineFigures(const LineResults &line)

@@ -132,6 +132,11 @@ Status appendRangeSections(const CardList &cards, const LineResults &line, const
 // finite number, else why the line cannot be reported.
 Status checkLineFigures(const LineResults &line);
 
+// Said wherever the swath analysis is reported when it did not run on the
+// cards themselves: which cards were left out and that the analysis
+// interpolates; empty for a line of cards at their places.
+std::string swathNote(const CardList &cards, bool interpolated);
+
 // The results file's inputs for an analysed line.
 ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);
 

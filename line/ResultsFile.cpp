@@ -328,6 +328,8 @@ std::string resultsTxt(const ResultsInputs &in)
 
     w.line("Swath Analysis:");
     w.line(std::string(15, '-'));
+    if (!in.SwathNote.empty())
+        w.line(in.SwathNote);
     w.at(1, "  Swath");
     w.at(13, "------ Deposit (" + R + ") ------");
     w.at(47, "--- Drop Density (#/cm" + Squared + ") ---");
@@ -464,6 +466,8 @@ std::string resultsCsv(const ResultsInputs &in)
     line();
     line("Swath Analysis:");
     line(std::string(15, '-'));
+    if (!in.SwathNote.empty())
+        line(csvField(in.SwathNote));
     line("Swath,,-------,Deposit,(" + R + "),-------,,-------,Drop Density,(#/cm" + Squared +
          "),-------,COV b/f,COV b/f");
     line("Width (" + L + "),,COV,Mean,Max,Min,,COV,Mean,Max,Min,Deposit,Drop Density");

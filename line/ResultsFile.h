@@ -38,6 +38,8 @@ struct ResultsInputs {
     // row; and whether touching stains were cut apart, said when they were.
     bool Extended = false;
     bool SplitTouching = false;
+    // Cards left out or at typed positions: a line under the swath heading.
+    std::string SwathNote;
 };
 
 // "0 + 0.56d - 0d²" (UTF-8).

@@ -283,7 +283,7 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
         double px = 0.0;
         double py = 0.0;
         for (int i = 1; i <= cards.count(); ++i) {
-            if (!cards[i].Scanned || static_cast<std::size_t>(i) >= in.Stats.size())
+            if (!cards[i].Scanned || cards[i].Excluded || static_cast<std::size_t>(i) >= in.Stats.size())
                 continue;
             const CardStat &c = in.Stats[static_cast<std::size_t>(i)];
             const double v = g == 0 ? c.Vmd : g == 1 ? c.DropDensity : c.VolumeDensity * static_cast<double>(rate);
@@ -389,12 +389,18 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
 
 void page4(Pen &pen, ReportInputs &in, double dataWidth)
 {
-    if (in.Cards->count() < 3) {
+    // Three points of the line's grid at least; they are the cards unless
+    // some were left out or placed by hand.
+    if (in.Deposit.Widths.size() < 3) {
         pen.font(12);
         pen.centred(4.25, 6.0, "The swath analysis needs at least three cards.");
     } else {
         swathBlock(pen, in, in.Deposit, 1, dataWidth);
         swathBlock(pen, in, in.DropDensity, 2, dataWidth);
+        if (!in.SwathNote.empty()) {
+            pen.font(9);
+            pen.centred(4.25, 0.95, in.SwathNote);
+        }
     }
     // On this page the titles go on last, over the graphs.
     titles(pen, "Swath Analysis");
@@ -524,6 +530,7 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.Metric = settings.Metric;
     in.Deposit = line.Deposit;
     in.DropDensity = line.DropDensity;
+    in.SwathNote = swathNote(cards, line.Interpolated);
     return in;
 }
 

@@ -39,6 +39,8 @@ struct ReportInputs {
     bool Extended = false;
     bool SplitTouching = false;
     double DenseCoverage = 0.20;
+    // Cards left out or at typed positions, said under the swath analysis.
+    std::string SwathNote;
 };
 
 // That line: the rejected stains of the line, the dense cards and whether

@@ -30,6 +30,11 @@ TEST(LineGrid, TypedPositionsAndLeftOutCardsReachTheSwathAnalysis)
     ASSERT_EQ(torn.Deposit.Profile.size(), 5u);
     EXPECT_FLOAT_EQ(torn.Deposit.Profile[2], (profile[1] + profile[3]) / 2.0f);
     EXPECT_NE(torn.Deposit.Widths[2].Cov, plain.Deposit.Widths[2].Cov);
+    // Said where the swath analysis is written, and only then.
+    const std::string note = "Left out of the line: c.bmp; the swath analysis interpolates over their places.";
+    EXPECT_NE(resultsTxt(lineResultsInputs(cards, torn, s)).find(note + "\r\n"), std::string::npos);
+    const CardList whole = lineOfFive();
+    EXPECT_TRUE(lineResultsInputs(whole, plain, s).SwathNote.empty());
 
     // The last card lay 20 units further out: two points more, interpolated
     // between the last two cards, and the multiswath starts at card 1.
