@@ -61,9 +61,7 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
     line.SwathProblem = grid.Problem;
     if (grid.points() >= 2) {
         line.HasSwath = true;
-        swathAnalysis(grid.Stats, grid.Position1, line.Interval, line.Deposit, line.DropDensity);
-        buildMultiswath(line.Deposit);
-        buildMultiswath(line.DropDensity);
+        runSwathAnalysis(line, grid.Stats, grid.Position1, settings);
     }
     return line;
 }
@@ -78,6 +76,23 @@ std::string swathNote(const CardList &cards, bool interpolated)
         return "Left out of the line: " + out + "; the swath analysis interpolates over their places.";
     return interpolated ? "The swath analysis interpolates between the cards at the positions typed for them."
                         : std::string();
+}
+
+void runSwathAnalysis(LineResults &line, const std::vector<CardStat> &points, float position1,
+                      const AnalysisSettings &settings)
+{
+    swathAnalysis(points, position1, line.Interval, line.Deposit, line.DropDensity);
+    line.Centre = patternCentre(line.Deposit, line.Interval);
+    if (settings.CentrePattern && line.Centre.Known && line.Centre.Centroid != 0.0) {
+        // Only where the passes lie changes: the cards stay where they were.
+        swathAnalysis(points, static_cast<float>(position1 - line.Centre.Centroid), line.Interval, line.Deposit,
+                      line.DropDensity);
+        line.Centred = true;
+    }
+    buildMultiswath(line.Deposit);
+    buildMultiswath(line.DropDensity);
+    line.FineDeposit = fineWidths(line.Deposit, settings.WidthStep);
+    line.FineDropDensity = fineWidths(line.DropDensity, settings.WidthStep);
 }
 
 Status checkLineFigures(const LineResults &line)
@@ -95,6 +110,10 @@ Status checkLineFigures(const LineResults &line)
         for (const float v : p->Multiswath)
             ok = ok && finite(v);
     }
+    for (const std::vector<FineWidth> *fine : {&line.FineDeposit, &line.FineDropDensity})
+        for (const FineWidth &w : *fine)
+            ok = ok && finite(w.Cov) && finite(w.CovBackAndForth);
+    ok = ok && finite(line.Centre.Centroid) && finite(line.Centre.HalfMeanCentre);
     return ok ? Status()
               : Status::failure("the line's figures are beyond what can be computed; check the card positions and "
                                 "the aircraft's swath");

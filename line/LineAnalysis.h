@@ -13,6 +13,7 @@
 #include "line/LineGrid.h"
 #include "line/ResultsFile.h"
 #include "line/Swath.h"
+#include "line/SwathFine.h"
 #include "model/CardList.h"
 #include "model/SprayInfo.h"
 
@@ -51,6 +52,12 @@ struct AnalysisSettings {
     bool HasRange = false;
     float RangeLow = 0.0f;
     float RangeHigh = 32755.0f;
+    // The swath analysis between whole spacings, in steps of this share of
+    // the card spacing.
+    double WidthStep = 0.1;
+    // The pattern is moved so that its centroid lies on the flight line
+    // before the passes are simulated.
+    bool CentrePattern = false;
 };
 
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of
@@ -117,7 +124,20 @@ struct LineResults {
     bool Interpolated = false;
     // Why there is no swath analysis of a line of two cards or more.
     std::string SwathProblem;
+    // The COV at widths between whole spacings.
+    std::vector<FineWidth> FineDeposit;
+    std::vector<FineWidth> FineDropDensity;
+    // Where the deposit pattern lay, before any centring.
+    PatternCentre Centre;
+    // The pattern was moved by -Centre.Centroid before the passes.
+    bool Centred = false;
 };
+
+// The swath analysis of figures on the line's grid, point 1 at `position1`:
+// both profiles, their widths whole and between, the pattern's centre, and
+// the centring when asked for.
+void runSwathAnalysis(LineResults &line, const std::vector<CardStat> &points, float position1,
+                      const AnalysisSettings &settings);
 // Places the cards along the line first.  With `previous`, the swath widths
 // chosen there are kept where the new line still has them.
 LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const LineResults *previous = nullptr);

@@ -144,9 +144,7 @@ PassMean meanOfPasses(std::vector<LinePass> &passes, std::vector<int> which, con
         });
     if (points >= 2) {
         line.HasSwath = true;
-        swathAnalysis(line.Stats, static_cast<float>(start), line.Interval, line.Deposit, line.DropDensity);
-        buildMultiswath(line.Deposit);
-        buildMultiswath(line.DropDensity);
+        runSwathAnalysis(line, line.Stats, static_cast<float>(start), settings);
     }
     return mean;
 }

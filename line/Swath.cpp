@@ -10,11 +10,17 @@ namespace {
 
 constexpr float CovLimit = 0.3f;
 
-// The single-pass profile at a fractional card index t (0 = card 1),
-// linear between cards and falling to nothing one spacing beyond the first
-// and the last card.  Sampled at any fixed offset from the cards, such a
-// profile sums to the same total as the cards themselves, so the mirrored
-// passes lay down exactly the deposit the outward ones do.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t q = a / b;
+    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
+}
+
+} // namespace
+
+// Sampled at any fixed offset from the cards, such a profile sums to the
+// same total as the cards themselves, so the mirrored passes lay down
+// exactly the deposit the outward ones do.
 double profileAt(const std::vector<float> &profile, double t)
 {
     const auto n = static_cast<std::int64_t>(profile.size());
@@ -28,14 +34,6 @@ double profileAt(const std::vector<float> &profile, double t)
     const double frac = t - below;
     return frac == 0.0 ? value(i) : value(i) * (1.0 - frac) + value(i + 1) * frac;
 }
-
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    const std::int64_t q = a / b;
-    return (a % b != 0 && ((a < 0) != (b < 0))) ? q - 1 : q;
-}
-
-} // namespace
 
 PositionNumbers positionNumbers(float position1, float interval)
 {

@@ -44,6 +44,11 @@ struct SwathProfile {
     std::int32_t Passes = 0;
 };
 
+// The single-pass profile at a fractional card index t (0 = card 1),
+// linear between cards and falling to nothing one spacing beyond the first
+// and the last card.
+double profileAt(const std::vector<float> &profile, double t);
+
 // Sample standard deviation, in double precision with two passes: the
 // one-pass single-precision formula loses every digit on large close values.
 float sampleStdDev(const std::vector<float> &values);
