@@ -125,6 +125,18 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
     card.DropDensity = share(drops, card.CardArea);
 }
 
+SpectrumFigures spectrumFigures(const ClassList &classes, double vmd)
+{
+    SpectrumFigures s;
+    if (classes.size() < 2)
+        return s;
+    s.Dv01 = interpolatedDiameter(classes, 0.1, true);
+    s.Dv09 = interpolatedDiameter(classes, 0.9, true);
+    s.Nmd = interpolatedDiameter(classes, 0.5, false);
+    s.RelativeSpan = vmd > 0.0 ? (s.Dv09 - s.Dv01) / vmd : 0.0;
+    return s;
+}
+
 bool spreadCoefficientSound(std::size_t index, double value)
 {
     return index < 3 && std::isfinite(value) && std::fabs(value) <= SpreadLimit[index];

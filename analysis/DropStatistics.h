@@ -49,6 +49,18 @@ Status checkCardFigures(const CardRecord &card);
 // volume median diameter is.  0 for an empty list.
 double interpolatedDiameter(const ClassList &classes, double share, bool byVolume);
 
+// The figures of a droplet spectrum that users of the field quote beside
+// the VMD: the diameters below which a tenth and nine tenths of the volume
+// lie, the relative span (Dv0.9 - Dv0.1) / VMD, and the number median
+// diameter.  All 0 for a list without classes.
+struct SpectrumFigures {
+    double Dv01 = 0.0;
+    double Dv09 = 0.0;
+    double RelativeSpan = 0.0;
+    double Nmd = 0.0;
+};
+SpectrumFigures spectrumFigures(const ClassList &classes, double vmd);
+
 // The card's classes whose diameters lie in rangeLow..rangeHigh, with
 // fractions and VMD as shares of the range.  Total volume in cubic
 // micrometres.  A range that holds no class is empty: VMD and densities 0.

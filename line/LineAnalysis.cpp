@@ -271,10 +271,11 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
 
     figures.ForegroundPixels = card.ForegroundPixels.size();
     figures.Accepted = static_cast<std::int32_t>(scan.AcceptedAreas.size());
-    figures.Dv01 = interpolatedDiameter(card.Stains, 0.1, true);
-    figures.Dv09 = interpolatedDiameter(card.Stains, 0.9, true);
-    figures.Nmd = interpolatedDiameter(card.Stains, 0.5, false);
-    figures.RelativeSpan = card.Stains.size() > 1 && card.VMD > 0.0 ? (figures.Dv09 - figures.Dv01) / card.VMD : 0.0;
+    const SpectrumFigures spectrum = spectrumFigures(card.Stains, card.VMD);
+    figures.Dv01 = spectrum.Dv01;
+    figures.Dv09 = spectrum.Dv09;
+    figures.Nmd = spectrum.Nmd;
+    figures.RelativeSpan = spectrum.RelativeSpan;
     const double allPixels = static_cast<double>(card.ImageWidth) * static_cast<double>(card.ImageHeight);
     figures.CoveragePercent = allPixels > 0.0 ? acceptedPixels(scan) / allPixels * 100.0 : 0.0;
     figures.Rejected = rejectedFigures(card, scan, settings.Spread);

@@ -75,3 +75,47 @@ SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown
 }
 
 } // namespace vex
+
+namespace vex {
+
+namespace {
+
+std::string lengthText(double value, bool metric)
+{
+    return formatOptional(value, 0, 1) + (metric ? " m" : " ft");
+}
+
+std::string signedLength(double value, bool metric)
+{
+    // A centre a hair off zero is on the line, not "-0.0".
+    const double shown = std::fabs(value) < 0.05 ? 0.0 : value;
+    return (shown > 0.0 ? "+" : "") + formatFixed(shown, 1) + (metric ? " m" : " ft");
+}
+
+} // namespace
+
+std::string proposalText(const SwathProfile &profile, const std::vector<FineWidth> &fine, float interval, bool metric)
+{
+    const std::int32_t w = profile.SelectedWidth;
+    if (w < 1 || static_cast<std::size_t>(w) >= profile.Widths.size())
+        return {};
+    const double spacing = interval;
+    std::string text = "COV " + formatFixed(profile.Widths[static_cast<std::size_t>(w)].Cov, 2) + " at " +
+                       lengthText(w * spacing, metric);
+    const CovSpread near = covNear(fine, w);
+    if (near.Known)
+        text += "; " + formatFixed(near.Min, 2) + " to " + formatFixed(near.Max, 2) + " within " +
+                lengthText(spacing, metric);
+    return text;
+}
+
+std::string patternCentreText(const PatternCentre &centre, bool centred, bool metric)
+{
+    if (!centre.Known)
+        return {};
+    return "Pattern centre " + signedLength(centre.Centroid, metric) + " from the flight line (centroid; " +
+           signedLength(centre.HalfMeanCentre, metric) + " by the span above half the mean)" +
+           (centred ? ", moved onto the flight line before the passes" : "");
+}
+
+} // namespace vex

@@ -4,6 +4,7 @@
 // the statistics labels of the selected width.
 
 #include "line/Swath.h"
+#include "line/SwathFine.h"
 #include "model/SprayInfo.h"
 #include "model/Units.h"
 
@@ -49,6 +50,15 @@ struct SwathPicture {
     std::string ValueUnit;  // of the profile
 };
 SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval);
+
+// The proposal in words: "COV 0.21 at 20 m; 0.18 to 0.27 within 10 m"
+// (the least and largest COV of the widths within one spacing, racetrack).
+std::string proposalText(const SwathProfile &profile, const std::vector<FineWidth> &fine, float interval, bool metric);
+
+// Where the pattern lay: "Pattern centre 2.3 m right of the flight line
+// (centroid; 1.9 m by the span above half the mean)", with "moved onto the
+// flight line before the passes" when it was centred.  Empty without deposit.
+std::string patternCentreText(const PatternCentre &centre, bool centred, bool metric);
 
 // The COV axis runs to 1, or further in steps of 0.1 for a COV above 1.
 double covAxisTop(float largestCov);
