@@ -1,5 +1,6 @@
 #include "analysis/ResultGraph.h"
 
+#include "analysis/DropStatistics.h"
 #include "text/NumberText.h"
 
 #include <algorithm>
@@ -181,7 +182,9 @@ StatsTexts statsTexts(double vmd, double dropDensity, double volumeDensity, floa
 ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const CompositeResult &compositeRange,
                       const CardRecord *card, const CompositeResult &singleRange, float rangeLow, float rangeHigh)
 {
-    auto from = [](const CompositeResult &r) { return ShownStats{r.VMD, r.DropDensity, r.VolumeDensity}; };
+    auto from = [](const CompositeResult &r) {
+        return ShownStats{r.VMD, r.DropDensity, r.VolumeDensity, &r.Classes};
+    };
     if (composite) {
         const bool cut =
             static_cast<float>(compositeAll.SmallestDiameter) < rangeLow || rangeHigh < compositeAll.LargestDiameter;
@@ -190,8 +193,18 @@ ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const
     if (!card)
         return {};
     if (rangeLow < card->SmallestDiameter && card->LargestDiameter <= rangeHigh)
-        return {card->VMD, card->DropDensity, card->VolumeDensity};
+        return {card->VMD, card->DropDensity, card->VolumeDensity, &card->Stains};
     return from(singleRange);
+}
+
+std::string spectrumText(const ShownStats &shown)
+{
+    if (!shown.Classes || shown.Classes->size() < 2)
+        return {};
+    const SpectrumFigures s = spectrumFigures(*shown.Classes, shown.Vmd);
+    const std::string um = std::string(" ") + MicroSign + "m";
+    return "Dv0.1 / Dv0.9: " + formatFixed(s.Dv01, 1) + " / " + formatFixed(s.Dv09, 1) + um + ", span " +
+           formatFixed(s.RelativeSpan, 2) + ", NMD " + formatFixed(s.Nmd, 1) + um;
 }
 
 void setRangeLow(float &low, float &high, float x)

@@ -101,9 +101,15 @@ struct ShownStats {
     double Vmd = 0.0;
     double DropDensity = 0.0;
     double VolumeDensity = 0.0;
+    // The classes those figures come from; null when there are none.
+    const ClassList *Classes = nullptr;
 };
 ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const CompositeResult &compositeRange,
                       const CardRecord *card, const CompositeResult &singleRange, float rangeLow, float rangeHigh);
+
+// The spectrum figures under the VMD: "Dv0.1 / Dv0.9: 120.3 / 480.2 µm,
+// span 1.07, NMD 95.0 µm"; empty without classes.
+std::string spectrumText(const ShownStats &shown);
 
 // The range ends after a left (low end) or right (high end) button at x:
 // the other end is pushed or pulled to stay 1 um away.

@@ -66,6 +66,9 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false);
     w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false);
     w.NaturalOrder = readBoolSetting(store, PrefsSection, "NaturalOrder", false);
+    w.SwathWidthStep = readDoubleSetting(store, PrefsSection, "SwathWidthStep", 0.1, 0.01, 1.0, resets);
+    w.CentrePattern = readBoolSetting(store, PrefsSection, "CentrePattern", false);
+    w.ConfidenceIntervals = readBoolSetting(store, PrefsSection, "ConfidenceIntervals", false);
     w.DenseCoveragePercent =
         static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
     w.Spray = readSprayInfo(store);
@@ -95,6 +98,9 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "ExtendedFigures", boolSettingText(window.ExtendedFigures));
     put(PrefsSection, "SplitTouching", boolSettingText(window.SplitTouching));
     put(PrefsSection, "NaturalOrder", boolSettingText(window.NaturalOrder));
+    put(PrefsSection, "SwathWidthStep", doubleSettingText(window.SwathWidthStep));
+    put(PrefsSection, "CentrePattern", boolSettingText(window.CentrePattern));
+    put(PrefsSection, "ConfidenceIntervals", boolSettingText(window.ConfidenceIntervals));
     written.add(store.flush());
     return written;
 }

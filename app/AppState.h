@@ -63,6 +63,13 @@ struct Preferences {
     bool SplitTouching = false;
     // File names are sorted as people count: card2 before card10.
     bool NaturalOrder = false;
+    // The swath analysis between whole spacings, in steps of this share of
+    // the card spacing (0.01 to 1).
+    double SwathWidthStep = 0.1;
+    // The deposit pattern is moved onto the flight line before the passes.
+    bool CentrePattern = false;
+    // The window shows 95 % confidence intervals of the figures.
+    bool ConfidenceIntervals = false;
 };
 
 // Reads the preferences (and into `module` the units and spread factor),

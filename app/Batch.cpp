@@ -116,7 +116,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
         const bool needsValue = name == "--dpi" || name == "--hue" || name == "--roundness" || name == "--valid-hues" ||
                                 name == "--spread" || name == "--positions" || name == "--swath" || name == "--range" ||
                                 name == "--results" || name == "--info" || name == "--report" || name == "--stains" ||
-                                name == "--trial" || name == "--save-trial" || name == "--pass";
+                                name == "--trial" || name == "--save-trial" || name == "--pass" ||
+                                name == "--width-step" || name == "--bootstrap";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (scanOption.empty() && onlyChangesAScan(name))
@@ -170,6 +171,14 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (v->empty())
                     return error(name + " needs a file name");
                 (name == "--trial" ? o.FromTrial : o.SaveTrial) = *v;
+            } else if (name == "--width-step") {
+                double step = 0.0;
+                if (!parseNumber(*v, step) || !(step >= 0.01 && step <= 1.0))
+                    return error("--width-step must be a share of the card spacing from 0.01 to 1");
+                o.WidthStep = step;
+            } else if (name == "--bootstrap") {
+                if (!parseInteger(*v, 0, 100000, o.Bootstrap))
+                    return error("--bootstrap must be a whole number of replicates from 0 to 100000");
             } else if (name == "--pass") {
                 int pass = 0;
                 if (!parseInteger(*v, 1, std::numeric_limits<int>::max(), pass))
@@ -249,6 +258,10 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.SplitTouching = false;
         } else if (name == "--json") {
             o.Json = true;
+        } else if (name == "--centre") {
+            o.Centre = true;
+        } else if (name == "--no-centre") {
+            o.Centre = false;
         } else if (name == "--mean-of-passes") {
             o.MeanOfPasses = true;
         } else if (name == "--metric") {
@@ -321,6 +334,13 @@ std::string batchUsage()
            "                       the trial's values\n"
            "  --pass N             with --trial: the pass to report (default: the trial's current pass)\n"
            "  --mean-of-passes     with --trial: report the mean of the passes taken into it\n"
+           "  --width-step F       the COV also at widths between whole card spacings, in steps of\n"
+           "                       this share of the spacing, 0.01 to 1 (default: the preference, 0.1)\n"
+           "  --centre | --no-centre\n"
+           "                       move the deposit pattern onto the flight line before the passes\n"
+           "                       (default: the preference, off)\n"
+           "  --bootstrap N        replicates for the 95 % intervals in the JSON (default 1000; 0 for\n"
+           "                       none)\n"
            "Exit status: 0 every card analysed and every file written, 1 something could not be read, analysed\n"
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
@@ -351,6 +371,8 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = lineSpray(options, preferences.Spray, storedPositions);
+    s.WidthStep = options.WidthStep.value_or(preferences.SwathWidthStep);
+    s.CentrePattern = options.Centre.value_or(preferences.CentrePattern);
     if (options.Range) {
         s.HasRange = true;
         s.RangeLow = options.Range->first;
@@ -366,6 +388,8 @@ AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial,
     s.Log = false;
     s.Metric = options.Metric.value_or(s.Metric);
     s.Extended = options.Extended.value_or(s.Extended);
+    s.WidthStep = options.WidthStep.value_or(s.WidthStep);
+    s.CentrePattern = options.Centre.value_or(s.CentrePattern);
     if (options.Range) {
         s.HasRange = true;
         s.RangeLow = options.Range->first;

@@ -51,6 +51,12 @@ struct BatchOptions {
     std::optional<int> Pass;
     bool MeanOfPasses = false;
     std::optional<std::string> SaveTrial; // the run saved as a trial
+    // The swath analysis between whole spacings and the centring of the
+    // pattern (default: the preferences, or the trial's).
+    std::optional<double> WidthStep;
+    std::optional<bool> Centre;
+    // Replicates of the bootstrap behind the 95 % intervals; 0 for none.
+    int Bootstrap = 1000;
 };
 
 struct BatchArguments {

@@ -78,6 +78,9 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     f.ExtendedFigures = state.ExtendedFigures;
     f.SplitTouching = state.SplitTouching;
     f.NaturalOrder = state.NaturalOrder;
+    f.WidthStep = significantText(state.SwathWidthStep, 6);
+    f.CentrePattern = state.CentrePattern;
+    f.ConfidenceIntervals = state.ConfidenceIntervals;
     return f;
 }
 
@@ -98,6 +101,8 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     state.ExtendedFigures = form.ExtendedFigures;
     state.SplitTouching = form.SplitTouching;
     state.NaturalOrder = form.NaturalOrder;
+    state.CentrePattern = form.CentrePattern;
+    state.ConfidenceIntervals = form.ConfidenceIntervals;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))
@@ -116,6 +121,10 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
     if (!dense)
         return false;
     state.DenseCoveragePercent = static_cast<std::int32_t>(*dense);
+    const std::optional<double> step = parseNumber(form.WidthStep);
+    if (!step || !(*step >= 0.01 && *step <= 1.0))
+        return false;
+    state.SwathWidthStep = *step;
     return true;
 }
 

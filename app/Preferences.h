@@ -37,6 +37,9 @@ struct PrefsForm {
     bool ExtendedFigures = false;
     bool SplitTouching = false;
     bool NaturalOrder = false;
+    std::string WidthStep; // share of the card spacing, 0.01 to 1
+    bool CentrePattern = false;
+    bool ConfidenceIntervals = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

@@ -34,6 +34,8 @@ AnalysisSettings trialSettings(const AnalysisSettings &settings)
     s.HasRange = settings.HasRange;
     s.RangeLow = settings.RangeLow;
     s.RangeHigh = settings.RangeHigh;
+    s.WidthStep = settings.WidthStep;
+    s.CentrePattern = settings.CentrePattern;
     return s;
 }
 
@@ -80,6 +82,8 @@ std::string trialStateKey(const AnalysisSettings &settings, bool naturalOrder, c
                            double(s.HasRange),
                            double(s.RangeLow),
                            double(s.RangeHigh),
+                           s.WidthStep,
+                           double(s.CentrePattern),
                            double(naturalOrder)})
         add(key, v);
     for (const PassView &p : passes) {

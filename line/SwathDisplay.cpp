@@ -52,9 +52,15 @@ SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bo
     return d;
 }
 
-SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval)
+SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval,
+                          const std::vector<FineWidth> &fine)
 {
     SwathPicture pic;
+    for (const FineWidth &w : fine) {
+        pic.FineWidths.push_back(w.Width * interval);
+        pic.FineCov.push_back(w.Cov);
+        pic.FineCovBackAndForth.push_back(w.CovBackAndForth);
+    }
     for (std::size_t n = 1; n < profile.Widths.size(); ++n) {
         pic.Widths.push_back(static_cast<double>(n) * interval);
         pic.Cov.push_back(profile.Widths[n].Cov);

@@ -40,6 +40,11 @@ struct SwathPicture {
     std::vector<double> Widths; // swath widths in length units, width 1 first
     std::vector<double> Cov;
     std::vector<double> CovBackAndForth;
+    // The same between whole widths, where worked out: the curves run
+    // through these, the whole widths are marked on them.
+    std::vector<double> FineWidths; // in length units
+    std::vector<double> FineCov;
+    std::vector<double> FineCovBackAndForth;
     double CovTop = 1.0;
     int Selected = 0; // 1-based
     std::vector<double> ProfileX;
@@ -49,7 +54,8 @@ struct SwathPicture {
     std::string LengthUnit; // "m" or "ft"
     std::string ValueUnit;  // of the profile
 };
-SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval);
+SwathPicture swathPicture(const SwathProfile &profile, const SwathDisplay &shown, double interval,
+                          const std::vector<FineWidth> &fine = {});
 
 // The proposal in words: "COV 0.21 at 20 m; 0.18 to 0.27 within 10 m"
 // (the least and largest COV of the widths within one spacing, racetrack).

@@ -72,6 +72,8 @@ void settingValues(Whole &trial, Visit &&v)
     v("has_range", s.HasRange);
     v("range_low", s.RangeLow);
     v("range_high", s.RangeHigh);
+    v("width_step", s.WidthStep, Range{0.01, 1.0});
+    v("centre_pattern", s.CentrePattern);
     v("natural_order", trial.NaturalOrder);
     v("current_pass", trial.CurrentPass, Range{1});
 }

@@ -166,6 +166,24 @@ QJsonObject swathObject(const SwathProfile &p, double factor, const SprayInfo &s
     return o;
 }
 
+// The widths between whole spacings and how the COV moves near the
+// proposed width.
+void addFineWidths(QJsonObject &o, const SwathProfile &p, const std::vector<FineWidth> &fine, float interval)
+{
+    QJsonArray widths;
+    for (const FineWidth &w : fine)
+        widths.append(QJsonObject{{QStringLiteral("width"), w.Width},
+                                  {QStringLiteral("width_length"), w.Width * static_cast<double>(interval)},
+                                  {QStringLiteral("cov"), exact(w.Cov)},
+                                  {QStringLiteral("cov_back_and_forth"), exact(w.CovBackAndForth)}});
+    o.insert(QStringLiteral("fine"), widths);
+    const CovSpread near = covNear(fine, p.SelectedWidth);
+    if (near.Known)
+        o.insert(QStringLiteral("robustness"), QJsonObject{{QStringLiteral("min_cov"), exact(near.Min)},
+                                                           {QStringLiteral("mean_cov"), exact(near.Mean)},
+                                                           {QStringLiteral("max_cov"), exact(near.Max)}});
+}
+
 } // namespace
 
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
@@ -228,10 +246,20 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
             QJsonObject swath;
             swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings->Metric)));
             swath.insert(QStringLiteral("length_unit"), settings->Metric ? QStringLiteral("m") : QStringLiteral("ft"));
-            swath.insert(QStringLiteral("deposit"), swathObject(line->Deposit, exact(rateFactor(settings->Metric)),
-                                                                settings->Spray, line->Interval));
-            swath.insert(QStringLiteral("drop_density"),
-                         swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval));
+            QJsonObject deposit =
+                swathObject(line->Deposit, exact(rateFactor(settings->Metric)), settings->Spray, line->Interval);
+            addFineWidths(deposit, line->Deposit, line->FineDeposit, line->Interval);
+            // Where the pattern lay before any centring, from the flight line.
+            if (line->Centre.Known) {
+                deposit.insert(QStringLiteral("centroid_offset"), line->Centre.Centroid);
+                deposit.insert(QStringLiteral("half_mean_centre"), line->Centre.HalfMeanCentre);
+            }
+            if (line->Centred)
+                deposit.insert(QStringLiteral("centred"), true);
+            swath.insert(QStringLiteral("deposit"), deposit);
+            QJsonObject density = swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval);
+            addFineWidths(density, line->DropDensity, line->FineDropDensity, line->Interval);
+            swath.insert(QStringLiteral("drop_density"), density);
             if (line->Interpolated)
                 swath.insert(QStringLiteral("interpolated"), true);
             root.insert(QStringLiteral("swath"), swath);

@@ -232,6 +232,9 @@ void frmMain::buildControls()
     rejectedLabel_ = new QLabel(resultFrame_);
     rejectedLabel_->setWordWrap(true);
     rejectedLabel_->hide();
+    spectrumLabel_ = new QLabel(resultFrame_);
+    spectrumLabel_->setWordWrap(true);
+    spectrumLabel_->hide();
     graphLeftLabel_ = new QLabel(resultFrame_);
     graphRightLabel_ = new QLabel(resultFrame_);
     graphBottomLabel_ = new QLabel(resultFrame_);
@@ -285,6 +288,7 @@ void frmMain::buildControls()
     name(dropLabel_, QStringLiteral("DropLabel"));
     name(volumeLabel_, QStringLiteral("VolumeLabel"));
     name(rejectedLabel_, QStringLiteral("RejectedLabel"));
+    name(spectrumLabel_, QStringLiteral("SpectrumLabel"));
     name(graphLeftLabel_, QStringLiteral("ResultLabelX1"));
     name(graphRightLabel_, QStringLiteral("ResultLabelX2"));
     name(graphBottomLabel_, QStringLiteral("ResultLabelY1"));
@@ -366,7 +370,8 @@ void frmMain::layOutControls()
         result->addWidget(infoLabels_[i], 5 + i, 0, 1, 2);
         result->addWidget(values[i], 5 + i, 2, 1, 2);
     }
-    result->addWidget(rejectedLabel_, 8, 0, 1, 4);
+    result->addWidget(spectrumLabel_, 8, 0, 1, 4);
+    result->addWidget(rejectedLabel_, 9, 0, 1, 4);
 
     auto *scanButtons = new QHBoxLayout;
     scanButtons->addWidget(scanButton_);

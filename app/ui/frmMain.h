@@ -383,6 +383,9 @@ private:
     QLabel *dropLabel_ = nullptr;
     QLabel *volumeLabel_ = nullptr;
     QLabel *rejectedLabel_ = nullptr;
+    // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
+    // analysis the proposal and the pattern's centre in words.
+    QLabel *spectrumLabel_ = nullptr;
     QLabel *graphLeftLabel_ = nullptr;
     QLabel *graphRightLabel_ = nullptr;
     QLabel *graphBottomLabel_ = nullptr;

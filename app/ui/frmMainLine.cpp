@@ -183,8 +183,19 @@ void frmMain::drawSwathGraphs()
     vmdLabel_->setText(QString::fromStdString(shown.CovText));
     dropLabel_->setText(QString::fromStdString(shown.MeanText));
     volumeLabel_->setText(QString::fromStdString(shown.MaxMinText));
+    // The proposal and where the pattern lay, in words.
+    const std::string proposal =
+        proposalText(profile, view_.CurrentProfile == DropDensityProfile ? line_.FineDropDensity : line_.FineDeposit,
+                     line_.Interval, module_.Metric);
+    const std::string centre = patternCentreText(line_.Centre, line_.Centred, module_.Metric);
+    const std::string words = proposal + (proposal.empty() || centre.empty() ? "" : "\n") + centre;
+    spectrumLabel_->setText(QString::fromStdString(words));
+    spectrumLabel_->setVisible(!words.empty());
+    rejectedLabel_->hide();
 
-    swathView_->setPicture(swathPicture(profile, shown, positionValue(prefs_.Spray[Sample_Interval])));
+    swathView_->setPicture(swathPicture(profile, shown, positionValue(prefs_.Spray[Sample_Interval]),
+                                        view_.CurrentProfile == DropDensityProfile ? line_.FineDropDensity
+                                                                                   : line_.FineDeposit));
 }
 
 bool frmMain::lineFiguresReportable()

@@ -156,6 +156,8 @@ AnalysisSettings frmMain::analysisSettings() const
     s.Metric = module_.Metric;
     s.LogSprayInfo = prefs_.LogSprayInfo;
     s.Spray = prefs_.Spray;
+    s.WidthStep = prefs_.SwathWidthStep;
+    s.CentrePattern = prefs_.CentrePattern;
     s.HasRange = true;
     s.RangeLow = view_.RangeLow;
     s.RangeHigh = view_.RangeHigh;
@@ -218,6 +220,9 @@ void frmMain::updateStatsLabels()
     vmdLabel_->setText(QString::fromStdString(texts.Vmd));
     dropLabel_->setText(QString::fromStdString(texts.Drops));
     volumeLabel_->setText(QString::fromStdString(texts.Volume));
+    const std::string spectrum = spectrumText(shown);
+    spectrumLabel_->setText(QString::fromStdString(spectrum));
+    spectrumLabel_->setVisible(!spectrum.empty());
     // What the card's figures leave out, and whether it is too dense to count.
     std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
     const std::string dense =

@@ -481,6 +481,8 @@ void frmMain::applyTrialSettings(const AnalysisSettings &s, bool naturalOrder)
     prefs_.ExtendedFigures = s.Extended;
     prefs_.DenseCoveragePercent = static_cast<std::int32_t>(std::lround(s.DenseCoverage * 100.0));
     prefs_.NaturalOrder = naturalOrder;
+    prefs_.SwathWidthStep = s.WidthStep;
+    prefs_.CentrePattern = s.CentrePattern;
     module_.SpreadFactor = s.Spread;
     module_.Metric = s.Metric;
     {

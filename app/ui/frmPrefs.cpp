@@ -156,6 +156,28 @@ void frmPrefs::buildControls()
     imageFiles->addWidget(ExtendedFiguresCheck);
     imageFiles->addWidget(NaturalOrderCheck);
 
+    SwathFrame = new QGroupBox(tr("S&wath Analysis"), this);
+    SwathFrame->setObjectName(QStringLiteral("SwathFrame"));
+    txtWidthStep = new QLineEdit(SwathFrame);
+    txtWidthStep->setObjectName(QStringLiteral("txtWidthStep"));
+    txtWidthStep->setMaximumWidth(60);
+    txtWidthStep->setToolTip(tr("The COV is also worked out between whole card spacings, in steps of\n"
+                                "this share of the spacing (0.01 to 1)."));
+    NumericKeyFilter::install(txtWidthStep, true, false);
+    CentrePatternCheck = new QCheckBox(tr("C&entre the deposit pattern before the passes"), SwathFrame);
+    CentrePatternCheck->setObjectName(QStringLiteral("CentrePatternCheck"));
+    CentrePatternCheck->setToolTip(tr("Moves the pattern so that its centroid lies on the flight line before\n"
+                                      "the passes are simulated; every output says so."));
+    ConfidenceCheck = new QCheckBox(tr("Show 95 % confidence &intervals"), SwathFrame);
+    ConfidenceCheck->setObjectName(QStringLiteral("ConfidenceCheck"));
+    ConfidenceCheck->setToolTip(tr("VMD, drop density and the COV of the proposed width with their 95 %\n"
+                                   "intervals, by resampling the stains of each card."));
+    auto *swath = new QGridLayout(SwathFrame);
+    swath->addWidget(new QLabel(tr("Width step (share of the spacing):"), SwathFrame), 0, 0);
+    swath->addWidget(txtWidthStep, 0, 1);
+    swath->addWidget(CentrePatternCheck, 1, 0, 1, 2);
+    swath->addWidget(ConfidenceCheck, 2, 0, 1, 2);
+
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(AcceptButton);
@@ -170,6 +192,7 @@ void frmPrefs::buildControls()
     top->addLayout(middle);
     top->addWidget(LogFrame);
     top->addWidget(ImageFrame);
+    top->addWidget(SwathFrame);
     top->addLayout(buttons);
 
     // The list box's line edit hands its focus to the box itself.
@@ -204,6 +227,9 @@ void frmPrefs::showValues()
     SplitTouchingCheck->setChecked(form.SplitTouching);
     ExtendedFiguresCheck->setChecked(form.ExtendedFigures);
     NaturalOrderCheck->setChecked(form.NaturalOrder);
+    txtWidthStep->setText(QString::fromStdString(form.WidthStep));
+    CentrePatternCheck->setChecked(form.CentrePattern);
+    ConfidenceCheck->setChecked(form.ConfidenceIntervals);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -285,6 +311,9 @@ void frmPrefs::AcceptButton_Click()
     form.SplitTouching = SplitTouchingCheck->isChecked();
     form.ExtendedFigures = ExtendedFiguresCheck->isChecked();
     form.NaturalOrder = NaturalOrderCheck->isChecked();
+    form.WidthStep = txtWidthStep->text().toStdString();
+    form.CentrePattern = CentrePatternCheck->isChecked();
+    form.ConfidenceIntervals = ConfidenceCheck->isChecked();
     if (!acceptPrefs(form, Values, Module)) {
         showMessage(this, tr(InvalidMessage));
         ResCombo->setFocus();

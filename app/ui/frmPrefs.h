@@ -56,6 +56,10 @@ public:
     QCheckBox *ExtendedFiguresCheck = nullptr;
     QCheckBox *SplitTouchingCheck = nullptr;
     QCheckBox *NaturalOrderCheck = nullptr;
+    QGroupBox *SwathFrame = nullptr;
+    QLineEdit *txtWidthStep = nullptr;
+    QCheckBox *CentrePatternCheck = nullptr;
+    QCheckBox *ConfidenceCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 

@@ -142,20 +142,34 @@ void SwathGraphView::paintEvent(QPaintEvent *)
     const double limit = cov.bottom() - 0.3 / covTop * cov.height();
     p.drawLine(QPointF(cov.left(), limit), QPointF(cov.right(), limit));
     p.setRenderHint(QPainter::Antialiasing, true);
-    auto series = [&](const std::vector<double> &values, const QPen &pen) {
+    auto finePoint = [&](std::size_t j, double v) {
+        return QPointF(cov.left() + pic.FineWidths[j] / span * cov.width(), cov.bottom() - v / covTop * cov.height());
+    };
+    // The curve runs through the widths between whole spacings where there
+    // are any; the whole widths, which the buttons choose, are marked.
+    auto series = [&](const std::vector<double> &values, const std::vector<double> &fine, const QPen &pen) {
         p.setPen(pen);
         QPainterPath path;
+        const bool between = fine.size() == pic.FineWidths.size() && fine.size() > values.size();
         for (std::size_t i = 0; i < values.size() && i < pic.Widths.size(); ++i) {
-            if (i == 0)
-                path.moveTo(covPoint(i, values[i]));
-            else
-                path.lineTo(covPoint(i, values[i]));
+            if (!between) {
+                if (i == 0)
+                    path.moveTo(covPoint(i, values[i]));
+                else
+                    path.lineTo(covPoint(i, values[i]));
+            }
             p.drawEllipse(covPoint(i, values[i]), 2.5, 2.5);
+        }
+        for (std::size_t j = 0; between && j < fine.size(); ++j) {
+            if (j == 0)
+                path.moveTo(finePoint(j, fine[j]));
+            else
+                path.lineTo(finePoint(j, fine[j]));
         }
         p.drawPath(path);
     };
-    series(pic.CovBackAndForth, QPen(BackAndForthColour, 1.5, Qt::DashLine));
-    series(pic.Cov, QPen(CovColour, 2));
+    series(pic.CovBackAndForth, pic.FineCovBackAndForth, QPen(BackAndForthColour, 1.5, Qt::DashLine));
+    series(pic.Cov, pic.FineCov, QPen(CovColour, 2));
     p.setRenderHint(QPainter::Antialiasing, false);
     // Legend of the two patterns.
     const QFontMetrics fm(small);
