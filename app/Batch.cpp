@@ -373,6 +373,7 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.Spray = lineSpray(options, preferences.Spray, storedPositions);
     s.WidthStep = options.WidthStep.value_or(preferences.SwathWidthStep);
     s.CentrePattern = options.Centre.value_or(preferences.CentrePattern);
+    s.Bootstrap = options.Bootstrap;
     if (options.Range) {
         s.HasRange = true;
         s.RangeLow = options.Range->first;
@@ -390,6 +391,7 @@ AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial,
     s.Extended = options.Extended.value_or(s.Extended);
     s.WidthStep = options.WidthStep.value_or(s.WidthStep);
     s.CentrePattern = options.Centre.value_or(s.CentrePattern);
+    s.Bootstrap = options.Bootstrap;
     if (options.Range) {
         s.HasRange = true;
         s.RangeLow = options.Range->first;

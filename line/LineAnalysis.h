@@ -58,6 +58,8 @@ struct AnalysisSettings {
     // The pattern is moved so that its centroid lies on the flight line
     // before the passes are simulated.
     bool CentrePattern = false;
+    // Replicates of the bootstrap behind the 95 % intervals; 0 for none.
+    int Bootstrap = 0;
 };
 
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of

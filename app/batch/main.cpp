@@ -347,7 +347,12 @@ int main(int argc, char **argv)
         }
     }
     if (options.Json) {
-        const QByteArray json = vex::batchJson(results, &line, &settings, options.MeanOfPasses ? &mean : nullptr);
+        // The mean of passes has no one line of cards to resample.
+        vex::LineIntervals intervals;
+        if (settings.Bootstrap > 0 && !options.MeanOfPasses)
+            intervals = vex::lineIntervals(cards, line, settings, settings.Bootstrap);
+        const QByteArray json =
+            vex::batchJson(results, &line, &settings, options.MeanOfPasses ? &mean : nullptr, &intervals);
         std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
     } else if (results.size() >= 2) {
         std::printf("line: %zu cards, VMD %s um, %s drops/cm2, %s nL/cm2", results.size(),

@@ -34,7 +34,12 @@ QJsonObject classObject(const SizeClass &c)
     return o;
 }
 
-QJsonObject cardObject(const BatchCardResult &r)
+QJsonArray interval(const Interval &i)
+{
+    return QJsonArray{i.Low, i.High};
+}
+
+QJsonObject cardObject(const BatchCardResult &r, int replicates)
 {
     const CardRecord &card = *r.Card;
     const CardFigures &f = r.Figures;
@@ -90,6 +95,14 @@ QJsonObject cardObject(const BatchCardResult &r)
              QJsonObject{{QStringLiteral("coverage"), f.Overlap.Coverage},
                          {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
                          {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
+    if (replicates > 0) {
+        if (const CardIntervals ci = cardIntervals(card, replicates); ci.Known) {
+            o.insert(QStringLiteral("vmd_ci95_um"), interval(ci.Vmd));
+            o.insert(QStringLiteral("dv01_ci95_um"), interval(ci.Dv01));
+            o.insert(QStringLiteral("dv09_ci95_um"), interval(ci.Dv09));
+            o.insert(QStringLiteral("drop_density_ci95_per_cm2"), interval(ci.DropDensity));
+        }
+    }
     if (f.SplitStains > 0)
         o.insert(QStringLiteral("split_touching"),
                  QJsonObject{{QStringLiteral("stains"), f.SplitStains}, {QStringLiteral("parts"), f.SplitParts}});
@@ -187,11 +200,11 @@ void addFineWidths(QJsonObject &o, const SwathProfile &p, const std::vector<Fine
 } // namespace
 
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
-                     const AnalysisSettings *settings, const PassMean *mean)
+                     const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals)
 {
     QJsonArray list;
     for (const BatchCardResult &r : cards)
-        list.append(cardObject(r));
+        list.append(cardObject(r, settings ? settings->Bootstrap : 0));
     QJsonObject root;
     root.insert(QStringLiteral("cards"), list);
     // Only when there is something to say.
@@ -205,7 +218,14 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
     if (settings && settings->Scan.SplitTouching)
         root.insert(QStringLiteral("split_touching"), true);
     if (line && settings) {
-        root.insert(QStringLiteral("composite"), compositeObject(line->All));
+        QJsonObject composite = compositeObject(line->All);
+        // The intervals are of the line as reported: inside the range when
+        // one cuts drops off, for the VMD.
+        if (intervals && intervals->Known) {
+            composite.insert(QStringLiteral("vmd_ci95_um"), interval(intervals->Vmd));
+            composite.insert(QStringLiteral("drop_density_ci95_per_cm2"), interval(intervals->DropDensity));
+        }
+        root.insert(QStringLiteral("composite"), composite);
         if (line->RangeSelected)
             root.insert(QStringLiteral("composite_range"), compositeObject(line->Range));
         auto stat = [&](std::size_t i, float position) {
@@ -256,6 +276,8 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
             }
             if (line->Centred)
                 deposit.insert(QStringLiteral("centred"), true);
+            if (intervals && intervals->Known && line->Deposit.SelectedWidth > 0)
+                deposit.insert(QStringLiteral("cov_ci95"), interval(intervals->DepositCov));
             swath.insert(QStringLiteral("deposit"), deposit);
             QJsonObject density = swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval);
             addFineWidths(density, line->DropDensity, line->FineDropDensity, line->Interval);

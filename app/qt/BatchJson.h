@@ -2,6 +2,7 @@
 // The batch tool's results as one JSON document.
 
 #include "app/Batch.h"
+#include "line/LineBootstrap.h"
 #include "line/PassMean.h"
 #include "model/CardRecord.h"
 
@@ -22,7 +23,11 @@ struct BatchCardResult {
 // with a line, also "composite", "composite_range" (when a range cuts the
 // line), "card_stats" and "swath".  With `mean`, the line is that mean of
 // passes (`line` its Line): "card_stats" gives its points.
+// With settings->Bootstrap replicates, each card gets the 95 % intervals of
+// its VMD, Dv0.1, Dv0.9 and drop density, and with `intervals` the line
+// those of its VMD, drop density and the deposit COV of the chosen width.
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line = nullptr,
-                     const AnalysisSettings *settings = nullptr, const PassMean *mean = nullptr);
+                     const AnalysisSettings *settings = nullptr, const PassMean *mean = nullptr,
+                     const LineIntervals *intervals = nullptr);
 
 } // namespace vex

@@ -78,11 +78,11 @@ TEST(Bootstrap, PoissonDrawsOnBothSidesOfTheSwitchHaveTheirMeanAndVariance)
     }
 }
 
-// Over 200 cards like the first the interval held the distribution's VMD in
-// 96.5 %, over 1000 like the second in only 78 %: 20 drops mostly miss the
-// rare large ones that carry the volume (their VMD runs 6 % low at the
-// median), and resampling cannot bring them back.  Both held their own
-// drops' VMD every time.
+// The truth is that of the drops drawn on the card.  Over 200 cards like the
+// first the interval also held the VMD of the distribution they were drawn
+// from in 96.5 %, over 1000 like the second in only 78 %: 20 drops mostly
+// miss the rare large ones that carry the volume, and resampling cannot
+// bring them back.  Both held their own drops' VMD every time.
 TEST(Bootstrap, CardIntervalsNarrowWithManyDropsWideWithFewAndHoldTheTruth)
 {
     cardgen::CardSpec spec;
@@ -106,14 +106,12 @@ TEST(Bootstrap, CardIntervalsNarrowWithManyDropsWideWithFewAndHoldTheTruth)
 
     spec.Width = spec.Height = 400;
     spec.Discs = 20;
-    spec.Seed = 3;
     const cardgen::Card few = cardgen::generateCard(spec);
     const CardRecord small = scanGenerated(few);
     const CardIntervals si = cardIntervals(small, 1000);
     EXPECT_GT(si.Vmd.High - si.Vmd.Low, 0.2 * small.VMD);
     expectInside(si.Vmd, small.VMD);
     expectInside(si.Vmd, trueVmd(few.Discs, spec.Dpi));
-    expectInside(si.Vmd, truth);
 
     EXPECT_EQ(cardIntervals(small, 200, 5).Vmd.Low, cardIntervals(small, 200, 5).Vmd.Low);
     EXPECT_NE(cardIntervals(small, 200, 5).Vmd.Low, cardIntervals(small, 200, 6).Vmd.Low);

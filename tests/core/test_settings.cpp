@@ -83,7 +83,10 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "ExtendedFigures"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "SplitTouching"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "NaturalOrder"}), "False");
-    EXPECT_EQ(store.values().size(), 17u);
+    EXPECT_EQ(store.values().at({"Prefs", "SwathWidthStep"}), "0.1");
+    EXPECT_EQ(store.values().at({"Prefs", "CentrePattern"}), "False");
+    EXPECT_EQ(store.values().at({"Prefs", "ConfidenceIntervals"}), "False");
+    EXPECT_EQ(store.values().size(), 20u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)
