@@ -182,9 +182,7 @@ StatsTexts statsTexts(double vmd, double dropDensity, double volumeDensity, floa
 ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const CompositeResult &compositeRange,
                       const CardRecord *card, const CompositeResult &singleRange, float rangeLow, float rangeHigh)
 {
-    auto from = [](const CompositeResult &r) {
-        return ShownStats{r.VMD, r.DropDensity, r.VolumeDensity, &r.Classes};
-    };
+    auto from = [](const CompositeResult &r) { return ShownStats{r.VMD, r.DropDensity, r.VolumeDensity, &r.Classes}; };
     if (composite) {
         const bool cut =
             static_cast<float>(compositeAll.SmallestDiameter) < rangeLow || rangeHigh < compositeAll.LargestDiameter;
@@ -203,7 +201,7 @@ std::string spectrumText(const ShownStats &shown)
         return {};
     const SpectrumFigures s = spectrumFigures(*shown.Classes, shown.Vmd);
     const std::string um = std::string(" ") + MicroSign + "m";
-    return "Dv0.1 / Dv0.9: " + formatFixed(s.Dv01, 1) + " / " + formatFixed(s.Dv09, 1) + um + ", span " +
+    return "Dv0.1 / Dv0.9: " + formatFixed(s.Dv01, 1) + " / " + formatFixed(s.Dv09, 1) + um + "\nSpan " +
            formatFixed(s.RelativeSpan, 2) + ", NMD " + formatFixed(s.Nmd, 1) + um;
 }
 

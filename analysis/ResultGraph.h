@@ -107,8 +107,8 @@ struct ShownStats {
 ShownStats shownStats(bool composite, const CompositeResult &compositeAll, const CompositeResult &compositeRange,
                       const CardRecord *card, const CompositeResult &singleRange, float rangeLow, float rangeHigh);
 
-// The spectrum figures under the VMD: "Dv0.1 / Dv0.9: 120.3 / 480.2 µm,
-// span 1.07, NMD 95.0 µm"; empty without classes.
+// The spectrum figures under the VMD, on two lines: "Dv0.1 / Dv0.9: 120.3 /
+// 480.2 µm", "Span 1.07, NMD 95.0 µm"; empty without classes.
 std::string spectrumText(const ShownStats &shown);
 
 // The range ends after a left (low end) or right (high end) button at x:

@@ -3,6 +3,7 @@
 #include "line/Composite.h"
 #include "line/LineGrid.h"
 #include "line/Swath.h"
+#include "text/NumberText.h"
 
 #include <algorithm>
 #include <vector>
@@ -157,6 +158,31 @@ LineIntervals lineIntervals(const CardList &cards, const LineResults &line, cons
     out.DropDensity = percentileInterval(std::move(density));
     out.DepositCov = percentileInterval(std::move(cov));
     return out;
+}
+
+namespace {
+
+std::string sizesAndDensity(const Interval &vmd, const Interval &density)
+{
+    const std::string um = std::string(" ") + MicroSign + "m";
+    return "95 %: VMD " + formatFixed(vmd.Low, 1) + " - " + formatFixed(vmd.High, 1) + um + ", " +
+           formatFixed(density.Low, 2) + " - " + formatFixed(density.High, 2) + " drops/cm" + SuperscriptTwo;
+}
+
+} // namespace
+
+std::string intervalsText(const CardIntervals &ci)
+{
+    return ci.Known ? sizesAndDensity(ci.Vmd, ci.DropDensity) : std::string();
+}
+
+std::string intervalsText(const LineIntervals &ci, bool cov)
+{
+    if (!ci.Known)
+        return {};
+    if (cov)
+        return "95 %: COV " + formatFixed(ci.DepositCov.Low, 2) + " - " + formatFixed(ci.DepositCov.High, 2);
+    return sizesAndDensity(ci.Vmd, ci.DropDensity);
 }
 
 } // namespace vex

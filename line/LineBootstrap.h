@@ -8,6 +8,7 @@
 #include "model/CardList.h"
 
 #include <cstdint>
+#include <string>
 
 namespace vex {
 
@@ -25,5 +26,11 @@ struct LineIntervals {
 // replicate.
 LineIntervals lineIntervals(const CardList &cards, const LineResults &line, const AnalysisSettings &settings,
                             int replicates, std::uint64_t seed = BootstrapSeed);
+
+// In words for the window: "95 %: VMD 397.0 - 434.3 µm, 42.35 - 44.72
+// drops/cm²", or for the swath analysis "95 %: COV 0.17 - 0.35"; empty
+// when not known.
+std::string intervalsText(const CardIntervals &ci);
+std::string intervalsText(const LineIntervals &ci, bool cov);
 
 } // namespace vex

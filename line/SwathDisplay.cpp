@@ -124,4 +124,13 @@ std::string patternCentreText(const PatternCentre &centre, bool centred, bool me
            (centred ? ", moved onto the flight line before the passes" : "");
 }
 
+std::string patternCentreShort(const PatternCentre &centre, bool centred, bool metric)
+{
+    if (!centre.Known)
+        return {};
+    return "Pattern centre " + signedLength(centre.Centroid, metric) + " (centroid), " +
+           signedLength(centre.HalfMeanCentre, metric) + " (half-mean span)" +
+           (centred ? "\nmoved onto the flight line before the passes" : "");
+}
+
 } // namespace vex

@@ -66,6 +66,10 @@ std::string proposalText(const SwathProfile &profile, const std::vector<FineWidt
 // flight line before the passes" when it was centred.  Empty without deposit.
 std::string patternCentreText(const PatternCentre &centre, bool centred, bool metric);
 
+// The same for the window's narrow panel: "Pattern centre +2.3 m (centroid),
+// +1.9 m (half-mean span)", and a second line when it was centred.
+std::string patternCentreShort(const PatternCentre &centre, bool centred, bool metric);
+
 // The COV axis runs to 1, or further in steps of 0.1 for a COV above 1.
 double covAxisTop(float largestCov);
 // The multiswath axis: at least 1, else the scaled maximum x 1.2 to a tenth.

@@ -232,8 +232,9 @@ void frmMain::buildControls()
     rejectedLabel_ = new QLabel(resultFrame_);
     rejectedLabel_->setWordWrap(true);
     rejectedLabel_->hide();
+    // Broken into lines by its texts: a wrapping label squeezes the graph
+    // of the fixed-size frame.
     spectrumLabel_ = new QLabel(resultFrame_);
-    spectrumLabel_->setWordWrap(true);
     spectrumLabel_->hide();
     graphLeftLabel_ = new QLabel(resultFrame_);
     graphRightLabel_ = new QLabel(resultFrame_);

@@ -7,6 +7,7 @@
 
 #include "app/AppState.h"
 #include "line/LineAnalysis.h"
+#include "line/LineBootstrap.h"
 #include "line/PassMean.h"
 #include "model/LinePass.h"
 #include "report/Report.h"
@@ -273,6 +274,9 @@ private:
     bool cardFileUsable(int index);
     // Swath analysis tabs are offered from three points of the line.
     bool swathOffered() const;
+    // The 95 % intervals of the card or line on display, in words, when the
+    // preference asks for them; the line's are kept until it changes.
+    std::string confidenceText(bool swath);
     // The Card Positions window; the strip and the current card follow a
     // new line order.  True when anything of the line changed.
     bool showCardPositions(bool acceptOnly);
@@ -336,6 +340,8 @@ private:
     std::string trialPath_;
     std::string savedStateKey_;
     QString baseCaption_;
+    LineIntervals lineIntervals_;
+    std::string lineIntervalsKey_;
     InfoForm *infoForm_ = nullptr;
 
     QPushButton *loadButton_ = nullptr;

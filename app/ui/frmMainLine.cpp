@@ -187,15 +187,17 @@ void frmMain::drawSwathGraphs()
     const std::string proposal =
         proposalText(profile, view_.CurrentProfile == DropDensityProfile ? line_.FineDropDensity : line_.FineDeposit,
                      line_.Interval, module_.Metric);
-    const std::string centre = patternCentreText(line_.Centre, line_.Centred, module_.Metric);
-    const std::string words = proposal + (proposal.empty() || centre.empty() ? "" : "\n") + centre;
+    const std::string centre = patternCentreShort(line_.Centre, line_.Centred, module_.Metric);
+    std::string words = proposal + (proposal.empty() || centre.empty() ? "" : "\n") + centre;
+    if (const std::string ci = confidenceText(true); !ci.empty())
+        words += "\n" + ci;
     spectrumLabel_->setText(QString::fromStdString(words));
     spectrumLabel_->setVisible(!words.empty());
     rejectedLabel_->hide();
 
-    swathView_->setPicture(swathPicture(profile, shown, positionValue(prefs_.Spray[Sample_Interval]),
-                                        view_.CurrentProfile == DropDensityProfile ? line_.FineDropDensity
-                                                                                   : line_.FineDeposit));
+    swathView_->setPicture(
+        swathPicture(profile, shown, positionValue(prefs_.Spray[Sample_Interval]),
+                     view_.CurrentProfile == DropDensityProfile ? line_.FineDropDensity : line_.FineDeposit));
 }
 
 bool frmMain::lineFiguresReportable()

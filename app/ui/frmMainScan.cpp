@@ -220,7 +220,9 @@ void frmMain::updateStatsLabels()
     vmdLabel_->setText(QString::fromStdString(texts.Vmd));
     dropLabel_->setText(QString::fromStdString(texts.Drops));
     volumeLabel_->setText(QString::fromStdString(texts.Volume));
-    const std::string spectrum = spectrumText(shown);
+    std::string spectrum = spectrumText(shown);
+    if (const std::string ci = confidenceText(false); !ci.empty())
+        spectrum += "\n" + ci;
     spectrumLabel_->setText(QString::fromStdString(spectrum));
     spectrumLabel_->setVisible(!spectrum.empty());
     // What the card's figures leave out, and whether it is too dense to count.

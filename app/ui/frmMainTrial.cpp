@@ -4,6 +4,7 @@
 
 #include "app/ui/frmMain.h"
 
+#include "analysis/DropStatistics.h"
 #include "app/TrialState.h"
 #include "app/ui/CardPicture.h"
 #include "intake/CardLoading.h"
@@ -552,6 +553,38 @@ bool frmMain::showCardPositions(bool acceptOnly)
     updateTrialMark();
     return window.placesChanged() || prefs_.Spray[Sample_Position1] != position1 ||
            prefs_.Spray[Sample_Interval] != interval;
+}
+
+} // namespace vex::ui
+
+namespace vex::ui {
+
+std::string frmMain::confidenceText(bool swath)
+{
+    constexpr int Replicates = 1000;
+    if (!prefs_.ConfidenceIntervals || cards_.empty())
+        return {};
+    if (!compositeMode()) {
+        const CardRecord &card = cards_[currentCard_];
+        // Intervals of a range inside the card are not worked out.
+        if (rangeSelected(false, line_.All, card, view_.RangeLow, view_.RangeHigh))
+            return {};
+        return intervalsText(cardIntervals(card, Replicates));
+    }
+    // The mean of passes has no one line of cards to resample.
+    if (meanShown_)
+        return {};
+    const std::string key = std::to_string(line_.All.VMD) + "|" + std::to_string(line_.Range.VMD) + "|" +
+                            std::to_string(line_.RangeSelected) + "|" + std::to_string(line_.Deposit.SelectedWidth) +
+                            "|" + trialStateKey();
+    if (key != lineIntervalsKey_) {
+        lineIntervals_ = lineIntervals(cards_, line_, analysisSettings(), Replicates);
+        lineIntervalsKey_ = key;
+    }
+    // The COV's interval is that of the deposit at its chosen width.
+    if (swath && (view_.CurrentProfile == DropDensityProfile || line_.Deposit.SelectedWidth < 1))
+        return {};
+    return intervalsText(lineIntervals_, swath);
 }
 
 } // namespace vex::ui

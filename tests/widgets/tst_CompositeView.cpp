@@ -157,10 +157,21 @@ private slots:
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 2);
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->tabText(1), QStringLiteral("Swath Analysis"));
+        // The pooled spectrum's figures, and its intervals when asked for.
+        w->preferences().ConfidenceIntervals = true;
+        auto *words = test::child<QLabel>(*w, "SpectrumLabel");
+        QVERIFY(words->text().startsWith(QStringLiteral("Dv0.1 / Dv0.9: ")));
         test::child<QTabBar>(*w, "ImageStrip")->setCurrentIndex(1);
         QVERIFY(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->isVisible());
         QCOMPARE(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButtons(), 2);
         QCOMPARE(test::child<QLabel>(*w, "InfoLabel", 0)->text(), QStringLiteral("COV:"));
+        // The proposal in words, where the pattern lies and the COV's interval.
+        const QStringList lines = words->text().split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith(QStringLiteral("COV ")) && lines[0].contains(QStringLiteral(" within ")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("Pattern centre ")));
+        QVERIFY(lines[2].startsWith(QStringLiteral("95 %: COV ")));
+        QVERIFY(!test::child<vex::ui::SwathGraphView>(*w, "SwathView")->picture().FineWidths.empty());
         // A width button chooses the width of the profile on show.
         test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButton(1)->click();
         QCOMPARE(w->lineResults().Deposit.SelectedWidth, 1);

@@ -136,6 +136,8 @@ int main(int argc, char **argv)
     window.preferences().DisableDitherWarning = true;
     // Colour scans and photos open too; 8-bit cards are read as always.
     window.preferences().ReduceColours = true;
+    // VEXOLIN_CONFIDENCE=1 shows the 95 % intervals.
+    window.preferences().ConfidenceIntervals = qEnvironmentVariableIntValue("VEXOLIN_CONFIDENCE") == 1;
     // VEXOLIN_EXTENDED=1 shows the extended figures and cut stains too.
     if (qEnvironmentVariableIntValue("VEXOLIN_EXTENDED") == 1) {
         window.preferences().ExtendedFigures = true;
