@@ -52,4 +52,14 @@ inline AnalysisSettings lineSettings(const std::string &position1 = "-20", const
     return s;
 }
 
+// For lineOfMixedDrops: a range that cuts the small drops off.
+inline AnalysisSettings mixedDropsRange()
+{
+    AnalysisSettings s = lineSettings();
+    s.HasRange = true;
+    s.RangeLow = 100.0f;
+    s.RangeHigh = 1e4f;
+    return s;
+}
+
 } // namespace vex::test

@@ -83,14 +83,38 @@ public:
                 return true;
         return false;
     }
-    // The area a text covers, measured as drawn.
-    static Box boxOf(const Text &t)
+    // Every text drawn, in order, a space after each.
+    std::string allText() const
     {
-        return {t.X, t.Y - t.Points / 72.0 * 1.2, t.X + 0.1 * static_cast<double>(t.Value.size()), t.Y, t.Page};
+        std::string all;
+        for (const Text &t : Texts)
+            all += t.Value + " ";
+        return all;
     }
-    static bool overlap(const Box &a, const Box &b)
+
+    // Texts within `margin` of the page's edge, over a framed graph or
+    // over another text, as measured here.
+    std::vector<std::string> crowdedTexts(double margin) const
     {
-        return a.Left < b.Right && b.Left < a.Right && a.Bottom < b.Top && b.Bottom < a.Top;
+        auto boxOf = [](const Text &t) {
+            return Box{t.X, t.Y - t.Points / 72.0 * 1.2, t.X + 0.1 * static_cast<double>(t.Value.size()), t.Y, t.Page};
+        };
+        auto overlap = [](const Box &a, const Box &b) {
+            return a.Page == b.Page && a.Left < b.Right && b.Left < a.Right && a.Bottom < b.Top && b.Bottom < a.Top;
+        };
+        std::vector<std::string> crowded;
+        for (std::size_t a = 0; a < Texts.size(); ++a) {
+            const Box box = boxOf(Texts[a]);
+            bool clear =
+                box.Left >= margin && box.Right <= 8.5 - margin && box.Bottom >= margin && box.Top <= 11.0 - margin;
+            for (const Box &frame : Rectangles)
+                clear = clear && !overlap(box, frame);
+            for (std::size_t b = a + 1; b < Texts.size(); ++b)
+                clear = clear && !overlap(box, boxOf(Texts[b]));
+            if (!clear)
+                crowded.push_back(Texts[a].Value);
+        }
+        return crowded;
     }
 
     const Text *find(const std::string &value) const
