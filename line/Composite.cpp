@@ -120,4 +120,20 @@ std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected,
     return stats;
 }
 
+std::vector<std::optional<SpectrumFigures>> fillCardSpectra(const CardList &cards, bool rangeIsSelected, float rangeLow,
+                                                            float rangeHigh)
+{
+    std::vector<std::optional<SpectrumFigures>> spectra(static_cast<std::size_t>(cards.count()) + 1);
+    for (int i = 1; i <= cards.count(); ++i) {
+        const CardRecord &card = cards[i];
+        if (!card.Scanned || card.Excluded)
+            continue;
+        const CompositeResult range = rangeIsSelected ? calcSingleRange(card, rangeLow, rangeHigh) : CompositeResult{};
+        const ClassList &classes = rangeIsSelected ? range.Classes : card.Stains;
+        if (classes.size() > 1)
+            spectra[static_cast<std::size_t>(i)] = spectrumFigures(classes, rangeIsSelected ? range.VMD : card.VMD);
+    }
+    return spectra;
+}
+
 } // namespace vex

@@ -3,11 +3,13 @@
 // line, the same inside a selected size range, and the per-card figures the
 // line graphs, the swath analysis and the results file read.
 
+#include "analysis/DropStatistics.h"
 #include "model/CardList.h"
 #include "model/CardStat.h"
 #include "model/CompositeResult.h"
 #include "model/SprayInfo.h"
 
+#include <optional>
 #include <vector>
 
 namespace vex {
@@ -36,5 +38,10 @@ CompositeResult calcCompositeRange(const CompositeResult &all, float rangeLow, f
 // of the line stay 0.  With a
 // range selected, each card's figures are those inside the range.
 std::vector<CardStat> fillCardStats(const CardList &cards, bool rangeIsSelected, float rangeLow, float rangeHigh);
+// Each card's Dv0.1, Dv0.9, relative span and NMD, taken as fillCardStats
+// takes its figures; none where those figures come from no spectrum (a card
+// left out or unscanned, no drops in the range, a point of a mean).
+std::vector<std::optional<SpectrumFigures>> fillCardSpectra(const CardList &cards, bool rangeIsSelected, float rangeLow,
+                                                            float rangeHigh);
 
 } // namespace vex

@@ -5,6 +5,7 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "line/CardPositions.h"
+#include "line/SwathDisplay.h"
 #include "model/CardGeometry.h"
 #include "model/Units.h"
 #include "text/NumberText.h"
@@ -35,6 +36,11 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.Deposit = &line.Deposit;
     in.DropDensity = &line.DropDensity;
     in.SwathNote = swathNote(cards, line.Interpolated);
+    in.CardSpectra = fillCardSpectra(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
+    in.DepositProposal = proposalText(line.Deposit, line.FineDeposit, line.Interval, settings.Metric);
+    in.DropDensityProposal = proposalText(line.DropDensity, line.FineDropDensity, line.Interval, settings.Metric);
+    in.CentreText = patternCentreText(line.Centre, line.Centred, settings.Metric);
+    in.Centred = line.Centred;
     return in;
 }
 

@@ -197,6 +197,56 @@ std::string extendedCardText(const CardRecord &card)
            fixed(100.0 * card.HiddenShare, 1) + " %";
 }
 
+const std::optional<SpectrumFigures> &cardSpectrum(const ResultsInputs &in, int card)
+{
+    static const std::optional<SpectrumFigures> none;
+    const auto i = static_cast<std::size_t>(card);
+    return i < in.CardSpectra.size() ? in.CardSpectra[i] : none;
+}
+
+std::string spectrumCardText(const SpectrumFigures &f)
+{
+    return "Dv0.1 " + fixed(f.Dv01, 2) + " " + Micro + "m; Dv0.9 " + fixed(f.Dv09, 2) + " " + Micro +
+           "m; relative span " + fixed(f.RelativeSpan, 2) + "; NMD " + fixed(f.Nmd, 2) + " " + Micro + "m";
+}
+
+// The pooled spectrum's figures beside its VMD, label and value.
+std::vector<std::pair<std::string, std::string>> spectrumLines(const CompositeResult &c)
+{
+    const SpectrumFigures f = spectrumFigures(c.Classes, c.VMD);
+    const std::string um = " " + Micro + "m";
+    return {{"Dv0.1:", fixed(f.Dv01, 2) + um},
+            {"Dv0.9:", fixed(f.Dv09, 2) + um},
+            {"Relative Span:", fixed(f.RelativeSpan, 2)},
+            {"NMD:", fixed(f.Nmd, 2) + um}};
+}
+
+// The proposals of the swath section, label and value.
+std::vector<std::pair<std::string, std::string>> proposalLines(const ResultsInputs &in)
+{
+    std::vector<std::pair<std::string, std::string>> lines;
+    if (!in.DepositProposal.empty())
+        lines.emplace_back("Deposit Width:", in.DepositProposal);
+    if (!in.DropDensityProposal.empty())
+        lines.emplace_back("Drop Density Width:", in.DropDensityProposal);
+    return lines;
+}
+
+// Centred passes give other figures than the pattern as flown: said even
+// without the extended figures.
+bool centreSaid(const ResultsInputs &in)
+{
+    return (in.Extended || in.Centred) && !in.CentreText.empty();
+}
+
+// Four fields, each after a comma; empty without a spectrum.
+std::string spectrumFields(const std::optional<SpectrumFigures> &f)
+{
+    if (!f)
+        return ",,,,";
+    return "," + fixed(f->Dv01, 1) + "," + fixed(f->Dv09, 1) + "," + fixed(f->RelativeSpan, 2) + "," + fixed(f->Nmd, 1);
+}
+
 int widths(const ResultsInputs &in)
 {
     return in.Deposit ? static_cast<int>(in.Deposit->Widths.size()) - 1 : 0;
@@ -260,6 +310,9 @@ std::string resultsTxt(const ResultsInputs &in)
     labelled("Ave. Drop Density:", fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     labelled("Ave. Volume Density:", fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
                                          fixed(c.VolumeDensity * static_cast<double>(in.RateFactor), 3) + " " + R);
+    if (in.Extended)
+        for (const auto &[label, value] : spectrumLines(c))
+            labelled(label, value);
     w.line();
     w.line();
 
@@ -290,6 +343,8 @@ std::string resultsTxt(const ResultsInputs &in)
             w.at(w.width() + 2, "(" + reductionNote(cards[i]) + ")");
         if (in.Extended)
             w.at(w.width() + 2, "[" + extendedCardText(cards[i]) + "]");
+        if (in.Extended && cardSpectrum(in, i))
+            w.at(w.width() + 2, "[" + spectrumCardText(*cardSpectrum(in, i)) + "]");
         w.newLine();
     }
     w.line();
@@ -330,6 +385,11 @@ std::string resultsTxt(const ResultsInputs &in)
     w.line(std::string(15, '-'));
     if (!in.SwathNote.empty())
         w.line(in.SwathNote);
+    if (centreSaid(in))
+        w.line(in.CentreText);
+    if (in.Extended)
+        for (const auto &[label, value] : proposalLines(in))
+            labelled(label, value);
     w.at(1, "  Swath");
     w.at(13, "------ Deposit (" + R + ") ------");
     w.at(47, "--- Drop Density (#/cm" + Squared + ") ---");
@@ -431,13 +491,18 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Ave. Drop Density:,," + fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     line("Ave. Volume Density:,," + fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
          fixed(c.VolumeDensity * static_cast<double>(in.RateFactor), 3) + " " + R);
+    if (in.Extended)
+        for (const auto &[label, value] : spectrumLines(c))
+            line(label + ",," + value);
     line();
     line();
     line("Card,Position,VMD,Drop Density,Deposit Volume,Filename" +
-         std::string(in.Extended ? ",Colours,Rejected Stains,Rejected Area,Coverage,Corrected Density,Touching Others"
+         std::string(in.Extended ? ",Colours,Rejected Stains,Rejected Area,Coverage,Corrected Density,Touching "
+                                   "Others,Dv0.1,Dv0.9,Relative Span,NMD"
                                  : ""));
     line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")" +
-         (in.Extended ? ",,,,(%),(%),(#/cm" + Squared + "),(%)" : std::string()));
+         (in.Extended ? ",,,,(%),(%),(#/cm" + Squared + "),(%),(" + Micro + "m),(" + Micro + "m),,(" + Micro + "m)"
+                      : std::string()));
     const CardList &cards = *in.Cards;
     for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
@@ -450,7 +515,8 @@ std::string resultsCsv(const ResultsInputs &in)
              (in.Extended ? "," + general(cards[i].RejectedCount) + "," + fixed(100.0 * cards[i].RejectedAreaShare, 1) +
                                 "," + fixed(100.0 * cards[i].StainCoverage, 1) + "," +
                                 fixed(cards[i].CorrectedDropDensity, 2) + "," + fixed(100.0 * cards[i].HiddenShare, 1)
-                          : std::string()));
+                          : std::string()) +
+             (in.Extended ? spectrumFields(cardSpectrum(in, i)) : std::string()));
     }
     line();
     line();
@@ -468,6 +534,11 @@ std::string resultsCsv(const ResultsInputs &in)
     line(std::string(15, '-'));
     if (!in.SwathNote.empty())
         line(csvField(in.SwathNote));
+    if (centreSaid(in))
+        line(csvField(in.CentreText));
+    if (in.Extended)
+        for (const auto &[label, value] : proposalLines(in))
+            line(label + ",," + csvField(value));
     line("Swath,,-------,Deposit,(" + R + "),-------,,-------,Drop Density,(#/cm" + Squared +
          "),-------,COV b/f,COV b/f");
     line("Width (" + L + "),,COV,Mean,Max,Min,,COV,Mean,Max,Min,Deposit,Drop Density");

@@ -4,6 +4,7 @@
 // the multiswath profiles, as an aligned text report or as CSV.  This builds
 // the bytes; writing them to disc is the caller's (whole file or nothing).
 
+#include "analysis/DropStatistics.h"
 #include "line/Swath.h"
 #include "model/CardList.h"
 #include "model/CardStat.h"
@@ -11,6 +12,7 @@
 #include "model/SprayInfo.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,16 @@ struct ResultsInputs {
     bool SplitTouching = false;
     // Cards left out or at typed positions: a line under the swath heading.
     std::string SwathNote;
+    // With the extended figures: each card row's Dv0.1, Dv0.9, relative
+    // span and NMD (1..CardCount; blank where there are none), the
+    // proposal of each profile and where the pattern lay.
+    std::vector<std::optional<SpectrumFigures>> CardSpectra;
+    std::string DepositProposal;
+    std::string DropDensityProposal;
+    std::string CentreText;
+    // The passes were laid about the pattern's centre: the figures differ
+    // from those of the pattern as flown, so the file says so always.
+    bool Centred = false;
 };
 
 // "0 + 0.56d - 0d²" (UTF-8).

@@ -2,6 +2,7 @@
 
 #include "model/Units.h"
 
+#include "analysis/DropStatistics.h"
 #include "line/CardPositions.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <functional>
+#include <set>
 
 namespace vex {
 
@@ -118,9 +121,26 @@ void graphFrame(Pen &pen, double bottom, double height, double maximum, double s
     t.text(X0 + titleWidth, bottom + height + 1.0 / 32.0 + titleHeight, unit);
 }
 
+std::string resolutionsText(const std::vector<std::int32_t> &resolutions)
+{
+    std::string text;
+    for (const std::int32_t r : resolutions)
+        text += (text.empty() ? "" : ", ") + std::to_string(r);
+    return text + " dpi";
+}
+
+std::string hueRangeText(const ReportInputs &in)
+{
+    return std::string(in.HueInvert ? "outside " : "") + std::to_string(in.HueLow) + " - " + std::to_string(in.HueHigh);
+}
+
 void page1(Pen &pen, const ReportInputs &in)
 {
     titles(pen, "Analysis Parameters");
+    if (!in.PrintedAt.empty()) {
+        pen.font(10);
+        pen.centred(4.25, 9.75, "Printed " + in.PrintedAt);
+    }
     const std::array<std::string, 14> lines = reportParameterLines(in);
     constexpr double Column = 2.5;
     pen.at(Column - 0.25, 9.0);
@@ -147,7 +167,13 @@ void page1(Pen &pen, const ReportInputs &in)
     const std::string range =
         in.RangeSelected ? formatFixed(in.RangeLow, 2) + " -- " + formatFixed(in.RangeHigh, 2) + " " + Micro + "m"
                          : "0.00 -- " + formatFixed(last, 2) + " " + Micro + "m";
+    std::vector<std::string> scan;
+    // A mean of passes has points, not cards: no resolution of its own.
+    if (!in.Resolutions.empty())
+        scan.push_back("Card Resolution:  " + resolutionsText(in.Resolutions));
+    scan.push_back("Valid Hues:  " + hueRangeText(in));
     const std::vector<std::pair<std::string, std::vector<std::string>>> results = {
+        {"Scan:", scan},
         {"Droplet Filters:",
          {"Droplet Size Range:  " + range, "Drop Roundness Threshold:  " + formatFixed(in.ShapeThreshold, 0),
           "% Valid Hue Threshold:  " + formatFixed(in.HueThreshold, 0)}},
@@ -175,6 +201,38 @@ void page1(Pen &pen, const ReportInputs &in)
 double xOf(double value, double maximum)
 {
     return X0 + W * (maximum > 0.0 ? value / maximum : 0.0);
+}
+
+// Under the graphs: the figures quoted beside the VMD, of the range when one
+// cuts drops off, though the graphs show every drop size.
+void spectrumFiguresRow(Pen &pen, const ReportInputs &in)
+{
+    ReportTarget &t = pen.target();
+    const CompositeResult &c = in.RangeSelected ? in.CompositeRange : in.CompositeAll;
+    const SpectrumFigures f = spectrumFigures(c.Classes, c.VMD);
+    const std::string um = " " + Micro + "m";
+    const std::string sizes = in.RangeSelected
+                                  ? formatFixed(in.RangeLow, 2) + " -- " + formatFixed(in.RangeHigh, 2) + um
+                                  : std::string("all drop sizes");
+    const std::array<std::pair<std::string, std::string>, 5> cells = {{
+        {"VMD", formatFixed(c.VMD, 2) + um},
+        {"Dv0.1", formatFixed(f.Dv01, 2) + um},
+        {"Dv0.9", formatFixed(f.Dv09, 2) + um},
+        {"Relative Span", formatFixed(f.RelativeSpan, 2)},
+        {"NMD", formatFixed(f.Nmd, 2) + um},
+    }};
+    pen.font(10, true);
+    double y = 0.95;
+    const std::string heading = "Composite (" + sizes + ")";
+    pen.centred(4.25, y, heading);
+    y -= t.textHeight(heading);
+    for (int row = 0; row < 2; ++row) {
+        pen.font(10, false);
+        for (std::size_t k = 0; k < cells.size(); ++k)
+            pen.centred(X0 + W * (static_cast<double>(k) + 0.5) / static_cast<double>(cells.size()), y,
+                        row == 0 ? cells[k].first : cells[k].second);
+        y -= t.textHeight(cells[0].first);
+    }
 }
 
 void page2(Pen &pen, const ReportInputs &in)
@@ -227,6 +285,7 @@ void page2(Pen &pen, const ReportInputs &in)
             py = y;
         }
     }
+    spectrumFiguresRow(pen, in);
 }
 
 void page3(Pen &pen, const ReportInputs &in, double dataWidth)
@@ -305,7 +364,130 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     }
 }
 
-void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double dataWidth)
+// Page 4 holds two blocks, each a multiswath profile over its COV graph
+// with the proposal under it, and the notes below both.
+constexpr double BlockStep = 4.1;
+constexpr double ProfileHeight = 1.4;
+constexpr double CovHeight = 0.9;
+// From the profile's bottom edge to the COV graph's top edge: the
+// profile's axis labels and the COV graph's title lie between.
+constexpr double ProfileToCov = 0.8;
+const ReportColour BackAndForthColour{30, 110, 200};
+
+// Words of `text` on lines no wider than `width` in the current font.
+std::vector<std::string> wrapped(ReportTarget &t, const std::string &text, double width)
+{
+    std::vector<std::string> lines;
+    std::string current;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const std::string word = text.substr(at, end - at);
+        at = end + 1;
+        const std::string longer = current.empty() ? word : current + " " + word;
+        if (!current.empty() && t.textWidth(longer) > width) {
+            lines.push_back(current);
+            current = word;
+        } else {
+            current = longer;
+        }
+    }
+    if (!current.empty())
+        lines.push_back(current);
+    return lines;
+}
+
+// The two curves' key, right-aligned on the graph's title line.
+void covLegend(Pen &pen, double graphTop, double dataWidth)
+{
+    ReportTarget &t = pen.target();
+    pen.font(10);
+    const std::string oneWay = "one way";
+    const std::string backAndForth = "back and forth";
+    // On the title's foot.
+    const double baseTop = graphTop + 1.0 / 32.0 + t.textHeight(oneWay);
+    constexpr double Sample = 0.3;
+    constexpr double Space = 0.06;
+    constexpr double Between = 0.25;
+    double x = X0 + W - (2.0 * (Sample + Space) + t.textWidth(oneWay) + Between + t.textWidth(backAndForth));
+    const double mid = baseTop - t.textHeight(oneWay) / 2.0;
+    for (int curve = 0; curve < 2; ++curve) {
+        const bool back = curve == 1;
+        t.setColour(back ? BackAndForthColour : Black);
+        t.setDotted(back);
+        t.setLineWidth(dataWidth);
+        t.line(x, mid, x + Sample, mid);
+        t.setLineWidth(1);
+        t.setDotted(false);
+        t.setColour(Black);
+        x += Sample + Space;
+        const std::string &label = back ? backAndForth : oneWay;
+        t.text(x, baseTop, label);
+        x += t.textWidth(label) + Between;
+    }
+}
+
+// COV against swath width: both curves through the widths between whole
+// spacings where there are any, the whole widths as points.
+void covGraph(Pen &pen, const ReportInputs &in, const SwathProfile &p, const std::vector<FineWidth> &fine,
+              double covBottom, double dataWidth)
+{
+    ReportTarget &t = pen.target();
+    const double interval = positionValue(in.Spray[Sample_Interval]);
+    const int decimals = in.Cards ? linePositionDecimals(*in.Cards, in.Spray)
+                                  : positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
+    const std::string length = in.Metric ? " (m)" : " (ft)";
+    const double covTop = std::max(1.0, std::floor(12.0 * p.LargestCov + 0.9999) / 10.0);
+    graphFrame(pen, covBottom, CovHeight, covTop, niceTickStep(static_cast<float>(covTop)), false, 1,
+               "Coefficient of Variation", "");
+    covLegend(pen, covBottom + CovHeight, std::max(1.0, dataWidth / 2.0));
+
+    const int widths = static_cast<int>(p.Widths.size()) - 1;
+    auto xOfWidth = [&](double w) { return widths > 1 ? X0 + W * (w - 1.0) / (widths - 1) : X0 + W / 2.0; };
+    auto yOfCov = [&](double cov) { return covBottom + CovHeight * std::min(1.0, cov / covTop); };
+    t.setDotted(true);
+    const double limit = yOfCov(0.3);
+    t.line(X0, limit, X0 + W, limit);
+
+    std::vector<std::array<double, 3>> curve; // width, one way, back and forth
+    if (fine.empty())
+        for (int i = 1; i <= widths; ++i) {
+            const WidthStats &w = p.Widths[static_cast<std::size_t>(i)];
+            curve.push_back({static_cast<double>(i), w.Cov, w.CovBackAndForth});
+        }
+    for (const FineWidth &w : fine)
+        curve.push_back({w.Width, w.Cov, w.CovBackAndForth});
+    t.setLineWidth(std::max(1.0, dataWidth / 2.0));
+    for (int series = 2; series >= 1; --series) {
+        t.setDotted(series == 2);
+        t.setColour(series == 2 ? BackAndForthColour : Black);
+        for (std::size_t k = 1; k < curve.size(); ++k)
+            t.line(xOfWidth(curve[k - 1][0]), yOfCov(curve[k - 1][series]), xOfWidth(curve[k][0]),
+                   yOfCov(curve[k][series]));
+    }
+    t.setDotted(false);
+    t.setColour(Black);
+    t.setLineWidth(1);
+
+    pen.font(10);
+    const int cards = in.Cards->count();
+    const int every = cards > 20 ? std::max(1, cards / 10 - 1) : 1;
+    for (int i = 1; i <= widths; ++i) {
+        const double x = xOfWidth(i);
+        t.circle(x, yOfCov(p.Widths[static_cast<std::size_t>(i)].Cov), i == p.SelectedWidth ? 3.0 / 64.0 : 1.0 / 32.0,
+                 {180, 180, 180});
+        if ((i - 1) % every == 0) {
+            t.line(x, covBottom, x, covBottom - 0.1);
+            pen.centred(x, covBottom - 0.125, formatFixed(i * interval, decimals));
+        }
+    }
+    pen.font(10, true);
+    pen.centred(4.25, covBottom - 5.0 / 16.0, "Swath Width" + length);
+}
+
+// Returns the bottom of the block's text.
+double swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, const std::vector<FineWidth> &fine, int n,
+                  double dataWidth)
 {
     ReportTarget &t = pen.target();
     const bool deposit = n == 1;
@@ -318,7 +500,7 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     const std::string length = in.Metric ? " (m)" : " (ft)";
 
     // The multiswath profile.
-    const double bottom = 9.5 - 4.75 * (n - 1) - 2.0;
+    const double bottom = 9.5 - BlockStep * (n - 1) - ProfileHeight;
     const double top = std::max(1.0, std::floor(12.0 * factor * ratio * p.MultiswathMax + 0.5) / 10.0);
     const std::string title = deposit ? "Deposit Profile " : "Drop Density Profile ";
     const std::string valueUnit = deposit ? "(" + std::string(rateUnit(in.Metric)) + ")" : "(#/cm" + Squared + ")";
@@ -330,24 +512,22 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     std::vector<ReportPoint> area{{xOfNumber(firstNumber), bottom}};
     for (std::size_t j = 0; j < p.Multiswath.size(); ++j)
         area.push_back({xOfNumber(firstNumber + static_cast<double>(j)),
-                        bottom + 2.0 * std::min(1.0, p.Multiswath[j] * factor * ratio / top)});
+                        bottom + ProfileHeight * std::min(1.0, p.Multiswath[j] * factor * ratio / top)});
     area.push_back({xOfNumber(lastNumber), bottom});
     t.fillPolygon(area, {210, 210, 210});
     // A light grid at every card spacing.
     t.setColour({170, 170, 170});
     t.setDotted(true);
     for (double number = std::ceil(lowNumber); number <= lastNumber; number += 1.0)
-        t.line(xOfNumber(number), bottom, xOfNumber(number), bottom + 2.0);
+        t.line(xOfNumber(number), bottom, xOfNumber(number), bottom + ProfileHeight);
     t.setDotted(false);
     t.setColour(Black);
-    graphFrame(pen, bottom, 2.0, top, niceTickStep(static_cast<float>(top)), false, 1, title, valueUnit);
+    graphFrame(pen, bottom, ProfileHeight, top, niceTickStep(static_cast<float>(top)), false, 1, title, valueUnit);
     t.setLineWidth(dataWidth);
     for (std::size_t j = 1; j < area.size() - 2; ++j)
         t.line(area[j].X, area[j].Y, area[j + 1].X, area[j + 1].Y);
     t.setLineWidth(1);
     pen.font(10);
-    const int cards = in.Cards->count();
-    const int every = cards > 20 ? std::max(1, cards / 10 - 1) : 1;
     // The block holds several passes' worth of places: about ten labels.
     const int placesEvery = std::max(1, static_cast<int>(std::ceil(span / 10.0)));
     int k = 0;
@@ -361,30 +541,17 @@ void swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, int n, double
     pen.font(10, true);
     pen.centred(4.25, bottom - 5.0 / 16.0, "Position Across Block" + length);
 
-    // COV against swath width.
-    const double covBottom = bottom - 1.75;
-    const double covTop = std::max(1.0, std::floor(12.0 * p.LargestCov + 0.9999) / 10.0);
-    graphFrame(pen, covBottom, 1.0, covTop, niceTickStep(static_cast<float>(covTop)), false, 1,
-               "Coefficient of Variation", "");
-    const int widths = static_cast<int>(p.Widths.size()) - 1;
-    auto xOfWidth = [&](int i) { return widths > 1 ? X0 + W * (i - 1) / (widths - 1) : X0 + W / 2.0; };
-    t.setDotted(true);
-    const double limit = covBottom + 0.3 / covTop;
-    t.line(X0, limit, X0 + W, limit);
-    t.setDotted(false);
+    const double covBottom = bottom - ProfileToCov - CovHeight;
+    covGraph(pen, in, p, fine, covBottom, dataWidth);
+    double y = covBottom - 5.0 / 16.0 - t.textHeight("S") - 0.04;
     pen.font(10);
-    for (int i = 1; i <= widths; ++i) {
-        const double x = xOfWidth(i);
-        const double y =
-            covBottom + std::min(1.0, static_cast<double>(p.Widths[static_cast<std::size_t>(i)].Cov) / covTop);
-        t.circle(x, y, i == p.SelectedWidth ? 3.0 / 64.0 : 1.0 / 32.0, {180, 180, 180});
-        if ((i - 1) % every == 0) {
-            t.line(x, covBottom, x, covBottom - 0.1);
-            pen.centred(x, covBottom - 0.125, formatFixed(i * interval, decimals));
-        }
+    const std::string proposal = proposalText(p, fine, static_cast<float>(interval), in.Metric);
+    if (!proposal.empty()) {
+        const std::string said = "Chosen width: " + proposal;
+        pen.centred(4.25, y, said);
+        y -= t.textHeight(said);
     }
-    pen.font(10, true);
-    pen.centred(4.25, covBottom - 5.0 / 16.0, "Swath Width" + length);
+    return y;
 }
 
 void page4(Pen &pen, ReportInputs &in, double dataWidth)
@@ -395,12 +562,24 @@ void page4(Pen &pen, ReportInputs &in, double dataWidth)
         pen.font(12);
         pen.centred(4.25, 6.0, "The swath analysis needs at least three cards.");
     } else {
-        swathBlock(pen, in, in.Deposit, 1, dataWidth);
-        swathBlock(pen, in, in.DropDensity, 2, dataWidth);
-        if (!in.SwathNote.empty()) {
-            pen.font(9);
-            pen.centred(4.25, 0.95, in.SwathNote);
-        }
+        swathBlock(pen, in, in.Deposit, in.FineDeposit, 1, dataWidth);
+        double y = swathBlock(pen, in, in.DropDensity, in.FineDropDensity, 2, dataWidth) - 0.06;
+        ReportTarget &t = pen.target();
+        pen.font(9);
+        // The centre was taken of the deposit; the caution holds for both
+        // graphs of back-and-forth COV.
+        const std::string notes[3] = {
+            patternCentreText(in.Centre, in.Centred, in.Metric),
+            "Back and forth: every second pass is taken as the mirror image of the first. A crosswind drifts "
+            "every pass the same way, so in a crosswind the back-and-forth COV promises more evenness than is "
+            "flown.",
+            in.SwathNote,
+        };
+        for (const std::string &note : notes)
+            for (const std::string &line : wrapped(t, note, W)) {
+                pen.centred(4.25, y, line);
+                y -= t.textHeight(line);
+            }
     }
     // On this page the titles go on last, over the graphs.
     titles(pen, "Swath Analysis");
@@ -531,7 +710,29 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.Deposit = line.Deposit;
     in.DropDensity = line.DropDensity;
     in.SwathNote = swathNote(cards, line.Interpolated);
+    in.PrintedAt = reportTimeNow();
+    std::set<std::int32_t> resolutions;
+    for (const CardRecord &card : cards.records())
+        if (card.Scanned && card.Resolution > 0)
+            resolutions.insert(card.Resolution);
+    in.Resolutions.assign(resolutions.begin(), resolutions.end());
+    in.HueLow = settings.Scan.HueLow;
+    in.HueHigh = settings.Scan.HueHigh;
+    in.HueInvert = settings.Scan.HueInvert;
+    in.FineDeposit = line.FineDeposit;
+    in.FineDropDensity = line.FineDropDensity;
+    in.Centre = line.Centre;
+    in.Centred = line.Centred;
     return in;
+}
+
+std::string reportTimeNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[32];
+    return std::string(text, std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local));
 }
 
 } // namespace vex

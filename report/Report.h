@@ -5,6 +5,7 @@
 
 #include "line/LineAnalysis.h"
 #include "line/Swath.h"
+#include "line/SwathFine.h"
 #include "model/CardList.h"
 #include "model/CardStat.h"
 #include "model/CompositeResult.h"
@@ -12,6 +13,7 @@
 #include "report/ReportTarget.h"
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -41,7 +43,23 @@ struct ReportInputs {
     double DenseCoverage = 0.20;
     // Cards left out or at typed positions, said under the swath analysis.
     std::string SwathNote;
+    // Page 1: when the report was made ("2026-12-09 14:05"), set by the
+    // caller so that a drawing can be repeated; the distinct resolutions of
+    // the cards; the valid hues of the scan.
+    std::string PrintedAt;
+    std::vector<std::int32_t> Resolutions;
+    std::uint8_t HueLow = 0;
+    std::uint8_t HueHigh = 255;
+    bool HueInvert = false;
+    // Page 4: the COV between whole widths, and where the deposit lay.
+    std::vector<FineWidth> FineDeposit;
+    std::vector<FineWidth> FineDropDensity;
+    PatternCentre Centre;
+    bool Centred = false;
 };
+
+// The local time as page 1 gives it: "2026-12-09 14:05".
+std::string reportTimeNow();
 
 // That line: the rejected stains of the line, the dense cards and whether
 // touching stains were cut apart; empty when neither option is on.

@@ -122,6 +122,14 @@ void frmPreview2::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
+ReportInputs frmPreview2::stamped() const
+{
+    // The preview may stay open a while: the paper says when it was printed.
+    ReportInputs in = inputs_;
+    in.PrintedAt = reportTimeNow();
+    return in;
+}
+
 bool frmPreview2::saveToPdf()
 {
     std::string path;
@@ -139,7 +147,7 @@ bool frmPreview2::saveToPdf()
         path = dialog.FileName;
     }
     setWindowTitle(QStringLiteral("Vexolin - Printing Page 1..."));
-    const Status written = writeReportPdf(path, inputs_);
+    const Status written = writeReportPdf(path, stamped());
     setWindowTitle(QStringLiteral("Vexolin - Print"));
     if (!written.ok()) {
         showMessage(this, programText(reportErrorMessage(written.reason())), QMessageBox::Ok, QMessageBox::Warning);
@@ -163,7 +171,7 @@ bool frmPreview2::printTo(const QString &printerName)
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     QtReportTarget target(painter, page.size(), &printer);
     try {
-        drawReport(target, true, 0, inputs_, [this](int n) {
+        drawReport(target, true, 0, stamped(), [this](int n) {
             setWindowTitle(QStringLiteral("Vexolin - Printing Page %1...").arg(n));
             repaint();
         });

@@ -60,6 +60,8 @@ protected:
 private:
     bool printTo(const QString &printerName);
     bool saveToPdf();
+    // The inputs with the time of printing.
+    ReportInputs stamped() const;
 
     const ReportInputs &inputs_;
 };

@@ -1,11 +1,15 @@
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
 #include "line/Swath.h"
+#include "line/SwathDisplay.h"
 #include "report/Report.h"
+#include "support/LineCards.h"
 #include "support/RecordingTarget.h"
+#include "text/NumberText.h"
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <set>
 
 namespace vex {
@@ -221,6 +225,65 @@ TEST(ReportPages, DataLinesAreAThirtySecondOfAnInchOnPaper)
     for (const auto &l : paper.Lines)
         dotted += l.Dotted ? 1 : 0;
     EXPECT_EQ(dotted, 3);
+}
+
+TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
+{
+    CardList cards = test::lineOfFive();
+    cards[2].Resolution = 600;
+    AnalysisSettings s = test::lineSettings();
+    s.Scan.HueLow = 150;
+    s.Scan.HueHigh = 190;
+    ReportInputs in = reportInputsFor(cards, analyseLine(cards, s), s);
+    EXPECT_TRUE(std::regex_match(in.PrintedAt, std::regex(R"(\d{4}-\d\d-\d\d \d\d:\d\d)"))) << in.PrintedAt;
+    in.PrintedAt = "2031-02-03 04:05";
+    RecordingTarget t;
+    drawReport(t, true, 1, in);
+    in.HueInvert = true;
+    drawReport(t, true, 1, in);
+    for (const char *said : {"Printed 2031-02-03 04:05", "Card Resolution:  600, 1200 dpi", "Valid Hues:  150 - 190",
+                             "Valid Hues:  outside 150 - 190"})
+        EXPECT_TRUE(t.has(said)) << said;
+}
+
+TEST(ReportPages, PageTwoGivesTheSpectrumFiguresOfTheReportedComposite)
+{
+    CardList cards = test::lineOfMixedDrops();
+    const AnalysisSettings s = test::mixedDropsRange(); // the range's figures, not the line's
+    const LineResults line = analyseLine(cards, s);
+    const SpectrumFigures f = spectrumFigures(line.Range.Classes, line.Range.VMD);
+    RecordingTarget t;
+    drawReport(t, true, 2, reportInputsFor(cards, line, s));
+    EXPECT_TRUE(t.has("Composite (100.00 -- 10000.00 \u00b5m)"));
+    for (const double um : {line.Range.VMD, f.Dv01, f.Dv09, f.Nmd})
+        EXPECT_TRUE(t.has(formatFixed(um, 2) + " \u00b5m")) << um;
+    EXPECT_TRUE(t.has(formatFixed(f.RelativeSpan, 2)));
+}
+
+TEST(ReportPages, PageFourProposesWidthsDrawsBothCurvesAndKeepsItsTextApart)
+{
+    for (const int count : {3, 9}) {
+        Line line(count);
+        ReportInputs &in = line.In;
+        in.FineDeposit = fineWidths(in.Deposit, 0.25);
+        in.FineDropDensity = fineWidths(in.DropDensity, 0.25);
+        in.Centre = patternCentre(in.Deposit, 10.0f);
+        in.Centred = true;
+        in.SwathNote = "Left out of the line: c2.bmp; the swath analysis interpolates over their places.";
+        RecordingTarget t;
+        drawReport(t, true, 4, in);
+        const std::string words = t.allText();
+        for (const std::string &said :
+             {"Chosen width: " + proposalText(in.Deposit, in.FineDeposit, 10.0f, true),
+              "Chosen width: " + proposalText(in.DropDensity, in.FineDropDensity, 10.0f, true),
+              patternCentreText(in.Centre, true, true), std::string("one way back and forth"),
+              std::string("in a crosswind the back-and-forth COV promises more evenness")})
+            EXPECT_NE(words.find(said), std::string::npos) << said;
+        // Both curves a segment per step between fine widths, and their keys.
+        EXPECT_EQ(std::count_if(t.Lines.begin(), t.Lines.end(), [](const auto &l) { return l.Width == 300.0 / 64.0; }),
+                  2 * static_cast<long>(in.FineDeposit.size() + in.FineDropDensity.size()));
+        EXPECT_EQ(t.crowdedTexts(0.125), std::vector<std::string>()) << count;
+    }
 }
 
 } // namespace

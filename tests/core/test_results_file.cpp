@@ -6,6 +6,9 @@
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
 #include "line/Swath.h"
+#include "line/SwathDisplay.h"
+#include "support/LineCards.h"
+#include "text/NumberText.h"
 #include "text/Windows1252.h"
 
 #include <gtest/gtest.h>
@@ -461,6 +464,66 @@ TEST(ResultsRangeLog, RangeSectionOfACardLog)
     const std::vector<std::string> none = linesOf(scanLogRangeSection(card, CompositeResult{}, 80.0f, 150.0f, false));
     EXPECT_EQ(none[7], std::string(30, '-') + " NO DROPS FOUND " + std::string(30, '-'));
     EXPECT_NE(none[3].find(" oz/ac"), std::string::npos);
+}
+
+TEST(ResultsFileExtended, RowsAndResultsGiveTheSpectrumTheirOtherFiguresComeFrom)
+{
+    CardList cards = test::lineOfMixedDrops();
+    cards[3].Excluded = true;
+    AnalysisSettings s = test::mixedDropsRange();
+    const std::string um = " \u00b5m";
+    s.Extended = true;
+    for (const bool range : {false, true}) {
+        s.HasRange = range;
+        const LineResults line = analyseLine(cards, s);
+        ResultsInputs in = lineResultsInputs(cards, line, s);
+        const std::vector<std::string> csv = linesOf(resultsCsv(in));
+        const std::string txt = resultsTxt(in);
+        for (int i = 1; i <= 5; ++i) {
+            const CompositeResult r = range ? calcSingleRange(cards[i], s.RangeLow, s.RangeHigh) : CompositeResult{};
+            const SpectrumFigures f =
+                spectrumFigures(range ? r.Classes : cards[i].Stains, range ? r.VMD : cards[i].VMD);
+            const std::string row = *std::find_if(
+                csv.begin(), csv.end(), [i](const std::string &l) { return l.rfind(std::to_string(i) + ",", 0) == 0; });
+            const std::string own = i == 3 ? ",,,,"
+                                           : "," + formatFixed(f.Dv01, 1) + "," + formatFixed(f.Dv09, 1) + "," +
+                                                 formatFixed(f.RelativeSpan, 2) + "," + formatFixed(f.Nmd, 1);
+            // A card left out has none.
+            EXPECT_EQ(row.substr(row.size() - own.size()), own) << row;
+            const std::string bracket =
+                "; relative span " + formatFixed(f.RelativeSpan, 2) + "; NMD " + formatFixed(f.Nmd, 2) + um + "]\r\n";
+            EXPECT_EQ(txt.find(toWindows1252(bracket)) != std::string::npos, i != 3) << bracket;
+        }
+        const CompositeResult &pooled = range ? line.Range : line.All;
+        const SpectrumFigures p = spectrumFigures(pooled.Classes, pooled.VMD);
+        for (const std::string &l :
+             {"Dv0.1:,," + formatFixed(p.Dv01, 2) + um, "Dv0.9:,," + formatFixed(p.Dv09, 2) + um,
+              "Relative Span:,," + formatFixed(p.RelativeSpan, 2), "NMD:,," + formatFixed(p.Nmd, 2) + um,
+              "Deposit Width:,," + proposalText(line.Deposit, line.FineDeposit, line.Interval, true),
+              "Drop Density Width:,," + proposalText(line.DropDensity, line.FineDropDensity, line.Interval, true),
+              patternCentreText(line.Centre, false, true)})
+            EXPECT_NE(std::find(csv.begin(), csv.end(), toWindows1252(l)), csv.end()) << l;
+        in.Extended = false;
+        const std::string plain = resultsTxt(in) + resultsCsv(in);
+        for (const char *extended : {"Dv0.1", "NMD", "Width:", "Pattern centre"})
+            EXPECT_EQ(plain.find(extended), std::string::npos) << extended;
+    }
+}
+
+TEST(ResultsFileSwath, CentredPassesAreSaidUnderTheHeadingEvenWithoutTheExtendedFigures)
+{
+    CardList cards = test::lineOfFive();
+    AnalysisSettings s = test::lineSettings("-10"); // the pattern lies 10 m off the flight line
+    for (const bool centre : {false, true}) {
+        s.CentrePattern = centre;
+        const LineResults line = analyseLine(cards, s);
+        ASSERT_EQ(line.Centred, centre);
+        const ResultsInputs in = lineResultsInputs(cards, line, s);
+        const std::string said = toWindows1252(patternCentreText(line.Centre, true, true));
+        const std::string heading = "Swath Analysis:\r\n---------------\r\n";
+        EXPECT_EQ(resultsTxt(in).find(heading + said + "\r\n") != std::string::npos, centre);
+        EXPECT_EQ(resultsCsv(in).find(heading + csvField(said) + "\r\n") != std::string::npos, centre);
+    }
 }
 
 } // namespace

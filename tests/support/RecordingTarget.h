@@ -4,6 +4,7 @@
 
 #include "report/ReportTarget.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,14 @@ public:
         int Page;
     };
 
+    struct Box {
+        double Left, Bottom, Right, Top;
+        int Page;
+    };
+
     std::vector<Text> Texts;
     std::vector<Line> Lines;
+    std::vector<Box> Rectangles;
     int Pages = 1;
     int NewPages = 0;
     int Clears = 0;
@@ -51,7 +58,10 @@ public:
     {
         Lines.push_back({x1, y1, x2, y2, width_, dotted_, Pages});
     }
-    void rectangle(double, double, double, double) override {}
+    void rectangle(double x1, double y1, double x2, double y2) override
+    {
+        Rectangles.push_back({std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2), Pages});
+    }
     void fillRectangle(double, double, double, double, ReportColour) override {}
     void fillPolygon(const std::vector<ReportPoint> &, ReportColour) override {}
     void circle(double, double, double, ReportColour) override { ++Circles; }
@@ -73,6 +83,40 @@ public:
                 return true;
         return false;
     }
+    // Every text drawn, in order, a space after each.
+    std::string allText() const
+    {
+        std::string all;
+        for (const Text &t : Texts)
+            all += t.Value + " ";
+        return all;
+    }
+
+    // Texts within `margin` of the page's edge, over a framed graph or
+    // over another text, as measured here.
+    std::vector<std::string> crowdedTexts(double margin) const
+    {
+        auto boxOf = [](const Text &t) {
+            return Box{t.X, t.Y - t.Points / 72.0 * 1.2, t.X + 0.1 * static_cast<double>(t.Value.size()), t.Y, t.Page};
+        };
+        auto overlap = [](const Box &a, const Box &b) {
+            return a.Page == b.Page && a.Left < b.Right && b.Left < a.Right && a.Bottom < b.Top && b.Bottom < a.Top;
+        };
+        std::vector<std::string> crowded;
+        for (std::size_t a = 0; a < Texts.size(); ++a) {
+            const Box box = boxOf(Texts[a]);
+            bool clear =
+                box.Left >= margin && box.Right <= 8.5 - margin && box.Bottom >= margin && box.Top <= 11.0 - margin;
+            for (const Box &frame : Rectangles)
+                clear = clear && !overlap(box, frame);
+            for (std::size_t b = a + 1; b < Texts.size(); ++b)
+                clear = clear && !overlap(box, boxOf(Texts[b]));
+            if (!clear)
+                crowded.push_back(Texts[a].Value);
+        }
+        return crowded;
+    }
+
     const Text *find(const std::string &value) const
     {
         for (const Text &t : Texts)
