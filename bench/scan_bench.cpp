@@ -83,8 +83,8 @@ int main(int argc, char **argv)
     long long pixels = 0;
     for (int i = 0; i < repeats; ++i) {
         const Clock::time_point start = Clock::now();
-        const vex::DecodeResult decoded =
-            vex::decodeBmpFile(path, reduce ? vex::ColourBitmaps::Reduce : vex::ColourBitmaps::Refuse);
+        const vex::DecodeResult decoded = vex::decodeBmpFile(
+            path, reduce ? vex::ColourBitmaps::Reduce : vex::ColourBitmaps::Refuse, vex::BmpRows::InPlace);
         const Clock::time_point decodedAt = Clock::now();
         if (!decoded.ok()) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.reason().c_str());

@@ -14,6 +14,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -626,7 +627,41 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps
     }
 }
 
-DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour)
+namespace {
+
+// The picture of an uncompressed 8-bit bitmap whose rows stay in the mapped
+// file; nothing when the file is of another kind or cannot be mapped, and
+// the caller reads it as ever.
+std::optional<DecodeResult> decodeInPlace(const std::string &path, std::uintmax_t fileSize)
+{
+    auto mapping = std::make_shared<MappedFile>();
+    if (!mapping->open(path).ok() || mapping->size() != fileSize)
+        return std::nullopt;
+    const std::uint8_t *data = mapping->data();
+    const BmpHeaderResult header = parseBmpHeader(data, mapping->size());
+    if (!header.ok() || header.Info.BitsPerPixel != 8 || header.Info.Compression != BmpRgb)
+        return std::nullopt;
+    const BmpInfo &info = header.Info;
+    IndexedImage image = emptyImage(info, data);
+    const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
+    const auto stride = static_cast<std::ptrdiff_t>(rowStride(info.Width));
+    const std::uint8_t *first = data + info.PixelOffset;
+    if (info.TopDown) {
+        image.MappedBottomRow = first + static_cast<std::ptrdiff_t>(absoluteHeight(info) - 1) * stride;
+        image.MappedRowStep = -stride;
+    } else {
+        const std::uint64_t sample = std::min<std::uint64_t>(5u * width, fileSize - info.PixelOffset);
+        image.StoredSample.assign(first, first + sample);
+        image.MappedBottomRow = first;
+        image.MappedRowStep = stride;
+    }
+    image.Mapping = std::move(mapping);
+    return withResolution(decodeSuccess(std::move(image)), info);
+}
+
+} // namespace
+
+DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour, BmpRows rows)
 {
     std::error_code error;
     if (const Status file = checkCardFile(path); !file.ok())
@@ -636,6 +671,14 @@ DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour)
         return decodeFailure("the file size cannot be read");
     if (fileSize == 0)
         return decodeFailure("the file is empty");
+    if (rows == BmpRows::InPlace) {
+        try {
+            if (std::optional<DecodeResult> inPlace = decodeInPlace(path, fileSize))
+                return std::move(*inPlace);
+        } catch (const std::bad_alloc &) {
+            return decodeFailure(OutOfMemory);
+        }
+    }
 
     FileHandle file(std::fopen(path.c_str(), "rb"));
     if (!file)

@@ -98,8 +98,16 @@ enum class ColourBitmaps { Refuse, Reduce };
 // stored, so an index may be beyond the colour table of a careless writer.
 DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps colour = ColourBitmaps::Refuse);
 
-// The same from a file.  Uncompressed rows go straight from the file into the
-// picture, so peak memory stays near the size of the picture itself.
-DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour = ColourBitmaps::Refuse);
+// Where the rows of an uncompressed 8-bit bitmap file go: copied into the
+// picture's Pixels, or left in the file, which the picture then maps and
+// reads in place (IndexedImage::Mapping).  Every other encoding is decoded
+// into Pixels either way.
+enum class BmpRows { Copied, InPlace };
+
+// The same from a file.  Copied rows go straight from the file into the
+// picture, so peak memory stays near the size of the picture itself.  A
+// file that cannot be mapped is read as with Copied.
+DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour = ColourBitmaps::Refuse,
+                           BmpRows rows = BmpRows::Copied);
 
 } // namespace vex

@@ -123,6 +123,22 @@ std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tab
         std::count_if(pixels.begin(), pixels.end(), [first](std::uint8_t p) { return p >= first; }));
 }
 
+std::uint64_t pixelsBeyondTable(const IndexedImage &image)
+{
+    const int entries = image.paletteCount();
+    if (entries >= 256)
+        return 0;
+    const auto first = static_cast<std::uint8_t>(std::max(entries, 0));
+    const auto width = static_cast<std::size_t>(std::max(image.Width, 0));
+    std::uint64_t beyond = 0;
+    for (std::int32_t y = 0; y < image.rowsHeld(); ++y) {
+        const std::uint8_t *row = image.row(y);
+        beyond +=
+            static_cast<std::uint64_t>(std::count_if(row, row + width, [first](std::uint8_t p) { return p >= first; }));
+    }
+    return beyond;
+}
+
 std::string beyondTableWarning(std::uint64_t pixels, int tableEntries)
 {
     return std::to_string(pixels) + (pixels == 1 ? " pixel uses" : " pixels use") +

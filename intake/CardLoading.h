@@ -69,6 +69,8 @@ Status checkCardFile(const std::string &path);
 // How many pixels use an index beyond the picture's colour table, and what
 // the user is told about them (they are analysed as colours of hue 0).
 std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries);
+// The same over the rows of a picture and its own colour table.
+std::uint64_t pixelsBeyondTable(const IndexedImage &image);
 std::string beyondTableWarning(std::uint64_t pixels, int tableEntries);
 
 // The folder with exactly one trailing '/'.

@@ -185,7 +185,7 @@ ColourSample sampleColours(const IndexedImage &image)
     auto count = [&sample](const std::uint8_t *p, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i)
             ++sample.Counts[p[i]];
-        sample.Size = static_cast<std::int64_t>(n);
+        sample.Size += static_cast<std::int64_t>(n);
     };
     if (!image.StoredSample.empty()) {
         // These files were always sampled by reading 5 x Width bytes straight
@@ -195,8 +195,14 @@ ColourSample sampleColours(const IndexedImage &image)
         count(image.StoredSample.data(), image.StoredSample.size());
         return sample;
     }
-    const std::size_t rows = static_cast<std::size_t>(std::clamp(image.Height, 0, SampleRows));
-    const std::size_t bytes = std::min(rows * static_cast<std::size_t>(std::max(image.Width, 0)), image.Pixels.size());
+    const auto rows = std::clamp(image.Height, 0, SampleRows);
+    const auto width = static_cast<std::size_t>(std::max(image.Width, 0));
+    if (image.MappedBottomRow != nullptr) {
+        for (std::int32_t y = 0; y < rows; ++y)
+            count(image.row(y), width);
+        return sample;
+    }
+    const std::size_t bytes = std::min(static_cast<std::size_t>(rows) * width, image.Pixels.size());
     count(image.Pixels.data(), bytes);
     return sample;
 }
@@ -277,11 +283,7 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
     const std::int32_t width = std::max(image.Width, 0);
     // A picture whose pixel buffer is short of its stated size is read only
     // as far as it goes; the decoders never hand one over.
-    const std::int32_t height =
-        width == 0
-            ? std::max(image.Height, 0)
-            : static_cast<std::int32_t>(std::min<std::size_t>(static_cast<std::size_t>(std::max(image.Height, 0)),
-                                                              image.Pixels.size() / static_cast<std::size_t>(width)));
+    const std::int32_t height = image.rowsHeld();
     const StainTest test(card.BackgroundIndex, card.DitherIndex);
     // Counting first costs one quick sweep; growing the list as it fills
     // would copy it over and over and touch twice the memory.

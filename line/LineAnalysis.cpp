@@ -327,6 +327,12 @@ CardFigures analyseCard(CardRecord &card, const IndexedImage &image, const Analy
         figures.Cancelled = true;
         return figures;
     }
+    // The pass read the rows in place: a file cut short or rewritten under
+    // it gave no card, as a read that came up short never did.
+    if (Status read = image.sourceIntact(); !read.ok()) {
+        figures.Figures = std::move(read);
+        return figures;
+    }
     figures.ForegroundPixels = card.ForegroundPixels.size();
 
     ScanResult scan = traceStains(card.ForegroundPixels, settings.Scan, progress.Scan);

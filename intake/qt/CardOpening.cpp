@@ -45,7 +45,9 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     }
 
     OpenedImage r;
-    r.Decoded = loadIndexedImage(fullPath, options);
+    // A card is read once, from end to end, while it is analysed: its rows
+    // can stay in the file.
+    r.Decoded = loadIndexedImage(fullPath, options, BmpRows::InPlace);
     if (!r.Decoded.ok()) {
         if (r.Decoded.BitsPerPixel != 0 && r.Decoded.BitsPerPixel != 8)
             return refused(colourDepthMessage(r.Decoded.BitsPerPixel));
@@ -54,7 +56,7 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     r.Outcome = Status();
     r.Warnings = r.Decoded.Warnings;
     const IndexedImage &image = r.Decoded.Image;
-    if (const std::uint64_t beyond = pixelsBeyondTable(image.Pixels, image.paletteCount()))
+    if (const std::uint64_t beyond = pixelsBeyondTable(image))
         r.Warnings.push_back(beyondTableWarning(beyond, image.paletteCount()));
     return r;
 }

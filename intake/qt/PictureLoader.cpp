@@ -360,14 +360,14 @@ std::pair<double, double> tiffPixelsPerMetre(const std::string &path)
 
 } // namespace
 
-DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options)
+DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options, BmpRows rows)
 {
     // Every format: a pipe named card.gif would otherwise be read for ever.
     if (const Status file = checkCardFile(path); !file.ok())
         return failure(file.reason());
     const std::string ext = lowerCaseExtension(path);
     if (ext == "bmp")
-        return decodeBmpFile(path, options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse);
+        return decodeBmpFile(path, options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse, rows);
     if (ext == "gif")
         return decodeGifFile(path);
     if (ext == "tif" || (options.ReduceColours && ext == "tiff"))
@@ -512,7 +512,7 @@ DecodeResult readTif(const std::string &path, bool reduce)
 
 QImage toQImage(const IndexedImage &image)
 {
-    if (image.Width <= 0 || image.Height <= 0 || image.Pixels.size() < pixelCount(image.Width, image.Height))
+    if (image.Width <= 0 || image.Height <= 0 || image.rowsHeld() < image.Height)
         return {};
     QImage picture(image.Width, image.Height, QImage::Format_Indexed8);
     if (picture.isNull())

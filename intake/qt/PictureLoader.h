@@ -17,8 +17,10 @@ namespace vex {
 
 // Chooses the decoder by the extension of the path, in any case: bmp, gif or
 // tif, and with colour reduction png, jpg, jpeg and tiff.  Any other
-// extension is refused with a reason.
-DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options = {});
+// extension is refused with a reason.  `rows` tells where an uncompressed
+// 8-bit bitmap's rows go (see decodeBmpFile).
+DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options = {},
+                              BmpRows rows = BmpRows::Copied);
 
 // The logical screen filled with the background index and the first frame
 // drawn on it, clipped to the screen.  A GIF whose colour resolution is not

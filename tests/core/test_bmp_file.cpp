@@ -156,6 +156,35 @@ TEST_P(BmpLayout, EveryTruncationIsRefusedOrKeepsAPrefix)
     }
 }
 
+// The rows of a picture bottom-up, wherever it holds them.
+std::vector<std::uint8_t> heldRows(const IndexedImage &image)
+{
+    std::vector<std::uint8_t> rows;
+    for (std::int32_t y = 0; y < image.rowsHeld(); ++y)
+        rows.insert(rows.end(), image.row(y), image.row(y) + image.Width);
+    return rows;
+}
+
+// The old reader, which copies, is the measure of the one that maps: the
+// same pictures, and every cut file refused for the same reason.
+TEST_P(BmpLayout, RowsReadInPlaceAreTheCopiedOnesAndCutFilesAreRefusedAlike)
+{
+    const Picture p = patternPicture(6, 4);
+    const std::vector<std::uint8_t> bytes = makeBmp(p, options());
+    const test::TempFile file({}, ".bmp");
+    for (std::size_t size = 0; size <= bytes.size(); ++size) {
+        file.rewrite(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(size)));
+        const DecodeResult copied = decodeBmpFile(file.path());
+        const DecodeResult mapped = decodeBmpFile(file.path(), ColourBitmaps::Refuse, BmpRows::InPlace);
+        ASSERT_EQ(mapped.ok(), copied.ok()) << "size " << size;
+        EXPECT_EQ(mapped.reason(), copied.reason()) << "size " << size;
+        EXPECT_EQ(heldRows(mapped.Image), heldRows(copied.Image)) << "size " << size;
+        EXPECT_EQ(mapped.Image.StoredSample, copied.Image.StoredSample) << "size " << size;
+        EXPECT_EQ(mapped.Image.Mapping != nullptr, mapped.ok() && !options().Rle8) << "size " << size;
+        EXPECT_TRUE(mapped.Image.sourceIntact().ok());
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllLayouts, BmpLayout, ::testing::ValuesIn(layouts()),
                          [](const ::testing::TestParamInfo<Layout> &layout) { return std::string(layout.param.Name); });
 
