@@ -3,144 +3,136 @@
 #include "intake/Hue.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vex {
 namespace {
 
 constexpr int SampleRows = 5;
 constexpr std::int32_t ProgressEvery = 10;
+constexpr std::int32_t WordPixels = 64;
 
-// A large card is 130 million pixels, 85 % of them background or dither, so
-// the row scan looks at eight bytes at a time and only stops where a stain
-// starts or ends.
-constexpr std::uint64_t EveryByte = 0x0101010101010101u;
-constexpr std::uint64_t HighBits = EveryByte * 0x80u;
-constexpr std::uint64_t LowBits = EveryByte * 0x7Fu;
-
-std::uint64_t load8(const std::uint8_t *p)
-{
-    std::uint64_t word;
-    std::memcpy(&word, p, sizeof word);
-    return word;
-}
-
-// The high bit of every byte of v that is not zero.  Adding 0x7F to the low
-// seven bits never carries into the next byte, so unlike the usual borrow
-// trick this has no false hits next to a zero byte.
-std::uint64_t nonZeroBytes(std::uint64_t v)
-{
-    return (((v & LowBits) + LowBits) | v) & HighBits;
-}
-
-// Offset of the first byte whose high bit is set in a non-zero mask.
-std::int32_t firstMarkedByte(std::uint64_t mask)
-{
-    if constexpr (std::endian::native == std::endian::little)
-        return std::countr_zero(mask) / 8;
-    else
-        return std::countl_zero(mask) / 8;
-}
-
+// A large card is 130 million pixels, 85 % of them background or dither.
+// The pass reads a row as words of 64 pixels, one bit each for a stain
+// pixel, made 16 bytes at a time; runs then start and end where bits change.
 class StainTest {
 public:
-    StainTest(std::uint8_t background, std::uint8_t dither)
-        : background_(background), dither_(dither), backgroundWord_(EveryByte * background),
-          ditherWord_(EveryByte * dither)
-    {}
-    bool isStain(std::uint8_t index) const { return index != background_ && index != dither_; }
-    std::uint8_t stainFlag(std::uint8_t index) const
+    StainTest(std::uint8_t background, std::uint8_t dither) : background_(background), dither_(dither) {}
+
+    // Bit i set when p[i] is a stain pixel, for the `count` pixels at p
+    // (at most 64; the bits above them are clear).
+    std::uint64_t word(const std::uint8_t *p, std::int32_t count) const
     {
-        return static_cast<std::uint8_t>((index != background_) & (index != dither_));
-    }
-    // High bit set in each byte that is a stain pixel.
-    std::uint64_t stainBytes(std::uint64_t word) const
-    {
-        return nonZeroBytes(word ^ backgroundWord_) & nonZeroBytes(word ^ ditherWord_);
+#if defined(__SSE2__)
+        if (count == WordPixels) {
+            const __m128i background = _mm_set1_epi8(static_cast<char>(background_));
+            const __m128i dither = _mm_set1_epi8(static_cast<char>(dither_));
+            std::uint64_t clear = 0;
+            for (int k = 0; k < 4; ++k) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 16 * k));
+                const __m128i either = _mm_or_si128(_mm_cmpeq_epi8(v, background), _mm_cmpeq_epi8(v, dither));
+                clear |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(either))) << (16 * k);
+            }
+            return ~clear;
+        }
+#endif
+        std::uint64_t bits = 0;
+        for (std::int32_t i = 0; i < count; ++i)
+            bits |= static_cast<std::uint64_t>(isStain(p[i])) << i;
+        return bits;
     }
 
-    // The first stain pixel in row[x..width), or width.
-    std::int32_t nextStain(const std::uint8_t *row, std::int32_t x, std::int32_t width) const
+    // The stain bits of a row of `width` pixels, word by word.
+    void rowWords(const std::uint8_t *row, std::int32_t width, std::vector<std::uint64_t> &words) const
     {
-        // Two words per step: the long background stretches are what the
-        // whole pass spends its time on.
-        for (; x + 16 <= width; x += 16) {
-            const std::uint64_t low = stainBytes(load8(row + x));
-            const std::uint64_t high = stainBytes(load8(row + x + 8));
-            if ((low | high) != 0)
-                return low != 0 ? x + firstMarkedByte(low) : x + 8 + firstMarkedByte(high);
-        }
-        for (; x + 8 <= width; x += 8) {
-            if (const std::uint64_t m = stainBytes(load8(row + x)))
-                return x + firstMarkedByte(m);
-        }
-        for (; x < width; ++x) {
-            if (isStain(row[x]))
-                return x;
-        }
-        return width;
-    }
-
-    // The first pixel in row[x..width) that is not a stain pixel, or width.
-    std::int32_t nextClear(const std::uint8_t *row, std::int32_t x, std::int32_t width) const
-    {
-        for (; x + 8 <= width; x += 8) {
-            if (const std::uint64_t m = ~stainBytes(load8(row + x)) & HighBits)
-                return x + firstMarkedByte(m);
-        }
-        for (; x < width; ++x) {
-            if (!isStain(row[x]))
-                return x;
-        }
-        return width;
-    }
-
-    // Adds the stain pixels and runs of row[0..width) to the totals.  A run
-    // starts at a stain pixel whose left neighbour is clear.  The loops are
-    // plain byte loops over blocks short enough for byte-wide tallies, which
-    // the compiler turns into vector code: this sweep costs little more than
-    // reading the picture once.
-    void countRow(const std::uint8_t *row, std::int32_t width, std::uint64_t &pixels, std::uint64_t &runs) const
-    {
-        if (width <= 0)
-            return;
-        const std::uint8_t first = stainFlag(row[0]);
-        pixels += first;
-        runs += first;
-        constexpr std::int32_t Lanes = 32;
-        constexpr std::int32_t BlockLength = Lanes * 255;
-        std::int32_t x = 1;
-        while (x < width) {
-            const std::int32_t end = width - x > BlockLength ? x + BlockLength : width;
-            std::array<std::uint8_t, Lanes> stains{};
-            std::array<std::uint8_t, Lanes> starts{};
-            for (; x + Lanes <= end; x += Lanes) {
-                for (std::int32_t k = 0; k < Lanes; ++k) {
-                    const std::uint8_t here = stainFlag(row[x + k]);
-                    const std::uint8_t left = stainFlag(row[x + k - 1]);
-                    stains[k] = static_cast<std::uint8_t>(stains[k] + here);
-                    starts[k] = static_cast<std::uint8_t>(starts[k] + (here & (left ^ 1u)));
-                }
-            }
-            for (std::int32_t k = 0; k < Lanes; ++k) {
-                pixels += stains[k];
-                runs += starts[k];
-            }
-            for (; x < end; ++x) {
-                const std::uint8_t here = stainFlag(row[x]);
-                pixels += here;
-                runs += here & (stainFlag(row[x - 1]) ^ 1u);
-            }
-        }
+        words.resize(static_cast<std::size_t>((width + WordPixels - 1) / WordPixels));
+        std::size_t w = 0;
+        std::int32_t x = 0;
+        for (; x + WordPixels <= width; x += WordPixels)
+            words[w++] = word(row + x, WordPixels);
+        if (x < width)
+            words[w] = word(row + x, width - x);
     }
 
 private:
+    bool isStain(std::uint8_t index) const
+    {
+        return index != background_ && index != dither_;
+    }
+
     std::uint8_t background_;
     std::uint8_t dither_;
-    std::uint64_t backgroundWord_;
-    std::uint64_t ditherWord_;
 };
+
+// Stain pixels and runs of a row's words; a run starts at a stain pixel
+// whose left neighbour is clear, and a row starts clear.  Built for
+// processors with a population count instruction too, where it is one, and
+// without a branch: half the words of a card are empty, at random.
+[[gnu::target_clones("popcnt", "default")]] void countWords(const std::uint64_t *words, std::size_t n,
+                                                            std::uint64_t &pixels, std::uint64_t &runs)
+{
+    std::uint64_t carry = 0;
+    std::uint64_t bitsSet = 0;
+    std::uint64_t starts = 0;
+    for (std::size_t w = 0; w < n; ++w) {
+        const std::uint64_t bits = words[w];
+        bitsSet += static_cast<std::uint64_t>(std::popcount(bits));
+        starts += static_cast<std::uint64_t>(std::popcount(bits & ~((bits << 1) | carry)));
+        carry = bits >> 63;
+    }
+    pixels += bitsSet;
+    runs += starts;
+}
+
+// Where the stain bits of a row change, left to right, into `edges`: a run
+// starts at each even entry and ends before the next, or at the row's end
+// when there is none.  Half the words of a card have no edge, at random,
+// so no branch asks which: the words with edges are found by the bits of a
+// summary, and their edges are written four at a time whether a word has
+// that many or not, the count moving on by those it has.  The buffer needs
+// room for 64 entries beyond the row's edges.
+[[gnu::target_clones("popcnt", "default")]] std::size_t rowEdges(const std::uint64_t *words, std::size_t n,
+                                                                 std::int32_t *edges)
+{
+    std::size_t count = 0;
+    std::uint64_t carry = 0;
+    std::array<std::uint64_t, 64> changes;
+    for (std::size_t group = 0; group < n; group += 64) {
+        const std::size_t inGroup = std::min<std::size_t>(64, n - group);
+        std::uint64_t withEdges = 0;
+        for (std::size_t j = 0; j < inGroup; ++j) {
+            const std::uint64_t bits = words[group + j];
+            changes[j] = bits ^ ((bits << 1) | carry);
+            carry = bits >> 63;
+            withEdges |= static_cast<std::uint64_t>(changes[j] != 0) << j;
+        }
+        while (withEdges != 0) {
+            const int j = std::countr_zero(withEdges);
+            withEdges &= withEdges - 1;
+            std::uint64_t change = changes[static_cast<std::size_t>(j)];
+            const auto base = static_cast<std::int32_t>(group + static_cast<std::size_t>(j)) * WordPixels;
+            const auto found = static_cast<std::size_t>(std::popcount(change));
+            std::int32_t *out = edges + count;
+            for (int k = 0; k < 4; ++k) {
+                out[k] = base + std::countr_zero(change);
+                change &= change - 1;
+            }
+            for (std::size_t k = 4; k < found; ++k) {
+                out[k] = base + std::countr_zero(change);
+                change &= change - 1;
+            }
+            count += found;
+        }
+    }
+    return count;
+}
 
 // Stain pixels are counted per palette index and turned into hue counts at
 // the end: four tables, so that runs of one colour do not wait on the same
@@ -287,14 +279,24 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
     const StainTest test(card.BackgroundIndex, card.DitherIndex);
     // Counting first costs one quick sweep; growing the list as it fills
     // would copy it over and over and touch twice the memory.
+    std::vector<std::uint64_t> words;
     std::uint64_t pixels = 0;
     std::uint64_t runs = 0;
-    for (std::int32_t y = 0; y < height; ++y)
-        test.countRow(image.row(y), width, pixels, runs);
-    list.reserve(static_cast<std::size_t>(runs), static_cast<std::size_t>(pixels));
+    for (std::int32_t y = 0; y < height; ++y) {
+        test.rowWords(image.row(y), width, words);
+        countWords(words.data(), words.size(), pixels, runs);
+    }
+    const ForegroundPixelList::Room room =
+        list.makeRoom(static_cast<std::size_t>(runs), static_cast<std::size_t>(pixels));
+    ForegroundPixelList::Run *runOut = room.Runs;
+    std::uint8_t *indexOut = room.Indices;
+    const std::uint8_t *indexEnd = room.Indices + pixels;
 
     IndexTally tally;
     std::int32_t lastRow = height;
+    // Every pixel of a row may be an edge, and rowEdges writes a few
+    // entries beyond the last.
+    std::vector<std::int32_t> edges(static_cast<std::size_t>(width) + 2 * WordPixels);
 
     for (std::int32_t y = 0; y < height; ++y) {
         if (callbacks.CancelRequested && callbacks.CancelRequested()) {
@@ -303,15 +305,28 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
         }
         const std::uint8_t *row = image.row(y);
         const std::int32_t rowNumber = height - y;
-        const std::size_t before = list.size();
-        std::int32_t start = test.nextStain(row, 0, width);
-        while (start < width) {
-            const std::int32_t end = test.nextClear(row, start + 1, width);
-            list.appendRun(rowNumber, start + 1, row + start, end - start);
-            start = test.nextStain(row, end, width);
-        }
-        if (list.size() != before) {
-            tally.add(list.indices().data() + before, list.size() - before);
+        std::uint8_t *const rowIndices = indexOut;
+        auto emit = [&](std::int32_t start, std::int32_t end) {
+            const std::int32_t length = end - start;
+            *runOut++ = ForegroundPixelList::Run{rowNumber, start + 1, length};
+            // Whole blocks of 32 bytes where the row and the room have them,
+            // which for nearly every run is one: the bytes beyond the run
+            // are the next run's to overwrite.
+            const std::int32_t whole = (length + 31) & ~31;
+            if (start + whole <= width && indexOut + whole <= indexEnd) {
+                for (std::int32_t k = 0; k < whole; k += 32)
+                    std::memcpy(indexOut + k, row + start + k, 32);
+            } else {
+                std::memcpy(indexOut, row + start, static_cast<std::size_t>(length));
+            }
+            indexOut += length;
+        };
+        test.rowWords(row, width, words);
+        const std::size_t edgeCount = rowEdges(words.data(), words.size(), edges.data());
+        for (std::size_t e = 0; e < edgeCount; e += 2)
+            emit(edges[e], e + 1 < edgeCount ? edges[e + 1] : width);
+        if (indexOut != rowIndices) {
+            tally.add(rowIndices, static_cast<std::size_t>(indexOut - rowIndices));
             lastRow = rowNumber;
         }
         if (y % ProgressEvery == 0 && callbacks.Progress)

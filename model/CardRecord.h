@@ -61,6 +61,23 @@ public:
         runs_.push_back(Run{row, column, length});
         indices_.insert(indices_.end(), indices, indices + length);
     }
+    // For a writer that counted the list first: exactly `runs` runs and
+    // `pixels` index bytes, to be written in order through the pointers
+    // returned.  A copy of a run's index bytes by whole words may run on
+    // into the room of the next; a million calls to append one short run
+    // each cost more than the copying itself.
+    struct Room {
+        Run *Runs = nullptr;
+        std::uint8_t *Indices = nullptr;
+    };
+    Room makeRoom(std::size_t runs, std::size_t pixels)
+    {
+        clear();
+        reserve(runs, pixels);
+        runs_.resize(runs);
+        indices_.resize(pixels);
+        return Room{runs_.data(), indices_.data()};
+    }
     void setClosing(const ForegroundPixel &closing)
     {
         closing_ = closing;

@@ -255,6 +255,29 @@ TEST_F(PixelPass, MatchesPixelByPixelScanAndHueCounts)
     }
 }
 
+// Rows of whole words, of words and a few pixels, and of more than 64
+// words, with runs across word boundaries and up to the row's end.
+TEST_F(PixelPass, WideRowsMatchThePixelByPixelScan)
+{
+    std::mt19937 engine(11u);
+    for (const int width : {63, 64, 65, 128, 200, 4160, 4171}) {
+        IndexedImage image = picture(width, 6, 1);
+        for (int y = 0; y < 6; ++y)
+            for (int x = 0; x < width;) {
+                const int length = 1 + static_cast<int>(engine() % (y == 5 ? 300 : 40));
+                const auto index = static_cast<std::uint8_t>(engine() % 3 == 0 ? 1 : engine() % 16);
+                for (int end = std::min(x + length, width); x < end; ++x)
+                    put(image, x, y, index);
+            }
+        card = CardRecord{};
+        ASSERT_EQ(run(image), PassOutcome::Complete);
+        std::vector<ForegroundPixel> all = card.ForegroundPixels.toVector();
+        all.pop_back();
+        EXPECT_EQ(all, slowStainPixels(card, image)) << "width " << width;
+        EXPECT_EQ(card.ForegroundPixels.runs().capacity(), card.ForegroundPixels.runs().size());
+    }
+}
+
 TEST_F(PixelPass, ProgressEveryTenthRowThenHeight)
 {
     std::vector<std::int32_t> seen;
