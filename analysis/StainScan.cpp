@@ -25,65 +25,30 @@ struct RowRun {
 
 // A stain still being traced.  Area and valid count are 64-bit because the
 // fold of one leg into another may add a leg's area to more than one stain.
+// Kept small: the open stains are walked and moved every row.
 struct OpenStain {
     std::int32_t RunStart = 0; // column span in the last row that gave it pixels
     std::int32_t RunEnd = 0;
+    std::int32_t FirstRow = 0;
+    std::int32_t LeastColumn = 0;
+    std::int32_t GreatestColumn = 0;
     bool Continued = false;
     bool HasValid = false;
     std::int64_t ValidCount = 0;
     std::int64_t Area = 0;
-    std::int32_t FirstRow = 0;
-    std::int32_t LastRow = 0;
-    std::int32_t LeastColumn = 0;
-    std::int32_t GreatestColumn = 0;
-    // For the stain table and the splitting only: what the stain's own runs
-    // hold, without the legs folded into it (or with them, when splitting,
-    // which needs the whole shape).
-    bool Folded = false;     // a leg given to another stain
-    bool FoldedAway = false; // and its pixels with it
-    std::int64_t OwnArea = 0;
+};
+
+// For the stain table and the splitting only, beside each open stain: what
+// the stain's own runs hold, without the legs folded into it (or with them,
+// when splitting, which needs the whole shape).
+struct OwnPixels {
+    bool FoldedAway = false; // a leg given to another stain, and its pixels with it
+    std::int64_t Area = 0;
     double SumX = 0.0;
     double SumY = 0.0;
     std::int64_t HueSum = 0;
     std::vector<StainSpan> Spans;
 };
-
-// The first i in [0, n] for which before(i) is false (before holds for a
-// prefix), searched outwards from `hint`.  Stains lie mostly in the order of
-// their columns, so the answer is usually at or next to the last one: this
-// costs a step or two where a binary search over the row would cost a dozen.
-template <typename Before>
-std::size_t gallop(std::size_t n, std::size_t hint, Before before)
-{
-    std::size_t lo = 0; // the answer lies in [lo, hi]
-    std::size_t hi = n;
-    hint = std::min(hint, n);
-    if (hint < n && before(hint)) {
-        std::size_t step = 1;
-        lo = hint + 1;
-        while (lo + step - 1 < n && before(lo + step - 1)) {
-            lo += step;
-            step *= 2;
-        }
-        hi = std::min(n, lo + step - 1);
-    } else {
-        std::size_t step = 1;
-        hi = hint;
-        while (hi >= step && !before(hi - step)) {
-            hi -= step;
-            step *= 2;
-        }
-        lo = hi >= step ? hi - step + 1 : 0;
-    }
-    while (lo < hi) {
-        const std::size_t middle = lo + (hi - lo) / 2;
-        if (before(middle))
-            lo = middle + 1;
-        else
-            hi = middle;
-    }
-    return lo;
-}
 
 class Tracer {
 public:
@@ -122,7 +87,7 @@ private:
         for (std::int32_t i = 0; i <= count; ++i)
             nextFree_[static_cast<std::size_t>(i)] = i;
         startedBy_.assign(runs_.size(), NoStain);
-        std::size_t hint = 0;
+        indexRunEnds();
         for (std::size_t index = 0; index < open_.size(); ++index) {
             OpenStain &s = open_[index];
             s.Continued = false;
@@ -131,8 +96,7 @@ private:
             // Runs are disjoint and left to right, so those that share a
             // column with [a, b] are a block starting at the first one that
             // ends at or after a.
-            hint = gallop(runs_.size(), hint, [this, a](std::size_t i) { return runs_[i].End < a; });
-            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(hint));
+            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(firstRunEndingFrom(a)));
                  i < count && runs_[static_cast<std::size_t>(i)].Start <= b; i = freeFrom(i + 1)) {
                 RowRun &u = runs_[static_cast<std::size_t>(i)];
                 if (!s.Continued) {
@@ -147,7 +111,7 @@ private:
                 s.ValidCount += u.ValidCount;
                 s.Area += static_cast<std::int64_t>(u.End) - u.Start + 1;
                 if (track_)
-                    addOwn(s, u, r);
+                    addOwn(own_[index], u, r);
                 s.Continued = true;
                 u.Used = true;
                 nextFree_[static_cast<std::size_t>(i)] = i + 1;
@@ -186,16 +150,66 @@ private:
             s.ValidCount = u.ValidCount;
             s.HasValid = u.ValidCount > 0;
             s.Continued = true;
-            if (track_)
-                addOwn(s, u, r);
-            open_.push_back(std::move(s));
+            open_.push_back(s);
+            if (track_) {
+                own_.emplace_back();
+                addOwn(own_.back(), u, r);
+            }
         }
     }
 
-    void addOwn(OpenStain &s, const RowRun &u, std::int32_t r) const
+    // Where the runs of the row end, by blocks of columns: how many runs end
+    // before each block, which for runs left to right is the first run
+    // ending in or after it.  An open stain then finds the first run it may
+    // touch in a step or two, wherever it lies, where a search over the row
+    // cost a dozen mispredicted steps for every stain.  Counted, not
+    // searched: no branch here depends on where the runs lie.
+    void indexRunEnds()
+    {
+        std::int64_t last = 0;
+        for (const RowRun &u : runs_)
+            last = std::max<std::int64_t>(last, u.End);
+        // Blocks of 64 columns, wider for a row of few runs far apart, so
+        // that the index never has many more blocks than the row has runs.
+        blockShift_ = 6;
+        while ((last >> blockShift_) > 4 * static_cast<std::int64_t>(runs_.size()) + 16)
+            ++blockShift_;
+        const auto blocks = static_cast<std::size_t>(last >> blockShift_) + 1;
+        firstRunInBlock_.assign(blocks + 1, 0);
+        // A run counts for the blocks after the one it ends in; one that
+        // ends before column 0 for all of them.
+        for (const RowRun &u : runs_)
+            ++firstRunInBlock_[u.End < 0 ? 0 : static_cast<std::size_t>(u.End >> blockShift_) + 1];
+        for (std::size_t k = 1; k < blocks; ++k)
+            firstRunInBlock_[k] += firstRunInBlock_[k - 1];
+        firstRunInBlock_.resize(blocks);
+    }
+
+    // The first run of the row that ends at or after column a.
+    std::size_t firstRunEndingFrom(std::int64_t a) const
+    {
+        if (a <= 0)
+            return 0;
+        const std::int64_t block = a >> blockShift_;
+        if (block >= static_cast<std::int64_t>(firstRunInBlock_.size()))
+            return runs_.size();
+        auto i = static_cast<std::size_t>(firstRunInBlock_[static_cast<std::size_t>(block)]);
+        while (i < runs_.size() && runs_[i].End < a)
+            ++i;
+        return i;
+    }
+
+    // The first run of the row that starts after column `last`.
+    std::size_t firstRunStartingAfter(std::int32_t last) const
+    {
+        const std::size_t i = firstRunEndingFrom(static_cast<std::int64_t>(last) + 1);
+        return i < runs_.size() && runs_[i].Start <= last ? i + 1 : i;
+    }
+
+    void addOwn(OwnPixels &s, const RowRun &u, std::int32_t r) const
     {
         const auto n = static_cast<double>(u.End - u.Start + 1);
-        s.OwnArea += u.End - u.Start + 1;
+        s.Area += u.End - u.Start + 1;
         s.SumX += n * (static_cast<double>(u.Start + u.End) / 2.0 - 1.0);
         s.SumY += n * static_cast<double>(r - 1);
         s.HueSum += u.HueSum;
@@ -221,13 +235,13 @@ private:
     void mergeEndedLegs()
     {
         continued_.clear();
-        firstColumn_.clear();
-        for (const std::size_t index : startedBy_) {
-            if (index != NoStain) {
-                continued_.push_back(index);
-                firstColumn_.push_back(open_[index].RunStart);
-            }
+        startedBefore_.resize(startedBy_.size() + 1);
+        for (std::size_t i = 0; i < startedBy_.size(); ++i) {
+            startedBefore_[i] = continued_.size();
+            if (startedBy_[i] != NoStain)
+                continued_.push_back(startedBy_[i]);
         }
+        startedBefore_[startedBy_.size()] = continued_.size();
         if (continued_.empty())
             return;
         reach_.resize(continued_.size());
@@ -236,13 +250,12 @@ private:
             reach_[p] = furthest = std::max(furthest, open_[continued_[p]].RunEnd);
         bool folded = false;
 
-        std::size_t limit = 0;
-        for (OpenStain &s : open_) {
+        for (std::size_t index = 0; index < open_.size(); ++index) {
+            OpenStain &s = open_[index];
             if (s.Continued)
                 continue;
             // Candidates begin at or before the leg's last column ...
-            const std::int32_t last = s.RunEnd;
-            limit = gallop(firstColumn_.size(), limit, [this, last](std::size_t p) { return firstColumn_[p] <= last; });
+            const std::size_t limit = startedBefore_[firstRunStartingAfter(s.RunEnd)];
             if (limit == 0 || (!folded && reach_[limit - 1] < s.RunStart))
                 continue;
             if (!folded) {
@@ -254,11 +267,8 @@ private:
             collect(1, 0, leaves_, limit, s.RunStart);
             std::sort(touched_.begin(), touched_.end(),
                       [this](std::size_t x, std::size_t y) { return continued_[x] < continued_[y]; });
-            if (!touched_.empty()) {
-                s.Folded = true;
-                if (split_)
-                    giveLeg(s, open_[continued_[touched_.front()]]);
-            }
+            if (!touched_.empty() && split_)
+                giveLeg(own_[index], own_[continued_[touched_.front()]]);
             for (const std::size_t p : touched_) {
                 OpenStain &t = open_[continued_[p]];
                 t.RunEnd = s.RunEnd;
@@ -275,9 +285,9 @@ private:
 
     // Splitting looks at a stain's whole shape, so the pixels of a folded
     // leg go to the first stain it met, and the leg is no stain of its own.
-    static void giveLeg(OpenStain &leg, OpenStain &to)
+    static void giveLeg(OwnPixels &leg, OwnPixels &to)
     {
-        to.OwnArea += leg.OwnArea;
+        to.Area += leg.Area;
         to.SumX += leg.SumX;
         to.SumY += leg.SumY;
         to.HueSum += leg.HueSum;
@@ -321,14 +331,19 @@ private:
         for (std::size_t i = 0; i < open_.size(); ++i) {
             OpenStain &s = open_[i];
             if (s.Continued && !closeAll) {
-                if (kept != i)
-                    open_[kept] = std::move(s);
+                if (kept != i) {
+                    open_[kept] = s;
+                    if (track_)
+                        own_[kept] = std::move(own_[i]);
+                }
                 ++kept;
                 continue;
             }
-            close(s, r);
+            close(s, track_ ? &own_[i] : nullptr, r);
         }
         open_.resize(kept);
+        if (track_)
+            own_.resize(kept);
     }
 
     // Today's tests of a stain of `area` pixels, `valid` of them of a valid
@@ -360,15 +375,16 @@ private:
         }
     }
 
-    void close(OpenStain &s, std::int32_t r)
+    // `own` is there when the scan tracks what stains hold.
+    void close(const OpenStain &s, OwnPixels *own, std::int32_t r)
     {
-        s.LastRow = r + 1;
-        if (s.FoldedAway)
+        const std::int32_t lastRow = r + 1;
+        if (own != nullptr && own->FoldedAway)
             return;
-        if (split_ && s.OwnArea > 15 && closeParts(s))
+        if (split_ && own->Area > 15 && closeParts(s, *own))
             return;
         const std::int64_t width = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;
-        const std::int64_t height = std::llabs(static_cast<std::int64_t>(s.LastRow) - s.FirstRow) + 1;
+        const std::int64_t height = std::llabs(static_cast<std::int64_t>(lastRow) - s.FirstRow) + 1;
         double roundness = 0.0;
         StainOutcome outcome = judge(s.Area, s.ValidCount, std::max(width, height), roundness);
         // A leg that passed is still no drop: its area went to the stain it met.
@@ -378,17 +394,17 @@ private:
         if (!keep_)
             return;
         StainRecord record;
-        record.Pixels = s.OwnArea;
+        record.Pixels = own->Area;
         record.MeasuredArea = s.Area;
-        if (s.OwnArea > 0) {
-            record.CentroidX = s.SumX / static_cast<double>(s.OwnArea);
-            record.CentroidY = s.SumY / static_cast<double>(s.OwnArea);
-            record.MeanHue = static_cast<double>(s.HueSum) / static_cast<double>(s.OwnArea);
+        if (own->Area > 0) {
+            record.CentroidX = own->SumX / static_cast<double>(own->Area);
+            record.CentroidY = own->SumY / static_cast<double>(own->Area);
+            record.MeanHue = static_cast<double>(own->HueSum) / static_cast<double>(own->Area);
         }
         record.Left = s.LeastColumn - 1;
         record.Right = s.GreatestColumn - 1;
-        record.Top = std::min(s.FirstRow, s.LastRow) - 1;
-        record.Bottom = std::max(s.FirstRow, s.LastRow) - 1;
+        record.Top = std::min(s.FirstRow, lastRow) - 1;
+        record.Bottom = std::max(s.FirstRow, lastRow) - 1;
         record.Roundness = roundness;
         record.Outcome = outcome;
         result_.Stains.push_back(record);
@@ -396,19 +412,20 @@ private:
 
     // Cuts the stain along the valleys between its drops and tests every
     // part as a stain of its own; false when it stays whole.
-    bool closeParts(OpenStain &s)
+    bool closeParts(const OpenStain &s, const OwnPixels &own)
     {
         // A stain as large as a card's worth of pixels would need gigabytes
         // of working space to cut; it stays whole.
         std::int64_t rows = 0;
-        if (const auto [lo, hi] = std::minmax_element(
-                s.Spans.begin(), s.Spans.end(), [](const StainSpan &a, const StainSpan &b) { return a.Row < b.Row; });
-            lo != s.Spans.end())
+        if (const auto [lo, hi] =
+                std::minmax_element(own.Spans.begin(), own.Spans.end(),
+                                    [](const StainSpan &a, const StainSpan &b) { return a.Row < b.Row; });
+            lo != own.Spans.end())
             rows = static_cast<std::int64_t>(hi->Row) - lo->Row + 1;
         const std::int64_t columns = static_cast<std::int64_t>(s.GreatestColumn) - s.LeastColumn + 1;
         if (rows * columns > MaxSplitPixels)
             return false;
-        const StainParts parts = splitStain(s.Spans);
+        const StainParts parts = splitStain(own.Spans);
         if (parts.Count < 2)
             return false;
 
@@ -425,7 +442,7 @@ private:
         };
         std::vector<Part> part(static_cast<std::size_t>(parts.Count));
         std::size_t k = 0;
-        for (const StainSpan &span : s.Spans)
+        for (const StainSpan &span : own.Spans)
             for (std::int32_t c = span.First; c <= span.Last; ++c) {
                 Part &p = part[static_cast<std::size_t>(parts.PartOf[k++])];
                 const std::uint8_t index = indexAt(span.IndexOffset + static_cast<std::size_t>(c - span.First));
@@ -489,14 +506,17 @@ private:
     const std::array<std::uint8_t, 256> &hues_;
     std::vector<RowRun> runs_;
     std::vector<OpenStain> open_;
+    std::vector<OwnPixels> own_; // beside open_, when tracking
     bool anyEnded_ = false;
     // Working space of one row, kept to save allocations.
     static constexpr std::size_t NoStain = std::numeric_limits<std::size_t>::max();
     std::vector<std::int32_t> nextFree_;
-    std::vector<std::size_t> startedBy_;    // per run: the stain that begins with it
-    std::vector<std::size_t> continued_;    // open_ indices by first column
-    std::vector<std::int32_t> firstColumn_; // and those first columns
-    std::vector<std::int32_t> reach_;       // furthest last column up to each of them
+    std::vector<std::size_t> startedBy_;     // per run: the stain that begins with it
+    std::vector<std::size_t> continued_;     // open_ indices by first column
+    std::vector<std::size_t> startedBefore_; // per run: stains begun with the runs before it
+    std::vector<std::int32_t> firstRunInBlock_;
+    int blockShift_ = 6;
+    std::vector<std::int32_t> reach_; // furthest last column up to each of them
     std::size_t leaves_ = 1;
     std::vector<std::int32_t> furthest_; // tree of the greatest last column
     std::vector<std::size_t> touched_;   // positions in continued_
@@ -540,6 +560,11 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
         hues[i] = pixels.hueTable()[i];
         validIndex[i] = hueIsValid(hues[i], settings) ? 1 : 0;
     }
+    // Every index valid (the whole hue range, the usual setting) or none:
+    // a run's valid pixels are then known without looking at them.
+    const auto validIndices = std::count(validIndex.begin(), validIndex.end(), std::uint8_t{1});
+    const bool allValid = validIndices == static_cast<std::ptrdiff_t>(validIndex.size());
+    const bool noneValid = validIndices == 0;
     const std::vector<ForegroundPixelList::Run> &listRuns = pixels.runs();
     const std::uint8_t *indices = pixels.indices().data();
     Tracer tracer(settings, result, pixels.indices(), validIndex, hues);
@@ -566,8 +591,11 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
             const std::size_t first = offset;
             offset += static_cast<std::size_t>(run.Length);
             result.StainPixels += static_cast<std::uint64_t>(run.Length);
-            for (std::int32_t k = 0; k < run.Length; ++k)
-                valid += validIndex[index[k]];
+            if (allValid)
+                valid = run.Length;
+            else if (!noneValid)
+                for (std::int32_t k = 0; k < run.Length; ++k)
+                    valid += validIndex[index[k]];
             if (tracking)
                 for (std::int32_t k = 0; k < run.Length; ++k)
                     hueSum += hues[index[k]];

@@ -361,5 +361,32 @@ TEST(StainScanReference, RandomPicturesAgreeWithThePlainRules)
     }
 }
 
+// Rows hundreds of pixels wide, of few runs or many, so that a stain looks
+// for its runs far from where the last one did; every hue valid or none.
+TEST(StainScanReference, WideSparseRowsAgreeWithThePlainRules)
+{
+    std::mt19937 random(20261209);
+    for (int picture = 0; picture < 60; ++picture) {
+        const int width = 100 + static_cast<int>(random() % 1500);
+        const int height = 1 + static_cast<int>(random() % 30);
+        const std::size_t gap = 2 + random() % 200;
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
+        for (std::string &row : rows)
+            for (std::size_t x = random() % gap; x < row.size(); x += 1 + random() % gap)
+                for (std::size_t end = std::min(row.size(), x + 1 + random() % 12); x < end; ++x)
+                    row[x] = "bygr"[random() % 4];
+        ScanSettings s;
+        s.HueInvert = picture % 3 == 1;
+        if (picture % 3 == 2)
+            s.HueHigh = static_cast<std::uint8_t>(random() % 256);
+        const ForegroundPixelList list = pixelGrid(rows);
+        const ScanResult expected = referenceScan(list, s);
+        const ScanResult actual = traceStains(list, s);
+        ASSERT_EQ(actual.AcceptedAreas, expected.AcceptedAreas) << "picture " << picture;
+        ASSERT_EQ(actual.RejectedCount, expected.RejectedCount) << "picture " << picture;
+    }
+}
+
 } // namespace
 } // namespace vex
