@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vex {
 
@@ -31,6 +32,34 @@ double logFactorial(std::int64_t k)
 }
 
 } // namespace
+
+MersenneTwister64::MersenneTwister64(std::uint64_t seed)
+{
+    state_[0] = seed;
+    for (std::size_t i = 1; i < State; ++i)
+        state_[i] = 6364136223846793005u * (state_[i - 1] ^ (state_[i - 1] >> 62)) + i;
+}
+
+void MersenneTwister64::refill()
+{
+    constexpr std::uint64_t Upper = ~std::uint64_t{0} << 31;
+    constexpr std::uint64_t Lower = ~Upper;
+    constexpr std::uint64_t Twist = 0xB5026F5AA96619E9u;
+    // Each word takes the old value of the next and the one half the state
+    // away, new or old as the order of the steps has it: no step of a loop
+    // depends on another's result, so the loops run as vector code.
+    auto next = [](std::uint64_t word, std::uint64_t following, std::uint64_t away) {
+        const std::uint64_t y = (word & Upper) | (following & Lower);
+        return away ^ (y >> 1) ^ ((std::uint64_t{0} - (y & 1u)) & Twist);
+    };
+    std::size_t k = 0;
+    for (; k < State - Shift; ++k)
+        state_[k] = next(state_[k], state_[k + 1], state_[k + Shift]);
+    for (; k < State - 1; ++k)
+        state_[k] = next(state_[k], state_[k + 1], state_[k - (State - Shift)]);
+    state_[State - 1] = next(state_[State - 1], state_[0], state_[Shift - 1]);
+    next_ = 0;
+}
 
 PoissonSampler::PoissonSampler(double mean) : mean_(std::max(mean, 0.0))
 {
@@ -63,6 +92,19 @@ PoissonSampler::PoissonSampler(double mean) : mean_(std::max(mean, 0.0))
     logInvAlpha_ = std::log(1.1239 + 1.1328 / (b_ - 3.4));
     vr_ = 0.9277 - 3.6224 / (b_ - 2.0);
     logMean_ = std::log(mean_);
+    firstLogFactorial_ = static_cast<std::int64_t>(std::max(mean_ - 8.0 * root, 0.0));
+    logFactorials_.assign(static_cast<std::size_t>(16.0 * root) + 2, std::numeric_limits<double>::quiet_NaN());
+}
+
+double PoissonSampler::logFactorialNear(std::int64_t k) const
+{
+    const std::int64_t at = k - firstLogFactorial_;
+    if (at < 0 || at >= static_cast<std::int64_t>(logFactorials_.size()))
+        return logFactorial(k);
+    double &known = logFactorials_[static_cast<std::size_t>(at)];
+    if (std::isnan(known))
+        known = logFactorial(k);
+    return known;
 }
 
 std::int64_t PoissonSampler::rejectionDraw(BootstrapRandom &random) const
@@ -81,7 +123,8 @@ std::int64_t PoissonSampler::rejectionDraw(BootstrapRandom &random) const
         if (us < 0.013 && v > us)
             continue;
         const auto whole = static_cast<std::int64_t>(k);
-        if (std::log(v) + logInvAlpha_ - std::log(a_ / (us * us) + b_) <= -mean_ + k * logMean_ - logFactorial(whole))
+        if (std::log(v) + logInvAlpha_ - std::log(a_ / (us * us) + b_) <=
+            -mean_ + k * logMean_ - logFactorialNear(whole))
             return whole;
     }
 }

@@ -2,22 +2,49 @@
 // How far a card's figures could be off from the count of drops alone: 95 %
 // confidence intervals from resampling the card's stains (the bootstrap).
 //
-// The random numbers are our own from the engine up: std::mt19937_64 gives
-// the same sequence under every standard library, but the standard
-// distributions do not, and the same card must give the same intervals on
+// The random numbers are our own from the engine up: std::mt19937_64's
+// sequence is the same under every standard library, but the standard
+// distributions are not, and the same card must give the same intervals on
 // every machine the results are compared on.
 
 #include "model/CardRecord.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
-#include <random>
 #include <vector>
 
 namespace vex {
 
 // "vexolin1" in ASCII.
 inline constexpr std::uint64_t BootstrapSeed = 0x7665786F6C696E31u;
+
+// The 64-bit Mersenne Twister: std::mt19937_64's very sequence, which the
+// standard fixes.  The library's refills the state with a branch on a random
+// bit of every word, which mispredicts every other time; this one refills
+// without a branch, and a bootstrap's millions of draws cost half as much.
+class MersenneTwister64 {
+public:
+    explicit MersenneTwister64(std::uint64_t seed);
+    std::uint64_t operator()()
+    {
+        if (next_ == State)
+            refill();
+        std::uint64_t y = state_[next_++];
+        y ^= (y >> 29) & 0x5555555555555555u;
+        y ^= (y << 17) & 0x71D67FFFEDA60000u;
+        y ^= (y << 37) & 0xFFF7EEE000000000u;
+        return y ^ (y >> 43);
+    }
+
+private:
+    static constexpr std::size_t State = 312;
+    static constexpr std::size_t Shift = 156;
+    void refill();
+
+    std::array<std::uint64_t, State> state_{};
+    std::size_t next_ = State;
+};
 
 class BootstrapRandom {
 public:
@@ -26,7 +53,7 @@ public:
     double uniform() { return static_cast<double>(engine_() >> 11) * 0x1.0p-53; }
 
 private:
-    std::mt19937_64 engine_;
+    MersenneTwister64 engine_;
 };
 
 // Poisson draws of one mean.  A class's mean is its count, the same in
@@ -51,6 +78,7 @@ public:
 private:
     static constexpr int GuideSteps = 256;
     std::int64_t rejectionDraw(BootstrapRandom &random) const;
+    double logFactorialNear(std::int64_t k) const;
 
     double mean_ = 0.0;
     // Small means: P(X <= k) for k = 0, 1, ... until the sum stops growing,
@@ -65,6 +93,11 @@ private:
     double logInvAlpha_ = 0.0;
     double vr_ = 0.0;
     double logMean_ = 0.0;
+    // log k! for the k within eight standard deviations of the mean, each
+    // worked out when a draw first needs it (NaN until then): a third of
+    // the draws test their k against it, and it costs as much as they do.
+    mutable std::vector<double> logFactorials_;
+    std::int64_t firstLogFactorial_ = 0;
 };
 
 // The samplers of a card's or a line's classes, one per distinct count: a

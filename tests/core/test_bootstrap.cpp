@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 namespace vex {
 namespace {
@@ -57,6 +58,17 @@ void expectInside(const Interval &i, double value)
 {
     EXPECT_LE(i.Low, value);
     EXPECT_GE(i.High, value);
+}
+
+// Intervals saved and compared across machines rest on this sequence.
+TEST(Bootstrap, OurEngineGivesTheStandardLibrarysSequence)
+{
+    for (const std::uint64_t seed : {std::uint64_t{0}, std::uint64_t{5489}, BootstrapSeed}) {
+        MersenneTwister64 ours(seed);
+        std::mt19937_64 standard(seed);
+        for (int i = 0; i < 2000; ++i)
+            ASSERT_EQ(ours(), standard()) << "seed " << seed << ", draw " << i;
+    }
 }
 
 TEST(Bootstrap, PoissonDrawsOnBothSidesOfTheSwitchHaveTheirMeanAndVariance)
