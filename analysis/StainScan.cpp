@@ -17,10 +17,14 @@ constexpr std::uint64_t ProgressEvery = 25;
 struct RowRun {
     std::int32_t Start = 0;
     std::int32_t End = 0;
-    bool Used = false;
     std::int64_t ValidCount = 0;
+    bool Used = false;
+};
+
+// Beside each run, when the scan tracks what stains hold.
+struct RowRunPixels {
     std::size_t IndexOffset = 0;
-    std::int64_t HueSum = 0; // kept only for the stain table
+    std::int64_t HueSum = 0;
 };
 
 // A stain still being traced.  Area and valid count are 64-bit because the
@@ -71,9 +75,11 @@ public:
             mergeEndedLegs();
         closeStains(r, closingReached);
         runs_.clear();
+        runPixels_.clear();
     }
 
     std::vector<RowRun> &runs() { return runs_; }
+    std::vector<RowRunPixels> &runPixels() { return runPixels_; }
     bool nothingOpen() const { return open_.empty(); }
 
 private:
@@ -95,9 +101,16 @@ private:
             const std::int32_t b = s.RunEnd;
             // Runs are disjoint and left to right, so those that share a
             // column with [a, b] are a block starting at the first one that
-            // ends at or after a.
-            for (std::int32_t i = freeFrom(static_cast<std::int32_t>(firstRunEndingFrom(a)));
-                 i < count && runs_[static_cast<std::size_t>(i)].Start <= b; i = freeFrom(i + 1)) {
+            // ends at or after a.  The free run from a run on starts no
+            // earlier than it, so a run that starts beyond b ends the block
+            // without a look at which runs are taken, which for the run
+            // after a stain's own is as often so as not.
+            for (auto next = static_cast<std::int32_t>(firstRunEndingFrom(a));
+                 next < count && runs_[static_cast<std::size_t>(next)].Start <= b;) {
+                const std::int32_t i = freeFrom(next);
+                if (i >= count || runs_[static_cast<std::size_t>(i)].Start > b)
+                    break;
+                next = i + 1;
                 RowRun &u = runs_[static_cast<std::size_t>(i)];
                 if (!s.Continued) {
                     s.RunStart = u.Start;
@@ -111,7 +124,7 @@ private:
                 s.ValidCount += u.ValidCount;
                 s.Area += static_cast<std::int64_t>(u.End) - u.Start + 1;
                 if (track_)
-                    addOwn(own_[index], u, r);
+                    addOwn(own_[index], static_cast<std::size_t>(i), r);
                 s.Continued = true;
                 u.Used = true;
                 nextFree_[static_cast<std::size_t>(i)] = i + 1;
@@ -153,7 +166,7 @@ private:
             open_.push_back(s);
             if (track_) {
                 own_.emplace_back();
-                addOwn(own_.back(), u, r);
+                addOwn(own_.back(), i, r);
             }
         }
     }
@@ -183,6 +196,11 @@ private:
         for (std::size_t k = 1; k < blocks; ++k)
             firstRunInBlock_[k] += firstRunInBlock_[k - 1];
         firstRunInBlock_.resize(blocks);
+        // The ends again, packed, behind them one that no column passes.
+        ends_.resize(runs_.size() + 1);
+        for (std::size_t i = 0; i < runs_.size(); ++i)
+            ends_[i] = runs_[i].End;
+        ends_[runs_.size()] = std::numeric_limits<std::int64_t>::max();
     }
 
     // The first run of the row that ends at or after column a.
@@ -193,10 +211,14 @@ private:
         const std::int64_t block = a >> blockShift_;
         if (block >= static_cast<std::int64_t>(firstRunInBlock_.size()))
             return runs_.size();
+        // A block seldom holds more than a run or two: the first steps are
+        // taken without a branch, which would guess wrong half the time.
         auto i = static_cast<std::size_t>(firstRunInBlock_[static_cast<std::size_t>(block)]);
-        while (i < runs_.size() && runs_[i].End < a)
+        i += static_cast<std::size_t>(ends_[i] < a);
+        i += static_cast<std::size_t>(ends_[i] < a);
+        while (ends_[i] < a)
             ++i;
-        return i;
+        return std::min(i, runs_.size());
     }
 
     // The first run of the row that starts after column `last`.
@@ -206,15 +228,17 @@ private:
         return i < runs_.size() && runs_[i].Start <= last ? i + 1 : i;
     }
 
-    void addOwn(OwnPixels &s, const RowRun &u, std::int32_t r) const
+    // What run `run` of row r adds to a stain's own pixels.
+    void addOwn(OwnPixels &s, std::size_t run, std::int32_t r) const
     {
+        const RowRun &u = runs_[run];
         const auto n = static_cast<double>(u.End - u.Start + 1);
         s.Area += u.End - u.Start + 1;
         s.SumX += n * (static_cast<double>(u.Start + u.End) / 2.0 - 1.0);
         s.SumY += n * static_cast<double>(r - 1);
-        s.HueSum += u.HueSum;
+        s.HueSum += runPixels_[run].HueSum;
         if (split_)
-            s.Spans.push_back(StainSpan{r, u.Start, u.End, u.IndexOffset});
+            s.Spans.push_back(StainSpan{r, u.Start, u.End, runPixels_[run].IndexOffset});
     }
 
     // A leg that ended under a run that went to an earlier stain is folded
@@ -505,6 +529,7 @@ private:
     const std::array<std::uint8_t, 256> &validIndex_;
     const std::array<std::uint8_t, 256> &hues_;
     std::vector<RowRun> runs_;
+    std::vector<RowRunPixels> runPixels_; // beside runs_, when tracking
     std::vector<OpenStain> open_;
     std::vector<OwnPixels> own_; // beside open_, when tracking
     bool anyEnded_ = false;
@@ -515,6 +540,7 @@ private:
     std::vector<std::size_t> continued_;     // open_ indices by first column
     std::vector<std::size_t> startedBefore_; // per run: stains begun with the runs before it
     std::vector<std::int32_t> firstRunInBlock_;
+    std::vector<std::int64_t> ends_;
     int blockShift_ = 6;
     std::vector<std::int32_t> reach_; // furthest last column up to each of them
     std::size_t leaves_ = 1;
@@ -579,6 +605,8 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
             return cancelled();
 
         std::vector<RowRun> &runs = tracer.runs();
+        std::vector<RowRunPixels> &runPixels = tracer.runPixels();
+        const std::uint64_t rowFirstEntry = entries;
         // A list run whose row lies above r would break the order the list
         // promises; reading it here keeps the loop finite all the same.
         for (; next < listRuns.size() && listRuns[next].Row >= r; ++next) {
@@ -603,15 +631,17 @@ ScanResult traceStains(const ForegroundPixelList &pixels, const ScanSettings &se
             if (!runs.empty() && run.Column - runs.back().End < 2 && run.Column > 1) {
                 runs.back().End = end;
                 runs.back().ValidCount += valid;
-                runs.back().HueSum += hueSum;
+                if (tracking)
+                    runPixels.back().HueSum += hueSum;
             } else {
-                runs.push_back(RowRun{run.Column, end, false, valid, first, hueSum});
+                runs.push_back(RowRun{run.Column, end, valid, false});
+                if (tracking)
+                    runPixels.push_back(RowRunPixels{first, hueSum});
             }
-            const std::uint64_t last = entries + static_cast<std::uint64_t>(run.Length);
-            if (callbacks.Progress && last / ProgressEvery > entries / ProgressEvery)
-                callbacks.Progress(last / ProgressEvery * ProgressEvery);
-            entries = last;
+            entries += static_cast<std::uint64_t>(run.Length);
         }
+        if (callbacks.Progress && entries / ProgressEvery > rowFirstEntry / ProgressEvery)
+            callbacks.Progress(entries / ProgressEvery * ProgressEvery);
         const bool closingReached = next == listRuns.size();
         tracer.finishRow(r, closingReached);
         if (callbacks.RowDone)

@@ -43,7 +43,10 @@ bool hueIsValid(std::uint8_t hue, const ScanSettings &settings);
 struct ScanCallbacks {
     // Asked at the start of every image row; true stops the scan.
     std::function<bool()> CancelRequested;
-    // The index (1-based) of the last list entry read that is a multiple of 25.
+    // The index (1-based) of the last list entry read that is a multiple of
+    // 25, told once the runs of a row are read when it has moved on: a row
+    // of a dense card holds hundreds of such entries, and a call for each
+    // cost the batch tool more than the tracing of the row.
     std::function<void(std::uint64_t)> Progress;
     // After every row: where the window lets pending events run.
     std::function<void()> RowDone;
