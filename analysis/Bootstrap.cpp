@@ -58,6 +58,13 @@ void MersenneTwister64::refill()
     for (; k < State - 1; ++k)
         state_[k] = next(state_[k], state_[k + 1], state_[k - (State - Shift)]);
     state_[State - 1] = next(state_[State - 1], state_[0], state_[Shift - 1]);
+    for (std::size_t i = 0; i < State; ++i) {
+        std::uint64_t y = state_[i];
+        y ^= (y >> 29) & 0x5555555555555555u;
+        y ^= (y << 17) & 0x71D67FFFEDA60000u;
+        y ^= (y << 37) & 0xFFF7EEE000000000u;
+        out_[i] = y ^ (y >> 43);
+    }
     next_ = 0;
 }
 

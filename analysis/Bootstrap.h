@@ -30,19 +30,18 @@ public:
     {
         if (next_ == State)
             refill();
-        std::uint64_t y = state_[next_++];
-        y ^= (y >> 29) & 0x5555555555555555u;
-        y ^= (y << 17) & 0x71D67FFFEDA60000u;
-        y ^= (y << 37) & 0xFFF7EEE000000000u;
-        return y ^ (y >> 43);
+        return out_[next_++];
     }
 
 private:
     static constexpr std::size_t State = 312;
     static constexpr std::size_t Shift = 156;
+    // The next State words of state and output, each output tempered from
+    // its word, all at once.
     void refill();
 
     std::array<std::uint64_t, State> state_{};
+    std::array<std::uint64_t, State> out_{};
     std::size_t next_ = State;
 };
 
