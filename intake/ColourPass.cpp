@@ -120,12 +120,15 @@ private:
             const auto base = static_cast<std::int32_t>(group + static_cast<std::size_t>(j)) * WordPixels;
             const auto found = static_cast<std::size_t>(std::popcount(change));
             std::int32_t *out = edges + count;
+            // The top bit set keeps the count of trailing zeros of a word
+            // without edges left from asking whether it is zero.
+            constexpr std::uint64_t Stop = std::uint64_t{1} << 63;
             for (int k = 0; k < 4; ++k) {
-                out[k] = base + std::countr_zero(change);
+                out[k] = base + std::countr_zero(change | Stop);
                 change &= change - 1;
             }
             for (std::size_t k = 4; k < found; ++k) {
-                out[k] = base + std::countr_zero(change);
+                out[k] = base + std::countr_zero(change | Stop);
                 change &= change - 1;
             }
             count += found;
