@@ -185,7 +185,7 @@ private:
         // Blocks of 64 columns, wider for a row of few runs far apart, so
         // that the index never has many more blocks than the row has runs.
         blockShift_ = 6;
-        while ((last >> blockShift_) > 4 * static_cast<std::int64_t>(runs_.size()) + 16)
+        while ((last >> blockShift_) > static_cast<std::int64_t>(runs_.size()) + 16)
             ++blockShift_;
         const auto blocks = static_cast<std::size_t>(last >> blockShift_) + 1;
         firstRunInBlock_.assign(blocks + 1, 0);
