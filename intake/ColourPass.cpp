@@ -97,7 +97,7 @@ private:
 // so no branch asks which: the words with edges are found by the bits of a
 // summary, and their edges are written four at a time whether a word has
 // that many or not, the count moving on by those it has.  The buffer needs
-// room for 64 entries beyond the row's edges.
+// room for four entries beyond the row's edges.
 [[gnu::target_clones("popcnt", "default")]] std::size_t rowEdges(const std::uint64_t *words, std::size_t n,
                                                                  std::int32_t *edges)
 {
@@ -292,8 +292,9 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
     const ForegroundPixelList::Room room =
         list.makeRoom(static_cast<std::size_t>(runs), static_cast<std::size_t>(pixels));
     ForegroundPixelList::Run *runOut = room.Runs;
+    const ForegroundPixelList::Run *const runEnd = room.Runs + runs;
     std::uint8_t *indexOut = room.Indices;
-    const std::uint8_t *indexEnd = room.Indices + pixels;
+    const std::uint8_t *const indexEnd = room.Indices + pixels;
 
     IndexTally tally;
     std::int32_t lastRow = height;
@@ -311,6 +312,11 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
         std::uint8_t *const rowIndices = indexOut;
         auto emit = [&](std::int32_t start, std::int32_t end) {
             const std::int32_t length = end - start;
+            // Rows read in place may change between the two sweeps when
+            // another program rewrites the file: what was not counted is
+            // left out (and the analysis refuses such a card).
+            if (runOut == runEnd || length > indexEnd - indexOut)
+                return;
             *runOut++ = ForegroundPixelList::Run{rowNumber, start + 1, length};
             // Whole blocks of 32 bytes where the row and the room have them,
             // which for nearly every run is one: the bytes beyond the run
@@ -337,6 +343,7 @@ PassOutcome collectForegroundPixels(CardRecord &card, const IndexedImage &image,
     }
     if (callbacks.Progress)
         callbacks.Progress(height);
+    list.keepWritten(static_cast<std::size_t>(runOut - room.Runs), static_cast<std::size_t>(indexOut - room.Indices));
 
     // At most 2^30 pixels reach a card (the decoders' limit), so every count
     // fits the card's 32-bit fields.

@@ -6,6 +6,7 @@
 #include "model/ScanSummary.h"
 #include "model/SizeClass.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -77,6 +78,13 @@ public:
         runs_.resize(runs);
         indices_.resize(pixels);
         return Room{runs_.data(), indices_.data()};
+    }
+    // The first `runs` runs and `pixels` index bytes of the room, where the
+    // writer wrote less than it had counted.
+    void keepWritten(std::size_t runs, std::size_t pixels)
+    {
+        runs_.resize(std::min(runs, runs_.size()));
+        indices_.resize(std::min(pixels, indices_.size()));
     }
     void setClosing(const ForegroundPixel &closing)
     {

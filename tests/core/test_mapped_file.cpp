@@ -2,11 +2,13 @@
 
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
+#include "intake/ColourPass.h"
 #include "line/LineAnalysis.h"
 #include "support/TestImages.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -76,6 +78,33 @@ TEST(MappedFile, ACardCutShortAfterOpeningIsLeftOut)
     const CardFigures figures = analyseCard(card, decoded.Image, settings);
     EXPECT_EQ(figures.Figures.reason(), "the file was cut short while it was read");
     EXPECT_FALSE(card.Scanned);
+}
+
+// The colour pass counts a card's stain pixels, then collects them: a file
+// rewritten in between may hold more than was counted, which must neither
+// run past the list nor leave it out of step with its runs.
+TEST(MappedFile, AFileRewrittenBetweenTheSweepsOfTheColourPassKeepsTheListWhole)
+{
+    test::Picture p = test::patternPicture(300, 40, 4);
+    std::fill(p.TopDownIndices.begin(), p.TopDownIndices.end(), std::uint8_t{1});
+    const test::TempFile file(test::makeBmp(p), ".bmp");
+    const DecodeResult decoded = decodeBmpFile(file.path(), ColourBitmaps::Refuse, BmpRows::InPlace);
+    ASSERT_TRUE(decoded.ok());
+    for (std::size_t i = 0; i < p.TopDownIndices.size(); i += 2)
+        p.TopDownIndices[i] = 3;
+    CardRecord card;
+    card.BackgroundIndex = card.DitherIndex = 1;
+    PassCallbacks callbacks;
+    callbacks.Progress = [&](std::int32_t row) {
+        if (row == 0)
+            file.rewrite(test::makeBmp(p));
+    };
+    ASSERT_EQ(collectForegroundPixels(card, decoded.Image, callbacks), PassOutcome::Complete);
+    std::size_t pixels = 0;
+    for (const ForegroundPixelList::Run &run : card.ForegroundPixels.runs())
+        pixels += static_cast<std::size_t>(run.Length);
+    EXPECT_EQ(pixels, card.ForegroundPixels.size());
+    EXPECT_FALSE(decoded.Image.sourceIntact().ok());
 }
 
 } // namespace
