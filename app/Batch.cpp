@@ -345,6 +345,23 @@ std::string batchUsage()
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
 
+namespace {
+
+// What the line options say over the values the run starts from.
+void applySwathOptions(const BatchOptions &options, AnalysisSettings &s)
+{
+    s.WidthStep = options.WidthStep.value_or(s.WidthStep);
+    s.CentrePattern = options.Centre.value_or(s.CentrePattern);
+    s.Bootstrap = options.Bootstrap;
+    if (options.Range) {
+        s.HasRange = true;
+        s.RangeLow = options.Range->first;
+        s.RangeHigh = options.Range->second;
+    }
+}
+
+} // namespace
+
 AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
                                       const ModuleState &module,
                                       const std::pair<std::string, std::string> &storedPositions)
@@ -371,14 +388,9 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = lineSpray(options, preferences.Spray, storedPositions);
-    s.WidthStep = options.WidthStep.value_or(preferences.SwathWidthStep);
-    s.CentrePattern = options.Centre.value_or(preferences.CentrePattern);
-    s.Bootstrap = options.Bootstrap;
-    if (options.Range) {
-        s.HasRange = true;
-        s.RangeLow = options.Range->first;
-        s.RangeHigh = options.Range->second;
-    }
+    s.WidthStep = preferences.SwathWidthStep;
+    s.CentrePattern = preferences.CentrePattern;
+    applySwathOptions(options, s);
     return s;
 }
 
@@ -389,14 +401,7 @@ AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial,
     s.Log = false;
     s.Metric = options.Metric.value_or(s.Metric);
     s.Extended = options.Extended.value_or(s.Extended);
-    s.WidthStep = options.WidthStep.value_or(s.WidthStep);
-    s.CentrePattern = options.Centre.value_or(s.CentrePattern);
-    s.Bootstrap = options.Bootstrap;
-    if (options.Range) {
-        s.HasRange = true;
-        s.RangeLow = options.Range->first;
-        s.RangeHigh = options.Range->second;
-    }
+    applySwathOptions(options, s);
     for (const int p : passes) {
         if (p < 1 || p > static_cast<int>(trial.Passes.size()))
             continue;
