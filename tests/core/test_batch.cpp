@@ -73,6 +73,10 @@ TEST(BatchArguments, UsageErrors)
              {"--frobnicate", "a.bmp"},
              {"--json=yes", "a.bmp"},
              {"a.bmp", "--dpi"},
+             {"--jobs", "0", "a.bmp"},
+             {"--jobs=257", "a.bmp"},
+             {"--jobs", "2x", "a.bmp"},
+             {"--quiet=yes", "a.bmp"},
          }) {
         const BatchArguments r = parseBatchArguments(args);
         EXPECT_EQ(r.What, BatchArguments::Kind::Error) << ::testing::PrintToString(args);
@@ -86,6 +90,68 @@ TEST(BatchArguments, HelpAndDoubleDash)
     const BatchArguments r = parse({"--", "--odd-name.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run);
     EXPECT_EQ(r.Options.Cards, std::vector<std::string>{"--odd-name.bmp"});
+}
+
+TEST(BatchArguments, JobsAndQuiet)
+{
+    const BatchArguments r = parse({"--jobs", "4", "--quiet", "a.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    EXPECT_EQ(r.Options.Jobs, 4);
+    EXPECT_TRUE(r.Options.Quiet);
+    EXPECT_EQ(parse({"--jobs=256", "a.bmp"}).Options.Jobs, 256);
+    EXPECT_FALSE(parse({"a.bmp"}).Options.Jobs.has_value());
+    EXPECT_FALSE(parse({"a.bmp"}).Options.Quiet);
+}
+
+// ---- Folders of cards -----------------------------------------------------
+
+TEST(BatchFolders, CardFilesByNameWithoutSubfolders)
+{
+    const test::TempFolder dir;
+    for (const char *name : {"card10.bmp", "card9.bmp", "Card1.GIF", "notes.txt", "photo.png", "card9.scn",
+                             "sub/card0.bmp", "folder.bmp/card0.bmp"})
+        dir.touch(name);
+    std::filesystem::create_symlink(dir.file("nowhere.bmp"), dir.file("broken.bmp"));
+    const auto names = [&](bool reduce, bool natural) {
+        std::vector<std::string> files = cardFilesOf(dir.path().string(), IntakeOptions{reduce}, natural).Files;
+        for (std::string &f : files)
+            f = std::filesystem::path(f).lexically_relative(dir.path()).string();
+        return files;
+    };
+    EXPECT_EQ(names(false, false), (std::vector<std::string>{"Card1.GIF", "card10.bmp", "card9.bmp"}));
+    EXPECT_EQ(names(false, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp"}));
+    EXPECT_EQ(names(true, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp", "photo.png"}));
+    const FolderCards gone = cardFilesOf(dir.file("gone"), {}, false);
+    EXPECT_FALSE(gone.Read.ok());
+    EXPECT_TRUE(gone.Files.empty());
+}
+
+TEST(BatchFolders, FoldersStandForTheirCardsInTheArgumentsPlace)
+{
+    const test::TempFolder dir;
+    const std::string b = dir.touch("line/b.bmp");
+    const std::string a = dir.touch("line/a.tif");
+    dir.touch("empty/notes.txt");
+    const std::vector<BatchEntry> entries =
+        batchEntries({"z.bmp", dir.file("line"), dir.file("empty"), "missing/"}, {}, false);
+    ASSERT_EQ(entries.size(), 5u);
+    EXPECT_EQ(std::tuple(entries[0].Path, entries[1].Path, entries[2].Path, entries[4].Path),
+              std::tuple("z.bmp", a, b, "missing/"));
+    EXPECT_EQ(entries[3].Path, dir.file("empty"));
+    EXPECT_EQ(entries[3].Problem, "the folder holds no card file");
+    for (const std::size_t k : {0, 1, 2, 4})
+        EXPECT_TRUE(entries[k].Problem.empty()) << k;
+}
+
+TEST(BatchFolders, ProgressGivesThePaceAndTheTimeLeftOnceThereIsOne)
+{
+    EXPECT_EQ(batchProgressText(0, 10, 0.05, 3.0), "0/10 cards");
+    EXPECT_EQ(batchProgressText(2, 10, 0.0, 0.5), "2/10 cards");
+    EXPECT_EQ(batchProgressText(3, 10, 1.0, 2.0), "3/10 cards, 2.00 cards/s, 3 s left");
+    EXPECT_EQ(batchProgressText(500, 10000, 0.0, 20.0), "500/10000 cards, 25.0 cards/s, 6 min 20 s left");
+    EXPECT_EQ(batchProgressText(0, 8, 0.5, 64.0), "0/8 cards, 128.0 s per card, 16 min 00 s left");
+    EXPECT_EQ(batchProgressText(1, 10000, 0.0, 1.0), "1/10000 cards, 1.00 cards/s, 2 h 46 min left");
+    EXPECT_EQ(batchProgressText(8, 8, 0.0, 4.0), "8/8 cards, 2.00 cards/s");
 }
 
 TEST(BatchArguments, TrialOptionsAndWhatCannotGoWithThem)
