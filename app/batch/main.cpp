@@ -59,8 +59,9 @@ std::string onOneLine(std::string message)
 class ProgressLine {
 public:
     explicit ProgressLine(bool quiet) : enabled_(!quiet && isatty(STDERR_FILENO) == 1) {}
-    // `text` is only asked for when the line is drawn: when it is due, or
-    // at once when other output has just taken it away.
+    // `text` is only asked for when the line is due, a few times a second,
+    // or at once when other output has just taken it away; a line that has
+    // not changed is not drawn again.
     template <typename Text>
     void update(const Text &text)
     {
@@ -70,11 +71,18 @@ public:
         if (!owed_ && now - last_ < std::chrono::milliseconds(200))
             return;
         last_ = now;
-        owed_ = false;
-        const std::string line = text();
+        if (std::string line = text(); owed_ || line != drawn_)
+            show(std::move(line));
+    }
+    void show(std::string line)
+    {
+        if (!enabled_)
+            return;
         std::fprintf(stderr, "\r\033[K%s", line.c_str());
         std::fflush(stderr);
+        drawn_ = std::move(line);
         shown_ = true;
+        owed_ = false;
     }
     // Before other output on the terminal; the line comes back with the
     // next update.
@@ -98,6 +106,7 @@ private:
     bool enabled_;
     bool shown_ = false;
     bool owed_ = false;
+    std::string drawn_;
     Clock::time_point last_{};
 };
 
@@ -140,16 +149,19 @@ public:
     CardWorkers(const CardWorkers &) = delete;
     CardWorkers &operator=(const CardWorkers &) = delete;
 
-    // The card at `index`, the next in order; `waiting` is called a few
-    // times a second until it is there.  A worker's exception is thrown
-    // here, in the card's place.
+    // The card at `index`, the next in order; `waiting` is called at least
+    // a few times a second until it is there.  A worker's exception is
+    // thrown here, in the card's place.
     template <typename Waiting>
     AnalysedCard take(std::size_t index, const Waiting &waiting)
     {
         std::unique_lock lock(mutex_);
         std::optional<AnalysedCard> &slot = slots_[index % window_];
+        // Other cards may finish many times a second while this one is
+        // under way; waiting() is asked every time and draws when due.
         while (!slot) {
-            if (ready_.wait_for(lock, std::chrono::milliseconds(100)) == std::cv_status::timeout) {
+            ready_.wait_for(lock, std::chrono::milliseconds(100));
+            if (!slot) {
                 lock.unlock();
                 waiting();
                 lock.lock();
@@ -480,7 +492,9 @@ int main(int argc, char **argv)
         results.push_back(result);
         progress.update(progressText);
     }
-    progress.end();
+    // The swath analysis of a line of thousands of cards takes a while of its own.
+    if (total > 0)
+        progress.show(std::to_string(total) + "/" + std::to_string(total) + " cards, analysing the line");
     // The records have found their places: point the results at them.
     for (vex::BatchCardResult &r : results)
         r.Card = r.Pass > 0 ? &trial.Passes[static_cast<std::size_t>(r.Pass) - 1].Cards[r.Index] : &cards[r.Index];
@@ -495,6 +509,7 @@ int main(int argc, char **argv)
         settings.Spray = mean.Spray;
         return mean.Line;
     }();
+    progress.end();
     if (const vex::Status figures = vex::checkLineFigures(line); !figures.ok()) {
         // Nothing is written that would hold a number that is none.
         std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", figures.reason().c_str());
