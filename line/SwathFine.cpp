@@ -91,7 +91,10 @@ std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step)
     const auto widest = static_cast<double>(profile.Widths.size()) - 1.0;
     if (!(step > 0.0) || step > 1.0 || widest < 1.0)
         return out;
-    const auto steps = static_cast<long>(std::floor((widest - 1.0) / step + 1e-9));
+    // Each width costs a sweep of the line; a line of thousands of cards
+    // would otherwise spend minutes on widths no aircraft flies.
+    const auto steps =
+        std::min(static_cast<long>(std::floor((widest - 1.0) / step + 1e-9)), MaxFineWidths - 1);
     for (long j = 0; j <= steps; ++j) {
         const double width = 1.0 + static_cast<double>(j) * step;
         FineWidth w;
