@@ -93,8 +93,7 @@ std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step)
         return out;
     // Each width costs a sweep of the line; a line of thousands of cards
     // would otherwise spend minutes on widths no aircraft flies.
-    const auto steps =
-        std::min(static_cast<long>(std::floor((widest - 1.0) / step + 1e-9)), MaxFineWidths - 1);
+    const auto steps = std::min(static_cast<long>(std::floor((widest - 1.0) / step + 1e-9)), MaxFineWidths - 1);
     for (long j = 0; j <= steps; ++j) {
         const double width = 1.0 + static_cast<double>(j) * step;
         FineWidth w;
