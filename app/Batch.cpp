@@ -4,11 +4,14 @@
 #include "app/Preferences.h"
 #include "line/CardPositions.h"
 #include "model/CardGeometry.h"
+#include "text/NumberText.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <numeric>
 
@@ -117,7 +120,7 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                                 name == "--spread" || name == "--positions" || name == "--swath" || name == "--range" ||
                                 name == "--results" || name == "--info" || name == "--report" || name == "--stains" ||
                                 name == "--trial" || name == "--save-trial" || name == "--pass" ||
-                                name == "--width-step" || name == "--bootstrap";
+                                name == "--width-step" || name == "--bootstrap" || name == "--jobs";
         if (!needsValue && value)
             return error("option " + name + " takes no value");
         if (scanOption.empty() && onlyChangesAScan(name))
@@ -179,6 +182,11 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             } else if (name == "--bootstrap") {
                 if (!parseInteger(*v, 0, 100000, o.Bootstrap))
                     return error("--bootstrap must be a whole number of replicates from 0 to 100000");
+            } else if (name == "--jobs") {
+                int jobs = 0;
+                if (!parseInteger(*v, 1, MaxBatchJobs, jobs))
+                    return error("--jobs must be a whole number from 1 to " + std::to_string(MaxBatchJobs));
+                o.Jobs = jobs;
             } else if (name == "--pass") {
                 int pass = 0;
                 if (!parseInteger(*v, 1, std::numeric_limits<int>::max(), pass))
@@ -264,6 +272,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             o.Centre = false;
         } else if (name == "--mean-of-passes") {
             o.MeanOfPasses = true;
+        } else if (name == "--quiet") {
+            o.Quiet = true;
         } else if (name == "--metric") {
             o.Metric = true;
         } else if (name == "--us") {
@@ -290,9 +300,11 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
 
 std::string batchUsage()
 {
-    return "usage: vexolin-batch [options] CARD...\n"
+    return "usage: vexolin-batch [options] CARD|FOLDER...\n"
            "       vexolin-batch [line options] --trial FILE.vexolin\n"
            "Analyses card images (8-bit BMP, GIF, TIF) as the program does and prints their results.\n"
+           "A folder stands for the card files in it (not in its subfolders), by name in the order of\n"
+           "the NaturalOrder preference; a folder without one is reported like an unreadable card.\n"
            "  --dpi N              resolution of every card (default: the DefaultRes preference)\n"
            "  --dpi-from-file | --no-dpi-from-file\n"
            "                       cards take the resolution their file records, where it records one\n"
@@ -341,9 +353,30 @@ std::string batchUsage()
            "                       (default: the preference, off)\n"
            "  --bootstrap N        replicates for the 95 % intervals in the JSON (default 1000; 0 for\n"
            "                       none)\n"
+           "  --jobs N             analyse N cards side by side (default: one per core); everything\n"
+           "                       printed and written is the same as with --jobs 1\n"
+           "  --quiet              no progress line (otherwise drawn on standard error when it is a\n"
+           "                       terminal: cards done, cards per second, time left)\n"
            "Exit status: 0 every card analysed and every file written, 1 something could not be read, analysed\n"
            "or written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
+
+namespace {
+
+// What the line options say over the values the run starts from.
+void applySwathOptions(const BatchOptions &options, AnalysisSettings &s)
+{
+    s.WidthStep = options.WidthStep.value_or(s.WidthStep);
+    s.CentrePattern = options.Centre.value_or(s.CentrePattern);
+    s.Bootstrap = options.Bootstrap;
+    if (options.Range) {
+        s.HasRange = true;
+        s.RangeLow = options.Range->first;
+        s.RangeHigh = options.Range->second;
+    }
+}
+
+} // namespace
 
 AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Preferences &preferences,
                                       const ModuleState &module,
@@ -371,14 +404,9 @@ AnalysisSettings resolveBatchSettings(const BatchOptions &options, const Prefere
     s.Metric = options.Metric.value_or(module.Metric);
     s.LogSprayInfo = preferences.LogSprayInfo;
     s.Spray = lineSpray(options, preferences.Spray, storedPositions);
-    s.WidthStep = options.WidthStep.value_or(preferences.SwathWidthStep);
-    s.CentrePattern = options.Centre.value_or(preferences.CentrePattern);
-    s.Bootstrap = options.Bootstrap;
-    if (options.Range) {
-        s.HasRange = true;
-        s.RangeLow = options.Range->first;
-        s.RangeHigh = options.Range->second;
-    }
+    s.WidthStep = preferences.SwathWidthStep;
+    s.CentrePattern = preferences.CentrePattern;
+    applySwathOptions(options, s);
     return s;
 }
 
@@ -389,14 +417,7 @@ AnalysisSettings resolveTrialSettings(const BatchOptions &options, Trial &trial,
     s.Log = false;
     s.Metric = options.Metric.value_or(s.Metric);
     s.Extended = options.Extended.value_or(s.Extended);
-    s.WidthStep = options.WidthStep.value_or(s.WidthStep);
-    s.CentrePattern = options.Centre.value_or(s.CentrePattern);
-    s.Bootstrap = options.Bootstrap;
-    if (options.Range) {
-        s.HasRange = true;
-        s.RangeLow = options.Range->first;
-        s.RangeHigh = options.Range->second;
-    }
+    applySwathOptions(options, s);
     for (const int p : passes) {
         if (p < 1 || p > static_cast<int>(trial.Passes.size()))
             continue;
@@ -424,6 +445,84 @@ std::string cardFileWarning(const CardRecord &card)
 bool wantsCsv(const std::string &path)
 {
     return resultsAsCsv(path, 1);
+}
+
+FolderCards cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural)
+{
+    FolderCards r;
+    std::vector<std::string> names;
+    std::error_code error;
+    std::filesystem::directory_iterator entry(folder, error);
+    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        // A broken link or one the system cannot follow is no card file.
+        std::error_code kind;
+        if (isCardFileName(name, intake) && entry->is_regular_file(kind))
+            names.push_back(name);
+    }
+    if (error) {
+        r.Read = Status::failure(error.message());
+        return r;
+    }
+    std::sort(names.begin(), names.end(),
+              [natural](const std::string &a, const std::string &b) { return titleBefore(a, b, natural); });
+    for (const std::string &name : names)
+        r.Files.push_back((std::filesystem::path(folder) / name).string());
+    return r;
+}
+
+std::vector<BatchEntry> batchEntries(const std::vector<std::string> &arguments, const IntakeOptions &intake,
+                                     bool natural)
+{
+    std::vector<BatchEntry> entries;
+    for (const std::string &argument : arguments) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(argument, error)) {
+            entries.push_back({argument, {}});
+            continue;
+        }
+        const FolderCards folder = cardFilesOf(argument, intake, natural);
+        if (!folder.Read.ok())
+            entries.push_back({argument, "the folder cannot be read: " + folder.Read.reason()});
+        else if (folder.Files.empty())
+            entries.push_back({argument, "the folder holds no card file"});
+        for (const std::string &file : folder.Files)
+            entries.push_back({file, {}});
+    }
+    return entries;
+}
+
+namespace {
+
+std::string duration(double seconds)
+{
+    const auto s = static_cast<long long>(std::ceil(seconds));
+    if (s < 60)
+        return std::to_string(s) + " s";
+    const auto two = [](long long n) { return (n < 10 ? "0" : "") + std::to_string(n); };
+    if (s < 3600)
+        return std::to_string(s / 60) + " min " + two(s % 60) + " s";
+    return std::to_string(s / 3600) + " h " + two(s / 60 % 60) + " min";
+}
+
+} // namespace
+
+std::string batchProgressText(std::size_t done, std::size_t total, double underWay, double seconds)
+{
+    std::string text = std::to_string(done) + "/" + std::to_string(total) + " cards";
+    const double finished = static_cast<double>(done) + underWay;
+    // Less than a second or a tenth of a card says too little of the pace.
+    if (seconds < 1.0 || finished < 0.1)
+        return text;
+    const double rate = finished / seconds;
+    // Large cards take longer than a second each.
+    if (rate >= 1.0)
+        text += ", " + formatFixed(rate, rate < 10.0 ? 2 : 1) + " cards/s";
+    else
+        text += ", " + formatFixed(1.0 / rate, 1) + " s per card";
+    if (done < total)
+        text += ", " + duration(std::max(static_cast<double>(total) - finished, 0.0) / rate) + " left";
+    return text;
 }
 
 } // namespace vex

@@ -4,10 +4,13 @@
 // one pipeline of line/LineAnalysis.
 
 #include "app/AppState.h"
+#include "intake/CardLoading.h"
 #include "line/LineAnalysis.h"
+#include "text/Status.h"
 #include "trial/Trial.h"
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -57,7 +60,13 @@ struct BatchOptions {
     std::optional<bool> Centre;
     // Replicates of the bootstrap behind the 95 % intervals; 0 for none.
     int Bootstrap = 1000;
+    // Cards analysed side by side (default: one per core).
+    std::optional<int> Jobs;
+    bool Quiet = false; // no progress line
 };
+
+// The most cards analysed side by side: each holds a whole picture.
+inline constexpr int MaxBatchJobs = 256;
 
 struct BatchArguments {
     enum class Kind { Run, Help, Error } What = Kind::Run;
@@ -91,5 +100,30 @@ std::string cardFileWarning(const CardRecord &card);
 
 // True when the path asks for the CSV layout (".csv" in any case).
 bool wantsCsv(const std::string &path);
+
+// The card files of a folder given on the command line: the regular files
+// the run would open by their names, in the order of titleBefore with
+// `natural`; those of its subfolders are not.  `read` tells why a folder
+// could not be read.
+struct FolderCards {
+    std::vector<std::string> Files; // the folder's path joined with each name
+    Status Read;
+};
+FolderCards cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural);
+
+// The cards of the command line: a folder stands for its card files, any
+// other argument for itself, in the order given.  A folder without a card
+// file is an entry of its own with the reason, to be reported in its place.
+struct BatchEntry {
+    std::string Path;
+    std::string Problem; // empty for a card
+};
+std::vector<BatchEntry> batchEntries(const std::vector<std::string> &arguments, const IntakeOptions &intake,
+                                     bool natural);
+
+// The progress line of a run: `done` of `total` cards finished, `under way`
+// the shares of those being analysed, after `seconds`; the rate and the
+// time left once there is anything to go by.
+std::string batchProgressText(std::size_t done, std::size_t total, double underWay, double seconds);
 
 } // namespace vex

@@ -53,13 +53,7 @@ LineResults analyseLine(CardList &cards, const AnalysisSettings &settings, const
         line.DropDensity.SelectedWidth = previous->DropDensity.SelectedWidth;
     }
     assignCardPositions(cards, settings.Spray);
-    const CompositeAll pooled = calcCompositeAll(cards);
-    line.All = pooled.Result;
-    line.MaxCardVMD = pooled.MaxCardVMD;
-    // A range counts as selected when it cuts drops off the pooled line.
-    line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
-    if (line.RangeSelected)
-        line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
+    poolLine(line, calcCompositeAll(cards), settings);
     line.Stats = fillCardStats(cards, line.RangeSelected, settings.RangeLow, settings.RangeHigh);
     line.Interval = positionValue(settings.Spray[Sample_Interval]);
     const LineGrid grid = lineGrid(cards, line.Stats, settings.Spray);
@@ -82,6 +76,16 @@ std::string swathNote(const CardList &cards, bool interpolated)
         return "Left out of the line: " + out + "; the swath analysis interpolates over their places.";
     return interpolated ? "The swath analysis interpolates between the cards at the positions typed for them."
                         : std::string();
+}
+
+void poolLine(LineResults &line, const CompositeAll &pooled, const AnalysisSettings &settings)
+{
+    line.All = pooled.Result;
+    line.MaxCardVMD = pooled.MaxCardVMD;
+    // A range counts as selected when it cuts drops off the pooled line.
+    line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
+    if (line.RangeSelected)
+        line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
 }
 
 void runSwathAnalysis(LineResults &line, const std::vector<CardStat> &points, float position1,

@@ -135,6 +135,10 @@ struct LineResults {
     bool Centred = false;
 };
 
+// The pooled spectrum of the cards, and inside the selected range when the
+// range cuts drops off it.
+void poolLine(LineResults &line, const CompositeAll &pooled, const AnalysisSettings &settings);
+
 // The swath analysis of figures on the line's grid, point 1 at `position1`:
 // both profiles, their widths whole and between, the pattern's centre, and
 // the centring when asked for.

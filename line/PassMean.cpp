@@ -54,12 +54,7 @@ PassMean meanOfPasses(std::vector<LinePass> &passes, std::vector<int> which, con
     const double interval = positionValue(firstSettings.Spray[Sample_Interval]);
     LineResults &line = mean.Line;
     line.Interval = static_cast<float>(interval);
-    const CompositeAll all = calcCompositeAll(pooled);
-    line.All = all.Result;
-    line.MaxCardVMD = all.MaxCardVMD;
-    line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
-    if (line.RangeSelected)
-        line.Range = calcCompositeRange(line.All, settings.RangeLow, settings.RangeHigh);
+    poolLine(line, calcCompositeAll(pooled), settings);
 
     double low = 0.0;
     double high = 0.0;

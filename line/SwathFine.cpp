@@ -7,36 +7,37 @@ namespace vex {
 
 namespace {
 
-// Mean, extremes and the squared deviations of the samples of one repeat.
-struct Samples {
-    double Mean = 0.0;
-    double Squares = 0.0;
-    double Max = 0.0;
-    double Min = 1000000.0;
-};
-
-Samples summarise(const std::vector<double> &v)
+// The figures of the samples of one repeat, the COV over `freedom`
+// degrees of freedom (none: 0).
+BlockStats statsOf(const std::vector<double> &v, long freedom)
 {
-    Samples s;
+    BlockStats out;
     double total = 0.0;
+    double largest = 0.0;
+    double smallest = 1000000.0;
     for (const double x : v) {
         total += x;
-        s.Max = std::max(s.Max, x);
-        s.Min = std::min(s.Min, x);
+        largest = std::max(largest, x);
+        smallest = std::min(smallest, x);
     }
-    s.Mean = v.empty() ? 0.0 : total / static_cast<double>(v.size());
+    const double mean = v.empty() ? 0.0 : total / static_cast<double>(v.size());
+    double squares = 0.0;
     for (const double x : v)
-        s.Squares += (x - s.Mean) * (x - s.Mean);
-    return s;
+        squares += (x - mean) * (x - mean);
+    out.Mean = static_cast<float>(mean);
+    out.Max = static_cast<float>(largest);
+    out.Min = static_cast<float>(smallest);
+    if (freedom > 0 && mean > 0.0)
+        out.Cov = static_cast<float>(std::sqrt(squares / static_cast<double>(freedom)) / mean);
+    return out;
 }
 
 } // namespace
 
 BlockStats racetrackAt(const std::vector<float> &profile, double width)
 {
-    BlockStats out;
     if (!(width > 0.0) || profile.empty())
-        return out;
+        return {};
     const auto cards = static_cast<double>(profile.size());
     const long samples = std::max(1L, std::lround(width));
     std::vector<double> combined(static_cast<std::size_t>(samples));
@@ -50,20 +51,13 @@ BlockStats racetrackAt(const std::vector<float> &profile, double width)
             sum += profileAt(profile, x + static_cast<double>(k) * width);
         combined[static_cast<std::size_t>(m)] = sum;
     }
-    const Samples s = summarise(combined);
-    out.Mean = static_cast<float>(s.Mean);
-    out.Max = static_cast<float>(s.Max);
-    out.Min = static_cast<float>(s.Min);
-    if (samples > 1 && s.Mean > 0.0)
-        out.Cov = static_cast<float>(std::sqrt(s.Squares / static_cast<double>(samples - 1)) / s.Mean);
-    return out;
+    return statsOf(combined, samples - 1);
 }
 
 BlockStats backAndForthAt(const std::vector<float> &profile, std::int32_t k, float f, double width)
 {
-    BlockStats out;
     if (!(width > 0.0) || profile.empty())
-        return out;
+        return {};
     const auto cards = static_cast<double>(profile.size());
     // A pass flown back leaves at card index t what the outward pass leaves
     // at -t - 2k - 2f: the mirror image about the flight line.
@@ -86,15 +80,9 @@ BlockStats backAndForthAt(const std::vector<float> &profile, std::int32_t k, flo
                 sum += profileAt(profile, -(x - static_cast<double>(p) * width) - mirror);
         combined[static_cast<std::size_t>(m)] = sum;
     }
-    const Samples s = summarise(combined);
-    out.Mean = static_cast<float>(s.Mean);
-    out.Max = static_cast<float>(s.Max);
-    out.Min = static_cast<float>(s.Min);
     // Two repeats' worth of deviations over two repeats' degrees of freedom,
     // as at whole widths.
-    if (samples > 2 && s.Mean > 0.0)
-        out.Cov = static_cast<float>(std::sqrt(s.Squares / static_cast<double>(samples - 2)) / s.Mean);
-    return out;
+    return statsOf(combined, samples - 2);
 }
 
 std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step)
@@ -103,7 +91,9 @@ std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step)
     const auto widest = static_cast<double>(profile.Widths.size()) - 1.0;
     if (!(step > 0.0) || step > 1.0 || widest < 1.0)
         return out;
-    const auto steps = static_cast<long>(std::floor((widest - 1.0) / step + 1e-9));
+    // Each width costs a sweep of the line; a line of thousands of cards
+    // would otherwise spend minutes on widths no aircraft flies.
+    const auto steps = std::min(static_cast<long>(std::floor((widest - 1.0) / step + 1e-9)), MaxFineWidths - 1);
     for (long j = 0; j <= steps; ++j) {
         const double width = 1.0 + static_cast<double>(j) * step;
         FineWidth w;

@@ -30,8 +30,10 @@ struct FineWidth {
 };
 
 // Widths from one spacing to the widest whole width in steps of `step`
-// spacings (0 < step <= 1).  At whole widths the profile's own width
-// figures are taken, so both tables agree to the last digit.
+// spacings (0 < step <= 1), and at most MaxFineWidths of them.  At whole
+// widths the profile's own width figures are taken, so both tables agree
+// to the last digit.
+inline constexpr long MaxFineWidths = 2000;
 std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step);
 
 // The COV (racetrack) over the widths within one spacing of `width`.

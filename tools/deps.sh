@@ -17,6 +17,7 @@ packages=(
   libssl-dev                 # the SHA-256 of card files (libcrypto), to see that one has changed
   libgtest-dev               # the core's unit tests
   sqlite3                    # tests: the stock shell reads a saved trial
+  pkgconf                    # tests: pkg-config reads the installed palwrite.pc
   fonts-liberation           # the report's Arial-compatible face
   xvfb xauth                 # a virtual screen when there is no display
   locales                    # a comma locale for the tests of number reading and writing

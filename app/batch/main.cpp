@@ -20,16 +20,26 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QImageReader>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -48,30 +58,175 @@ std::string onOneLine(std::string message)
 // times a second; nothing at all when the output goes to a file.
 class ProgressLine {
 public:
-    ProgressLine() : enabled_(isatty(STDERR_FILENO) == 1) {}
-    void show(const std::string &text, bool force = false)
+    explicit ProgressLine(bool quiet) : enabled_(!quiet && isatty(STDERR_FILENO) == 1) {}
+    // `text` is only asked for when the line is due, a few times a second,
+    // or at once when other output has just taken it away; a line that has
+    // not changed is not drawn again.
+    template <typename Text>
+    void update(const Text &text)
     {
         if (!enabled_)
             return;
         const auto now = Clock::now();
-        if (!force && now - last_ < std::chrono::milliseconds(200))
+        if (!owed_ && now - last_ < std::chrono::milliseconds(200))
             return;
         last_ = now;
-        std::fprintf(stderr, "\r\033[K%s", text.c_str());
-        std::fflush(stderr);
-        shown_ = true;
+        if (std::string line = text(); owed_ || line != drawn_)
+            show(std::move(line));
     }
+    void show(std::string line)
+    {
+        if (!enabled_)
+            return;
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fflush(stderr);
+        drawn_ = std::move(line);
+        shown_ = true;
+        owed_ = false;
+    }
+    // Before other output on the terminal; the line comes back with the
+    // next update.
     void clear()
     {
-        if (enabled_ && shown_)
-            std::fprintf(stderr, "\r\033[K");
+        if (!enabled_ || !shown_)
+            return;
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
         shown_ = false;
+        owed_ = true;
+    }
+    // For good.
+    void end()
+    {
+        clear();
+        enabled_ = false;
     }
 
 private:
     bool enabled_;
     bool shown_ = false;
+    bool owed_ = false;
+    std::string drawn_;
     Clock::time_point last_{};
+};
+
+// What a worker makes of one card: everything the main thread needs to
+// report it as a run of one job would.
+struct AnalysedCard {
+    // Said of the card before its analysis, in that order, each after the
+    // program's name.
+    std::vector<std::string> Said;
+    std::unique_ptr<vex::CardRecord> Card; // none when the card could not be opened
+    vex::CardFigures Figures;
+    std::exception_ptr Failure;
+};
+
+// Cards analysed by worker threads and handed out in their order.  A worker
+// starts a card only while fewer than a window's worth of cards are waiting
+// to be taken, so a run of any length holds at most `jobs` pictures and a
+// bounded number of results.
+class CardWorkers {
+public:
+    // `analyse(index, share)` analyses a card, telling in `share` (per
+    // thousand) how far it has got.
+    using Analyse = std::function<AnalysedCard(std::size_t, std::atomic<int> &)>;
+    CardWorkers(std::size_t total, int jobs, Analyse analyse)
+        : total_(total), analyse_(std::move(analyse)), window_(2 * static_cast<std::size_t>(jobs)), slots_(window_),
+          shares_(static_cast<std::size_t>(jobs))
+    {
+        for (int w = 0; w < jobs; ++w)
+            threads_.emplace_back([this, w] { work(shares_[static_cast<std::size_t>(w)]); });
+    }
+    ~CardWorkers()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        room_.notify_all();
+        // The threads are joined as threads_ goes, before anything they use.
+    }
+    CardWorkers(const CardWorkers &) = delete;
+    CardWorkers &operator=(const CardWorkers &) = delete;
+
+    // The card at `index`, the next in order; `waiting` is called at least
+    // a few times a second until it is there.  A worker's exception is
+    // thrown here, in the card's place.
+    template <typename Waiting>
+    AnalysedCard take(std::size_t index, const Waiting &waiting)
+    {
+        std::unique_lock lock(mutex_);
+        std::optional<AnalysedCard> &slot = slots_[index % window_];
+        // Other cards may finish many times a second while this one is
+        // under way; waiting() is asked every time and draws when due.
+        while (!slot) {
+            ready_.wait_for(lock, std::chrono::milliseconds(100));
+            if (!slot) {
+                lock.unlock();
+                waiting();
+                lock.lock();
+            }
+        }
+        AnalysedCard card = std::move(*slot);
+        slot.reset();
+        ++taken_;
+        lock.unlock();
+        room_.notify_all();
+        if (card.Failure)
+            std::rethrow_exception(card.Failure);
+        return card;
+    }
+    std::size_t finished() const { return finished_.load(); }
+    // The shares of the cards being analysed, in cards.
+    double underWay() const
+    {
+        int thousandths = 0;
+        for (const std::atomic<int> &share : shares_)
+            thousandths += share.load(std::memory_order_relaxed);
+        return thousandths / 1000.0;
+    }
+
+private:
+    void work(std::atomic<int> &share)
+    {
+        for (;;) {
+            std::size_t index = 0;
+            {
+                std::unique_lock lock(mutex_);
+                room_.wait(lock, [&] { return stopping_ || next_ >= total_ || next_ < taken_ + window_; });
+                if (stopping_ || next_ >= total_)
+                    return;
+                index = next_++;
+            }
+            AnalysedCard card;
+            try {
+                card = analyse_(index, share);
+            } catch (...) {
+                card.Failure = std::current_exception();
+            }
+            share = 0;
+            ++finished_;
+            {
+                const std::lock_guard lock(mutex_);
+                slots_[index % window_] = std::move(card);
+            }
+            ready_.notify_all();
+        }
+    }
+
+    const std::size_t total_;
+    const Analyse analyse_;
+    const std::size_t window_;
+    std::mutex mutex_;
+    std::condition_variable ready_; // a card is done
+    std::condition_variable room_;  // a card was taken, or the run ends
+    std::vector<std::optional<AnalysedCard>> slots_;
+    std::size_t next_ = 0;  // the next card to start
+    std::size_t taken_ = 0; // cards handed out
+    bool stopping_ = false;
+    std::atomic<std::size_t> finished_{0};
+    std::vector<std::atomic<int>> shares_; // one per worker
+    std::vector<std::jthread> threads_;
 };
 
 void printCard(const vex::BatchCardResult &result)
@@ -144,7 +299,7 @@ int main(int argc, char **argv)
     vex::CardList cards;
     std::vector<vex::BatchCardResult> results;
     int status = 0;
-    ProgressLine progress;
+    ProgressLine progress(options.Quiet);
     // The trial reported, or the run as a trial to save.
     vex::Trial trial;
     std::vector<int> reported; // the trial's passes reported, 1-based
@@ -174,7 +329,8 @@ int main(int argc, char **argv)
             reported.push_back(pass);
         }
         vex::checkCardFiles(trial, [&](int done, int all) {
-            progress.show("checking the card files " + std::to_string(done) + "/" + std::to_string(all));
+            progress.update(
+                [&] { return "checking the card files " + std::to_string(done) + "/" + std::to_string(all); });
             return false;
         });
         progress.clear();
@@ -201,83 +357,144 @@ int main(int argc, char **argv)
         settings = vex::resolveBatchSettings(options, preferences, module, storedPositions);
     }
 
-    const std::size_t total = options.Cards.size();
+    // Folders stand for their cards; one without any is reported in its place.
+    const std::vector<vex::BatchEntry> entries =
+        vex::batchEntries(options.Cards, settings.Intake, preferences.NaturalOrder);
     std::vector<std::string> imagePaths;
-    for (const std::string &card : options.Cards)
-        imagePaths.push_back(std::filesystem::absolute(card).string());
+    std::vector<std::pair<std::size_t, std::string>> folderProblems; // before card n (0-based)
+    for (const vex::BatchEntry &entry : entries) {
+        const std::string path = std::filesystem::absolute(entry.Path).string();
+        if (entry.Problem.empty())
+            imagePaths.push_back(path);
+        else
+            folderProblems.emplace_back(imagePaths.size(), path + ": " + entry.Problem);
+    }
+    const std::size_t total = imagePaths.size();
     // Cards that would share a log name get logs of their own.
     const std::vector<std::string> logPaths = vex::scanLogPaths(imagePaths);
     std::vector<std::string> logOfCard{std::string()}; // by card index, from 1
     std::string stainTable = vex::stainTableHeader();
-    for (std::size_t n = 0; n < total; ++n) {
+
+    // The workers write no log: the main thread writes each in card order,
+    // so that cards sharing a log (one file named twice) add to it in that
+    // order, as a run of one job does.
+    vex::AnalysisSettings workerSettings = settings;
+    workerSettings.Log = false;
+    // Qt's allocation limit is one for the whole process and the picture
+    // readers raise it on their first read; raised here, before there is
+    // more than one thread, they only ever read it.
+    constexpr int NeededMegabytes = static_cast<int>(vex::BmpMaxPixels >> 20) * 8;
+    if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < NeededMegabytes)
+        QImageReader::setAllocationLimit(NeededMegabytes);
+    const auto analyse = [&](std::size_t n, std::atomic<int> &share) {
+        AnalysedCard a;
         const std::filesystem::path path = imagePaths[n];
         const std::string title = path.filename().string();
         const std::string folder = path.parent_path().string() + "/";
-        const std::string prefix = "[" + std::to_string(n + 1) + "/" + std::to_string(total) + "] " + title + ": ";
-        progress.show(prefix + "reading", true);
-        const vex::OpenedImage opened = vex::openCardImage(title, folder, settings.Intake);
+        // Each worker opens its pictures with readers of its own.
+        const vex::OpenedImage opened = vex::openCardImage(title, folder, workerSettings.Intake);
         if (!opened.ok()) {
-            progress.clear();
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.string().c_str(), onOneLine(opened.reason()).c_str());
-            status = 1;
-            continue;
+            a.Said.push_back(path.string() + ": " + onOneLine(opened.reason()));
+            return a;
         }
         for (const std::string &warning : opened.Warnings)
-            std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", path.string().c_str(), warning.c_str());
+            a.Said.push_back(path.string() + ": warning: " + warning);
         const vex::IndexedImage &image = opened.Decoded.Image;
         auto card = std::make_unique<vex::CardRecord>(
-            vex::newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
+            vex::newCardRecord(title, folder, image.Width, image.Height, workerSettings.Resolution));
         vex::noteDecodedFacts(*card, opened.Decoded);
         // Noted while the file is the one analysed: the saved trial tells when it changes.
         if (options.SaveTrial)
             if (const vex::Status noted = vex::noteCardFile(*card); !noted.ok())
-                std::fprintf(stderr, "vexolin-batch: %s: warning: %s; the trial cannot tell when it changes\n",
-                             path.string().c_str(), onOneLine(noted.reason()).c_str());
+                a.Said.push_back(path.string() + ": warning: " + onOneLine(noted.reason()) +
+                                 "; the trial cannot tell when it changes");
 
+        // Half for the colour pass, half for the stain scan.
         vex::BatchProgress callbacks;
         const auto rows = std::max(image.Height, 1);
         callbacks.Pass.Progress = [&](std::int32_t row) {
-            progress.show(prefix + "colour pass " + std::to_string(100LL * row / rows) + " %");
+            share.store(static_cast<int>(500LL * row / rows), std::memory_order_relaxed);
         };
         callbacks.Scan.Progress = [&](std::uint64_t at) {
             const auto all = std::max<std::uint64_t>(card->ForegroundPixels.size() + 1, 1);
-            progress.show(prefix + "stain scan " + std::to_string(100 * at / all) + " %");
+            share.store(static_cast<int>(500 + 500 * at / all), std::memory_order_relaxed);
         };
-        if (settings.Log && logPaths[n] != vex::scanLogPath(imagePaths[n]))
-            std::fprintf(stderr, "vexolin-batch: %s\n",
-                         vex::sharedLogMessage(vex::scanLogPath(imagePaths[n]), logPaths[n]).c_str());
-        vex::BatchCardResult result;
-        result.Figures = vex::analyseCard(*card, image, settings, callbacks, logPaths[n]);
-        result.Card = card.get();
+        a.Figures = vex::analyseCard(*card, image, workerSettings, callbacks);
+        // The stain pixels are done with; a long run keeps only the results.
+        card->ForegroundPixels = vex::ForegroundPixelList();
+        a.Card = std::move(card);
+        return a;
+    };
+    const std::size_t cores = std::max(1U, std::thread::hardware_concurrency());
+    const std::size_t wanted = options.Jobs ? static_cast<std::size_t>(*options.Jobs) : cores;
+    const int jobs = static_cast<int>(std::min(wanted, total));
+    const Clock::time_point started = Clock::now();
+    CardWorkers workers(total, jobs, analyse);
+    const auto progressText = [&] {
+        return vex::batchProgressText(workers.finished(), total, workers.underWay(),
+                                      std::chrono::duration<double>(Clock::now() - started).count());
+    };
+    const bool stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
+    const auto say = [&](const std::string &message) {
         progress.clear();
-        if (card->RecordedResolution != 0 && card->RecordedResolution != card->Resolution)
-            std::fprintf(stderr,
-                         "vexolin-batch: %s: warning: the file records %d dpi; the card is analysed at %d dpi\n",
-                         path.string().c_str(), card->RecordedResolution, card->Resolution);
-        if (const std::string dense = vex::denseCardWarning(*card, settings.DenseCoverage); !dense.empty())
-            std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", path.string().c_str(), dense.c_str());
+        std::fprintf(stderr, "vexolin-batch: %s\n", message.c_str());
+    };
+    std::size_t problem = 0;
+    for (std::size_t n = 0; n <= total; ++n) {
+        for (; problem < folderProblems.size() && folderProblems[problem].first == n; ++problem) {
+            say(folderProblems[problem].second);
+            status = 1;
+        }
+        if (n == total)
+            break;
+        AnalysedCard analysed = workers.take(n, [&] { progress.update(progressText); });
+        const std::string &path = imagePaths[n];
+        for (const std::string &said : analysed.Said)
+            say(said);
+        if (!analysed.Card) {
+            status = 1;
+            continue;
+        }
+        vex::CardRecord &card = *analysed.Card;
+        if (settings.Log && logPaths[n] != vex::scanLogPath(imagePaths[n]))
+            say(vex::sharedLogMessage(vex::scanLogPath(imagePaths[n]), logPaths[n]));
+        vex::BatchCardResult result;
+        result.Figures = std::move(analysed.Figures);
+        result.Card = &card;
+        // As the analysis itself does: a card whose figures are no numbers has no log.
+        if (settings.Log && result.Figures.Figures.ok())
+            result.Figures.Log = vex::writeScanLog(vex::scanLogInputsFor(card, settings, logPaths[n]), settings.Append);
+        if (card.RecordedResolution != 0 && card.RecordedResolution != card.Resolution)
+            say(path + ": warning: the file records " + std::to_string(card.RecordedResolution) +
+                " dpi; the card is analysed at " + std::to_string(card.Resolution) + " dpi");
+        if (const std::string dense = vex::denseCardWarning(card, settings.DenseCoverage); !dense.empty())
+            say(path + ": warning: " + dense);
         if (!result.Figures.Figures.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: the card is left out: %s\n", path.string().c_str(),
-                         result.Figures.Figures.reason().c_str());
+            say(path + ": the card is left out: " + result.Figures.Figures.reason());
             status = 1;
             continue;
         }
         if (!result.Figures.Log.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s\n", result.Figures.Log.reason().c_str());
+            say(result.Figures.Log.reason());
             status = 1;
         }
 
-        if (!options.Json)
+        if (!options.Json) {
+            if (stdoutIsTerminal)
+                progress.clear();
             printCard(result);
+        }
         if (options.Stains)
-            stainTable += vex::stainTableRows(*card, result.Figures.Stains, settings.Spread);
+            stainTable += vex::stainTableRows(card, result.Figures.Stains, settings.Spread);
         result.Figures.Stains = {};
-        // The stain pixels are done with; a long run keeps only the results.
-        card->ForegroundPixels = vex::ForegroundPixelList();
-        result.Index = cards.add(std::move(*card));
+        result.Index = cards.add(std::move(card));
         logOfCard.push_back(logPaths[n]);
         results.push_back(result);
+        progress.update(progressText);
     }
+    // The swath analysis of a line of thousands of cards takes a while of its own.
+    if (total > 0)
+        progress.show(std::to_string(total) + "/" + std::to_string(total) + " cards, analysing the line");
     // The records have found their places: point the results at them.
     for (vex::BatchCardResult &r : results)
         r.Card = r.Pass > 0 ? &trial.Passes[static_cast<std::size_t>(r.Pass) - 1].Cards[r.Index] : &cards[r.Index];
@@ -292,6 +509,7 @@ int main(int argc, char **argv)
         settings.Spray = mean.Spray;
         return mean.Line;
     }();
+    progress.end();
     if (const vex::Status figures = vex::checkLineFigures(line); !figures.ok()) {
         // Nothing is written that would hold a number that is none.
         std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", figures.reason().c_str());

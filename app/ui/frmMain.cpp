@@ -73,16 +73,28 @@ QString cardCaption(const std::string &fileTitle, const QString &detail)
     return PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle) + QStringLiteral(" -- ") + detail;
 }
 
+std::string firstRunFolder(const QString &programFolder)
+{
+    // The installed cards are found from the program's own folder, not at a
+    // path fixed by the build, so that any prefix works; they come before
+    // the sources' own, which an installed program built on this machine
+    // would otherwise still find.
+    QStringList candidates{qEnvironmentVariable("VEXOLIN_SAMPLES")};
+#ifdef VEXOLIN_INSTALLED_SAMPLES
+    candidates << programFolder + QStringLiteral("/" VEXOLIN_INSTALLED_SAMPLES);
+#endif
+#ifdef VEXOLIN_SAMPLE_DIR
+    candidates << QStringLiteral(VEXOLIN_SAMPLE_DIR);
+#endif
+    for (const QString &samples : candidates)
+        if (!samples.isEmpty() && QDir(samples).exists())
+            return QDir::cleanPath(QDir(samples).absolutePath()).toStdString() + "/";
+    return QDir::homePath().toStdString();
+}
+
 std::string firstRunFolder()
 {
-    QString samples = qEnvironmentVariable("VEXOLIN_SAMPLES");
-#ifdef VEXOLIN_SAMPLE_DIR
-    if (samples.isEmpty())
-        samples = QStringLiteral(VEXOLIN_SAMPLE_DIR);
-#endif
-    if (!samples.isEmpty() && QDir(samples).exists())
-        return QDir(samples).absolutePath().toStdString() + "/";
-    return QDir::homePath().toStdString();
+    return firstRunFolder(QCoreApplication::applicationDirPath());
 }
 
 frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent)

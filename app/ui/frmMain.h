@@ -404,8 +404,11 @@ private:
     QFrame *lines_[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 };
 
-// Where the open dialog starts on a first run: the sample cards when they
-// are there (VEXOLIN_SAMPLES, else the ones beside the sources), else home.
+// Where the open dialog starts on a first run: the first sample cards found
+// of VEXOLIN_SAMPLES, those installed with the program in programFolder
+// (by default the running program's folder) and those beside the sources;
+// else home.
+std::string firstRunFolder(const QString &programFolder);
 std::string firstRunFolder();
 
 // The window caption for a card: "Quarrow Vexolin -- title -- detail".

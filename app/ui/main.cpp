@@ -6,12 +6,39 @@
 #include "ui/Messages.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quarrow"));
     QApplication::setApplicationName(QStringLiteral("Vexolin"));
+    QApplication::setApplicationVersion(QStringLiteral(VEXOLIN_VERSION));
+
+    // A file manager and the desktop entry pass a trial to open.  A wrong
+    // option is a usage error before any window; a file that is no trial is
+    // told over the window by the trial's own check.
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Analyses spray deposit cards."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("trial"), QStringLiteral("A trial file (.vexolin) to open."),
+                                 QStringLiteral("[TRIAL]"));
+    const bool parsed = parser.parse(QCoreApplication::arguments());
+    if (parsed && parser.isSet(help))
+        parser.showHelp(0);
+    if (parsed && parser.isSet(version))
+        parser.showVersion();
+    const QStringList files = parser.positionalArguments();
+    if (!parsed || files.size() > 1) {
+        const QString why = parsed ? QStringLiteral("give at most one trial file") : parser.errorText();
+        std::fprintf(stderr, "vexolin: %s\nTry 'vexolin --help'.\n", qUtf8Printable(why));
+        return 2;
+    }
 
     vex::QtSettingsStore store;
     vex::ModuleState module;
@@ -25,5 +52,10 @@ int main(int argc, char *argv[])
     if (!window->resetSettings().empty())
         vex::ui::showMessage(window.get(), vex::ui::programText(vex::resetSettingsMessage(window->resetSettings())),
                              QMessageBox::Ok, QMessageBox::Warning);
+    // Once the window is up, so that the card check's progress shows in it.
+    if (!files.isEmpty())
+        QTimer::singleShot(0, window.get(), [&window, path = QFileInfo(files.front()).absoluteFilePath()] {
+            window->openTrial(path.toStdString());
+        });
     return QApplication::exec();
 }

@@ -35,13 +35,14 @@ TEST(BatchArguments, CardsInTheOrderGivenWithDefaults)
     EXPECT_EQ(r.Options.HueHigh, 255);
     EXPECT_FALSE(r.Options.Log.has_value());
     EXPECT_FALSE(r.Options.Json);
+    EXPECT_FALSE(r.Options.Jobs || r.Options.Quiet);
 }
 
 TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
 {
-    const BatchArguments r =
-        parse({"--dpi", "600", "--hue=150-190", "--invert", "--roundness", "40", "--valid-hues=25", "--spread",
-               "1,0.5,-0.001", "--no-dither", "--table-background", "--no-log", "--append", "--json", "card.bmp"});
+    const BatchArguments r = parse({"--dpi", "600", "--hue=150-190", "--invert", "--roundness", "40", "--valid-hues=25",
+                                    "--spread", "1,0.5,-0.001", "--no-dither", "--table-background", "--no-log",
+                                    "--append", "--json", "--jobs", "4", "--quiet", "card.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
     const BatchOptions &o = r.Options;
     EXPECT_EQ(o.Dpi, 600);
@@ -54,6 +55,7 @@ TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
     EXPECT_EQ(*o.Spread, (std::array<double, 3>{1.0, 0.5, -0.001}));
     EXPECT_TRUE(o.NoDither && o.TableBackground && o.Append == true && o.Json);
     EXPECT_EQ(o.Log, false);
+    EXPECT_EQ(std::tuple(o.Jobs, o.Quiet), std::tuple(4, true));
 }
 
 TEST(BatchArguments, UsageErrors)
@@ -73,6 +75,9 @@ TEST(BatchArguments, UsageErrors)
              {"--frobnicate", "a.bmp"},
              {"--json=yes", "a.bmp"},
              {"a.bmp", "--dpi"},
+             {"--jobs", "0", "a.bmp"},
+             {"--jobs=257", "a.bmp"},
+             {"--quiet=yes", "a.bmp"},
          }) {
         const BatchArguments r = parseBatchArguments(args);
         EXPECT_EQ(r.What, BatchArguments::Kind::Error) << ::testing::PrintToString(args);
@@ -86,6 +91,49 @@ TEST(BatchArguments, HelpAndDoubleDash)
     const BatchArguments r = parse({"--", "--odd-name.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run);
     EXPECT_EQ(r.Options.Cards, std::vector<std::string>{"--odd-name.bmp"});
+}
+
+TEST(BatchFolders, CardFilesByNameWithoutSubfolders)
+{
+    const test::TempFolder dir;
+    for (const char *name : {"card10.bmp", "card9.bmp", "Card1.GIF", "notes.txt", "photo.png", "card9.scn",
+                             "sub/card0.bmp", "folder.bmp/card0.bmp"})
+        dir.touch(name);
+    std::filesystem::create_symlink(dir.file("nowhere.bmp"), dir.file("broken.bmp"));
+    const auto names = [&](bool reduce, bool natural) {
+        std::vector<std::string> files = cardFilesOf(dir.path().string(), IntakeOptions{reduce}, natural).Files;
+        for (std::string &f : files)
+            f = std::filesystem::path(f).lexically_relative(dir.path()).string();
+        return files;
+    };
+    EXPECT_EQ(names(false, false), (std::vector<std::string>{"Card1.GIF", "card10.bmp", "card9.bmp"}));
+    EXPECT_EQ(names(false, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp"}));
+    EXPECT_EQ(names(true, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp", "photo.png"}));
+    const FolderCards gone = cardFilesOf(dir.file("gone"), {}, false);
+    EXPECT_TRUE(!gone.Read.ok() && gone.Files.empty());
+}
+
+TEST(BatchFolders, FoldersStandForTheirCardsInTheArgumentsPlace)
+{
+    const test::TempFolder dir;
+    const std::string b = dir.touch("line/b.bmp");
+    const std::string a = dir.touch("line/a.tif");
+    dir.touch("empty/notes.txt");
+    const std::vector<BatchEntry> e = batchEntries({"z.bmp", dir.file("line"), dir.file("empty"), "gone/"}, {}, false);
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(std::tuple(e[0].Path, e[1].Path, e[2].Path, e[3].Path, e[4].Path),
+              std::tuple("z.bmp", a, b, dir.file("empty"), "gone/"));
+    EXPECT_EQ(std::tuple(e[0].Problem + e[1].Problem + e[2].Problem + e[4].Problem, e[3].Problem),
+              std::tuple("", "the folder holds no card file"));
+}
+
+TEST(BatchFolders, ProgressGivesThePaceAndTheTimeLeftOnceThereIsOne)
+{
+    EXPECT_EQ(batchProgressText(0, 10, 0.05, 3.0), "0/10 cards");
+    EXPECT_EQ(batchProgressText(500, 10000, 0.0, 20.0), "500/10000 cards, 25.0 cards/s, 6 min 20 s left");
+    EXPECT_EQ(batchProgressText(0, 8, 0.5, 64.0), "0/8 cards, 128.0 s per card, 16 min 00 s left");
+    EXPECT_EQ(batchProgressText(1, 10000, 0.0, 1.0), "1/10000 cards, 1.00 cards/s, 2 h 46 min left");
+    EXPECT_EQ(batchProgressText(8, 8, 0.0, 4.0), "8/8 cards, 2.00 cards/s");
 }
 
 TEST(BatchArguments, TrialOptionsAndWhatCannotGoWithThem)

@@ -452,6 +452,63 @@ TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)
     EXPECT_EQ(run({QStringLiteral("--info=Colour=red"), QStringLiteral("a.bmp")}).Status, 2);
 }
 
+// The sample line in a folder of its own, the cards by name.
+class SampleLine : public BatchResults {
+protected:
+    void SetUp() override
+    {
+        for (const std::string &card : test::copySampleCards(folder().toStdString()))
+            cards_ << QString::fromStdString(card);
+        cards_.sort();
+    }
+    QString folder() const { return dir_.filePath(QStringLiteral("cards")); }
+    QStringList cards_;
+};
+
+TEST_F(SampleLine, EveryNumberOfJobsWritesWhatOneJobWrites)
+{
+    // An unreadable card amid the others, whose message keeps its place,
+    // and a card named three times: the last two add to one log in turn.
+    QStringList cards = cards_ + QStringList{cards_[1], cards_[1]};
+    cards.insert(4, dir_.filePath(QStringLiteral("missing.bmp")));
+    const auto outputs = [&](const QString &jobs) {
+        const QString out = dir_.filePath(QStringLiteral("out") + jobs);
+        for (const QString &log : QDir(folder()).entryList({QStringLiteral("*.scn")}))
+            QFile::remove(folder() + QLatin1Char('/') + log);
+        const Run r = run(QStringLiteral("--log --append --dpi=600 --hue=150-190 --range=60-250 --json --jobs=%1 "
+                                         "--results=%2.txt --stains=%2.csv")
+                              .arg(jobs, out)
+                              .split(QLatin1Char(' ')) +
+                          cards);
+        QByteArrayList all{QByteArray::number(r.Status), r.Out, r.Err, read(out + ".txt"), read(out + ".csv")};
+        for (const QString &card : cards_)
+            all << read(card.chopped(3) + QStringLiteral("scn"));
+        return all << read(cards_[1] + QStringLiteral(".scn"));
+    };
+    const QByteArrayList one = outputs(QStringLiteral("1"));
+    EXPECT_EQ(one[0], "1");
+    EXPECT_TRUE(one[2].contains("missing.bmp")) << one[2].toStdString();
+    const QByteArrayList four = outputs(QStringLiteral("4"));
+    for (qsizetype k = 1; k < one.size(); ++k) {
+        EXPECT_FALSE(one[k].isEmpty()) << k;
+        EXPECT_EQ(four[k], one[k]) << k;
+    }
+}
+
+TEST_F(SampleLine, AFolderGivesTheJsonOfItsCardsListedByName)
+{
+    QFile notes(folder() + QStringLiteral("/notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly) && QDir(dir_.path()).mkpath(QStringLiteral("empty")));
+    const QStringList options = QStringLiteral("--no-log --dpi=600 --hue=150-190 --json").split(QLatin1Char(' '));
+    const Run listed = run(options + cards_);
+    ASSERT_EQ(listed.Status, 0) << listed.Err.toStdString();
+    const QString empty = dir_.filePath(QStringLiteral("empty"));
+    const Run folders = run(options + QStringList{folder(), empty});
+    EXPECT_EQ(folders.Status, 1);
+    EXPECT_EQ(folders.Err, "vexolin-batch: " + empty.toUtf8() + ": the folder holds no card file\n");
+    EXPECT_EQ(folders.Out, listed.Out);
+}
+
 // The sample line analysed as the README shows it, saved as a trial.
 class TrialRuns : public BatchResults {
 protected:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <system_error>
@@ -31,6 +32,14 @@ public:
 
     const std::filesystem::path &path() const { return path_; }
     std::string file(const std::string &name) const { return (path_ / name).string(); }
+    // An empty file of that name, its folders made as needed.
+    std::string touch(const std::string &name) const
+    {
+        const std::filesystem::path file = path_ / name;
+        std::filesystem::create_directories(file.parent_path());
+        std::ofstream{file};
+        return file.string();
+    }
 
 private:
     std::filesystem::path path_;

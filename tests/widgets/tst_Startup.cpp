@@ -4,6 +4,8 @@
 #include "app/ui/frmMain.h"
 #include "support/WindowHelpers.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +86,23 @@ private slots:
         QCOMPARE(b->font().pointSizeF(), double(large.UiFontSize));
         a->close();
         b->close();
+    }
+
+    void theFirstFolderIsTheNamedThenTheInstalledThenTheSourcesSamples()
+    {
+        QTemporaryDir prefix;
+        const QString bin = prefix.path() + QStringLiteral("/bin");
+        const QString installed = prefix.path() + QStringLiteral("/share/vexolin/samples");
+        QVERIFY(QDir().mkpath(bin));
+        qunsetenv("VEXOLIN_SAMPLES");
+        QCOMPARE(ui::firstRunFolder(bin), QDir(QStringLiteral(VEXOLIN_SAMPLE_DIR)).absolutePath().toStdString() + "/");
+        QVERIFY(QDir().mkpath(installed));
+        QCOMPARE(ui::firstRunFolder(bin), installed.toStdString() + "/");
+        qputenv("VEXOLIN_SAMPLES", QFile::encodeName(root.path() + QStringLiteral("/gone")));
+        QCOMPARE(ui::firstRunFolder(bin), installed.toStdString() + "/");
+        qputenv("VEXOLIN_SAMPLES", QFile::encodeName(root.path()));
+        QCOMPARE(ui::firstRunFolder(bin), root.path().toStdString() + "/");
+        qunsetenv("VEXOLIN_SAMPLES");
     }
 };
 
