@@ -45,6 +45,16 @@ private:
     std::size_t next_ = State;
 };
 
+// The seed of replicate `r` of a bootstrap seeded with `seed`: SplitMix64's
+// mix of the two, so that neighbouring replicates start far apart.
+constexpr std::uint64_t replicateSeed(std::uint64_t seed, std::uint64_t r)
+{
+    std::uint64_t z = seed + (r + 1) * 0x9E3779B97F4A7C15u;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+}
+
 class BootstrapRandom {
 public:
     explicit BootstrapRandom(std::uint64_t seed) : engine_(seed) {}

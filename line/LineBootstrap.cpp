@@ -6,6 +6,7 @@
 #include "text/NumberText.h"
 
 #include <algorithm>
+#include <thread>
 #include <vector>
 
 namespace vex {
@@ -41,7 +42,7 @@ struct CountedCard {
 // if the pass were flown again is which drops happened to land on it, and
 // that is what resampling its stains mimics.
 LineIntervals lineIntervals(const CardList &cards, const LineResults &line, const AnalysisSettings &settings,
-                            int replicates, std::uint64_t seed)
+                            int replicates, std::uint64_t seed, int threads)
 {
     LineIntervals out;
     if (replicates <= 0)
@@ -99,64 +100,89 @@ LineIntervals lineIntervals(const CardList &cards, const LineResults &line, cons
     if (classes.empty())
         return out;
 
-    std::vector<CardStat> stats(static_cast<std::size_t>(cards.count()) + 1);
     const std::int32_t width = line.Deposit.SelectedWidth;
-    const bool swath = line.HasSwath && width >= 1 && width < lineGrid(cards, stats, settings.Spray).points();
+    const bool swath =
+        line.HasSwath && width >= 1 &&
+        width < lineGrid(cards, std::vector<CardStat>(static_cast<std::size_t>(cards.count()) + 1), settings.Spray)
+                    .points();
 
-    BootstrapRandom random(seed);
-    std::vector<std::int64_t> pooledCounts(pooled.size());
-    std::vector<double> vmd;
-    std::vector<double> density;
-    std::vector<double> cov;
-    std::vector<float> profile;
-    for (int r = 0; r < replicates; ++r) {
-        std::fill(pooledCounts.begin(), pooledCounts.end(), 0);
-        std::int64_t drops = 0;
-        double cardVolumes = 0.0; // cubic micrometres
-        for (const CountedCard &card : counted) {
-            double volume = 0.0;
-            double inRange = 0.0;
-            for (std::size_t k = card.First; k < card.End; ++k) {
-                const CardClass &c = classes[k];
-                const std::int64_t n = samplers.draw(c.Sampler, random);
-                drops += n;
-                if (c.Pooled >= 0)
-                    pooledCounts[static_cast<std::size_t>(c.Pooled)] += n;
-                volume += static_cast<double>(n) * c.Volume;
-                if (c.InRange)
-                    inRange += static_cast<double>(n) * c.Volume;
+    // Each replicate draws from a seed of its own, so that the replicates
+    // can be shared among threads in any way and still give the same
+    // figures as one thread taking them in turn.
+    struct Replicates {
+        std::vector<double> Vmd, Density, Cov;
+    };
+    auto run = [&](int first, int end, CountSamplers draws, Replicates &into) {
+        std::vector<CardStat> stats(static_cast<std::size_t>(cards.count()) + 1);
+        std::vector<std::int64_t> pooledCounts(pooled.size());
+        std::vector<float> profile;
+        for (int r = first; r < end; ++r) {
+            BootstrapRandom random(replicateSeed(seed, static_cast<std::uint64_t>(r)));
+            std::fill(pooledCounts.begin(), pooledCounts.end(), 0);
+            std::int64_t drops = 0;
+            double cardVolumes = 0.0; // cubic micrometres
+            for (const CountedCard &card : counted) {
+                double volume = 0.0;
+                double inRange = 0.0;
+                for (std::size_t k = card.First; k < card.End; ++k) {
+                    const CardClass &c = classes[k];
+                    const std::int64_t n = draws.draw(c.Sampler, random);
+                    drops += n;
+                    if (c.Pooled >= 0)
+                        pooledCounts[static_cast<std::size_t>(c.Pooled)] += n;
+                    volume += static_cast<double>(n) * c.Volume;
+                    if (c.InRange)
+                        inRange += static_cast<double>(n) * c.Volume;
+                }
+                cardVolumes += volume;
+                stats[static_cast<std::size_t>(card.Index)].VolumeDensity =
+                    card.Area > 0.0 ? (range ? inRange : volume) / 1e6 / card.Area : 0.0;
             }
-            cardVolumes += volume;
-            stats[static_cast<std::size_t>(card.Index)].VolumeDensity =
-                card.Area > 0.0 ? (range ? inRange : volume) / 1e6 / card.Area : 0.0;
-        }
-        density.push_back(totalArea > 0.0 ? static_cast<double>(drops) / totalArea : 0.0);
+            into.Density.push_back(totalArea > 0.0 ? static_cast<double>(drops) / totalArea : 0.0);
 
-        // The pooled fractions are shares of the cards' own volumes, or of
-        // the pooled volume inside a range, as the line's figures are.  A
-        // replicate without drops (in the range) has no VMD and no deposit
-        // to spread: it is left out of those figures.
-        double pooledVolume = 0.0;
-        for (std::size_t i = 0; i < pooled.size(); ++i)
-            pooledVolume += static_cast<double>(pooledCounts[i]) * pooled[i].Volume;
-        if (pooledVolume > 0.0)
-            vmd.push_back(
-                resampledDiameters(pooled, pooledCounts, range ? pooledVolume : cardVolumes / 1e6, {0.5}, range)[0]);
-        if (!swath)
-            continue;
-        // The cards keep their positions; only their deposit changes.
-        const LineGrid grid = lineGrid(cards, stats, settings.Spray);
-        profile.clear();
-        for (int p = 1; p <= grid.points(); ++p)
-            profile.push_back(static_cast<float>(grid.Stats[static_cast<std::size_t>(p)].VolumeDensity));
-        const BlockStats block = blockStatistics(profile, width);
-        if (block.Mean > 0.0f)
-            cov.push_back(block.Cov);
+            // The pooled fractions are shares of the cards' own volumes, or
+            // of the pooled volume inside a range, as the line's figures
+            // are.  A replicate without drops (in the range) has no VMD and
+            // no deposit to spread: it is left out of those figures.
+            double pooledVolume = 0.0;
+            for (std::size_t i = 0; i < pooled.size(); ++i)
+                pooledVolume += static_cast<double>(pooledCounts[i]) * pooled[i].Volume;
+            if (pooledVolume > 0.0)
+                into.Vmd.push_back(resampledDiameters(pooled, pooledCounts, range ? pooledVolume : cardVolumes / 1e6,
+                                                      {0.5}, range)[0]);
+            if (!swath)
+                continue;
+            // The cards keep their positions; only their deposit changes.
+            const LineGrid grid = lineGrid(cards, stats, settings.Spray);
+            profile.clear();
+            for (int p = 1; p <= grid.points(); ++p)
+                profile.push_back(static_cast<float>(grid.Stats[static_cast<std::size_t>(p)].VolumeDensity));
+            const BlockStats block = blockStatistics(profile, width);
+            if (block.Mean > 0.0f)
+                into.Cov.push_back(block.Cov);
+        }
+    };
+    // The samplers fill a cache as they draw: each thread has its own.
+    const int parts = std::clamp(threads, 1, replicates);
+    std::vector<Replicates> done(static_cast<std::size_t>(parts));
+    {
+        std::vector<std::jthread> helpers;
+        for (int t = 1; t < parts; ++t)
+            helpers.emplace_back([&, t] {
+                run(replicates * t / parts, replicates * (t + 1) / parts, samplers, done[static_cast<std::size_t>(t)]);
+            });
+        run(0, replicates / parts, samplers, done[0]);
+    }
+    Replicates all;
+    for (Replicates &part : done) {
+        all.Vmd.insert(all.Vmd.end(), part.Vmd.begin(), part.Vmd.end());
+        all.Density.insert(all.Density.end(), part.Density.begin(), part.Density.end());
+        all.Cov.insert(all.Cov.end(), part.Cov.begin(), part.Cov.end());
     }
     out.Known = true;
-    out.Vmd = percentileInterval(std::move(vmd));
-    out.DropDensity = percentileInterval(std::move(density));
-    out.DepositCov = percentileInterval(std::move(cov));
+    out.Vmd = percentileInterval(std::move(all.Vmd));
+    out.DropDensity = percentileInterval(std::move(all.Density));
+    out.DepositCov = percentileInterval(std::move(all.Cov));
     return out;
 }
 

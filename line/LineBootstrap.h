@@ -23,9 +23,9 @@ struct LineIntervals {
 // (inside the selected size range when one cuts drops off), all drops per
 // area of the cards that count, and the racetrack COV of the deposit at
 // line.Deposit.SelectedWidth.  Not known for a line without drops or no
-// replicate.
+// replicate.  The figures are the same on any number of `threads`.
 LineIntervals lineIntervals(const CardList &cards, const LineResults &line, const AnalysisSettings &settings,
-                            int replicates, std::uint64_t seed = BootstrapSeed);
+                            int replicates, std::uint64_t seed = BootstrapSeed, int threads = 1);
 
 // In words for the window: "95 %: VMD 397.0 - 434.3 µm, 42.35 - 44.72
 // drops/cm²", or for the swath analysis "95 %: COV 0.17 - 0.35"; empty

@@ -156,6 +156,10 @@ TEST(Bootstrap, LineIntervalsBracketTheLineAndIgnoreCardsLeftOut)
         expectInside(li.Vmd, range ? line.Range.VMD : line.All.VMD);
         expectInside(li.DropDensity, line.All.DropDensity);
         expectInside(li.DepositCov, line.Deposit.Widths[static_cast<std::size_t>(line.Deposit.SelectedWidth)].Cov);
+        // Shared among threads, the replicates give the very same figures.
+        const LineIntervals shared = lineIntervals(cards, line, settings, 1000, BootstrapSeed, 3);
+        for (const auto member : {&LineIntervals::Vmd, &LineIntervals::DropDensity, &LineIntervals::DepositCov})
+            EXPECT_TRUE((shared.*member).Low == (li.*member).Low && (shared.*member).High == (li.*member).High);
     }
 
     settings.HasRange = false;
