@@ -4,6 +4,7 @@
 #include "analysis/ScanLog.h"
 #include "app/Batch.h"
 #include "app/TrialState.h"
+#include "app/batch/OutputSpool.h"
 #include "app/qt/BatchJson.h"
 #include "app/qt/QtSettingsStore.h"
 #include "intake/CardLoading.h"
@@ -118,6 +119,9 @@ struct AnalysedCard {
     std::vector<std::string> Said;
     std::unique_ptr<vex::CardRecord> Card; // none when the card could not be opened
     vex::CardFigures Figures;
+    // With --json, the card's text in the document, made on the worker: the
+    // intervals of a large card take as long as its scan.
+    QByteArray Json;
     std::exception_ptr Failure;
 };
 
@@ -422,6 +426,13 @@ int main(int argc, char **argv)
         a.Figures = vex::analyseCard(*card, image, workerSettings, callbacks);
         // The stain pixels are done with; a long run keeps only the results.
         card->ForegroundPixels = vex::ForegroundPixelList();
+        if (options.Json && a.Figures.Figures.ok()) {
+            vex::BatchCardResult r;
+            r.Card = card.get();
+            r.Figures = std::move(a.Figures);
+            a.Json = vex::batchCardJson(r, workerSettings.Bootstrap);
+            a.Figures = std::move(r.Figures);
+        }
         a.Card = std::move(card);
         return a;
     };
@@ -439,6 +450,8 @@ int main(int argc, char **argv)
         progress.clear();
         std::fprintf(stderr, "vexolin-batch: %s\n", message.c_str());
     };
+    // The cards' part of the JSON document, in card order.
+    vex::OutputSpool cardTexts;
     std::size_t problem = 0;
     for (std::size_t n = 0; n <= total; ++n) {
         for (; problem < folderProblems.size() && folderProblems[problem].first == n; ++problem) {
@@ -487,6 +500,11 @@ int main(int argc, char **argv)
         if (options.Stains)
             stainTable += vex::stainTableRows(card, result.Figures.Stains, settings.Spread);
         result.Figures.Stains = {};
+        if (options.Json) {
+            if (!results.empty())
+                cardTexts.add(",");
+            cardTexts.add(analysed.Json.toStdString());
+        }
         result.Index = cards.add(std::move(card));
         logOfCard.push_back(logPaths[n]);
         results.push_back(result);
@@ -568,10 +586,23 @@ int main(int argc, char **argv)
         // The mean of passes has no one line of cards to resample.
         vex::LineIntervals intervals;
         if (settings.Bootstrap > 0 && !options.MeanOfPasses)
-            intervals = vex::lineIntervals(cards, line, settings, settings.Bootstrap);
-        const QByteArray json =
-            vex::batchJson(results, &line, &settings, options.MeanOfPasses ? &mean : nullptr, &intervals);
-        std::fwrite(json.constData(), 1, static_cast<std::size_t>(json.size()), stdout);
+            intervals = vex::lineIntervals(cards, line, settings, settings.Bootstrap, vex::BootstrapSeed,
+                                           static_cast<int>(std::min<std::size_t>(wanted, 64)));
+        const vex::BatchJsonFrame frame =
+            vex::batchJsonFrame(results, &line, &settings, options.MeanOfPasses ? &mean : nullptr, &intervals);
+        const auto put = [](const QByteArray &text) {
+            std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout);
+        };
+        put(frame.Head);
+        if (options.FromTrial) {
+            // Stored cards are made into text one at a time, as they go out.
+            for (std::size_t i = 0; i < results.size(); ++i)
+                put((i > 0 ? QByteArray(",") : QByteArray()) + vex::batchCardJson(results[i], settings.Bootstrap));
+        } else if (const vex::Status copied = cardTexts.copyTo(stdout); !copied.ok()) {
+            std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(copied.reason()).c_str());
+            status = 1;
+        }
+        put(frame.Tail);
     } else if (results.size() >= 2) {
         std::printf("line: %zu cards, VMD %s um, %s drops/cm2, %s nL/cm2", results.size(),
                     vex::formatFixed(line.All.VMD, 1).c_str(), vex::formatFixed(line.All.DropDensity, 2).c_str(),

@@ -96,7 +96,7 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
                          {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
                          {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
     if (replicates > 0) {
-        if (const CardIntervals ci = cardIntervals(card, replicates); ci.Known) {
+        if (const CardIntervals ci = r.Intervals ? *r.Intervals : cardIntervals(card, replicates); ci.Known) {
             o.insert(QStringLiteral("vmd_ci95_um"), interval(ci.Vmd));
             o.insert(QStringLiteral("dv01_ci95_um"), interval(ci.Dv01));
             o.insert(QStringLiteral("dv09_ci95_um"), interval(ci.Dv09));
@@ -199,14 +199,50 @@ void addFineWidths(QJsonObject &o, const SwathProfile &p, const std::vector<Fine
 
 } // namespace
 
+QByteArray batchCardJson(const BatchCardResult &card, int replicates)
+{
+    // Written as a document of its own and moved in by the two levels it
+    // stands at in the whole: every line of the writer's indented output is
+    // indented by its depth alone, and no string holds a line break.
+    const QByteArray alone = QJsonDocument(cardObject(card, replicates)).toJson(QJsonDocument::Indented);
+    const QByteArray indent(8, ' ');
+    QByteArray text;
+    text.reserve(alone.size() + alone.count('\n') * indent.size());
+    text += '\n';
+    qsizetype from = 0;
+    while (from < alone.size()) {
+        qsizetype end = alone.indexOf('\n', from);
+        if (end < 0)
+            end = alone.size();
+        if (from > 0)
+            text += '\n';
+        text += indent;
+        text += QByteArrayView(alone).sliced(from, end - from);
+        from = end + 1;
+    }
+    return text;
+}
+
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line,
                      const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals)
 {
-    QJsonArray list;
-    for (const BatchCardResult &r : cards)
-        list.append(cardObject(r, settings ? settings->Bootstrap : 0));
+    const BatchJsonFrame frame = batchJsonFrame(cards, line, settings, mean, intervals);
+    QByteArray json = frame.Head;
+    for (std::size_t i = 0; i < cards.size(); ++i) {
+        if (i > 0)
+            json += ',';
+        json += batchCardJson(cards[i], settings ? settings->Bootstrap : 0);
+    }
+    return json + frame.Tail;
+}
+
+BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const LineResults *line,
+                              const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals)
+{
     QJsonObject root;
-    root.insert(QStringLiteral("cards"), list);
+    // A stand-in for the list: the writer puts the document's keys in their
+    // order, and the list goes where the stand-in is.
+    root.insert(QStringLiteral("cards"), 0);
     // Only when there is something to say.
     QJsonArray warnings;
     for (const BatchCardResult &r : cards)
@@ -287,7 +323,13 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
             root.insert(QStringLiteral("swath"), swath);
         }
     }
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    const QByteArray whole = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    // One level in, at the start of a line, only the document's own keys
+    // stand, and each once.
+    const QByteArray standIn = "\n    \"cards\": 0";
+    const qsizetype at = whole.indexOf(standIn);
+    const qsizetype after = at + standIn.size();
+    return BatchJsonFrame{whole.first(after - 1) + '[', "\n    ]" + whole.sliced(after)};
 }
 
 } // namespace vex

@@ -8,6 +8,7 @@
 
 #include <QByteArray>
 
+#include <optional>
 #include <vector>
 
 namespace vex {
@@ -17,6 +18,9 @@ struct BatchCardResult {
     int Index = 0; // the card's place in the line, 1..CardCount
     CardFigures Figures;
     int Pass = 0; // in a mean of passes, the card's pass (1-based)
+    // Worked out beforehand, on the thread that analysed the card; when
+    // not, batchJson works them out.
+    std::optional<CardIntervals> Intervals;
 };
 
 // {"cards": [...]} with every number at the full precision it is kept in;
@@ -29,5 +33,20 @@ struct BatchCardResult {
 QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResults *line = nullptr,
                      const AnalysisSettings *settings = nullptr, const PassMean *mean = nullptr,
                      const LineIntervals *intervals = nullptr);
+
+// The same document in parts, so that a run of thousands of cards need not
+// hold it whole: Head, then each card's text in order with a comma before
+// all but the first, then Tail.  The cards' texts may be made as the cards
+// are analysed; `cards` is only read for what the rest of the document says
+// of them.
+struct BatchJsonFrame {
+    QByteArray Head;
+    QByteArray Tail;
+};
+BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const LineResults *line,
+                              const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals);
+// One card's text in the "cards" list, with settings->Bootstrap (or
+// `replicates`) for its intervals.
+QByteArray batchCardJson(const BatchCardResult &card, int replicates);
 
 } // namespace vex
