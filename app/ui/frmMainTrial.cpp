@@ -32,7 +32,9 @@
 #include <QStyle>
 #include <QTabBar>
 
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 
 namespace vex::ui {
 
@@ -578,7 +580,9 @@ std::string frmMain::confidenceText(bool swath)
                             std::to_string(line_.RangeSelected) + "|" + std::to_string(line_.Deposit.SelectedWidth) +
                             "|" + trialStateKey();
     if (key != lineIntervalsKey_) {
-        lineIntervals_ = lineIntervals(cards_, line_, analysisSettings(), Replicates);
+        // Every core: the window waits for them.
+        lineIntervals_ = lineIntervals(cards_, line_, analysisSettings(), Replicates, BootstrapSeed,
+                                       static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
         lineIntervalsKey_ = key;
     }
     // The COV's interval is that of the deposit at its chosen width.
