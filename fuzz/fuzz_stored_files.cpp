@@ -14,8 +14,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTemporaryDir>
 
-#include <unistd.h>
 
 #include <cmath>
 #include <string>
@@ -46,9 +46,10 @@ void templatesFile(const std::string &text)
 
 void settingsFile(const std::string &bytes)
 {
-    static const std::string folder = QDir::tempPath().toStdString() + "/fuzz_settings_" + std::to_string(getpid());
-    static const bool made = QDir().mkpath(QString::fromStdString(folder));
-    require(made);
+    // Gone with the process: a regression run is many processes.
+    static const QTemporaryDir temporary(QDir::tempPath() + QStringLiteral("/fuzz_settings_XXXXXX"));
+    require(temporary.isValid());
+    static const std::string folder = temporary.path().toStdString();
     const std::string path = folder + "/Vexolin.ini";
     QDir(QString::fromStdString(folder)).removeRecursively();
     QDir().mkpath(QString::fromStdString(folder));
