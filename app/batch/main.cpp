@@ -423,9 +423,15 @@ int main(int argc, char **argv)
             const auto all = std::max<std::uint64_t>(card->ForegroundPixels.size() + 1, 1);
             share.store(static_cast<int>(500 + 500 * at / all), std::memory_order_relaxed);
         };
+        // The stain pixels of a large card fill tens of megabytes: a worker
+        // keeps the buffers of its last card for the next one, whose pages
+        // are then already there instead of each faulted in and cleared.
+        thread_local vex::ForegroundPixelList spare;
+        card->ForegroundPixels = std::move(spare);
         a.Figures = vex::analyseCard(*card, image, workerSettings, callbacks);
         // The stain pixels are done with; a long run keeps only the results.
-        card->ForegroundPixels = vex::ForegroundPixelList();
+        spare = std::exchange(card->ForegroundPixels, vex::ForegroundPixelList());
+        spare.clear();
         if (options.Json && a.Figures.Figures.ok()) {
             vex::BatchCardResult r;
             r.Card = card.get();
