@@ -9,9 +9,11 @@ namespace vex {
 namespace {
 
 // Below this mean a draw looks its value up among the cumulative
-// probabilities; above it that table grows long, and the transformed
-// rejection costs the same at any mean.
-constexpr double InversionBelow = 10.0;
+// probabilities, a step or two from where the guide puts it; above it that
+// table grows long (and its guide's entries would outgrow a byte), and the
+// transformed rejection, whose logarithms cost several times a look-up,
+// costs the same at any mean.
+constexpr double InversionBelow = 64.0;
 
 // log k!: exactly for small k, where the series is too coarse, and from
 // Stirling's series for log Gamma(k + 1) beyond, whose error there is below
