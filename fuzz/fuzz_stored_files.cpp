@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-
 #include <cmath>
 #include <string>
 
