@@ -48,6 +48,7 @@ chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root DEB
     useradd -m tester
     su tester -c "cd && vexolin-batch --json --dpi 600 --hue 150-190 $samples/card05.bmp > card05.json; echo \"exit status \$?\"; head -c 200 card05.json; echo \" ...\""
     su tester -c "cd && vexolin-batch --no-log --dpi 600 --hue 150-190 --report r.pdf $samples/card0*.bmp; echo \"exit status \$?\"; ls -l r.pdf"
+    su tester -c "cd && vexolin-batch --no-log --jobs 2 --dpi 600 --hue 150-190 --json $samples > line.json; echo \"exit status \$?\"; grep -c \"\\\"file\\\": \\\"$samples/card\" line.json"
     echo "== faces in the report =="
     apt-get install -y -qq poppler-utils > /dev/null && pdffonts /tmp/r.pdf
   ' check "$(basename "$deb")"
