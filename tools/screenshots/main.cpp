@@ -11,6 +11,9 @@
 //       window with a card left out and a position typed, the mean of the
 //       passes, and the trial saved and opened again)
 //
+// It ends with QCoreApplication::exit, not quit: quit would close the
+// windows first, and a window with unsaved work asks what to do with it.
+//
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
@@ -202,7 +205,7 @@ int main(int argc, char **argv)
                 const QString again = out + QStringLiteral("/reopened.png");
                 if (reopened.grab().save(again))
                     std::printf("%s\n", qPrintable(again));
-                app.quit();
+                QCoreApplication::exit();
                 return;
             }
             control<QCheckBox>(window, "CompositeCheck")->click();
@@ -224,7 +227,7 @@ int main(int argc, char **argv)
                 else
                     status = 1;
             }
-            app.quit();
+            QCoreApplication::exit();
         });
         app.exec();
         return status;
@@ -234,7 +237,7 @@ int main(int argc, char **argv)
         if (window.cardCount() != 1) {
             std::fprintf(stderr, "could not open %s\n", qPrintable(card));
             status = 1;
-            app.quit();
+            QCoreApplication::exit();
             return;
         }
         window.btnScanColour_Click();
@@ -248,7 +251,7 @@ int main(int argc, char **argv)
             control<QRadioButton>(window, "GraphOption", mode - 1)->click();
             save(QString::fromLatin1(names[mode - 1]));
         }
-        app.quit();
+        QCoreApplication::exit();
     });
     app.exec();
     return status;
