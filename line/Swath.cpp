@@ -64,6 +64,30 @@ float sampleStdDev(const std::vector<float> &values)
     return static_cast<float>(std::sqrt(squares / static_cast<double>(n - 1)));
 }
 
+BlockStats repeatStatistics(const std::vector<double> &v, long freedom)
+{
+    BlockStats out;
+    double total = 0.0;
+    double largest = 0.0;
+    double smallest = 1000000.0;
+    for (const double x : v) {
+        total += x;
+        largest = std::max(largest, x);
+        smallest = std::min(smallest, x);
+    }
+    const double mean = v.empty() ? 0.0 : total / static_cast<double>(v.size());
+    out.Mean = static_cast<float>(mean);
+    out.Max = static_cast<float>(largest);
+    out.Min = static_cast<float>(smallest);
+    if (freedom > 0 && mean > 0.0) {
+        double squares = 0.0;
+        for (const double x : v)
+            squares += (x - mean) * (x - mean);
+        out.Cov = static_cast<float>(std::sqrt(squares / static_cast<double>(freedom)) / mean);
+    }
+    return out;
+}
+
 BlockStats blockStatistics(const std::vector<float> &profile, std::int32_t n)
 {
     BlockStats s;
@@ -121,7 +145,6 @@ PassGrid passGrid(const std::vector<float> &profile, std::int32_t k, float f)
 
 BlockStats backAndForthOnGrid(const PassGrid &grid, std::int32_t k, std::int32_t n)
 {
-    BlockStats s;
     // Flown back and forth the pattern repeats every two passes, so its
     // block is two widths long.
     const std::int64_t period = 2 * static_cast<std::int64_t>(n);
@@ -145,28 +168,10 @@ BlockStats backAndForthOnGrid(const PassGrid &grid, std::int32_t k, std::int32_t
             --q;
         }
     }
-    double total = 0.0;
-    double largest = 0.0;
-    double smallest = 1000000.0;
-    for (const double v : combined) {
-        total += v;
-        largest = std::max(largest, v);
-        smallest = std::min(smallest, v);
-    }
-    const double mean = total / static_cast<double>(period);
-    s.Mean = static_cast<float>(mean);
-    s.Max = static_cast<float>(largest);
-    s.Min = static_cast<float>(smallest);
-    if (n > 1 && mean > 0.0) {
-        // Two blocks' worth of deviations over two blocks' degrees of
-        // freedom: a profile symmetric about the centre line gives exactly
-        // the racetrack COV, as the two patterns then lay the same deposit.
-        double squares = 0.0;
-        for (const double v : combined)
-            squares += (v - mean) * (v - mean);
-        s.Cov = static_cast<float>(std::sqrt(squares / (2.0 * (n - 1))) / mean);
-    }
-    return s;
+    // Two blocks' worth of deviations over two blocks' degrees of freedom:
+    // a profile symmetric about the centre line gives exactly the racetrack
+    // COV, as the two patterns then lay the same deposit.
+    return repeatStatistics(combined, n > 1 ? 2L * (n - 1) : 0L);
 }
 
 } // namespace

@@ -60,6 +60,11 @@ struct BlockStats {
     float Min = 0.0f;
 };
 
+// The mean, largest and smallest of the samples `v` of one repeat of the
+// combined deposit, and their COV over `freedom` degrees of freedom (0 for
+// none), all worked out in double precision.
+BlockStats repeatStatistics(const std::vector<double> &v, long freedom);
+
 // Passes n spacings apart, all flown the same way (racetrack).
 BlockStats blockStatistics(const std::vector<float> &profile, std::int32_t n);
 

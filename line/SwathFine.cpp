@@ -5,35 +5,6 @@
 
 namespace vex {
 
-namespace {
-
-// The figures of the samples of one repeat, the COV over `freedom`
-// degrees of freedom (none: 0).
-BlockStats statsOf(const std::vector<double> &v, long freedom)
-{
-    BlockStats out;
-    double total = 0.0;
-    double largest = 0.0;
-    double smallest = 1000000.0;
-    for (const double x : v) {
-        total += x;
-        largest = std::max(largest, x);
-        smallest = std::min(smallest, x);
-    }
-    const double mean = v.empty() ? 0.0 : total / static_cast<double>(v.size());
-    double squares = 0.0;
-    for (const double x : v)
-        squares += (x - mean) * (x - mean);
-    out.Mean = static_cast<float>(mean);
-    out.Max = static_cast<float>(largest);
-    out.Min = static_cast<float>(smallest);
-    if (freedom > 0 && mean > 0.0)
-        out.Cov = static_cast<float>(std::sqrt(squares / static_cast<double>(freedom)) / mean);
-    return out;
-}
-
-} // namespace
-
 BlockStats racetrackAt(const std::vector<float> &profile, double width)
 {
     if (!(width > 0.0) || profile.empty())
@@ -51,7 +22,7 @@ BlockStats racetrackAt(const std::vector<float> &profile, double width)
             sum += profileAt(profile, x + static_cast<double>(k) * width);
         combined[static_cast<std::size_t>(m)] = sum;
     }
-    return statsOf(combined, samples - 1);
+    return repeatStatistics(combined, samples - 1);
 }
 
 BlockStats backAndForthAt(const std::vector<float> &profile, std::int32_t k, float f, double width)
@@ -82,7 +53,7 @@ BlockStats backAndForthAt(const std::vector<float> &profile, std::int32_t k, flo
     }
     // Two repeats' worth of deviations over two repeats' degrees of freedom,
     // as at whole widths.
-    return statsOf(combined, samples - 2);
+    return repeatStatistics(combined, samples - 2);
 }
 
 std::vector<FineWidth> fineWidths(const SwathProfile &profile, double step)
