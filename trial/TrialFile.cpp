@@ -198,46 +198,34 @@ struct ColumnList {
     }
 };
 
-template <class Columns>
-ColumnList columnsOf(Columns columns, bool required = true)
+// The columns `describe` visits on a record of type Record.
+template <class Record, class Describe>
+ColumnList columnsOf(Describe describe, bool required = true)
 {
     ColumnList list;
     list.Required = required;
-    columns(list);
+    const Record none;
+    describe(none, list);
     return list;
 }
 const ColumnList &passList()
 {
-    static const ColumnList list = columnsOf([](auto &v) {
-        const LinePass none;
-        passColumns(none, v);
-    });
+    static const ColumnList list = columnsOf<LinePass>([](auto &r, auto &v) { passColumns(r, v); });
     return list;
 }
 const ColumnList &factList()
 {
-    static const ColumnList list = columnsOf([](auto &v) {
-        const CardRecord none;
-        cardFacts(none, v);
-    });
+    static const ColumnList list = columnsOf<CardRecord>([](auto &r, auto &v) { cardFacts(r, v); });
     return list;
 }
 const ColumnList &figureList()
 {
-    static const ColumnList list = columnsOf(
-        [](auto &v) {
-            const CardRecord none;
-            cardFigures(none, v);
-        },
-        false);
+    static const ColumnList list = columnsOf<CardRecord>([](auto &r, auto &v) { cardFigures(r, v); }, false);
     return list;
 }
 const ColumnList &classList()
 {
-    static const ColumnList list = columnsOf([](auto &v) {
-        const SizeClass none;
-        classColumns(none, v);
-    });
+    static const ColumnList list = columnsOf<SizeClass>([](auto &r, auto &v) { classColumns(r, v); });
     return list;
 }
 
