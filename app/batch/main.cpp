@@ -39,6 +39,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -509,7 +510,7 @@ int main(int argc, char **argv)
         if (options.Json) {
             if (!results.empty())
                 cardTexts.add(",");
-            cardTexts.add(analysed.Json.toStdString());
+            cardTexts.add(std::string_view(analysed.Json.constData(), static_cast<std::size_t>(analysed.Json.size())));
         }
         result.Index = cards.add(std::move(card));
         logOfCard.push_back(logPaths[n]);
