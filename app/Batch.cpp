@@ -5,6 +5,7 @@
 #include "line/CardPositions.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
+#include "text/SameFile.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,8 @@
 #include <filesystem>
 #include <limits>
 #include <numeric>
+
+#include <sys/stat.h>
 
 namespace vex {
 
@@ -439,6 +442,40 @@ std::string cardFileWarning(const CardRecord &card)
     case CardFileState::Present:
         break;
     }
+    return {};
+}
+
+Status batchOutputClash(const BatchOptions &options, const std::vector<std::string> &cards,
+                        const std::vector<std::string> &logs, const Trial &trial)
+{
+    // The files an output must not take, what each is and its path: those
+    // read, the logs written and the outputs before it.
+    std::vector<std::pair<std::string, std::string>> taken;
+    for (const std::string &card : cards)
+        taken.emplace_back("the card", card);
+    for (const LinePass &pass : trial.Passes)
+        for (const CardRecord &card : pass.Cards.records())
+            taken.emplace_back("the trial's card", card.FilePath);
+    if (options.FromTrial)
+        taken.emplace_back("--trial", *options.FromTrial);
+    // (Cards that share a log add to it in turn.)
+    for (const std::string &log : logs)
+        taken.emplace_back("the scan log", log);
+    for (const auto &[name, path] :
+         {std::pair("--results", &options.Results), std::pair("--stains", &options.Stains),
+          std::pair("--report", &options.Report), std::pair("--save-trial", &options.SaveTrial)})
+        if (path->has_value()) {
+            // A terminal, a device or a pipe is written into, not replaced:
+            // nothing of what it was is lost.
+            struct stat kind {};
+            if (::stat(path->value().c_str(), &kind) == 0 && !S_ISREG(kind.st_mode) && !S_ISDIR(kind.st_mode))
+                continue;
+            for (const auto &[what, other] : taken)
+                if (sameFile(**path, other))
+                    return Status::failure(std::string(name) + " " + **path + " is the same file as " + what + " " +
+                                           other + "; nothing is written");
+            taken.emplace_back(name, **path);
+        }
     return {};
 }
 

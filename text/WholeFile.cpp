@@ -1,10 +1,13 @@
 #include "text/WholeFile.h"
 
+#include "text/SameFile.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -85,11 +88,75 @@ std::string uniqueName(const std::filesystem::path &folder, const std::string &n
 
 } // namespace
 
+namespace {
+
+// Bytes for a descriptor the program has open (standard output): they go
+// after what the standard streams hold, where the descriptor stands.
+Status writeToDescriptor(int fd, std::string_view bytes)
+{
+    std::fflush(nullptr);
+    if (const int code = writeAll(fd, bytes))
+        return Status::failure(systemText(code));
+    return {};
+}
+
+// Bytes for a terminal, a device such as /dev/null or a pipe, which are
+// written to as they are: there is no file to replace.
+Status writeIntoDevice(const std::string &path, std::string_view bytes)
+{
+    // A pipe waits here for its reader, as it would for any other writer.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return Status::failure(systemText(errno));
+    const int code = writeAll(fd, bytes);
+    if (::close(fd) != 0 && code == 0)
+        return Status::failure(systemText(errno));
+    return code == 0 ? Status() : Status::failure(systemText(code));
+}
+
+Status replaceWholeFile(const std::string &path, std::string_view bytes);
+
+} // namespace
+
 Status writeWholeFile(const std::string &path, std::string_view bytes)
 {
     // Under a file size limit the system would end the program rather than
     // fail the write; the write must fail so that it can be reported.
     std::signal(SIGXFSZ, SIG_IGN);
+    // A link stays a link: the file it leads to is the one replaced, its
+    // new version made beside it.
+    const LinkEnd end = followLinks(path);
+    if (end.Error != 0)
+        return Status::failure(systemText(end.Error));
+    if (end.Descriptor >= 0)
+        return writeToDescriptor(end.Descriptor, bytes);
+    // Only a regular file is replaced; renamed over, a device would become
+    // a file and a pipe would lose its reader.
+    struct stat kind {};
+    if (::stat(end.Path.c_str(), &kind) == 0 && !S_ISREG(kind.st_mode)) {
+        if (S_ISCHR(kind.st_mode) || S_ISFIFO(kind.st_mode))
+            return writeIntoDevice(end.Path, bytes);
+        if (S_ISDIR(kind.st_mode))
+            return Status::failure("it is a folder");
+        return Status::failure(S_ISBLK(kind.st_mode) ? "it is a disc device, not a file"
+                                                     : "it is neither a file, a terminal, a device nor a pipe");
+    }
+    return replaceWholeFile(end.Path, bytes);
+}
+
+namespace {
+
+// Why no new file can be made in `folder` ("Permission denied" alone would
+// seem to be about the file itself).
+std::string folderText(const std::filesystem::path &folder, int code)
+{
+    if (code == EACCES || code == EPERM || code == EROFS)
+        return "no file can be made in the folder " + folder.string() + " (" + systemText(code) + ")";
+    return systemText(code);
+}
+
+Status replaceWholeFile(const std::string &path, std::string_view bytes)
+{
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     const std::string name = target.filename().string();
@@ -107,7 +174,7 @@ Status writeWholeFile(const std::string &path, std::string_view bytes)
         temporary = (folder / ("." + name + ".XXXXXX")).string();
         fd = ::mkostemp(temporary.data(), O_CLOEXEC);
         if (fd < 0)
-            return Status::failure(systemText(errno));
+            return Status::failure(folderText(folder, errno));
     }
     auto fail = [&](int code) {
         ::close(fd);
@@ -167,6 +234,8 @@ Status writeWholeFile(const std::string &path, std::string_view bytes)
     }
     return {};
 }
+
+} // namespace
 
 std::string readWholeFile(const std::string &path, std::string &error)
 {

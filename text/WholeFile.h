@@ -4,7 +4,11 @@
 // whole or not at all: the bytes go to a new file of a unique name beside
 // the target, are flushed to the disc and counted, and only then take the
 // target's name.  Whatever fails, an earlier file of that name is left as
-// it was and no stray file stays behind.
+// it was and no stray file stays behind.  A symbolic link is followed and
+// the file it leads to replaced, the link kept; a terminal, a device such
+// as /dev/null, a pipe or an open descriptor (/dev/stdout) is written to as
+// it is, never replaced by a file; anything else that is not a regular
+// file is refused with the reason.
 
 #include "text/Status.h"
 

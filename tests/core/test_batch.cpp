@@ -157,6 +157,31 @@ TEST(BatchArguments, TrialOptionsAndWhatCannotGoWithThem)
     }
 }
 
+TEST(BatchArguments, AnOutputMayNotTakeTheFileOfACardTheTrialALogOrAnotherOutput)
+{
+    const test::TempFolder dir;
+    const std::string card = dir.touch("card01.bmp");
+    std::filesystem::create_symlink(card, dir.file("link.bmp"));
+    Trial trial;
+    trial.Passes.emplace_back().Cards.add(CardRecord{});
+    trial.Passes[0].Cards[1].FilePath = dir.touch("old/card02.bmp");
+    const auto clash = [&](std::vector<std::string> args) {
+        args.push_back(args.front() == "--trial" ? "--json" : "c.bmp");
+        return batchOutputClash(parse(args).Options, {card}, {dir.file("card01.scn")}, trial).reason();
+    };
+    EXPECT_EQ(clash({"--report", dir.file("old/../link.bmp")}), "--report " + dir.file("old/../link.bmp") +
+                                                                    " is the same file as the card " + card +
+                                                                    "; nothing is written");
+    EXPECT_EQ(clash({"--results", "x.pdf", "--report", "./x.pdf"}),
+              "--report ./x.pdf is the same file as --results x.pdf; nothing is written");
+    EXPECT_NE(clash({"--stains", dir.file("card01.scn")}).find("the same file as the scan log"), std::string::npos);
+    EXPECT_NE(clash({"--trial", dir.file("t"), "--save-trial", dir.file("t")}).find("the same file as --trial"),
+              std::string::npos);
+    EXPECT_NE(clash({"--results", dir.file("old/card02.bmp")}).find("as the trial's card"), std::string::npos);
+    EXPECT_EQ(clash({"--results", "r.txt", "--report", "r.pdf", "--stains", "/dev/null", "--save-trial", "/dev/null"}),
+              "");
+}
+
 TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
 {
     Preferences preferences;

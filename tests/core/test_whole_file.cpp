@@ -10,7 +10,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace vex {
 namespace {
@@ -51,6 +54,37 @@ TEST(WholeFile, AFailedWriteLeavesTheOldFileAndSaysWhy)
     EXPECT_EQ(writeWholeFile(folder.file("missing/x.txt"), "x").reason(), std::strerror(ENOENT));
     EXPECT_EQ(contents(path), "old");
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"report.pdf"});
+}
+
+TEST(WholeFile, LinksAreFollowedAndDevicesAndPipesWrittenIntoNeverReplaced)
+{
+    const test::TempFolder folder;
+    std::filesystem::create_directories(folder.path() / "real");
+    ASSERT_TRUE(writeWholeFile(folder.file("real/results.txt"), "old").ok());
+    std::filesystem::create_symlink("real/results.txt", folder.path() / "link.txt");
+    ASSERT_TRUE(writeWholeFile(folder.file("link.txt"), "new").ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.txt"));
+    EXPECT_EQ(contents(folder.file("real/results.txt")), "new");
+    EXPECT_EQ(test::filesIn(folder.path() / "real"), std::vector<std::string>{"results.txt"});
+    EXPECT_EQ(writeWholeFile(folder.file("real"), "x").reason(), "it is a folder");
+    // A pipe with a reader, by its own name and as an open descriptor (as /dev/stdout is).
+    const std::string fifo = folder.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    const int writer = ::open(fifo.c_str(), O_WRONLY);
+    ASSERT_TRUE(writeWholeFile(fifo, "piped,").ok());
+    ASSERT_TRUE(writeWholeFile("/dev/fd/" + std::to_string(writer), "by fd").ok());
+    char got[16] = {};
+    EXPECT_EQ(std::string(got, static_cast<std::size_t>(::read(reader, got, sizeof got))), "piped,by fd");
+    ::close(reader);
+    ::close(writer);
+    struct stat info {};
+    EXPECT_TRUE(::stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    // A private /dev/null: written into, still a device afterwards.
+    if (::mknod(folder.file("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        GTEST_SKIP() << "no device can be made here (not root)";
+    ASSERT_TRUE(writeWholeFile(folder.file("null"), "gone").ok());
+    EXPECT_TRUE(::stat(folder.file("null").c_str(), &info) == 0 && S_ISCHR(info.st_mode));
 }
 
 TEST(WholeFile, ReadingRefusesAnythingButARegularFile)
