@@ -161,6 +161,10 @@ public:
     Trial trial();
     // Saves the trial to `path`; false, having told the user, when it was not.
     bool saveTrial(const std::string &path);
+    // True, having told the user (over `parent`, else the window), when
+    // `path` is the file of a loaded card or, unless a trial is saved
+    // there, of the open trial: what was made from it would take its place.
+    bool outputRefused(const std::string &path, bool savingTrial, QWidget *parent = nullptr);
     // Opens the trial at `path` in place of the one shown, after the
     // question about unsaved changes; false when nothing was opened.
     bool openTrial(const std::string &path);

@@ -236,6 +236,7 @@ void frmMain::btnPrint_Click()
         return;
     const ReportInputs inputs = reportInputs();
     frmPreview2 preview(inputs, screenHeight_, this);
+    preview.refusePdfFile = [this, &preview](const std::string &path) { return outputRefused(path, false, &preview); };
     preview.exec();
 }
 
@@ -268,6 +269,8 @@ void frmMain::btnWriteComposite_Click()
 
 bool frmMain::writeResults(const std::string &path, int filterIndex)
 {
+    if (outputRefused(path, false))
+        return false;
     {
         SprayInfoForm form(prefs_.Spray, store_, module_.SpreadFactor, module_.Metric, this);
         form.exec();

@@ -41,6 +41,8 @@ void frmMain::btnWriteStains_Click()
 
 bool frmMain::writeStainTable(const std::string &path)
 {
+    if (outputRefused(path, false))
+        return false;
     ScanSettings settings = analysisSettings().Scan;
     settings.KeepStains = true;
     std::string table = stainTableHeader();

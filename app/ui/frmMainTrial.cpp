@@ -12,6 +12,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "text/SameFile.h"
 #include "trial/CardFileCheck.h"
 #include "trial/TrialFile.h"
 #include "ui/CCommonDialogs.h"
@@ -297,9 +298,30 @@ void frmMain::updateTrialMark()
 
 // ---- Saving and opening ------------------------------------------------------
 
+bool frmMain::outputRefused(const std::string &path, bool savingTrial, QWidget *parent)
+{
+    std::string taken;
+    for (int p = 1; p <= passCount() && taken.empty(); ++p) {
+        const bool shown = p == currentPass_ && !meanShown_;
+        for (const CardRecord &card : (shown ? cards_ : passes_[static_cast<std::size_t>(p) - 1].Cards).records())
+            if (sameFile(path, card.FilePath)) {
+                taken = "the card " + card.FilePath;
+                break;
+            }
+    }
+    if (taken.empty() && !savingTrial && !trialPath_.empty() && sameFile(path, trialPath_))
+        taken = "the open trial " + trialPath_;
+    if (taken.empty())
+        return false;
+    showMessage(parent != nullptr ? parent : this,
+                programText("Nothing is written to " + path + ":\rit is the same file as " + taken + "."),
+                QMessageBox::Ok, QMessageBox::Warning);
+    return true;
+}
+
 bool frmMain::saveTrial(const std::string &path)
 {
-    if (busy_)
+    if (busy_ || outputRefused(path, true))
         return false;
     // Cards loaded before their files were noted get noted now.
     Status noted;

@@ -146,6 +146,8 @@ bool frmPreview2::saveToPdf()
             return false;
         path = dialog.FileName;
     }
+    if (refusePdfFile && refusePdfFile(path))
+        return false;
     setWindowTitle(QStringLiteral("Vexolin - Printing Page 1..."));
     const Status written = writeReportPdf(path, stamped());
     setWindowTitle(QStringLiteral("Vexolin - Print"));

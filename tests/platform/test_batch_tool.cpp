@@ -430,6 +430,20 @@ TEST_F(BatchResults, FailedWritesLeaveTheOldFilesWholeAndExitWithOne)
     EXPECT_TRUE(full.readAllStandardError().contains("could not be written to standard output"));
 }
 
+TEST_F(BatchResults, AnOutputOnACardOrAnotherOutputIsAUsageErrorAndNothingIsWritten)
+{
+    const QString card = dir_.filePath(QStringLiteral("r1.bmp"));
+    const QStringList args = lineArgs({QStringLiteral("--log"), QStringLiteral("--results"),
+                                       dir_.filePath(QStringLiteral("line.txt")), QStringLiteral("--report"), card});
+    const QByteArray before = read(card);
+    const Run r = run(args);
+    EXPECT_EQ(r.Status, 2);
+    EXPECT_TRUE(r.Err.contains(("--report " + card + " is the same file as the card " + card).toUtf8()))
+        << r.Err.toStdString();
+    EXPECT_EQ(read(card), before);
+    EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), (QStringList{"r1.bmp", "r2.bmp", "r3.bmp"}));
+}
+
 TEST_F(BatchResults, StoredValuesBeyondTheirRangeAreNamedAndNotUsed)
 {
     const QStringList args = lineArgs({QStringLiteral("--json")});

@@ -84,6 +84,28 @@ private slots:
         QVERIFY(again->cards()[3].Scanned);
     }
 
+    void noSaveTakesTheFileOfACardOrOfTheOpenTrial()
+    {
+        auto w = scannedLine();
+        QVERIFY(w);
+        const std::string trial = folder() + "line.vexolin";
+        const std::string card = folder() + "trial2.bmp";
+        QVERIFY(w->saveTrial(trial));
+        const auto sizes = std::pair(std::filesystem::file_size(card), std::filesystem::file_size(trial));
+        messages.clear();
+        QVERIFY(!w->writeResults(card, 1) && !w->writeStainTable(folder() + "./trial2.bmp") && !w->saveTrial(card));
+        QVERIFY(!w->writeResults(trial, 1));
+        const QString taken = QString::fromStdString(":\nit is the same file as the card " + card + ".");
+        QCOMPARE(messages,
+                 (QStringList{QString::fromStdString("Nothing is written to " + card) + taken,
+                              QString::fromStdString("Nothing is written to " + folder() + "./trial2.bmp") + taken,
+                              QString::fromStdString("Nothing is written to " + card) + taken,
+                              QString::fromStdString("Nothing is written to " + trial +
+                                                     ":\nit is the same file as the open trial " + trial + ".")}));
+        QCOMPARE(std::pair(std::filesystem::file_size(card), std::filesystem::file_size(trial)), sizes);
+        QVERIFY(w->saveTrial(trial)); // saved where it was opened from, as Save does
+    }
+
     void passesTheirMeanAndTheQuestionBeforeChangesAreLost()
     {
         auto w = scannedLine();
