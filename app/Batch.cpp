@@ -446,16 +446,20 @@ std::string cardFileWarning(const CardRecord &card)
 }
 
 Status batchOutputClash(const BatchOptions &options, const std::vector<std::string> &cards,
-                        const std::vector<std::string> &logs, const Trial &trial)
+                        const std::vector<std::string> &logs, const Trial &trial, const CardList &held)
 {
     // The files an output must not take, what each is and its path: those
     // read, the logs written and the outputs before it.
     std::vector<std::pair<std::string, std::string>> taken;
     for (const std::string &card : cards)
         taken.emplace_back("the card", card);
-    for (const LinePass &pass : trial.Passes)
-        for (const CardRecord &card : pass.Cards.records())
+    const auto storedCards = [&](const CardList &list) {
+        for (const CardRecord &card : list.records())
             taken.emplace_back("the trial's card", card.FilePath);
+    };
+    storedCards(held);
+    for (const LinePass &pass : trial.Passes)
+        storedCards(pass.Cards);
     if (options.FromTrial)
         taken.emplace_back("--trial", *options.FromTrial);
     // (Cards that share a log add to it in turn.)

@@ -100,10 +100,11 @@ std::string cardFileWarning(const CardRecord &card);
 
 // Why the run must not start: a file it writes (--results, --stains,
 // --report, --save-trial) is the same file as a card it reads (`cards`, and
-// those of `trial`), the trial it reads, a scan log it writes (`logs`) or
-// another file it writes.  Fine when there is none.
+// the stored cards of `trial` and `held`, a pass taken out of it), the
+// trial it reads, a scan log it writes (`logs`) or another file it writes.
+// Fine when there is none.
 Status batchOutputClash(const BatchOptions &options, const std::vector<std::string> &cards,
-                        const std::vector<std::string> &logs, const Trial &trial);
+                        const std::vector<std::string> &logs, const Trial &trial, const CardList &held);
 
 // True when the path asks for the CSV layout (".csv" in any case).
 bool wantsCsv(const std::string &path);

@@ -14,16 +14,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The path with its folder's links resolved and the last part as it is.
+// The path with its folder's links and dots resolved as the system
+// resolves them, the last part as it is; as given (made absolute) when its
+// folder cannot be reached, so that "gone/../x" is not taken for "x".
 fs::path withRealFolder(const fs::path &path)
 {
     std::error_code error;
-    const fs::path absolute = fs::absolute(path, error).lexically_normal();
+    const fs::path absolute = fs::absolute(path, error);
     const fs::path name = absolute.filename();
-    if (name.empty() || name == "." || name == "..")
-        return fs::weakly_canonical(absolute, error);
-    const fs::path folder = fs::weakly_canonical(absolute.parent_path(), error);
-    return (error ? absolute.parent_path() : folder) / name;
+    const fs::path folder =
+        fs::canonical(name.empty() || name == "." || name == ".." ? absolute : absolute.parent_path(), error);
+    if (error)
+        return absolute;
+    return name.empty() || name == "." || name == ".." ? folder : folder / name;
 }
 
 // The descriptor `path` names when it lies in this process's own folder

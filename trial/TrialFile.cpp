@@ -2,6 +2,7 @@
 
 #include "line/SprayInfo.h"
 #include "model/CardGeometry.h"
+#include "text/SameFile.h"
 #include "text/Settings.h"
 #include "text/WholeFile.h"
 
@@ -849,7 +850,11 @@ Status saveTrial(const std::string &path, const Trial &trial)
     if (trial.CurrentPass < 1 || trial.CurrentPass > static_cast<int>(trial.Passes.size()))
         return Status::failure(failed + "its current pass is not one of its passes");
     std::error_code ignored;
-    const fs::path target = fs::absolute(fs::path(path), ignored).lexically_normal();
+    fs::path target = fs::absolute(fs::path(path), ignored).lexically_normal();
+    // Cards are stored relative to the folder the file really lies in,
+    // which a link to it need not share.
+    if (fs::is_symlink(target, ignored))
+        target = followLinks(path).Path;
     // Built in memory and written by the writer every file of the program
     // goes through: the file appears whole or not at all, and a save killed
     // half way leaves nothing beside it.
@@ -917,7 +922,10 @@ OpenedTrial openTrial(const std::string &path)
         sqlite3_limit(db, SQLITE_LIMIT_LENGTH, 1 << 26);
         sqlite3_exec(db, "PRAGMA cell_size_check = ON", nullptr, nullptr, nullptr);
         std::error_code ignored;
-        const fs::path folder = fs::absolute(fs::path(path), ignored).lexically_normal().parent_path();
+        fs::path file = fs::absolute(fs::path(path), ignored).lexically_normal();
+        if (fs::is_symlink(file, ignored))
+            file = followLinks(path).Path; // cards lie beside the file, not the link
+        const fs::path folder = file.parent_path();
         try {
             opened.Result = TrialReader(db, name, folder).read(opened.Value);
         } catch (const std::bad_alloc &) {

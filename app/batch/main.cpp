@@ -377,8 +377,8 @@ int main(int argc, char **argv)
     const std::size_t total = imagePaths.size();
     // Cards that would share a log name get logs of their own.
     const std::vector<std::string> logPaths = vex::scanLogPaths(imagePaths);
-    if (const vex::Status clash =
-            vex::batchOutputClash(options, imagePaths, settings.Log ? logPaths : std::vector<std::string>(), trial);
+    if (const vex::Status clash = vex::batchOutputClash(
+            options, imagePaths, settings.Log ? logPaths : std::vector<std::string>(), trial, cards);
         !clash.ok())
         return usageError(clash.reason());
     std::vector<std::string> logOfCard{std::string()}; // by card index, from 1

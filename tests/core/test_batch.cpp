@@ -162,12 +162,12 @@ TEST(BatchArguments, AnOutputMayNotTakeTheFileOfACardTheTrialALogOrAnotherOutput
     const test::TempFolder dir;
     const std::string card = dir.touch("card01.bmp");
     std::filesystem::create_symlink(card, dir.file("link.bmp"));
-    Trial trial;
-    trial.Passes.emplace_back().Cards.add(CardRecord{});
-    trial.Passes[0].Cards[1].FilePath = dir.touch("old/card02.bmp");
+    CardList stored; // the trial's
+    stored.add(CardRecord{});
+    stored[1].FilePath = dir.touch("old/card02.bmp");
     const auto clash = [&](std::vector<std::string> args) {
         args.push_back(args.front() == "--trial" ? "--json" : "c.bmp");
-        return batchOutputClash(parse(args).Options, {card}, {dir.file("card01.scn")}, trial).reason();
+        return batchOutputClash(parse(args).Options, {card}, {dir.file("card01.scn")}, Trial(), stored).reason();
     };
     EXPECT_EQ(clash({"--report", dir.file("old/../link.bmp")}), "--report " + dir.file("old/../link.bmp") +
                                                                     " is the same file as the card " + card +

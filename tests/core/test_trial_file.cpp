@@ -57,7 +57,10 @@ TEST(TrialFile, CardsBelowTheTrialMoveWithItsFolder)
             writeBytes(card.FilePath, "pixels of " + card.FileTitle);
             ASSERT_TRUE(noteCardFile(card).ok());
         }
-    ASSERT_TRUE(saveTrial(folder.file("day1/trial.vexolin"), trial).ok());
+    // Saved through a link from another folder: the file is made where the link leads.
+    fs::create_directory(folder.path() / "links");
+    fs::create_symlink("../day1/trial.vexolin", folder.path() / "links/trial.vexolin");
+    ASSERT_TRUE(saveTrial(folder.file("links/trial.vexolin"), trial).ok());
     fs::rename(folder.path() / "day1", folder.path() / "moved");
     fs::remove_all(folder.path() / "elsewhere");
 

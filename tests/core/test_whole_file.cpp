@@ -64,9 +64,9 @@ TEST(WholeFile, LinksAreFollowedAndDevicesAndPipesWrittenIntoNeverReplaced)
     std::filesystem::create_symlink("real/results.txt", folder.path() / "link.txt");
     ASSERT_TRUE(writeWholeFile(folder.file("link.txt"), "new").ok());
     EXPECT_TRUE(std::filesystem::is_symlink(folder.path() / "link.txt"));
-    EXPECT_EQ(contents(folder.file("real/results.txt")), "new");
     EXPECT_EQ(test::filesIn(folder.path() / "real"), std::vector<std::string>{"results.txt"});
     EXPECT_EQ(writeWholeFile(folder.file("real"), "x").reason(), "it is a folder");
+    EXPECT_EQ(writeWholeFile(folder.file("gone/../link.txt"), "x").reason(), std::strerror(ENOENT));
     // A pipe with a reader, by its own name and as an open descriptor (as /dev/stdout is).
     const std::string fifo = folder.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -80,6 +80,7 @@ TEST(WholeFile, LinksAreFollowedAndDevicesAndPipesWrittenIntoNeverReplaced)
     ::close(writer);
     struct stat info {};
     EXPECT_TRUE(::stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+    EXPECT_EQ(contents(folder.file("real/results.txt")), "new");
     // A private /dev/null: written into, still a device afterwards.
     if (::mknod(folder.file("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0)
         GTEST_SKIP() << "no device can be made here (not root)";
