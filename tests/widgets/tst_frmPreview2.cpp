@@ -117,15 +117,18 @@ private slots:
         test::child<QCheckBox>(w, "CompositeCheck")->click();
         QVERIFY(test::child<QPushButton>(w, "btnPrint")->isVisible());
         const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
-        whenOpen<ui::SprayInfoForm>([this, pdf](ui::SprayInfoForm &f) {
+        const std::string card = w.cards()[1].FilePath;
+        whenOpen<ui::SprayInfoForm>([this, pdf, card](ui::SprayInfoForm &f) {
             f.SampleInput[0]->setText(QStringLiteral("-20"));
             f.SampleInput[1]->setText(QStringLiteral("10"));
-            whenOpen<frmPreview2>([pdf](frmPreview2 &p) {
+            whenOpen<frmPreview2>([pdf, card](frmPreview2 &p) {
                 p.cmbPrinters->setCurrentIndex(p.cmbPrinters->count() - 1);
-                p.choosePdfFile = [pdf](std::string &path) {
-                    path = pdf.toStdString();
+                // A card's own file first: refused, and the preview stays for another.
+                p.choosePdfFile = [pdf, card, n = 0](std::string &path) mutable {
+                    path = n++ == 0 ? card : pdf.toStdString();
                     return true;
                 };
+                p.btnPrint->click();
                 p.btnPrint->click();
             });
             f.AcceptButton->click();
@@ -136,7 +139,9 @@ private slots:
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("%PDF"));
         QCOMPARE(pdfPages(bytes), 4);
-        QVERIFY(messages.isEmpty());
+        QCOMPARE(QStringList(messages),
+                 QStringList{QString::fromStdString("Nothing is written to " + card +
+                                                    ":\nit is the same file as the card " + card + ".")});
     }
 };
 
