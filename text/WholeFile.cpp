@@ -95,6 +95,7 @@ namespace {
 Status writeToDescriptor(int fd, std::string_view bytes)
 {
     std::fflush(nullptr);
+    std::signal(SIGPIPE, SIG_IGN); // a reader that has gone is reported, not the program ended
     if (const int code = writeAll(fd, bytes))
         return Status::failure(systemText(code));
     return {};
@@ -104,7 +105,9 @@ Status writeToDescriptor(int fd, std::string_view bytes)
 // written to as they are: there is no file to replace.
 Status writeIntoDevice(const std::string &path, std::string_view bytes)
 {
-    // A pipe waits here for its reader, as it would for any other writer.
+    // A pipe waits here for its reader, as it would for any other writer,
+    // and a reader that goes before the end is reported.
+    std::signal(SIGPIPE, SIG_IGN);
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return Status::failure(systemText(errno));
