@@ -9,7 +9,7 @@ namespace vex {
 
 // Where a path's symbolic links lead.
 struct LinkEnd {
-    std::string Path;    // absolute and normal; the last part need not exist
+    std::string Path;    // absolute, its folder as the system resolves it; the last part need not exist
     int Descriptor = -1; // a descriptor of this process the path names (/dev/stdout, /dev/fd/3), else -1
     int Error = 0;       // ELOOP when the links go round
 };
