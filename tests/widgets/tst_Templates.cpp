@@ -178,7 +178,8 @@ private slots:
         messages.answers = {QMessageBox::Yes};
         w.btnSave->click();
         QCOMPARE(asked, 3);
-        QCOMPARE(messages, QStringList{QStringLiteral("Overwrite template 'Tray 2'?")});
+        QCOMPARE(static_cast<const QStringList &>(messages),
+                 QStringList{QStringLiteral("Overwrite template 'Tray 2'?")});
         QCOMPARE(w.comboTemplates->count(), 3);
         QCOMPARE(w.comboTemplates->itemText(1), QStringLiteral("tray 2"));
         QCOMPARE(w.comboTemplates->currentIndex(), 1);
@@ -212,7 +213,7 @@ private slots:
         }
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith(QStringLiteral("Error: ")));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip01.bmp"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip01.bmp"))));
     }
 
     void deletingTheLastTemplatesDeletesTheFile()
@@ -276,13 +277,13 @@ private slots:
         QCOMPARE(opened, (std::vector<std::string>{"clip01.bmp", "clip02.bmp", "clip03.bmp", "clip04.bmp", "clip06.bmp",
                                                    "clip07.bmp", "clip08.bmp"}));
         QCOMPARE(lastClip, 9);
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip05.bmp"))));
-        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip05.bmp"))));
+        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("sheet-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
         QCOMPARE(clip.BitsPerPixel, 8);
         QCOMPARE(clip.Image.PaletteBgr,
                  (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
-        QCOMPARE(clip.Image.Width, 150); // (1.75 - 0.25) x 100
+        QCOMPARE(clip.Image.Width, 175); // 1.75 x 100
         QCOMPARE(store.values().at({"Settings", "TemplateSizeV"}), std::string("2.75"));
         // The next sheet goes on from clip 10.
         LoadTemplateForm next(store, sheet, 100, root(), lastClip);
@@ -295,7 +296,7 @@ private slots:
         QCOMPARE(lastClip, 18);
     }
 
-    void oneCardAt600DpiKeeps900By1500Pixels()
+    void oneCardAt600DpiKeepsItsWhole1050By1650Pixels()
     {
         store.setRaw("Settings", "TemplateNumH", "1");
         store.setRaw("Settings", "TemplateNumV", "1");
@@ -303,10 +304,61 @@ private slots:
         std::int32_t lastClip = 0;
         LoadTemplateForm w(store, sheet, 600, root(), lastClip);
         w.btnOK->click();
-        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
+        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("one-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
-        QCOMPARE(clip.Image.Width, 900);
-        QCOMPARE(clip.Image.Height, 1500);
+        QCOMPARE(clip.Image.Width, 1050);
+        QCOMPARE(clip.Image.Height, 1650);
+    }
+
+    void nudgedFramesCutWholeAndTheSheetsEdgeIsTold()
+    {
+        store.setRaw("Settings", "TemplateNumH", "1");
+        store.setRaw("Settings", "TemplateNumV", "1");
+        store.setRaw("Settings", "TemplateSizeH", "0.8");
+        store.setRaw("Settings", "TemplateSizeV", "2.4");
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, writeSheet(QStringLiteral("cells.bmp"), 600, 1600), 600, root(), lastClip);
+        for (const int arrow : {2, 2, 2, 3, 3})
+            w.ShiftButton[arrow - 1]->click();
+        w.btnOK->click();
+        QVERIFY(messages.isEmpty());
+        const DecodeResult clip = decodeBmpFile(w.clips().at(0));
+        QCOMPARE(QSize(clip.Image.Width, clip.Image.Height), QSize(480, 1440));
+        // A frame over the sheet's edge by less than half a pixel may be cut:
+        // the clip is then short, and the window says so.
+        store.setRaw("Settings", "TemplateSizeH", "1.996");
+        store.setRaw("Settings", "TemplateSizeV", "2.5");
+        LoadTemplateForm edge(store, writeSheet(QStringLiteral("edge.bmp"), 200, 300), 100, root(), lastClip);
+        edge.ShiftButton[1]->click();
+        QVERIFY(edge.btnOK->isEnabled());
+        edge.btnOK->click();
+        QCOMPARE(decodeBmpFile(edge.clips().at(0)).Image.Width, 199);
+        QCOMPARE(static_cast<const QStringList &>(messages),
+                 QStringList{QStringLiteral("Card 1 reaches past the edge of the sheet: it was cut short to "
+                                            "199 x 250 pixels of its 200 x 250.")});
+    }
+
+    void cutCardsGoToAFolderTheUserPicksWhenTheSheetsCannotTakeThem()
+    {
+        const std::string sheet = writeSheet(QStringLiteral("flat.bmp"), 850, 1100);
+        QFile blocker(dir.filePath(QStringLiteral("flat-cards")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, sheet, 100, root(), lastClip);
+        bool asked = false;
+        w.chooseClipFolder = [&](std::string &folder) {
+            asked = true;
+            folder = root() + "picked";
+            return true;
+        };
+        w.btnOK->click();
+        QVERIFY(asked);
+        QVERIFY2(messages.value(0).contains(QStringLiteral("flat-cards is a file, not a folder")),
+                 qPrintable(messages.value(0)));
+        QCOMPARE(w.clips().size(), std::size_t{9});
+        QCOMPARE(w.clips().front(), root() + "picked/clip01.bmp");
+        QCOMPARE(blocker.size(), 0);
     }
 
     void arrowsMoveTheOutlinesAndTheEdgeDisablesOk()
@@ -390,6 +442,11 @@ private slots:
         QCOMPARE(main.cards()[1].FileTitle, std::string("clip01.bmp"));
         QCOMPARE(main.lastClipIndex(), 9);
         QCOMPARE(main.preferences().InitialDir, root());
+        // The cards live beside their sheet, not with the program's temporaries.
+        QCOMPARE(main.cards()[1].FilePath, root() + "sheet-cards/clip01.bmp");
+        messages.answers = {QMessageBox::Discard};
+        main.close();
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip09.bmp"))));
     }
 };
 
