@@ -7,6 +7,7 @@
 #include "support/WindowHelpers.h"
 
 #include <QComboBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +75,13 @@ private slots:
         QVERIFY(saved.Interpolated);
         QCOMPARE(again->lineResults().Deposit.Profile, saved.Deposit.Profile);
         QCOMPARE(again->lineResults().All.VMD, saved.All.VMD);
+        // Its views are offered at once, from the stored figures.
+        auto *composite = test::child<QCheckBox>(*again, "CompositeCheck");
+        QVERIFY(composite->isVisible());
+        composite->click();
+        QVERIFY(again->compositeMode());
+        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(1), QStringLiteral("Swath Analysis"));
+        composite->click();
         QVERIFY(!again->trialModified());
         again->selectCard(3);
         QVERIFY(again->windowTitle().contains(QStringLiteral("file missing")));
@@ -82,6 +90,38 @@ private slots:
         QVERIFY(!again->runColourPassFor(3));
         QVERIFY(messages.last().contains(QStringLiteral("is missing")));
         QVERIFY(again->cards()[3].Scanned);
+    }
+
+    void aCardOutsideTheTrialsFolderIsShownByPathAndAskedForBeforeItsLog()
+    {
+        const std::string far = folder() + "far/";
+        std::filesystem::create_directories(far);
+        std::filesystem::create_directories(folder() + "trials");
+        cardgen::CardSpec base;
+        base.Width = 200;
+        base.Height = 300;
+        base.Discs = 150;
+        auto w = test::lineWindow(store, module, far, 2, base, "far");
+        QVERIFY(w);
+        w->btnScanAll_Click();
+        const std::string path = folder() + "trials/elsewhere.vexolin";
+        QVERIFY(w->saveTrial(path));
+
+        auto again = test::openWindow(store, module, folder());
+        again->preferences().LogAnalysis = true;
+        again->preferences().DisableBackgroundWarning = true;
+        again->preferences().DisableDitherWarning = true;
+        QVERIFY(again->openTrial(path));
+        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(0), QString::fromStdString(far + "far1.bmp"));
+        messages.clear();
+        messages.answers = {QMessageBox::No, QMessageBox::Yes};
+        QVERIFY(!again->runColourPassFor(1));
+        QVERIFY2(messages.value(0).contains(QString::fromStdString(far + "far1.scn")), qPrintable(messages.value(0)));
+        QVERIFY(!std::filesystem::exists(far + "far1.scn"));
+        QVERIFY(again->runColourPassFor(1));
+        again->scanCard(1);
+        QVERIFY(std::filesystem::exists(far + "far1.scn"));
+        QCOMPARE(messages.size(), 2); // once said Yes, never asked again
     }
 
     void passesTheirMeanAndTheQuestionBeforeChangesAreLost()
