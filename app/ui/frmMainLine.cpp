@@ -326,7 +326,7 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
     for (int i = 1; i <= cardCount(); ++i) {
         logs.push_back(scanLogPathOf(i));
         if (settings.Log && line_.RangeSelected && cards_[i].Scanned)
-            logsAllowed = mayWriteBeside(i, "Add the size range to it?") && logsAllowed;
+            logsAllowed = logsAllowed && mayWriteBeside(i, "Add the size range to it?");
     }
     // A log the user kept from being written keeps the others as they are too.
     if (!logsAllowed)

@@ -94,33 +94,23 @@ private slots:
 
     void aCardOutsideTheTrialsFolderIsShownByPathAndAskedForBeforeItsLog()
     {
-        const std::string far = folder() + "far/";
-        std::filesystem::create_directories(far);
-        std::filesystem::create_directories(folder() + "trials");
-        cardgen::CardSpec base;
-        base.Width = 200;
-        base.Height = 300;
-        base.Discs = 150;
-        auto w = test::lineWindow(store, module, far, 2, base, "far");
-        QVERIFY(w);
-        w->btnScanAll_Click();
-        const std::string path = folder() + "trials/elsewhere.vexolin";
-        QVERIFY(w->saveTrial(path));
-
+        auto w = scannedLine();
+        QVERIFY(w && std::filesystem::create_directories(folder() + "trials"));
+        QVERIFY(w->saveTrial(folder() + "trials/up.vexolin"));
         auto again = test::openWindow(store, module, folder());
-        again->preferences().LogAnalysis = true;
-        again->preferences().DisableBackgroundWarning = true;
-        again->preferences().DisableDitherWarning = true;
-        QVERIFY(again->openTrial(path));
-        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(0), QString::fromStdString(far + "far1.bmp"));
+        Preferences &p = again->preferences();
+        p.LogAnalysis = p.DisableBackgroundWarning = p.DisableDitherWarning = true;
+        QVERIFY(again->openTrial(folder() + "trials/up.vexolin"));
+        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(0),
+                 QString::fromStdString(folder() + "trial1.bmp"));
         messages.clear();
         messages.answers = {QMessageBox::No, QMessageBox::Yes};
-        QVERIFY(!again->runColourPassFor(1));
-        QVERIFY2(messages.value(0).contains(QString::fromStdString(far + "far1.scn")), qPrintable(messages.value(0)));
-        QVERIFY(!std::filesystem::exists(far + "far1.scn"));
+        const std::string log = folder() + "trial1.scn";
+        QVERIFY(!again->runColourPassFor(1) && !std::filesystem::exists(log));
+        QVERIFY2(messages.value(0).contains(QString::fromStdString(log)), qPrintable(messages.value(0)));
         QVERIFY(again->runColourPassFor(1));
         again->scanCard(1);
-        QVERIFY(std::filesystem::exists(far + "far1.scn"));
+        QVERIFY(std::filesystem::exists(log));
         QCOMPARE(messages.size(), 2); // once said Yes, never asked again
     }
 
