@@ -1,6 +1,8 @@
 #include "app/TrialState.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace vex {
 
@@ -113,6 +115,16 @@ std::string trialStateKey(const Trial &trial)
     for (const LinePass &p : trial.Passes)
         views.push_back({&p, &p.Cards, &p.Spray});
     return trialStateKey(trial.Settings, trial.NaturalOrder, views);
+}
+
+bool cardOutsideTrialFolder(const std::string &cardPath, const std::string &trialPath)
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    const fs::path folder = fs::weakly_canonical(fs::absolute(trialPath, ignored), ignored).parent_path();
+    const fs::path card = fs::weakly_canonical(fs::absolute(cardPath, ignored), ignored);
+    const fs::path relative = card.lexically_relative(folder);
+    return relative.empty() || *relative.begin() == ".." || relative == ".";
 }
 
 } // namespace vex

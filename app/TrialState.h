@@ -31,4 +31,10 @@ struct PassView {
 std::string trialStateKey(const AnalysisSettings &settings, bool naturalOrder, const std::vector<PassView> &passes);
 std::string trialStateKey(const Trial &trial);
 
+// Whether a card's file lies outside the folder of the trial at
+// `trialPath` (its subfolders count as inside; links are followed).  A trial
+// may come from anyone and name any file: such a card is shown by its whole
+// path, and a scan log is written beside it only once the user agreed.
+bool cardOutsideTrialFolder(const std::string &cardPath, const std::string &trialPath);
+
 } // namespace vex

@@ -35,7 +35,7 @@ void templatesFile(const std::string &text)
         small.TemplateNumH = std::min(small.TemplateNumH, 5);
         small.TemplateNumV = std::min(small.TemplateNumV, 5);
         for (const CardOutline &o : templateOutlines(small, 0.0, 0.0))
-            (void)cutRectangle(o, small, 32767);
+            (void)cutRectangle(o, 32767);
     }
     const TemplateFileContents again = readTemplatesText(templatesText(read.Templates));
     require(again.IgnoredLines.empty() && again.Templates.size() == read.Templates.size());

@@ -1,8 +1,18 @@
 #include "templates/TemplateCutting.h"
 
+#include "text/WholeFile.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace vex {
 
@@ -64,11 +74,21 @@ int cardAt(const std::vector<CardOutline> &outlines, double x, double y)
     return 0;
 }
 
-PixelRect cutRectangle(const CardOutline &outline, const TemplateRecord &t, int resolution)
+PixelRect cutRectangle(const CardOutline &outline, int resolution)
 {
-    return {whole(outline.Left * resolution), whole(outline.Top * resolution),
-            whole((static_cast<double>(t.TemplateSizeH) - 0.25) * resolution),
-            whole((static_cast<double>(t.TemplateSizeV) - 0.25) * resolution)};
+    // The size is rounded on its own, not as the difference of the rounded
+    // edges: an outline moved by a fraction of a pixel keeps its size.
+    return {whole(outline.Left * resolution), whole(outline.Top * resolution), whole(outline.Width * resolution),
+            whole(outline.Height * resolution)};
+}
+
+std::string cutShortText(int number, const PixelRect &rect, const IndexedImage &clip)
+{
+    if (clip.Width >= rect.Width && clip.Height >= rect.Height)
+        return {};
+    return "Card " + std::to_string(number) + " reaches past the edge of the sheet: it was cut short to " +
+           std::to_string(clip.Width) + " x " + std::to_string(clip.Height) + " pixels of its " +
+           std::to_string(rect.Width) + " x " + std::to_string(rect.Height) + ".";
 }
 
 std::string clipFileName(int number)
@@ -96,6 +116,56 @@ IndexedImage cropImage(const IndexedImage &image, const PixelRect &rect)
         std::copy_n(from, out.Width, out.row(r));
     }
     return out;
+}
+
+std::string clipFolderOf(const std::string &sheetPath)
+{
+    const fs::path sheet(sheetPath);
+    std::string stem = sheet.stem().string();
+    if (stem.empty())
+        stem = sheet.filename().string();
+    return (sheet.parent_path() / (stem + "-cards")).string() + "/";
+}
+
+Status prepareClipFolder(const std::string &folder)
+{
+    // Without the closing '/' a file of the name is seen as the file it is.
+    std::string name = folder;
+    while (name.size() > 1 && name.back() == '/')
+        name.pop_back();
+    std::error_code ec;
+    const fs::path dir(name);
+    const fs::file_status st = fs::status(dir, ec);
+    if (fs::exists(st) && !fs::is_directory(st))
+        return Status::failure(name + " is a file, not a folder.");
+    if (!fs::exists(st) && !fs::create_directories(dir, ec) && ec)
+        return Status::failure(name + " cannot be made: " + ec.message() + ".");
+    if (::access(dir.c_str(), W_OK | X_OK) != 0)
+        return Status::failure(name + " cannot be written to: " + std::strerror(errno) + ".");
+    return {};
+}
+
+WrittenClip writeClip(const std::string &folder, const std::string &name, const std::vector<std::uint8_t> &bytes)
+{
+    const std::string_view content(reinterpret_cast<const char *>(bytes.data()), bytes.size());
+    const fs::path file(name);
+    const std::string stem = file.stem().string();
+    const std::string extension = file.extension().string();
+    for (int n = 1; n < 10000; ++n) {
+        const std::string path = folder + (n == 1 ? name : stem + "-" + std::to_string(n) + extension);
+        std::error_code ec;
+        const fs::file_status st = fs::symlink_status(path, ec);
+        if (fs::exists(st)) {
+            // A cut of the same sheet again: the very same card need not be written twice.
+            std::string error;
+            if (fs::is_regular_file(st) && fs::file_size(path, ec) == bytes.size() && !ec &&
+                readWholeFile(path, error) == content && error.empty())
+                return {{}, path};
+            continue;
+        }
+        return {writeWholeFile(path, content), path};
+    }
+    return {Status::failure("No free name for " + name + " is left in " + folder + "."), {}};
 }
 
 std::vector<std::uint8_t> encodeIndexedBmp(const IndexedImage &image, int resolution)

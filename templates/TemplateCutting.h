@@ -5,6 +5,7 @@
 
 #include "intake/IndexedImage.h"
 #include "templates/TemplateStore.h"
+#include "text/Status.h"
 
 #include <cstdint>
 #include <string>
@@ -38,9 +39,14 @@ struct PixelRect {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
 };
-// What a card keeps: its outline less a quarter inch across and down,
-// from its top-left corner, in whole pixels (halves to even).
-PixelRect cutRectangle(const CardOutline &outline, const TemplateRecord &t, int resolution);
+// What a card keeps: its whole outline in pixels of the sheet, corner and
+// size each rounded to whole pixels (halves to even), so that every card of
+// a template comes out the same size wherever its outline was moved to.
+PixelRect cutRectangle(const CardOutline &outline, int resolution);
+
+// Empty when the clip is the whole rectangle; else, for card `number`, that
+// the sheet's edge cut it short and to what size.
+std::string cutShortText(int number, const PixelRect &rect, const IndexedImage &clip);
 
 // "clip" + the number in two digits at least + ".bmp".
 std::string clipFileName(int number);
@@ -48,6 +54,26 @@ std::string clipFileName(int number);
 // The part of a picture inside the rectangle (clipped to the picture),
 // with the picture's own colour table.
 IndexedImage cropImage(const IndexedImage &image, const PixelRect &rect);
+
+// Where the cards cut from a sheet are kept: beside the sheet, in a folder
+// named after it ("/a/sheet.bmp" gives "/a/sheet-cards/"), so that they last
+// as long as the sheet and a saved trial finds them.  Ends with '/'.
+std::string clipFolderOf(const std::string &sheetPath);
+
+// Makes the folder when it is not there yet.  Fails, saying why, when
+// something that is no folder has its name or it cannot be made or
+// written to.
+Status prepareClipFolder(const std::string &folder);
+
+struct WrittenClip {
+    Status Result;
+    std::string Path; // where the clip is, once written
+};
+// Writes a clip into the folder (ending with '/') through the whole-file
+// writer under `name`, or, when a different file already has that name,
+// under the first free "name-2", "name-3" ...; a file that already holds
+// exactly these bytes is taken as it is.  No other file is ever replaced.
+WrittenClip writeClip(const std::string &folder, const std::string &name, const std::vector<std::uint8_t> &bytes);
 
 // An uncompressed 8-bit bitmap of the picture with its colour table.
 std::vector<std::uint8_t> encodeIndexedBmp(const IndexedImage &image, int resolution);

@@ -478,7 +478,7 @@ void frmMain::showCard(int index)
 {
     const CardRecord &card = cards_[index];
     if (!isMinimized() && index != shownCard_) {
-        setCaption(cardCaption(card.FileTitle, QStringLiteral("Loading Image")));
+        setCaption(cardCaption(shownName(card), QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
         displayed_ = decoded.ok() ? toQImage(decoded.Image) : QImage();
         shownCard_ = index;
@@ -493,7 +493,7 @@ void frmMain::showCard(int index)
         detail += tr(" -- file missing");
     else if (card.FileState == CardFileState::Changed)
         detail += tr(" -- file changed");
-    setCaption(cardCaption(card.FileTitle, detail));
+    setCaption(cardCaption(shownName(card), detail));
     applyCardState(card);
 }
 
@@ -592,7 +592,7 @@ void frmMain::closeSelectedCard()
     }
     updatingStrip_ = true;
     for (int i = 1; i <= count; ++i)
-        cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
+        cardStrip_->setTabText(i - 1, QString::fromStdString(shownName(cards_[i])));
     delete cardLabels_.takeLast();
     cardStrip_->removeTab(count);
     updatingStrip_ = false;
@@ -619,6 +619,7 @@ void frmMain::afterCardsClosed()
         showEmptyState();
         return;
     }
+    offerComposite();
     selectCurrentTab();
 }
 
@@ -784,7 +785,7 @@ void frmMain::btnChangeRes_Click()
         cards_, [this](const std::vector<int> &cards) { reanalyseCards(cards); }, this);
     window.exec();
     const CardRecord &card = cards_[currentCard_];
-    setCaption(cardCaption(card.FileTitle, QString::number(card.Resolution) + QStringLiteral(" dpi")));
+    setCaption(cardCaption(shownName(card), QString::number(card.Resolution) + QStringLiteral(" dpi")));
 }
 
 void frmMain::showInfo(bool show)

@@ -19,6 +19,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -273,6 +274,16 @@ private:
     void updateTrialMark();
     // Applies an opened trial's values to the window's controls and preferences.
     void applyTrialSettings(const AnalysisSettings &settings, bool naturalOrder);
+    // The name a card is shown by: its whole path when it came with the
+    // opened trial from outside the trial's folder, else its file name.
+    std::string shownName(const CardRecord &card) const;
+    // True when card `index` may have its scan log written: at once for
+    // most cards; for one from outside the trial's folder, once the user
+    // said Yes to the question naming the path (asked once per card).  The
+    // question ends with `ask` ("Scan it?").
+    bool mayWriteBeside(int index, const std::string &ask = "Scan it?");
+    // The Composite box is offered while two cards or more are scanned.
+    void offerComposite();
     // The card's file is there and still the one its figures came from;
     // otherwise the user is told (or, for a changed file, asked whether to go on).
     bool cardFileUsable(int index);
@@ -342,6 +353,9 @@ private:
     bool meanShown_ = false;
     PassMean mean_;
     std::string trialPath_;
+    // The opened trial's cards outside its folder, by path: true once the
+    // user let a scan write beside it.
+    std::map<std::string, bool> outsideCards_;
     std::string savedStateKey_;
     QString baseCaption_;
     LineIntervals lineIntervals_;

@@ -53,6 +53,9 @@ bool frmMain::runColourPassFor(int index)
         return false;
     if (cards_[index].FileState != CardFileState::Present && !cardFileUsable(index))
         return false;
+    // Asked before the scan starts, not after the colour questions.
+    if (!mayWriteBeside(index))
+        return false;
     CardRecord &card = cards_[index];
     const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
     if (!decoded.ok()) {

@@ -99,7 +99,7 @@ void frmMain::CompositeCheck_Click()
     } else {
         sprayLineView_->hideReadOut();
         const CardRecord &card = cards_[currentCard_];
-        setCaption(QStringLiteral("Quarrow Vexolin -- ") + QString::fromStdString(card.FileTitle) +
+        setCaption(QStringLiteral("Quarrow Vexolin -- ") + QString::fromStdString(shownName(card)) +
                    QStringLiteral(" -- ") + QString::number(card.Resolution) + QStringLiteral(" dpi"));
         if (rangeSelected(false, line_.All, card, view_.RangeLow, view_.RangeHigh))
             view_.SingleRange = calcSingleRange(card, view_.RangeLow, view_.RangeHigh);
@@ -107,7 +107,7 @@ void frmMain::CompositeCheck_Click()
         while (cardStrip_->count() > 0)
             cardStrip_->removeTab(cardStrip_->count() - 1);
         for (int i = 1; i <= cardCount(); ++i)
-            cardStrip_->addTab(QString::fromStdString(cards_[i].FileTitle));
+            cardStrip_->addTab(QString::fromStdString(shownName(cards_[i])));
         cardStrip_->setCurrentIndex(currentCard_ - 1);
         updatingStrip_ = false;
         pictureStack_->setCurrentWidget(picture_);
@@ -325,9 +325,16 @@ bool frmMain::writeResults(const std::string &path, int filterIndex)
         return false;
     }
     std::vector<std::string> logs{std::string()};
-    for (int i = 1; i <= cardCount(); ++i)
+    bool logsAllowed = true;
+    for (int i = 1; i <= cardCount(); ++i) {
         logs.push_back(scanLogPathOf(i));
-    if (const Status sections = appendRangeSections(cards_, line_, settings, logs); !sections.ok())
+        if (settings.Log && line_.RangeSelected && cards_[i].Scanned)
+            logsAllowed = logsAllowed && mayWriteBeside(i, "Add the size range to it?");
+    }
+    // A log the user kept from being written keeps the others as they are too.
+    if (!logsAllowed)
+        showMessage(this, tr("The size range was not added to the scan logs."));
+    else if (const Status sections = appendRangeSections(cards_, line_, settings, logs); !sections.ok())
         showMessage(this, programText(sections.reason()), QMessageBox::Ok, QMessageBox::Warning);
     return true;
 }

@@ -45,7 +45,7 @@ inline constexpr const char *NoStainsMessage = "Vexolin did not find any\rvalid 
 
 void frmMain::scanCard(int index)
 {
-    if (index < 1 || index > cardCount())
+    if (index < 1 || index > cardCount() || !mayWriteBeside(index))
         return;
     CardRecord &card = cards_[index];
 
@@ -93,10 +93,7 @@ void frmMain::scanCard(int index)
     if (!figures.Log.ok())
         showMessage(this, QString::fromStdString(figures.Log.reason()), QMessageBox::Ok, QMessageBox::Warning);
 
-    int scannedCards = 0;
-    for (int i = 1; i <= cardCount(); ++i)
-        scannedCards += cards_[i].Scanned ? 1 : 0;
-    compositeCheck_->setVisible(scannedCards >= 2);
+    offerComposite();
     view_.MaxScannedDiameter = vex::maxScannedDiameter(cards_);
     finish();
 }

@@ -75,7 +75,7 @@ void frmMain::rebuildCardStrip()
     while (cardStrip_->count() > 0)
         cardStrip_->removeTab(cardStrip_->count() - 1);
     for (int i = 1; i <= cardCount(); ++i) {
-        cardStrip_->addTab(QString::fromStdString(cards_[i].FileTitle));
+        cardStrip_->addTab(QString::fromStdString(shownName(cards_[i])));
         // A card whose file has gone or changed is marked; its stored
         // figures stand.
         if (cards_[i].FileState != CardFileState::Present)
@@ -110,7 +110,8 @@ void frmMain::selectPass(int pass)
     }
     resolutionButton_->show();
     rebuildCardStrip();
-    compositeCheck_->setChecked(line);
+    offerComposite();
+    compositeCheck_->setChecked(line && !compositeCheck_->isHidden());
     CompositeCheck_Click();
     updateTrialMark();
 }
@@ -154,6 +155,7 @@ void frmMain::removePass()
         showEmptyState();
     } else {
         rebuildCardStrip();
+        offerComposite();
         compositeCheck_->setChecked(false);
         CompositeCheck_Click();
     }
@@ -192,6 +194,7 @@ void frmMain::showMeanOfPasses()
         return;
     }
     rebuildCardStrip();
+    compositeCheck_->show();
     compositeCheck_->setChecked(true);
     CompositeCheck_Click();
 }
@@ -449,6 +452,11 @@ bool frmMain::openTrial(const std::string &path)
     view_.CancelRequested = false;
     cancelButton_->setEnabled(false);
     setBusy(false);
+    outsideCards_.clear();
+    for (const LinePass &p : t.Passes)
+        for (const CardRecord &c : p.Cards.records())
+            if (cardOutsideTrialFolder(c.FilePath, path))
+                outsideCards_.emplace(c.FilePath, false);
 
     if (meanShown_)
         leaveMean();
@@ -470,6 +478,8 @@ bool frmMain::openTrial(const std::string &path)
     } else {
         resolutionButton_->show();
         rebuildCardStrip();
+        // The stored figures make the line: its views need no scan.
+        offerComposite();
         CompositeCheck_Click();
         selectCurrentTab();
     }
@@ -524,6 +534,34 @@ void frmMain::applyTrialSettings(const AnalysisSettings &s, bool naturalOrder)
         view_.RangeLow = s.RangeLow;
         view_.RangeHigh = s.RangeHigh;
     }
+}
+
+std::string frmMain::shownName(const CardRecord &card) const
+{
+    return outsideCards_.count(card.FilePath) != 0 ? card.FilePath : card.FileTitle;
+}
+
+bool frmMain::mayWriteBeside(int index, const std::string &ask)
+{
+    const auto outside = outsideCards_.find(cards_[index].FilePath);
+    if (!prefs_.LogAnalysis || outside == outsideCards_.end() || outside->second)
+        return true;
+    const std::string log = scanLogPathOf(index);
+    if (showMessage(this,
+                    programText("The image file of this card lies outside the trial's folder:\r" + outside->first +
+                                "\rIts scan log is written there:\r" + log + "\r" + ask),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::Warning) != QMessageBox::Yes)
+        return false;
+    outside->second = true;
+    return true;
+}
+
+void frmMain::offerComposite()
+{
+    int scanned = 0;
+    for (const CardRecord &card : cards_.records())
+        scanned += card.Scanned ? 1 : 0;
+    compositeCheck_->setVisible(scanned >= 2);
 }
 
 bool frmMain::cardFileUsable(int index)

@@ -3,7 +3,7 @@
 #include "intake/qt/PictureLoader.h"
 #include "templates/ui/frmTemplates.h"
 #include "text/NumberText.h"
-#include "text/WholeFile.h"
+#include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <filesystem>
 
 namespace vex::ui {
 
@@ -282,12 +283,51 @@ void LoadTemplateForm::btnTemplates_Click()
     drawOutlines();
 }
 
+std::string LoadTemplateForm::readyClipFolder()
+{
+    std::string folder = clipFolderOf(TemplateFile);
+    const Status beside = prepareClipFolder(folder);
+    if (beside.ok())
+        return folder;
+    showMessage(this,
+                programText("The cut cards cannot be kept beside the sheet:\r" + beside.reason() +
+                            "\rPlease choose a folder for them."),
+                QMessageBox::Ok, QMessageBox::Warning);
+    if (chooseClipFolder) {
+        if (!chooseClipFolder(folder))
+            return {};
+    } else {
+        CCommonDialogs dialog;
+        dialog.Init(this);
+        dialog.Title = "Folder for the Cut Cards";
+        dialog.InitialDir = std::filesystem::path(TemplateFile).parent_path().string();
+        if (!dialog.ShowFolder())
+            return {};
+        folder = dialog.Path;
+    }
+    if (folder.empty())
+        return {};
+    if (folder.back() != '/')
+        folder += '/';
+    if (const Status chosen = prepareClipFolder(folder); !chosen.ok()) {
+        showMessage(this, programText("Error: " + chosen.reason()), QMessageBox::Ok, QMessageBox::Warning);
+        return {};
+    }
+    return folder;
+}
+
 void LoadTemplateForm::btnOK_Click()
 {
     const std::vector<CardOutline> o = outlines();
     if (!SheetLoaded || !outlinesFit(o, Resolution, sheet_.Width, sheet_.Height))
         return;
+    // Nothing is cut until the cards have a place that lasts.
+    const std::string folder = readyClipFolder();
+    if (folder.empty())
+        return;
+    clipFolder_ = folder;
     clips_.clear();
+    std::string cutShort;
     for (std::size_t k = 0; k < o.size(); ++k) {
         if (!CardSelected[k])
             continue;
@@ -295,23 +335,26 @@ void LoadTemplateForm::btnOK_Click()
         looks_[k].Width = 2;
         Picture1->setOutlines(o, looks_);
         Picture1->repaint();
-        const std::string title = clipFileName(lastClipIndex_ + static_cast<int>(k) + 1);
-        const IndexedImage clip = cropImage(sheet_, cutRectangle(o[k], Template, Resolution));
-        const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, Resolution);
-        const Status written = writeWholeFile(
-            rootDir_ + title, std::string_view(reinterpret_cast<const char *>(bytes.data()), bytes.size()));
-        if (!written.ok()) {
-            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(written.reason()), QMessageBox::Ok,
-                        QMessageBox::Warning);
+        const PixelRect rect = cutRectangle(o[k], Resolution);
+        const IndexedImage clip = cropImage(sheet_, rect);
+        if (const std::string s = cutShortText(static_cast<int>(k) + 1, rect, clip); !s.empty())
+            cutShort += (cutShort.empty() ? "" : "\r") + s;
+        const WrittenClip written = writeClip(folder, clipFileName(lastClipIndex_ + static_cast<int>(k) + 1),
+                                              encodeIndexedBmp(clip, Resolution));
+        if (!written.Result.ok()) {
+            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(written.Result.reason()),
+                        QMessageBox::Ok, QMessageBox::Warning);
             break;
         }
-        clips_.push_back(rootDir_ + title);
+        clips_.push_back(written.Path);
         if (LoadImage)
-            LoadImage(title, rootDir_, Resolution);
+            LoadImage(std::filesystem::path(written.Path).filename().string(), folder, Resolution);
         looks_[k].Colour = QColor(255, 0, 0);
         Picture1->setOutlines(o, looks_);
         Picture1->repaint();
     }
+    if (!cutShort.empty())
+        showMessage(this, programText(cutShort), QMessageBox::Ok, QMessageBox::Warning);
     lastClipIndex_ += Template.TemplateNumH * Template.TemplateNumV;
     Status stored = writeSetting(store_, SettingsSection, "TemplateName", Template.TemplateName);
     stored.add(writeSetting(store_, SettingsSection, "TemplateNumH", std::to_string(Template.TemplateNumH)));

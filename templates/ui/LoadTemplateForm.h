@@ -64,6 +64,10 @@ public:
     std::function<bool(const std::string &fileTitle, const std::string &folder, std::int32_t resolution)> LoadImage;
     // Lets a test answer the Template Manager; when not set, it is shown.
     std::function<void(TemplateRecord &)> chooseTemplate;
+    // Chooses the folder for the cut cards when the one beside the sheet
+    // cannot take them; when not set, the folder dialog asks.  True with a
+    // folder chosen.
+    std::function<bool(std::string &folder)> chooseClipFolder;
 
     std::string TemplateFile;
     TemplateRecord Template;
@@ -87,6 +91,8 @@ public:
     const std::vector<std::string> &resetSettings() const { return resetSettings_; }
     // The clips written by the last OK, by full path.
     const std::vector<std::string> &clips() const { return clips_; }
+    // Where the last OK put them, ending with '/'.
+    const std::string &clipFolder() const { return clipFolder_; }
 
 public slots:
     void btnOK_Click();
@@ -100,6 +106,9 @@ private:
     void drawOutlines();
     void applyResolution();
     void toggleCard(QPointF inches);
+    // The folder the cut cards go to, made if need be; empty when there is
+    // none (the user was told, or cancelled).
+    std::string readyClipFolder();
 
     SettingsStore &store_;
     std::string rootDir_;
@@ -108,6 +117,7 @@ private:
     QImage sheetPicture_; // converted once, shown at every resolution
     std::vector<SheetView::Look> looks_;
     std::vector<std::string> clips_;
+    std::string clipFolder_;
     std::vector<std::string> resetSettings_;
 };
 

@@ -1,6 +1,8 @@
 #include "intake/BmpFile.h"
+#include "support/TempFolder.h"
 #include "templates/TemplateCutting.h"
 #include "templates/TemplateStore.h"
+#include "text/WholeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +57,7 @@ TEST(TemplateFile, MalformedLinesAreSkippedAndNamed)
     // The cutting's pixel arithmetic holds whatever reaches it.
     TemplateRecord huge;
     huge.TemplateSizeH = 3.4e38f;
-    const PixelRect cut = cutRectangle({1e30, 0, 1, 1}, huge, 1200);
+    const PixelRect cut = cutRectangle({1e30, 0, huge.TemplateSizeH, 1}, 1200);
     EXPECT_EQ(cut.X, 2147483647);
     EXPECT_EQ(cut.Width, 2147483647);
 }
@@ -105,17 +107,22 @@ TEST(TemplateCutting, OutlinesFitAndCardsUnderThePointer)
     EXPECT_FALSE(outlinesFit(o, 100, 584, 1100));
 }
 
-TEST(TemplateCutting, CardKeepsItsOutlineLessAQuarterInch)
+TEST(TemplateCutting, CardKeepsItsWholeOutlineWhereverItWasMoved)
 {
     TemplateRecord one = defaultTemplate();
     one.TemplateNumH = 1;
     one.TemplateNumV = 1;
-    const std::vector<CardOutline> o = templateOutlines(one, 0.5, 0.25);
-    const PixelRect r = cutRectangle(o[0], one, 600);
+    const PixelRect r = cutRectangle(templateOutlines(one, 0.5, 0.25)[0], 600);
     EXPECT_EQ(r.X, 300);
     EXPECT_EQ(r.Y, 150);
-    EXPECT_EQ(r.Width, 900);
-    EXPECT_EQ(r.Height, 1500);
+    EXPECT_EQ(r.Width, 1050);
+    EXPECT_EQ(r.Height, 1650);
+    // A 0.8 x 2.4 inch cell nudged by preview pixels of an odd size is
+    // 480 x 1440 pixels at 600 dpi wherever it lands.
+    for (int nudge = -3; nudge <= 7; ++nudge) {
+        const PixelRect c = cutRectangle({0.3 + nudge / 61.7, 0.2 + nudge / 43.1, 0.8f, 2.4f}, 600);
+        EXPECT_EQ(std::pair(c.Width, c.Height), std::pair(480, 1440)) << nudge;
+    }
     EXPECT_EQ(clipFileName(1), "clip01.bmp");
     EXPECT_EQ(clipFileName(10), "clip10.bmp");
     EXPECT_EQ(clipFileName(123), "clip123.bmp");
@@ -148,6 +155,21 @@ TEST(TemplateCutting, ClipsKeepTheSheetsColourTableAndPixels)
     // A rectangle over the edge keeps what lies on the sheet.
     EXPECT_EQ(cropImage(sheet, {4, 3, 5, 5}).Width, 2);
     EXPECT_EQ(cropImage(sheet, {4, 3, 5, 5}).Height, 1);
+}
+
+TEST(TemplateCutting, ClipsGoBesideTheSheetAndReplaceNoOtherFile)
+{
+    const test::TempFolder tmp;
+    const std::string folder = clipFolderOf(tmp.file("sheet.bmp"));
+    EXPECT_EQ(folder, tmp.file("sheet-cards") + "/");
+    ASSERT_TRUE(prepareClipFolder(folder).ok());
+    // The same card cut again is the file already there; another takes the next name.
+    for (const auto &[bytes, name] : {std::pair(std::vector<std::uint8_t>{1, 2}, "clip01.bmp"),
+                                      std::pair(std::vector<std::uint8_t>{1, 2}, "clip01.bmp"),
+                                      std::pair(std::vector<std::uint8_t>{3}, "clip01-2.bmp")})
+        EXPECT_EQ(writeClip(folder, "clip01.bmp", bytes).Path, folder + name);
+    std::string error;
+    EXPECT_EQ(readWholeFile(folder + "clip01.bmp", error), std::string("\1\2"));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "support/WindowHelpers.h"
 
 #include <QComboBox>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +75,13 @@ private slots:
         QVERIFY(saved.Interpolated);
         QCOMPARE(again->lineResults().Deposit.Profile, saved.Deposit.Profile);
         QCOMPARE(again->lineResults().All.VMD, saved.All.VMD);
+        // Its views are offered at once, from the stored figures.
+        auto *composite = test::child<QCheckBox>(*again, "CompositeCheck");
+        QVERIFY(composite->isVisible());
+        composite->click();
+        QVERIFY(again->compositeMode());
+        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(1), QStringLiteral("Swath Analysis"));
+        composite->click();
         QVERIFY(!again->trialModified());
         again->selectCard(3);
         QVERIFY(again->windowTitle().contains(QStringLiteral("file missing")));
@@ -104,6 +112,28 @@ private slots:
                                                      ":\nit is the same file as the open trial " + trial + ".")}));
         QCOMPARE(std::pair(std::filesystem::file_size(card), std::filesystem::file_size(trial)), sizes);
         QVERIFY(w->saveTrial(trial)); // saved where it was opened from, as Save does
+    }
+
+    void aCardOutsideTheTrialsFolderIsShownByPathAndAskedForBeforeItsLog()
+    {
+        auto w = scannedLine();
+        QVERIFY(w && std::filesystem::create_directories(folder() + "trials"));
+        QVERIFY(w->saveTrial(folder() + "trials/up.vexolin"));
+        auto again = test::openWindow(store, module, folder());
+        Preferences &p = again->preferences();
+        p.LogAnalysis = p.DisableBackgroundWarning = p.DisableDitherWarning = true;
+        QVERIFY(again->openTrial(folder() + "trials/up.vexolin"));
+        QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(0),
+                 QString::fromStdString(folder() + "trial1.bmp"));
+        messages.clear();
+        messages.answers = {QMessageBox::No, QMessageBox::Yes};
+        const std::string log = folder() + "trial1.scn";
+        QVERIFY(!again->runColourPassFor(1) && !std::filesystem::exists(log));
+        QVERIFY2(messages.value(0).contains(QString::fromStdString(log)), qPrintable(messages.value(0)));
+        QVERIFY(again->runColourPassFor(1));
+        again->scanCard(1);
+        QVERIFY(std::filesystem::exists(log));
+        QCOMPARE(messages.size(), 2); // once said Yes, never asked again
     }
 
     void passesTheirMeanAndTheQuestionBeforeChangesAreLost()

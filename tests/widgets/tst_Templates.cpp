@@ -212,7 +212,7 @@ private slots:
         }
         QCOMPARE(messages.size(), 1);
         QVERIFY(messages[0].startsWith(QStringLiteral("Error: ")));
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip01.bmp"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip01.bmp"))));
     }
 
     void deletingTheLastTemplatesDeletesTheFile()
@@ -276,13 +276,13 @@ private slots:
         QCOMPARE(opened, (std::vector<std::string>{"clip01.bmp", "clip02.bmp", "clip03.bmp", "clip04.bmp", "clip06.bmp",
                                                    "clip07.bmp", "clip08.bmp"}));
         QCOMPARE(lastClip, 9);
-        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("clip05.bmp"))));
-        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip05.bmp"))));
+        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("sheet-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
         QCOMPARE(clip.BitsPerPixel, 8);
         QCOMPARE(clip.Image.PaletteBgr,
                  (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
-        QCOMPARE(clip.Image.Width, 150); // (1.75 - 0.25) x 100
+        QCOMPARE(clip.Image.Width, 175); // 1.75 x 100
         QCOMPARE(store.values().at({"Settings", "TemplateSizeV"}), std::string("2.75"));
         // The next sheet goes on from clip 10.
         LoadTemplateForm next(store, sheet, 100, root(), lastClip);
@@ -295,7 +295,7 @@ private slots:
         QCOMPARE(lastClip, 18);
     }
 
-    void oneCardAt600DpiKeeps900By1500Pixels()
+    void oneCardAt600DpiKeepsItsWhole1050By1650Pixels()
     {
         store.setRaw("Settings", "TemplateNumH", "1");
         store.setRaw("Settings", "TemplateNumV", "1");
@@ -303,10 +303,36 @@ private slots:
         std::int32_t lastClip = 0;
         LoadTemplateForm w(store, sheet, 600, root(), lastClip);
         w.btnOK->click();
-        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("clip01.bmp")).toStdString());
+        const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("one-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
-        QCOMPARE(clip.Image.Width, 900);
-        QCOMPARE(clip.Image.Height, 1500);
+        QCOMPARE(clip.Image.Width, 1050);
+        QCOMPARE(clip.Image.Height, 1650);
+    }
+
+    void aFrameOverTheSheetsEdgeIsCutShortAndTold()
+    {
+        // Over the edge by less than half a pixel, so OK cuts it.
+        for (const auto &[key, value] : {std::pair("TemplateNumH", "1"), std::pair("TemplateNumV", "1"),
+                                         std::pair("TemplateSizeH", "1.996"), std::pair("TemplateSizeV", "2.5")})
+            store.setRaw("Settings", key, value);
+        std::int32_t lastClip = 0;
+        LoadTemplateForm edge(store, writeSheet(QStringLiteral("edge.bmp"), 200, 300), 100, root(), lastClip);
+        edge.ShiftButton[1]->click();
+        edge.btnOK->click();
+        QCOMPARE(decodeBmpFile(edge.clips().at(0)).Image.Width, 199);
+        QCOMPARE(messages, QStringList{QStringLiteral("Card 1 reaches past the edge of the sheet: it was cut short to "
+                                                      "199 x 250 pixels of its 200 x 250.")});
+    }
+
+    void cutCardsGoToAFolderTheUserPicksWhenTheSheetsCannotTakeThem()
+    {
+        QFile(dir.filePath(QStringLiteral("flat-cards"))).open(QIODevice::WriteOnly);
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, writeSheet(QStringLiteral("flat.bmp"), 850, 1100), 100, root(), lastClip);
+        w.chooseClipFolder = [this](std::string &folder) { return !(folder = root() + "picked").empty(); };
+        w.btnOK->click();
+        QVERIFY(messages.value(0).contains(QStringLiteral("flat-cards is a file, not a folder")));
+        QCOMPARE(w.clips().back(), root() + "picked/clip09.bmp");
     }
 
     void arrowsMoveTheOutlinesAndTheEdgeDisablesOk()
@@ -390,6 +416,11 @@ private slots:
         QCOMPARE(main.cards()[1].FileTitle, std::string("clip01.bmp"));
         QCOMPARE(main.lastClipIndex(), 9);
         QCOMPARE(main.preferences().InitialDir, root());
+        // The cards live beside their sheet, not with the program's temporaries.
+        QCOMPARE(main.cards()[1].FilePath, root() + "sheet-cards/clip01.bmp");
+        messages.answers = {QMessageBox::Discard};
+        main.close();
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip09.bmp"))));
     }
 };
 

@@ -10,6 +10,8 @@
 //       twice, the second pass one spacing further out: the Card Positions
 //       window with a card left out and a position typed, the mean of the
 //       passes, and the trial saved and opened again)
+//   vexolin-screenshots OUT_FOLDER --trial FILE.vexolin   (a saved trial
+//       opened as the command line opens it, then its line and swath views)
 //
 // It ends with QCoreApplication::exit, not quit: quit would close the
 // windows first, and a window with unsaved work asks what to do with it.
@@ -125,6 +127,7 @@ int main(int argc, char **argv)
         std::printf("%s\n", qPrintable(shot));
         return 0;
     }
+    const bool trialMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--trial") && argc > 3;
     const QString card = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     const int dpi = argc > 3 && !lineMode ? std::atoi(argv[3]) : 600;
     QDir().mkpath(out);
@@ -159,6 +162,23 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(path));
         }
     };
+    if (trialMode) {
+        QTimer::singleShot(0, &window, [&] {
+            if (!window.openTrial(QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath().toStdString())) {
+                status = 1;
+                QCoreApplication::exit();
+                return;
+            }
+            save(QStringLiteral("trial_opened.png"));
+            control<QCheckBox>(window, "CompositeCheck")->click();
+            save(QStringLiteral("trial_line.png"));
+            control<QTabBar>(window, "ImageStrip")->setCurrentIndex(1);
+            save(QStringLiteral("trial_swath.png"));
+            QCoreApplication::exit();
+        });
+        app.exec();
+        return status;
+    }
     if (lineMode) {
         QTimer::singleShot(0, &window, [&] {
             for (int i = 3; i < argc; ++i)
