@@ -534,10 +534,17 @@ try {
         const std::string path = shown(imagePaths[n]);
         AnalysedCard analysed;
         try {
-            analysed = workers.take(n, [&] { progress.update(progressText); });
+            try {
+                analysed = workers.take(n, [&] { progress.update(progressText); });
+            } catch (const std::bad_alloc &) {
+                // What the other workers held then may be free now: the
+                // card is tried once more, here, before it is given up.
+                std::atomic<int> share{0};
+                analysed = analyse(n, share);
+            }
         } catch (...) {
-            // A card that could not get its memory is that card's failure;
-            // the others go on.
+            // A card that cannot get its memory is that card's failure; the
+            // others go on.
             say(path + ": the card cannot be analysed: " + failureText(std::current_exception()));
             status = 1;
             continue;
