@@ -1,6 +1,7 @@
 #include "analysis/ScanLog.h"
 
 #include "intake/CardLoading.h"
+#include "text/ControlText.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
 #include "text/Windows1252.h"
@@ -84,7 +85,7 @@ void writeSprayInformation(LogWriter &w, const ScanLogInputs &in)
 {
     const SprayInfo empty;
     const SprayInfo &s = in.Spray ? *in.Spray : empty;
-    auto value = [&](int entry) { return toWindows1252(s[entry]); };
+    auto value = [&](int entry) { return toWindows1252(oneLineText(s[entry])); };
     w.line(std::string(50, '-'));
     w.line();
     w.line("Spray Information:");
@@ -211,7 +212,7 @@ std::string scanLogSection(const ScanLogInputs &in, bool newFile)
     if (newFile) {
         w.line("Vexolin -- Quarrow Droplet Analysis Program");
         w.line();
-        w.line("File: " + toWindows1252(card.FileTitle));
+        w.line("File: " + toWindows1252(oneLineText(card.FileTitle)));
     }
     if (in.LogSprayInfo)
         writeSprayInformation(w, in);

@@ -53,24 +53,26 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
         module.SpreadFactor[i] = readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i),
                                                    spreadDefaults[i], -SpreadLimit[i], SpreadLimit[i], resets);
     w.HistogramColor = Rgb{125, 190, 255};
-    w.LogAnalysis = readBoolSetting(store, PrefsSection, "LogAnalysis", true);
-    w.Append = readBoolSetting(store, PrefsSection, "Append", false);
+    w.LogAnalysis = readBoolSetting(store, PrefsSection, "LogAnalysis", true, resets);
+    w.Append = readBoolSetting(store, PrefsSection, "Append", false, resets);
     w.MouseCoords = true;
-    w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false);
+    w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false, resets);
     w.ShapeThreshold =
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
     w.HueThreshold =
         static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
-    w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false);
-    w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false);
-    w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false);
-    w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false);
-    w.NaturalOrder = readBoolSetting(store, PrefsSection, "NaturalOrder", false);
+    w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false, resets);
+    w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false, resets);
+    w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false, resets);
+    w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false, resets);
+    w.NaturalOrder = readBoolSetting(store, PrefsSection, "NaturalOrder", false, resets);
     w.SwathWidthStep = readDoubleSetting(store, PrefsSection, "SwathWidthStep", 0.1, 0.01, 1.0, resets);
-    w.CentrePattern = readBoolSetting(store, PrefsSection, "CentrePattern", false);
-    w.ConfidenceIntervals = readBoolSetting(store, PrefsSection, "ConfidenceIntervals", false);
+    w.CentrePattern = readBoolSetting(store, PrefsSection, "CentrePattern", false, resets);
+    w.ConfidenceIntervals = readBoolSetting(store, PrefsSection, "ConfidenceIntervals", false, resets);
     w.DenseCoveragePercent =
         static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
+    // Read with the module state at start; a bad word there is named with the rest.
+    (void)readBoolSetting(store, PrefsSection, "Metric", true, resets);
     w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     return w;

@@ -6,6 +6,8 @@
 #include "text/NumberText.h"
 
 #include <algorithm>
+#include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -165,14 +167,35 @@ LineIntervals lineIntervals(const CardList &cards, const LineResults &line, cons
     // The samplers fill a cache as they draw: each thread has its own.
     const int parts = std::clamp(threads, 1, replicates);
     std::vector<Replicates> done(static_cast<std::size_t>(parts));
+    std::vector<std::exception_ptr> failed(static_cast<std::size_t>(parts));
     {
+        const auto part = [&](int t) {
+            run(replicates * t / parts, replicates * (t + 1) / parts, samplers, done[static_cast<std::size_t>(t)]);
+        };
         std::vector<std::jthread> helpers;
-        for (int t = 1; t < parts; ++t)
-            helpers.emplace_back([&, t] {
-                run(replicates * t / parts, replicates * (t + 1) / parts, samplers, done[static_cast<std::size_t>(t)]);
-            });
-        run(0, replicates / parts, samplers, done[0]);
+        helpers.reserve(static_cast<std::size_t>(parts));
+        int started = 1;
+        // A part whose thread the system will not give is run here.
+        for (; started < parts; ++started) {
+            try {
+                helpers.emplace_back([&, t = started] {
+                    try {
+                        part(t);
+                    } catch (...) {
+                        failed[static_cast<std::size_t>(t)] = std::current_exception();
+                    }
+                });
+            } catch (const std::system_error &) {
+                break;
+            }
+        }
+        for (int t = started; t < parts; ++t)
+            part(t);
+        part(0);
     }
+    for (const std::exception_ptr &failure : failed)
+        if (failure)
+            std::rethrow_exception(failure);
     Replicates all;
     for (Replicates &part : done) {
         all.Vmd.insert(all.Vmd.end(), part.Vmd.begin(), part.Vmd.end());

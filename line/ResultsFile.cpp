@@ -3,12 +3,14 @@
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
+#include "text/ControlText.h"
 #include "text/NumberText.h"
 #include "text/Windows1252.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <string_view>
 
 namespace vex {
 
@@ -28,23 +30,54 @@ std::string general(double v)
     return significantText(v, 15);
 }
 
-// Typed texts may hold line breaks of any kind; the file has CR LF only.
-std::string crlf(const std::string &text)
+// A spreadsheet takes a cell that starts so for a formula.
+bool startsLikeAFormula(const std::string &text)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r') {
-            out += "\r\n";
-            if (i + 1 < text.size() && text[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    const auto first = text.find_first_not_of(' ');
+    return first != std::string::npos && std::string_view("=+-@\t\r").find(text[first]) != std::string_view::npos;
+}
+
+// "-3.5", "+2", "1e3", "7,5": a signed number a spreadsheet reads as one.
+bool isPlainNumber(const std::string &text)
+{
+    const auto first = text.find_first_not_of(' ');
+    const auto last = text.find_last_not_of(' ');
+    if (first == std::string::npos)
+        return false;
+    std::size_t i = first;
+    const std::size_t end = last + 1;
+    auto digits = [&] {
+        const std::size_t from = i;
+        while (i < end && std::isdigit(static_cast<unsigned char>(text[i])))
+            ++i;
+        return i - from;
+    };
+    if (text[i] == '+' || text[i] == '-')
+        ++i;
+    std::size_t mantissa = digits();
+    if (i < end && (text[i] == '.' || text[i] == ','))
+        ++i, mantissa += digits();
+    if (mantissa == 0)
+        return false;
+    if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < end && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() == 0)
+            return false;
     }
-    return out;
+    return i == end;
+}
+
+std::string quoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"')
+            out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
 // Lines by column: a field starts at a column or ends at one; a line that
@@ -59,11 +92,8 @@ public:
         current_.append(column - 1 - width_, ' ');
         current_ += text;
         // Columns count characters as the file holds them (one byte each in
-        // its code page), not the bytes of the UTF-8 built here; a typed
-        // text may end in a line of its own.
-        const auto lastBreak = text.rfind('\n');
-        width_ =
-            lastBreak == std::string::npos ? column - 1 + textLength(text) : textLength(text.substr(lastBreak + 1));
+        // its code page), not the bytes of the UTF-8 built here.
+        width_ = column - 1 + textLength(text);
     }
     // The column after the last character of the line so far.
     std::size_t width() const { return width_ + 1; }
@@ -108,30 +138,33 @@ Units unitsOf(const ResultsInputs &in)
     return in.Metric ? Units{"m", "km/h", in.RateUnit} : Units{"ft", "mph", in.RateUnit};
 }
 
+// A typed value and what the file adds after it (its unit).
 struct SprayLine {
     std::string Label;
-    std::string Value;
+    std::string Typed;
+    std::string After;
+    std::string value() const { return oneLineText(Typed + After); }
 };
 
 std::vector<SprayLine> sprayLines(const ResultsInputs &in, const Units &u)
 {
     const SprayInfo &s = *in.Spray;
     return {
-        {"Aircraft Type:", s[AC_Type]},
-        {"Aircraft Registration:", s[AC_Registration]},
-        {"Aircraft Owner:", s[AC_Owner]},
-        {"Aircraft Swath:", s[AC_Swath] + " " + u.Length},
-        {"Aircraft Speed:", s[AC_Speed] + " " + u.Speed},
-        {"Aircraft Height:", s[AC_Height] + " " + u.Length},
-        {"Product Sprayed:", s[Spray_Product]},
-        {"Active Rate:", s[Spray_ActiveRate] + " " + u.Rate},
-        {"Spray Rate:", s[Spray_SprayRate] + " " + u.Rate},
-        {"Nozzles:", s[Nozzle_Number] + Times + " " + s[Nozzle_Type]},
-        {"Analysis Device:", s[Sampler_Type]},
-        {"Spread Factor:", spreadFactorText(in.SpreadFactor)},
-        {"Sampler1 Position:", s[Sample_Position1] + " " + u.Length},
-        {"Sampler Separation:", s[Sample_Interval] + " " + u.Length},
-        {"Comment:", s[Comment]},
+        {"Aircraft Type:", s[AC_Type], ""},
+        {"Aircraft Registration:", s[AC_Registration], ""},
+        {"Aircraft Owner:", s[AC_Owner], ""},
+        {"Aircraft Swath:", s[AC_Swath], " " + u.Length},
+        {"Aircraft Speed:", s[AC_Speed], " " + u.Speed},
+        {"Aircraft Height:", s[AC_Height], " " + u.Length},
+        {"Product Sprayed:", s[Spray_Product], ""},
+        {"Active Rate:", s[Spray_ActiveRate], " " + u.Rate},
+        {"Spray Rate:", s[Spray_SprayRate], " " + u.Rate},
+        {"Nozzles:", s[Nozzle_Number], Times + " " + s[Nozzle_Type]},
+        {"Analysis Device:", s[Sampler_Type], ""},
+        {"Spread Factor:", "", spreadFactorText(in.SpreadFactor)},
+        {"Sampler1 Position:", s[Sample_Position1], " " + u.Length},
+        {"Sampler Separation:", s[Sample_Interval], " " + u.Length},
+        {"Comment:", s[Comment], ""},
     };
 }
 
@@ -262,15 +295,16 @@ std::string spreadFactorText(const std::array<double, 3> &spread)
 
 std::string csvField(const std::string &text)
 {
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
-    std::string out = "\"";
-    for (const char c : crlf(text)) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    return out + "\"";
+    const std::string line = oneLineText(text);
+    return line.find_first_of(",\"") == std::string::npos ? line : quoted(line);
+}
+
+std::string csvTextField(const std::string &typed, const std::string &after)
+{
+    const std::string line = oneLineText(typed + after);
+    if (!startsLikeAFormula(oneLineText(typed)) || isPlainNumber(typed))
+        return csvField(line);
+    return quoted("'" + line);
 }
 
 std::string resultsTxt(const ResultsInputs &in)
@@ -288,7 +322,7 @@ std::string resultsTxt(const ResultsInputs &in)
     w.line(std::string(18, '-'));
     for (const SprayLine &s : sprayLines(in, d.U)) {
         w.at(1, s.Label);
-        w.at(25, crlf(s.Value));
+        w.at(25, s.value());
         w.newLine();
     }
     w.line(std::string(50, '-'));
@@ -338,7 +372,7 @@ std::string resultsTxt(const ResultsInputs &in)
         w.endsAt(23, fixed(s.Vmd, 2));
         w.endsAt(35, fixed(s.DropDensity, 2));
         w.endsAt(50, fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 3));
-        w.at(59, cards[i].FileTitle);
+        w.at(59, oneLineText(cards[i].FileTitle));
         if (cards[i].ReducedFromBits != 0)
             w.at(w.width() + 2, "(" + reductionNote(cards[i]) + ")");
         if (in.Extended)
@@ -384,9 +418,9 @@ std::string resultsTxt(const ResultsInputs &in)
     w.line("Swath Analysis:");
     w.line(std::string(15, '-'));
     if (!in.SwathNote.empty())
-        w.line(in.SwathNote);
+        w.line(oneLineText(in.SwathNote));
     if (centreSaid(in))
-        w.line(in.CentreText);
+        w.line(oneLineText(in.CentreText));
     if (in.Extended)
         for (const auto &[label, value] : proposalLines(in))
             labelled(label, value);
@@ -476,7 +510,7 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Spray Information:");
     line(std::string(18, '-'));
     for (const SprayLine &s : sprayLines(in, d.U))
-        line(s.Label + ",," + csvField(s.Value));
+        line(s.Label + ",," + csvTextField(s.Typed, s.After));
     line(std::string(50, '-'));
     line();
     line("Results:");
@@ -510,7 +544,7 @@ std::string resultsCsv(const ResultsInputs &in)
         const CardStat &s = (*in.Stats)[static_cast<std::size_t>(i)];
         line(general(i) + "," + fixed(cards[i].Position, d.PositionDecimals) + "," + fixed(s.Vmd, 1) + "," +
              fixed(s.DropDensity, 2) + "," + fixed(s.VolumeDensity * static_cast<double>(in.RateFactor), 2) + "," +
-             csvField(cards[i].FileTitle) +
+             csvTextField(cards[i].FileTitle) +
              (cards[i].ReducedFromBits != 0 || in.Extended ? "," + csvField(reductionNote(cards[i])) : std::string()) +
              (in.Extended ? "," + general(cards[i].RejectedCount) + "," + fixed(100.0 * cards[i].RejectedAreaShare, 1) +
                                 "," + fixed(100.0 * cards[i].StainCoverage, 1) + "," +

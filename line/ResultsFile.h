@@ -57,9 +57,16 @@ struct ResultsInputs {
 // "0 + 0.56d - 0d²" (UTF-8).
 std::string spreadFactorText(const std::array<double, 3> &spread);
 
-// A CSV field as written: in double quotes, inner quotes doubled, when it
-// holds a comma, a quote or a line break; as it is otherwise.
+// A CSV field as written: on one line (line breaks and other control
+// characters as blanks), in double quotes, inner quotes doubled, when it
+// holds a comma or a quote; as it is otherwise.
 std::string csvField(const std::string &text);
+
+// A typed text (spray information, a file's name), with `after` (a unit)
+// behind it, as a CSV field that a spreadsheet keeps as text: one that
+// would start a formula (=, +, -, @) and is no number gets an apostrophe
+// before it, inside quotes.
+std::string csvTextField(const std::string &typed, const std::string &after = {});
 
 // The file's bytes, Windows-1252, every line ending in CR LF.
 std::string resultsTxt(const ResultsInputs &in);

@@ -33,7 +33,7 @@ std::string stainTableRows(const CardRecord &card, const std::vector<StainRecord
                            const std::array<double, 3> &spread)
 {
     std::string out;
-    const std::string name = csvField(card.FileTitle);
+    const std::string name = csvTextField(card.FileTitle);
     std::size_t number = 0;
     for (const StainRecord &s : stains) {
         const double stain = stainDiameter(s.MeasuredArea, card.PixelSizeX);

@@ -180,6 +180,18 @@ long long readIntegerSetting(SettingsStore &store, const std::string &section, c
     return defaultValue;
 }
 
+bool readBoolSetting(SettingsStore &store, const std::string &section, const std::string &key, bool defaultValue,
+                     std::vector<std::string> &reset)
+{
+    const std::optional<std::string> text = storedText(store, section, key);
+    if (!text)
+        return defaultValue;
+    if (const std::optional<bool> value = settingToBool(*text))
+        return *value;
+    reset.push_back(section + "/" + key + " = " + *text);
+    return defaultValue;
+}
+
 std::string resetSettingsMessage(const std::vector<std::string> &reset)
 {
     std::string text = "These settings held values Vexolin cannot use and were set back to their defaults:";

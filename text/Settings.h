@@ -79,6 +79,9 @@ double readDoubleSetting(SettingsStore &store, const std::string &section, const
 long long readIntegerSetting(SettingsStore &store, const std::string &section, const std::string &key,
                              long long defaultValue, long long minValue, long long maxValue,
                              std::vector<std::string> &reset);
+// A boolean the same way: a stored word other than "True" or "False" is named.
+bool readBoolSetting(SettingsStore &store, const std::string &section, const std::string &key, bool defaultValue,
+                     std::vector<std::string> &reset);
 
 // What the user is told about the values `reset` lists.
 std::string resetSettingsMessage(const std::vector<std::string> &reset);

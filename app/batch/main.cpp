@@ -13,6 +13,7 @@
 #include "line/PassMean.h"
 #include "line/StainTable.h"
 #include "report/qt/ReportPdf.h"
+#include "text/ControlText.h"
 #include "text/NumberText.h"
 #include "text/WholeFile.h"
 #include "trial/CardFileCheck.h"
@@ -37,9 +38,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -48,12 +51,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A message on one line of the terminal: its own line breaks as blanks,
+// any other control character (of a path, a typed text) escaped.
 std::string onOneLine(std::string message)
 {
     for (char &c : message)
         if (c == '\r')
             c = ' ';
-    return message;
+    return vex::escapedControls(message);
+}
+
+// A path or a typed text as the terminal shows it: a carriage return in a
+// file's name must not redraw the line.
+std::string shown(const std::string &text)
+{
+    return vex::escapedControls(text);
 }
 
 // A progress line on standard error when it is a terminal, redrawn a few
@@ -129,7 +141,9 @@ struct AnalysedCard {
 // Cards analysed by worker threads and handed out in their order.  A worker
 // starts a card only while fewer than a window's worth of cards are waiting
 // to be taken, so a run of any length holds at most `jobs` pictures and a
-// bounded number of results.
+// bounded number of results.  Where the system gives fewer threads than
+// asked for, fewer work; where it gives none, the cards are analysed as
+// they are taken.
 class CardWorkers {
 public:
     // `analyse(index, share)` analyses a card, telling in `share` (per
@@ -139,8 +153,14 @@ public:
         : total_(total), analyse_(std::move(analyse)), window_(2 * static_cast<std::size_t>(jobs)), slots_(window_),
           shares_(static_cast<std::size_t>(jobs))
     {
-        for (int w = 0; w < jobs; ++w)
-            threads_.emplace_back([this, w] { work(shares_[static_cast<std::size_t>(w)]); });
+        threads_.reserve(static_cast<std::size_t>(jobs));
+        for (int w = 0; w < jobs; ++w) {
+            try {
+                threads_.emplace_back([this, w] { work(shares_[static_cast<std::size_t>(w)]); });
+            } catch (const std::system_error &) {
+                break;
+            }
+        }
     }
     ~CardWorkers()
     {
@@ -160,6 +180,8 @@ public:
     template <typename Waiting>
     AnalysedCard take(std::size_t index, const Waiting &waiting)
     {
+        if (threads_.empty())
+            return analyseHere(index);
         std::unique_lock lock(mutex_);
         std::optional<AnalysedCard> &slot = slots_[index % window_];
         // Other cards may finish many times a second while this one is
@@ -182,6 +204,8 @@ public:
         return card;
     }
     std::size_t finished() const { return finished_.load(); }
+    // The threads that could be started.
+    std::size_t working() const { return threads_.size(); }
     // The shares of the cards being analysed, in cards.
     double underWay() const
     {
@@ -192,6 +216,21 @@ public:
     }
 
 private:
+    AnalysedCard analyseHere(std::size_t index)
+    {
+        AnalysedCard card;
+        try {
+            card = analyse_(index, shares_.front());
+        } catch (...) {
+            card.Failure = std::current_exception();
+        }
+        shares_.front() = 0;
+        ++finished_;
+        if (card.Failure)
+            std::rethrow_exception(card.Failure);
+        return card;
+    }
+
     void work(std::atomic<int> &share)
     {
         for (;;) {
@@ -238,7 +277,7 @@ void printCard(const vex::BatchCardResult &result)
 {
     const vex::CardRecord &c = *result.Card;
     const bool drops = c.Stains.size() > 1;
-    std::printf("%s: %d drops, %d rejected, VMD %s um, %s drops/cm2, %s nL/cm2\n", c.FilePath.c_str(),
+    std::printf("%s: %d drops, %d rejected, VMD %s um, %s drops/cm2, %s nL/cm2\n", shown(c.FilePath).c_str(),
                 result.Figures.Accepted, c.RejectedCount, vex::formatFixed(drops ? c.VMD : 0.0, 1).c_str(),
                 vex::formatFixed(drops ? c.DropDensity : 0.0, 2).c_str(),
                 vex::formatFixed(drops ? c.VolumeDensity : 0.0, 3).c_str());
@@ -258,16 +297,32 @@ vex::BatchCardResult storedResult(const vex::CardRecord &card, int index, int pa
     return r;
 }
 
+// What an exception says, in words for the user.
+std::string failureText(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc &) {
+        return "not enough memory";
+    } catch (const std::system_error &e) {
+        return std::string("the system refused: ") + e.what();
+    } catch (const std::exception &e) {
+        return e.what();
+    } catch (...) {
+        return "an unexpected failure";
+    }
+}
+
 int usageError(const std::string &message)
 {
-    std::fprintf(stderr, "vexolin-batch: %s\n%s", message.c_str(), vex::batchUsage().c_str());
+    std::fprintf(stderr, "vexolin-batch: %s\n%s", onOneLine(message).c_str(), vex::batchUsage().c_str());
     return 2;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
-{
+try {
     std::vector<std::string> args(argv + 1, argv + argc);
     const vex::BatchArguments parsed = vex::parseBatchArguments(args);
     if (parsed.What == vex::BatchArguments::Kind::Help) {
@@ -291,7 +346,7 @@ int main(int argc, char **argv)
     }
     vex::QtSettingsStore store;
     if (!store.notice().empty())
-        std::fprintf(stderr, "vexolin-batch: %s\n", store.notice().c_str());
+        std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(store.notice()).c_str());
     vex::ModuleState module;
     std::vector<std::string> reset;
     const vex::Preferences preferences = vex::readPreferences(store, module, QDir::homePath().toStdString(), &reset);
@@ -311,7 +366,7 @@ int main(int argc, char **argv)
     if (options.FromTrial) {
         vex::OpenedTrial opened = vex::openTrial(*options.FromTrial);
         if (!opened.Result.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", options.FromTrial->c_str(),
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(*options.FromTrial).c_str(),
                          onOneLine(opened.Result.reason()).c_str());
             return 1;
         }
@@ -323,7 +378,7 @@ int main(int argc, char **argv)
                     reported.push_back(p);
             if (reported.empty()) {
                 std::fprintf(stderr, "vexolin-batch: %s: no pass of the trial is taken into the mean\n",
-                             options.FromTrial->c_str());
+                             shown(*options.FromTrial).c_str());
                 return 1;
             }
         } else {
@@ -342,7 +397,8 @@ int main(int argc, char **argv)
         for (const vex::LinePass &pass : trial.Passes)
             for (const vex::CardRecord &card : pass.Cards.records())
                 if (const std::string warning = vex::cardFileWarning(card); !warning.empty())
-                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", card.FilePath.c_str(), warning.c_str());
+                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", shown(card.FilePath).c_str(),
+                                 onOneLine(warning).c_str());
         settings = vex::resolveTrialSettings(options, trial, reported, storedPositions);
         // One pass is reported as a line of cards; the mean keeps its passes.
         if (!options.MeanOfPasses)
@@ -353,7 +409,8 @@ int main(int argc, char **argv)
             for (int k = 1; k <= held.count(); ++k) {
                 results.push_back(storedResult(held[k], k, options.MeanOfPasses ? p : 0));
                 if (const std::string dense = vex::denseCardWarning(held[k], settings.DenseCoverage); !dense.empty())
-                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", held[k].FilePath.c_str(), dense.c_str());
+                    std::fprintf(stderr, "vexolin-batch: %s: warning: %s\n", shown(held[k].FilePath).c_str(),
+                                 onOneLine(dense).c_str());
                 if (!options.Json)
                     printCard(results.back());
             }
@@ -372,7 +429,7 @@ int main(int argc, char **argv)
         if (entry.Problem.empty())
             imagePaths.push_back(path);
         else
-            folderProblems.emplace_back(imagePaths.size(), path + ": " + entry.Problem);
+            folderProblems.emplace_back(imagePaths.size(), shown(path) + ": " + entry.Problem);
     }
     const std::size_t total = imagePaths.size();
     // Cards that would share a log name get logs of their own.
@@ -382,6 +439,9 @@ int main(int argc, char **argv)
         !clash.ok())
         return usageError(clash.reason());
     std::vector<std::string> logOfCard{std::string()}; // by card index, from 1
+    cards.records().reserve(total);
+    logOfCard.reserve(total + 1);
+    results.reserve(results.size() + total);
     std::string stainTable = vex::stainTableHeader();
 
     // The workers write no log: the main thread writes each in card order,
@@ -403,11 +463,11 @@ int main(int argc, char **argv)
         // Each worker opens its pictures with readers of its own.
         const vex::OpenedImage opened = vex::openCardImage(title, folder, workerSettings.Intake);
         if (!opened.ok()) {
-            a.Said.push_back(path.string() + ": " + onOneLine(opened.reason()));
+            a.Said.push_back(shown(path.string()) + ": " + opened.reason());
             return a;
         }
         for (const std::string &warning : opened.Warnings)
-            a.Said.push_back(path.string() + ": warning: " + warning);
+            a.Said.push_back(shown(path.string()) + ": warning: " + warning);
         const vex::IndexedImage &image = opened.Decoded.Image;
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, workerSettings.Resolution));
@@ -415,7 +475,7 @@ int main(int argc, char **argv)
         // Noted while the file is the one analysed: the saved trial tells when it changes.
         if (options.SaveTrial)
             if (const vex::Status noted = vex::noteCardFile(*card); !noted.ok())
-                a.Said.push_back(path.string() + ": warning: " + onOneLine(noted.reason()) +
+                a.Said.push_back(shown(path.string()) + ": warning: " + noted.reason() +
                                  "; the trial cannot tell when it changes");
 
         // Half for the colour pass, half for the stain scan.
@@ -452,6 +512,10 @@ int main(int argc, char **argv)
     const int jobs = static_cast<int>(std::min(wanted, total));
     const Clock::time_point started = Clock::now();
     CardWorkers workers(total, jobs, analyse);
+    if (workers.working() < static_cast<std::size_t>(jobs))
+        std::fprintf(stderr, "vexolin-batch: warning: the system gave %zu of the %d threads asked for; %s\n",
+                     workers.working(), jobs,
+                     workers.working() > 0 ? "the cards are analysed by fewer" : "the cards are analysed one by one");
     const auto progressText = [&] {
         return vex::batchProgressText(workers.finished(), total, workers.underWay(),
                                       std::chrono::duration<double>(Clock::now() - started).count());
@@ -459,7 +523,7 @@ int main(int argc, char **argv)
     const bool stdoutIsTerminal = isatty(STDOUT_FILENO) == 1;
     const auto say = [&](const std::string &message) {
         progress.clear();
-        std::fprintf(stderr, "vexolin-batch: %s\n", message.c_str());
+        std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(message).c_str());
     };
     // The cards' part of the JSON document, in card order.
     vex::OutputSpool cardTexts;
@@ -471,54 +535,79 @@ int main(int argc, char **argv)
         }
         if (n == total)
             break;
-        AnalysedCard analysed = workers.take(n, [&] { progress.update(progressText); });
-        const std::string &path = imagePaths[n];
+        const std::string path = shown(imagePaths[n]);
+        AnalysedCard analysed;
+        try {
+            try {
+                analysed = workers.take(n, [&] { progress.update(progressText); });
+            } catch (const std::bad_alloc &) {
+                // What the other workers held then may be free now: the
+                // card is tried once more, here, before it is given up.
+                std::atomic<int> share{0};
+                analysed = analyse(n, share);
+            }
+        } catch (...) {
+            // A card that cannot get its memory is that card's failure; the
+            // others go on.
+            say(path + ": the card cannot be analysed: " + failureText(std::current_exception()));
+            status = 1;
+            continue;
+        }
         for (const std::string &said : analysed.Said)
             say(said);
         if (!analysed.Card) {
             status = 1;
             continue;
         }
-        vex::CardRecord &card = *analysed.Card;
-        if (settings.Log && logPaths[n] != vex::scanLogPath(imagePaths[n]))
-            say(vex::sharedLogMessage(vex::scanLogPath(imagePaths[n]), logPaths[n]));
-        vex::BatchCardResult result;
-        result.Figures = std::move(analysed.Figures);
-        result.Card = &card;
-        // As the analysis itself does: a card whose figures are no numbers has no log.
-        if (settings.Log && result.Figures.Figures.ok())
-            result.Figures.Log = vex::writeScanLog(vex::scanLogInputsFor(card, settings, logPaths[n]), settings.Append);
-        if (card.RecordedResolution != 0 && card.RecordedResolution != card.Resolution)
-            say(path + ": warning: the file records " + std::to_string(card.RecordedResolution) +
-                " dpi; the card is analysed at " + std::to_string(card.Resolution) + " dpi");
-        if (const std::string dense = vex::denseCardWarning(card, settings.DenseCoverage); !dense.empty())
-            say(path + ": warning: " + dense);
-        if (!result.Figures.Figures.ok()) {
-            say(path + ": the card is left out: " + result.Figures.Figures.reason());
-            status = 1;
-            continue;
-        }
-        if (!result.Figures.Log.ok()) {
-            say(result.Figures.Log.reason());
-            status = 1;
-        }
+        // Memory may run out here too, while the workers hold theirs: the card is
+        // left out and the run goes on.  The lists it joins have their room already.
+        try {
+            vex::CardRecord &card = *analysed.Card;
+            if (settings.Log && logPaths[n] != vex::scanLogPath(imagePaths[n]))
+                say(vex::sharedLogMessage(vex::scanLogPath(imagePaths[n]), logPaths[n]));
+            vex::BatchCardResult result;
+            result.Figures = std::move(analysed.Figures);
+            result.Card = &card;
+            // As the analysis itself does: a card whose figures are no numbers has no log.
+            if (settings.Log && result.Figures.Figures.ok())
+                result.Figures.Log =
+                    vex::writeScanLog(vex::scanLogInputsFor(card, settings, logPaths[n]), settings.Append);
+            if (card.RecordedResolution != 0 && card.RecordedResolution != card.Resolution)
+                say(path + ": warning: the file records " + std::to_string(card.RecordedResolution) +
+                    " dpi; the card is analysed at " + std::to_string(card.Resolution) + " dpi");
+            if (const std::string dense = vex::denseCardWarning(card, settings.DenseCoverage); !dense.empty())
+                say(path + ": warning: " + dense);
+            if (!result.Figures.Figures.ok()) {
+                say(path + ": the card is left out: " + result.Figures.Figures.reason());
+                status = 1;
+                continue;
+            }
+            if (!result.Figures.Log.ok()) {
+                say(result.Figures.Log.reason());
+                status = 1;
+            }
 
-        if (!options.Json) {
-            if (stdoutIsTerminal)
-                progress.clear();
-            printCard(result);
+            if (!options.Json) {
+                if (stdoutIsTerminal)
+                    progress.clear();
+                printCard(result);
+            }
+            if (options.Stains)
+                stainTable += vex::stainTableRows(card, result.Figures.Stains, settings.Spread);
+            result.Figures.Stains = {};
+            if (options.Json) {
+                if (!results.empty())
+                    cardTexts.add(",");
+                cardTexts.add(
+                    std::string_view(analysed.Json.constData(), static_cast<std::size_t>(analysed.Json.size())));
+            }
+            result.Index = cards.add(std::move(card));
+            logOfCard.push_back(logPaths[n]);
+            results.push_back(std::move(result));
+        } catch (const std::bad_alloc &) {
+            say(path + ": the card cannot be analysed: not enough memory");
+            status = 1;
         }
-        if (options.Stains)
-            stainTable += vex::stainTableRows(card, result.Figures.Stains, settings.Spread);
-        result.Figures.Stains = {};
-        if (options.Json) {
-            if (!results.empty())
-                cardTexts.add(",");
-            cardTexts.add(std::string_view(analysed.Json.constData(), static_cast<std::size_t>(analysed.Json.size())));
-        }
-        result.Index = cards.add(std::move(card));
-        logOfCard.push_back(logPaths[n]);
-        results.push_back(result);
         progress.update(progressText);
     }
     // The swath analysis of a line of thousands of cards takes a while of its own.
@@ -541,7 +630,8 @@ int main(int argc, char **argv)
     progress.end();
     if (const vex::Status figures = vex::checkLineFigures(line); !figures.ok()) {
         // Nothing is written that would hold a number that is none.
-        std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n", figures.reason().c_str());
+        std::fprintf(stderr, "vexolin-batch: nothing of the line is written: %s\n",
+                     onOneLine(figures.reason()).c_str());
         return 1;
     }
     if (options.Results) {
@@ -550,7 +640,7 @@ int main(int argc, char **argv)
         const vex::Status written =
             vex::writeWholeFile(path, vex::wantsCsv(path) ? vex::resultsCsv(in) : vex::resultsTxt(in));
         if (!written.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(),
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(path).c_str(),
                          onOneLine(vex::resultsWriteError(written.reason())).c_str());
             status = 1;
         } else if (const vex::Status logs = vex::appendRangeSections(cards, line, settings, logOfCard); !logs.ok()) {
@@ -562,7 +652,7 @@ int main(int argc, char **argv)
     if (options.Stains) {
         const std::string &path = *options.Stains;
         if (const vex::Status written = vex::writeWholeFile(path, stainTable); !written.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(), onOneLine(written.reason()).c_str());
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(path).c_str(), onOneLine(written.reason()).c_str());
             status = 1;
         }
     }
@@ -570,7 +660,7 @@ int main(int argc, char **argv)
         const std::string &path = *options.Report;
         const vex::Status written = vex::writeReportPdf(path, vex::reportInputsFor(cards, line, settings));
         if (!written.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", path.c_str(),
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(path).c_str(),
                          onOneLine(vex::reportErrorMessage(written.reason())).c_str());
             status = 1;
         }
@@ -588,7 +678,7 @@ int main(int argc, char **argv)
         }
         trial.Settings = vex::trialSettings(settings);
         if (const vex::Status saved = vex::saveTrial(*options.SaveTrial, trial); !saved.ok()) {
-            std::fprintf(stderr, "vexolin-batch: %s: %s\n", options.SaveTrial->c_str(),
+            std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(*options.SaveTrial).c_str(),
                          onOneLine(saved.reason()).c_str());
             status = 1;
         }
@@ -634,4 +724,11 @@ int main(int argc, char **argv)
         status = 1;
     }
     return status;
+} catch (...) {
+    // Nothing leaves without a word: most often memory ran out outside any one card.
+    std::fflush(stdout);
+    if (isatty(STDERR_FILENO) == 1)
+        std::fputs("\r\033[K", stderr);
+    std::fprintf(stderr, "vexolin-batch: the run is stopped: %s\n", failureText(std::current_exception()).c_str());
+    return 1;
 }

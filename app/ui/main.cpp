@@ -11,9 +11,11 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <exception>
+#include <new>
 
 int main(int argc, char *argv[])
-{
+try {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quarrow"));
     QApplication::setApplicationName(QStringLiteral("Vexolin"));
@@ -58,4 +60,14 @@ int main(int argc, char *argv[])
             window->openTrial(path.toStdString());
         });
     return QApplication::exec();
+} catch (const std::bad_alloc &) {
+    // Whatever the window held is gone with it; at least the user hears why.
+    std::fputs("vexolin: the program is stopped: not enough memory\n", stderr);
+    return 1;
+} catch (const std::exception &e) {
+    std::fprintf(stderr, "vexolin: the program is stopped: %s\n", e.what());
+    return 1;
+} catch (...) {
+    std::fputs("vexolin: the program is stopped by an unexpected failure\n", stderr);
+    return 1;
 }

@@ -464,6 +464,11 @@ DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options
         result.Outcome = Status::failure(result.reason() + " (" + warnings.back() + ")");
         warnings.clear();
     }
+    // Only the first page of a TIF is read: the user is told, lest a scan of
+    // several cards pass for one.
+    if (const int pages = result.ok() ? QImageReader(toQString(path), "tiff").imageCount() : 0; pages > 1)
+        warnings.push_back("the TIF file holds " + std::to_string(pages) +
+                           " pages; page 1 is analysed, the others are not");
     result.Warnings = std::move(warnings);
     return result;
 }

@@ -5,6 +5,7 @@
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
+#include "line/StainTable.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
 #include "support/LineCards.h"
@@ -408,16 +409,58 @@ TEST(ResultsFileTexts, TypedTextsWithCommasQuotesAndLineBreaks)
     EXPECT_EQ(csvField("plain"), "plain");
     EXPECT_EQ(csvField("Smith, J."), "\"Smith, J.\"");
     EXPECT_EQ(csvField("12\" nozzle"), "\"12\"\" nozzle\"");
-    EXPECT_EQ(csvField("two\nlines"), "\"two\r\nlines\"");
+    EXPECT_EQ(csvField("two\nlines"), "two lines");
     KnownLine line;
     line.Spray[Comment] = "windy, then calm";
     line.Spray[AC_Owner] = "Ag \"Air\"";
     const std::string csv = resultsCsv(line.In);
     EXPECT_NE(csv.find("\r\nComment:,,\"windy, then calm\"\r\n"), std::string::npos);
     EXPECT_NE(csv.find("\r\nAircraft Owner:,,\"Ag \"\"Air\"\"\"\r\n"), std::string::npos);
-    // A comment of several lines keeps CR LF lines in the text report.
+    // A comment of several lines stays on the line of its label.
     line.Spray[Comment] = "first\nsecond";
-    EXPECT_NE(resultsTxt(line.In).find("Comment:                first\r\nsecond\r\n"), std::string::npos);
+    EXPECT_NE(resultsTxt(line.In).find("Comment:                first second\r\n"), std::string::npos);
+}
+
+TEST(ResultsFileTexts, TypedTextsAndNamesNeverEndOrForgeALine)
+{
+    KnownLine line;
+    line.Spray[Comment] = "calm\r\nComposite VMD:          9999.00 \xc2\xb5m";
+    line.Spray[AC_Type] = "Thrush\x1b[2J\t510\x7f";
+    line.Cards[2].FileTitle = "b\rc\n.bmp";
+    for (const std::string &file :
+         {resultsTxt(line.In), resultsCsv(line.In), stainTableRows(line.Cards[2], {StainRecord{}}, {})}) {
+        std::size_t vmdLines = 0;
+        for (const std::string &row : linesOf(file)) {
+            vmdLines += row.rfind("Composite VMD:", 0) == 0 ? 1 : 0;
+            EXPECT_EQ(std::count_if(row.begin(), row.end(), [](char c) { return (c >= 0 && c < 0x20) || c == 0x7f; }),
+                      0)
+                << row;
+        }
+        EXPECT_LE(vmdLines, 1u);
+        EXPECT_EQ(std::count(file.begin(), file.end(), '\r'), std::count(file.begin(), file.end(), '\n'));
+    }
+    EXPECT_NE(resultsTxt(line.In).find("Aircraft Type:          Thrush [2J 510 \r\n"), std::string::npos);
+    EXPECT_NE(resultsCsv(line.In).find(",b c .bmp\r\n"), std::string::npos);
+}
+
+TEST(ResultsFileTexts, TextsASpreadsheetWouldRunStayTextAndNumbersStayNumbers)
+{
+    KnownLine line;
+    line.Spray[AC_Owner] = "=HYPERLINK(\"http://x\",\"y\")";
+    line.Spray[Spray_Product] = "@SUM(A1)";
+    line.Spray[Nozzle_Number] = " +1+1";
+    line.Spray[Spray_ActiveRate] = "-3.5";
+    line.Cards[1].FileTitle = "-2+3.bmp";
+    const std::string csv = resultsCsv(line.In);
+    EXPECT_NE(csv.find("\r\nAircraft Owner:,,\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\"\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\nProduct Sprayed:,,\"'@SUM(A1)\"\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\nNozzles:,,\"' +1+1\xd7 CP\"\r\n"), std::string::npos);
+    EXPECT_NE(csv.find(",\"'-2+3.bmp\"\r\n"), std::string::npos);
+    EXPECT_NE(stainTableRows(line.Cards[1], {StainRecord{}}, {}).find("\"'-2+3.bmp\",1,"), std::string::npos);
+    // Typed numbers are left as they are, a sign and all.
+    EXPECT_NE(csv.find("\r\nActive Rate:,,-3.5 L/ha\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("\r\nSampler1 Position:,,-10 m\r\n"), std::string::npos);
+    EXPECT_EQ(csvTextField("-7,5"), "\"-7,5\"");
 }
 
 TEST(ResultsFileTexts, SpreadFactorText)

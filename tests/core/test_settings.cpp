@@ -153,6 +153,20 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
     EXPECT_FALSE(acceptPrefs(form, state, module));
 }
 
+TEST(Settings, BooleansThatAreNeitherTrueNorFalseAreNamedLikeBadNumbers)
+{
+    MemorySettingsStore store;
+    store.setRaw("Prefs", "SplitTouching", "maybe");
+    store.setRaw("Prefs", "Metric", "Yes");
+    store.setRaw("Prefs", "NaturalOrder", " true ");
+    ModuleState module;
+    std::vector<std::string> reset;
+    const Preferences w = readPreferences(store, module, "", &reset);
+    EXPECT_FALSE(w.SplitTouching);
+    EXPECT_TRUE(w.NaturalOrder);
+    EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/SplitTouching = maybe", "Prefs/Metric = Yes"}));
+}
+
 TEST(SettingConversions, BooleansAcceptOnlyTrueAndFalse)
 {
     EXPECT_EQ(settingToBool("True"), true);

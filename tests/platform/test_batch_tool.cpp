@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <map>
+#include <sys/resource.h>
 
 namespace vex {
 namespace {
@@ -180,6 +181,61 @@ TEST_F(BatchTool, UsageErrorsExitWithTwo)
     const Run help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.Status, 0);
     EXPECT_TRUE(help.Out.startsWith("usage: vexolin-batch"));
+}
+
+TEST_F(BatchTool, ControlCharactersOfANameAreShownEscaped)
+{
+    const QString name = QStringLiteral("a\x1b[2Jb\rc.bmp");
+    writeCard(name);
+    const Run r = run({QStringLiteral("--no-log"), dir_.filePath(name), dir_.filePath(QStringLiteral("x\ny.bmp"))});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Out.contains("/a\\x1b[2Jb\\rc.bmp: 4 drops")) << r.Out.toStdString();
+    EXPECT_TRUE(r.Err.contains("/x\\ny.bmp: ")) << r.Err.toStdString();
+    for (const QByteArray &said : {r.Out, r.Err})
+        EXPECT_FALSE(said.contains('\x1b') || said.contains('\r'));
+    EXPECT_EQ(r.Out.count('\n'), 1);
+}
+
+// Under a limit of address space with room for two threads' stacks and not
+// for a picture of a gigabyte.
+TEST_F(BatchTool, UnderAMemoryLimitACardWithoutMemoryIsReportedAndFewerThreadsWork)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
+#endif
+    QStringList args{QStringLiteral("--no-log"), QStringLiteral("--jobs=8"), writeCard(QStringLiteral("a.bmp"))};
+    // 32768 x 32768 pixels from a few bytes of RLE8: one pixel, then the end.
+    test::Picture one = card();
+    one.Width = one.Height = 1;
+    one.TopDownIndices = {3};
+    std::vector<std::uint8_t> big = test::makeBmp(one, {.Rle8 = true});
+    test::setU32(big, 18, 32768);
+    test::setU32(big, 22, 32768);
+    big.resize(big.size() + 300000, 0);
+    test::setU32(big, 2, static_cast<std::uint32_t>(big.size()));
+    test::writeFile(dir_.filePath(QStringLiteral("big.bmp")).toStdString(), big);
+    args << dir_.filePath(QStringLiteral("big.bmp")) << writeCard(QStringLiteral("b.bmp"))
+         << writeCard(QStringLiteral("c.bmp"));
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir_.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.path() + QStringLiteral("/config"));
+    process.setProcessEnvironment(env);
+    process.setChildProcessModifier([] {
+        const rlimit stack{rlim_t{512} << 20, rlim_t{512} << 20};
+        const rlimit space{rlim_t{1536} << 20, rlim_t{1536} << 20};
+        setrlimit(RLIMIT_STACK, &stack);
+        setrlimit(RLIMIT_AS, &space);
+    });
+    process.start(QStringLiteral(VEXOLIN_BATCH_PATH), args);
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QByteArray err = process.readAllStandardError();
+    ASSERT_EQ(process.exitStatus(), QProcess::NormalExit) << err.toStdString();
+    EXPECT_EQ(process.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("big.bmp' cannot be opened as a card image: there is not enough memory"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("threads asked for; the cards are analysed by fewer")) << err.toStdString();
+    EXPECT_EQ(process.readAllStandardOutput().count("4 drops, 0 rejected"), 3);
 }
 
 TEST_F(BatchTool, LogIsWrittenUnlessSwitchedOff)

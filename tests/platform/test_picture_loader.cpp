@@ -175,6 +175,27 @@ TEST_F(PictureLoader, EveryRefusalAndWarningSaysWhatHappened)
     EXPECT_NE(odd.Warnings[0].find("Unknown field with tag 65000"), std::string::npos) << odd.Warnings[0];
 }
 
+TEST_F(PictureLoader, AMultiPageTifSaysWhichPageIsAnalysed)
+{
+    std::string error;
+    const std::string one = readWholeFile(writeTif("one.tif", test::patternPicture(8, 8)), error);
+    std::vector<std::uint8_t> tif(one.begin(), one.end());
+    tif.resize((tif.size() + 1) / 2 * 2);
+    // A second page: the first one's directory again, at the end.
+    const std::size_t ifd = test::getU32(tif, 4);
+    const std::size_t next = ifd + 2 + 12 * static_cast<std::size_t>(tif[ifd] | tif[ifd + 1] << 8);
+    const std::vector<std::uint8_t> directory(tif.begin() + static_cast<std::ptrdiff_t>(ifd),
+                                              tif.begin() + static_cast<std::ptrdiff_t>(next + 4));
+    test::setU32(tif, next, static_cast<std::uint32_t>(tif.size()));
+    tif.insert(tif.end(), directory.begin(), directory.end());
+    test::writeFile(path("two.tif"), tif);
+    const DecodeResult r = loadIndexedImage(path("two.tif"));
+    ASSERT_TRUE(r.ok()) << r.reason();
+    ASSERT_EQ(r.Warnings.size(), 1u);
+    EXPECT_EQ(r.Warnings[0], "the TIF file holds 2 pages; page 1 is analysed, the others are not");
+    EXPECT_TRUE(loadIndexedImage(path("one.tif")).Warnings.empty());
+}
+
 TEST_F(PictureLoader, SamePictureGivesTheSameColourPassInEveryEncoding)
 {
     // A width that needs no row padding, so that the stored sample of a

@@ -375,7 +375,8 @@ private slots:
         auto w = makeWindow();
         QCOMPARE(w->preferences().DefaultRes, 2000);
         QVERIFY(w->preferences().LogAnalysis);
-        QCOMPARE(w->resetSettings(), std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300"});
+        QCOMPARE(w->resetSettings(),
+                 (std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300", "Prefs/LogAnalysis = maybe"}));
         QCOMPARE(module.SpreadFactor[0], 0.0);
         QCOMPARE(w->hueColours()[42].Green, std::uint8_t(255));
     }

@@ -1,0 +1,107 @@
+#include "text/ControlText.h"
+
+#include <cstdio>
+
+namespace vex {
+
+namespace {
+
+bool isControl(unsigned char c)
+{
+    return c < 0x20 || c == 0x7F;
+}
+
+std::string hexEscape(const char *form, unsigned value)
+{
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, form, value);
+    return buffer;
+}
+
+// The length of the UTF-8 sequence at `i`, 0 when the bytes there are not one.
+std::size_t sequenceLength(std::string_view text, std::size_t i, char32_t &cp)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        cp = lead & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    static constexpr char32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < Least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+std::string escapedControls(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c == '\r')
+                out += "\\r";
+            else if (c == '\n')
+                out += "\\n";
+            else if (c == '\t')
+                out += "\\t";
+            else if (isControl(c))
+                out += hexEscape("\\x%02x", c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t length = sequenceLength(text, i, cp);
+        if (length == 0) {
+            out += hexEscape("\\x%02x", c);
+            ++i;
+        } else if (cp >= 0x80 && cp <= 0x9F) {
+            out += hexEscape("\\u%04x", static_cast<unsigned>(cp));
+            i += length;
+        } else {
+            out.append(text, i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string oneLineText(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (!isControl(c)) {
+            out += static_cast<char>(c);
+            continue;
+        }
+        out += ' ';
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+    }
+    return out;
+}
+
+} // namespace vex
