@@ -287,7 +287,7 @@ TifLayout tifLayout(const std::uint8_t *data, std::size_t size)
     TifLayout layout;
     TifBytes bytes{data, size, 0};
     const std::unique_ptr<TIFF, TifCloser> tiff(
-        TIFFClientOpen("foo", "rm", &bytes, tifRead, tifWrite, tifSeek, tifClose, tifSize, tifMap, tifUnmap));
+        TIFFClientOpen("foo", "r", &bytes, tifRead, tifWrite, tifSeek, tifClose, tifSize, tifMap, tifUnmap));
     if (!tiff)
         return layout;
     layout.Opened = true;
@@ -332,6 +332,9 @@ std::string pngDamage(const std::uint8_t *data, std::size_t size)
         return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
                static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
     };
+    static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || std::memcmp(data, signature, 8) != 0)
+        return "it is not a PNG file";
     std::size_t at = 8;
     while (true) {
         if (size - at < 12)
