@@ -8,23 +8,17 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdio>
+#include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 namespace vex {
 namespace {
 
 constexpr std::size_t FileHeaderSize = 14;
-// The largest header and the largest 8-bit colour table end within this many
-// bytes, so a reader never needs more of the file to check the headers.
-constexpr std::size_t MaxPrefixSize = FileHeaderSize + BmpV5HeaderSize + 256 * 4;
 // Uncompressed rows with padding are read in blocks of about this size: large
 // enough to keep the number of reads small, small enough to stay in cache.
 constexpr std::uint64_t RowBlockBytes = std::uint64_t{1} << 20;
@@ -108,7 +102,7 @@ BmpHeaderResult headerFailure(std::string reason)
 }
 
 // `available` bytes of the file are at `data`: the whole file, or at least
-// its first MaxPrefixSize bytes; `fileSize` is the length of the whole file.
+// its headers and colour table; `fileSize` is the length of the whole file.
 BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
 {
     if (data == nullptr || available < 2 || data[0] != 'B' || data[1] != 'M')
@@ -253,7 +247,7 @@ IndexedImage emptyImage(const BmpInfo &info, const std::uint8_t *data)
     return image;
 }
 
-// Where uncompressed rows come from: bytes in memory or a file.
+// Where uncompressed rows come from.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -276,34 +270,6 @@ public:
 private:
     const std::uint8_t *data_;
     std::size_t size_;
-};
-
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-class FileSource final : public ByteSource {
-public:
-    explicit FileSource(std::FILE *file) : file_(file) {}
-    bool read(std::uint64_t offset, std::uint8_t *out, std::size_t count) override
-    {
-        // Rows are read in order, so seeking only when the position differs
-        // keeps stdio from dropping what it has buffered.
-        if (offset != position_) {
-            if (offset > static_cast<std::uint64_t>(std::numeric_limits<long>::max()) ||
-                std::fseek(file_, static_cast<long>(offset), SEEK_SET) != 0)
-                return false;
-            position_ = offset;
-        }
-        const std::size_t got = std::fread(out, 1, count, file_);
-        position_ += got;
-        return got == count;
-    }
-
-private:
-    std::FILE *file_;
-    std::uint64_t position_ = ~std::uint64_t{0};
 };
 
 // Fills image.Pixels (and StoredSample for bottom-up files) from uncompressed
@@ -422,6 +388,8 @@ struct ColourLayout {
 struct LayoutResult {
     Status Outcome = Status::failure({});
     ColourLayout Layout;
+    // The file ends before its rows do: what the user hears, whatever the depth.
+    bool Truncated = false;
 };
 
 bool contiguous(std::uint32_t mask)
@@ -478,6 +446,7 @@ LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::si
     layout.Stride = (width * bits + 31) / 32 * 4;
     if (info.PixelOffset + layout.Stride * (absoluteHeight(info) - 1) + layout.RowBytes > fileSize) {
         r.Outcome = Status::failure("the file is truncated");
+        r.Truncated = true;
         return r;
     }
     r.Outcome = Status();
@@ -563,7 +532,7 @@ DecodeResult decodeSuccess(IndexedImage image)
     return r;
 }
 
-const std::string OutOfMemory = "there is not enough memory for the image";
+const std::string OutOfMemory = NotEnoughMemoryReason;
 
 DecodeResult withResolution(DecodeResult r, const BmpInfo &info)
 {
@@ -598,9 +567,12 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps
     const BmpInfo &info = header.Info;
     try {
         if (info.BitsPerPixel != 8) {
+            // A file cut short is damaged at any depth: its depth is no news.
+            const LayoutResult layout = colourLayout(info, data, size, size);
+            if (layout.Truncated)
+                return decodeFailure(layout.Outcome.reason());
             if (colour == ColourBitmaps::Refuse)
                 return depthFailure(info);
-            const LayoutResult layout = colourLayout(info, data, size, size);
             if (!layout.Outcome.ok())
                 return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
             MemorySource source(data, size);
@@ -630,13 +602,10 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps
 namespace {
 
 // The picture of an uncompressed 8-bit bitmap whose rows stay in the mapped
-// file; nothing when the file is of another kind or cannot be mapped, and
-// the caller reads it as ever.
-std::optional<DecodeResult> decodeInPlace(const std::string &path, std::uintmax_t fileSize)
+// file; nothing when the file is of another kind, and the caller decodes it
+// from the same bytes.
+std::optional<DecodeResult> decodeInPlace(const std::shared_ptr<const MappedFile> &mapping)
 {
-    auto mapping = std::make_shared<MappedFile>();
-    if (!mapping->open(path).ok() || mapping->size() != fileSize)
-        return std::nullopt;
     const std::uint8_t *data = mapping->data();
     const BmpHeaderResult header = parseBmpHeader(data, mapping->size());
     if (!header.ok() || header.Info.BitsPerPixel != 8 || header.Info.Compression != BmpRgb)
@@ -650,82 +619,44 @@ std::optional<DecodeResult> decodeInPlace(const std::string &path, std::uintmax_
         image.MappedBottomRow = first + static_cast<std::ptrdiff_t>(absoluteHeight(info) - 1) * stride;
         image.MappedRowStep = -stride;
     } else {
-        const std::uint64_t sample = std::min<std::uint64_t>(5u * width, fileSize - info.PixelOffset);
+        const std::uint64_t sample = std::min<std::uint64_t>(5u * width, mapping->size() - info.PixelOffset);
         image.StoredSample.assign(first, first + sample);
         image.MappedBottomRow = first;
         image.MappedRowStep = stride;
     }
-    image.Mapping = std::move(mapping);
+    image.Mapping = mapping;
     return withResolution(decodeSuccess(std::move(image)), info);
 }
 
 } // namespace
 
-DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour, BmpRows rows)
+DecodeResult decodeBmpSource(std::shared_ptr<const MappedFile> source, ColourBitmaps colour, BmpRows rows)
 {
-    std::error_code error;
-    if (const Status file = checkCardFile(path); !file.ok())
-        return decodeFailure(file.reason());
-    const std::uintmax_t fileSize = std::filesystem::file_size(path, error);
-    if (error)
-        return decodeFailure("the file size cannot be read");
-    if (fileSize == 0)
-        return decodeFailure("the file is empty");
-    if (rows == BmpRows::InPlace) {
-        try {
-            if (std::optional<DecodeResult> inPlace = decodeInPlace(path, fileSize))
-                return std::move(*inPlace);
-        } catch (const std::bad_alloc &) {
-            return decodeFailure(OutOfMemory);
-        }
-    }
-
-    FileHandle file(std::fopen(path.c_str(), "rb"));
-    if (!file)
-        return decodeFailure("the file cannot be opened");
-    FileSource source(file.get());
-    const std::string unreadable = "the file cannot be read completely";
-
     try {
-        std::vector<std::uint8_t> prefix(static_cast<std::size_t>(std::min<std::uintmax_t>(fileSize, MaxPrefixSize)));
-        if (!source.read(0, prefix.data(), prefix.size()))
-            return decodeFailure(unreadable);
-        const BmpHeaderResult header = parseHeaderPrefix(prefix.data(), prefix.size(), fileSize);
-        if (!header.ok())
-            return decodeFailure(header.reason());
-        const BmpInfo &info = header.Info;
-        if (info.BitsPerPixel != 8) {
-            if (colour == ColourBitmaps::Refuse)
-                return depthFailure(info);
-            const LayoutResult layout = colourLayout(info, prefix.data(), prefix.size(), fileSize);
-            if (!layout.Outcome.ok())
-                return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
-            ColourImage picture;
-            if (!readColourRows(info, layout.Layout, source, picture))
-                return decodeFailure(unreadable);
-            return reducedSuccess(std::move(picture), info);
-        }
-
-        IndexedImage image = emptyImage(info, prefix.data());
-        if (info.Compression == BmpRle8) {
-            // Compressed files are small next to their pictures: reading the
-            // whole file keeps the decoder simple.
-            std::vector<std::uint8_t> whole(static_cast<std::size_t>(fileSize));
-            if (!source.read(0, whole.data(), whole.size()))
-                return decodeFailure(unreadable);
-            const std::string reason =
-                decodeRle8(whole.data() + info.PixelOffset, whole.size() - info.PixelOffset, image);
-            if (!reason.empty())
-                return decodeFailure(reason);
-        } else if (!readUncompressedRows(info, fileSize, source, image)) {
-            return decodeFailure(unreadable);
-        }
-        return withResolution(decodeSuccess(std::move(image)), info);
+        std::optional<DecodeResult> decoded;
+        if (rows == BmpRows::InPlace)
+            decoded = decodeInPlace(source);
+        if (!decoded)
+            decoded = decodeBmp(source->data(), source->size(), colour);
+        // Rows copied from a file rewritten meanwhile may mix two versions.
+        if (decoded->ok() && !decoded->Image.Mapping)
+            if (const Status whole = source->intact(); !whole.ok())
+                return decodeFailure(whole.reason());
+        decoded->Source = std::move(source);
+        return std::move(*decoded);
     } catch (const std::bad_alloc &) {
         return decodeFailure(OutOfMemory);
-    } catch (const std::exception &e) {
-        return decodeFailure(std::string("the colours cannot be reduced: ") + e.what());
     }
+}
+
+DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour, BmpRows rows)
+{
+    if (const Status file = checkCardFile(path); !file.ok())
+        return decodeFailure(file.reason());
+    auto mapping = std::make_shared<MappedFile>();
+    if (const Status opened = mapping->open(path); !opened.ok())
+        return decodeFailure(opened.reason() == std::strerror(ENOMEM) ? OutOfMemory : opened.reason());
+    return decodeBmpSource(std::move(mapping), colour, rows);
 }
 
 } // namespace vex

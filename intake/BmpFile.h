@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vex {
@@ -88,6 +89,10 @@ struct DecodeResult {
     double PixelsPerMetreY = 0.0;
     // How a colour picture became the 8-bit one (FromBits 0: it was 8-bit).
     ColourReduction Reduction;
+    // The file's bytes exactly as they were decoded, for whatever must
+    // describe the same version of the file (its checksum); empty for a
+    // picture decoded from bytes in memory.
+    std::shared_ptr<const MappedFile> Source;
 };
 
 // Whether a colour picture is refused with its depth, as the program always
@@ -104,10 +109,13 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps
 // into Pixels either way.
 enum class BmpRows { Copied, InPlace };
 
-// The same from a file.  Copied rows go straight from the file into the
-// picture, so peak memory stays near the size of the picture itself.  A
-// file that cannot be mapped is read as with Copied.
+// The same from a file, read once: the picture and Source are the same
+// bytes.  Truncation is reported as such, never as the file's depth.
 DecodeResult decodeBmpFile(const std::string &path, ColourBitmaps colour = ColourBitmaps::Refuse,
                            BmpRows rows = BmpRows::Copied);
+
+// The same from a file already read (mapped) whole; it becomes the result's Source.
+DecodeResult decodeBmpSource(std::shared_ptr<const MappedFile> source, ColourBitmaps colour = ColourBitmaps::Refuse,
+                             BmpRows rows = BmpRows::Copied);
 
 } // namespace vex

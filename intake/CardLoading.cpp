@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 
 #include <cctype>
 #include <fcntl.h>
@@ -112,6 +113,77 @@ Status checkCardFile(const std::string &path)
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
     return regular ? Status() : Status::failure("it is not a regular file");
+}
+
+PictureKind sniffPicture(const std::uint8_t *data, std::size_t size)
+{
+    auto starts = [&](std::initializer_list<std::uint8_t> head) {
+        return data != nullptr && size >= head.size() && std::equal(head.begin(), head.end(), data);
+    };
+    if (starts({'B', 'M'}))
+        return PictureKind::Bmp;
+    if (starts({'G', 'I', 'F', '8'}))
+        return PictureKind::Gif;
+    if (starts({'I', 'I', 42, 0}) || starts({'M', 'M', 0, 42}) || starts({'I', 'I', 43, 0}) ||
+        starts({'M', 'M', 0, 43}))
+        return PictureKind::Tif;
+    if (starts({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}))
+        return PictureKind::Png;
+    if (starts({0xFF, 0xD8, 0xFF}))
+        return PictureKind::Jpeg;
+    return PictureKind::Unknown;
+}
+
+PictureKind pictureKindOfName(const std::string &fileTitle)
+{
+    const std::string ext = lowerCaseExtension(fileTitle);
+    if (ext == "bmp")
+        return PictureKind::Bmp;
+    if (ext == "gif")
+        return PictureKind::Gif;
+    if (ext == "tif" || ext == "tiff")
+        return PictureKind::Tif;
+    if (ext == "png")
+        return PictureKind::Png;
+    if (ext == "jpg" || ext == "jpeg")
+        return PictureKind::Jpeg;
+    return PictureKind::Unknown;
+}
+
+std::string pictureKindName(PictureKind kind)
+{
+    switch (kind) {
+    case PictureKind::Bmp:
+        return "BMP";
+    case PictureKind::Gif:
+        return "GIF";
+    case PictureKind::Tif:
+        return "TIF";
+    case PictureKind::Png:
+        return "PNG";
+    case PictureKind::Jpeg:
+        return "JPEG";
+    case PictureKind::Unknown:
+        break;
+    }
+    return {};
+}
+
+Status checkPictureSize(std::int64_t width, std::int64_t height, int sourceBits, std::uint64_t fileBytes)
+{
+    const auto w = static_cast<std::uint64_t>(std::max<std::int64_t>(width, 0));
+    const auto h = static_cast<std::uint64_t>(std::max<std::int64_t>(height, 0));
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (w * h > BmpMaxPixels)
+        return Status::failure("the image size " + size + " is too large");
+    // How much larger than its file the picture's own bits may be.  Deflate
+    // (PNG, TIF) gives at most about 1000 to 1; JPEG of a textured card far
+    // less.  The bits are counted as stored: a blank 1-bit scan is small.
+    constexpr double MaxBytesPerFileByte = 2000.0;
+    const double pictureBytes = static_cast<double>(w * h) * std::max(sourceBits, 1) / 8.0;
+    if (pictureBytes > MaxBytesPerFileByte * std::max(static_cast<double>(fileBytes), 1.0))
+        return Status::failure("the file is too small for an image of " + size + " pixels: it is damaged");
+    return {};
 }
 
 std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries)

@@ -66,6 +66,25 @@ std::string openCommandErrorMessage(const std::string &description);
 // device is refused here, before anything waits on it.
 Status checkCardFile(const std::string &path);
 
+// What a file's first bytes say it is, whatever its name says.
+enum class PictureKind { Unknown, Bmp, Gif, Tif, Png, Jpeg };
+PictureKind sniffPicture(const std::uint8_t *data, std::size_t size);
+// The kind a name's extension stands for ("tiff" and "tif" alike, any case).
+PictureKind pictureKindOfName(const std::string &fileTitle);
+// "BMP", "GIF", "TIF", "PNG", "JPEG"; empty for Unknown.
+std::string pictureKindName(PictureKind kind);
+
+// Reasons shared by every decoder, for the user to act on.
+inline constexpr const char *DamagedFileReason = "the file is damaged or cut short";
+inline constexpr const char *NotEnoughMemoryReason = "there is not enough memory for the image";
+
+// Fine unless a picture of width x height pixels at sourceBits bits per
+// pixel is too large, or too large for a file of fileBytes bytes: a few
+// hundred bytes may claim a picture of gigabytes, and no card scan
+// compresses that well, so such a file is taken as damaged before anything
+// is allocated for it.
+Status checkPictureSize(std::int64_t width, std::int64_t height, int sourceBits, std::uint64_t fileBytes);
+
 // How many pixels use an index beyond the picture's colour table, and what
 // the user is told about them (they are analysed as colours of hue 0).
 std::uint64_t pixelsBeyondTable(const std::vector<std::uint8_t> &pixels, int tableEntries);

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <utility>
 
 #include <fcntl.h>
@@ -108,8 +109,9 @@ MappedFile::~MappedFile()
 
 MappedFile::MappedFile(MappedFile &&other) noexcept
     : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)),
-      fd_(std::exchange(other.fd_, -1)), guard_(std::exchange(other.guard_, -1)), fileSize_(other.fileSize_),
-      modifiedSeconds_(other.modifiedSeconds_), modifiedNanoseconds_(other.modifiedNanoseconds_)
+      fd_(std::exchange(other.fd_, -1)), guard_(std::exchange(other.guard_, -1)), copy_(std::move(other.copy_)),
+      fileSize_(other.fileSize_), modifiedSeconds_(other.modifiedSeconds_),
+      modifiedNanoseconds_(other.modifiedNanoseconds_)
 {}
 
 MappedFile &MappedFile::operator=(MappedFile &&other) noexcept
@@ -120,6 +122,7 @@ MappedFile &MappedFile::operator=(MappedFile &&other) noexcept
         size_ = std::exchange(other.size_, 0);
         fd_ = std::exchange(other.fd_, -1);
         guard_ = std::exchange(other.guard_, -1);
+        copy_ = std::move(other.copy_);
         fileSize_ = other.fileSize_;
         modifiedSeconds_ = other.modifiedSeconds_;
         modifiedNanoseconds_ = other.modifiedNanoseconds_;
@@ -133,7 +136,7 @@ void MappedFile::close()
     // may be another mapping's a moment later.
     if (guard_ >= 0)
         releaseGuardSlot(guard_);
-    if (data_ != nullptr)
+    if (data_ != nullptr && !copy_)
         ::munmap(const_cast<std::uint8_t *>(data_), size_);
     if (fd_ >= 0)
         ::close(fd_);
@@ -141,6 +144,7 @@ void MappedFile::close()
     size_ = 0;
     fd_ = -1;
     guard_ = -1;
+    copy_.reset();
 }
 
 Status MappedFile::open(const std::string &path)
@@ -163,6 +167,14 @@ Status MappedFile::open(const std::string &path)
     void *data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (data == MAP_FAILED) {
         const int error = errno;
+        if (error != ENOMEM) {
+            Status copied = readCopy(fd, size);
+            if (copied.ok())
+                noteFile(fd, info);
+            else
+                ::close(fd);
+            return copied;
+        }
         ::close(fd);
         return Status::failure(std::strerror(error));
     }
@@ -185,12 +197,39 @@ Status MappedFile::open(const std::string &path)
 #endif
     data_ = static_cast<const std::uint8_t *>(data);
     size_ = size;
-    fd_ = fd;
     guard_ = guard;
+    noteFile(fd, info);
+    return Status();
+}
+
+Status MappedFile::readCopy(int fd, std::size_t size)
+{
+    std::unique_ptr<std::uint8_t[]> copy(new (std::nothrow) std::uint8_t[size]);
+    if (!copy)
+        return Status::failure(std::strerror(ENOMEM));
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, copy.get() + got, size - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Status::failure(std::strerror(errno));
+        if (n == 0)
+            return Status::failure("the file was cut short while it was read");
+        got += static_cast<std::size_t>(n);
+    }
+    copy_ = std::move(copy);
+    data_ = copy_.get();
+    size_ = size;
+    return Status();
+}
+
+void MappedFile::noteFile(int fd, const struct stat &info)
+{
+    fd_ = fd;
     fileSize_ = info.st_size;
     modifiedSeconds_ = info.st_mtim.tv_sec;
     modifiedNanoseconds_ = info.st_mtim.tv_nsec;
-    return Status();
 }
 
 Status MappedFile::intact() const
@@ -198,7 +237,7 @@ Status MappedFile::intact() const
     if (data_ == nullptr)
         return Status::failure("the file is not open");
     struct stat info {};
-    const bool lost = guardSlots[static_cast<std::size_t>(guard_)].Lost.load(std::memory_order_acquire);
+    const bool lost = guard_ >= 0 && guardSlots[static_cast<std::size_t>(guard_)].Lost.load(std::memory_order_acquire);
     if (lost || ::fstat(fd_, &info) != 0 || info.st_size < fileSize_)
         return Status::failure("the file was cut short while it was read");
     if (info.st_size != fileSize_ || info.st_mtim.tv_sec != modifiedSeconds_ ||

@@ -13,8 +13,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace vex {
@@ -28,7 +30,8 @@ public:
     MappedFile(const MappedFile &) = delete;
     MappedFile &operator=(const MappedFile &) = delete;
 
-    // The whole regular file, read only, its pages mapped at once.  Fails
+    // The whole regular file, read only, its pages mapped at once; on a
+    // file system that cannot map files, a copy read into memory.  Fails
     // with the system's reason; an empty file maps to nothing and says so.
     Status open(const std::string &path);
 
@@ -43,11 +46,14 @@ public:
 
 private:
     void close();
+    Status readCopy(int fd, std::size_t size);
+    void noteFile(int fd, const struct stat &info);
 
     const std::uint8_t *data_ = nullptr;
     std::size_t size_ = 0;
     int fd_ = -1;
-    int guard_ = -1; // the guard's slot; -1 when the guard had none free
+    int guard_ = -1; // the guard's slot; -1 for a copy
+    std::unique_ptr<std::uint8_t[]> copy_;
     off_t fileSize_ = 0;
     std::int64_t modifiedSeconds_ = 0;
     std::int64_t modifiedNanoseconds_ = 0;

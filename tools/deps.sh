@@ -11,7 +11,7 @@ packages=(
   qt6-image-formats-plugins  # reading TIF card scans
   libgif-dev                 # reading GIF card scans with their colour table
   libtiff-dev                # the TIF reader's own warnings, passed on with the file's name
-  libpng-dev libjpeg-dev     # the resolution PNG and JPEG files record
+  libpng-dev libjpeg-dev     # decoding JPEG cards; PNG resolution and chunk checksums (zlib comes with libpng-dev)
   libopencv-core-dev libopencv-imgproc-dev  # reduction of colour scans: k-means, CIELAB
   libsqlite3-dev             # the trial file, an SQLite database
   libssl-dev                 # the SHA-256 of card files (libcrypto), to see that one has changed

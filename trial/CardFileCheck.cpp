@@ -28,6 +28,22 @@ std::int64_t regularFileSize(const std::string &path)
     return static_cast<std::int64_t>(info.st_size);
 }
 
+// The digest in lower-case hex; empty when it cannot be had.
+std::string finalHex(EVP_MD_CTX *context)
+{
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context, digest, &length) != 1)
+        return {};
+    static const char *digits = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += digits[digest[i] >> 4];
+        hex += digits[digest[i] & 0x0F];
+    }
+    return hex;
+}
+
 } // namespace
 
 std::string fileSha256(const std::string &path, std::string &error)
@@ -60,19 +76,19 @@ std::string fileSha256(const std::string &path, std::string &error)
         hashing = EVP_DigestUpdate(context.get(), block.data(), static_cast<std::size_t>(n)) == 1;
     }
     ::close(fd);
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (error.empty() && (!hashing || EVP_DigestFinal_ex(context.get(), digest, &length) != 1))
+    const std::string hex = hashing && error.empty() ? finalHex(context.get()) : std::string();
+    if (error.empty() && hex.empty())
         error = "the checksum could not be computed";
-    if (!error.empty())
+    return error.empty() ? hex : std::string();
+}
+
+std::string sha256Hex(const std::uint8_t *data, std::size_t size)
+{
+    const std::unique_ptr<EVP_MD_CTX, DigestDeleter> context(EVP_MD_CTX_new());
+    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1 ||
+        EVP_DigestUpdate(context.get(), data, size) != 1)
         return {};
-    static const char *digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 0x0F];
-    }
-    return hex;
+    return finalHex(context.get());
 }
 
 CardFileState cardFileState(const CardRecord &card)
@@ -114,6 +130,25 @@ Status noteCardFile(CardRecord &card)
     if (!error.empty() || size < 0)
         return Status::failure(card.FileTitle + " could not be read: " + (error.empty() ? "it has gone" : error));
     card.FileSize = size;
+    card.ContentHash = hash;
+    return {};
+}
+
+Status noteCardFile(CardRecord &card, const DecodeResult &decoded)
+{
+    const std::shared_ptr<const MappedFile> &source = decoded.Source;
+    if (!source || !source->isOpen())
+        return noteCardFile(card);
+    // Checked after the hash too: bytes rewritten in place while they were
+    // hashed are no version of the file at all.
+    Status whole = source->intact();
+    const std::string hash = whole.ok() ? sha256Hex(source->data(), source->size()) : std::string();
+    if (whole.ok())
+        whole = source->intact();
+    if (!whole.ok() || hash.empty())
+        return Status::failure(card.FileTitle + " could not be read: " +
+                               (whole.ok() ? std::string("the checksum could not be computed") : whole.reason()));
+    card.FileSize = static_cast<std::int64_t>(source->size());
     card.ContentHash = hash;
     return {};
 }

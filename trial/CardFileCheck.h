@@ -3,9 +3,12 @@
 // were analysed from: a card's file may have been moved, deleted or
 // overwritten since the trial was saved.
 
+#include "intake/BmpFile.h"
 #include "text/Status.h"
 #include "trial/Trial.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,5 +31,15 @@ void checkCardFiles(Trial &trial, const std::function<bool(int done, int total)>
 // Notes the size and SHA-256 of the card's file as it is now, for a card
 // about to be saved whose content is not known yet.
 Status noteCardFile(CardRecord &card);
+
+// Notes the size and SHA-256 of the very bytes the card's picture was decoded
+// from (decoded.Source), so that they describe the version analysed even
+// when the file has been replaced since.  Fails, noting nothing, when those
+// bytes were rewritten in place meanwhile; a picture without a Source is
+// noted as its file is now.
+Status noteCardFile(CardRecord &card, const DecodeResult &decoded);
+
+// The SHA-256 of the bytes in lower-case hex; empty when it cannot be computed.
+std::string sha256Hex(const std::uint8_t *data, std::size_t size);
 
 } // namespace vex

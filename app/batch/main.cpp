@@ -472,10 +472,10 @@ try {
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, workerSettings.Resolution));
         vex::noteDecodedFacts(*card, opened.Decoded);
-        // Noted while the file is the one analysed: the saved trial tells when it changes.
+        // Noted of the bytes analysed: the saved trial tells when the file changes.
         if (options.SaveTrial)
-            if (const vex::Status noted = vex::noteCardFile(*card); !noted.ok())
-                a.Said.push_back(shown(path.string()) + ": warning: " + noted.reason() +
+            if (const vex::Status noted = vex::noteCardFile(*card, opened.Decoded); !noted.ok())
+                a.Said.push_back(shown(path.string()) + ": warning: " + onOneLine(noted.reason()) +
                                  "; the trial cannot tell when it changes");
 
         // Half for the colour pass, half for the stain scan.

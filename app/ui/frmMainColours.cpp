@@ -23,6 +23,7 @@
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/DialogResults.h"
 #include "text/Settings.h"
+#include "trial/CardFileCheck.h"
 #include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
 #include <QApplication>
@@ -99,7 +100,12 @@ bool frmMain::runColourPassFor(int index)
                                               prefs_.DisableDitherWarning, questions, callbacks);
     setBusy(false);
     cancelButton_->setEnabled(false);
-    return outcome == PassOutcome::Complete;
+    if (outcome != PassOutcome::Complete)
+        return false;
+    // The card's figures are now of the bytes this pass read, whatever the
+    // file held when it was loaded.
+    (void)noteCardFile(card, decoded);
+    return true;
 }
 
 void frmMain::btnScanColour_Click()

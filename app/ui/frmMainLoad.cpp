@@ -212,10 +212,10 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     const DecodeResult &decoded = opened.Decoded;
     CardRecord card = newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes);
     noteDecodedFacts(card, decoded);
-    // Noted now, while the file is the one analysed: a trial saved later
-    // tells when it has changed.  Not being able to note it is no reason to
-    // refuse the card.
-    (void)noteCardFile(card);
+    // Noted of the bytes just decoded: a trial saved later tells when the
+    // file has changed.  Not being able to note it is no reason to refuse
+    // the card.
+    (void)noteCardFile(card, decoded);
     applyResolution(card, resolution > 0 ? resolution
                                          : resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution,
                                                                 prefs_.ResolutionFromFile));

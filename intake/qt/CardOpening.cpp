@@ -37,11 +37,15 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
             return refused(unreadableFileMessage(fileTitle, "the file cannot be opened"));
         in.read(reinterpret_cast<char *>(header), sizeof header);
         const auto got = static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
-        const GifHeaderResult gif = checkGifHeader(header, got);
-        if (!gif.SignatureValid)
-            return refused(invalidGifMessage(fileTitle));
-        if (gif.Complete && gif.ColourDepth != 8)
-            return refused(colourDepthMessage(gif.ColourDepth));
+        // Another kind of picture under this name is read as what it is.
+        const PictureKind kind = sniffPicture(header, got);
+        if (kind == PictureKind::Gif || kind == PictureKind::Unknown) {
+            const GifHeaderResult gif = checkGifHeader(header, got);
+            if (!gif.SignatureValid)
+                return refused(invalidGifMessage(fileTitle));
+            if (gif.Complete && gif.ColourDepth != 8)
+                return refused(colourDepthMessage(gif.ColourDepth));
+        }
     }
 
     OpenedImage r;

@@ -1,18 +1,28 @@
 #include "intake/qt/PictureFacts.h"
 
-#include <jpeglib.h>
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
-#include <memory>
+#include <cstring>
 
 namespace vex {
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
+// The file's bytes as libpng reads them.
+struct PngBytes {
+    const std::uint8_t *Data;
+    std::size_t Size;
+    std::size_t At;
 };
+
+void readPngBytes(png_structp png, png_bytep out, png_size_t count)
+{
+    auto *bytes = static_cast<PngBytes *>(png_get_io_ptr(png));
+    if (count > bytes->Size - bytes->At)
+        png_error(png, "the file ends early");
+    std::memcpy(out, bytes->Data + bytes->At, count);
+    bytes->At += count;
+}
 
 // libpng reports errors by longjmp to the jump buffer of its read struct;
 // this keeps it from printing on standard error as well.
@@ -24,7 +34,7 @@ void pngError(png_structp png, png_const_charp)
 }
 
 // Kept free of objects with destructors: a longjmp skips them.
-bool readPngHeader(std::FILE *file, PictureFacts &facts)
+bool readPngHeader(PngBytes &bytes, PictureFacts &facts)
 {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngError, quietPngWarning);
     if (png == nullptr)
@@ -34,7 +44,7 @@ bool readPngHeader(std::FILE *file, PictureFacts &facts)
         png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
         return false;
     }
-    png_init_io(png, file);
+    png_set_read_fn(png, &bytes, readPngBytes);
     png_read_info(png, info);
     facts.BitsPerPixel = png_get_bit_depth(png, info) * png_get_channels(png, info);
     png_uint_32 x = 0;
@@ -48,68 +58,15 @@ bool readPngHeader(std::FILE *file, PictureFacts &facts)
     return true;
 }
 
-struct JpegError {
-    jpeg_error_mgr Manager;
-    std::jmp_buf Jump;
-};
-
-void jpegErrorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<JpegError *>(info->err)->Jump, 1);
-}
-
-void jpegQuietMessage(j_common_ptr, int)
-{}
-
-bool readJpegHeader(std::FILE *file, PictureFacts &facts)
-{
-    jpeg_decompress_struct info{};
-    JpegError error{};
-    info.err = jpeg_std_error(&error.Manager);
-    error.Manager.error_exit = jpegErrorExit;
-    error.Manager.emit_message = jpegQuietMessage;
-    if (setjmp(error.Jump) != 0) {
-        jpeg_destroy_decompress(&info);
-        return false;
-    }
-    jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
-    jpeg_read_header(&info, TRUE);
-    facts.BitsPerPixel = 8 * info.num_components;
-    constexpr double CentimetresPerMetre = 100.0;
-    constexpr double InchesPerMetre = 100.0 / 2.54;
-    if (info.saw_JFIF_marker && (info.density_unit == 1 || info.density_unit == 2)) {
-        const double perMetre = info.density_unit == 1 ? InchesPerMetre : CentimetresPerMetre;
-        facts.PixelsPerMetreX = info.X_density * perMetre;
-        facts.PixelsPerMetreY = info.Y_density * perMetre;
-    }
-    jpeg_destroy_decompress(&info);
-    return true;
-}
-
 } // namespace
 
-namespace {
-
-PictureFacts factsFrom(const std::string &path, bool (*readHeader)(std::FILE *, PictureFacts &))
+PictureFacts pngFacts(const std::uint8_t *data, std::size_t size)
 {
     PictureFacts facts;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file || !readHeader(file.get(), facts))
+    PngBytes bytes{data, size, 0};
+    if (data == nullptr || !readPngHeader(bytes, facts))
         return {};
     return facts;
-}
-
-} // namespace
-
-PictureFacts pngFacts(const std::string &path)
-{
-    return factsFrom(path, readPngHeader);
-}
-
-PictureFacts jpegFacts(const std::string &path)
-{
-    return factsFrom(path, readJpegHeader);
 }
 
 } // namespace vex

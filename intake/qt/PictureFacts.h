@@ -1,10 +1,11 @@
 #pragma once
-// What a PNG or JPEG file says about itself beyond its pixels: the
-// resolution it records and its bits per pixel.  Qt's readers cannot tell a
-// file that records no resolution from one at the screen's, so the headers
-// are read with the format's own library.
+// What a PNG file says about itself beyond its pixels: the resolution it
+// records and its bits per pixel.  Qt's reader cannot tell a file that
+// records no resolution from one at the screen's, so the header is read with
+// libpng.
 
-#include <string>
+#include <cstddef>
+#include <cstdint>
 
 namespace vex {
 
@@ -17,11 +18,7 @@ struct PictureFacts {
 };
 
 // From the PNG header and its pHYs chunk (metres only; an aspect ratio alone
-// is no resolution).
-PictureFacts pngFacts(const std::string &path);
-
-// From the JPEG header and its JFIF density (dots per inch or per
-// centimetre; density unit 0 is only an aspect ratio).
-PictureFacts jpegFacts(const std::string &path);
+// is no resolution), of the file's bytes in memory.
+PictureFacts pngFacts(const std::uint8_t *data, std::size_t size);
 
 } // namespace vex

@@ -3,21 +3,25 @@
 #include "intake/CardLoading.h"
 #include "intake/ColourReduction.h"
 #include "intake/GifHeader.h"
+#include "intake/qt/JpegPicture.h"
 #include "intake/qt/PictureFacts.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageReader>
 #include <QPixelFormat>
 
 #include <gif_lib.h>
 #include <tiffio.h>
+#include <zlib.h>
 
 #include <cstdarg>
 #include <cstdio>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -41,11 +45,6 @@ DecodeResult success(IndexedImage image)
     r.Image = std::move(image);
     r.BitsPerPixel = 8;
     return r;
-}
-
-QString toQString(const std::string &path)
-{
-    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 std::uint64_t pixelCount(std::int64_t width, std::int64_t height)
@@ -77,12 +76,17 @@ std::string gifError(int code)
 // Qt's TIF reader leaves libtiff's warnings and errors to libtiff, which
 // prints them on standard error naming no file (or a made-up one).  While a
 // TIF is read on a thread, what libtiff says is gathered here instead, so
-// that the user hears it with the file's name.
-thread_local std::vector<std::string> *tifMessages = nullptr;
+// that the user hears it with the file's name.  Errors are counted apart:
+// a picture read in spite of one may hold made-up rows.
+struct TifMessages {
+    std::vector<std::string> Said;
+    int Errors = 0;
+};
+thread_local TifMessages *tifMessages = nullptr;
 TIFFErrorHandler previousWarningHandler = nullptr;
 TIFFErrorHandler previousErrorHandler = nullptr;
 
-void gatherTifMessage(TIFFErrorHandler previous, const char *module, const char *format, va_list arguments)
+void gatherTifMessage(TIFFErrorHandler previous, bool error, const char *module, const char *format, va_list arguments)
 {
     if (tifMessages == nullptr) {
         if (previous != nullptr)
@@ -92,27 +96,30 @@ void gatherTifMessage(TIFFErrorHandler previous, const char *module, const char 
     char text[1024];
     std::vsnprintf(text, sizeof text, format, arguments);
     std::string said = "the TIF reader says: ";
-    // Qt opens every TIF under the name "foo"; a name says nothing here.
+    // Qt opens every TIF under the name "foo", and so do we; a name says nothing here.
     if (module != nullptr && std::strcmp(module, "foo") != 0)
         said += std::string(module) + ": ";
     said += text;
-    if (std::find(tifMessages->begin(), tifMessages->end(), said) == tifMessages->end())
-        tifMessages->push_back(said);
+    std::vector<std::string> &all = tifMessages->Said;
+    if (std::find(all.begin(), all.end(), said) == all.end())
+        all.push_back(said);
+    if (error)
+        ++tifMessages->Errors;
 }
 
 void gatherTifWarning(const char *module, const char *format, va_list arguments)
 {
-    gatherTifMessage(previousWarningHandler, module, format, arguments);
+    gatherTifMessage(previousWarningHandler, false, module, format, arguments);
 }
 
 void gatherTifError(const char *module, const char *format, va_list arguments)
 {
-    gatherTifMessage(previousErrorHandler, module, format, arguments);
+    gatherTifMessage(previousErrorHandler, true, module, format, arguments);
 }
 
 class TifWarningsGathered {
 public:
-    explicit TifWarningsGathered(std::vector<std::string> &into)
+    explicit TifWarningsGathered(TifMessages &into)
     {
         static const bool installed = [] {
             previousWarningHandler = TIFFSetWarningHandler(gatherTifWarning);
@@ -131,70 +138,56 @@ public:
 // summed over the samples), read from its tags: Qt widens several layouts to
 // 8 or 32 bits and so cannot tell a 4-bit palette or a 24-bit RGB file from
 // what it returns.  Nothing when the tags cannot be read.
-std::optional<int> tiffBitsPerPixel(const QString &path)
+std::optional<int> tiffBitsPerPixel(const std::uint8_t *data, std::size_t size)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray head = file.read(8);
-    if (head.size() < 8)
+    if (size < 8)
         return std::nullopt;
     bool little = false;
-    if (head.startsWith("II"))
+    if (data[0] == 'I' && data[1] == 'I')
         little = true;
-    else if (!head.startsWith("MM"))
+    else if (!(data[0] == 'M' && data[1] == 'M'))
         return std::nullopt;
-    auto u16 = [little](const char *p) {
-        const auto a = static_cast<std::uint8_t>(p[0]);
-        const auto b = static_cast<std::uint8_t>(p[1]);
-        return static_cast<std::uint16_t>(little ? (a | (b << 8)) : ((a << 8) | b));
+    auto u16 = [little](const std::uint8_t *p) {
+        return static_cast<std::uint16_t>(little ? (p[0] | (p[1] << 8)) : ((p[0] << 8) | p[1]));
     };
-    auto u32 = [little, &u16](const char *p) {
+    auto u32 = [little, &u16](const std::uint8_t *p) {
         const std::uint32_t lo = u16(little ? p : p + 2);
         const std::uint32_t hi = u16(little ? p + 2 : p);
         return lo | (hi << 16);
     };
     // BigTIFF (43) and anything else is left to Qt.
-    if (u16(head.constData() + 2) != 42)
+    if (u16(data + 2) != 42)
         return std::nullopt;
-    if (!file.seek(u32(head.constData() + 4)))
+    const std::uint64_t ifd = u32(data + 4);
+    if (ifd + 2 > size)
         return std::nullopt;
-    const QByteArray countBytes = file.read(2);
-    if (countBytes.size() < 2)
-        return std::nullopt;
-    const int entries = u16(countBytes.constData());
-    const QByteArray table = file.read(static_cast<qint64>(entries) * 12);
-    if (table.size() < entries * 12)
+    const int entries = u16(data + ifd);
+    if (ifd + 2 + static_cast<std::uint64_t>(entries) * 12 > size)
         return std::nullopt;
 
     constexpr std::uint32_t MaxSamples = 16;
     std::uint32_t samples = 1; // the TIFF defaults
     std::vector<int> bitsPerSample{1};
     for (int e = 0; e < entries; ++e) {
-        const char *entry = table.constData() + e * 12;
+        const std::uint8_t *entry = data + ifd + 2 + static_cast<std::size_t>(e) * 12;
         const std::uint16_t tag = u16(entry);
         const std::uint16_t type = u16(entry + 2);
         const std::uint32_t count = u32(entry + 4);
-        const char *value = entry + 8;
+        const std::uint8_t *value = entry + 8;
         if (tag == 277) {
             samples = type == 3 ? u16(value) : u32(value);
         } else if (tag == 258 && type == 3 && count >= 1) {
             const std::uint32_t n = std::min(count, MaxSamples);
-            QByteArray values;
-            if (n <= 2) {
-                values = QByteArray(value, 4);
-            } else {
-                const qint64 back = file.pos();
-                if (!file.seek(u32(value)))
+            const std::uint8_t *values = value;
+            if (n > 2) {
+                const std::uint64_t at = u32(value);
+                if (at + std::uint64_t{n} * 2 > size)
                     return std::nullopt;
-                values = file.read(static_cast<qint64>(n) * 2);
-                file.seek(back);
-                if (values.size() < static_cast<qsizetype>(n) * 2)
-                    return std::nullopt;
+                values = data + at;
             }
             bitsPerSample.clear();
             for (std::uint32_t i = 0; i < n; ++i)
-                bitsPerSample.push_back(u16(values.constData() + 2 * i));
+                bitsPerSample.push_back(u16(values + 2 * i));
         }
     }
     if (samples == 0 || samples > MaxSamples)
@@ -217,9 +210,150 @@ int formatBitsPerPixel(QImage::Format format)
     return bits;
 }
 
-// How much larger than its file a decoded picture may be.  Deflate (PNG,
-// TIF) gives at most about 1000 to 1; JPEG of a textured card far less.
-constexpr double MaxBytesPerFileByte = 2000.0;
+// A file's bytes for libtiff, read in place.
+struct TifBytes {
+    const std::uint8_t *Data;
+    std::size_t Size;
+    std::size_t At;
+};
+
+tmsize_t tifRead(thandle_t handle, void *out, tmsize_t count)
+{
+    auto *bytes = static_cast<TifBytes *>(handle);
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max<tmsize_t>(count, 0)),
+                                   bytes->At < bytes->Size ? bytes->Size - bytes->At : 0);
+    if (n != 0)
+        std::memcpy(out, bytes->Data + bytes->At, n);
+    bytes->At += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t tifWrite(thandle_t, void *, tmsize_t)
+{
+    return 0;
+}
+
+toff_t tifSeek(thandle_t handle, toff_t offset, int whence)
+{
+    auto *bytes = static_cast<TifBytes *>(handle);
+    std::uint64_t base = 0;
+    if (whence == SEEK_CUR)
+        base = bytes->At;
+    else if (whence == SEEK_END)
+        base = bytes->Size;
+    const std::uint64_t at = base + offset;
+    if (at < base)
+        return static_cast<toff_t>(-1);
+    bytes->At = static_cast<std::size_t>(std::min<std::uint64_t>(at, SIZE_MAX));
+    return at;
+}
+
+int tifClose(thandle_t)
+{
+    return 0;
+}
+
+toff_t tifSize(thandle_t handle)
+{
+    return static_cast<TifBytes *>(handle)->Size;
+}
+
+int tifMap(thandle_t handle, void **base, toff_t *size)
+{
+    auto *bytes = static_cast<TifBytes *>(handle);
+    *base = const_cast<std::uint8_t *>(bytes->Data);
+    *size = bytes->Size;
+    return 1;
+}
+
+void tifUnmap(thandle_t, void *, toff_t)
+{}
+
+struct TifCloser {
+    void operator()(TIFF *tiff) const { TIFFClose(tiff); }
+};
+
+// What libtiff reads of a TIF's first image before any pixel: the
+// resolution, and whether its strips or tiles lie within the file.
+struct TifLayout {
+    bool Opened = false;
+    bool Whole = false;
+    double PixelsPerMetreX = 0.0;
+    double PixelsPerMetreY = 0.0;
+};
+
+TifLayout tifLayout(const std::uint8_t *data, std::size_t size)
+{
+    TifLayout layout;
+    TifBytes bytes{data, size, 0};
+    const std::unique_ptr<TIFF, TifCloser> tiff(
+        TIFFClientOpen("foo", "r", &bytes, tifRead, tifWrite, tifSeek, tifClose, tifSize, tifMap, tifUnmap));
+    if (!tiff)
+        return layout;
+    layout.Opened = true;
+    const bool tiled = TIFFIsTiled(tiff.get()) != 0;
+    const std::uint32_t pieces = tiled ? TIFFNumberOfTiles(tiff.get()) : TIFFNumberOfStrips(tiff.get());
+    layout.Whole = pieces > 0;
+    for (std::uint32_t i = 0; i < pieces && layout.Whole; ++i) {
+        int offsetError = 0;
+        int countError = 0;
+        const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tiff.get(), i, &offsetError);
+        const std::uint64_t count = TIFFGetStrileByteCountWithErr(tiff.get(), i, &countError);
+        layout.Whole = offsetError == 0 && countError == 0 && offset <= size && count <= size - offset;
+    }
+    float x = 0.0f;
+    float y = 0.0f;
+    std::uint16_t unit = RESUNIT_INCH;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    const bool both = TIFFGetField(tiff.get(), TIFFTAG_XRESOLUTION, &x) == 1 &&
+                      TIFFGetField(tiff.get(), TIFFTAG_YRESOLUTION, &y) == 1;
+    if (!both || !(x > 0.0f) || !(y > 0.0f))
+        return layout;
+    // No unit: an aspect ratio only.
+    if (unit == RESUNIT_INCH) {
+        layout.PixelsPerMetreX = x * 100.0 / 2.54;
+        layout.PixelsPerMetreY = y * 100.0 / 2.54;
+    } else if (unit == RESUNIT_CENTIMETER) {
+        layout.PixelsPerMetreX = x * 100.0;
+        layout.PixelsPerMetreY = y * 100.0;
+    }
+    return layout;
+}
+
+// ---- PNG ----
+
+// Why a PNG's chunks are not whole, or empty: every chunk up to the end
+// chunk must be in the file with its checksum right.  libpng itself only
+// warns about a damaged ancillary chunk and drops it, and that may be the
+// one recording the resolution.
+std::string pngDamage(const std::uint8_t *data, std::size_t size)
+{
+    auto u32 = [](const std::uint8_t *p) {
+        return static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
+               static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]);
+    };
+    static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (size < 8 || std::memcmp(data, signature, 8) != 0)
+        return "it is not a PNG file";
+    std::size_t at = 8;
+    while (true) {
+        if (size - at < 12)
+            return "it ends before its last chunk";
+        const std::uint32_t length = u32(data + at);
+        const std::string type(reinterpret_cast<const char *>(data + at + 4), 4);
+        if (length > 0x7FFFFFFFu || length > size - at - 12)
+            return "it ends inside its " + type + " chunk";
+        const auto crc =
+            static_cast<std::uint32_t>(::crc32(::crc32(0L, nullptr, 0), data + at + 4, static_cast<uInt>(length + 4)));
+        if (crc != u32(data + at + 8 + length))
+            return "the checksum of its " + type + " chunk is wrong";
+        at += std::size_t{12} + length;
+        if (type == "IEND")
+            return {};
+    }
+}
+
+// ---- Qt's readers ----
 
 // The picture as the analysis takes it: palette and 8-bit grey pictures
 // keep their indices, every other picture is reduced to 256 colours.
@@ -298,24 +432,14 @@ DecodeResult fromQImage(const QImage &picture, const std::string &kind, int sour
 }
 
 // Reads the picture of an open reader after the size check; kind names the
-// format in messages.
-DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourceBits)
+// format in messages, fileBytes is the size of the file.
+DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourceBits, std::size_t fileBytes)
 {
     const QSize size = reader.size();
     if (!size.isValid())
         return failure("the " + kind + " image's size cannot be read");
-    if (pixelCount(size.width(), size.height()) > BmpMaxPixels)
-        return failure("the image size " + std::to_string(size.width()) + " x " + std::to_string(size.height()) +
-                       " is too large");
-    // A few hundred bytes may claim a picture of gigabytes; no card scan
-    // compresses that well, so such a file is taken as damaged before
-    // anything is allocated for it.
-    const double fileBytes = static_cast<double>(QFileInfo(reader.fileName()).size());
-    const double pictureBytes = static_cast<double>(pixelCount(std::max(size.width(), 0), std::max(size.height(), 0))) *
-                                std::max(sourceBits, 8) / 8.0;
-    if (pictureBytes > MaxBytesPerFileByte * std::max(fileBytes, 1.0))
-        return failure("the file is too small for an image of " + std::to_string(size.width()) + " x " +
-                       std::to_string(size.height()) + " pixels: it is damaged");
+    if (const Status fits = checkPictureSize(size.width(), size.height(), sourceBits, fileBytes); !fits.ok())
+        return failure(fits.reason());
     // Qt refuses pictures above 256 MB by default; large cards at high
     // resolution are bigger than that yet within what we accept.
     constexpr int NeededMegabytes = static_cast<int>(BmpMaxPixels >> 20) * 8;
@@ -325,73 +449,121 @@ DecodeResult readWithQt(QImageReader &reader, const std::string &kind, int sourc
     // analysed as stored, as every other format is.
     reader.setAutoTransform(false);
     try {
+        const QImage::Format format = reader.imageFormat();
         const QImage picture = reader.read();
-        if (picture.isNull())
+        if (picture.isNull()) {
+            // Qt says "Unable to read image data" whatever went wrong; a
+            // picture of that size that cannot be had now is a lack of memory.
+            if (QImage(size, format == QImage::Format_Invalid ? QImage::Format_ARGB32 : format).isNull())
+                return failure(NotEnoughMemoryReason);
             return failure("the " + kind + " image cannot be decoded (" + reader.errorString().toStdString() + ")");
+        }
         return fromQImage(picture, kind, sourceBits);
     } catch (const std::bad_alloc &) {
-        return failure("there is not enough memory for the image");
+        return failure(NotEnoughMemoryReason);
     } catch (const std::exception &e) {
         return failure(std::string("the colours cannot be reduced: ") + e.what());
     }
 }
 
-// XResolution and YResolution with their unit, as libtiff reads them.
-std::pair<double, double> tiffPixelsPerMetre(const std::string &path)
-{
-    TIFF *tiff = TIFFOpen(path.c_str(), "r");
-    if (tiff == nullptr)
-        return {0.0, 0.0};
-    float x = 0.0f;
-    float y = 0.0f;
-    std::uint16_t unit = RESUNIT_INCH;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
-    const bool both =
-        TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &x) == 1 && TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &y) == 1;
-    TIFFClose(tiff);
-    if (!both || !(x > 0.0f) || !(y > 0.0f))
-        return {0.0, 0.0};
-    if (unit == RESUNIT_INCH)
-        return {x * 100.0 / 2.54, y * 100.0 / 2.54};
-    if (unit == RESUNIT_CENTIMETER)
-        return {x * 100.0, y * 100.0};
-    return {0.0, 0.0}; // no unit: an aspect ratio only
-}
+// The file's bytes as a device for Qt's readers, without a copy.
+class BytesDevice {
+public:
+    BytesDevice(const std::uint8_t *data, std::size_t size)
+        : bytes_(QByteArray::fromRawData(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size))),
+          buffer_(&bytes_)
+    {
+        buffer_.open(QIODevice::ReadOnly);
+    }
+    QIODevice *device() { return &buffer_; }
 
-} // namespace
+private:
+    QByteArray bytes_;
+    QBuffer buffer_;
+};
 
-DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options, BmpRows rows)
-{
-    // Every format: a pipe named card.gif would otherwise be read for ever.
-    if (const Status file = checkCardFile(path); !file.ok())
-        return failure(file.reason());
-    const std::string ext = lowerCaseExtension(path);
-    if (ext == "bmp")
-        return decodeBmpFile(path, options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse, rows);
-    if (ext == "gif")
-        return decodeGifFile(path);
-    if (ext == "tif" || (options.ReduceColours && ext == "tiff"))
-        return decodeTifFile(path, options);
-    if (options.ReduceColours && (ext == "png" || ext == "jpg" || ext == "jpeg"))
-        return decodePngOrJpegFile(path, ext == "png");
-    return failure("the file type is not supported");
-}
+DecodeResult decodeGif(const std::uint8_t *data, std::size_t size);
+DecodeResult decodeTif(const std::uint8_t *data, std::size_t size, bool reduce);
+DecodeResult readTif(QImageReader &reader, const std::uint8_t *data, std::size_t size, bool reduce);
+DecodeResult decodePng(const std::uint8_t *data, std::size_t size);
 
-DecodeResult decodeGifFile(const std::string &path)
+// ---- Reading a file once ----
+
+// The whole file, read once: every decoder reads it from here, and the
+// result keeps it as its Source.
+Status mapFile(const std::string &path, std::shared_ptr<const MappedFile> &source)
 {
     if (const Status file = checkCardFile(path); !file.ok())
-        return failure(file.reason());
-    const QString name = toQString(path);
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(file.errorString().toStdString());
-    const QByteArray head = file.read(static_cast<qint64>(GifScreenDescriptorEnd));
-    file.close();
+        return file;
+    auto mapping = std::make_shared<MappedFile>();
+    if (const Status opened = mapping->open(path); !opened.ok())
+        return opened.reason() == std::strerror(ENOMEM) ? Status::failure(NotEnoughMemoryReason) : opened;
+    source = std::move(mapping);
+    return {};
+}
 
+// Decodes the source's bytes as `kind`.  A picture read from a file that
+// was rewritten meanwhile may mix two versions and is refused.
+DecodeResult decodeSource(std::shared_ptr<const MappedFile> source, PictureKind kind, const IntakeOptions &options,
+                          BmpRows rows)
+{
+    if (kind == PictureKind::Bmp)
+        return decodeBmpSource(std::move(source), options.ReduceColours ? ColourBitmaps::Reduce : ColourBitmaps::Refuse,
+                               rows);
+    DecodeResult r;
+    try {
+        const std::uint8_t *data = source->data();
+        const std::size_t size = source->size();
+        if (kind == PictureKind::Gif)
+            r = decodeGif(data, size);
+        else if (kind == PictureKind::Tif)
+            r = decodeTif(data, size, options.ReduceColours);
+        else if (kind == PictureKind::Png)
+            r = decodePng(data, size);
+        else
+            r = decodeJpeg(data, size);
+    } catch (const std::bad_alloc &) {
+        return failure(NotEnoughMemoryReason);
+    }
+    if (r.ok())
+        if (const Status whole = source->intact(); !whole.ok())
+            return failure(whole.reason());
+    r.Source = std::move(source);
+    return r;
+}
+
+DecodeResult decodeFile(const std::string &path, PictureKind kind, const IntakeOptions &options = {})
+{
+    std::shared_ptr<const MappedFile> source;
+    if (const Status mapped = mapFile(path, source); !mapped.ok())
+        return failure(mapped.reason());
+    return decodeSource(std::move(source), kind, options, BmpRows::Copied);
+}
+
+// ---- GIF, TIF and PNG from their bytes ----
+
+// giflib reads the file's bytes through this.
+struct GifBytes {
+    const std::uint8_t *Data;
+    std::size_t Size;
+    std::size_t At;
+};
+
+int readGifBytes(GifFileType *gif, GifByteType *out, int count)
+{
+    auto *bytes = static_cast<GifBytes *>(gif->UserData);
+    const std::size_t n = std::min(static_cast<std::size_t>(std::max(count, 0)), bytes->Size - bytes->At);
+    if (n != 0)
+        std::memcpy(out, bytes->Data + bytes->At, n);
+    bytes->At += n;
+    return static_cast<int>(n);
+}
+
+DecodeResult decodeGif(const std::uint8_t *data, std::size_t size)
+{
     // The header is judged before giflib sees the file, so that the user is
     // told about the colour resolution rather than a decoding error.
-    const GifHeaderResult header =
-        checkGifHeader(reinterpret_cast<const std::uint8_t *>(head.constData()), static_cast<std::size_t>(head.size()));
+    const GifHeaderResult header = checkGifHeader(data, std::min<std::size_t>(size, GifScreenDescriptorEnd));
     if (!header.SignatureValid || !header.Complete)
         return failure("not a valid GIF image");
     if (header.ColourDepth != 8)
@@ -405,7 +577,8 @@ DecodeResult decodeGifFile(const std::string &path)
                        " is too large");
 
     int error = 0;
-    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpenFileName(path.c_str(), &error));
+    GifBytes bytes{data, size, 0};
+    std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&bytes, readGifBytes, &error));
     if (!gif)
         return failure("the GIF cannot be opened: " + gifError(error));
     // DGifSlurp already returns interlaced frames in display row order.
@@ -448,50 +621,57 @@ DecodeResult decodeGifFile(const std::string &path)
     return success(std::move(image));
 }
 
-namespace {
-DecodeResult readTif(const std::string &path, bool reduce);
-} // namespace
-
-DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options)
+DecodeResult decodeTif(const std::uint8_t *data, std::size_t size, bool reduce)
 {
-    if (const Status file = checkCardFile(path); !file.ok())
-        return failure(file.reason());
-    std::vector<std::string> warnings;
-    const TifWarningsGathered gathered(warnings);
-    DecodeResult result = readTif(path, options.ReduceColours);
-    if (!result.ok() && !warnings.empty()) {
-        // Why libtiff gave up says more than Qt's "unable to read".
-        result.Outcome = Status::failure(result.reason() + " (" + warnings.back() + ")");
-        warnings.clear();
+    TifMessages messages;
+    const TifWarningsGathered gathered(messages);
+    const TifLayout layout = tifLayout(data, size);
+    DecodeResult r;
+    if (!layout.Opened || !layout.Whole) {
+        // A TIF cut short loses its directory (which writers put last) or
+        // the end of its pixels.
+        std::string reason = DamagedFileReason;
+        if (!messages.Said.empty())
+            reason += " (" + messages.Said.back() + ")";
+        else if (layout.Opened)
+            reason += " (its picture data run past its end)";
+        return failure(reason);
     }
-    // Only the first page of a TIF is read: the user is told, lest a scan of
-    // several cards pass for one.
-    if (const int pages = result.ok() ? QImageReader(toQString(path), "tiff").imageCount() : 0; pages > 1)
-        warnings.push_back("the TIF file holds " + std::to_string(pages) +
-                           " pages; page 1 is analysed, the others are not");
-    result.Warnings = std::move(warnings);
-    return result;
-}
-
-namespace {
-
-DecodeResult readTif(const std::string &path, bool reduce)
-{
-    const QString name = toQString(path);
-    QImageReader reader(name, "tiff");
+    BytesDevice device(data, size);
+    QImageReader reader(device.device(), "tiff");
     reader.setAutoDetectImageFormat(false);
     if (!reader.canRead())
-        return failure("the file cannot be read as a TIF image (" + reader.errorString().toStdString() + ")");
-
-    const std::optional<int> fileBits = tiffBitsPerPixel(name);
-    const QImage::Format format = reader.imageFormat();
-    if (reduce) {
-        DecodeResult r = readWithQt(reader, "TIF", fileBits.value_or(formatBitsPerPixel(format)));
-        const auto [x, y] = tiffPixelsPerMetre(path);
-        r.PixelsPerMetreX = x;
-        r.PixelsPerMetreY = y;
+        r = failure("the file cannot be read as a TIF image (" + reader.errorString().toStdString() + ")");
+    else
+        r = readTif(reader, data, size, reduce);
+    // libtiff goes on after some errors with rows it made up.
+    if (r.ok() && messages.Errors > 0)
+        return failure(std::string(DamagedFileReason) + " (" + messages.Said.back() + ")");
+    r.PixelsPerMetreX = r.ok() ? layout.PixelsPerMetreX : 0.0;
+    r.PixelsPerMetreY = r.ok() ? layout.PixelsPerMetreY : 0.0;
+    if (!r.ok() && !messages.Said.empty()) {
+        // Why libtiff gave up says more than Qt's "unable to read".
+        r.Outcome = Status::failure(r.reason() + " (" + messages.Said.back() + ")");
         return r;
     }
+    r.Warnings = std::move(messages.Said);
+    // Only the first page of a TIF is read: the user is told, lest a scan of
+    // several cards pass for one.
+    if (r.ok()) {
+        BytesDevice pages(data, size);
+        if (const int count = QImageReader(pages.device(), "tiff").imageCount(); count > 1)
+            r.Warnings.push_back("the TIF file holds " + std::to_string(count) +
+                                 " pages; page 1 is analysed, the others are not");
+    }
+    return r;
+}
+
+DecodeResult readTif(QImageReader &reader, const std::uint8_t *data, std::size_t size, bool reduce)
+{
+    const std::optional<int> fileBits = tiffBitsPerPixel(data, size);
+    const QImage::Format format = reader.imageFormat();
+    if (reduce)
+        return readWithQt(reader, "TIF", fileBits.value_or(formatBitsPerPixel(format)), size);
     // Greyscale 8-bit scans are accepted as indices into a table of 256
     // greys: that is the palette they imply, and Qt itself writes an indexed
     // picture whose table is exactly that ramp as a greyscale TIF, so
@@ -503,17 +683,76 @@ DecodeResult readTif(const std::string &path, bool reduce)
             return failure("the TIF image cannot be read as an 8-bit palette picture");
         return failure("the TIF image has " + std::to_string(bits) + " bits per pixel", bits);
     }
-
-    DecodeResult r = readWithQt(reader, "TIF", 8);
+    DecodeResult r = readWithQt(reader, "TIF", 8, size);
     if (r.ok() && r.Reduction.FromBits != 0)
         return failure("the TIF image cannot be read as an 8-bit palette picture");
-    const auto [x, y] = tiffPixelsPerMetre(path);
-    r.PixelsPerMetreX = x;
-    r.PixelsPerMetreY = y;
+    return r;
+}
+
+DecodeResult decodePng(const std::uint8_t *data, std::size_t size)
+{
+    if (const std::string damage = pngDamage(data, size); !damage.empty())
+        return failure(std::string(DamagedFileReason) + " (" + damage + ")");
+    BytesDevice device(data, size);
+    QImageReader reader(device.device(), "png");
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead())
+        return failure("the file cannot be read as a PNG image (" + reader.errorString().toStdString() + ")");
+    const PictureFacts facts = pngFacts(data, size);
+    DecodeResult r = readWithQt(reader, "PNG", facts.BitsPerPixel != 0 ? facts.BitsPerPixel : 24, size);
+    // Every chunk is whole: what libpng cannot decode is damage inside them.
+    if (!r.ok() && r.reason().rfind("the PNG image cannot be decoded", 0) == 0)
+        return failure(std::string(DamagedFileReason) + " (its picture data cannot be decoded)");
+    r.PixelsPerMetreX = facts.PixelsPerMetreX;
+    r.PixelsPerMetreY = facts.PixelsPerMetreY;
     return r;
 }
 
 } // namespace
+
+DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options, BmpRows rows)
+{
+    // Every format: a pipe named card.gif would otherwise be read for ever.
+    if (const Status file = checkCardFile(path); !file.ok())
+        return failure(file.reason());
+    const std::string ext = lowerCaseExtension(path);
+    if (!(ext == "bmp" || ext == "gif" || ext == "tif" ||
+          (options.ReduceColours && (ext == "png" || ext == "jpg" || ext == "jpeg" || ext == "tiff"))))
+        return failure("the file type is not supported");
+    std::shared_ptr<const MappedFile> source;
+    if (const Status mapped = mapFile(path, source); !mapped.ok())
+        return failure(mapped.reason());
+    // The content decides how the file is read; the name only which files
+    // are cards.
+    const PictureKind named = pictureKindOfName(path);
+    const PictureKind kind = sniffPicture(source->data(), source->size());
+    if (kind == PictureKind::Unknown)
+        return failure("the file is not a picture: it holds none of BMP, GIF, TIF, PNG or JPEG");
+    if (!options.ReduceColours && (kind == PictureKind::Png || kind == PictureKind::Jpeg))
+        return failure("the file is a " + pictureKindName(kind) + " picture, not a " + pictureKindName(named) +
+                       " one; " + pictureKindName(kind) +
+                       " pictures are opened only when colour pictures are reduced to 256 colours");
+    DecodeResult r = decodeSource(std::move(source), kind, options, rows);
+    if (r.ok() && kind != named)
+        r.Warnings.insert(r.Warnings.begin(), "the file is a " + pictureKindName(kind) + " picture, not a " +
+                                                  pictureKindName(named) + " one, and was read as what it is");
+    return r;
+}
+
+DecodeResult decodeGifFile(const std::string &path)
+{
+    return decodeFile(path, PictureKind::Gif);
+}
+
+DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options)
+{
+    return decodeFile(path, PictureKind::Tif, options);
+}
+
+DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
+{
+    return decodeFile(path, png ? PictureKind::Png : PictureKind::Jpeg, IntakeOptions{true});
+}
 
 QImage toQImage(const IndexedImage &image)
 {
@@ -532,29 +771,6 @@ QImage toQImage(const IndexedImage &image)
     for (std::int32_t y = 0; y < image.Height; ++y)
         std::memcpy(picture.scanLine(y), image.row(image.Height - 1 - y), static_cast<std::size_t>(image.Width));
     return picture;
-}
-
-} // namespace vex
-
-namespace vex {
-
-DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
-{
-    if (const Status file = checkCardFile(path); !file.ok())
-        return failure(file.reason());
-    const QString name = toQString(path);
-    const char *format = png ? "png" : "jpeg";
-    const std::string kind = png ? "PNG" : "JPEG";
-    QImageReader reader(name, format);
-    // Only the format the name says: a GIF named card.png is not read as one.
-    reader.setAutoDetectImageFormat(false);
-    if (!reader.canRead())
-        return failure("the file cannot be read as a " + kind + " image (" + reader.errorString().toStdString() + ")");
-    const PictureFacts facts = png ? pngFacts(path) : jpegFacts(path);
-    DecodeResult r = readWithQt(reader, kind, facts.BitsPerPixel != 0 ? facts.BitsPerPixel : 24);
-    r.PixelsPerMetreX = facts.PixelsPerMetreX;
-    r.PixelsPerMetreY = facts.PixelsPerMetreY;
-    return r;
 }
 
 } // namespace vex

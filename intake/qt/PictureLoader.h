@@ -1,9 +1,10 @@
 #pragma once
 // Decodes any card image into the 8-bit palettised picture: BMP by
-// decodeBmpFile, GIF by giflib, TIF, PNG and JPEG by Qt's readers (which keep
-// the data as stored, 16-bit channels included), their recorded resolution
-// by libtiff, libpng and libjpeg.  Colour pictures are reduced to 256 colours
-// when the options ask for it.
+// decodeBmpFile, GIF by giflib, JPEG by libjpeg, TIF and PNG by Qt's readers
+// (which keep the data as stored, 16-bit channels included), their recorded
+// resolution by libtiff and libpng.  Colour pictures are reduced to 256
+// colours when the options ask for it.  Each file is read once, and what its
+// decoder reports as missing or corrupt refuses the picture.
 
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
@@ -15,10 +16,12 @@
 
 namespace vex {
 
-// Chooses the decoder by the extension of the path, in any case: bmp, gif or
-// tif, and with colour reduction png, jpg, jpeg and tiff.  Any other
-// extension is refused with a reason.  `rows` tells where an uncompressed
-// 8-bit bitmap's rows go (see decodeBmpFile).
+// Files named as cards are read (isCardFileName: bmp, gif or tif in any
+// case, and with colour reduction png, jpg, jpeg and tiff), each by what its
+// content is: a PNG named .bmp is read as a PNG, with a warning that says
+// so, and a file that is no picture is refused as such.  Any other name is
+// refused with a reason.  `rows` tells where an uncompressed 8-bit bitmap's
+// rows go (see decodeBmpFile).
 DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &options = {},
                               BmpRows rows = BmpRows::Copied);
 
@@ -33,7 +36,8 @@ DecodeResult decodeGifFile(const std::string &path);
 DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options = {});
 
 // PNG and JPEG files, with colour reduction only: palette and 8-bit grey
-// pictures keep their indices as TIFs do, all others are reduced.
+// pictures keep their indices as TIFs do, all others are reduced.  The
+// decoders named by these functions are used whatever the content is.
 DecodeResult decodePngOrJpegFile(const std::string &path, bool png);
 
 // For display: Format_Indexed8 with the picture's colour table and the rows

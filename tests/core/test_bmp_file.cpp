@@ -429,6 +429,17 @@ TEST(BmpRefuse, TwentyFourBitFileNamesItsDepth)
     }
 }
 
+TEST(BmpRefuse, ColourFileCutShortSaysSoRatherThanItsDepth)
+{
+    const std::vector<std::uint8_t> bytes = makeBmp(patternPicture(9, 7), {.BitsPerPixel = 24});
+    const test::TempFile file({bytes.begin(), bytes.end() - 10}, ".bmp");
+    for (const ColourBitmaps colour : {ColourBitmaps::Refuse, ColourBitmaps::Reduce}) {
+        const DecodeResult r = decodeBmpFile(file.path(), colour);
+        expectRefused(r);
+        EXPECT_EQ(r.reason(), "the file is truncated");
+    }
+}
+
 TEST(BmpRefuse, PixelOffsetPastTheEnd)
 {
     std::vector<std::uint8_t> bytes = makeBmp(patternPicture(4, 4));

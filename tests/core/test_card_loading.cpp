@@ -1,10 +1,13 @@
 #include "intake/CardLoading.h"
 
 #include "support/TempFolder.h"
+#include "support/TestImages.h"
+#include "trial/CardFileCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +34,33 @@ TEST(CardLoading, OnlyRegularFilesAreReadAndEveryRefusalSaysWhy)
     if (::geteuid() != 0) { // the superuser reads anything
         EXPECT_EQ(checkCardFile(folder.file("card.bmp")).reason(), std::strerror(EACCES));
     }
+}
+
+// The checksum a trial keeps must be of the version of the file whose
+// figures it keeps, however the file changes after it was decoded.
+TEST(CardLoading, TheNotedChecksumIsOfTheBytesDecoded)
+{
+    const test::TempFolder folder;
+    CardRecord card = newCardRecord("card.bmp", folder.path().string(), 8, 4, 600);
+    const std::vector<std::uint8_t> first = test::makeBmp(test::patternPicture(8, 4));
+    test::writeFile(card.FilePath, first);
+    const DecodeResult decoded = decodeBmpFile(card.FilePath);
+    ASSERT_TRUE(decoded.ok());
+    // Another version takes the name, as a program saving over it does.
+    test::writeFile(folder.file("new.bmp"), test::makeBmp(test::patternPicture(8, 5)));
+    std::filesystem::rename(folder.file("new.bmp"), card.FilePath);
+    ASSERT_TRUE(noteCardFile(card, decoded).ok());
+    EXPECT_EQ(card.ContentHash, sha256Hex(first.data(), first.size()));
+    EXPECT_EQ(card.FileSize, static_cast<std::int64_t>(first.size()));
+    // Bytes rewritten in place are no version at all: nothing is noted.
+    CardRecord again = card;
+    again.ContentHash.clear();
+    const DecodeResult rewritten = decodeBmpFile(card.FilePath);
+    test::writeFile(card.FilePath, first);
+    std::filesystem::last_write_time(card.FilePath,
+                                     std::filesystem::last_write_time(card.FilePath) + std::chrono::seconds(2));
+    EXPECT_FALSE(noteCardFile(again, rewritten).ok());
+    EXPECT_TRUE(again.ContentHash.empty());
 }
 
 TEST(CardLoading, PixelsBeyondTheColourTableAreCounted)

@@ -1,16 +1,22 @@
 #include "intake/ColourPass.h"
+#include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
 #include "support/TempFolder.h"
 #include "support/TestImages.h"
 #include "text/WholeFile.h"
 
 #include <QImage>
+#include <QImageWriter>
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 namespace vex {
 namespace {
@@ -86,6 +92,13 @@ protected:
     std::string writeTif(const std::string &name, const Picture &p)
     {
         EXPECT_TRUE(toIndexedQImage(p).save(toQString(path(name)), "TIF"));
+        return path(name);
+    }
+
+    // The picture in colour, in the format the name asks Qt for.
+    std::string writeColour(const std::string &name, const Picture &p)
+    {
+        EXPECT_TRUE(toIndexedQImage(p).convertToFormat(QImage::Format_RGB32).save(toQString(path(name))));
         return path(name);
     }
 
@@ -239,6 +252,68 @@ TEST_F(PictureLoader, DisplayImageIsTopDownWithTheColourTable)
         for (int x = 0; x < p.Width; ++x)
             EXPECT_EQ(shown.pixelIndex(x, y), p.at(x, y));
     EXPECT_EQ(shown.color(7), qRgb(p.PaletteBgr[23], p.PaletteBgr[22], p.PaletteBgr[21]));
+}
+
+TEST_F(PictureLoader, PicturesCutShortAreRefusedAsDamagedInBothPrograms)
+{
+    for (const std::string name : {"card.jpg", "card.png", "card.tif"}) {
+        SCOPED_TRACE(name);
+        const DecodeResult whole = loadIndexedImage(writeColour(name, cardPicture(120, 90)), {true});
+        ASSERT_TRUE(whole.ok()) << whole.reason();
+        test::writeCutShort(path(name), path("cut-" + name), 99);
+        // The window and the batch tool open cards alike.
+        const OpenedImage cut = openCardImage("cut-" + name, folder_.path().string(), {true});
+        EXPECT_FALSE(cut.ok());
+        EXPECT_NE(cut.reason().find("the file is damaged or cut short"), std::string::npos) << cut.reason();
+    }
+}
+
+TEST_F(PictureLoader, RefusalsSayWhatIsReallyWrong)
+{
+    // A blank 1-bit scan is far smaller than its picture of bytes, yet whole.
+    QImage blank(4800, 7200, QImage::Format_Mono);
+    blank.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    blank.fill(1);
+    QImageWriter writer(toQString(path("blank.png")));
+    writer.setQuality(0);
+    ASSERT_TRUE(writer.write(blank));
+    EXPECT_TRUE(loadIndexedImage(path("blank.png"), {true}).ok());
+    // A picture under another kind's name is read as what it is, or
+    // refused naming it; a file that is no picture is called none.
+    std::filesystem::copy_file(writeColour("small.png", test::patternPicture(6, 4)), path("png.bmp"));
+    const DecodeResult png = loadIndexedImage(path("png.bmp"), {true});
+    ASSERT_TRUE(png.ok()) << png.reason();
+    EXPECT_EQ(png.Warnings.front(), "the file is a PNG picture, not a BMP one, and was read as what it is");
+    EXPECT_EQ(loadIndexedImage(path("png.bmp")).reason(), "the file is a PNG picture, not a BMP one; PNG pictures "
+                                                          "are opened only when colour pictures are reduced to 256 "
+                                                          "colours");
+    test::writeFile(path("text.jpg"), {'h', 'e', 'l', 'l', 'o', '\n'});
+    EXPECT_EQ(loadIndexedImage(path("text.jpg"), {true}).reason(),
+              "the file is not a picture: it holds none of BMP, GIF, TIF, PNG or JPEG");
+}
+
+// Says why the picture did not load, with room for a few megabytes more
+// than are in use, not for 64 MB of picture; for a child process only.
+[[noreturn]] void loadWithLittleMemory(const std::string &path)
+{
+    std::size_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{24} << 20);
+    const rlimit room{limit, limit};
+    ::setrlimit(RLIMIT_AS, &room);
+    std::fputs(loadIndexedImage(path, {true}).reason().c_str(), stderr);
+    std::_Exit(0);
+}
+
+TEST_F(PictureLoader, APictureThatCannotHaveItsMemorySaysSo)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    QImage grey(8000, 8000, QImage::Format_Grayscale8);
+    grey.fill(200);
+    ASSERT_TRUE(grey.save(toQString(path("large.png"))));
+    grey = QImage();
+    EXPECT_EXIT(loadWithLittleMemory(path("large.png")), ::testing::ExitedWithCode(0),
+                "there is not enough memory for the image");
 }
 
 } // namespace

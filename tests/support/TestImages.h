@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -281,6 +282,20 @@ inline void writeFile(const std::filesystem::path &path, const std::vector<std::
 {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<std::uint8_t> readFile(const std::filesystem::path &path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The first `percent` per cent of a file's bytes written to `cut`, as a
+// copy that stopped early leaves it.
+inline void writeCutShort(const std::filesystem::path &whole, const std::filesystem::path &cut, int percent)
+{
+    const std::vector<std::uint8_t> bytes = readFile(whole);
+    writeFile(cut, {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() * percent / 100)});
 }
 
 // A file of the given bytes under a name no other test run uses, removed
