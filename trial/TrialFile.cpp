@@ -441,12 +441,14 @@ std::string contradiction(const CardRecord &c)
 
 // The positions of a pass's spray information, as the settings file takes
 // them: an empty text is no position yet; anything else must be a number
-// Vexolin can place cards with.
+// Vexolin can place cards with, and the spacing must not be 0.
 std::string unsoundPlace(const SprayInfo &spray)
 {
     for (const int entry : {static_cast<int>(Sample_Position1), static_cast<int>(Sample_Interval)}) {
+        // Only the empty text is no position: one of blanks would be taken
+        // as 0, a spacing no line can have.
         const std::string &text = spray[entry];
-        if (text.find_first_not_of(' ') == std::string::npos)
+        if (text.empty())
             continue;
         const std::optional<double> v = parseNumber(text);
         if (!v || !(entry == Sample_Interval ? spacingSound(*v) : positionSound(*v)))
