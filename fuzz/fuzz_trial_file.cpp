@@ -20,17 +20,21 @@ using fuzz::require;
 
 namespace {
 
-std::string folder()
+const std::string &folder()
 {
-    // One folder for the process, gone with it: a regression run is many
-    // processes.
-    static const std::string made = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fuzz_trial_XXXXXX").string();
-        require(::mkdtemp(pattern.data()) != nullptr);
-        std::atexit([] { std::filesystem::remove_all(folder()); });
-        return pattern;
+    // One folder for the process, removed at its end: a regression run is
+    // many processes.  The name is never freed, so that the exit handler,
+    // which runs after the statics are gone, can still use it.
+    static const std::string *made = [] {
+        auto *path = new std::string((std::filesystem::temp_directory_path() / "fuzz_trial_XXXXXX").string());
+        require(::mkdtemp(path->data()) != nullptr);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder(), ignored);
+        });
+        return path;
     }();
-    return made;
+    return *made;
 }
 
 std::string bytesOf(const std::string &path)
