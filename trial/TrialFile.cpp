@@ -939,8 +939,15 @@ private:
                 return refuse(damaged("it holds no checksum of its contents"));
             ContentDigest digest(db_);
             const std::string actual = digest.hex();
-            if (!digest.error().empty())
+            if (!digest.error().empty()) {
+                // SQLite's failure is told as any other read's: a broken page is damage.
+                const int code = sqlite3_errcode(db_);
+                if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
+                    databaseProblem();
+                    return false;
+                }
                 return refuse(name_ + " could not be read: " + digest.error() + ".");
+            }
             if (actual != sum)
                 return refuse(damaged("its contents do not match the checksum saved with them"));
         }
