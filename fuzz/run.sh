@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the fuzz targets with clang and runs one of them.
-#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass|fuzz_gif|fuzz_tif|fuzz_png|fuzz_jpeg|fuzz_templates_file|fuzz_settings_file] [seconds, default 600]
+#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass|fuzz_gif|fuzz_tif|fuzz_png|fuzz_jpeg|fuzz_templates_file|fuzz_settings_file|fuzz_trial_file] [seconds, default 600]
 # The run works on a copy of fuzz/corpus/<target>/ in build-fuzz/corpus/<target>/,
 # which keeps growing from run to run (FRESH=1 starts it again from the seeds).
 # Crashing inputs go to build-fuzz/findings/<target>/; minimise each with
@@ -13,13 +13,16 @@ build="$repo/build-fuzz"
 target=${1:-fuzz_bmp}
 seconds=${2:-600}
 case "$target" in
-  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass | fuzz_gif | fuzz_tif | fuzz_png | fuzz_jpeg | fuzz_templates_file | fuzz_settings_file) ;;
+  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass | fuzz_gif | fuzz_tif | fuzz_png | fuzz_jpeg | fuzz_templates_file | fuzz_settings_file | fuzz_trial_file) ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 
 CC=clang CXX=clang++ cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVEXOLIN_GUI=ON -DBUILD_TESTING=OFF -DVEXOLIN_FUZZ=ON >/dev/null
-cmake --build "$build" -j2 --target "$target"
+cmake --build "$build" -j"${JOBS:-2}" --target "$target"
+# A trial file is a database of pages: its seeds are trials of 512-byte pages.
+max_len=4096
+[ "$target" = fuzz_trial_file ] && max_len=32768
 
 corpus="$build/corpus/$target"
 findings="$build/findings/$target"
@@ -31,7 +34,7 @@ for seed in "$repo/fuzz/corpus/$target"/*; do
 done
 
 status=0
-(cd "$findings" && "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
+(cd "$findings" && "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
   -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/") >"$log" 2>&1 || status=$?
 
 # The last progress line carries the coverage; the final stats the totals.

@@ -24,7 +24,7 @@ struct Trial {
     int CurrentPass = 1;          // 1-based
 };
 
-inline constexpr int TrialSchemaVersion = 1;
+inline constexpr int TrialSchemaVersion = 2;
 inline constexpr const char *TrialExtension = ".vexolin";
 
 } // namespace vex

@@ -1,11 +1,15 @@
 #include "trial/TrialFile.h"
 
+#include "analysis/DropStatistics.h"
+#include "line/CardPositions.h"
 #include "line/SprayInfo.h"
 #include "model/CardGeometry.h"
+#include "text/NumberText.h"
 #include "text/SameFile.h"
 #include "text/Settings.h"
 #include "text/WholeFile.h"
 
+#include <openssl/evp.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -46,6 +50,11 @@ struct Range {
     double High = std::numeric_limits<double>::infinity();
 };
 constexpr Range Signed{-std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+// A share of a whole, 0..1.
+constexpr Range Share{0.0, 1.0};
+// Where a card can be placed: the positions the settings file and the Card
+// Positions window take.
+constexpr Range Place{-PositionLimit, PositionLimit};
 
 using HueTable = std::array<std::int32_t, 257>;
 constexpr std::array<const char *, RejectReasons> ReasonNames = {"no_valid_hue", "not_round", "too_few_valid_hues"};
@@ -64,11 +73,12 @@ void settingValues(Whole &trial, Visit &&v)
     v("hue_threshold", s.Scan.HueThreshold);
     v("split_touching", s.Scan.SplitTouching);
     for (std::size_t i = 0; i < s.Spread.size(); ++i)
-        v("spread_" + std::to_string(i + 1), s.Spread[i], Signed);
+        v("spread_" + std::to_string(i + 1), s.Spread[i], Range{-SpreadLimit[i], SpreadLimit[i]});
     v("no_dither", s.NoDither);
     v("table_background", s.TableBackground);
     v("metric", s.Metric);
-    v("dense_coverage", s.DenseCoverage);
+    // The DenseCoveragePercent preference, 1 to 100 %.
+    v("dense_coverage", s.DenseCoverage, Range{0.01, 1.0});
     v("extended", s.Extended);
     v("has_range", s.HasRange);
     v("range_low", s.RangeLow);
@@ -106,7 +116,7 @@ void cardFacts(Card &c, Visit &&v)
     v("dither_index", c.DitherIndex);
     v("position", c.Position, Signed);
     v("position_edited", c.PositionEdited);
-    v("edited_position", c.EditedPosition, Signed);
+    v("edited_position", c.EditedPosition, Place);
     v("excluded", c.Excluded);
     v("scanned", c.Scanned);
     v("palette", c.Palette);
@@ -122,13 +132,13 @@ void cardFigures(Card &c, Visit &&v)
     v("largest_diameter", c.LargestDiameter);
     v("rejected_count", c.RejectedCount);
     v("rejected_area", c.RejectedArea);
-    v("stain_coverage", c.StainCoverage);
-    v("rejected_area_share", c.RejectedAreaShare);
+    v("stain_coverage", c.StainCoverage, Share);
+    v("rejected_area_share", c.RejectedAreaShare, Share);
     v("corrected_drop_density", c.CorrectedDropDensity);
-    v("hidden_share", c.HiddenShare);
+    v("hidden_share", c.HiddenShare, Share);
     v("split_stains", c.SplitStains);
     v("split_parts", c.SplitParts);
-    v("max_volume_fraction", c.MaxVolumeFraction);
+    v("max_volume_fraction", c.MaxVolumeFraction, Share);
     v("max_class_count", c.MaxClassCount);
     v("vmd", c.VMD);
     v("drop_density", c.DropDensity);
@@ -145,16 +155,16 @@ void cardFigures(Card &c, Visit &&v)
     v("summary_rejected_count", s.Rejected.Count);
     v("summary_rejected_area_pixels", s.Rejected.AreaPixels);
     v("summary_rejected_area_cm2", s.Rejected.AreaCm2);
-    v("summary_rejected_area_share", s.Rejected.AreaShare);
+    v("summary_rejected_area_share", s.Rejected.AreaShare, Share);
     for (std::size_t r = 0; r < RejectReasons; ++r) {
         v(std::string("rejected_count_") + ReasonNames[r], s.Rejected.CountBy[r]);
         v(std::string("rejected_area_") + ReasonNames[r], s.Rejected.AreaBy[r]);
     }
     v("rejected_deposit", s.Rejected.DepositNlPerCm2);
     v("rejected_deposit_share", s.Rejected.DepositShare);
-    v("overlap_coverage", s.Overlap.Coverage);
+    v("overlap_coverage", s.Overlap.Coverage, Share);
     v("overlap_corrected_drop_density", s.Overlap.CorrectedDropDensity);
-    v("overlap_hidden_share", s.Overlap.HiddenShare);
+    v("overlap_hidden_share", s.Overlap.HiddenShare, Share);
 }
 
 template <class Class, class Visit>
@@ -164,10 +174,12 @@ void classColumns(Class &c, Visit &&v)
     v("count", c.Count);
     v("drop_volume", c.DropVolume);
     v("diameter", c.Diameter);
-    v("volume_fraction", c.VolumeFraction);
-    v("cum_volume_fraction", c.CumVolumeFraction);
-    v("number_fraction", c.NumberFraction);
-    v("cum_number_fraction", c.CumNumberFraction);
+    // A running sum of single-precision shares may end a little above 1.
+    const Range runningSum{0.0, 1.01};
+    v("volume_fraction", c.VolumeFraction, Share);
+    v("cum_volume_fraction", c.CumVolumeFraction, runningSum);
+    v("number_fraction", c.NumberFraction, Share);
+    v("cum_number_fraction", c.CumNumberFraction, runningSum);
 }
 
 template <class T>
@@ -316,7 +328,7 @@ bool soundHash(const std::string &hash)
                             }));
 }
 
-// ---- Writing
+// ---- SQLite
 
 // What SQLite says went wrong; for a failed system call, in the system's
 // words too ("disk I/O error (File too large)").  Called straight after the
@@ -339,6 +351,247 @@ struct StatementDeleter {
     void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
 };
 using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+// ---- Figures that must agree with each other
+
+bool near(double a, double b, double relative, double absolute = 0.0)
+{
+    return std::fabs(a - b) <= absolute + relative * std::max(std::fabs(a), std::fabs(b));
+}
+
+// Why a scanned card's figures cannot all be true of its size classes, as
+// the scan gave them; empty when they agree.  Each figure is worked out
+// again from the classes the way the statistics do, so that a figure the
+// file changed on its own is caught.  The sizes themselves are not: they
+// follow from the spread factor and resolution of the scan, which may have
+// changed since.  The card's area may have changed with its resolution too,
+// so the densities are compared with each other, not with the area.
+std::string contradiction(const CardRecord &c)
+{
+    const ScanSummary &s = c.Summary;
+    if (s.Rejected.Count != s.Rejected.CountBy[0] + std::int64_t{s.Rejected.CountBy[1]} + s.Rejected.CountBy[2] ||
+        s.Rejected.AreaPixels != s.Rejected.AreaBy[0] + s.Rejected.AreaBy[1] + s.Rejected.AreaBy[2])
+        return "its rejected stains are not the sum of their reasons";
+    if (c.RejectedArea != s.Rejected.AreaPixels || c.RejectedAreaShare != s.Rejected.AreaShare ||
+        c.StainCoverage != s.Overlap.Coverage || c.CorrectedDropDensity != s.Overlap.CorrectedDropDensity ||
+        c.HiddenShare != s.Overlap.HiddenShare)
+        return "its stain figures are stored twice with different values";
+    if (c.Stains.empty())
+        return "it has no class list";
+    const ClassList &k = c.Stains;
+    const std::size_t n = k.size() - 1;
+    if (n == 0) {
+        // A scan that finds no stain leaves the card's totals as they were;
+        // only its summary is new.
+        if (s.Accepted != 0 || s.Dv01 != 0.0 || s.Dv09 != 0.0 || s.Nmd != 0.0 || s.RelativeSpan != 0.0)
+            return "its summary counts drops it has no size class for";
+        return {};
+    }
+    std::int64_t drops = 0;
+    std::int32_t largestCount = 0;
+    double volume = 0.0;    // cubic micrometres
+    double magnitude = 0.0; // of the volume's terms, for the rounding allowed
+    for (std::size_t i = 1; i <= n; ++i) {
+        const SizeClass &x = k[i];
+        if (x.Area < 1 || (i > 1 && x.Area <= k[i - 1].Area) || x.Count < 1)
+            return "its size classes are not distinct stain areas each holding drops";
+        if (!near(x.DropVolume, dropVolume(x.Diameter), 1e-5, 1e-30))
+            return "the drop volume of size class " + std::to_string(i) + " does not match its diameter";
+        drops += x.Count;
+        largestCount = std::max(largestCount, x.Count);
+        volume += static_cast<double>(x.Count) * static_cast<double>(x.DropVolume);
+        magnitude += std::fabs(static_cast<double>(x.Count) * static_cast<double>(x.DropVolume));
+    }
+    if (drops != s.Accepted)
+        return "its accepted drops (" + std::to_string(s.Accepted) + ") are not those of its size classes (" +
+               std::to_string(drops) + ")";
+    float cumVolume = 0.0f;
+    float cumNumber = 0.0f;
+    double largestFraction = 0.0;
+    for (std::size_t i = 1; i <= n; ++i) {
+        const SizeClass &x = k[i];
+        const double part =
+            volume > 0.0 ? static_cast<double>(x.Count) * static_cast<double>(x.DropVolume) / volume : 0.0;
+        cumVolume += x.VolumeFraction;
+        cumNumber += x.NumberFraction;
+        if (!near(x.VolumeFraction, part, 0.0, 1e-5) || x.CumVolumeFraction != cumVolume ||
+            !near(x.NumberFraction, static_cast<double>(x.Count) / static_cast<double>(drops), 0.0, 1e-6) ||
+            x.CumNumberFraction != cumNumber)
+            return "the fractions of size class " + std::to_string(i) + " do not match its drops";
+        largestFraction = std::max(largestFraction, static_cast<double>(x.VolumeFraction));
+    }
+    if (c.MaxClassCount != largestCount || c.MaxVolumeFraction != largestFraction ||
+        c.SmallestDiameter != k[1].Diameter || c.LargestDiameter != k[n].Diameter)
+        return "its largest and smallest classes are not those of its size classes";
+    if (!near(c.TotalVolume * 1e6, volume, 1e-6, 1e-6 * magnitude))
+        return "its total volume is not that of its size classes";
+    const double vmd = interpolatedDiameter(k, 0.5, true);
+    if (!near(c.VMD, vmd, 1e-6, 1e-9))
+        return "its VMD (" + doubleSettingText(c.VMD) + ") is not that of its size classes (" + doubleSettingText(vmd) +
+               ")";
+    const SpectrumFigures spectrum = spectrumFigures(k, c.VMD);
+    if (!near(s.Dv01, spectrum.Dv01, 1e-6, 1e-9) || !near(s.Dv09, spectrum.Dv09, 1e-6, 1e-9) ||
+        !near(s.Nmd, spectrum.Nmd, 1e-6, 1e-9) || !near(s.RelativeSpan, spectrum.RelativeSpan, 1e-6, 1e-9))
+        return "its Dv0.1, Dv0.9, NMD or span is not that of its size classes";
+    // Both densities are over the card's area: drops / area and volume / area.
+    if (!(c.DropDensity > 0.0) ||
+        !near(c.VolumeDensity * static_cast<double>(drops), c.DropDensity * c.TotalVolume, 1e-6, 1e-300))
+        return "its deposit does not match its drop density and total volume";
+    return {};
+}
+
+// The positions of a pass's spray information, as the settings file takes
+// them: an empty text is no position yet; anything else must be a number
+// Vexolin can place cards with, and the spacing must not be 0.
+std::string unsoundPlace(const SprayInfo &spray)
+{
+    for (const int entry : {static_cast<int>(Sample_Position1), static_cast<int>(Sample_Interval)}) {
+        // Only the empty text is no position: one of blanks would be taken
+        // as 0, a spacing no line can have.
+        const std::string &text = spray[entry];
+        if (text.empty())
+            continue;
+        const std::optional<double> v = parseNumber(text);
+        if (!v || !(entry == Sample_Interval ? spacingSound(*v) : positionSound(*v)))
+            return std::string(sprayInfoKey(entry)) + " holds \"" + text.substr(0, 40) + "\"";
+    }
+    return {};
+}
+
+// The name a card is shown by must be its file's own: a trial that names a
+// card "card01.bmp" while its path leads elsewhere would have the window
+// write scan logs beside a file the user never chose.
+bool titleFitsPath(const std::string &title, const std::string &path)
+{
+    if (path.empty())
+        return title.empty();
+    return title != "." && title != ".." && fs::path(path).filename().string() == title;
+}
+
+// ---- The checksum of the content
+
+// Its row in the vexolin table.
+constexpr const char *ContentKey = "content_sha256";
+// The first trial format that carries it.
+constexpr int ChecksumFormat = 2;
+
+// A trial's content in bytes that differ whenever any stored value or any
+// table's definition differs: every row of every table in a fixed order,
+// each value with its type and length.  SQLite's own checks look after the
+// file's structure, not after the values in it; a flipped bit in a stored
+// figure reads back as another number.
+class ContentDigest {
+public:
+    explicit ContentDigest(sqlite3 *db) : db_(db), context_(EVP_MD_CTX_new())
+    {
+        if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+            error_ = "out of memory";
+    }
+
+    // The SHA-256 in lower-case hex; empty with error() set when the
+    // content could not be read.
+    std::string hex()
+    {
+        add("SELECT type, name, tbl_name, sql FROM sqlite_master ORDER BY type, name");
+        add("SELECT * FROM vexolin NOT INDEXED WHERE key <> '" + std::string(ContentKey) + "' ORDER BY key");
+        add("SELECT * FROM settings NOT INDEXED ORDER BY key");
+        add("SELECT * FROM passes NOT INDEXED ORDER BY number");
+        add("SELECT * FROM spray_info NOT INDEXED ORDER BY pass, key");
+        add("SELECT * FROM cards NOT INDEXED ORDER BY id");
+        add("SELECT * FROM size_classes NOT INDEXED ORDER BY card, class");
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        if (!error_.empty() || EVP_DigestFinal_ex(context_.get(), digest, &length) != 1) {
+            if (error_.empty())
+                error_ = "out of memory";
+            return {};
+        }
+        static const char *digits = "0123456789abcdef";
+        std::string text;
+        for (unsigned int i = 0; i < length; ++i) {
+            text += digits[digest[i] >> 4];
+            text += digits[digest[i] & 15];
+        }
+        return text;
+    }
+    const std::string &error() const { return error_; }
+
+private:
+    struct ContextDeleter {
+        void operator()(EVP_MD_CTX *context) const { EVP_MD_CTX_free(context); }
+    };
+
+    void bytes(const void *data, std::size_t size)
+    {
+        if (error_.empty() && size > 0 && EVP_DigestUpdate(context_.get(), data, size) != 1)
+            error_ = "out of memory";
+    }
+    void number(std::uint64_t value)
+    {
+        unsigned char le[8];
+        for (int i = 0; i < 8; ++i)
+            le[i] = static_cast<unsigned char>(value >> (8 * i));
+        bytes(le, sizeof le);
+    }
+    void tag(char kind) { bytes(&kind, 1); }
+
+    void add(const std::string &sql)
+    {
+        if (!error_.empty())
+            return;
+        sqlite3_stmt *raw = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+            error_ = databaseError(db_);
+            return;
+        }
+        const Statement rows(raw);
+        tag('T');
+        bytes(sql.data(), sql.size());
+        const int columns = sqlite3_column_count(raw);
+        int rc = SQLITE_ROW;
+        while (error_.empty() && (rc = sqlite3_step(raw)) == SQLITE_ROW) {
+            tag('R');
+            number(static_cast<std::uint64_t>(columns));
+            for (int i = 0; i < columns; ++i) {
+                switch (sqlite3_column_type(raw, i)) {
+                case SQLITE_INTEGER:
+                    tag('i');
+                    number(static_cast<std::uint64_t>(sqlite3_column_int64(raw, i)));
+                    break;
+                case SQLITE_FLOAT: {
+                    const double value = sqlite3_column_double(raw, i);
+                    std::uint64_t bits = 0;
+                    std::memcpy(&bits, &value, sizeof bits);
+                    tag('f');
+                    number(bits);
+                    break;
+                }
+                case SQLITE_TEXT:
+                case SQLITE_BLOB: {
+                    const bool text = sqlite3_column_type(raw, i) == SQLITE_TEXT;
+                    const void *data =
+                        text ? static_cast<const void *>(sqlite3_column_text(raw, i)) : sqlite3_column_blob(raw, i);
+                    const auto size = static_cast<std::size_t>(sqlite3_column_bytes(raw, i));
+                    tag(text ? 't' : 'b');
+                    number(size);
+                    bytes(data, size);
+                    break;
+                }
+                default:
+                    tag('n');
+                }
+            }
+        }
+        if (error_.empty() && rc != SQLITE_DONE)
+            error_ = databaseError(db_);
+    }
+
+    sqlite3 *db_;
+    std::unique_ptr<EVP_MD_CTX, ContextDeleter> context_;
+    std::string error_;
+};
+
+// ---- Writing
 
 // Binds a row's values in the order the visitors name them.  A value no
 // reader would take back (a figure that is not a number) stops the save.
@@ -462,6 +715,8 @@ public:
             pass("number", number);
             passColumns(line, pass);
             pass.insert();
+            if (const std::string unsound = unsoundPlace(line.Spray); error_.empty() && !unsound.empty())
+                error_ = "the spray information of pass " + std::to_string(number) + ": " + unsound;
             for (int entry = 1; entry <= SprayInfoCount; ++entry) {
                 spray("pass", number);
                 spray("key", std::string(sprayInfoKey(entry)));
@@ -480,6 +735,12 @@ public:
                 cardFacts(c, card);
                 if (c.Scanned)
                     cardFigures(c, card);
+                // What the reader would refuse as damage is not written.
+                if (error_.empty() && !titleFitsPath(c.FileTitle, c.FilePath))
+                    error_ = "card " + c.FileTitle + " is not the name of its file " + c.FilePath;
+                if (const std::string wrong = c.Scanned ? contradiction(c) : std::string();
+                    error_.empty() && !wrong.empty())
+                    error_ = "card " + c.FileTitle + "'s figures disagree: " + wrong;
                 card.insert();
                 for (std::size_t n = 1; c.Scanned && n < c.Stains.size(); ++n) {
                     sizeClass.about("card " + c.FileTitle + "'s class " + std::to_string(n) + " ");
@@ -489,6 +750,14 @@ public:
                     sizeClass.insert();
                 }
             }
+        }
+        if (error_.empty()) {
+            ContentDigest digest(db_);
+            const std::string sum = digest.hex();
+            error_ = digest.error();
+            header("key", std::string(ContentKey));
+            header("value", sum);
+            header.insert();
         }
         exec("COMMIT");
         statements_.clear();
@@ -613,6 +882,13 @@ public:
             return problem_;
         if (trial.CurrentPass > static_cast<int>(trial.Passes.size()))
             return Status::failure(damaged("its current pass is not one of its passes"));
+        for (std::size_t p = 0; p < trial.Passes.size(); ++p)
+            for (int k = 1; k <= trial.Passes[p].Cards.count(); ++k) {
+                const CardRecord &card = trial.Passes[p].Cards[k];
+                if (const std::string wrong = card.Scanned ? contradiction(card) : std::string(); !wrong.empty())
+                    return Status::failure(damaged("the figures of card " + std::to_string(k) + " of pass " +
+                                                   std::to_string(p + 1) + " disagree: " + wrong));
+            }
         return {};
     }
 
@@ -643,6 +919,39 @@ private:
         for (const char *table : {"settings", "passes", "spray_info", "cards", "size_classes"})
             if (!tables.count(table))
                 return refuse(damaged(std::string("the table ") + table + " is missing"));
+        std::set<std::string> keys;
+        std::string sum;
+        Statement facts = prepare("SELECT key, value FROM vexolin");
+        while (step(facts.get())) {
+            if (!keys.insert(text(facts.get(), 0)).second)
+                return refuse(damaged("it holds the fact " + text(facts.get(), 0).substr(0, 40) + " twice"));
+            if (text(facts.get(), 0) == ContentKey)
+                sum = text(facts.get(), 1);
+        }
+        if (!problem_.ok())
+            return false;
+        // A trial of format 1 was saved before trials carried a checksum:
+        // it is still opened, on the checks of its values alone, so that the
+        // trials of earlier versions stay readable.  From format 2 on the
+        // checksum is part of the file, and a file without it is damaged:
+        // otherwise a damaged fact row would pass the file off as an old one.
+        if (*format >= ChecksumFormat) {
+            if (sum.empty())
+                return refuse(damaged("it holds no checksum of its contents"));
+            ContentDigest digest(db_);
+            const std::string actual = digest.hex();
+            if (!digest.error().empty()) {
+                // SQLite's failure is told as any other read's: a broken page is damage.
+                const int code = sqlite3_errcode(db_);
+                if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
+                    databaseProblem();
+                    return false;
+                }
+                return refuse(name_ + " could not be read: " + digest.error() + ".");
+            }
+            if (actual != sum)
+                return refuse(damaged("its contents do not match the checksum saved with them"));
+        }
         return true;
     }
 
@@ -651,7 +960,8 @@ private:
         std::map<std::string, std::string> stored;
         Statement rows = prepare("SELECT key, value FROM settings");
         while (step(rows.get()))
-            stored[text(rows.get(), 0)] = text(rows.get(), 1);
+            if (!stored.emplace(text(rows.get(), 0), text(rows.get(), 1)).second)
+                return refuse(damaged("the setting " + text(rows.get(), 0).substr(0, 40) + " is stored twice"));
         settingValues(trial, [&](const std::string &key, auto &field, Range range = {}) {
             const auto at = stored.find(key);
             if (at == stored.end() || !problem_.ok())
@@ -698,14 +1008,21 @@ private:
         std::map<std::string, int> entries;
         for (int entry = 1; entry <= SprayInfoCount; ++entry)
             entries[sprayInfoKey(entry)] = entry;
+        std::set<std::pair<std::size_t, int>> seen;
         Statement rows = prepare("SELECT pass, key, value FROM spray_info");
         while (step(rows.get())) {
             const std::size_t pass = passOf(rows.get(), 0, trial);
             const auto entry = entries.find(text(rows.get(), 1));
             if (pass == 0 || entry == entries.end() || sqlite3_column_type(rows.get(), 2) != SQLITE_TEXT)
                 return refuse(damaged("its spray information names a pass or an entry it does not have"));
+            if (!seen.emplace(pass, entry->second).second)
+                return refuse(damaged("the spray information of pass " + std::to_string(pass) + " holds " +
+                                      entry->first + " twice"));
             trial.Passes[pass - 1].Spray[entry->second] = text(rows.get(), 2);
         }
+        for (std::size_t p = 0; problem_.ok() && p < trial.Passes.size(); ++p)
+            if (const std::string unsound = unsoundPlace(trial.Passes[p].Spray); !unsound.empty())
+                return refuse(damaged("the spray information of pass " + std::to_string(p + 1) + ": " + unsound));
         return problem_.ok();
     }
 
@@ -732,6 +1049,9 @@ private:
                 return refuse(damaged(which + " has an unsound content_hash"));
             if (!reader.bad().empty())
                 return refuse(damaged(which + " has an unsound " + reader.bad()));
+            if (!titleFitsPath(card.FileTitle, card.FilePath))
+                return refuse(damaged(which + " is named \"" + card.FileTitle.substr(0, 40) +
+                                      "\", which is not the name of its file"));
             if (sqlite3_column_type(rows.get(), 0) != SQLITE_INTEGER ||
                 !cardIds_.emplace(sqlite3_column_int64(rows.get(), 0), std::pair{pass, cards.count() + 1}).second)
                 return refuse(damaged(which + " has no id of its own"));
@@ -840,6 +1160,51 @@ private:
     std::map<sqlite3_int64, std::pair<std::size_t, int>> cardIds_;
 };
 
+// The name of the file SQLite keeps beside `path` with `suffix` when it is
+// there and holds something (a rollback journal: begins as one still to be
+// played back does); else empty.
+std::string besideIt(const std::string &path, const char *suffix)
+{
+    const std::string other = path + suffix;
+    const int fd = ::open(other.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    static const unsigned char journal[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+    unsigned char start[8] = {};
+    const ssize_t got = ::read(fd, start, sizeof start);
+    ::close(fd);
+    const bool rollback = std::strcmp(suffix, "-journal") == 0;
+    if (got <= 0 || (rollback && (got != sizeof start || std::memcmp(start, journal, sizeof start) != 0)))
+        return {};
+    return fs::path(other).filename().string();
+}
+
+// Why a file of `size` bytes cannot be the database its 100-byte header
+// describes; empty when it can.
+std::string lengthProblem(const unsigned char *header, std::uint64_t size)
+{
+    auto big = [&](int at, int bytes) {
+        std::uint64_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value = value << 8 | header[at + i];
+        return value;
+    };
+    const std::uint64_t pageSize = big(16, 2) == 1 ? 65536 : big(16, 2);
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0)
+        return "its header gives no page size";
+    // The page count is valid when the change counter that wrote it is the
+    // file's last one.
+    const std::uint64_t pages = big(28, 4);
+    const std::uint64_t expected =
+        pages != 0 && big(92, 4) == big(24, 4) ? pages * pageSize : (size + pageSize - 1) / pageSize * pageSize;
+    if (size < expected)
+        return "it is cut short: it holds " + std::to_string(size) + " of its " + std::to_string(expected) + " bytes";
+    if (size > expected)
+        return "it is longer than its pages: " + std::to_string(size) + " bytes where " + std::to_string(expected) +
+               " were written";
+    return {};
+}
+
 } // namespace
 
 Status saveTrial(const std::string &path, const Trial &trial)
@@ -894,7 +1259,7 @@ OpenedTrial openTrial(const std::string &path)
         return opened;
     }
     struct stat info {};
-    unsigned char header[20] = {};
+    unsigned char header[100] = {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     const bool sqlite = regular && ::read(fd, header, sizeof header) == static_cast<ssize_t>(sizeof header) &&
                         std::memcmp(header, "SQLite format 3", 16) == 0;
@@ -903,11 +1268,28 @@ OpenedTrial openTrial(const std::string &path)
         opened.Result = Status::failure(name + " is not a Vexolin trial file.");
         return opened;
     }
+    const std::string damaged = name + " is damaged and cannot be opened: ";
     // Bytes 18 and 19 say 2 for a file another program turned to write-ahead
     // logging, which SQLite reads only by creating files beside it.
     if (header[18] != 1 || header[19] != 1) {
-        opened.Result = Status::failure(name + " is damaged and cannot be opened: it is in a journal mode no save "
-                                               "writes (write-ahead log).");
+        const std::string log = besideIt(path, "-wal");
+        opened.Result = Status::failure(damaged + "it is in a journal mode no save writes (write-ahead log" +
+                                        (log.empty() ? "" : ", kept in " + log) + ").");
+        return opened;
+    }
+    // A save never leaves a journal: one beside the trial holds a change
+    // another program began and did not finish, and the trial is not whole
+    // until that program undoes it.  SQLite would have to write to do so,
+    // and says only "attempt to write a readonly database".
+    if (const std::string journal = besideIt(path, "-journal"); !journal.empty()) {
+        opened.Result = Status::failure(damaged + "a change another program left unfinished is kept beside it in " +
+                                        journal + "; opening the trial once in that program undoes the change.");
+        return opened;
+    }
+    // SQLite reads a file cut short as if its last page ended in zeros; the
+    // header says how long the file is.
+    if (const std::string cut = lengthProblem(header, static_cast<std::uint64_t>(info.st_size)); !cut.empty()) {
+        opened.Result = Status::failure(damaged + cut + ".");
         return opened;
     }
 

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -110,7 +111,7 @@ TEST(TrialFile, ANewerFormatIsRefusedAndTheFileLeftAsItWas)
     const std::string before = bytesOf(path);
     const OpenedTrial opened = openTrial(path);
     EXPECT_EQ(opened.Result.reason(), "next.vexolin was saved by a newer version of Vexolin (trial format 7); this "
-                                      "version reads format 1 and older.");
+                                      "version reads format 2 and older.");
     EXPECT_TRUE(opened.Value.Passes.empty());
     EXPECT_EQ(bytesOf(path), before);
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"next.vexolin"});
@@ -153,6 +154,104 @@ TEST(TrialFile, UnsoundValuesAreRefusedAsDamage)
         EXPECT_EQ(opened.Result.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u)
             << opened.Result.reason();
     }
+}
+
+TEST(TrialFile, DamageAndContradictingFiguresAreRefusedAndTheFileLeftAsItWas)
+{
+    const test::TempFolder folder;
+    const Trial trial = test::sampleTrial(folder.path(), folder.path());
+    const std::string good = folder.file("good.vexolin");
+    ASSERT_TRUE(saveTrial(good, trial).ok());
+    const std::string saved = bytesOf(good);
+    // SQLite keeps a REAL as 8 bytes, most significant first.
+    const auto vmdBits = std::bit_cast<std::uint64_t>(trial.Passes[0].Cards[1].VMD);
+    std::string vmd;
+    for (int shift = 56; shift >= 0; shift -= 8)
+        vmd += static_cast<char>(vmdBits >> shift);
+    ASSERT_NE(saved.find(vmd), std::string::npos);
+    std::string flipped = saved;
+    flipped[saved.find(vmd) + 7] ^= 1;
+    flipped[saved.rfind("True")] ^= 0x20; // a switch in the settings: "true"
+
+    // The bytes as they are, SQL on a trial of today's format, or SQL on
+    // one of the previous format, which carries no checksum.
+    enum Start { Bytes, Today, Previous };
+    struct Case {
+        Start From;
+        std::string Change, Reason;
+    };
+    const std::vector<Case> cases = {
+        {Bytes, saved.substr(0, saved.size() - 16), "it is cut short: it holds"},
+        {Bytes, flipped, "its contents do not match the checksum saved with them"},
+        {Today, "UPDATE cards SET position = 7 WHERE id = 1", "do not match the checksum"},
+        {Today, "DELETE FROM vexolin WHERE key = 'content_sha256'", "it holds no checksum of its contents"},
+        {Previous, "UPDATE cards SET vmd = 5000 WHERE id = 1", "disagree: its VMD (5000"},
+        {Previous, "UPDATE size_classes SET volume_fraction = 0.5 WHERE card = 1 AND class = 1",
+         "disagree: the fractions of size class 1 do not match its drops"},
+        {Previous, "UPDATE cards SET accepted = 999999", "its accepted drops (999999) are not those of its size"},
+        {Previous, "UPDATE size_classes SET volume_fraction = 5 WHERE class = 3", "unsound volume_fraction"},
+        {Previous, "UPDATE settings SET value = '1e300' WHERE key = 'spread_2'", "the setting spread_2 holds \"1e300"},
+        {Previous, "UPDATE settings SET value = '0.0' WHERE key = 'dense_coverage'", "setting dense_coverage holds"},
+        {Previous,
+         "CREATE TABLE copy AS SELECT * FROM settings; DROP TABLE settings; ALTER TABLE copy RENAME TO settings;"
+         "INSERT INTO settings VALUES ('metric', 'True')",
+         "the setting metric is stored twice"},
+        {Previous, "UPDATE cards SET path = '/some/where/secret.bmp' WHERE id = 1",
+         "card 1 of pass 1 is named \"card01.bmp\", which is not the name of its file"},
+        {Previous, "REPLACE INTO spray_info VALUES (1, 'Sample_Interval', '0')", "1: Sample_Interval holds \"0\""},
+        {Previous, "REPLACE INTO spray_info VALUES (2, 'Sample_Interval', 'NaN')", "2: Sample_Interval holds \"NaN\""},
+        {Previous, "REPLACE INTO spray_info VALUES (1, 'Sample_Position1', '3e9')", "Sample_Position1 holds \"3e9\""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.Reason);
+        const std::string path = folder.file("bad.vexolin");
+        writeBytes(path, c.From == Bytes ? c.Change : saved);
+        ASSERT_TRUE(c.From != Previous || test::asPreviousFormat(path));
+        ASSERT_TRUE(c.From == Bytes || test::runSql(path, c.Change));
+        const std::string before = bytesOf(path);
+        const OpenedTrial opened = openTrial(path);
+        EXPECT_EQ(opened.Result.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u);
+        EXPECT_NE(opened.Result.reason().find(c.Reason), std::string::npos) << opened.Result.reason();
+        EXPECT_EQ(bytesOf(path), before);
+    }
+    EXPECT_EQ(test::filesIn(folder.path()), (std::vector<std::string>{"bad.vexolin", "good.vexolin"}));
+}
+
+TEST(TrialFile, ATrialOfThePreviousFormatWithoutChecksumStillOpens)
+{
+    const test::TempFolder folder;
+    const Trial trial = test::sampleTrial(folder.path() / "cards", folder.path() / "elsewhere");
+    const std::string path = folder.file("old.vexolin");
+    ASSERT_TRUE(saveTrial(path, trial).ok());
+    ASSERT_TRUE(test::asPreviousFormat(path));
+    const OpenedTrial opened = openTrial(path);
+    ASSERT_TRUE(opened.Result.ok()) << opened.Result.reason();
+    test::expectSameTrial(opened.Value, test::asOpened(trial));
+}
+
+TEST(TrialFile, AJournalLeftBesideTheTrialIsNamed)
+{
+    const test::TempFolder folder;
+    const std::string path = folder.file("trial.vexolin");
+    ASSERT_TRUE(saveTrial(path, test::sampleTrial(folder.path(), folder.path())).ok());
+    // Another program's change caught half way, as a crash would leave it:
+    // the file with pages written and the journal that undoes them.
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA cache_size = 1; BEGIN; UPDATE cards SET palette = randomblob(60000)", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_TRUE(fs::exists(path + "-journal"));
+    fs::copy_file(path, folder.file("copy.vexolin"));
+    fs::copy_file(path + "-journal", folder.file("copy.vexolin-journal"));
+    sqlite3_close(db);
+    const std::string before = bytesOf(folder.file("copy.vexolin"));
+
+    EXPECT_EQ(openTrial(folder.file("copy.vexolin")).Result.reason(),
+              "copy.vexolin is damaged and cannot be opened: a change another program left unfinished is kept beside "
+              "it in copy.vexolin-journal; opening the trial once in that program undoes the change.");
+    EXPECT_EQ(bytesOf(folder.file("copy.vexolin")), before);
+    EXPECT_TRUE(fs::exists(folder.file("copy.vexolin-journal")));
 }
 
 TEST(TrialFile, AFailedSaveLeavesTheOldTrialAndNothingBeside)

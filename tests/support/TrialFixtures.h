@@ -3,6 +3,7 @@
 // a value the file drops shows), the comparison of two trials value by
 // value, and SQL run on a saved file as another program would.
 
+#include "analysis/DropStatistics.h"
 #include "intake/CardLoading.h"
 #include "trial/Trial.h"
 
@@ -39,18 +40,13 @@ inline CardRecord scannedCard(const std::filesystem::path &file)
     }
     for (int i = 0; i < 600; ++i)
         c.Palette.push_back(static_cast<std::uint8_t>(i * 7));
-    c.Stains.push_back({.Area = 3,
-                        .Count = 40000,
-                        .DropVolume = 1.0f / 7.0f,
-                        .Diameter = 51.3f,
-                        .VolumeFraction = 0.1f,
-                        .CumVolumeFraction = 0.1f,
-                        .NumberFraction = 0.7f,
-                        .CumNumberFraction = 0.7f});
-    c.Stains.push_back({9, 12, 2.0e6f / 3.0f, 97.7f, 0.25f, 0.35f, 0.2f, 0.9f});
-    c.Stains.push_back({70, 1, 3.3e7f, 301.9f, 0.65f, 1.0000001f, 0.1f, 1.0f});
-    c.SmallestDiameter = 51.3f;
-    c.LargestDiameter = 301.9f;
+    // The classes and the figures that follow from them, as a scan gives
+    // them: an opened trial refuses figures that contradict each other.
+    std::vector<std::int32_t> areas(40000, 3);
+    areas.insert(areas.end(), 12, 9);
+    areas.push_back(70);
+    computeCardStatistics(c, areas, {0.1, 0.56789, 1e-4});
+    const SpectrumFigures spectrum = spectrumFigures(c.Stains, c.VMD);
     c.RejectedCount = 38;
     c.RejectedArea = 3'000'000'000;
     c.StainCoverage = 0.123456789012345678;
@@ -59,18 +55,12 @@ inline CardRecord scannedCard(const std::filesystem::path &file)
     c.HiddenShare = 2.0 / 3.0;
     c.SplitStains = 4;
     c.SplitParts = 9;
-    c.MaxVolumeFraction = 0.65;
-    c.MaxClassCount = 40000;
-    c.VMD = 250.125;
-    c.DropDensity = 17.5e3;
-    c.VolumeDensity = 1.0 / 9.0;
-    c.TotalVolume = 123456.789;
     c.Summary = {.ForegroundPixels = 9'000'000'001,
                  .Accepted = 40013,
-                 .Dv01 = 60.5,
-                 .Dv09 = 280.25,
-                 .RelativeSpan = 0.876,
-                 .Nmd = 55.1,
+                 .Dv01 = spectrum.Dv01,
+                 .Dv09 = spectrum.Dv09,
+                 .RelativeSpan = spectrum.RelativeSpan,
+                 .Nmd = spectrum.Nmd,
                  .CoveragePercent = 12.3456789,
                  .Rejected = {.Count = 38,
                               .AreaPixels = 3'000'000'000,
@@ -80,7 +70,9 @@ inline CardRecord scannedCard(const std::filesystem::path &file)
                               .AreaBy = {10, 2'000'000'000, 999'999'990},
                               .DepositNlPerCm2 = 4.5,
                               .DepositShare = 0.02},
-                 .Overlap = {.Coverage = 0.1234, .CorrectedDropDensity = 1.0e5 / 3.0, .HiddenShare = 0.3}};
+                 .Overlap = {.Coverage = c.StainCoverage,
+                             .CorrectedDropDensity = c.CorrectedDropDensity,
+                             .HiddenShare = c.HiddenShare}};
     return c;
 }
 
@@ -167,6 +159,15 @@ inline bool runSql(const std::string &path, const std::string &sql)
                       sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return done;
+}
+
+// Turns a saved trial into one as the version before the content's checksum
+// saved it: format 1, no checksum.  Its values can then be edited with SQL
+// and reach the reader's checks.
+inline bool asPreviousFormat(const std::string &path)
+{
+    return runSql(path, "UPDATE vexolin SET value = '1' WHERE key = 'schema_version';"
+                        "DELETE FROM vexolin WHERE key = 'content_sha256'");
 }
 
 } // namespace vex::test
