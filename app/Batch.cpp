@@ -3,6 +3,7 @@
 #include "analysis/DropStatistics.h"
 #include "app/Preferences.h"
 #include "line/CardPositions.h"
+#include "line/SprayInfoRules.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
 #include "text/SameFile.h"
@@ -160,6 +161,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                     !spacingSound(spacing))
                     return error("--positions must be P1,I: card 1 position and a spacing above 0, each within "
                                  "a million units");
+                if (const std::string problem = cardPositionsProblem(first, spacing); !problem.empty())
+                    return error("--positions: " + problem);
                 o.Positions = std::make_pair(v->substr(0, comma), v->substr(comma + 1));
             } else if (name == "--results") {
                 if (v->empty())
@@ -204,6 +207,8 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
                 if (entry == 0)
                     return error("--info must be KEY=VALUE with KEY one of the spray information keys "
                                  "(AC_Type ... Comment)");
+                if (const std::string problem = sprayValueProblem(entry, v->substr(eq + 1)); !problem.empty())
+                    return error("--info " + problem);
                 o.Info.emplace_back(entry, v->substr(eq + 1));
             } else if (name == "--swath") {
                 double swath = 0.0;
@@ -285,6 +290,16 @@ BatchArguments parseBatchArguments(const std::vector<std::string> &args)
             return error("unknown option " + name);
         }
     }
+    // Positions given as spray information are checked together as
+    // --positions are (those given with it win).
+    std::optional<std::string> given[2];
+    for (const auto &[entry, value] : o.Info)
+        if ((entry == Sample_Position1 || entry == Sample_Interval) && !value.empty())
+            given[entry == Sample_Interval ? 1 : 0] = value;
+    if (!o.Positions && given[0] && given[1])
+        if (const std::string problem = cardPositionsProblem(positionValue(*given[0]), positionValue(*given[1]));
+            !problem.empty())
+            return error("--info: " + problem);
     if (o.FromTrial) {
         if (!o.Cards.empty())
             return error("no card image can be given with --trial: the cards are the trial's");

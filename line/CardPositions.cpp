@@ -25,6 +25,29 @@ bool spacingSound(double spacing)
     return positionSound(spacing) && spacing != 0.0;
 }
 
+bool cardPositionsSound(double position1, double spacing)
+{
+    if (!positionSound(position1) || !spacingSound(spacing))
+        return false;
+    const auto first = static_cast<float>(position1);
+    return first + static_cast<float>(spacing) != first;
+}
+
+std::string cardPositionsProblem(double position1, double spacing)
+{
+    if (!positionSound(position1))
+        return "card 1's position must lie within a million units of the flight line";
+    if (!spacingSound(spacing))
+        return "the card spacing must not be 0 and lie within a million units";
+    if (cardPositionsSound(position1, spacing))
+        return {};
+    const auto first = static_cast<float>(position1);
+    const float step = std::nextafter(first, std::fabs(first) == first ? HUGE_VALF : -HUGE_VALF) - first;
+    return "a spacing of " + significantText(spacing, 6) + " is too fine to tell the cards apart at " +
+           significantText(position1, 7) + ", where positions are kept in steps of " +
+           significantText(std::fabs(step), 6);
+}
+
 std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, std::vector<std::string> &reset)
 {
     auto stored = [&](int entry, const char *fallback, bool spacing) {
@@ -36,7 +59,13 @@ std::pair<std::string, std::string> storedCardPositions(SettingsStore &store, st
             reset.push_back(std::string(SprayInfoSection) + "/" + sprayInfoKey(entry) + " = " + text);
         return std::string(fallback);
     };
-    return {stored(Sample_Position1, "-50", false), stored(Sample_Interval, "10", true)};
+    std::pair<std::string, std::string> both = {stored(Sample_Position1, "-50", false),
+                                                stored(Sample_Interval, "10", true)};
+    if (!cardPositionsSound(positionValue(both.first), positionValue(both.second))) {
+        reset.push_back(std::string(SprayInfoSection) + "/" + sprayInfoKey(Sample_Interval) + " = " + both.second);
+        both.second = "10";
+    }
+    return both;
 }
 
 float defaultCardPosition(const SprayInfo &spray, int card)
@@ -100,7 +129,7 @@ int positionDecimals(const std::string &position1Text, const std::string &spacin
 std::string editPositionBox(const std::string &text, float &value, bool spacing)
 {
     const std::optional<double> v = parseNumber(text);
-    if (v && (!spacing || *v > 0.0) && std::isfinite(static_cast<float>(*v))) {
+    if (v && (spacing ? *v > 0.0 && spacingSound(*v) : positionSound(*v))) {
         value = static_cast<float>(*v);
         return text;
     }

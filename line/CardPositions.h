@@ -22,6 +22,11 @@ float positionValue(const std::string &text);
 inline constexpr double PositionLimit = 1.0e6;
 bool positionSound(double position);
 bool spacingSound(double spacing);
+// Both sound, and card 2 apart from card 1: a spacing finer than a 32-bit
+// position can tell apart at card 1 puts every card in one place.
+bool cardPositionsSound(double position1, double spacing);
+// Why they are not, for a message; empty when they are.
+std::string cardPositionsProblem(double position1, double spacing);
 
 // Card 1's position and the spacing the program has stored, each that is
 // missing or unsound giving -50 and 10; unsound ones are listed in `reset`.

@@ -91,12 +91,18 @@ void poolLine(LineResults &line, const CompositeAll &pooled, const AnalysisSetti
 void runSwathAnalysis(LineResults &line, const std::vector<CardStat> &points, float position1,
                       const AnalysisSettings &settings)
 {
+    if (line.Interval != 0.0f && !positionNumbers(position1, line.Interval).Placed) {
+        line.HasSwath = false;
+        line.SwathProblem = "the line lies too many card spacings from the flight line to place its cards";
+        return;
+    }
     swathAnalysis(points, position1, line.Interval, line.Deposit, line.DropDensity);
     line.Centre = patternCentre(line.Deposit, line.Interval);
-    if (settings.CentrePattern && line.Centre.Known && line.Centre.Centroid != 0.0) {
+    const auto centred = static_cast<float>(position1 - line.Centre.Centroid);
+    if (settings.CentrePattern && line.Centre.Known && line.Centre.Centroid != 0.0 &&
+        positionNumbers(centred, line.Interval).Placed) {
         // Only where the passes lie changes: the cards stay where they were.
-        swathAnalysis(points, static_cast<float>(position1 - line.Centre.Centroid), line.Interval, line.Deposit,
-                      line.DropDensity);
+        swathAnalysis(points, centred, line.Interval, line.Deposit, line.DropDensity);
         line.Centred = true;
     }
     buildMultiswath(line.Deposit);

@@ -1,6 +1,7 @@
 #include "line/LineGrid.h"
 
 #include "line/CardPositions.h"
+#include "line/Swath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,12 @@ CardStat mix(const CardStat &a, const CardStat &b, double t)
 }
 
 } // namespace
+
+int maxGridPoints(int cards)
+{
+    return static_cast<int>(
+        std::min<long long>(MaxGridPoints, static_cast<long long>(GridPointsPerCard) * (std::max(cards, 1) + 1)));
+}
 
 std::vector<CardStat> interpolateOntoGrid(const std::vector<double> &positions, const std::vector<CardStat> &figures,
                                           double start, double interval, int points)
@@ -49,6 +56,12 @@ LineGrid lineGrid(const CardList &cards, const std::vector<CardStat> &stats, con
     bool regular = true;
     for (int i = 1; i <= cards.count(); ++i)
         regular = regular && !cards[i].Excluded && cards[i].Position == defaultCardPosition(spray, i);
+    if (grid.Interval != 0.0f && !positionNumbers(grid.Position1, grid.Interval).Placed) {
+        grid.Stats.assign(1, CardStat{});
+        grid.Problem = "card 1's position " + spray[Sample_Position1] + " lies too many spacings of " +
+                       spray[Sample_Interval] + " from the flight line to place the cards";
+        return grid;
+    }
     if (regular || !(grid.Interval > 0.0f)) {
         grid.Stats = stats;
         return grid;
@@ -79,7 +92,7 @@ LineGrid lineGrid(const CardList &cards, const std::vector<CardStat> &stats, con
     // A line whose span is a whole number of spacings but for rounding keeps
     // its last card.
     const double steps = std::floor((positions.back() - positions.front()) / interval + 1e-6);
-    if (steps + 1.0 > MaxGridPoints) {
+    if (steps + 1.0 > maxGridPoints(cards.count())) {
         grid.Problem = "the cards lie too far apart for a spacing of " + spray[Sample_Interval] +
                        ": check the positions typed for single cards";
         return grid;

@@ -27,8 +27,13 @@ struct LineGrid {
     int points() const { return Stats.empty() ? 0 : static_cast<int>(Stats.size()) - 1; }
 };
 
-// More points than this stand for a typing error, not a line of cards.
+// More points than this stand for a typing error, not a line of cards:
+// MaxGridPoints in all, and GridPointsPerCard for each card of the line
+// and one more.  The swath analysis costs the square of the points, so
+// its time follows the number of cards, not how far apart they were typed.
 inline constexpr int MaxGridPoints = 20000;
+inline constexpr int GridPointsPerCard = 20;
+int maxGridPoints(int cards);
 
 // `stats` as fillCardStats gives them (1..CardCount), the positions as
 // assignCardPositions left them.

@@ -76,7 +76,10 @@ PassMean meanOfPasses(std::vector<LinePass> &passes, std::vector<int> which, con
                               : low;
     const double start = origin + std::floor((low - origin) / interval + 1e-6) * interval;
     const double steps = std::floor((high - start) / interval + 1e-6);
-    if (steps + 1.0 > MaxGridPoints) {
+    int cardsInPasses = 0;
+    for (const int p : which)
+        cardsInPasses += passes[static_cast<std::size_t>(p) - 1].Cards.count();
+    if (steps + 1.0 > maxGridPoints(cardsInPasses)) {
         line.SwathProblem = "the passes lie too far apart for a spacing of " + mean.Spray[Sample_Interval];
         return mean;
     }

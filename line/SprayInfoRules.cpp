@@ -3,7 +3,10 @@
 #include "analysis/DropStatistics.h"
 
 #include "line/CardPositions.h"
+#include "line/SprayInfo.h"
 #include "text/NumberText.h"
+
+#include <algorithm>
 
 namespace vex {
 
@@ -45,8 +48,35 @@ SprayCheck checkSprayInfo(const std::array<std::string, 3> &spread, const std::s
     if (!position || !positionSound(*position))
         return {Box::SamplePosition, "Invalid Sampler1 position."};
     const std::optional<double> interval = parseNumber(sampleInterval);
-    if (!interval || !spacingSound(*interval))
+    if (!interval || !cardPositionsSound(*position, *interval))
         return {Box::SampleInterval, "Invalid Sampler Interval value."};
+    return {};
+}
+
+std::string sprayValueProblem(int entry, const std::string &text)
+{
+    const bool number = entry == AC_Swath || entry == AC_Speed || entry == AC_Height || entry == Spray_ActiveRate ||
+                        entry == Spray_SprayRate || entry == Sample_Position1 || entry == Sample_Interval;
+    if ((!number && entry != Nozzle_Number) || text.empty())
+        return {};
+    const std::string said = std::string(sprayInfoKey(entry)) + "=" + text + ": ";
+    if (entry == Nozzle_Number)
+        return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })
+                   ? std::string()
+                   : said + "the number of nozzles must be a whole number";
+    const std::optional<double> v = parseNumber(text);
+    if (!v) {
+        // The window's boxes turn a typed comma into the point, so a value
+        // with a comma is never one it stores: said, not guessed at.
+        std::string pointed = text;
+        std::replace(pointed.begin(), pointed.end(), ',', '.');
+        return said + "not a number" +
+               (parseNumber(pointed) ? " (decimals are written with a point: " + pointed + ")" : std::string());
+    }
+    if (entry == Sample_Position1 && !positionSound(*v))
+        return said + "card 1's position must lie within a million units of the flight line";
+    if (entry == Sample_Interval && !spacingSound(*v))
+        return said + "the card spacing must not be 0 and lie within a million units";
     return {};
 }
 

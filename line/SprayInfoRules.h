@@ -27,4 +27,11 @@ struct SprayCheck {
 SprayCheck checkSprayInfo(const std::array<std::string, 3> &spread, const std::string &samplePosition,
                           const std::string &sampleInterval);
 
+// Why `text` cannot be entry `entry` of the spray information, or empty.
+// The entries read as numbers (swath, speed, height, the two rates, the
+// nozzle count, card 1's position and the spacing) hold a number written
+// with a point, whatever the locale, as the window's boxes hold them; an
+// empty text is no value and always fits.
+std::string sprayValueProblem(int entry, const std::string &text);
+
 } // namespace vex

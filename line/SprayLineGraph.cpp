@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vex {
 
@@ -121,7 +122,10 @@ int positionLabelEvery(int cardCount, double range, double interval)
 {
     if (cardCount <= 25 || !(interval > 0.0))
         return 1;
-    return std::max(1, static_cast<int>(range / interval / 10.0));
+    // A line typed far out for its spacing spans more spacings than an int.
+    const double every = range / interval / 10.0;
+    return !(every < static_cast<double>(std::numeric_limits<int>::max())) ? std::numeric_limits<int>::max()
+                                                                           : std::max(1, static_cast<int>(every));
 }
 
 LabelSize cardLabelSize(double range, int cardCount, double pixelsPerUnit)

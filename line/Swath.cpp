@@ -46,6 +46,7 @@ PositionNumbers positionNumbers(float position1, float interval)
         return p;
     p.K = static_cast<std::int32_t>(whole);
     p.F = ratio - whole;
+    p.Placed = true;
     return p;
 }
 
@@ -113,15 +114,24 @@ BlockStats blockStatistics(const std::vector<float> &profile, std::int32_t n)
 
 namespace {
 
-// What the outward and the returning pass leave at every grid number where
+// What the outward and the returning pass leave at the grid numbers where
 // either leaves anything, worked out once for all widths: interpolating
 // anew for every pass of every width made a long line cost far more than
-// the sums themselves.
+// the sums themselves.  The returning pass lies mirrored about the flight
+// line, so a line far from it has two short stretches of deposit with
+// nothing between them; only the stretches are kept, as a grid across the
+// whole gap cost memory and time by where the cards lay, not by how many
+// there are.
+struct PassStretch {
+    std::int64_t Top = 0; // grid number of element 0; the others go down
+    std::vector<double> Out;
+    std::vector<double> Back;
+};
+
 struct PassGrid {
     std::int64_t Low = 0;
     std::int64_t High = -1;
-    std::vector<double> Out;
-    std::vector<double> Back;
+    std::vector<PassStretch> Stretches; // from the top of the grid down
 };
 
 PassGrid passGrid(const std::vector<float> &profile, std::int32_t k, float f)
@@ -131,14 +141,36 @@ PassGrid passGrid(const std::vector<float> &profile, std::int32_t k, float f)
     const double shift = 2.0 * static_cast<double>(f);
     grid.Low = std::min<std::int64_t>(k, -k - cards - 2) - 1;
     grid.High = std::max<std::int64_t>(k + cards, -k + 2) + 1;
-    const auto size = static_cast<std::size_t>(grid.High - grid.Low + 1);
-    grid.Out.resize(size);
-    grid.Back.resize(size);
-    for (std::int64_t g = grid.Low; g <= grid.High; ++g) {
-        // A pass flown back leaves at -x what a pass flown out leaves at +x:
-        // at grid number g it leaves what the outward pass leaves at -g - 2f.
-        grid.Out[static_cast<std::size_t>(g - grid.Low)] = profileAt(profile, static_cast<double>(g - k));
-        grid.Back[static_cast<std::size_t>(g - grid.Low)] = profileAt(profile, -static_cast<double>(g) - shift - k);
+    // Outside these the profile is nothing (one spacing beyond the outer
+    // cards), so the sums skip only zeros and stay what a sweep of every
+    // grid number gave.  |2f| < 2 places the mirrored stretch.
+    std::int64_t spans[2][2] = {{k - 1, k + cards + 1}, {-k - cards - 3, -k + 3}};
+    for (auto &span : spans) {
+        span[0] = std::max(span[0], grid.Low);
+        span[1] = std::min(span[1], grid.High);
+    }
+    if (spans[0][0] < spans[1][0])
+        std::swap(spans[0], spans[1]);                       // the upper one first
+    std::vector<std::pair<std::int64_t, std::int64_t>> kept; // high, low
+    for (const auto &span : spans) {
+        if (!kept.empty() && span[1] >= kept.back().second - 1) {
+            kept.back().first = std::max(kept.back().first, span[1]);
+            kept.back().second = std::min(kept.back().second, span[0]);
+        } else {
+            kept.emplace_back(span[1], span[0]);
+        }
+    }
+    for (const auto &[high, low] : kept) {
+        PassStretch stretch;
+        stretch.Top = high;
+        for (std::int64_t g = high; g >= low; --g) {
+            // A pass flown back leaves at -x what a pass flown out leaves
+            // at +x: at grid number g it leaves what the outward pass leaves
+            // at -g - 2f.
+            stretch.Out.push_back(profileAt(profile, static_cast<double>(g - k)));
+            stretch.Back.push_back(profileAt(profile, -static_cast<double>(g) - shift - k));
+        }
+        grid.Stretches.push_back(std::move(stretch));
     }
     return grid;
 }
@@ -155,17 +187,18 @@ BlockStats backAndForthOnGrid(const PassGrid &grid, std::int32_t k, std::int32_t
     // pass number is even, the returning deposit to the other.  One sweep
     // of the grid, from its top down, adds every term in the order the
     // passes come, so the sums are those pass by pass.
-    std::int64_t q = floorDiv(grid.High - k, n);
-    std::int64_t r = grid.High - k - q * n;
-    for (std::int64_t g = grid.High; g >= grid.Low; --g) {
-        const auto at = static_cast<std::size_t>(g - grid.Low);
-        // At place r the pass is -q, at place r + n it is 1 - q.
-        const bool outHere = q % 2 == 0;
-        combined[static_cast<std::size_t>(r)] += outHere ? grid.Out[at] : grid.Back[at];
-        combined[static_cast<std::size_t>(r + n)] += outHere ? grid.Back[at] : grid.Out[at];
-        if (--r < 0) {
-            r += n;
-            --q;
+    for (const PassStretch &stretch : grid.Stretches) {
+        std::int64_t q = floorDiv(stretch.Top - k, n);
+        std::int64_t r = stretch.Top - k - q * n;
+        for (std::size_t at = 0; at < stretch.Out.size(); ++at) {
+            // At place r the pass is -q, at place r + n it is 1 - q.
+            const bool outHere = q % 2 == 0;
+            combined[static_cast<std::size_t>(r)] += outHere ? stretch.Out[at] : stretch.Back[at];
+            combined[static_cast<std::size_t>(r + n)] += outHere ? stretch.Back[at] : stretch.Out[at];
+            if (--r < 0) {
+                r += n;
+                --q;
+            }
         }
     }
     // Two blocks' worth of deviations over two blocks' degrees of freedom:
@@ -240,7 +273,12 @@ void buildMultiswath(SwathProfile &profile)
     const std::int64_t low = profile.K;
     const std::int64_t shift = std::max<std::int64_t>(0, cards + low - w);
     const std::int64_t top = static_cast<std::int64_t>(w) * profile.Passes + shift;
-    profile.Multiswath.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, top - low + 1)), 0.0f);
+    // The passes reach this far; beyond, the profile runs on with nothing
+    // to the far side of the flight line, but not across a gap that only a
+    // line far from the flight line has.
+    const std::int64_t reached = cards + static_cast<std::int64_t>(w) * (profile.Passes - 1);
+    const std::int64_t size = std::min(top - low + 1, reached + MaxMultiswathTail);
+    profile.Multiswath.assign(static_cast<std::size_t>(std::max<std::int64_t>(0, size)), 0.0f);
     for (std::int32_t p = 0; p < profile.Passes; ++p)
         for (std::int64_t j = 0; j < cards; ++j) {
             const std::int64_t at = j + static_cast<std::int64_t>(w) * p;

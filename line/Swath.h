@@ -16,6 +16,9 @@ namespace vex {
 struct PositionNumbers {
     std::int32_t K = 0;
     float F = 0.0f;
+    // False for a spacing of 0 or a card 1 too many spacings out to number
+    // (K and F are then 0).
+    bool Placed = false;
 };
 PositionNumbers positionNumbers(float position1, float interval);
 
@@ -81,7 +84,10 @@ std::int32_t proposeWidth(const std::vector<WidthStats> &widths);
 void swathAnalysis(const std::vector<CardStat> &cardStats, float position1, float interval, SwathProfile &deposit,
                    SwathProfile &dropDensity);
 
-// Fills the multiswath fields of a profile from its selected width.
+// Fills the multiswath fields of a profile from its selected width.  The
+// profile runs from the first card to the flight line's far side, but at
+// most MaxMultiswathTail spacings beyond the last pass's last card.
+inline constexpr std::int64_t MaxMultiswathTail = 20000;
 void buildMultiswath(SwathProfile &profile);
 
 } // namespace vex

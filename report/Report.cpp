@@ -29,6 +29,8 @@ constexpr double Gap = 0.625;
 // Bottom edges of the three stacked graphs: 7.25, 4.375 and 1.5.
 constexpr double Bottoms[3] = {9.5 - H, 9.5 - 2 * H - Gap, 9.5 - 3 * H - 2 * Gap};
 const ReportColour Black{0, 0, 0};
+// More ticks or grid lines on one axis than its 6.5 inches can show apart.
+constexpr double MaxAxisTicks = 5000;
 
 std::string general(double v)
 {
@@ -307,13 +309,26 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     const double interval = positionValue(in.Spray[Sample_Interval]);
     const int decimals = in.Cards ? linePositionDecimals(*in.Cards, in.Spray)
                                   : positionDecimals(in.Spray[Sample_Position1], in.Spray[Sample_Interval]);
-    const int every = cards.count() > 25 && interval > 0.0 ? std::max(1, static_cast<int>(range / interval / 10.0)) : 1;
+    // Positions from the flight line to the far card, a spacing apart: a
+    // line typed far out for its spacing would have millions, so past
+    // MaxAxisTicks only about ten are labelled, by their number.
+    const double ticks = interval > 0.0 ? range / interval : 0.0;
+    const double tickEvery = cards.count() > 25 ? std::max(1.0, std::trunc(ticks / 10.0)) : 1.0;
     pen.font(10);
-    if (interval > 0.0) {
+    if (interval > 0.0 && ticks <= MaxAxisTicks) {
+        const int every = static_cast<int>(tickEvery);
         int k = 0;
         for (double p = s.PMin; p <= s.PMax + 1e-9 * std::max(1.0, range); p += interval, ++k) {
             if (k % every != 0)
                 continue;
+            const double x = xOfPosition(p);
+            t.line(x, 1.5, x, 1.4);
+            pen.centred(x, 1.5 - 0.125, formatFixed(p, decimals));
+        }
+    } else if (interval > 0.0 && std::isfinite(ticks)) {
+        const double every = std::max(tickEvery, std::ceil(ticks / 10.0));
+        for (double k = 0.0; k <= ticks + 1e-9; k += every) {
+            const double p = s.PMin + k * interval;
             const double x = xOfPosition(p);
             t.line(x, 1.5, x, 1.4);
             pen.centred(x, 1.5 - 0.125, formatFixed(p, decimals));
@@ -518,7 +533,11 @@ double swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, const std::
     // A light grid at every card spacing.
     t.setColour({170, 170, 170});
     t.setDotted(true);
-    for (double number = std::ceil(lowNumber); number <= lastNumber; number += 1.0)
+    // The block holds several passes' worth of places: about ten labels.
+    const double placesEvery = std::max(1.0, std::ceil(span / 10.0));
+    // Past MaxAxisTicks places a line at each would make one grey block.
+    const double gridEvery = span > MaxAxisTicks ? placesEvery : 1.0;
+    for (double number = std::ceil(lowNumber); number <= lastNumber; number += gridEvery)
         t.line(xOfNumber(number), bottom, xOfNumber(number), bottom + ProfileHeight);
     t.setDotted(false);
     t.setColour(Black);
@@ -528,12 +547,7 @@ double swathBlock(Pen &pen, const ReportInputs &in, SwathProfile &p, const std::
         t.line(area[j].X, area[j].Y, area[j + 1].X, area[j + 1].Y);
     t.setLineWidth(1);
     pen.font(10);
-    // The block holds several passes' worth of places: about ten labels.
-    const int placesEvery = std::max(1, static_cast<int>(std::ceil(span / 10.0)));
-    int k = 0;
-    for (double number = std::ceil(lowNumber); number <= lastNumber + 1e-9; number += 1.0, ++k) {
-        if (k % placesEvery != 0)
-            continue;
+    for (double number = std::ceil(lowNumber); number <= lastNumber + 1e-9; number += placesEvery) {
         const double x = xOfNumber(number);
         t.line(x, bottom, x, bottom - 0.1);
         pen.centred(x, bottom - 0.125, formatFixed(number * interval, decimals));

@@ -75,7 +75,11 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
     o.insert(QStringLiteral("dv09_um"), f.Dv09);
     o.insert(QStringLiteral("relative_span"), f.RelativeSpan);
     o.insert(QStringLiteral("nmd_um"), f.Nmd);
+    // Two coverages: of the stains counted as drops, and of every stain
+    // pixel (the overlap estimate's).  The plain keys stay for the scripts
+    // that read them.
     o.insert(QStringLiteral("coverage_percent"), f.CoveragePercent);
+    o.insert(QStringLiteral("accepted_coverage_percent"), f.CoveragePercent);
     const RejectedFigures &rejected = f.Rejected;
     QJsonObject reasons;
     const char *reasonKeys[RejectReasons] = {"no_valid_hue", "not_round", "too_few_valid_hues"};
@@ -93,6 +97,7 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
                          {QStringLiteral("deposit_share"), rejected.DepositShare}});
     o.insert(QStringLiteral("overlap"),
              QJsonObject{{QStringLiteral("coverage"), f.Overlap.Coverage},
+                         {QStringLiteral("stain_coverage"), f.Overlap.Coverage},
                          {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
                          {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
     if (replicates > 0) {

@@ -159,7 +159,15 @@ void frmCardPos::moveSelected(int step)
 void frmCardPos::leaveBox(int box)
 {
     float &value = box == 0 ? values_.Position1 : values_.Spacing;
-    const std::string text = editPositionBox(txtInput[box]->text().toStdString(), value, box == 1);
+    const float was = value;
+    const bool soundBefore = cardPositionsSound(values_.Position1, values_.Spacing);
+    std::string text = editPositionBox(txtInput[box]->text().toStdString(), value, box == 1);
+    // A spacing too fine to part card 2 from card 1 at its place puts every
+    // card in one: the box gets its value back, as for any invalid entry.
+    if (soundBefore && !cardPositionsSound(values_.Position1, values_.Spacing)) {
+        value = was;
+        text = formatFixed(was, 1);
+    }
     txtInput[box]->setText(QString::fromStdString(text));
     refreshGrid();
 }

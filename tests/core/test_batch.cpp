@@ -3,7 +3,9 @@
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
+#include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
+#include "support/CommaLocale.h"
 #include "support/LineCards.h"
 #include "support/TempFolder.h"
 
@@ -395,6 +397,30 @@ TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
                                                 {"--range", "abc", "a.bmp"},
                                                 {"--metric=1", "a.bmp"}})
         EXPECT_EQ(parse(bad).What, BatchArguments::Kind::Error) << bad[0] << " " << bad[1];
+}
+
+TEST(BatchLineArguments, SprayNumbersThatCannotBeReadAreUsageErrorsInAnyLocale)
+{
+    const test::CommaLocale comma;
+    auto error = [](std::vector<std::string> args) {
+        args.push_back("a.bmp");
+        const BatchArguments r = parse(args);
+        return r.What == BatchArguments::Kind::Error ? r.Error : std::string("(accepted)");
+    };
+    EXPECT_NE(error({"--info", "Sample_Interval=abc"}).find("Sample_Interval=abc: not a number"), std::string::npos);
+    EXPECT_NE(
+        error({"--info=AC_Speed=7,5"}).find("AC_Speed=7,5: not a number (decimals are written with a point: 7.5)"),
+        std::string::npos);
+    EXPECT_NE(error({"--info", "Nozzle_Number=4.5"}).find("Nozzle_Number"), std::string::npos);
+    EXPECT_NE(error({"--positions", "1000000,0.01"}).find("steps of 0.0625"), std::string::npos);
+    EXPECT_NE(error({"--info", "Sample_Position1=1000000", "--info", "Sample_Interval=0.003"}).find("too fine"),
+              std::string::npos);
+    // Read with the point whatever the locale; texts stay texts.
+    const BatchArguments r =
+        parse({"--info", "Sample_Interval=7.5", "--info", "Comment=7,5", "--info", "AC_Swath=", "a.bmp"});
+    ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
+    const AnalysisSettings s = resolveBatchSettings(r.Options, Preferences(), ModuleState());
+    EXPECT_EQ(positionValue(s.Spray[Sample_Interval]), 7.5f);
 }
 
 TEST(BatchLineArguments, StoredPositionsUnlessGiven)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 namespace vex {
 namespace {
 
@@ -66,6 +68,30 @@ TEST(LineGrid, CardsSpreadFarBeyondTheirSpacingAreRefusedNotAllocated)
     const LineResults line = analyseLine(cards, lineSettings("-20", "0.01"));
     EXPECT_FALSE(line.HasSwath);
     EXPECT_FALSE(line.SwathProblem.empty());
+    // The grid's points are bounded by the cards: 203 points for five
+    // cards are a typing error too.
+    cards[5].EditedPosition = 2000.0f;
+    EXPECT_FALSE(analyseLine(cards, lineSettings()).SwathProblem.empty());
+}
+
+TEST(LineGrid, ALineFarFromTheFlightLineCostsWhatItsCardsCost)
+{
+    CardList cards = lineOfFive();
+    const LineResults near = analyseLine(cards, lineSettings());
+    const auto start = std::chrono::steady_clock::now();
+    for (const char *position1 : {"1000000", "-1000000"}) {
+        // Card 1 some 3e8 spacings out: the passes flown back lie as far
+        // on the other side, and the multiswath profile reaches the flight
+        // line; a grid across either gap took gigabytes.
+        const LineResults far = analyseLine(cards, lineSettings(position1, "0.003"));
+        ASSERT_TRUE(far.HasSwath) << position1;
+        EXPECT_TRUE(checkLineFigures(far).ok());
+        for (std::size_t n = 1; n < near.Deposit.Widths.size(); ++n)
+            EXPECT_EQ(far.Deposit.Widths[n].Cov, near.Deposit.Widths[n].Cov) << n;
+        EXPECT_LE(far.Deposit.Multiswath.size(),
+                  5u + 4u * static_cast<std::size_t>(far.Deposit.Passes) + static_cast<std::size_t>(MaxMultiswathTail));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(PassMean, TwoIdenticalPassesAreOnePassAndTheMeanIsPositionByPosition)

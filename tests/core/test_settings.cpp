@@ -146,6 +146,12 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
     EXPECT_EQ(resetSettingsMessage({"Prefs/SpreadFactor1 = 1e300"}),
               "These settings held values Vexolin cannot use and were set back to their defaults:\r"
               "Prefs/SpreadFactor1 = 1e300");
+    // A spacing too fine to part card 2 from card 1 at its place goes too.
+    store.setRaw("SprayInfo", "Sample_Position1", "1000000");
+    store.setRaw("SprayInfo", "Sample_Interval", "0.01");
+    reset.clear();
+    EXPECT_EQ(storedCardPositions(store, reset), (std::pair<std::string, std::string>{"1000000", "10"}));
+    EXPECT_EQ(reset, std::vector<std::string>{"SprayInfo/Sample_Interval = 0.01"});
     // The preferences window refuses what the store would not keep.
     Preferences state;
     PrefsForm form = prefsFormFrom(state, module);

@@ -84,6 +84,7 @@ TEST(SprayInfoForm, ChecksInOrderWithTheFailingBox)
     for (const char *zero : {"0", "0.0", "-0"})
         EXPECT_EQ(checkSprayInfo({"0", "1", "0"}, "1", zero).Message, "Invalid Sampler Interval value.");
     EXPECT_TRUE(checkSprayInfo({"0", "1", "0"}, "1", "-10").ok());
+    EXPECT_EQ(checkSprayInfo({"0", "1", "0"}, "1000000", "0.01").Failing, Box::SampleInterval);
     // After "Reset Values" every box is empty: the spread factor fails first.
     EXPECT_EQ(checkSprayInfo({"", "", ""}, "", "").Failing, Box::Spread0);
 }

@@ -148,6 +148,11 @@ TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
     const double d = classes[1].toObject().value(QStringLiteral("diameter_um")).toDouble();
     EXPECT_EQ(static_cast<double>(static_cast<float>(d)), d);
     EXPECT_DOUBLE_EQ(c.value(QStringLiteral("coverage_percent")).toDouble(), 22.0 / (32.0 * 24.0) * 100.0);
+    // Named for what they cover: the stains counted as drops, every stain pixel.
+    EXPECT_EQ(c.value(QStringLiteral("accepted_coverage_percent")), c.value(QStringLiteral("coverage_percent")));
+    const QJsonObject overlap = c.value(QStringLiteral("overlap")).toObject();
+    EXPECT_DOUBLE_EQ(overlap.value(QStringLiteral("stain_coverage")).toDouble(), 23.0 / (32.0 * 24.0));
+    EXPECT_EQ(overlap.value(QStringLiteral("stain_coverage")), overlap.value(QStringLiteral("coverage")));
 }
 
 TEST_F(BatchTool, UnreadableCardIsReportedAndTheOthersStillAnalysed)
@@ -520,6 +525,7 @@ TEST_F(BatchResults, StoredValuesBeyondTheirRangeAreNamedAndNotUsed)
 TEST_F(BatchResults, UnknownInfoKeyIsAUsageError)
 {
     EXPECT_EQ(run({QStringLiteral("--info=Colour=red"), QStringLiteral("a.bmp")}).Status, 2);
+    EXPECT_EQ(run({QStringLiteral("--info=Sample_Interval=abc"), QStringLiteral("a.bmp")}).Status, 2);
 }
 
 // The sample line in a folder of its own, the cards by name.

@@ -88,6 +88,14 @@ private slots:
         w.txtInput[1]->setText(QStringLiteral("2.5"));
         leave(w, 1);
         QCOMPARE(cell(w, 1, 1), QStringLiteral("-47.5"));
+        // Out of range, or too far out to tell cards 0.01 apart.
+        w.txtInput[1]->setText(QStringLiteral("0.01"));
+        leave(w, 1);
+        for (const char *far : {"2000000", "1000000"}) {
+            w.txtInput[0]->setText(QString::fromLatin1(far));
+            leave(w, 0);
+            QCOMPARE(w.txtInput[0]->text(), QStringLiteral("-50.0"));
+        }
         // Typing over a selection replaces it, the minus sign included, and
         // a comma is the decimal point.
         w.txtInput[0]->setText(QStringLiteral("-50.0"));
