@@ -2,6 +2,7 @@
 
 #include "app/qt/BatchJson.h"
 #include "support/SampleCards.h"
+#include "support/Sanitizers.h"
 #include "support/TestImages.h"
 #include "tools/cardgen/CardGenerator.h"
 #include "trial/TrialFile.h"
@@ -205,7 +206,7 @@ TEST_F(BatchTool, ControlCharactersOfANameAreShownEscaped)
 // for a picture of a gigabyte.
 TEST_F(BatchTool, UnderAMemoryLimitACardWithoutMemoryIsReportedAndFewerThreadsWork)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef VEXOLIN_ADDRESS_SANITIZER
     GTEST_SKIP() << "the address sanitizer needs more address space than the limit leaves";
 #endif
     QStringList args{QStringLiteral("--no-log"), QStringLiteral("--jobs=8"), writeCard(QStringLiteral("a.bmp"))};
