@@ -1,5 +1,8 @@
 // vexolin-batch: the analysis of the desktop program without its windows,
-// for scripts.  See batchUsage() for the command line.
+// for scripts.  See batchUsage() for the command line.  A run reads its
+// inputs (BatchInputs), has its cards analysed side by side and taken in
+// their order (BatchCards, over OrderedPool), then writes what the options
+// ask for (BatchOutputs).
 
 #include "app/Batch.h"
 #include "app/batch/BatchCards.h"
@@ -20,10 +23,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
