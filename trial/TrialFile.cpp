@@ -2,7 +2,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "line/CardPositions.h"
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
 #include "text/SameFile.h"
@@ -395,7 +395,7 @@ std::string contradiction(const CardRecord &c)
         const SizeClass &x = k[i];
         if (x.Area < 1 || (i > 1 && x.Area <= k[i - 1].Area) || x.Count < 1)
             return "its size classes are not distinct stain areas each holding drops";
-        if (!near(x.DropVolume, dropVolume(x.Diameter), 1e-5, 1e-30))
+        if (!near(x.DropVolume, static_cast<float>(dropVolume(x.Diameter)), 1e-5, 1e-30))
             return "the drop volume of size class " + std::to_string(i) + " does not match its diameter";
         drops += x.Count;
         largestCount = std::max(largestCount, x.Count);

@@ -300,7 +300,8 @@ TEST_F(BatchCard, RejectedStainsAndTheOverlapEstimateAreReported)
     EXPECT_EQ(r.CountBy[static_cast<std::size_t>(RejectReason::NoValidHue)], 1);
     EXPECT_EQ(r.AreaPixels, 1);
     EXPECT_DOUBLE_EQ(r.AreaShare, 1.0 / 29.0);
-    const double speck = dropVolume(dropDiameter(stainDiameter(1, card_.PixelSizeX), settings_.Spread)) / 1e6;
+    const double speck =
+        static_cast<float>(dropVolume(dropDiameter(stainDiameter(1, card_.PixelSizeX), settings_.Spread))) / 1e6;
     EXPECT_DOUBLE_EQ(r.DepositNlPerCm2, speck / card_.CardArea);
     EXPECT_DOUBLE_EQ(r.DepositShare, r.DepositNlPerCm2 / card_.VolumeDensity);
     // Poisson: n = -ln(1 - c) / a with a the mean area of the four drops.
