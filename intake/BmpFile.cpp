@@ -94,16 +94,14 @@ std::uint64_t absoluteHeight(const BmpInfo &info)
     return static_cast<std::uint64_t>(h < 0 ? -h : h);
 }
 
-BmpHeaderResult headerFailure(std::string reason)
+Result<BmpInfo> headerFailure(std::string reason)
 {
-    BmpHeaderResult r;
-    r.Outcome = Status::failure(std::move(reason));
-    return r;
+    return Status::failure(std::move(reason));
 }
 
 // `available` bytes of the file are at `data`: the whole file, or at least
 // its headers and colour table; `fileSize` is the length of the whole file.
-BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+Result<BmpInfo> parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
 {
     if (data == nullptr || available < 2 || data[0] != 'B' || data[1] != 'M')
         return headerFailure("not a bitmap file (no BM signature)");
@@ -169,10 +167,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
         // Only the depth matters to the caller; the rest is informative.
         const std::uint32_t implied = info.BitsPerPixel < 8 ? (1u << info.BitsPerPixel) : 0u;
         info.PaletteCount = (coloursUsed == 0 || (implied != 0 && coloursUsed > implied)) ? implied : coloursUsed;
-        BmpHeaderResult r;
-        r.Outcome = Status();
-        r.Info = info;
-        return r;
+        return info;
     }
 
     if (info.Compression != BmpRgb && info.Compression != BmpRle8)
@@ -211,10 +206,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
                                  std::to_string(fileSize) + " bytes");
     }
 
-    BmpHeaderResult r;
-    r.Outcome = Status();
-    r.Info = info;
-    return r;
+    return info;
 }
 
 DecodeResult decodeFailure(std::string reason, int bitsPerPixel = 0)
@@ -554,17 +546,17 @@ DecodeResult reducedSuccess(ColourImage picture, const BmpInfo &info)
 
 } // namespace
 
-BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
+Result<BmpInfo> parseBmpHeader(const std::uint8_t *data, std::size_t size)
 {
     return parseHeaderPrefix(data, data == nullptr ? 0 : size, data == nullptr ? 0 : size);
 }
 
 DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps colour)
 {
-    const BmpHeaderResult header = parseBmpHeader(data, size);
+    const Result<BmpInfo> header = parseBmpHeader(data, size);
     if (!header.ok())
         return decodeFailure(header.reason());
-    const BmpInfo &info = header.Info;
+    const BmpInfo &info = *header;
     try {
         if (info.BitsPerPixel != 8) {
             // A file cut short is damaged at any depth: its depth is no news.
@@ -607,10 +599,10 @@ namespace {
 std::optional<DecodeResult> decodeInPlace(const std::shared_ptr<const MappedFile> &mapping)
 {
     const std::uint8_t *data = mapping->data();
-    const BmpHeaderResult header = parseBmpHeader(data, mapping->size());
-    if (!header.ok() || header.Info.BitsPerPixel != 8 || header.Info.Compression != BmpRgb)
+    const Result<BmpInfo> header = parseBmpHeader(data, mapping->size());
+    if (!header.ok() || header->BitsPerPixel != 8 || header->Compression != BmpRgb)
         return std::nullopt;
-    const BmpInfo &info = header.Info;
+    const BmpInfo &info = *header;
     IndexedImage image = emptyImage(info, data);
     const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
     const auto stride = static_cast<std::ptrdiff_t>(rowStride(info.Width));

@@ -9,6 +9,7 @@
 
 #include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
+#include "text/Result.h"
 #include "text/Status.h"
 
 #include <cstddef>
@@ -58,19 +59,12 @@ struct BmpInfo {
     std::int32_t PixelsPerMetreY = 0;
 };
 
-struct BmpHeaderResult {
-    // Fine when the header was read; the reason is short, without the file name.
-    Status Outcome = Status::failure({});
-    BmpInfo Info;
-    bool ok() const { return Outcome.ok(); }
-    const std::string &reason() const { return Outcome.reason(); }
-};
-
 // Checks the file and info headers and whether a file of `size` bytes can
 // hold what they describe.  A well-formed bitmap at another depth than 8 bits
 // is Ok: its depth is in Info.BitsPerPixel.  For 8-bit bitmaps the
-// compression and the colour table are checked as well.
-BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size);
+// compression and the colour table are checked as well.  A reason is short,
+// without the file name.
+Result<BmpInfo> parseBmpHeader(const std::uint8_t *data, std::size_t size);
 
 struct DecodeResult {
     // Fine when the picture was read; the reason is short, without the file name.

@@ -364,13 +364,13 @@ try {
     vex::Trial trial;
     std::vector<int> reported; // the trial's passes reported, 1-based
     if (options.FromTrial) {
-        vex::OpenedTrial opened = vex::openTrial(*options.FromTrial);
-        if (!opened.Result.ok()) {
+        vex::Result<vex::Trial> opened = vex::openTrial(*options.FromTrial);
+        if (!opened.ok()) {
             std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(*options.FromTrial).c_str(),
-                         onOneLine(opened.Result.reason()).c_str());
+                         onOneLine(opened.reason()).c_str());
             return 1;
         }
-        trial = std::move(opened.Value);
+        trial = std::move(opened.value());
         const int passes = static_cast<int>(trial.Passes.size());
         if (options.MeanOfPasses) {
             for (int p = 1; p <= passes; ++p)

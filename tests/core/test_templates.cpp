@@ -167,9 +167,8 @@ TEST(TemplateCutting, ClipsGoBesideTheSheetAndReplaceNoOtherFile)
     for (const auto &[bytes, name] : {std::pair(std::vector<std::uint8_t>{1, 2}, "clip01.bmp"),
                                       std::pair(std::vector<std::uint8_t>{1, 2}, "clip01.bmp"),
                                       std::pair(std::vector<std::uint8_t>{3}, "clip01-2.bmp")})
-        EXPECT_EQ(writeClip(folder, "clip01.bmp", bytes).Path, folder + name);
-    std::string error;
-    EXPECT_EQ(readWholeFile(folder + "clip01.bmp", error), std::string("\1\2"));
+        EXPECT_EQ(writeClip(folder, "clip01.bmp", bytes).value(), folder + name);
+    EXPECT_EQ(readWholeFile(folder + "clip01.bmp").value(), std::string("\1\2"));
 }
 
 } // namespace

@@ -169,13 +169,12 @@ TEST_F(PictureLoader, EveryRefusalAndWarningSaysWhatHappened)
     }
     // A GIF cut short says so, not "giflib error 0".
     const std::string whole = writeGif("whole.gif", test::patternPicture(40, 40));
-    std::string error;
-    const std::string bytes = readWholeFile(whole, error);
+    const std::string bytes = readWholeFile(whole).value();
     ASSERT_TRUE(writeWholeFile(path("cut.gif"), std::string_view(bytes).substr(0, bytes.size() / 2)).ok());
     EXPECT_NE(loadIndexedImage(path("cut.gif")).reason().find("truncated"), std::string::npos)
         << loadIndexedImage(path("cut.gif")).reason();
     // What the TIF reader notices reaches the caller instead of standard error.
-    std::string tif = readWholeFile(writeTif("plain.tif", test::patternPicture(8, 8)), error);
+    std::string tif = readWholeFile(writeTif("plain.tif", test::patternPicture(8, 8))).value();
     ASSERT_EQ(tif.substr(0, 2), "II");
     const auto ifd = static_cast<std::size_t>(test::getU32(std::vector<std::uint8_t>(tif.begin(), tif.end()), 4));
     const std::size_t entries = static_cast<std::uint8_t>(tif[ifd]) | static_cast<std::uint8_t>(tif[ifd + 1]) << 8;
@@ -190,8 +189,7 @@ TEST_F(PictureLoader, EveryRefusalAndWarningSaysWhatHappened)
 
 TEST_F(PictureLoader, AMultiPageTifSaysWhichPageIsAnalysed)
 {
-    std::string error;
-    const std::string one = readWholeFile(writeTif("one.tif", test::patternPicture(8, 8)), error);
+    const std::string one = readWholeFile(writeTif("one.tif", test::patternPicture(8, 8))).value();
     std::vector<std::uint8_t> tif(one.begin(), one.end());
     tif.resize((tif.size() + 1) / 2 * 2);
     // A second page: the first one's directory again, at the end.
