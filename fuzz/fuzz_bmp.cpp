@@ -159,17 +159,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // The decoder refuses what the header check refuses, for the same reason.
     if (!header.ok()) {
-        require(!decoded.ok() && decoded.reason() == header.reason() && decoded.BitsPerPixel == 0);
+        require(!decoded.ok() && decoded.reason() == header.reason() && decoded->BitsPerPixel == 0);
     } else if (header->BitsPerPixel != 8) {
-        require(!decoded.ok() && !decoded.reason().empty() && decoded.BitsPerPixel == header->BitsPerPixel);
+        require(!decoded.ok() && !decoded.reason().empty() && decoded->BitsPerPixel == header->BitsPerPixel);
     } else if (header->Compression == BmpRgb) {
         // The header check has already made sure the rows are all there.
         require(decoded.ok());
     }
 
     if (decoded.ok()) {
-        require(decoded.BitsPerPixel == 8 && decoded.reason().empty());
-        const IndexedImage &image = decoded.Image;
+        require(decoded->BitsPerPixel == 8 && decoded.reason().empty());
+        const IndexedImage &image = decoded->Image;
         fuzz::requireWellFormed(image);
         const BmpInfo &info = *header;
         require(image.Width == info.Width);
@@ -198,14 +198,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string file = writeToMemoryFile(data, size);
     const DecodeResult fromFile = decodeBmpFile(file);
     require(fromFile.ok() == decoded.ok());
-    require(fromFile.BitsPerPixel == decoded.BitsPerPixel);
+    require(fromFile->BitsPerPixel == decoded->BitsPerPixel);
     if (decoded.ok())
-        require(fuzz::samePicture(fromFile.Image, decoded.Image));
+        require(fuzz::samePicture(fromFile->Image, decoded->Image));
     else if (size != 0)
         require(fromFile.reason() == decoded.reason());
 
-    if (decoded.ok() && decoded.Image.Pixels.size() <= (std::size_t{1} << 20))
-        fuzz::analyse(decoded.Image);
+    if (decoded.ok() && decoded->Image.Pixels.size() <= (std::size_t{1} << 20))
+        fuzz::analyse(decoded->Image);
 
     // Colour bitmaps, reduced: a well-formed picture whose pixels stay within
     // a table of at most 256 colours, the same from memory and from the file.
@@ -217,13 +217,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             require(!colour.reason().empty());
             return 0;
         }
-        fuzz::requireWellFormed(colour.Image);
-        require(fuzz::samePicture(colour.Image, colourFromFile.Image));
-        require(colour.Reduction.FromBits == header->BitsPerPixel);
-        require(colour.Reduction.Colours >= 1 && colour.Reduction.Colours <= 256);
-        require(pixelsBeyondTable(colour.Image.Pixels, colour.Image.paletteCount()) == 0);
-        if (colour.Image.Pixels.size() <= (std::size_t{1} << 20))
-            fuzz::analyse(colour.Image);
+        fuzz::requireWellFormed(colour->Image);
+        require(fuzz::samePicture(colour->Image, colourFromFile->Image));
+        require(colour->Reduction.FromBits == header->BitsPerPixel);
+        require(colour->Reduction.Colours >= 1 && colour->Reduction.Colours <= 256);
+        require(pixelsBeyondTable(colour->Image.Pixels, colour->Image.paletteCount()) == 0);
+        if (colour->Image.Pixels.size() <= (std::size_t{1} << 20))
+            fuzz::analyse(colour->Image);
     }
     return 0;
 }

@@ -212,8 +212,8 @@ Result<BmpInfo> parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
 DecodeResult decodeFailure(std::string reason, int bitsPerPixel = 0)
 {
     DecodeResult r;
-    r.Outcome = Status::failure(std::move(reason));
-    r.BitsPerPixel = bitsPerPixel;
+    r.setStatus(Status::failure(std::move(reason)));
+    r->BitsPerPixel = bitsPerPixel;
     return r;
 }
 
@@ -377,8 +377,7 @@ struct ColourLayout {
     std::array<std::uint32_t, 3> Masks{}; // blue, green, red; 24-bit files need none
 };
 
-struct LayoutResult {
-    Status Outcome = Status::failure({});
+struct CheckedLayout {
     ColourLayout Layout;
     // The file ends before its rows do: what the user hears, whatever the depth.
     bool Truncated = false;
@@ -394,23 +393,24 @@ bool contiguous(std::uint32_t mask)
 
 // Checks what the headers say of a colour bitmap against the file: the
 // compression, the masks and that the file holds every row.
-LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+Result<CheckedLayout> colourLayout(const BmpInfo &info, const std::uint8_t *data, std::size_t available,
+                                   std::uint64_t fileSize)
 {
-    LayoutResult r;
+    Result<CheckedLayout> r;
     const bool os2 = info.HeaderSize == BmpOs2ShortHeaderSize || info.HeaderSize == BmpOs2HeaderSize;
     const std::uint16_t bits = info.BitsPerPixel;
     if (bits != 16 && bits != 24 && bits != 32) {
-        r.Outcome = Status::failure("the bitmap has " + std::to_string(bits) + " bits per pixel");
+        r.setStatus(Status::failure("the bitmap has " + std::to_string(bits) + " bits per pixel"));
         return r;
     }
-    ColourLayout &layout = r.Layout;
+    ColourLayout &layout = r->Layout;
     const bool fields = !os2 && (info.Compression == BmpBitFields || info.Compression == BmpAlphaBitFields);
     if (info.Compression != BmpRgb && !(fields && bits != 24)) {
-        r.Outcome = Status::failure(compressionReason(info.Compression, os2));
+        r.setStatus(Status::failure(compressionReason(info.Compression, os2)));
         return r;
     }
     if (info.TopDown && info.Compression != BmpRgb && !fields) {
-        r.Outcome = Status::failure("a top-down bitmap cannot be compressed");
+        r.setStatus(Status::failure("a top-down bitmap cannot be compressed"));
         return r;
     }
     if (fields) {
@@ -418,14 +418,14 @@ LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::si
         // followed by them.
         const std::size_t at = FileHeaderSize + (info.HeaderSize >= BmpV2HeaderSize ? 40 : info.HeaderSize);
         if (available < at + 12 || info.PixelOffset < at + 12) {
-            r.Outcome = Status::failure("the bit masks are missing");
+            r.setStatus(Status::failure("the bit masks are missing"));
             return r;
         }
         layout.Masks = {readU32(data + at + 8), readU32(data + at + 4), readU32(data + at)};
         const std::uint32_t depthMask = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
         for (const std::uint32_t m : layout.Masks)
             if (!contiguous(m) || (m & ~depthMask) != 0) {
-                r.Outcome = Status::failure("the bit masks are not valid");
+                r.setStatus(Status::failure("the bit masks are not valid"));
                 return r;
             }
     } else if (bits == 16) {
@@ -437,11 +437,11 @@ LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::si
     layout.RowBytes = width * bits / 8;
     layout.Stride = (width * bits + 31) / 32 * 4;
     if (info.PixelOffset + layout.Stride * (absoluteHeight(info) - 1) + layout.RowBytes > fileSize) {
-        r.Outcome = Status::failure("the file is truncated");
-        r.Truncated = true;
+        r.setStatus(Status::failure("the file is truncated"));
+        r->Truncated = true;
         return r;
     }
-    r.Outcome = Status();
+    r.setStatus(Status());
     return r;
 }
 
@@ -518,9 +518,9 @@ bool readColourRows(const BmpInfo &info, const ColourLayout &layout, ByteSource 
 DecodeResult decodeSuccess(IndexedImage image)
 {
     DecodeResult r;
-    r.Outcome = Status();
-    r.Image = std::move(image);
-    r.BitsPerPixel = 8;
+    r.setStatus(Status());
+    r->Image = std::move(image);
+    r->BitsPerPixel = 8;
     return r;
 }
 
@@ -528,8 +528,8 @@ const std::string OutOfMemory = NotEnoughMemoryReason;
 
 DecodeResult withResolution(DecodeResult r, const BmpInfo &info)
 {
-    r.PixelsPerMetreX = std::max(info.PixelsPerMetreX, 0);
-    r.PixelsPerMetreY = std::max(info.PixelsPerMetreY, 0);
+    r->PixelsPerMetreX = std::max(info.PixelsPerMetreX, 0);
+    r->PixelsPerMetreY = std::max(info.PixelsPerMetreY, 0);
     return r;
 }
 
@@ -540,7 +540,7 @@ DecodeResult reducedSuccess(ColourImage picture, const BmpInfo &info)
     ReducedPicture reduced = reduceColours(picture);
     picture = ColourImage();
     DecodeResult r = decodeSuccess(std::move(reduced.Image));
-    r.Reduction = reduced.Reduction;
+    r->Reduction = reduced.Reduction;
     return withResolution(std::move(r), info);
 }
 
@@ -560,16 +560,16 @@ DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps
     try {
         if (info.BitsPerPixel != 8) {
             // A file cut short is damaged at any depth: its depth is no news.
-            const LayoutResult layout = colourLayout(info, data, size, size);
-            if (layout.Truncated)
-                return decodeFailure(layout.Outcome.reason());
+            const Result<CheckedLayout> layout = colourLayout(info, data, size, size);
+            if (layout->Truncated)
+                return decodeFailure(layout.reason());
             if (colour == ColourBitmaps::Refuse)
                 return depthFailure(info);
-            if (!layout.Outcome.ok())
-                return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
+            if (!layout.ok())
+                return decodeFailure(layout.reason(), info.BitsPerPixel);
             MemorySource source(data, size);
             ColourImage picture;
-            if (!readColourRows(info, layout.Layout, source, picture))
+            if (!readColourRows(info, layout->Layout, source, picture))
                 return decodeFailure("the file is truncated");
             return reducedSuccess(std::move(picture), info);
         }
@@ -631,10 +631,10 @@ DecodeResult decodeBmpSource(std::shared_ptr<const MappedFile> source, ColourBit
         if (!decoded)
             decoded = decodeBmp(source->data(), source->size(), colour);
         // Rows copied from a file rewritten meanwhile may mix two versions.
-        if (decoded->ok() && !decoded->Image.Mapping)
+        if (decoded->ok() && !(*decoded)->Image.Mapping)
             if (const Status whole = source->intact(); !whole.ok())
                 return decodeFailure(whole.reason());
-        decoded->Source = std::move(source);
+        (*decoded)->Source = std::move(source);
         return std::move(*decoded);
     } catch (const std::bad_alloc &) {
         return decodeFailure(OutOfMemory);

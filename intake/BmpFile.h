@@ -66,12 +66,8 @@ struct BmpInfo {
 // without the file name.
 Result<BmpInfo> parseBmpHeader(const std::uint8_t *data, std::size_t size);
 
-struct DecodeResult {
-    // Fine when the picture was read; the reason is short, without the file name.
-    Status Outcome = Status::failure({});
+struct DecodedPicture {
     IndexedImage Image;
-    bool ok() const { return Outcome.ok(); }
-    const std::string &reason() const { return Outcome.reason(); }
     // 8 on success; the file's depth when it is a readable picture at another
     // depth (the caller names the depth to the user); 0 for every other failure.
     int BitsPerPixel = 0;
@@ -88,6 +84,8 @@ struct DecodeResult {
     // picture decoded from bytes in memory.
     std::shared_ptr<const MappedFile> Source;
 };
+// A failure's reason is short, without the file name.
+using DecodeResult = Result<DecodedPicture>;
 
 // Whether a colour picture is refused with its depth, as the program always
 // did, or decoded and reduced to 256 colours.

@@ -466,15 +466,15 @@ try {
             a.Said.push_back(shown(path.string()) + ": " + opened.reason());
             return a;
         }
-        for (const std::string &warning : opened.Warnings)
+        for (const std::string &warning : opened->Warnings)
             a.Said.push_back(shown(path.string()) + ": warning: " + warning);
-        const vex::IndexedImage &image = opened.Decoded.Image;
+        const vex::IndexedImage &image = opened->Decoded->Image;
         auto card = std::make_unique<vex::CardRecord>(
             vex::newCardRecord(title, folder, image.Width, image.Height, workerSettings.Resolution));
-        vex::noteDecodedFacts(*card, opened.Decoded);
+        vex::noteDecodedFacts(*card, opened->Decoded);
         // Noted of the bytes analysed: the saved trial tells when the file changes.
         if (options.SaveTrial)
-            if (const vex::Status noted = vex::noteCardFile(*card, opened.Decoded); !noted.ok())
+            if (const vex::Status noted = vex::noteCardFile(*card, opened->Decoded); !noted.ok())
                 a.Said.push_back(shown(path.string()) + ": warning: " + onOneLine(noted.reason()) +
                                  "; the trial cannot tell when it changes");
 

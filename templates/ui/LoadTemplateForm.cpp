@@ -180,7 +180,7 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     const DecodeResult decoded = loadIndexedImage(TemplateFile);
     LoadingLabel->hide();
     if (decoded.ok()) {
-        sheet_ = decoded.Image;
+        sheet_ = decoded->Image;
         sheetPicture_ = toQImage(sheet_);
         SheetLoaded = true;
     } else {

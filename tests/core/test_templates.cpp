@@ -149,9 +149,9 @@ TEST(TemplateCutting, ClipsKeepTheSheetsColourTableAndPixels)
     const std::vector<std::uint8_t> bytes = encodeIndexedBmp(clip, 600);
     const DecodeResult back = decodeBmp(bytes.data(), bytes.size());
     ASSERT_TRUE(back.ok()) << back.reason();
-    EXPECT_EQ(back.BitsPerPixel, 8);
-    EXPECT_EQ(back.Image.PaletteBgr, sheet.PaletteBgr);
-    EXPECT_EQ(back.Image.Pixels, clip.Pixels);
+    EXPECT_EQ(back->BitsPerPixel, 8);
+    EXPECT_EQ(back->Image.PaletteBgr, sheet.PaletteBgr);
+    EXPECT_EQ(back->Image.Pixels, clip.Pixels);
     // A rectangle over the edge keeps what lies on the sheet.
     EXPECT_EQ(cropImage(sheet, {4, 3, 5, 5}).Width, 2);
     EXPECT_EQ(cropImage(sheet, {4, 3, 5, 5}).Height, 1);
