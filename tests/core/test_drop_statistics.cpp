@@ -46,6 +46,20 @@ TEST(DropSize, VolumeIsFormedFromTheStoredSinglePrecisionDiameter)
     EXPECT_NEAR(dropVolume(10.0f), 523.599f, 0.001f);
 }
 
+// The line's pooled classes (tenths of a micrometre, nanolitres, single
+// precision) keep the very volumes they were always given, cubed by
+// multiplication, for every class up to 10 mm.
+TEST(DropSize, PooledClassVolumesAreThoseOfEarlierResults)
+{
+    int differing = 0;
+    for (int tenth = 1; tenth <= 100000; ++tenth) {
+        const double half = tenth / 20.0;
+        differing += static_cast<float>(dropVolume(tenth / 10.0) / 1e6) !=
+                     static_cast<float>(4.0 / 3.0 * std::numbers::pi * half * half * half / 1e6);
+    }
+    EXPECT_EQ(differing, 0);
+}
+
 TEST(DropSize, QuadraticSpreadFactorUsesAllThreeCoefficients)
 {
     EXPECT_FLOAT_EQ(dropDiameter(100.0, {10.0, 0.5, 0.001}), 10.0f + 50.0f + 10.0f);
