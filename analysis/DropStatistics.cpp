@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace vex {
 
 namespace {
-
-constexpr double Pi = 3.14159265358979323846;
 
 // Shares of a total that may be zero: a spread factor of (0, 0, 0) gives
 // drops without volume, and 0 / 0 must not reach the labels as NaN.
@@ -27,7 +26,7 @@ double interpolate(double d0, double c0, double d1, double c1, double target)
 
 double stainDiameter(std::int64_t area, double pixelSizeX)
 {
-    return 2.0 * std::sqrt(static_cast<double>(area) * pixelSizeX * pixelSizeX / Pi);
+    return 2.0 * std::sqrt(static_cast<double>(area) * pixelSizeX * pixelSizeX / std::numbers::pi);
 }
 
 float dropDiameter(double d, const SpreadFactors &spread)
@@ -35,10 +34,10 @@ float dropDiameter(double d, const SpreadFactors &spread)
     return static_cast<float>(spread[0] + spread[1] * d + spread[2] * d * d);
 }
 
-float dropVolume(float diameter)
+double dropVolume(double diameter)
 {
-    const float half = diameter / 2.0f;
-    return static_cast<float>(4.0 / 3.0 * Pi * std::pow(static_cast<double>(half), 3.0));
+    const double half = diameter / 2.0;
+    return 4.0 / 3.0 * std::numbers::pi * std::pow(half, 3.0);
 }
 
 void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &acceptedAreas,
@@ -81,7 +80,7 @@ void computeCardStatistics(CardRecord &card, const std::vector<std::int32_t> &ac
         SizeClass &c = classes[k + 1];
         c.Area = areas[k];
         c.Diameter = dropDiameter(stainDiameter(c.Area, card.PixelSizeX), spread);
-        c.DropVolume = dropVolume(c.Diameter);
+        c.DropVolume = static_cast<float>(dropVolume(c.Diameter));
     }
 
     // Summed in closing order, as the total has always been formed.

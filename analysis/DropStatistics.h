@@ -24,8 +24,11 @@ using SpreadFactors = std::array<double, 3>;
 double stainDiameter(std::int64_t area, double pixelSizeX);
 // Drop diameter from the quadratic spread factor, stored single precision.
 float dropDiameter(double stainDiameterUm, const SpreadFactors &spread);
-// Volume in cubic micrometres of a drop of diameter `diameter`.
-float dropVolume(float diameter);
+// The volume of a drop, a sphere, of the given diameter, in the cube of the
+// diameter's unit.  Cards keep it single precision, the pooled classes of a
+// line in nanolitres; all work it out here, so a class's volume is the same
+// wherever it is formed.
+double dropVolume(double diameter);
 
 // The classes and totals of a card from its accepted stain areas (in closing
 // order).  With no area the card gets an empty class list and its totals are

@@ -308,12 +308,11 @@ namespace {
 // disc) leaves the old log as it was, never with a fragment at its end.
 Status addToLog(const std::string &path, const std::string &section, bool append)
 {
-    std::string unreadable;
-    std::string log = append ? readWholeFile(path, unreadable) : std::string();
-    Status written = unreadable.empty() ? Status() : Status::failure(unreadable);
+    Result<std::string> log = append ? readWholeFile(path) : Result<std::string>(std::string());
+    Status written = log.status();
     if (written.ok()) {
-        log += section;
-        written = writeWholeFile(path, log);
+        *log += section;
+        written = writeWholeFile(path, *log);
     }
     if (written.ok())
         return written;

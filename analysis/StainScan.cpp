@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace vex {
 
@@ -376,7 +377,7 @@ private:
     {
         const auto e = static_cast<double>(extent);
         const auto a = static_cast<double>(area);
-        const auto deviation = static_cast<float>(std::fabs(1.0 - a / (e * e * Pi / 4.0)));
+        const auto deviation = static_cast<float>(std::fabs(1.0 - a / (e * e * std::numbers::pi / 4.0)));
         roundness = deviation;
         if (valid == 0)
             return StainOutcome::NoValidHue;
@@ -517,7 +518,6 @@ private:
     }
 
     static constexpr std::int64_t MaxSplitPixels = 64'000'000;
-    static constexpr double Pi = 3.14159265358979323846;
 
     float shapeLimit_;
     float hueLimit_;

@@ -2,7 +2,7 @@
 // The state the program starts with: the module-wide values and the user's
 // preferences, read from and written to the settings store.
 
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 #include "model/CardList.h"
 #include "model/CardStat.h"
 #include "model/Colour.h"
@@ -26,9 +26,6 @@ struct ModuleState {
     std::string RootDir; // always ends with a separator
     bool Metric = true;
     std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
-    double Pi = 0.0;
-    int TwipsPerPixelX = 15;
-    int TwipsPerPixelY = 15;
     std::string UiFontName;
     float UiFontSize = 8.0f;
 };

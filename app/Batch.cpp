@@ -503,9 +503,8 @@ bool wantsCsv(const std::string &path)
     return resultsAsCsv(path, 1);
 }
 
-FolderCards cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural)
+Result<std::vector<std::string>> cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural)
 {
-    FolderCards r;
     std::vector<std::string> names;
     std::error_code error;
     std::filesystem::directory_iterator entry(folder, error);
@@ -516,15 +515,14 @@ FolderCards cardFilesOf(const std::string &folder, const IntakeOptions &intake, 
         if (isCardFileName(name, intake) && entry->is_regular_file(kind))
             names.push_back(name);
     }
-    if (error) {
-        r.Read = Status::failure(error.message());
-        return r;
-    }
+    if (error)
+        return Status::failure(error.message());
     std::sort(names.begin(), names.end(),
               [natural](const std::string &a, const std::string &b) { return titleBefore(a, b, natural); });
+    std::vector<std::string> files;
     for (const std::string &name : names)
-        r.Files.push_back((std::filesystem::path(folder) / name).string());
-    return r;
+        files.push_back((std::filesystem::path(folder) / name).string());
+    return files;
 }
 
 std::vector<BatchEntry> batchEntries(const std::vector<std::string> &arguments, const IntakeOptions &intake,
@@ -537,12 +535,12 @@ std::vector<BatchEntry> batchEntries(const std::vector<std::string> &arguments, 
             entries.push_back({argument, {}});
             continue;
         }
-        const FolderCards folder = cardFilesOf(argument, intake, natural);
-        if (!folder.Read.ok())
-            entries.push_back({argument, "the folder cannot be read: " + folder.Read.reason()});
-        else if (folder.Files.empty())
+        const Result<std::vector<std::string>> folder = cardFilesOf(argument, intake, natural);
+        if (!folder.ok())
+            entries.push_back({argument, "the folder cannot be read: " + folder.reason()});
+        else if (folder->empty())
             entries.push_back({argument, "the folder holds no card file"});
-        for (const std::string &file : folder.Files)
+        for (const std::string &file : *folder)
             entries.push_back({file, {}});
     }
     return entries;

@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "intake/CardLoading.h"
 #include "line/LineAnalysis.h"
+#include "text/Result.h"
 #include "text/Status.h"
 #include "trial/Trial.h"
 
@@ -111,13 +112,9 @@ bool wantsCsv(const std::string &path);
 
 // The card files of a folder given on the command line: the regular files
 // the run would open by their names, in the order of titleBefore with
-// `natural`; those of its subfolders are not.  `read` tells why a folder
-// could not be read.
-struct FolderCards {
-    std::vector<std::string> Files; // the folder's path joined with each name
-    Status Read;
-};
-FolderCards cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural);
+// `natural`, each the folder's path joined with its name; those of its
+// subfolders are not.  Fails, saying why, when the folder cannot be read.
+Result<std::vector<std::string>> cardFilesOf(const std::string &folder, const IntakeOptions &intake, bool natural);
 
 // The cards of the command line: a folder stands for its card files, any
 // other argument for itself, in the order given.  A folder without a card

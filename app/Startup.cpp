@@ -57,12 +57,9 @@ bool useTallLayout(int screenHeightPixels)
 }
 
 void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback, int twipsX,
-                      int twipsY, const std::string &desktopFamily, float desktopPointSize)
+                      const std::string &desktopFamily, float desktopPointSize)
 {
     module.RootDir = resolveRootDir(readSetting(store, SettingsSection, "RootDir", ""), rootFallback);
-    module.TwipsPerPixelX = twipsX;
-    module.TwipsPerPixelY = twipsY;
-    module.Pi = 4.0 * std::atan(1.0);
     module.Metric = readBoolSetting(store, PrefsSection, "Metric", true);
     const UiFont font = chooseUiFont(twipsX, desktopFamily, desktopPointSize);
     module.UiFontName = font.Name;

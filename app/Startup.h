@@ -42,6 +42,6 @@ bool useTallLayout(int screenHeightPixels);
 // Runs the start-up steps that fill the module state from the store.
 // rootFallback is used when the store has no RootDir.
 void startModuleState(SettingsStore &store, ModuleState &module, const std::string &rootFallback, int twipsX,
-                      int twipsY, const std::string &desktopFamily, float desktopPointSize);
+                      const std::string &desktopFamily, float desktopPointSize);
 
 } // namespace vex

@@ -37,7 +37,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: %s\n", argv[1], in.reason().c_str());
         return 1;
     }
-    const vex::IndexedImage &image = in.Image;
+    const vex::IndexedImage &image = in->Image;
     const std::size_t width = static_cast<std::size_t>(image.Width);
     const std::size_t stride = (width * 3 + 3) / 4 * 4;
     const std::uint64_t size = stride * static_cast<std::uint64_t>(image.Height);
@@ -57,8 +57,8 @@ int main(int argc, char **argv)
     put16(out, 24);
     put32(out, 0);
     put32(out, static_cast<std::uint32_t>(size));
-    put32(out, static_cast<std::uint32_t>(in.PixelsPerMetreX));
-    put32(out, static_cast<std::uint32_t>(in.PixelsPerMetreY));
+    put32(out, static_cast<std::uint32_t>(in->PixelsPerMetreX));
+    put32(out, static_cast<std::uint32_t>(in->PixelsPerMetreY));
     put32(out, 0);
     put32(out, 0);
     std::vector<std::uint8_t> row(stride, 0);

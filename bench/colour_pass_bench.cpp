@@ -77,7 +77,7 @@ int main(int argc, char **argv)
         bool noBackgroundQuestion = true;
         bool noDitherQuestion = true;
         const vex::PassOutcome outcome =
-            vex::runColourPass(card, decoded.Image, noBackgroundQuestion, noDitherQuestion, {}, callbacks);
+            vex::runColourPass(card, decoded->Image, noBackgroundQuestion, noDitherQuestion, {}, callbacks);
         const Clock::time_point passedAt = Clock::now();
         if (outcome != vex::PassOutcome::Complete) {
             std::fprintf(stderr, "the pass did not complete\n");
@@ -87,7 +87,7 @@ int main(int argc, char **argv)
         round.Pass = secondsBetween(decodedAt, passedAt);
         rounds.push_back(round);
 
-        pixels = static_cast<long long>(decoded.Image.Width) * decoded.Image.Height;
+        pixels = static_cast<long long>(decoded->Image.Width) * decoded->Image.Height;
         stainPixels = card.ForegroundPixels.size();
         runs = card.ForegroundPixels.runs().size();
         hueTotal = 0;

@@ -90,11 +90,11 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s: %s\n", path.c_str(), decoded.reason().c_str());
             return 1;
         }
-        height = decoded.Image.Height;
-        pixels = static_cast<long long>(decoded.Image.Width) * decoded.Image.Height;
-        card = vex::newCardRecord("card.bmp", "./", decoded.Image.Width, decoded.Image.Height, dpi);
+        height = decoded->Image.Height;
+        pixels = static_cast<long long>(decoded->Image.Width) * decoded->Image.Height;
+        card = vex::newCardRecord("card.bmp", "./", decoded->Image.Width, decoded->Image.Height, dpi);
         settings.Resolution = dpi;
-        figures = vex::analyseCard(card, decoded.Image, settings, progress);
+        figures = vex::analyseCard(card, decoded->Image, settings, progress);
         const Clock::time_point doneAt = Clock::now();
         if (figures.Cancelled) {
             std::fprintf(stderr, "the analysis did not complete\n");

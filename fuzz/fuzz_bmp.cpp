@@ -149,29 +149,29 @@ std::string writeToMemoryFile(const std::uint8_t *data, std::size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    const BmpHeaderResult header = parseBmpHeader(data, size);
+    const Result<BmpInfo> header = parseBmpHeader(data, size);
     const DecodeResult decoded = decodeBmp(data, size);
 
     if (header.ok())
-        requireHeaderPromises(header.Info, data, size);
+        requireHeaderPromises(*header, data, size);
     else
         require(!header.reason().empty());
 
     // The decoder refuses what the header check refuses, for the same reason.
     if (!header.ok()) {
-        require(!decoded.ok() && decoded.reason() == header.reason() && decoded.BitsPerPixel == 0);
-    } else if (header.Info.BitsPerPixel != 8) {
-        require(!decoded.ok() && !decoded.reason().empty() && decoded.BitsPerPixel == header.Info.BitsPerPixel);
-    } else if (header.Info.Compression == BmpRgb) {
+        require(!decoded.ok() && decoded.reason() == header.reason() && decoded->BitsPerPixel == 0);
+    } else if (header->BitsPerPixel != 8) {
+        require(!decoded.ok() && !decoded.reason().empty() && decoded->BitsPerPixel == header->BitsPerPixel);
+    } else if (header->Compression == BmpRgb) {
         // The header check has already made sure the rows are all there.
         require(decoded.ok());
     }
 
     if (decoded.ok()) {
-        require(decoded.BitsPerPixel == 8 && decoded.reason().empty());
-        const IndexedImage &image = decoded.Image;
+        require(decoded->BitsPerPixel == 8 && decoded.reason().empty());
+        const IndexedImage &image = decoded->Image;
         fuzz::requireWellFormed(image);
-        const BmpInfo &info = header.Info;
+        const BmpInfo &info = *header;
         require(image.Width == info.Width);
         require(static_cast<std::int64_t>(image.Height) ==
                 (info.Height < 0 ? -static_cast<std::int64_t>(info.Height) : info.Height));
@@ -186,9 +186,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
     } else {
         require(!decoded.reason().empty());
-        if (header.ok() && header.Info.BitsPerPixel == 8) {
+        if (header.ok() && header->BitsPerPixel == 8) {
             std::vector<std::uint8_t> plain;
-            const BmpInfo &info = header.Info;
+            const BmpInfo &info = *header;
             const std::int64_t rows = info.Height < 0 ? -static_cast<std::int64_t>(info.Height) : info.Height;
             require(!plainRle8(data + info.PixelOffset, size - info.PixelOffset, info.Width, rows, plain));
         }
@@ -198,18 +198,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::string file = writeToMemoryFile(data, size);
     const DecodeResult fromFile = decodeBmpFile(file);
     require(fromFile.ok() == decoded.ok());
-    require(fromFile.BitsPerPixel == decoded.BitsPerPixel);
+    require(fromFile->BitsPerPixel == decoded->BitsPerPixel);
     if (decoded.ok())
-        require(fuzz::samePicture(fromFile.Image, decoded.Image));
+        require(fuzz::samePicture(fromFile->Image, decoded->Image));
     else if (size != 0)
         require(fromFile.reason() == decoded.reason());
 
-    if (decoded.ok() && decoded.Image.Pixels.size() <= (std::size_t{1} << 20))
-        fuzz::analyse(decoded.Image);
+    if (decoded.ok() && decoded->Image.Pixels.size() <= (std::size_t{1} << 20))
+        fuzz::analyse(decoded->Image);
 
     // Colour bitmaps, reduced: a well-formed picture whose pixels stay within
     // a table of at most 256 colours, the same from memory and from the file.
-    if (header.ok() && header.Info.BitsPerPixel >= 16) {
+    if (header.ok() && header->BitsPerPixel >= 16) {
         const DecodeResult colour = decodeBmp(data, size, ColourBitmaps::Reduce);
         const DecodeResult colourFromFile = decodeBmpFile(file, ColourBitmaps::Reduce);
         require(colour.ok() == colourFromFile.ok());
@@ -217,13 +217,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             require(!colour.reason().empty());
             return 0;
         }
-        fuzz::requireWellFormed(colour.Image);
-        require(fuzz::samePicture(colour.Image, colourFromFile.Image));
-        require(colour.Reduction.FromBits == header.Info.BitsPerPixel);
-        require(colour.Reduction.Colours >= 1 && colour.Reduction.Colours <= 256);
-        require(pixelsBeyondTable(colour.Image.Pixels, colour.Image.paletteCount()) == 0);
-        if (colour.Image.Pixels.size() <= (std::size_t{1} << 20))
-            fuzz::analyse(colour.Image);
+        fuzz::requireWellFormed(colour->Image);
+        require(fuzz::samePicture(colour->Image, colourFromFile->Image));
+        require(colour->Reduction.FromBits == header->BitsPerPixel);
+        require(colour->Reduction.Colours >= 1 && colour->Reduction.Colours <= 256);
+        require(pixelsBeyondTable(colour->Image.Pixels, colour->Image.paletteCount()) == 0);
+        if (colour->Image.Pixels.size() <= (std::size_t{1} << 20))
+            fuzz::analyse(colour->Image);
     }
     return 0;
 }

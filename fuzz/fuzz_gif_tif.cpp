@@ -28,18 +28,18 @@ void check(const DecodeResult &r)
         require(!r.reason().empty());
         return;
     }
-    require(r.reason().empty() && r.BitsPerPixel == 8);
-    fuzz::requireWellFormed(r.Image);
-    for (const std::string &w : r.Warnings)
+    require(r.reason().empty() && r->BitsPerPixel == 8);
+    fuzz::requireWellFormed(r->Image);
+    for (const std::string &w : r->Warnings)
         require(!w.empty());
     // Pixels beyond the table are counted, never read past it; a reduced
     // picture has none.
-    const std::uint64_t beyond = pixelsBeyondTable(r.Image.Pixels, r.Image.paletteCount());
-    require(beyond <= r.Image.Pixels.size());
-    if (r.Reduction.FromBits != 0)
-        require(beyond == 0 && r.Reduction.Colours >= 1 && r.Reduction.Colours <= 256);
-    if (r.Image.Pixels.size() <= (std::size_t{1} << 20))
-        fuzz::analyse(r.Image, r.Image.Width <= 2000);
+    const std::uint64_t beyond = pixelsBeyondTable(r->Image.Pixels, r->Image.paletteCount());
+    require(beyond <= r->Image.Pixels.size());
+    if (r->Reduction.FromBits != 0)
+        require(beyond == 0 && r->Reduction.Colours >= 1 && r->Reduction.Colours <= 256);
+    if (r->Image.Pixels.size() <= (std::size_t{1} << 20))
+        fuzz::analyse(r->Image, r->Image.Width <= 2000);
 }
 
 } // namespace

@@ -82,22 +82,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         require(out.good());
     }
-    OpenedTrial opened = openTrial(path);
+    Result<Trial> opened = openTrial(path);
     require(bytesOf(path) == bytes);
-    if (!opened.Result.ok()) {
-        require(opened.Value.Passes.empty());
+    if (!opened.ok()) {
+        require(opened.value().Passes.empty());
         return 0;
     }
-    requireSound(opened.Value);
+    requireSound(opened.value());
 
     // What the reader takes the writer writes, and it comes back the same.
     const std::string again = folder() + "/again.vexolin";
-    require(saveTrial(again, opened.Value).ok());
-    const OpenedTrial reopened = openTrial(again);
-    require(reopened.Result.ok() && reopened.Value == opened.Value);
+    require(saveTrial(again, opened.value()).ok());
+    const Result<Trial> reopened = openTrial(again);
+    require(reopened.ok() && reopened.value() == opened.value());
 
-    for (LinePass &pass : opened.Value.Passes) {
-        AnalysisSettings settings = opened.Value.Settings;
+    for (LinePass &pass : opened.value().Passes) {
+        AnalysisSettings settings = opened.value().Settings;
         settings.Spray = pass.Spray;
         (void)analyseLine(pass.Cards, settings);
     }

@@ -94,16 +94,14 @@ std::uint64_t absoluteHeight(const BmpInfo &info)
     return static_cast<std::uint64_t>(h < 0 ? -h : h);
 }
 
-BmpHeaderResult headerFailure(std::string reason)
+Result<BmpInfo> headerFailure(std::string reason)
 {
-    BmpHeaderResult r;
-    r.Outcome = Status::failure(std::move(reason));
-    return r;
+    return Status::failure(std::move(reason));
 }
 
 // `available` bytes of the file are at `data`: the whole file, or at least
 // its headers and colour table; `fileSize` is the length of the whole file.
-BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+Result<BmpInfo> parseHeaderPrefix(const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
 {
     if (data == nullptr || available < 2 || data[0] != 'B' || data[1] != 'M')
         return headerFailure("not a bitmap file (no BM signature)");
@@ -169,10 +167,7 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
         // Only the depth matters to the caller; the rest is informative.
         const std::uint32_t implied = info.BitsPerPixel < 8 ? (1u << info.BitsPerPixel) : 0u;
         info.PaletteCount = (coloursUsed == 0 || (implied != 0 && coloursUsed > implied)) ? implied : coloursUsed;
-        BmpHeaderResult r;
-        r.Outcome = Status();
-        r.Info = info;
-        return r;
+        return info;
     }
 
     if (info.Compression != BmpRgb && info.Compression != BmpRle8)
@@ -211,17 +206,14 @@ BmpHeaderResult parseHeaderPrefix(const std::uint8_t *data, std::size_t availabl
                                  std::to_string(fileSize) + " bytes");
     }
 
-    BmpHeaderResult r;
-    r.Outcome = Status();
-    r.Info = info;
-    return r;
+    return info;
 }
 
 DecodeResult decodeFailure(std::string reason, int bitsPerPixel = 0)
 {
     DecodeResult r;
-    r.Outcome = Status::failure(std::move(reason));
-    r.BitsPerPixel = bitsPerPixel;
+    r.setStatus(Status::failure(std::move(reason)));
+    r->BitsPerPixel = bitsPerPixel;
     return r;
 }
 
@@ -385,8 +377,7 @@ struct ColourLayout {
     std::array<std::uint32_t, 3> Masks{}; // blue, green, red; 24-bit files need none
 };
 
-struct LayoutResult {
-    Status Outcome = Status::failure({});
+struct CheckedLayout {
     ColourLayout Layout;
     // The file ends before its rows do: what the user hears, whatever the depth.
     bool Truncated = false;
@@ -402,23 +393,24 @@ bool contiguous(std::uint32_t mask)
 
 // Checks what the headers say of a colour bitmap against the file: the
 // compression, the masks and that the file holds every row.
-LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::size_t available, std::uint64_t fileSize)
+Result<CheckedLayout> colourLayout(const BmpInfo &info, const std::uint8_t *data, std::size_t available,
+                                   std::uint64_t fileSize)
 {
-    LayoutResult r;
+    Result<CheckedLayout> r;
     const bool os2 = info.HeaderSize == BmpOs2ShortHeaderSize || info.HeaderSize == BmpOs2HeaderSize;
     const std::uint16_t bits = info.BitsPerPixel;
     if (bits != 16 && bits != 24 && bits != 32) {
-        r.Outcome = Status::failure("the bitmap has " + std::to_string(bits) + " bits per pixel");
+        r.setStatus(Status::failure("the bitmap has " + std::to_string(bits) + " bits per pixel"));
         return r;
     }
-    ColourLayout &layout = r.Layout;
+    ColourLayout &layout = r->Layout;
     const bool fields = !os2 && (info.Compression == BmpBitFields || info.Compression == BmpAlphaBitFields);
     if (info.Compression != BmpRgb && !(fields && bits != 24)) {
-        r.Outcome = Status::failure(compressionReason(info.Compression, os2));
+        r.setStatus(Status::failure(compressionReason(info.Compression, os2)));
         return r;
     }
     if (info.TopDown && info.Compression != BmpRgb && !fields) {
-        r.Outcome = Status::failure("a top-down bitmap cannot be compressed");
+        r.setStatus(Status::failure("a top-down bitmap cannot be compressed"));
         return r;
     }
     if (fields) {
@@ -426,14 +418,14 @@ LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::si
         // followed by them.
         const std::size_t at = FileHeaderSize + (info.HeaderSize >= BmpV2HeaderSize ? 40 : info.HeaderSize);
         if (available < at + 12 || info.PixelOffset < at + 12) {
-            r.Outcome = Status::failure("the bit masks are missing");
+            r.setStatus(Status::failure("the bit masks are missing"));
             return r;
         }
         layout.Masks = {readU32(data + at + 8), readU32(data + at + 4), readU32(data + at)};
         const std::uint32_t depthMask = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
         for (const std::uint32_t m : layout.Masks)
             if (!contiguous(m) || (m & ~depthMask) != 0) {
-                r.Outcome = Status::failure("the bit masks are not valid");
+                r.setStatus(Status::failure("the bit masks are not valid"));
                 return r;
             }
     } else if (bits == 16) {
@@ -445,11 +437,11 @@ LayoutResult colourLayout(const BmpInfo &info, const std::uint8_t *data, std::si
     layout.RowBytes = width * bits / 8;
     layout.Stride = (width * bits + 31) / 32 * 4;
     if (info.PixelOffset + layout.Stride * (absoluteHeight(info) - 1) + layout.RowBytes > fileSize) {
-        r.Outcome = Status::failure("the file is truncated");
-        r.Truncated = true;
+        r.setStatus(Status::failure("the file is truncated"));
+        r->Truncated = true;
         return r;
     }
-    r.Outcome = Status();
+    r.setStatus(Status());
     return r;
 }
 
@@ -526,9 +518,9 @@ bool readColourRows(const BmpInfo &info, const ColourLayout &layout, ByteSource 
 DecodeResult decodeSuccess(IndexedImage image)
 {
     DecodeResult r;
-    r.Outcome = Status();
-    r.Image = std::move(image);
-    r.BitsPerPixel = 8;
+    r.setStatus(Status());
+    r->Image = std::move(image);
+    r->BitsPerPixel = 8;
     return r;
 }
 
@@ -536,8 +528,8 @@ const std::string OutOfMemory = NotEnoughMemoryReason;
 
 DecodeResult withResolution(DecodeResult r, const BmpInfo &info)
 {
-    r.PixelsPerMetreX = std::max(info.PixelsPerMetreX, 0);
-    r.PixelsPerMetreY = std::max(info.PixelsPerMetreY, 0);
+    r->PixelsPerMetreX = std::max(info.PixelsPerMetreX, 0);
+    r->PixelsPerMetreY = std::max(info.PixelsPerMetreY, 0);
     return r;
 }
 
@@ -548,36 +540,36 @@ DecodeResult reducedSuccess(ColourImage picture, const BmpInfo &info)
     ReducedPicture reduced = reduceColours(picture);
     picture = ColourImage();
     DecodeResult r = decodeSuccess(std::move(reduced.Image));
-    r.Reduction = reduced.Reduction;
+    r->Reduction = reduced.Reduction;
     return withResolution(std::move(r), info);
 }
 
 } // namespace
 
-BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size)
+Result<BmpInfo> parseBmpHeader(const std::uint8_t *data, std::size_t size)
 {
     return parseHeaderPrefix(data, data == nullptr ? 0 : size, data == nullptr ? 0 : size);
 }
 
 DecodeResult decodeBmp(const std::uint8_t *data, std::size_t size, ColourBitmaps colour)
 {
-    const BmpHeaderResult header = parseBmpHeader(data, size);
+    const Result<BmpInfo> header = parseBmpHeader(data, size);
     if (!header.ok())
         return decodeFailure(header.reason());
-    const BmpInfo &info = header.Info;
+    const BmpInfo &info = *header;
     try {
         if (info.BitsPerPixel != 8) {
             // A file cut short is damaged at any depth: its depth is no news.
-            const LayoutResult layout = colourLayout(info, data, size, size);
-            if (layout.Truncated)
-                return decodeFailure(layout.Outcome.reason());
+            const Result<CheckedLayout> layout = colourLayout(info, data, size, size);
+            if (layout->Truncated)
+                return decodeFailure(layout.reason());
             if (colour == ColourBitmaps::Refuse)
                 return depthFailure(info);
-            if (!layout.Outcome.ok())
-                return decodeFailure(layout.Outcome.reason(), info.BitsPerPixel);
+            if (!layout.ok())
+                return decodeFailure(layout.reason(), info.BitsPerPixel);
             MemorySource source(data, size);
             ColourImage picture;
-            if (!readColourRows(info, layout.Layout, source, picture))
+            if (!readColourRows(info, layout->Layout, source, picture))
                 return decodeFailure("the file is truncated");
             return reducedSuccess(std::move(picture), info);
         }
@@ -607,10 +599,10 @@ namespace {
 std::optional<DecodeResult> decodeInPlace(const std::shared_ptr<const MappedFile> &mapping)
 {
     const std::uint8_t *data = mapping->data();
-    const BmpHeaderResult header = parseBmpHeader(data, mapping->size());
-    if (!header.ok() || header.Info.BitsPerPixel != 8 || header.Info.Compression != BmpRgb)
+    const Result<BmpInfo> header = parseBmpHeader(data, mapping->size());
+    if (!header.ok() || header->BitsPerPixel != 8 || header->Compression != BmpRgb)
         return std::nullopt;
-    const BmpInfo &info = header.Info;
+    const BmpInfo &info = *header;
     IndexedImage image = emptyImage(info, data);
     const std::uint64_t width = static_cast<std::uint64_t>(info.Width);
     const auto stride = static_cast<std::ptrdiff_t>(rowStride(info.Width));
@@ -639,10 +631,10 @@ DecodeResult decodeBmpSource(std::shared_ptr<const MappedFile> source, ColourBit
         if (!decoded)
             decoded = decodeBmp(source->data(), source->size(), colour);
         // Rows copied from a file rewritten meanwhile may mix two versions.
-        if (decoded->ok() && !decoded->Image.Mapping)
+        if (decoded->ok() && !(*decoded)->Image.Mapping)
             if (const Status whole = source->intact(); !whole.ok())
                 return decodeFailure(whole.reason());
-        decoded->Source = std::move(source);
+        (*decoded)->Source = std::move(source);
         return std::move(*decoded);
     } catch (const std::bad_alloc &) {
         return decodeFailure(OutOfMemory);

@@ -9,6 +9,7 @@
 
 #include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
+#include "text/Result.h"
 #include "text/Status.h"
 
 #include <cstddef>
@@ -58,26 +59,15 @@ struct BmpInfo {
     std::int32_t PixelsPerMetreY = 0;
 };
 
-struct BmpHeaderResult {
-    // Fine when the header was read; the reason is short, without the file name.
-    Status Outcome = Status::failure({});
-    BmpInfo Info;
-    bool ok() const { return Outcome.ok(); }
-    const std::string &reason() const { return Outcome.reason(); }
-};
-
 // Checks the file and info headers and whether a file of `size` bytes can
 // hold what they describe.  A well-formed bitmap at another depth than 8 bits
 // is Ok: its depth is in Info.BitsPerPixel.  For 8-bit bitmaps the
-// compression and the colour table are checked as well.
-BmpHeaderResult parseBmpHeader(const std::uint8_t *data, std::size_t size);
+// compression and the colour table are checked as well.  A reason is short,
+// without the file name.
+Result<BmpInfo> parseBmpHeader(const std::uint8_t *data, std::size_t size);
 
-struct DecodeResult {
-    // Fine when the picture was read; the reason is short, without the file name.
-    Status Outcome = Status::failure({});
+struct DecodedPicture {
     IndexedImage Image;
-    bool ok() const { return Outcome.ok(); }
-    const std::string &reason() const { return Outcome.reason(); }
     // 8 on success; the file's depth when it is a readable picture at another
     // depth (the caller names the depth to the user); 0 for every other failure.
     int BitsPerPixel = 0;
@@ -94,6 +84,8 @@ struct DecodeResult {
     // picture decoded from bytes in memory.
     std::shared_ptr<const MappedFile> Source;
 };
+// A failure's reason is short, without the file name.
+using DecodeResult = Result<DecodedPicture>;
 
 // Whether a colour picture is refused with its depth, as the program always
 // did, or decoded and reduced to 256 colours.

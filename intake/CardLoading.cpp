@@ -308,10 +308,10 @@ void sortCardsByTitle(CardList &cards, const std::function<void(int, int)> &swap
 
 void noteDecodedFacts(CardRecord &card, const DecodeResult &decoded)
 {
-    card.RecordedResolution = recordedResolution(decoded.PixelsPerMetreX, decoded.PixelsPerMetreY);
-    card.ReducedFromBits = decoded.Reduction.FromBits;
-    card.ReducedColours = decoded.Reduction.Colours;
-    card.ReducedExactly = decoded.Reduction.Exact;
+    card.RecordedResolution = recordedResolution(decoded->PixelsPerMetreX, decoded->PixelsPerMetreY);
+    card.ReducedFromBits = decoded->Reduction.FromBits;
+    card.ReducedColours = decoded->Reduction.Colours;
+    card.ReducedExactly = decoded->Reduction.Exact;
 }
 
 CardRecord newCardRecord(const std::string &fileTitle, const std::string &folder, std::int32_t width,

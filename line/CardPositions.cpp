@@ -1,6 +1,6 @@
 #include "line/CardPositions.h"
 
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 
 #include "text/NumberText.h"
 

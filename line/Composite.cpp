@@ -9,12 +9,6 @@
 
 namespace vex {
 
-namespace {
-
-constexpr double Pi = 3.14159265358979323846;
-
-} // namespace
-
 std::int64_t compositeClassIndex(float diameter)
 {
     // nearbyint rounds halves to even in the default rounding mode.
@@ -63,9 +57,7 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
         // Counts are 32-bit; a pooled class beyond that is held at the limit
         // rather than wrapped.
         c.Count = static_cast<std::int32_t>(std::min<std::int64_t>(count, std::numeric_limits<std::int32_t>::max()));
-        const double half = static_cast<double>(index) / 20.0;
-        const double nl = 4.0 / 3.0 * Pi * half * half * half / 1e6;
-        c.DropVolume = static_cast<float>(nl);
+        c.DropVolume = static_cast<float>(dropVolume(static_cast<double>(index) / 10.0) / 1e6); // nanolitres
         const double classVolume = static_cast<double>(count) * static_cast<double>(c.DropVolume);
         c.VolumeFraction = static_cast<float>(all.TotalVolume > 0.0 ? classVolume / all.TotalVolume : 0.0);
         const float previous = cumVolume;

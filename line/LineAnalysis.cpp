@@ -235,8 +235,9 @@ RejectedFigures rejectedFigures(const CardRecord &card, const ScanResult &scan, 
     }
     double volume = 0.0; // cubic micrometres
     scan.Rejected.forEachArea([&](std::int32_t area, std::int64_t stains) {
-        volume += static_cast<double>(stains) *
-                  static_cast<double>(dropVolume(dropDiameter(stainDiameter(area, card.PixelSizeX), spread)));
+        // Single precision, as a card keeps its classes' volumes.
+        const auto drop = static_cast<float>(dropVolume(dropDiameter(stainDiameter(area, card.PixelSizeX), spread)));
+        volume += static_cast<double>(stains) * static_cast<double>(drop);
     });
     r.AreaCm2 = static_cast<double>(r.AreaPixels) * card.PixelSizeX * card.PixelSizeY * 1e-8;
     const double all = acceptedPixels(scan) + static_cast<double>(r.AreaPixels);

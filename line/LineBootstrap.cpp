@@ -1,5 +1,6 @@
 #include "line/LineBootstrap.h"
 
+#include "analysis/DropStatistics.h"
 #include "line/Composite.h"
 #include "line/LineGrid.h"
 #include "line/Swath.h"
@@ -14,8 +15,6 @@
 namespace vex {
 
 namespace {
-
-constexpr double Pi = 3.14159265358979323846;
 
 // What a replicate needs of one class of one card, worked out once so that
 // a replicate is one Poisson draw and a few additions per class.
@@ -69,8 +68,7 @@ LineIntervals lineIntervals(const CardList &cards, const LineResults &line, cons
         const auto diameter = static_cast<float>(static_cast<double>(tenths[i]) / 10.0);
         if (tenths[i] < 1 || (range && !(diameter >= settings.RangeLow && diameter <= settings.RangeHigh)))
             continue;
-        const double half = static_cast<double>(tenths[i]) / 20.0;
-        const auto nl = static_cast<float>(4.0 / 3.0 * Pi * half * half * half / 1e6);
+        const auto nl = static_cast<float>(dropVolume(static_cast<double>(tenths[i]) / 10.0) / 1e6);
         pooledAt[i] = static_cast<std::int32_t>(pooled.size());
         pooled.push_back({diameter, nl});
     }

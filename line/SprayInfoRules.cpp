@@ -3,7 +3,7 @@
 #include "analysis/DropStatistics.h"
 
 #include "line/CardPositions.h"
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 #include "text/NumberText.h"
 
 #include <algorithm>

@@ -145,7 +145,8 @@ Status prepareClipFolder(const std::string &folder)
     return {};
 }
 
-WrittenClip writeClip(const std::string &folder, const std::string &name, const std::vector<std::uint8_t> &bytes)
+Result<std::string> writeClip(const std::string &folder, const std::string &name,
+                              const std::vector<std::uint8_t> &bytes)
 {
     const std::string_view content(reinterpret_cast<const char *>(bytes.data()), bytes.size());
     const fs::path file(name);
@@ -157,15 +158,18 @@ WrittenClip writeClip(const std::string &folder, const std::string &name, const 
         const fs::file_status st = fs::symlink_status(path, ec);
         if (fs::exists(st)) {
             // A cut of the same sheet again: the very same card need not be written twice.
-            std::string error;
-            if (fs::is_regular_file(st) && fs::file_size(path, ec) == bytes.size() && !ec &&
-                readWholeFile(path, error) == content && error.empty())
-                return {{}, path};
+            if (fs::is_regular_file(st) && fs::file_size(path, ec) == bytes.size() && !ec) {
+                if (const Result<std::string> there = readWholeFile(path); there.ok() && *there == content)
+                    return path;
+            }
             continue;
         }
-        return {writeWholeFile(path, content), path};
+        Status written = writeWholeFile(path, content);
+        if (!written.ok())
+            return {written, path};
+        return path;
     }
-    return {Status::failure("No free name for " + name + " is left in " + folder + "."), {}};
+    return Status::failure("No free name for " + name + " is left in " + folder + ".");
 }
 
 std::vector<std::uint8_t> encodeIndexedBmp(const IndexedImage &image, int resolution)

@@ -5,6 +5,7 @@
 
 #include "intake/IndexedImage.h"
 #include "templates/TemplateStore.h"
+#include "text/Result.h"
 #include "text/Status.h"
 
 #include <cstdint>
@@ -65,15 +66,13 @@ std::string clipFolderOf(const std::string &sheetPath);
 // written to.
 Status prepareClipFolder(const std::string &folder);
 
-struct WrittenClip {
-    Status Result;
-    std::string Path; // where the clip is, once written
-};
 // Writes a clip into the folder (ending with '/') through the whole-file
 // writer under `name`, or, when a different file already has that name,
 // under the first free "name-2", "name-3" ...; a file that already holds
 // exactly these bytes is taken as it is.  No other file is ever replaced.
-WrittenClip writeClip(const std::string &folder, const std::string &name, const std::vector<std::uint8_t> &bytes);
+// Gives where the clip is.
+Result<std::string> writeClip(const std::string &folder, const std::string &name,
+                              const std::vector<std::uint8_t> &bytes);
 
 // An uncompressed 8-bit bitmap of the picture with its colour table.
 std::vector<std::uint8_t> encodeIndexedBmp(const IndexedImage &image, int resolution);

@@ -65,8 +65,7 @@ namespace {
 // would race with files other threads create meanwhile).
 mode_t currentUmask()
 {
-    std::string error;
-    const std::string status = readWholeFile("/proc/self/status", error);
+    const std::string status = readWholeFile("/proc/self/status").value();
     const auto at = status.find("Umask:");
     if (at != std::string::npos)
         return static_cast<mode_t>(std::strtoul(status.c_str() + at + 6, nullptr, 8));
@@ -240,23 +239,22 @@ Status replaceWholeFile(const std::string &path, std::string_view bytes)
 
 } // namespace
 
-std::string readWholeFile(const std::string &path, std::string &error)
+Result<std::string> readWholeFile(const std::string &path)
 {
-    error.clear();
     // Opened without waiting: a pipe would wait for a writer for ever.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno != ENOENT)
-            error = systemText(errno);
-        return {};
+            return Status::failure(systemText(errno));
+        return std::string();
     }
     // A device or a pipe under the log's name would be read for ever.
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
     if (!known || !S_ISREG(info.st_mode)) {
-        error = known ? std::string("it is not a regular file") : systemText(errno);
+        Status refused = Status::failure(known ? std::string("it is not a regular file") : systemText(errno));
         ::close(fd);
-        return {};
+        return refused;
     }
     std::string bytes;
     char buffer[1 << 16];
@@ -265,9 +263,9 @@ std::string readWholeFile(const std::string &path, std::string &error)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            error = systemText(errno);
-            bytes.clear();
-            break;
+            Status failed = Status::failure(systemText(errno));
+            ::close(fd);
+            return failed;
         }
         if (n == 0)
             break;

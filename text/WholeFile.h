@@ -10,6 +10,7 @@
 // it is, never replaced by a file; anything else that is not a regular
 // file is refused with the reason.
 
+#include "text/Result.h"
 #include "text/Status.h"
 
 #include <string>
@@ -21,10 +22,9 @@ namespace vex {
 // words ("No space left on device", "File too large").
 Status writeWholeFile(const std::string &path, std::string_view bytes);
 
-// The file's bytes, for writers that add to a file (scan logs): nothing
-// and `error` set when it exists and cannot be read, nothing when it does
-// not exist.
-std::string readWholeFile(const std::string &path, std::string &error);
+// The file's bytes, for writers that add to a file (scan logs): none when
+// it does not exist; fails, saying why, when it exists and cannot be read.
+Result<std::string> readWholeFile(const std::string &path);
 
 // Tests only: the next writes fail after `bytes` bytes as a full disc
 // would (a negative value switches this off).

@@ -136,7 +136,7 @@ Status noteCardFile(CardRecord &card)
 
 Status noteCardFile(CardRecord &card, const DecodeResult &decoded)
 {
-    const std::shared_ptr<const MappedFile> &source = decoded.Source;
+    const std::shared_ptr<const MappedFile> &source = decoded->Source;
     if (!source || !source->isOpen())
         return noteCardFile(card);
     // Checked after the hash too: bytes rewritten in place while they were

@@ -33,7 +33,7 @@ void checkCardFiles(Trial &trial, const std::function<bool(int done, int total)>
 Status noteCardFile(CardRecord &card);
 
 // Notes the size and SHA-256 of the very bytes the card's picture was decoded
-// from (decoded.Source), so that they describe the version analysed even
+// from (decoded->Source), so that they describe the version analysed even
 // when the file has been replaced since.  Fails, noting nothing, when those
 // bytes were rewritten in place meanwhile; a picture without a Source is
 // noted as its file is now.

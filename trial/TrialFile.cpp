@@ -2,7 +2,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "line/CardPositions.h"
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
 #include "text/SameFile.h"
@@ -395,7 +395,7 @@ std::string contradiction(const CardRecord &c)
         const SizeClass &x = k[i];
         if (x.Area < 1 || (i > 1 && x.Area <= k[i - 1].Area) || x.Count < 1)
             return "its size classes are not distinct stain areas each holding drops";
-        if (!near(x.DropVolume, dropVolume(x.Diameter), 1e-5, 1e-30))
+        if (!near(x.DropVolume, static_cast<float>(dropVolume(x.Diameter)), 1e-5, 1e-30))
             return "the drop volume of size class " + std::to_string(i) + " does not match its diameter";
         drops += x.Count;
         largestCount = std::max(largestCount, x.Count);
@@ -675,7 +675,8 @@ class TrialWriter {
 public:
     TrialWriter(sqlite3 *db, const fs::path &folder) : db_(db), folder_(folder) {}
 
-    std::string write(const Trial &trial)
+    // The trial as the bytes of a database file, or why it cannot be one.
+    Result<std::string> write(const Trial &trial)
     {
         // The file is new and nobody else sees it before it is renamed:
         // no journal on disc, no syncing of SQLite's own, one sync at the end.
@@ -761,7 +762,15 @@ public:
         }
         exec("COMMIT");
         statements_.clear();
-        return error_;
+        if (!error_.empty())
+            return Status::failure(error_);
+        sqlite3_int64 size = 0;
+        unsigned char *image = sqlite3_serialize(db_, "main", &size, 0);
+        if (image == nullptr)
+            return Status::failure("out of memory");
+        std::string bytes(reinterpret_cast<const char *>(image), static_cast<std::size_t>(size));
+        sqlite3_free(image);
+        return bytes;
     }
 
 private:
@@ -1224,39 +1233,27 @@ Status saveTrial(const std::string &path, const Trial &trial)
     // goes through: the file appears whole or not at all, and a save killed
     // half way leaves nothing beside it.
     sqlite3 *db = nullptr;
-    std::string error;
+    Result<std::string> bytes;
     if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        error = databaseError(db);
+        bytes = Status::failure(databaseError(db));
     else
-        error = TrialWriter(db, target.parent_path()).write(trial);
-    std::string bytes;
-    if (error.empty()) {
-        sqlite3_int64 size = 0;
-        unsigned char *image = sqlite3_serialize(db, "main", &size, 0);
-        if (image == nullptr)
-            error = "out of memory";
-        else
-            bytes.assign(reinterpret_cast<const char *>(image), static_cast<std::size_t>(size));
-        sqlite3_free(image);
-    }
+        bytes = TrialWriter(db, target.parent_path()).write(trial);
     sqlite3_close(db);
-    if (!error.empty())
-        return Status::failure(failed + error);
-    const Status written = writeWholeFile(path, bytes);
+    if (!bytes.ok())
+        return Status::failure(failed + bytes.reason());
+    const Status written = writeWholeFile(path, *bytes);
     return written.ok() ? Status() : Status::failure(failed + written.reason());
 }
 
-OpenedTrial openTrial(const std::string &path)
+Result<Trial> openTrial(const std::string &path)
 {
-    OpenedTrial opened;
     const std::string name = fs::path(path).filename().string();
     // Looked at before SQLite opens it: a pipe would be waited on for ever,
     // and a file that does not start as SQLite's is no trial.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        opened.Result = Status::failure(errno == ENOENT ? name + " does not exist."
-                                                        : name + " could not be read: " + std::strerror(errno) + ".");
-        return opened;
+        return Status::failure(errno == ENOENT ? name + " does not exist."
+                                               : name + " could not be read: " + std::strerror(errno) + ".");
     }
     struct stat info {};
     unsigned char header[100] = {};
@@ -1265,37 +1262,35 @@ OpenedTrial openTrial(const std::string &path)
                         std::memcmp(header, "SQLite format 3", 16) == 0;
     ::close(fd);
     if (!sqlite) {
-        opened.Result = Status::failure(name + " is not a Vexolin trial file.");
-        return opened;
+        return Status::failure(name + " is not a Vexolin trial file.");
     }
     const std::string damaged = name + " is damaged and cannot be opened: ";
     // Bytes 18 and 19 say 2 for a file another program turned to write-ahead
     // logging, which SQLite reads only by creating files beside it.
     if (header[18] != 1 || header[19] != 1) {
         const std::string log = besideIt(path, "-wal");
-        opened.Result = Status::failure(damaged + "it is in a journal mode no save writes (write-ahead log" +
-                                        (log.empty() ? "" : ", kept in " + log) + ").");
-        return opened;
+        return Status::failure(damaged + "it is in a journal mode no save writes (write-ahead log" +
+                               (log.empty() ? "" : ", kept in " + log) + ").");
     }
     // A save never leaves a journal: one beside the trial holds a change
     // another program began and did not finish, and the trial is not whole
     // until that program undoes it.  SQLite would have to write to do so,
     // and says only "attempt to write a readonly database".
     if (const std::string journal = besideIt(path, "-journal"); !journal.empty()) {
-        opened.Result = Status::failure(damaged + "a change another program left unfinished is kept beside it in " +
-                                        journal + "; opening the trial once in that program undoes the change.");
-        return opened;
+        return Status::failure(damaged + "a change another program left unfinished is kept beside it in " + journal +
+                               "; opening the trial once in that program undoes the change.");
     }
     // SQLite reads a file cut short as if its last page ended in zeros; the
     // header says how long the file is.
     if (const std::string cut = lengthProblem(header, static_cast<std::uint64_t>(info.st_size)); !cut.empty()) {
-        opened.Result = Status::failure(damaged + cut + ".");
-        return opened;
+        return Status::failure(damaged + cut + ".");
     }
 
+    Trial trial;
+    Status read;
     sqlite3 *db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        opened.Result = Status::failure(name + " could not be read: " + databaseError(db) + ".");
+        read = Status::failure(name + " could not be read: " + databaseError(db) + ".");
     } else {
         // A file from anywhere: SQLite's own guards against hostile
         // databases, and no text or blob larger than a trial could need.
@@ -1309,15 +1304,15 @@ OpenedTrial openTrial(const std::string &path)
             file = followLinks(path).Path; // cards lie beside the file, not the link
         const fs::path folder = file.parent_path();
         try {
-            opened.Result = TrialReader(db, name, folder).read(opened.Value);
+            read = TrialReader(db, name, folder).read(trial);
         } catch (const std::bad_alloc &) {
-            opened.Result = Status::failure(name + " could not be read: there is not enough memory.");
+            read = Status::failure(name + " could not be read: there is not enough memory.");
         }
     }
     sqlite3_close(db);
-    if (!opened.Result.ok())
-        opened.Value = {};
-    return opened;
+    if (!read.ok())
+        return read;
+    return trial;
 }
 
 } // namespace vex

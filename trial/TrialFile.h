@@ -4,6 +4,7 @@
 // and hue histogram come back as they were saved, and the image is read
 // again from its own file when it is wanted.
 
+#include "text/Result.h"
 #include "text/Status.h"
 #include "trial/Trial.h"
 
@@ -17,16 +18,11 @@ namespace vex {
 // that the folder can be moved with its cards.
 Status saveTrial(const std::string &path, const Trial &trial);
 
-struct OpenedTrial {
-    Status Result;
-    Trial Value; // empty unless Result is fine
-};
-
 // Reads a trial without changing the file.  A file that is not a trial,
 // was saved by a newer version or holds values no save could have written
 // is refused with the reason in words.  The cards open with their figures
 // but without their colours (ColoursKnown false, no stain pixels) and with
 // FileState Present: checkCardFiles tells which files have gone or changed.
-OpenedTrial openTrial(const std::string &path);
+Result<Trial> openTrial(const std::string &path);
 
 } // namespace vex

@@ -40,15 +40,15 @@ AnalysedCard analyseCardFile(const std::string &file, const AnalysisSettings &se
         a.Said.push_back(shown(path.string()) + ": " + opened.reason());
         return a;
     }
-    for (const std::string &warning : opened.Warnings)
+    for (const std::string &warning : opened->Warnings)
         a.Said.push_back(shown(path.string()) + ": warning: " + warning);
-    const IndexedImage &image = opened.Decoded.Image;
+    const IndexedImage &image = opened->Decoded->Image;
     auto card =
         std::make_unique<CardRecord>(newCardRecord(title, folder, image.Width, image.Height, settings.Resolution));
-    noteDecodedFacts(*card, opened.Decoded);
+    noteDecodedFacts(*card, opened->Decoded);
     // Noted of the bytes analysed: the saved trial tells when the file changes.
     if (options.SaveTrial)
-        if (const Status noted = noteCardFile(*card, opened.Decoded); !noted.ok())
+        if (const Status noted = noteCardFile(*card, opened->Decoded); !noted.ok())
             a.Said.push_back(shown(path.string()) + ": warning: " + onOneLine(noted.reason()) +
                              "; the trial cannot tell when it changes");
 

@@ -36,14 +36,14 @@ void warnOf(const std::string &path, const std::string &warning)
 std::optional<int> openTrialRun(const BatchOptions &options, const std::pair<std::string, std::string> &storedPositions,
                                 ProgressLine &progress, BatchRun &run)
 {
-    OpenedTrial opened = openTrial(*options.FromTrial);
-    if (!opened.Result.ok()) {
+    Result<Trial> opened = openTrial(*options.FromTrial);
+    if (!opened.ok()) {
         std::fprintf(stderr, "vexolin-batch: %s: %s\n", shown(*options.FromTrial).c_str(),
-                     onOneLine(opened.Result.reason()).c_str());
+                     onOneLine(opened.reason()).c_str());
         return 1;
     }
     Trial &trial = run.Trial;
-    trial = std::move(opened.Value);
+    trial = std::move(opened.value());
     const int passes = static_cast<int>(trial.Passes.size());
     if (options.MeanOfPasses) {
         for (int p = 1; p <= passes; ++p)

@@ -22,7 +22,6 @@ ScreenMetrics primaryScreenMetrics()
     m.Width = size.width();
     m.Height = size.height();
     m.TwipsPerPixelX = twipsPerPixel(screen->logicalDotsPerInchX());
-    m.TwipsPerPixelY = twipsPerPixel(screen->logicalDotsPerInchY());
     return m;
 }
 

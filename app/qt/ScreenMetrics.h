@@ -13,7 +13,6 @@ struct ScreenMetrics {
     int Width = 0;  // pixels
     int Height = 0; // pixels
     int TwipsPerPixelX = 15;
-    int TwipsPerPixelY = 15;
 };
 
 // The primary screen; a machine without one gives a screen large enough.

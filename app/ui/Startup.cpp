@@ -32,8 +32,8 @@ std::unique_ptr<frmMain> startVexolin(SettingsStore &store, ModuleState &module,
 
     const QFont desktop = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     const float desktopSize = desktop.pointSizeF() > 0 ? static_cast<float>(desktop.pointSizeF()) : 8.0f;
-    startModuleState(store, module, dataDir.toStdString(), screen.TwipsPerPixelX, screen.TwipsPerPixelY,
-                     desktop.family().toStdString(), desktopSize);
+    startModuleState(store, module, dataDir.toStdString(), screen.TwipsPerPixelX, desktop.family().toStdString(),
+                     desktopSize);
 
     if (screenTooSmall(screen.Height)) {
         const QString text = programText(screenResolutionMessage(screen.Width, screen.Height));

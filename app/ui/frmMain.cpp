@@ -480,7 +480,7 @@ void frmMain::showCard(int index)
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(shownName(card), QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
-        displayed_ = decoded.ok() ? toQImage(decoded.Image) : QImage();
+        displayed_ = decoded.ok() ? toQImage(decoded->Image) : QImage();
         shownCard_ = index;
         picture_->setImage(displayed_);
         if (maskCheck_->isChecked() && card.ColoursKnown)

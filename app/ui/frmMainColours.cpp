@@ -63,10 +63,10 @@ bool frmMain::runColourPassFor(int index)
         showMessage(this, programText(unreadableFileMessage(card.FileTitle, decoded.reason())));
         return false;
     }
-    const QImage picture = toQImage(decoded.Image);
+    const QImage picture = toQImage(decoded->Image);
     ColourQuestions questions;
     questions.AskBackground = [&](std::uint8_t proposed, bool &disable) {
-        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture, decoded.Image.PaletteBgr, this);
+        BackgroundColorForm form(BackgroundColorForm::Question::Background, picture, decoded->Image.PaletteBgr, this);
         form.FileNum = index;
         form.BackgroundColour = proposed;
         form.prepare();
@@ -76,7 +76,7 @@ bool frmMain::runColourPassFor(int index)
         return form.BackgroundColour;
     };
     questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
-        BackgroundColorForm form(BackgroundColorForm::Question::Dither, picture, decoded.Image.PaletteBgr, this);
+        BackgroundColorForm form(BackgroundColorForm::Question::Dither, picture, decoded->Image.PaletteBgr, this);
         form.FileNum = index;
         form.BackgroundColour = background;
         form.DitherColour = candidate;
@@ -92,11 +92,11 @@ bool frmMain::runColourPassFor(int index)
         progressBar_->setValue(row);
         QCoreApplication::processEvents();
     };
-    progressBar_->setRange(0, std::max(decoded.Image.Height, 1));
+    progressBar_->setRange(0, std::max(decoded->Image.Height, 1));
     progressBar_->setValue(0);
     setBusy(true);
     cancelButton_->setEnabled(true);
-    const PassOutcome outcome = runColourPass(card, decoded.Image, prefs_.DisableBackgroundWarning,
+    const PassOutcome outcome = runColourPass(card, decoded->Image, prefs_.DisableBackgroundWarning,
                                               prefs_.DisableDitherWarning, questions, callbacks);
     setBusy(false);
     cancelButton_->setEnabled(false);

@@ -203,14 +203,15 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
         showMessage(this, programText(opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
-    if (!opened.Warnings.empty()) {
+    if (!opened->Warnings.empty()) {
         std::string text = "'" + fileTitle + "' was opened, with this to note:";
-        for (const std::string &warning : opened.Warnings)
+        for (const std::string &warning : opened->Warnings)
             text += "\r" + warning;
         showMessage(this, programText(text), QMessageBox::Ok, QMessageBox::Warning);
     }
-    const DecodeResult &decoded = opened.Decoded;
-    CardRecord card = newCardRecord(fileTitle, pathName, decoded.Image.Width, decoded.Image.Height, prefs_.DefaultRes);
+    const DecodeResult &decoded = opened->Decoded;
+    CardRecord card =
+        newCardRecord(fileTitle, pathName, decoded->Image.Width, decoded->Image.Height, prefs_.DefaultRes);
     noteDecodedFacts(card, decoded);
     // Noted of the bytes just decoded: a trial saved later tells when the
     // file has changed.  Not being able to note it is no reason to refuse

@@ -428,12 +428,12 @@ bool frmMain::openTrial(const std::string &path)
 {
     if (busy_ || !settleUnsavedTrial())
         return false;
-    OpenedTrial opened = vex::openTrial(path);
-    if (!opened.Result.ok()) {
-        showMessage(this, programText(opened.Result.reason()), QMessageBox::Ok, QMessageBox::Warning);
+    Result<Trial> opened = vex::openTrial(path);
+    if (!opened.ok()) {
+        showMessage(this, programText(opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
-    Trial &t = opened.Value;
+    Trial &t = opened.value();
     // Which card files have gone or changed, with progress: large cards take
     // a moment each.  Stopped, the cards not yet checked count as there.
     int total = 0;

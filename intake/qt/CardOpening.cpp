@@ -15,7 +15,7 @@ namespace {
 OpenedImage refused(std::string message)
 {
     OpenedImage r;
-    r.Outcome = Status::failure(std::move(message));
+    r.setStatus(Status::failure(std::move(message)));
     return r;
 }
 
@@ -51,17 +51,17 @@ OpenedImage openCardImage(const std::string &fileTitle, const std::string &folde
     OpenedImage r;
     // A card is read once, from end to end, while it is analysed: its rows
     // can stay in the file.
-    r.Decoded = loadIndexedImage(fullPath, options, BmpRows::InPlace);
-    if (!r.Decoded.ok()) {
-        if (r.Decoded.BitsPerPixel != 0 && r.Decoded.BitsPerPixel != 8)
-            return refused(colourDepthMessage(r.Decoded.BitsPerPixel));
-        return refused(unreadableFileMessage(fileTitle, r.Decoded.reason()));
+    r->Decoded = loadIndexedImage(fullPath, options, BmpRows::InPlace);
+    if (!r->Decoded.ok()) {
+        if (r->Decoded->BitsPerPixel != 0 && r->Decoded->BitsPerPixel != 8)
+            return refused(colourDepthMessage(r->Decoded->BitsPerPixel));
+        return refused(unreadableFileMessage(fileTitle, r->Decoded.reason()));
     }
-    r.Outcome = Status();
-    r.Warnings = r.Decoded.Warnings;
-    const IndexedImage &image = r.Decoded.Image;
+    r.setStatus(Status());
+    r->Warnings = r->Decoded->Warnings;
+    const IndexedImage &image = r->Decoded->Image;
     if (const std::uint64_t beyond = pixelsBeyondTable(image))
-        r.Warnings.push_back(beyondTableWarning(beyond, image.paletteCount()));
+        r->Warnings.push_back(beyondTableWarning(beyond, image.paletteCount()));
     return r;
 }
 

@@ -11,17 +11,15 @@
 
 namespace vex {
 
-struct OpenedImage {
-    // Fine when the card can be analysed, else the message for the user
-    // (lines separated by "\r").
-    Status Outcome = Status::failure({});
+struct OpenedCard {
     DecodeResult Decoded;
-    bool ok() const { return Outcome.ok(); }
-    const std::string &reason() const { return Outcome.reason(); }
     // Things the user is told about a card that opened (indices beyond the
     // colour table, the decoder's own warnings), without the file name.
     std::vector<std::string> Warnings;
 };
+// Fine when the card can be analysed, else the message for the user (lines
+// separated by "\r").
+using OpenedImage = Result<OpenedCard>;
 
 // Extension, GIF header, then the whole picture: a file that cannot be
 // analysed is refused here, never half-opened.  folder ends with '/'.

@@ -129,7 +129,7 @@ bool readRows(JpegReader &r, std::uint8_t *bottom, std::size_t rowBytes, std::ui
 DecodeResult failure(std::string reason)
 {
     DecodeResult r;
-    r.Outcome = Status::failure(std::move(reason));
+    r.setStatus(Status::failure(std::move(reason)));
     return r;
 }
 
@@ -175,7 +175,7 @@ DecodeResult decodeJpeg(const std::uint8_t *data, std::size_t size)
             image.Pixels.resize(bytes);
             if (!readRows(reader, image.Pixels.data(), static_cast<std::size_t>(width), nullptr))
                 return fatalFailure(reader.Errors);
-            r.Image = std::move(image);
+            r->Image = std::move(image);
         } else {
             ColourImage colour;
             colour.Width = width;
@@ -193,19 +193,19 @@ DecodeResult decodeJpeg(const std::uint8_t *data, std::size_t size)
                                ")");
             ReducedPicture reduced = reduceColours(colour);
             colour = ColourImage();
-            r.Image = std::move(reduced.Image);
-            r.Reduction = reduced.Reduction;
+            r->Image = std::move(reduced.Image);
+            r->Reduction = reduced.Reduction;
         }
         if (reader.Errors.Damaged)
             return failure(std::string(DamagedFileReason) + " (the JPEG reader says: " + reader.Errors.Damage + ")");
-        r.Outcome = Status();
-        r.BitsPerPixel = 8;
+        r.setStatus(Status());
+        r->BitsPerPixel = 8;
         constexpr double CentimetresPerMetre = 100.0;
         constexpr double InchesPerMetre = 100.0 / 2.54;
         if (info.saw_JFIF_marker && (info.density_unit == 1 || info.density_unit == 2)) {
             const double perMetre = info.density_unit == 1 ? InchesPerMetre : CentimetresPerMetre;
-            r.PixelsPerMetreX = info.X_density * perMetre;
-            r.PixelsPerMetreY = info.Y_density * perMetre;
+            r->PixelsPerMetreX = info.X_density * perMetre;
+            r->PixelsPerMetreY = info.Y_density * perMetre;
         }
         return r;
     } catch (const std::bad_alloc &) {

@@ -33,17 +33,17 @@ namespace {
 DecodeResult failure(std::string reason, int bitsPerPixel = 0)
 {
     DecodeResult r;
-    r.Outcome = Status::failure(std::move(reason));
-    r.BitsPerPixel = bitsPerPixel;
+    r.setStatus(Status::failure(std::move(reason)));
+    r->BitsPerPixel = bitsPerPixel;
     return r;
 }
 
 DecodeResult success(IndexedImage image)
 {
     DecodeResult r;
-    r.Outcome = Status();
-    r.Image = std::move(image);
-    r.BitsPerPixel = 8;
+    r.setStatus(Status());
+    r->Image = std::move(image);
+    r->BitsPerPixel = 8;
     return r;
 }
 
@@ -427,7 +427,7 @@ DecodeResult fromQImage(const QImage &picture, const std::string &kind, int sour
     }
     ReducedPicture reduced = reduceColours(colour);
     DecodeResult r = success(std::move(reduced.Image));
-    r.Reduction = reduced.Reduction;
+    r->Reduction = reduced.Reduction;
     return r;
 }
 
@@ -528,7 +528,7 @@ DecodeResult decodeSource(std::shared_ptr<const MappedFile> source, PictureKind 
     if (r.ok())
         if (const Status whole = source->intact(); !whole.ok())
             return failure(whole.reason());
-    r.Source = std::move(source);
+    r->Source = std::move(source);
     return r;
 }
 
@@ -647,21 +647,21 @@ DecodeResult decodeTif(const std::uint8_t *data, std::size_t size, bool reduce)
     // libtiff goes on after some errors with rows it made up.
     if (r.ok() && messages.Errors > 0)
         return failure(std::string(DamagedFileReason) + " (" + messages.Said.back() + ")");
-    r.PixelsPerMetreX = r.ok() ? layout.PixelsPerMetreX : 0.0;
-    r.PixelsPerMetreY = r.ok() ? layout.PixelsPerMetreY : 0.0;
+    r->PixelsPerMetreX = r.ok() ? layout.PixelsPerMetreX : 0.0;
+    r->PixelsPerMetreY = r.ok() ? layout.PixelsPerMetreY : 0.0;
     if (!r.ok() && !messages.Said.empty()) {
         // Why libtiff gave up says more than Qt's "unable to read".
-        r.Outcome = Status::failure(r.reason() + " (" + messages.Said.back() + ")");
+        r.setStatus(Status::failure(r.reason() + " (" + messages.Said.back() + ")"));
         return r;
     }
-    r.Warnings = std::move(messages.Said);
+    r->Warnings = std::move(messages.Said);
     // Only the first page of a TIF is read: the user is told, lest a scan of
     // several cards pass for one.
     if (r.ok()) {
         BytesDevice pages(data, size);
         if (const int count = QImageReader(pages.device(), "tiff").imageCount(); count > 1)
-            r.Warnings.push_back("the TIF file holds " + std::to_string(count) +
-                                 " pages; page 1 is analysed, the others are not");
+            r->Warnings.push_back("the TIF file holds " + std::to_string(count) +
+                                  " pages; page 1 is analysed, the others are not");
     }
     return r;
 }
@@ -684,7 +684,7 @@ DecodeResult readTif(QImageReader &reader, const std::uint8_t *data, std::size_t
         return failure("the TIF image has " + std::to_string(bits) + " bits per pixel", bits);
     }
     DecodeResult r = readWithQt(reader, "TIF", 8, size);
-    if (r.ok() && r.Reduction.FromBits != 0)
+    if (r.ok() && r->Reduction.FromBits != 0)
         return failure("the TIF image cannot be read as an 8-bit palette picture");
     return r;
 }
@@ -703,8 +703,8 @@ DecodeResult decodePng(const std::uint8_t *data, std::size_t size)
     // Every chunk is whole: what libpng cannot decode is damage inside them.
     if (!r.ok() && r.reason().rfind("the PNG image cannot be decoded", 0) == 0)
         return failure(std::string(DamagedFileReason) + " (its picture data cannot be decoded)");
-    r.PixelsPerMetreX = facts.PixelsPerMetreX;
-    r.PixelsPerMetreY = facts.PixelsPerMetreY;
+    r->PixelsPerMetreX = facts.PixelsPerMetreX;
+    r->PixelsPerMetreY = facts.PixelsPerMetreY;
     return r;
 }
 
@@ -734,8 +734,8 @@ DecodeResult loadIndexedImage(const std::string &path, const IntakeOptions &opti
                        " pictures are opened only when colour pictures are reduced to 256 colours");
     DecodeResult r = decodeSource(std::move(source), kind, options, rows);
     if (r.ok() && kind != named)
-        r.Warnings.insert(r.Warnings.begin(), "the file is a " + pictureKindName(kind) + " picture, not a " +
-                                                  pictureKindName(named) + " one, and was read as what it is");
+        r->Warnings.insert(r->Warnings.begin(), "the file is a " + pictureKindName(kind) + " picture, not a " +
+                                                    pictureKindName(named) + " one, and was read as what it is");
     return r;
 }
 

@@ -1,7 +1,7 @@
 #include "line/ui/SprayInfoForm.h"
 
-#include "line/SprayInfo.h"
 #include "line/SprayInfoRules.h"
+#include "line/SprayInfoSettings.h"
 #include "text/NumberText.h"
 #include "ui/Messages.h"
 #include "ui/NumericKeyFilter.h"

@@ -1,6 +1,6 @@
 #include "line/ui/frmCardPos.h"
 
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 
 #include "text/NumberText.h"
 #include "ui/Messages.h"

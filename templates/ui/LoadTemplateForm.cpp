@@ -180,7 +180,7 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     const DecodeResult decoded = loadIndexedImage(TemplateFile);
     LoadingLabel->hide();
     if (decoded.ok()) {
-        sheet_ = decoded.Image;
+        sheet_ = decoded->Image;
         sheetPicture_ = toQImage(sheet_);
         SheetLoaded = true;
     } else {
@@ -339,16 +339,16 @@ void LoadTemplateForm::btnOK_Click()
         const IndexedImage clip = cropImage(sheet_, rect);
         if (const std::string s = cutShortText(static_cast<int>(k) + 1, rect, clip); !s.empty())
             cutShort += (cutShort.empty() ? "" : "\r") + s;
-        const WrittenClip written = writeClip(folder, clipFileName(lastClipIndex_ + static_cast<int>(k) + 1),
-                                              encodeIndexedBmp(clip, Resolution));
-        if (!written.Result.ok()) {
-            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(written.Result.reason()),
-                        QMessageBox::Ok, QMessageBox::Warning);
+        const Result<std::string> written = writeClip(folder, clipFileName(lastClipIndex_ + static_cast<int>(k) + 1),
+                                                      encodeIndexedBmp(clip, Resolution));
+        if (!written.ok()) {
+            showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(written.reason()), QMessageBox::Ok,
+                        QMessageBox::Warning);
             break;
         }
-        clips_.push_back(written.Path);
+        clips_.push_back(*written);
         if (LoadImage)
-            LoadImage(std::filesystem::path(written.Path).filename().string(), folder, Resolution);
+            LoadImage(std::filesystem::path(*written).filename().string(), folder, Resolution);
         looks_[k].Colour = QColor(255, 0, 0);
         Picture1->setOutlines(o, looks_);
         Picture1->repaint();

@@ -173,17 +173,16 @@ void frmTemplates::Form_Load()
 {
     templates_ = {defaultTemplate()};
     comboTemplates->addItem(QString::fromLatin1(DefaultTemplateName));
-    std::string unreadable;
-    const std::string text = readWholeFile(path_, unreadable);
-    if (!unreadable.empty()) {
+    const Result<std::string> text = readWholeFile(path_);
+    if (!text.ok()) {
         // A file that cannot be read (a folder of that name, a read error)
         // leaves the built-in templates; it is not written over unasked.
         showMessage(this,
                     tr("The templates file %1 could not be read (%2); the built-in template is used.")
-                        .arg(QString::fromStdString(path_), QString::fromStdString(unreadable)),
+                        .arg(QString::fromStdString(path_), QString::fromStdString(text.reason())),
                     QMessageBox::Ok, QMessageBox::Warning);
     } else {
-        const TemplateFileContents contents = readTemplatesText(text);
+        const TemplateFileContents contents = readTemplatesText(*text);
         for (const TemplateRecord &t : contents.Templates) {
             templates_.push_back(t);
             comboTemplates->addItem(QString::fromStdString(t.TemplateName));

@@ -103,7 +103,7 @@ TEST(BatchFolders, CardFilesByNameWithoutSubfolders)
         dir.touch(name);
     std::filesystem::create_symlink(dir.file("nowhere.bmp"), dir.file("broken.bmp"));
     const auto names = [&](bool reduce, bool natural) {
-        std::vector<std::string> files = cardFilesOf(dir.path().string(), IntakeOptions{reduce}, natural).Files;
+        std::vector<std::string> files = cardFilesOf(dir.path().string(), IntakeOptions{reduce}, natural).value();
         for (std::string &f : files)
             f = std::filesystem::path(f).lexically_relative(dir.path()).string();
         return files;
@@ -111,8 +111,8 @@ TEST(BatchFolders, CardFilesByNameWithoutSubfolders)
     EXPECT_EQ(names(false, false), (std::vector<std::string>{"Card1.GIF", "card10.bmp", "card9.bmp"}));
     EXPECT_EQ(names(false, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp"}));
     EXPECT_EQ(names(true, true), (std::vector<std::string>{"Card1.GIF", "card9.bmp", "card10.bmp", "photo.png"}));
-    const FolderCards gone = cardFilesOf(dir.file("gone"), {}, false);
-    EXPECT_TRUE(!gone.Read.ok() && gone.Files.empty());
+    const auto gone = cardFilesOf(dir.file("gone"), {}, false);
+    EXPECT_TRUE(!gone.ok() && gone->empty());
 }
 
 TEST(BatchFolders, FoldersStandForTheirCardsInTheArgumentsPlace)
@@ -300,7 +300,8 @@ TEST_F(BatchCard, RejectedStainsAndTheOverlapEstimateAreReported)
     EXPECT_EQ(r.CountBy[static_cast<std::size_t>(RejectReason::NoValidHue)], 1);
     EXPECT_EQ(r.AreaPixels, 1);
     EXPECT_DOUBLE_EQ(r.AreaShare, 1.0 / 29.0);
-    const double speck = dropVolume(dropDiameter(stainDiameter(1, card_.PixelSizeX), settings_.Spread)) / 1e6;
+    const double speck =
+        static_cast<float>(dropVolume(dropDiameter(stainDiameter(1, card_.PixelSizeX), settings_.Spread))) / 1e6;
     EXPECT_DOUBLE_EQ(r.DepositNlPerCm2, speck / card_.CardArea);
     EXPECT_DOUBLE_EQ(r.DepositShare, r.DepositNlPerCm2 / card_.VolumeDensity);
     // Poisson: n = -ln(1 - c) / a with a the mean area of the four drops.

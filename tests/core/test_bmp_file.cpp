@@ -24,18 +24,18 @@ DecodeResult decode(const std::vector<std::uint8_t> &bytes)
 void expectPicture(const DecodeResult &r, const Picture &p)
 {
     ASSERT_TRUE(r.ok()) << r.reason();
-    EXPECT_EQ(r.BitsPerPixel, 8);
-    EXPECT_EQ(r.Image.Width, p.Width);
-    EXPECT_EQ(r.Image.Height, p.Height);
-    EXPECT_EQ(r.Image.PaletteBgr, p.PaletteBgr);
-    EXPECT_EQ(r.Image.Pixels, p.bottomUp());
+    EXPECT_EQ(r->BitsPerPixel, 8);
+    EXPECT_EQ(r->Image.Width, p.Width);
+    EXPECT_EQ(r->Image.Height, p.Height);
+    EXPECT_EQ(r->Image.PaletteBgr, p.PaletteBgr);
+    EXPECT_EQ(r->Image.Pixels, p.bottomUp());
 }
 
 void expectRefused(const DecodeResult &r)
 {
     EXPECT_FALSE(r.ok());
     EXPECT_FALSE(r.reason().empty());
-    EXPECT_EQ(r.BitsPerPixel, 0);
+    EXPECT_EQ(r->BitsPerPixel, 0);
 }
 
 bool contains(const std::string &text, const std::string &part)
@@ -115,7 +115,7 @@ TEST_P(BmpLayout, FileDecodesLikeTheBytes)
     const test::TempFile file(bytes, ".bmp");
     const DecodeResult fromFile = decodeBmpFile(file.path());
     expectPicture(fromFile, p);
-    EXPECT_EQ(fromFile.Image.StoredSample, decode(bytes).Image.StoredSample);
+    EXPECT_EQ(fromFile->Image.StoredSample, decode(bytes)->Image.StoredSample);
 }
 
 // Whatever is left of a file, the decoders either refuse it with a reason or
@@ -125,19 +125,19 @@ void expectRefusedOrPrefix(const DecodeResult &r, const Picture &p, std::size_t 
 {
     if (!r.ok()) {
         EXPECT_FALSE(r.reason().empty()) << "size " << size;
-        EXPECT_EQ(r.BitsPerPixel, 0) << "size " << size;
+        EXPECT_EQ(r->BitsPerPixel, 0) << "size " << size;
         return;
     }
-    ASSERT_EQ(r.Image.Width, p.Width) << "size " << size;
-    ASSERT_EQ(r.Image.Height, p.Height) << "size " << size;
-    EXPECT_EQ(r.Image.PaletteBgr, p.PaletteBgr) << "size " << size;
+    ASSERT_EQ(r->Image.Width, p.Width) << "size " << size;
+    ASSERT_EQ(r->Image.Height, p.Height) << "size " << size;
+    EXPECT_EQ(r->Image.PaletteBgr, p.PaletteBgr) << "size " << size;
     const std::vector<std::uint8_t> expected = p.bottomUp();
-    ASSERT_EQ(r.Image.Pixels.size(), expected.size()) << "size " << size;
+    ASSERT_EQ(r->Image.Pixels.size(), expected.size()) << "size " << size;
     std::size_t same = 0;
-    while (same < expected.size() && r.Image.Pixels[same] == expected[same])
+    while (same < expected.size() && r->Image.Pixels[same] == expected[same])
         ++same;
     for (std::size_t i = same; i < expected.size(); ++i)
-        EXPECT_EQ(r.Image.Pixels[i], 0) << "size " << size << ", pixel " << i;
+        EXPECT_EQ(r->Image.Pixels[i], 0) << "size " << size << ", pixel " << i;
 }
 
 TEST_P(BmpLayout, EveryTruncationIsRefusedOrKeepsAPrefix)
@@ -152,7 +152,7 @@ TEST_P(BmpLayout, EveryTruncationIsRefusedOrKeepsAPrefix)
         file.rewrite(cut);
         const DecodeResult fromFile = decodeBmpFile(file.path());
         EXPECT_EQ(fromFile.ok(), r.ok()) << "size " << size;
-        EXPECT_EQ(fromFile.Image.Pixels, r.Image.Pixels) << "size " << size;
+        EXPECT_EQ(fromFile->Image.Pixels, r->Image.Pixels) << "size " << size;
     }
 }
 
@@ -178,10 +178,10 @@ TEST_P(BmpLayout, RowsReadInPlaceAreTheCopiedOnesAndCutFilesAreRefusedAlike)
         const DecodeResult mapped = decodeBmpFile(file.path(), ColourBitmaps::Refuse, BmpRows::InPlace);
         ASSERT_EQ(mapped.ok(), copied.ok()) << "size " << size;
         EXPECT_EQ(mapped.reason(), copied.reason()) << "size " << size;
-        EXPECT_EQ(heldRows(mapped.Image), heldRows(copied.Image)) << "size " << size;
-        EXPECT_EQ(mapped.Image.StoredSample, copied.Image.StoredSample) << "size " << size;
-        EXPECT_EQ(mapped.Image.Mapping != nullptr, mapped.ok() && !options().Rle8) << "size " << size;
-        EXPECT_TRUE(mapped.Image.sourceIntact().ok());
+        EXPECT_EQ(heldRows(mapped->Image), heldRows(copied->Image)) << "size " << size;
+        EXPECT_EQ(mapped->Image.StoredSample, copied->Image.StoredSample) << "size " << size;
+        EXPECT_EQ(mapped->Image.Mapping != nullptr, mapped.ok() && !options().Rle8) << "size " << size;
+        EXPECT_TRUE(mapped->Image.sourceIntact().ok());
     }
 }
 
@@ -213,8 +213,8 @@ TEST(BmpEncodings, SamePictureGivesIdenticalPixelsInEveryLayout)
         SCOPED_TRACE(layout.Name);
         const DecodeResult r = decode(makeBmp(p, layout.Options));
         ASSERT_TRUE(r.ok()) << r.reason();
-        EXPECT_EQ(r.Image.Pixels, first.Image.Pixels);
-        EXPECT_EQ(r.Image.PaletteBgr, first.Image.PaletteBgr);
+        EXPECT_EQ(r->Image.Pixels, first->Image.Pixels);
+        EXPECT_EQ(r->Image.PaletteBgr, first->Image.PaletteBgr);
     }
 }
 
@@ -263,7 +263,7 @@ TEST(BmpRle8, EveryEscapeCodeIsFollowed)
         0, 0, 0, 0, 0, // skipped by the delta
         0, 0, 8, 0, 0, // top row
     };
-    EXPECT_EQ(r.Image.Pixels, bottomUp);
+    EXPECT_EQ(r->Image.Pixels, bottomUp);
 }
 
 TEST(BmpRle8, RunsPastTheRowEndAreClippedNotWrapped)
@@ -271,7 +271,7 @@ TEST(BmpRle8, RunsPastTheRowEndAreClippedNotWrapped)
     const DecodeResult r = decode(rleFile({9, 5, 0, 0, 0, 7, 1, 2, 3, 4, 5, 6, 7, 0, 0, 1}));
     ASSERT_TRUE(r.ok()) << r.reason();
     const std::vector<std::uint8_t> bottomUp = {5, 5, 5, 5, 5, 1, 2, 3, 4, 5, 0, 0, 0, 0, 0};
-    EXPECT_EQ(r.Image.Pixels, bottomUp);
+    EXPECT_EQ(r->Image.Pixels, bottomUp);
 }
 
 TEST(BmpRle8, DeltaPastTheTopEndsThePicture)
@@ -279,7 +279,7 @@ TEST(BmpRle8, DeltaPastTheTopEndsThePicture)
     const DecodeResult r = decode(rleFile({2, 1, 0, 2, 0, 9, 4, 3, 0, 1}));
     ASSERT_TRUE(r.ok()) << r.reason();
     const std::vector<std::uint8_t> bottomUp = {1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(r.Image.Pixels, bottomUp);
+    EXPECT_EQ(r->Image.Pixels, bottomUp);
 }
 
 TEST(BmpRle8, StreamEndingBetweenRowsKeepsTheRowsDecoded)
@@ -297,7 +297,7 @@ TEST(BmpRle8, StreamEndingBetweenRowsKeepsTheRowsDecoded)
         ASSERT_TRUE(r.ok()) << r.reason();
         std::vector<std::uint8_t> expected(all.size(), 0);
         std::copy(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(rows * 10), expected.begin());
-        EXPECT_EQ(r.Image.Pixels, expected);
+        EXPECT_EQ(r->Image.Pixels, expected);
     }
 }
 
@@ -330,9 +330,9 @@ TEST(BmpPalette, ColoursUsedZeroMeans256Entries)
     const DecodeResult r = decode(makeBmp(p, {.ColoursUsed = 0, .PaletteEntries = 256}));
     ASSERT_TRUE(r.ok()) << r.reason();
     p.PaletteBgr.resize(256 * 3, 0); // the builder fills the table with black
-    EXPECT_EQ(r.Image.paletteCount(), 256);
-    EXPECT_EQ(r.Image.PaletteBgr, p.PaletteBgr);
-    EXPECT_EQ(r.Image.Pixels, p.bottomUp());
+    EXPECT_EQ(r->Image.paletteCount(), 256);
+    EXPECT_EQ(r->Image.PaletteBgr, p.PaletteBgr);
+    EXPECT_EQ(r->Image.Pixels, p.bottomUp());
 }
 
 TEST(BmpPalette, ShortTableIsKeptAtItsLength)
@@ -340,7 +340,7 @@ TEST(BmpPalette, ShortTableIsKeptAtItsLength)
     const Picture p = patternPicture(4, 3, 16);
     const DecodeResult r = decode(makeBmp(p));
     expectPicture(r, p);
-    EXPECT_EQ(r.Image.paletteCount(), 16);
+    EXPECT_EQ(r->Image.paletteCount(), 16);
 }
 
 TEST(BmpPalette, MoreThan256ColoursUsedIsRefusedNamingTheCount)
@@ -360,7 +360,7 @@ TEST(BmpPalette, Os2CoreTableLengthIsTheRoomBeforeThePixels)
     const Picture p = patternPicture(5, 3, 16);
     const DecodeResult r = decode(makeBmp(p, {.HeaderSize = 12}));
     expectPicture(r, p);
-    EXPECT_EQ(r.Image.paletteCount(), 16);
+    EXPECT_EQ(r->Image.paletteCount(), 16);
 }
 
 TEST(BmpPalette, IndicesBeyondTheTableAreKeptAsStored)
@@ -395,15 +395,15 @@ TEST(BmpStoredSample, HoldsFiveRowWidthsOfStoredBytesWithPadding)
         SCOPED_TRACE(o.HeaderSize);
         const DecodeResult r = decode(makeBmp(p, o));
         ASSERT_TRUE(r.ok()) << r.reason();
-        EXPECT_EQ(r.Image.StoredSample, paddedRows(p, 30));
+        EXPECT_EQ(r->Image.StoredSample, paddedRows(p, 30));
     }
 }
 
 TEST(BmpStoredSample, IsShorterWhenTheFileHoldsLess)
 {
     const Picture p = patternPicture(6, 2);
-    EXPECT_EQ(decode(makeBmp(p)).Image.StoredSample, paddedRows(p, 16));
-    EXPECT_EQ(decode(makeBmp(p, {.PadLastRow = false})).Image.StoredSample, paddedRows(p, 14, false));
+    EXPECT_EQ(decode(makeBmp(p))->Image.StoredSample, paddedRows(p, 16));
+    EXPECT_EQ(decode(makeBmp(p, {.PadLastRow = false}))->Image.StoredSample, paddedRows(p, 14, false));
 }
 
 TEST(BmpStoredSample, IsEmptyForTopDownAndCompressedFiles)
@@ -412,8 +412,8 @@ TEST(BmpStoredSample, IsEmptyForTopDownAndCompressedFiles)
     const DecodeResult topDown = decode(makeBmp(p, {.TopDown = true}));
     const DecodeResult rle = decode(makeBmp(p, {.Rle8 = true}));
     ASSERT_TRUE(topDown.ok() && rle.ok());
-    EXPECT_TRUE(topDown.Image.StoredSample.empty());
-    EXPECT_TRUE(rle.Image.StoredSample.empty());
+    EXPECT_TRUE(topDown->Image.StoredSample.empty());
+    EXPECT_TRUE(rle->Image.StoredSample.empty());
 }
 
 // ---- Files that are refused ----------------------------------------------------------
@@ -424,7 +424,7 @@ TEST(BmpRefuse, TwentyFourBitFileNamesItsDepth)
     const test::TempFile file(bytes, ".bmp");
     for (const DecodeResult &r : {decode(bytes), decodeBmpFile(file.path())}) {
         EXPECT_FALSE(r.ok());
-        EXPECT_EQ(r.BitsPerPixel, 24);
+        EXPECT_EQ(r->BitsPerPixel, 24);
         EXPECT_TRUE(contains(r.reason(), "24")) << r.reason();
     }
 }

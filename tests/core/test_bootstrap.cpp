@@ -25,7 +25,7 @@ CardRecord scanGenerated(const cardgen::Card &card)
     settings.Scan.HueLow = 150;
     settings.Scan.HueHigh = 190;
     settings.Log = false;
-    analyseCard(record, decoded.Image, settings);
+    analyseCard(record, decoded->Image, settings);
     return record;
 }
 

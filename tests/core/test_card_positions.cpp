@@ -1,6 +1,6 @@
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 
 #include <gtest/gtest.h>
 

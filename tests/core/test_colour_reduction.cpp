@@ -101,16 +101,16 @@ TEST(ColourReduction, SixteenTwentyFourAndThirtyTwoBitBitmapsGiveTheColoursOfThe
         o.BitsPerPixel = bits;
         o.HeaderSize = header;
         const std::vector<std::uint8_t> bytes = test::makeBmp(p, o);
-        EXPECT_EQ(decodeBmp(bytes.data(), bytes.size()).BitsPerPixel, bits);
+        EXPECT_EQ(decodeBmp(bytes.data(), bytes.size())->BitsPerPixel, bits);
         const DecodeResult r = decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce);
         ASSERT_TRUE(r.ok()) << r.reason();
-        EXPECT_EQ(r.Reduction.FromBits, bits);
-        EXPECT_DOUBLE_EQ(r.PixelsPerMetreX, 23622.0);
+        EXPECT_EQ(r->Reduction.FromBits, bits);
+        EXPECT_DOUBLE_EQ(r->PixelsPerMetreX, 23622.0);
         for (int y = 0; y < p.Height; ++y)
             for (int x = 0; x < p.Width; ++x) {
                 const std::uint8_t *want = &p.PaletteBgr[p.at(x, y) * 3u];
-                const std::uint8_t got = r.Image.row(p.Height - 1 - y)[x];
-                ASSERT_EQ(entry(r.Image, got), (std::array<std::uint8_t, 3>{want[0], want[1], want[2]}));
+                const std::uint8_t got = r->Image.row(p.Height - 1 - y)[x];
+                ASSERT_EQ(entry(r->Image, got), (std::array<std::uint8_t, 3>{want[0], want[1], want[2]}));
             }
     }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace vex {
 
@@ -22,7 +23,7 @@ CardRecord cardWith(const std::vector<std::pair<float, std::int32_t>> &classes, 
         SizeClass c;
         c.Diameter = diameter;
         c.Count = count;
-        c.DropVolume = dropVolume(diameter);
+        c.DropVolume = static_cast<float>(dropVolume(diameter));
         volume += static_cast<double>(c.DropVolume) * count;
         card.Stains.push_back(c);
     }
@@ -63,7 +64,7 @@ TEST(CompositePooling, NearbyDiametersOfTwoCardsShareAClass)
     EXPECT_EQ(c.Result.Classes[1].Count, 5);
     EXPECT_EQ(c.Result.Classes[1].Area, 0);
     EXPECT_DOUBLE_EQ(c.Result.TotalCount, 5.0);
-    const double nl = 4.0 / 3.0 * 3.14159265358979323846 * 75.0 * 75.0 * 75.0 / 1e6;
+    const double nl = 4.0 / 3.0 * std::numbers::pi * 75.0 * 75.0 * 75.0 / 1e6;
     EXPECT_FLOAT_EQ(c.Result.Classes[1].DropVolume, static_cast<float>(nl));
 }
 

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace vex {
 namespace {
 
-constexpr double Pi = 3.14159265358979323846;
 const SpreadFactors DefaultSpread{0.0, 0.56, 0.0};
 
 CardRecord cardAt(double dpi, double areaCm2 = 10.0)
@@ -41,8 +41,23 @@ TEST(DropSize, VolumeIsFormedFromTheStoredSinglePrecisionDiameter)
 {
     const float drop = dropDiameter(stainDiameter(100, 25400.0 / 1200.0), DefaultSpread);
     const float half = drop / 2.0f;
-    EXPECT_EQ(dropVolume(drop), static_cast<float>(4.0 / 3.0 * Pi * std::pow(static_cast<double>(half), 3.0)));
+    EXPECT_EQ(static_cast<float>(dropVolume(drop)),
+              static_cast<float>(4.0 / 3.0 * std::numbers::pi * std::pow(static_cast<double>(half), 3.0)));
     EXPECT_NEAR(dropVolume(10.0f), 523.599f, 0.001f);
+}
+
+// The line's pooled classes (tenths of a micrometre, nanolitres, single
+// precision) keep the very volumes they were always given, cubed by
+// multiplication, for every class up to 10 mm.
+TEST(DropSize, PooledClassVolumesAreThoseOfEarlierResults)
+{
+    int differing = 0;
+    for (int tenth = 1; tenth <= 100000; ++tenth) {
+        const double half = tenth / 20.0;
+        differing += static_cast<float>(dropVolume(tenth / 10.0) / 1e6) !=
+                     static_cast<float>(4.0 / 3.0 * std::numbers::pi * half * half * half / 1e6);
+    }
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(DropSize, QuadraticSpreadFactorUsesAllThreeCoefficients)
@@ -120,7 +135,7 @@ TEST(CardStatistics, VmdInterpolatesBetweenTheClassesAroundOneHalf)
     // Classes of 1, 8 and 27 volume units (drop diameters 1, 2, 3 um with a
     // pure linear spread): cumulative 1/36, 9/36, 1.
     CardRecord card = cardAt(1.0);
-    card.PixelSizeX = std::sqrt(Pi) / 2.0; // stain diameter = sqrt(area)
+    card.PixelSizeX = std::sqrt(std::numbers::pi) / 2.0; // stain diameter = sqrt(area)
     computeCardStatistics(card, {1, 4, 9}, {0.0, 1.0, 0.0});
     ASSERT_EQ(card.Stains.size(), 4u);
     EXPECT_NEAR(card.Stains[3].Diameter, 3.0f, 1e-5f);

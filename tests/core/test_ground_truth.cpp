@@ -43,7 +43,7 @@ Analysed analyse(const Card &card, SpreadFactors spread = {0.0, 0.56, 0.0}, bool
     settings.Log = false;
     settings.Scan.SplitTouching = split;
     settings.Scan.KeepStains = true;
-    a.Figures = analyseCard(a.Record, decoded.Image, settings);
+    a.Figures = analyseCard(a.Record, decoded->Image, settings);
     return a;
 }
 

@@ -72,10 +72,10 @@ TEST(MappedFile, ACardCutShortAfterOpeningIsLeftOut)
     const DecodeResult decoded = decodeBmpFile(file.path(), ColourBitmaps::Refuse, BmpRows::InPlace);
     ASSERT_TRUE(decoded.ok());
     std::filesystem::resize_file(file.path(), 4000);
-    CardRecord card = newCardRecord("card.bmp", "/tmp", decoded.Image.Width, decoded.Image.Height, 600);
+    CardRecord card = newCardRecord("card.bmp", "/tmp", decoded->Image.Width, decoded->Image.Height, 600);
     AnalysisSettings settings;
     settings.Log = false;
-    const CardFigures figures = analyseCard(card, decoded.Image, settings);
+    const CardFigures figures = analyseCard(card, decoded->Image, settings);
     EXPECT_EQ(figures.Figures.reason(), "the file was cut short while it was read");
     EXPECT_FALSE(card.Scanned);
 }
@@ -99,12 +99,12 @@ TEST(MappedFile, AFileRewrittenBetweenTheSweepsOfTheColourPassKeepsTheListWhole)
         if (row == 0)
             file.rewrite(test::makeBmp(p));
     };
-    ASSERT_EQ(collectForegroundPixels(card, decoded.Image, callbacks), PassOutcome::Complete);
+    ASSERT_EQ(collectForegroundPixels(card, decoded->Image, callbacks), PassOutcome::Complete);
     std::size_t pixels = 0;
     for (const ForegroundPixelList::Run &run : card.ForegroundPixels.runs())
         pixels += static_cast<std::size_t>(run.Length);
     EXPECT_EQ(pixels, card.ForegroundPixels.size());
-    EXPECT_FALSE(decoded.Image.sourceIntact().ok());
+    EXPECT_FALSE(decoded->Image.sourceIntact().ok());
 }
 
 } // namespace

@@ -63,12 +63,10 @@ TEST(Startup, ModuleStateFromTheStore)
     store.setRaw("Settings", "RootDir", "/srv/vexolin");
     store.setRaw("Prefs", "Metric", "False");
     ModuleState m;
-    startModuleState(store, m, "/fallback", 12, 12, "Sans", 8.0f);
+    startModuleState(store, m, "/fallback", 12, "Sans", 8.0f);
     EXPECT_EQ(m.RootDir, "/srv/vexolin/");
     EXPECT_FALSE(m.Metric);
-    EXPECT_DOUBLE_EQ(m.Pi, 3.14159265358979323846);
     EXPECT_EQ(m.UiFontSize, 6.0f);
-    EXPECT_EQ(m.TwipsPerPixelY, 12);
 }
 
 } // namespace

@@ -43,9 +43,9 @@ TEST(TrialFile, EveryStoredValueComesBackExactlyUnderACommaLocale)
     const Trial trial = test::sampleTrial(folder.path() / "cards", "/elsewhere/line 2");
     const std::string path = folder.file("trial.vexolin");
     ASSERT_TRUE(saveTrial(path, trial).ok());
-    const OpenedTrial opened = openTrial(path);
-    ASSERT_TRUE(opened.Result.ok()) << opened.Result.reason();
-    test::expectSameTrial(opened.Value, test::asOpened(trial));
+    const Result<Trial> opened = openTrial(path);
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    test::expectSameTrial(opened.value(), test::asOpened(trial));
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"trial.vexolin"});
 }
 
@@ -65,20 +65,20 @@ TEST(TrialFile, CardsBelowTheTrialMoveWithItsFolder)
     fs::rename(folder.path() / "day1", folder.path() / "moved");
     fs::remove_all(folder.path() / "elsewhere");
 
-    OpenedTrial opened = openTrial(folder.file("moved/trial.vexolin"));
-    ASSERT_TRUE(opened.Result.ok()) << opened.Result.reason();
-    const CardList &first = opened.Value.Passes[0].Cards;
+    Result<Trial> opened = openTrial(folder.file("moved/trial.vexolin"));
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    const CardList &first = opened.value().Passes[0].Cards;
     EXPECT_EQ(first[2].FilePath, folder.file("moved/cards/card 02.tif"));
-    EXPECT_EQ(opened.Value.Passes[1].Cards[1].FilePath, folder.file("elsewhere/card03.bmp"));
+    EXPECT_EQ(opened.value().Passes[1].Cards[1].FilePath, folder.file("elsewhere/card03.bmp"));
     std::vector<int> seen;
-    checkCardFiles(opened.Value, [&](int done, int total) {
+    checkCardFiles(opened.value(), [&](int done, int total) {
         seen.push_back(done * 10 + total);
         return false;
     });
     EXPECT_EQ(seen, (std::vector<int>{13, 23, 33}));
     EXPECT_EQ(first[1].FileState, CardFileState::Present);
     EXPECT_EQ(first[2].FileState, CardFileState::Present);
-    EXPECT_EQ(opened.Value.Passes[1].Cards[1].FileState, CardFileState::Missing);
+    EXPECT_EQ(opened.value().Passes[1].Cards[1].FileState, CardFileState::Missing);
 }
 
 TEST(CardFileCheck, TellsPresentChangedAndMissingFiles)
@@ -109,10 +109,10 @@ TEST(TrialFile, ANewerFormatIsRefusedAndTheFileLeftAsItWas)
     ASSERT_TRUE(saveTrial(path, test::sampleTrial(folder.path(), folder.path())).ok());
     ASSERT_TRUE(test::runSql(path, "UPDATE vexolin SET value = '7' WHERE key = 'schema_version'"));
     const std::string before = bytesOf(path);
-    const OpenedTrial opened = openTrial(path);
-    EXPECT_EQ(opened.Result.reason(), "next.vexolin was saved by a newer version of Vexolin (trial format 7); this "
-                                      "version reads format 2 and older.");
-    EXPECT_TRUE(opened.Value.Passes.empty());
+    const Result<Trial> opened = openTrial(path);
+    EXPECT_EQ(opened.reason(), "next.vexolin was saved by a newer version of Vexolin (trial format 7); this "
+                               "version reads format 2 and older.");
+    EXPECT_TRUE(opened.value().Passes.empty());
     EXPECT_EQ(bytesOf(path), before);
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"next.vexolin"});
 }
@@ -122,11 +122,11 @@ TEST(TrialFile, FilesThatAreNoTrialAreRefused)
     const test::TempFolder folder;
     writeBytes(folder.file("notes.vexolin"), "SQLite format 3 is what this text says");
     ASSERT_TRUE(test::runSql(folder.file("other.db"), "CREATE TABLE settings (key TEXT, value TEXT)"));
-    EXPECT_EQ(openTrial(folder.file("notes.vexolin")).Result.reason(), "notes.vexolin is not a Vexolin trial file.");
-    EXPECT_EQ(openTrial(folder.file("other.db")).Result.reason(), "other.db is not a Vexolin trial file.");
-    EXPECT_EQ(openTrial(folder.path().string()).Result.reason(),
+    EXPECT_EQ(openTrial(folder.file("notes.vexolin")).reason(), "notes.vexolin is not a Vexolin trial file.");
+    EXPECT_EQ(openTrial(folder.file("other.db")).reason(), "other.db is not a Vexolin trial file.");
+    EXPECT_EQ(openTrial(folder.path().string()).reason(),
               folder.path().filename().string() + " is not a Vexolin trial file.");
-    EXPECT_EQ(openTrial(folder.file("gone.vexolin")).Result.reason(), "gone.vexolin does not exist.");
+    EXPECT_EQ(openTrial(folder.file("gone.vexolin")).reason(), "gone.vexolin does not exist.");
 }
 
 TEST(TrialFile, UnsoundValuesAreRefusedAsDamage)
@@ -150,9 +150,8 @@ TEST(TrialFile, UnsoundValuesAreRefusedAsDamage)
         const std::string path = folder.file("bad.vexolin");
         fs::copy_file(good, path, fs::copy_options::overwrite_existing);
         ASSERT_TRUE(test::runSql(path, sql));
-        const OpenedTrial opened = openTrial(path);
-        EXPECT_EQ(opened.Result.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u)
-            << opened.Result.reason();
+        const Result<Trial> opened = openTrial(path);
+        EXPECT_EQ(opened.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u) << opened.reason();
     }
 }
 
@@ -209,9 +208,9 @@ TEST(TrialFile, DamageAndContradictingFiguresAreRefusedAndTheFileLeftAsItWas)
         ASSERT_TRUE(c.From != Previous || test::asPreviousFormat(path));
         ASSERT_TRUE(c.From == Bytes || test::runSql(path, c.Change));
         const std::string before = bytesOf(path);
-        const OpenedTrial opened = openTrial(path);
-        EXPECT_EQ(opened.Result.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u);
-        EXPECT_NE(opened.Result.reason().find(c.Reason), std::string::npos) << opened.Result.reason();
+        const Result<Trial> opened = openTrial(path);
+        EXPECT_EQ(opened.reason().rfind("bad.vexolin is damaged and cannot be opened: ", 0), 0u);
+        EXPECT_NE(opened.reason().find(c.Reason), std::string::npos) << opened.reason();
         EXPECT_EQ(bytesOf(path), before);
     }
     EXPECT_EQ(test::filesIn(folder.path()), (std::vector<std::string>{"bad.vexolin", "good.vexolin"}));
@@ -224,9 +223,9 @@ TEST(TrialFile, ATrialOfThePreviousFormatWithoutChecksumStillOpens)
     const std::string path = folder.file("old.vexolin");
     ASSERT_TRUE(saveTrial(path, trial).ok());
     ASSERT_TRUE(test::asPreviousFormat(path));
-    const OpenedTrial opened = openTrial(path);
-    ASSERT_TRUE(opened.Result.ok()) << opened.Result.reason();
-    test::expectSameTrial(opened.Value, test::asOpened(trial));
+    const Result<Trial> opened = openTrial(path);
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    test::expectSameTrial(opened.value(), test::asOpened(trial));
 }
 
 TEST(TrialFile, AJournalLeftBesideTheTrialIsNamed)
@@ -247,7 +246,7 @@ TEST(TrialFile, AJournalLeftBesideTheTrialIsNamed)
     sqlite3_close(db);
     const std::string before = bytesOf(folder.file("copy.vexolin"));
 
-    EXPECT_EQ(openTrial(folder.file("copy.vexolin")).Result.reason(),
+    EXPECT_EQ(openTrial(folder.file("copy.vexolin")).reason(),
               "copy.vexolin is damaged and cannot be opened: a change another program left unfinished is kept beside "
               "it in copy.vexolin-journal; opening the trial once in that program undoes the change.");
     EXPECT_EQ(bytesOf(folder.file("copy.vexolin")), before);

@@ -20,8 +20,7 @@ namespace {
 
 std::string contents(const std::string &path)
 {
-    std::string error;
-    return readWholeFile(path, error);
+    return readWholeFile(path).value();
 }
 
 TEST(WholeFile, ReplacesTheFileKeepingItsPermissionsAndLeavesNothingBeside)
@@ -91,14 +90,12 @@ TEST(WholeFile, LinksAreFollowedAndDevicesAndPipesWrittenIntoNeverReplaced)
 TEST(WholeFile, ReadingRefusesAnythingButARegularFile)
 {
     const test::TempFolder folder;
-    std::string error;
-    EXPECT_EQ(readWholeFile(folder.file("none.scn"), error), "");
-    EXPECT_EQ(error, "") << "a missing file is no error: there is nothing to add to";
+    const Result<std::string> none = readWholeFile(folder.file("none.scn"));
+    EXPECT_TRUE(none.ok() && none->empty()) << "a missing file is no error: there is nothing to add to";
     ASSERT_EQ(::mkfifo(folder.file("pipe.scn").c_str(), 0600), 0);
-    readWholeFile(folder.file("pipe.scn"), error); // would wait for ever on a pipe
-    EXPECT_EQ(error, "it is not a regular file");
-    readWholeFile(folder.path().string(), error);
-    EXPECT_EQ(error, "it is not a regular file");
+    // would wait for ever on a pipe
+    EXPECT_EQ(readWholeFile(folder.file("pipe.scn")).reason(), "it is not a regular file");
+    EXPECT_EQ(readWholeFile(folder.path().string()).reason(), "it is not a regular file");
 }
 
 } // namespace

@@ -629,9 +629,9 @@ TEST_F(TrialRuns, AStoredTrialReportsAsItsCardsDidAndWithoutTheirFiles)
 
 TEST_F(TrialRuns, TheMeanOfTwoEqualPassesHasTheSwathAndSpectrumOfOne)
 {
-    OpenedTrial opened = openTrial(path("T.vexolin").toStdString());
-    opened.Value.Passes.push_back(opened.Value.Passes.front());
-    ASSERT_TRUE(saveTrial(path("T2.vexolin").toStdString(), opened.Value).ok());
+    Result<Trial> opened = openTrial(path("T.vexolin").toStdString());
+    opened.value().Passes.push_back(opened.value().Passes.front());
+    ASSERT_TRUE(saveTrial(path("T2.vexolin").toStdString(), opened.value()).ok());
     auto reported = [&](const QString &which) {
         return QJsonDocument::fromJson(
                    json({QStringLiteral("--trial"), path("T2.vexolin"), QStringLiteral("--bootstrap=0"), which}).Out)

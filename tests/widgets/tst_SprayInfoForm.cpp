@@ -2,7 +2,7 @@
 // storing of all entries and its Preferences mode.
 
 #include "app/AppState.h"
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 #include "line/ui/SprayInfoForm.h"
 #include "support/MessageRecorder.h"
 #include "ui/Messages.h"

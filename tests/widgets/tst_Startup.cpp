@@ -35,7 +35,7 @@ private slots:
                                    return false;
                                },
                                [&] { opened = true; }};
-        auto window = ui::startVexolin(store, module, ScreenMetrics{1024, 599, 15, 15}, hooks);
+        auto window = ui::startVexolin(store, module, ScreenMetrics{1024, 599, 15}, hooks);
         QVERIFY(!window);
         QVERIFY(!opened);
         QVERIFY(asked.startsWith(QStringLiteral("Your screen resolution is currently set to 1024\u00d7599.\n\n")));
@@ -48,7 +48,7 @@ private slots:
         ModuleState module;
         bool opened = false;
         ui::StartupHooks hooks{[](const QString &) { return true; }, [&] { opened = true; }};
-        auto window = ui::startVexolin(store, module, ScreenMetrics{1024, 599, 15, 15}, hooks);
+        auto window = ui::startVexolin(store, module, ScreenMetrics{1024, 599, 15}, hooks);
         QVERIFY(window);
         QVERIFY(opened);
         QVERIFY(window->isVisible());
@@ -67,7 +67,7 @@ private slots:
                                    return false;
                                },
                                [] {}};
-        auto window = ui::startVexolin(store, module, ScreenMetrics{640, 600, 15, 15}, hooks);
+        auto window = ui::startVexolin(store, module, ScreenMetrics{640, 600, 15}, hooks);
         QVERIFY(window);
         QVERIFY(!asked);
         QCOMPARE(module.RootDir, root.path().toStdString() + "/");
@@ -80,8 +80,8 @@ private slots:
         MemorySettingsStore store = storeWithRoot();
         ModuleState normal, large;
         ui::StartupHooks hooks{[](const QString &) { return true; }, [] {}};
-        auto a = ui::startVexolin(store, normal, ScreenMetrics{1280, 1024, 15, 15}, hooks);
-        auto b = ui::startVexolin(store, large, ScreenMetrics{1280, 1024, 12, 12}, hooks);
+        auto a = ui::startVexolin(store, normal, ScreenMetrics{1280, 1024, 15}, hooks);
+        auto b = ui::startVexolin(store, large, ScreenMetrics{1280, 1024, 12}, hooks);
         QCOMPARE(large.UiFontSize, normal.UiFontSize * 6.0f / 8.0f);
         QCOMPARE(b->font().pointSizeF(), double(large.UiFontSize));
         a->close();

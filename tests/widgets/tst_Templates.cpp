@@ -279,10 +279,10 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("sheet-cards/clip05.bmp"))));
         const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("sheet-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
-        QCOMPARE(clip.BitsPerPixel, 8);
-        QCOMPARE(clip.Image.PaletteBgr,
+        QCOMPARE(clip->BitsPerPixel, 8);
+        QCOMPARE(clip->Image.PaletteBgr,
                  (std::vector<std::uint8_t>{255, 255, 255, 200, 220, 240, 120, 40, 20, 0, 0, 0}));
-        QCOMPARE(clip.Image.Width, 175); // 1.75 x 100
+        QCOMPARE(clip->Image.Width, 175); // 1.75 x 100
         QCOMPARE(store.values().at({"Settings", "TemplateSizeV"}), std::string("2.75"));
         // The next sheet goes on from clip 10.
         LoadTemplateForm next(store, sheet, 100, root(), lastClip);
@@ -305,8 +305,8 @@ private slots:
         w.btnOK->click();
         const DecodeResult clip = decodeBmpFile(dir.filePath(QStringLiteral("one-cards/clip01.bmp")).toStdString());
         QVERIFY(clip.ok());
-        QCOMPARE(clip.Image.Width, 1050);
-        QCOMPARE(clip.Image.Height, 1650);
+        QCOMPARE(clip->Image.Width, 1050);
+        QCOMPARE(clip->Image.Height, 1650);
     }
 
     void aFrameOverTheSheetsEdgeIsCutShortAndTold()
@@ -319,7 +319,7 @@ private slots:
         LoadTemplateForm edge(store, writeSheet(QStringLiteral("edge.bmp"), 200, 300), 100, root(), lastClip);
         edge.ShiftButton[1]->click();
         edge.btnOK->click();
-        QCOMPARE(decodeBmpFile(edge.clips().at(0)).Image.Width, 199);
+        QCOMPARE(decodeBmpFile(edge.clips().at(0))->Image.Width, 199);
         QCOMPARE(messages, QStringList{QStringLiteral("Card 1 reaches past the edge of the sheet: it was cut short to "
                                                       "199 x 250 pixels of its 200 x 250.")});
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <numeric>
 #include <sstream>
 
@@ -150,7 +151,7 @@ double normal(Random &random)
 {
     const double u = 1.0 - random.unit(); // (0, 1]
     const double v = random.unit();
-    return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * 3.14159265358979323846 * v);
+    return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * std::numbers::pi * v);
 }
 
 Disc discOf(const DoubledDisc &d)

@@ -1,4 +1,4 @@
-#include "line/SprayInfo.h"
+#include "line/SprayInfoSettings.h"
 
 namespace vex {
 
