@@ -1,5 +1,7 @@
 #include "text/ControlText.h"
 
+#include "text/Utf8.h"
+
 #include <cstdio>
 
 namespace vex {
@@ -18,35 +20,12 @@ std::string hexEscape(const char *form, unsigned value)
     return buffer;
 }
 
-// The length of the UTF-8 sequence at `i`, 0 when the bytes there are not one.
+// The length of the UTF-8 sequence at `i`, 0 when the bytes there are not
+// one or name no character.
 std::size_t sequenceLength(std::string_view text, std::size_t i, char32_t &cp)
 {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        cp = lead & 0x1F;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        cp = lead & 0x0F;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        cp = lead & 0x07;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size())
-        return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(text[i + k]);
-        if ((next & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (next & 0x3F);
-    }
-    static constexpr char32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < Least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return length;
+    const std::size_t length = utf8Sequence(text, i, cp);
+    return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : length;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "text/Windows1252.h"
 
+#include "text/Utf8.h"
+
 namespace vex {
 
 namespace {
@@ -32,41 +34,15 @@ std::string toWindows1252(const std::string &utf8)
     out.reserve(utf8.size());
     std::size_t i = 0;
     while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int length = 0;
         char32_t cp = 0;
-        if (lead < 0x80) {
-            length = 1;
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            length = 3;
-            cp = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            length = 4;
-            cp = lead & 0x07;
-        }
-        bool valid = length > 0 && i + static_cast<std::size_t>(length) <= utf8.size();
-        for (int k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80)
-                valid = false;
-            else
-                cp = (cp << 6) | (next & 0x3F);
-        }
-        // Overlong forms would smuggle ASCII past the check.
-        static constexpr char32_t Least[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (valid && length > 1 && cp < Least[length])
-            valid = false;
-        if (!valid) {
+        const std::size_t length = utf8Sequence(utf8, i, cp);
+        if (length == 0) {
             out += '?';
             ++i;
             continue;
         }
         appendCodePoint(out, cp);
-        i += static_cast<std::size_t>(length);
+        i += length;
     }
     return out;
 }
