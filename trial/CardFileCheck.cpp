@@ -35,13 +35,7 @@ std::string finalHex(EVP_MD_CTX *context)
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(context, digest, &length) != 1)
         return {};
-    static const char *digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 0x0F];
-    }
-    return hex;
+    return hexDigits(digest, length);
 }
 
 } // namespace
@@ -151,6 +145,18 @@ Status noteCardFile(CardRecord &card, const DecodeResult &decoded)
     card.FileSize = static_cast<std::int64_t>(source->size());
     card.ContentHash = hash;
     return {};
+}
+
+std::string hexDigits(const unsigned char *bytes, std::size_t size)
+{
+    static const char *digits = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * size);
+    for (std::size_t i = 0; i < size; ++i) {
+        hex += digits[bytes[i] >> 4];
+        hex += digits[bytes[i] & 0x0F];
+    }
+    return hex;
 }
 
 } // namespace vex

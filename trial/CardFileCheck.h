@@ -42,4 +42,7 @@ Status noteCardFile(CardRecord &card, const DecodeResult &decoded);
 // The SHA-256 of the bytes in lower-case hex; empty when it cannot be computed.
 std::string sha256Hex(const std::uint8_t *data, std::size_t size);
 
+// A digest's bytes in lower-case hex, as card files and trials store them.
+std::string hexDigits(const unsigned char *bytes, std::size_t size);
+
 } // namespace vex

@@ -8,6 +8,7 @@
 #include "text/SameFile.h"
 #include "text/Settings.h"
 #include "text/WholeFile.h"
+#include "trial/CardFileCheck.h"
 
 #include <openssl/evp.h>
 #include <sqlite3.h>
@@ -506,13 +507,7 @@ public:
                 error_ = "out of memory";
             return {};
         }
-        static const char *digits = "0123456789abcdef";
-        std::string text;
-        for (unsigned int i = 0; i < length; ++i) {
-            text += digits[digest[i] >> 4];
-            text += digits[digest[i] & 15];
-        }
-        return text;
+        return hexDigits(digest, length);
     }
     const std::string &error() const { return error_; }
 
