@@ -136,31 +136,6 @@ bool frmMain::confirmSprayInfo()
     return true;
 }
 
-AnalysisSettings frmMain::analysisSettings() const
-{
-    AnalysisSettings s;
-    s.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLowSlider_->value(), 0, 255));
-    s.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHighSlider_->value(), 0, 255));
-    s.Scan.HueInvert = hueInvertCheck_->isChecked();
-    s.Scan.ShapeThreshold = prefs_.ShapeThreshold;
-    s.Scan.HueThreshold = prefs_.HueThreshold;
-    s.DenseCoverage = prefs_.DenseCoveragePercent / 100.0;
-    s.Extended = prefs_.ExtendedFigures;
-    s.Scan.SplitTouching = prefs_.SplitTouching;
-    s.Spread = module_.SpreadFactor;
-    s.Log = prefs_.LogAnalysis;
-    s.Append = prefs_.Append;
-    s.Metric = module_.Metric;
-    s.LogSprayInfo = prefs_.LogSprayInfo;
-    s.Spray = prefs_.Spray;
-    s.WidthStep = prefs_.SwathWidthStep;
-    s.CentrePattern = prefs_.CentrePattern;
-    s.HasRange = true;
-    s.RangeLow = view_.RangeLow;
-    s.RangeHigh = view_.RangeHigh;
-    return s;
-}
-
 void frmMain::refreshLine()
 {
     if (meanShown_) {

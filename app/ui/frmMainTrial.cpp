@@ -243,45 +243,6 @@ void frmMain::cmbPass_Change(int index)
 
 // ---- What a trial keeps ------------------------------------------------------
 
-Trial frmMain::trial()
-{
-    Trial t;
-    t.Settings = trialSettings(analysisSettings());
-    t.Settings.Resolution = prefs_.DefaultRes;
-    t.Settings.ResolutionFromFile = prefs_.ResolutionFromFile;
-    t.Settings.Intake.ReduceColours = prefs_.ReduceColours;
-    t.NaturalOrder = prefs_.NaturalOrder;
-    t.CurrentPass = currentPass_;
-    for (int p = 1; p <= passCount(); ++p) {
-        LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
-        const bool shown = p == currentPass_ && !meanShown_;
-        LinePass pass;
-        pass.Name = held.Name;
-        pass.InMean = held.InMean;
-        pass.OrderEdited = held.OrderEdited;
-        pass.Spray = shown ? prefs_.Spray : held.Spray;
-        for (CardRecord &card : (shown ? cards_ : held.Cards).records())
-            pass.Cards.add(storedCard(card));
-        t.Passes.push_back(std::move(pass));
-    }
-    return t;
-}
-
-std::string frmMain::trialStateKey() const
-{
-    AnalysisSettings s = analysisSettings();
-    s.Resolution = prefs_.DefaultRes;
-    s.ResolutionFromFile = prefs_.ResolutionFromFile;
-    s.Intake.ReduceColours = prefs_.ReduceColours;
-    std::vector<PassView> views;
-    for (int p = 1; p <= passCount(); ++p) {
-        const LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
-        const bool shown = p == currentPass_ && !meanShown_;
-        views.push_back({&held, shown ? &cards_ : &held.Cards, shown ? &prefs_.Spray : &held.Spray});
-    }
-    return vex::trialStateKey(s, prefs_.NaturalOrder, views);
-}
-
 bool frmMain::trialModified() const
 {
     // A trial never saved has something to lose once it holds a card or a
@@ -503,37 +464,6 @@ bool frmMain::openTrial(const std::string &path)
                         .replace(QLatin1Char('\r'), QLatin1Char('\n')),
                     QMessageBox::Ok, QMessageBox::Warning);
     return true;
-}
-
-void frmMain::applyTrialSettings(const AnalysisSettings &s, bool naturalOrder)
-{
-    prefs_.DefaultRes = s.Resolution;
-    prefs_.ResolutionFromFile = s.ResolutionFromFile;
-    prefs_.ReduceColours = s.Intake.ReduceColours;
-    prefs_.ShapeThreshold = s.Scan.ShapeThreshold;
-    prefs_.HueThreshold = s.Scan.HueThreshold;
-    prefs_.SplitTouching = s.Scan.SplitTouching;
-    prefs_.ExtendedFigures = s.Extended;
-    prefs_.DenseCoveragePercent = static_cast<std::int32_t>(std::lround(s.DenseCoverage * 100.0));
-    prefs_.NaturalOrder = naturalOrder;
-    prefs_.SwathWidthStep = s.WidthStep;
-    prefs_.CentrePattern = s.CentrePattern;
-    module_.SpreadFactor = s.Spread;
-    module_.Metric = s.Metric;
-    {
-        const QSignalBlocker low(hueLowSlider_);
-        const QSignalBlocker high(hueHighSlider_);
-        hueLowSlider_->setValue(s.Scan.HueLow);
-        hueHighSlider_->setValue(s.Scan.HueHigh);
-        const QSignalBlocker invert(hueInvertCheck_);
-        hueInvertCheck_->setChecked(s.Scan.HueInvert);
-    }
-    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
-    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
-    if (s.HasRange) {
-        view_.RangeLow = s.RangeLow;
-        view_.RangeHigh = s.RangeHigh;
-    }
 }
 
 std::string frmMain::shownName(const CardRecord &card) const
