@@ -1,5 +1,6 @@
 // The main window's card strip, captions, scrolling, keyboard and closing.
 
+#include "app/ui/BackgroundWork.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/frmMain.h"
 #include "model/CardGeometry.h"
@@ -20,6 +21,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -83,6 +85,30 @@ private:
 
 private slots:
     void init() { store.clear(); }
+
+    void backgroundWorkRunsOffTheGuiThreadWhileEventsFlow()
+    {
+        QObject gui;
+        bool timerFired = false;
+        QTimer::singleShot(0, &gui, [&] { timerFired = true; });
+        const QThread *worker = nullptr;
+        const int answer = vex::ui::runInBackground([&] {
+            worker = QThread::currentThread();
+            // Long enough for the waiting loop to run the timer meanwhile.
+            QThread::msleep(50);
+            return vex::ui::onGuiThread(&gui, [&] { return QThread::currentThread() == gui.thread() ? 42 : -1; });
+        });
+        QCOMPARE(answer, 42);
+        QVERIFY(worker != QThread::currentThread());
+        QVERIFY(timerFired);
+        bool thrown = false;
+        try {
+            vex::ui::runInBackground([] { throw std::runtime_error("work failed"); });
+        } catch (const std::runtime_error &e) {
+            thrown = std::string(e.what()) == "work failed";
+        }
+        QVERIFY(thrown);
+    }
 
     void startsEmpty()
     {
