@@ -1,6 +1,7 @@
 #include "app/AppState.h"
 
 #include "analysis/DropStatistics.h"
+#include "line/SettingsTable.h"
 #include "model/CardGeometry.h"
 
 #include <algorithm>
@@ -46,31 +47,12 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     std::vector<std::string> ignored;
     std::vector<std::string> &resets = reset ? *reset : ignored;
     Preferences w;
-    w.DefaultRes = static_cast<std::int32_t>(
-        readIntegerSetting(store, PrefsSection, "DefaultRes", 1200, 1, MaxResolution, resets));
+    readTableSettings(store, w.Analysis, resets);
     const std::array<double, 3> spreadDefaults{0.0, 0.56, 0.0};
     for (std::size_t i = 0; i < 3; ++i)
         module.SpreadFactor[i] = readDoubleSetting(store, PrefsSection, "SpreadFactor" + std::to_string(i),
                                                    spreadDefaults[i], -SpreadLimit[i], SpreadLimit[i], resets);
-    w.HistogramColor = Rgb{125, 190, 255};
-    w.LogAnalysis = readBoolSetting(store, PrefsSection, "LogAnalysis", true, resets);
-    w.Append = readBoolSetting(store, PrefsSection, "Append", false, resets);
-    w.MouseCoords = true;
-    w.LogSprayInfo = readBoolSetting(store, PrefsSection, "LogSprayInfo", false, resets);
-    w.ShapeThreshold =
-        static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "ShapeThreshold", 100, 0, 255, resets));
-    w.HueThreshold =
-        static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, "HueThreshold", 0, 0, 255, resets));
-    w.ReduceColours = readBoolSetting(store, PrefsSection, "ReduceColours", false, resets);
-    w.ResolutionFromFile = readBoolSetting(store, PrefsSection, "ResolutionFromFile", false, resets);
-    w.ExtendedFigures = readBoolSetting(store, PrefsSection, "ExtendedFigures", false, resets);
-    w.SplitTouching = readBoolSetting(store, PrefsSection, "SplitTouching", false, resets);
-    w.NaturalOrder = readBoolSetting(store, PrefsSection, "NaturalOrder", false, resets);
-    w.SwathWidthStep = readDoubleSetting(store, PrefsSection, "SwathWidthStep", 0.1, 0.01, 1.0, resets);
-    w.CentrePattern = readBoolSetting(store, PrefsSection, "CentrePattern", false, resets);
     w.ConfidenceIntervals = readBoolSetting(store, PrefsSection, "ConfidenceIntervals", false, resets);
-    w.DenseCoveragePercent =
-        static_cast<std::int32_t>(readIntegerSetting(store, PrefsSection, "DenseCoveragePercent", 20, 1, 100, resets));
     // Read with the module state at start; a bad word there is named with the rest.
     (void)readBoolSetting(store, PrefsSection, "Metric", true, resets);
     w.Spray = readSprayInfo(store);
@@ -80,28 +62,14 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
 
 Status writePreferences(SettingsStore &store, const ModuleState &module, const Preferences &window)
 {
-    Status written;
+    Status written = writeTableSettings(store, window.Analysis);
     auto put = [&](const char *section, const std::string &key, const std::string &value) {
         written.add(writeSetting(store, section, key, value));
     };
-    put(PrefsSection, "DefaultRes", std::to_string(window.DefaultRes));
     for (std::size_t i = 0; i < 3; ++i)
         put(PrefsSection, "SpreadFactor" + std::to_string(i), doubleSettingText(module.SpreadFactor[i]));
-    put(PrefsSection, "LogAnalysis", boolSettingText(window.LogAnalysis));
-    put(PrefsSection, "Append", boolSettingText(window.Append));
-    put(PrefsSection, "LogSprayInfo", boolSettingText(window.LogSprayInfo));
     put(SettingsSection, "InitialDir", window.InitialDir);
-    put(PrefsSection, "ShapeThreshold", std::to_string(window.ShapeThreshold));
-    put(PrefsSection, "HueThreshold", std::to_string(window.HueThreshold));
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
-    put(PrefsSection, "ReduceColours", boolSettingText(window.ReduceColours));
-    put(PrefsSection, "ResolutionFromFile", boolSettingText(window.ResolutionFromFile));
-    put(PrefsSection, "DenseCoveragePercent", std::to_string(window.DenseCoveragePercent));
-    put(PrefsSection, "ExtendedFigures", boolSettingText(window.ExtendedFigures));
-    put(PrefsSection, "SplitTouching", boolSettingText(window.SplitTouching));
-    put(PrefsSection, "NaturalOrder", boolSettingText(window.NaturalOrder));
-    put(PrefsSection, "SwathWidthStep", doubleSettingText(window.SwathWidthStep));
-    put(PrefsSection, "CentrePattern", boolSettingText(window.CentrePattern));
     put(PrefsSection, "ConfidenceIntervals", boolSettingText(window.ConfidenceIntervals));
     written.add(store.flush());
     return written;

@@ -2,6 +2,7 @@
 // The state the program starts with: the module-wide values and the user's
 // preferences, read from and written to the settings store.
 
+#include "line/LineAnalysis.h"
 #include "line/SprayInfoSettings.h"
 #include "model/CardList.h"
 #include "model/CardStat.h"
@@ -35,36 +36,14 @@ struct ModuleState {
 struct Preferences {
     bool DisableBackgroundWarning = false;
     bool DisableDitherWarning = false;
-    std::int32_t DefaultRes = 1200;
     Rgb HistogramColor{125, 190, 255};
-    bool LogAnalysis = true;
-    bool Append = false;
     bool MouseCoords = true;
-    bool LogSprayInfo = false;
-    std::uint8_t ShapeThreshold = 100;
-    std::uint8_t HueThreshold = 0;
     std::string InitialDir;
     SprayInfo Spray;
-    // Colour pictures are reduced to 256 colours instead of refused.
-    bool ReduceColours = false;
-    // A card takes the resolution its file records, where it records a
-    // plausible one, instead of DefaultRes.
-    bool ResolutionFromFile = false;
-    // Cards whose stains cover more than this share (percent) are named as
-    // too dense for reliable drop counts.
-    std::int32_t DenseCoveragePercent = 20;
-    // The rejected stains and the overlap estimate in the scan logs, the
-    // results file and the report, not only in the window and the JSON.
-    bool ExtendedFigures = false;
-    // Stains of touching drops are cut apart before they are tested.
-    bool SplitTouching = false;
-    // File names are sorted as people count: card2 before card10.
-    bool NaturalOrder = false;
-    // The swath analysis between whole spacings, in steps of this share of
-    // the card spacing (0.01 to 1).
-    double SwathWidthStep = 0.1;
-    // The deposit pattern is moved onto the flight line before the passes.
-    bool CentrePattern = false;
+    // The settings of the settings table, as the window and the batch tool
+    // start every analysis from them (the hue range, spread factor and units
+    // are not kept here).
+    AnalysisSettings Analysis;
     // The window shows 95 % confidence intervals of the figures.
     bool ConfidenceIntervals = false;
 };

@@ -14,35 +14,28 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace vex {
 
 struct BatchOptions {
-    std::optional<std::int32_t> Dpi;
-    std::optional<bool> DpiFromFile;
-    std::optional<bool> ReduceColours;
+    // The settings table's options as given, by the setting's name, in the
+    // order given: a switch 1, its negation 0, a number as the user gives it.
+    std::vector<std::pair<std::string, double>> Settings;
+    // The last value given for a setting.
+    std::optional<double> setting(std::string_view name) const;
     std::uint8_t HueLow = 0;
     std::uint8_t HueHigh = 255;
-    bool Invert = false;
-    std::optional<std::uint8_t> Roundness;
-    std::optional<std::uint8_t> ValidHues;
     std::optional<std::array<double, 3>> Spread;
-    bool NoDither = false;
-    bool TableBackground = false;
-    std::optional<bool> Log;
-    std::optional<bool> Append;
     bool Json = false;
-    std::optional<bool> Extended;
-    std::optional<bool> SplitTouching;
     std::optional<std::string> Stains; // the stain table, CSV
     // The spray line: card 1 position and spacing as typed, the aircraft's
-    // nominal swath, the selected drop size range and the units.
+    // nominal swath and the selected drop size range.
     std::optional<std::pair<std::string, std::string>> Positions;
     std::optional<std::string> Swath;
     std::optional<std::pair<float, float>> Range;
-    std::optional<bool> Metric;
     // The results file (TXT or CSV by its extension) and spray information
     // entries given as KEY=VALUE.
     std::optional<std::string> Results;
@@ -55,10 +48,6 @@ struct BatchOptions {
     std::optional<int> Pass;
     bool MeanOfPasses = false;
     std::optional<std::string> SaveTrial; // the run saved as a trial
-    // The swath analysis between whole spacings and the centring of the
-    // pattern (default: the preferences, or the trial's).
-    std::optional<double> WidthStep;
-    std::optional<bool> Centre;
     // Replicates of the bootstrap behind the 95 % intervals; 0 for none.
     int Bootstrap = 1000;
     // Cards analysed side by side (default: one per core).

@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 
 #include "analysis/DropStatistics.h"
+#include "line/SettingsTable.h"
 
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
@@ -63,68 +64,73 @@ std::string thresholdOnLeave(const std::string &text, std::uint8_t current)
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
 {
     PrefsForm f;
-    f.Resolution = std::to_string(state.DefaultRes);
+    const AnalysisSettings &a = state.Analysis;
+    f.Resolution = std::to_string(a.Resolution);
     for (std::size_t i = 0; i < 3; ++i)
         f.Spread[i] = formatCoefficient(module.SpreadFactor[i]);
-    f.Roundness = std::to_string(state.ShapeThreshold);
-    f.Hues = std::to_string(state.HueThreshold);
+    f.Roundness = std::to_string(a.Scan.ShapeThreshold);
+    f.Hues = std::to_string(a.Scan.HueThreshold);
     f.Metric = module.Metric;
-    f.Log = state.LogAnalysis;
-    f.Append = state.Append;
-    f.LogSprayInfo = state.LogSprayInfo;
-    f.ReduceColours = state.ReduceColours;
-    f.ResolutionFromFile = state.ResolutionFromFile;
-    f.DenseCoverage = std::to_string(state.DenseCoveragePercent);
-    f.ExtendedFigures = state.ExtendedFigures;
-    f.SplitTouching = state.SplitTouching;
-    f.NaturalOrder = state.NaturalOrder;
-    f.WidthStep = significantText(state.SwathWidthStep, 6);
-    f.CentrePattern = state.CentrePattern;
+    f.Log = a.Log;
+    f.Append = a.Append;
+    f.LogSprayInfo = a.LogSprayInfo;
+    for (const SettingDecl &d : settingsTable()) {
+        if (!d.Widget)
+            continue;
+        if (d.Kind == SettingKind::Flag)
+            f.Flags[d.Name] = d.Get(a) != 0.0;
+        else
+            f.Numbers[d.Name] = settingFieldText(d, a);
+    }
     f.ConfidenceIntervals = state.ConfidenceIntervals;
     return f;
 }
 
-bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module)
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem)
 {
+    const auto refuse = [problem](std::string why) {
+        if (problem)
+            *problem = std::move(why);
+        return false;
+    };
+    AnalysisSettings &a = state.Analysis;
     module.Metric = form.Metric;
     // A resolution of zero or less would give every card an infinite pixel
     // size; it is refused like any value that does not convert.
     const std::optional<long> resolution = toInteger(form.Resolution, 1, MaxResolution);
     if (!resolution)
-        return false;
-    state.DefaultRes = static_cast<std::int32_t>(*resolution);
-    state.LogAnalysis = form.Log;
-    state.Append = form.Append;
-    state.LogSprayInfo = form.LogSprayInfo;
-    state.ReduceColours = form.ReduceColours;
-    state.ResolutionFromFile = form.ResolutionFromFile;
-    state.ExtendedFigures = form.ExtendedFigures;
-    state.SplitTouching = form.SplitTouching;
-    state.NaturalOrder = form.NaturalOrder;
-    state.CentrePattern = form.CentrePattern;
+        return refuse(InvalidPrefsMessage);
+    a.Resolution = static_cast<std::int32_t>(*resolution);
+    a.Log = form.Log;
+    a.Append = form.Append;
+    a.LogSprayInfo = form.LogSprayInfo;
+    for (const auto &[name, on] : form.Flags)
+        if (const SettingDecl *d = findSetting(name))
+            d->Set(a, on ? 1.0 : 0.0);
     state.ConfidenceIntervals = form.ConfidenceIntervals;
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))
-            return false;
+            return refuse(InvalidPrefsMessage);
         module.SpreadFactor[i] = *v;
     }
     const std::optional<long> roundness = toInteger(form.Roundness, 0, 255);
     if (!roundness)
-        return false;
-    state.ShapeThreshold = static_cast<std::uint8_t>(*roundness);
+        return refuse(InvalidPrefsMessage);
+    a.Scan.ShapeThreshold = static_cast<std::uint8_t>(*roundness);
     const std::optional<long> hues = toInteger(form.Hues, 0, 255);
     if (!hues)
-        return false;
-    state.HueThreshold = static_cast<std::uint8_t>(*hues);
-    const std::optional<long> dense = toInteger(form.DenseCoverage, 1, 100);
-    if (!dense)
-        return false;
-    state.DenseCoveragePercent = static_cast<std::int32_t>(*dense);
-    const std::optional<double> step = parseNumber(form.WidthStep);
-    if (!step || !(*step >= 0.01 && *step <= 1.0))
-        return false;
-    state.SwathWidthStep = *step;
+        return refuse(InvalidPrefsMessage);
+    a.Scan.HueThreshold = static_cast<std::uint8_t>(*hues);
+    for (const SettingDecl &d : settingsTable()) {
+        const auto typed = form.Numbers.find(d.Name);
+        if (typed == form.Numbers.end())
+            continue;
+        const std::optional<double> v = settingFromField(d, typed->second);
+        if (!v)
+            return refuse(std::string(d.Title) + " must be " + d.mustBe() + ".");
+        d.setUserValue(a, *v);
+    }
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "text/NumberText.h"
 #include "text/NumericKeys.h"
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -31,22 +32,21 @@ struct PrefsForm {
     bool Log = true;
     bool Append = false;
     bool LogSprayInfo = false;
-    bool ReduceColours = false;
-    bool ResolutionFromFile = false;
-    std::string DenseCoverage; // percent, 1 to 100
-    bool ExtendedFigures = false;
-    bool SplitTouching = false;
-    bool NaturalOrder = false;
-    std::string WidthStep; // share of the card spacing, 0.01 to 1
-    bool CentrePattern = false;
+    // The settings table's fields by the setting's name: the flags, and the
+    // texts of the number boxes.
+    std::map<std::string, bool> Flags;
+    std::map<std::string, std::string> Numbers;
     bool ConfidenceIntervals = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);
 
 // "Accept": takes the values over in the window's order.  On the first
-// value that does not convert it stops and returns false; what was taken
-// over before stays.
-bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module);
+// value that does not convert it stops and returns false, saying why in
+// `problem` when given; what was taken over before stays.
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem = nullptr);
+
+// Said of a value the window refuses when it is not one of the table's.
+inline constexpr const char *InvalidPrefsMessage = "One of the values is invalid";
 
 } // namespace vex

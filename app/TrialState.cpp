@@ -1,5 +1,7 @@
 #include "app/TrialState.h"
 
+#include "line/SettingsTable.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -18,26 +20,7 @@ CardRecord storedCard(CardRecord &card)
 AnalysisSettings trialSettings(const AnalysisSettings &settings)
 {
     AnalysisSettings s;
-    s.Resolution = settings.Resolution;
-    s.ResolutionFromFile = settings.ResolutionFromFile;
-    s.Intake = settings.Intake;
-    s.Scan.HueLow = settings.Scan.HueLow;
-    s.Scan.HueHigh = settings.Scan.HueHigh;
-    s.Scan.HueInvert = settings.Scan.HueInvert;
-    s.Scan.ShapeThreshold = settings.Scan.ShapeThreshold;
-    s.Scan.HueThreshold = settings.Scan.HueThreshold;
-    s.Scan.SplitTouching = settings.Scan.SplitTouching;
-    s.Spread = settings.Spread;
-    s.NoDither = settings.NoDither;
-    s.TableBackground = settings.TableBackground;
-    s.Metric = settings.Metric;
-    s.DenseCoverage = settings.DenseCoverage;
-    s.Extended = settings.Extended;
-    s.HasRange = settings.HasRange;
-    s.RangeLow = settings.RangeLow;
-    s.RangeHigh = settings.RangeHigh;
-    s.WidthStep = settings.WidthStep;
-    s.CentrePattern = settings.CentrePattern;
+    copyTrialSettings(settings, s);
     return s;
 }
 
@@ -60,34 +43,12 @@ void add(std::string &key, const std::string &text)
 
 } // namespace
 
-std::string trialStateKey(const AnalysisSettings &settings, bool naturalOrder, const std::vector<PassView> &passes)
+std::string trialStateKey(const AnalysisSettings &settings, const std::vector<PassView> &passes)
 {
-    const AnalysisSettings s = trialSettings(settings);
     std::string key;
-    for (const double v : {double(s.Resolution),
-                           double(s.ResolutionFromFile),
-                           double(s.Intake.ReduceColours),
-                           double(s.Scan.HueLow),
-                           double(s.Scan.HueHigh),
-                           double(s.Scan.HueInvert),
-                           double(s.Scan.ShapeThreshold),
-                           double(s.Scan.HueThreshold),
-                           double(s.Scan.SplitTouching),
-                           s.Spread[0],
-                           s.Spread[1],
-                           s.Spread[2],
-                           double(s.NoDither),
-                           double(s.TableBackground),
-                           double(s.Metric),
-                           s.DenseCoverage,
-                           double(s.Extended),
-                           double(s.HasRange),
-                           double(s.RangeLow),
-                           double(s.RangeHigh),
-                           s.WidthStep,
-                           double(s.CentrePattern),
-                           double(naturalOrder)})
-        add(key, v);
+    for (const SettingDecl &d : settingsTable())
+        if (d.Column)
+            add(key, d.Get(settings));
     for (const PassView &p : passes) {
         key += "|pass|";
         add(key, p.Pass->Name);
@@ -114,7 +75,7 @@ std::string trialStateKey(const Trial &trial)
     std::vector<PassView> views;
     for (const LinePass &p : trial.Passes)
         views.push_back({&p, &p.Cards, &p.Spray});
-    return trialStateKey(trial.Settings, trial.NaturalOrder, views);
+    return trialStateKey(trial.Settings, views);
 }
 
 bool cardOutsideTrialFolder(const std::string &cardPath, const std::string &trialPath)

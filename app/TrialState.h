@@ -28,7 +28,7 @@ struct PassView {
 // A text that differs whenever anything a trial keeps differs (the cards'
 // files, resolutions, colours, positions and figures, the passes, the
 // settings); the window compares it with the one of the last save.
-std::string trialStateKey(const AnalysisSettings &settings, bool naturalOrder, const std::vector<PassView> &passes);
+std::string trialStateKey(const AnalysisSettings &settings, const std::vector<PassView> &passes);
 std::string trialStateKey(const Trial &trial);
 
 // Whether a card's file lies outside the folder of the trial at

@@ -1,6 +1,7 @@
 #include "line/LineAnalysis.h"
 
 #include "intake/Resolution.h"
+#include "line/SettingsTable.h"
 
 #include "analysis/DropStatistics.h"
 #include "analysis/ScanLog.h"
@@ -29,7 +30,7 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.ShapeThreshold = settings.Scan.ShapeThreshold;
     in.HueThreshold = settings.Scan.HueThreshold;
     in.Extended = settings.Extended;
-    in.SplitTouching = settings.Scan.SplitTouching;
+    in.SettingLines = settingResultsLines(settings);
     in.Metric = settings.Metric;
     in.RateFactor = rateFactor(settings.Metric);
     in.RateUnit = rateUnit(settings.Metric);

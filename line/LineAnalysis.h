@@ -60,6 +60,8 @@ struct AnalysisSettings {
     bool CentrePattern = false;
     // Replicates of the bootstrap behind the 95 % intervals; 0 for none.
     int Bootstrap = 0;
+    // File names are sorted as people count: card2 before card10.
+    bool NaturalOrder = false;
 };
 
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of

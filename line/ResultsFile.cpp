@@ -338,8 +338,8 @@ std::string resultsTxt(const ResultsInputs &in)
     labelled("Selected Size Range:", selectedRange(in));
     labelled("Drop Roundness:", fixed(in.ShapeThreshold, 0));
     labelled("% Valid Hues:", fixed(in.HueThreshold, 0));
-    if (in.SplitTouching)
-        labelled("Touching Stains:", "cut apart before testing");
+    for (const auto &[label, value] : in.SettingLines)
+        labelled(label, value);
     labelled("Composite VMD:", fixed(c.VMD, 2) + " " + Micro + "m");
     labelled("Ave. Drop Density:", fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     labelled("Ave. Volume Density:", fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
@@ -519,8 +519,8 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Selected Size Range:,," + selectedRange(in));
     line("Drop Roundness:,," + fixed(in.ShapeThreshold, 0));
     line("% Valid Hues:,," + fixed(in.HueThreshold, 0));
-    if (in.SplitTouching)
-        line("Touching Stains:,,cut apart before testing");
+    for (const auto &[label, value] : in.SettingLines)
+        line(label + ",," + value);
     line("Composite VMD:,," + fixed(c.VMD, 2) + Micro + "m");
     line("Ave. Drop Density:,," + fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     line("Ave. Volume Density:,," + fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +

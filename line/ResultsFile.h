@@ -14,6 +14,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vex {
@@ -37,9 +38,10 @@ struct ResultsInputs {
     const SwathProfile *Deposit = nullptr;
     const SwathProfile *DropDensity = nullptr;
     // The rejected stains and the overlap estimate at the end of each card
-    // row; and whether touching stains were cut apart, said when they were.
+    // row; and the lines under the thresholds for the settings that changed
+    // the figures, label and text.
     bool Extended = false;
-    bool SplitTouching = false;
+    std::vector<std::pair<std::string, std::string>> SettingLines;
     // Cards left out or at typed positions: a line under the swath heading.
     std::string SwathNote;
     // With the extended figures: each card row's Dv0.1, Dv0.9, relative

@@ -4,6 +4,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "line/CardPositions.h"
+#include "line/SettingsTable.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
 #include "text/NumberText.h"
@@ -677,7 +678,7 @@ std::string reportErrorMessage(const std::string &description)
 
 std::string reportExtendedLine(const ReportInputs &in)
 {
-    if ((!in.Extended && !in.SplitTouching) || in.Cards == nullptr)
+    if ((!in.Extended && in.SettingSentences.empty()) || in.Cards == nullptr)
         return {};
     std::string text;
     if (in.Extended) {
@@ -697,8 +698,8 @@ std::string reportExtendedLine(const ReportInputs &in)
                                     " % covered): card " + dense);
         text += ".";
     }
-    if (in.SplitTouching)
-        text += std::string(text.empty() ? "" : " ") + "Touching stains were cut apart before testing.";
+    for (const std::string &sentence : in.SettingSentences)
+        text += (text.empty() ? "" : " ") + sentence;
     return text;
 }
 
@@ -706,7 +707,7 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
 {
     ReportInputs in;
     in.Extended = settings.Extended;
-    in.SplitTouching = settings.Scan.SplitTouching;
+    in.SettingSentences = settingReportSentences(settings);
     in.DenseCoverage = settings.DenseCoverage;
     in.Spray = settings.Spray;
     in.Cards = &cards;

@@ -39,7 +39,8 @@ struct ReportInputs {
     SwathProfile DropDensity;
     // The extended figures' line on the spray line page.
     bool Extended = false;
-    bool SplitTouching = false;
+    // Said of the settings that changed the figures, after it.
+    std::vector<std::string> SettingSentences;
     double DenseCoverage = 0.20;
     // Cards left out or at typed positions, said under the swath analysis.
     std::string SwathNote;

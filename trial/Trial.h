@@ -12,14 +12,11 @@ namespace vex {
 
 struct Trial {
     friend bool operator==(const Trial &, const Trial &) = default;
-    // The values that shape the figures, as the analysis takes them.  A
-    // trial keeps Resolution (the default for new cards), ResolutionFromFile,
-    // Intake, the scan's hue range, thresholds and SplitTouching, Spread,
-    // NoDither, TableBackground, Metric, DenseCoverage, Extended and the
-    // range; the rest (the logs, the spray information of the preferences,
-    // KeepStains) belongs to the session and opens at its default.
+    // The values that shape the figures, as the analysis takes them: those
+    // the settings table gives a trial column; the rest (the logs, the spray
+    // information of the preferences, KeepStains) belongs to the session and
+    // opens at its default.
     AnalysisSettings Settings;
-    bool NaturalOrder = false;    // the load order of file names: card2 before card10
     std::vector<LinePass> Passes; // one or more
     int CurrentPass = 1;          // 1-based
 };

@@ -2,6 +2,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "line/CardPositions.h"
+#include "line/SettingsTable.h"
 #include "line/SprayInfoSettings.h"
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
@@ -63,30 +64,31 @@ constexpr std::array<const char *, RejectReasons> ReasonNames = {"no_valid_hue",
 template <class Whole, class Visit>
 void settingValues(Whole &trial, Visit &&v)
 {
-    auto &s = trial.Settings;
-    v("resolution", s.Resolution, Range{1, MaxResolution});
-    v("resolution_from_file", s.ResolutionFromFile);
-    v("reduce_colours", s.Intake.ReduceColours);
-    v("hue_low", s.Scan.HueLow);
-    v("hue_high", s.Scan.HueHigh);
-    v("hue_invert", s.Scan.HueInvert);
-    v("shape_threshold", s.Scan.ShapeThreshold);
-    v("hue_threshold", s.Scan.HueThreshold);
-    v("split_touching", s.Scan.SplitTouching);
-    for (std::size_t i = 0; i < s.Spread.size(); ++i)
-        v("spread_" + std::to_string(i + 1), s.Spread[i], Range{-SpreadLimit[i], SpreadLimit[i]});
-    v("no_dither", s.NoDither);
-    v("table_background", s.TableBackground);
-    v("metric", s.Metric);
-    // The DenseCoveragePercent preference, 1 to 100 %.
-    v("dense_coverage", s.DenseCoverage, Range{0.01, 1.0});
-    v("extended", s.Extended);
-    v("has_range", s.HasRange);
-    v("range_low", s.RangeLow);
-    v("range_high", s.RangeHigh);
-    v("width_step", s.WidthStep, Range{0.01, 1.0});
-    v("centre_pattern", s.CentrePattern);
-    v("natural_order", trial.NaturalOrder);
+    // Each as the analysis keeps it (a scaled whole number is a share
+    // there): the text and range a save writes and an open checks.
+    const auto taken = [&trial]([[maybe_unused]] const SettingDecl &d, [[maybe_unused]] double value) {
+        if constexpr (!std::is_const_v<Whole>)
+            d.Set(trial.Settings, value);
+    };
+    for (const SettingDecl &d : settingsTable()) {
+        if (!d.Column)
+            continue;
+        const Range range{d.Low / d.Scale, d.High / d.Scale};
+        const double value = d.Get(trial.Settings);
+        if (d.Kind == SettingKind::Flag) {
+            bool flag = value != 0.0;
+            v(d.Column, flag);
+            taken(d, flag ? 1.0 : 0.0);
+        } else if (d.Kind == SettingKind::Whole && d.Scale == 1.0) {
+            auto whole = static_cast<long long>(value);
+            v(d.Column, whole, range);
+            taken(d, static_cast<double>(whole));
+        } else {
+            double real = value;
+            v(d.Column, real, range);
+            taken(d, real);
+        }
+    }
     v("current_pass", trial.CurrentPass, Range{1});
 }
 

@@ -49,7 +49,7 @@ bool writeResults(const std::string &path, const BatchRun &run, const LineResult
     return true;
 }
 
-bool saveRunTrial(const BatchOptions &options, BatchRun &run, bool natural)
+bool saveRunTrial(const BatchOptions &options, BatchRun &run)
 {
     Trial &trial = run.Trial;
     if (options.FromTrial) {
@@ -60,7 +60,6 @@ bool saveRunTrial(const BatchOptions &options, BatchRun &run, bool natural)
         for (CardRecord &card : run.Cards.records())
             pass.Cards.add(storedCard(card));
         trial.Passes = {std::move(pass)};
-        trial.NaturalOrder = natural;
     }
     trial.Settings = trialSettings(run.Settings);
     if (const Status saved = saveTrial(*options.SaveTrial, trial); !saved.ok())
@@ -109,8 +108,7 @@ void printLine(const std::size_t cards, const LineResults &line)
 
 } // namespace
 
-bool writeOutputs(const BatchOptions &options, BatchRun &run, const LineResults &line, bool natural,
-                  std::size_t threads)
+bool writeOutputs(const BatchOptions &options, BatchRun &run, const LineResults &line, std::size_t threads)
 {
     bool fine = true;
     if (options.Results)
@@ -124,7 +122,7 @@ bool writeOutputs(const BatchOptions &options, BatchRun &run, const LineResults 
             fine = failed(*options.Report, reportErrorMessage(written.reason()));
     }
     if (options.SaveTrial)
-        fine = saveRunTrial(options, run, natural) && fine;
+        fine = saveRunTrial(options, run) && fine;
     if (options.Json)
         fine = writeJson(options, run, line, threads) && fine;
     else if (run.Results.size() >= 2)

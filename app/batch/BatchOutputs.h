@@ -15,10 +15,8 @@ void printCard(const BatchCardResult &result);
 
 // Every output the options ask for, in turn, of `line` analysed from
 // `run`; a file that cannot be written is told and the others are still
-// written.  `natural` is the card order a new trial is saved with,
-// `threads` the most the bootstrap of the JSON document may use.  False
+// written.  `threads` is the most the bootstrap of the JSON document may use.  False
 // when anything failed.
-bool writeOutputs(const BatchOptions &options, BatchRun &run, const LineResults &line, bool natural,
-                  std::size_t threads);
+bool writeOutputs(const BatchOptions &options, BatchRun &run, const LineResults &line, std::size_t threads);
 
 } // namespace vex::batch

@@ -99,7 +99,7 @@ try {
     else if (const std::optional<int> stopped = openTrialRun(options, storedPositions, progress, run))
         return *stopped;
 
-    const CardPaths paths = cardPaths(options.Cards, run.Settings.Intake, preferences.NaturalOrder);
+    const CardPaths paths = cardPaths(options.Cards, run.Settings.Intake, run.Settings.NaturalOrder);
     const std::size_t total = paths.Images.size();
     if (const vex::Status clash = vex::batchOutputClash(
             options, paths.Images, run.Settings.Log ? paths.Logs : std::vector<std::string>(), run.Trial, run.Cards);
@@ -144,7 +144,7 @@ try {
                      onOneLine(figures.reason()).c_str());
         return 1;
     }
-    if (!writeOutputs(options, run, line, preferences.NaturalOrder, wanted))
+    if (!writeOutputs(options, run, line, wanted))
         status = 1;
     // Output that never arrived (a full disc, a closed pipe) is a failure
     // like any other.

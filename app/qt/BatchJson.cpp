@@ -3,6 +3,7 @@
 #include "model/Units.h"
 
 #include "app/AppState.h"
+#include "line/SettingsTable.h"
 #include "line/SwathDisplay.h"
 
 #include <QJsonArray>
@@ -255,9 +256,10 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
             warnings.append(QString::fromStdString(r.Card->FilePath + ": " + w));
     if (!warnings.isEmpty())
         root.insert(QStringLiteral("warnings"), warnings);
-    // Figures from cut stains are not those of the usual scan: say so.
-    if (settings && settings->Scan.SplitTouching)
-        root.insert(QStringLiteral("split_touching"), true);
+    // The settings that changed the figures are named.
+    if (settings)
+        for (const std::string &key : settingJsonKeys(*settings))
+            root.insert(QString::fromStdString(key), true);
     if (line && settings) {
         QJsonObject composite = compositeObject(line->All);
         // The intervals are of the line as reported: inside the range when

@@ -273,7 +273,7 @@ private:
     std::string trialStateKey() const;
     void updateTrialMark();
     // Applies an opened trial's values to the window's controls and preferences.
-    void applyTrialSettings(const AnalysisSettings &settings, bool naturalOrder);
+    void applyTrialSettings(const AnalysisSettings &settings);
     // The name a card is shown by: its whole path when it came with the
     // opened trial from outside the trial's folder, else its file name.
     std::string shownName(const CardRecord &card) const;

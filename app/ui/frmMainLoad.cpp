@@ -73,7 +73,7 @@ void frmMain::btnLoadTemplate_Click()
 
 void frmMain::cutSheet(const std::string &path)
 {
-    LoadTemplateForm form(store_, path, prefs_.DefaultRes, module_.RootDir, view_.LastClipIndex, this);
+    LoadTemplateForm form(store_, path, prefs_.Analysis.Resolution, module_.RootDir, view_.LastClipIndex, this);
     if (!form.SheetLoaded) {
         showMessage(this, QStringLiteral("Error: ") + QString::fromStdString(form.LoadError));
         picture_->setFocus();
@@ -105,7 +105,7 @@ void frmMain::btnLoad_Click()
     dialog.Init(this);
     dialog.Title = LoadDialogTitle;
     dialog.InitialDir = prefs_.InitialDir;
-    dialog.Filter = loadDialogFilter(IntakeOptions{prefs_.ReduceColours});
+    dialog.Filter = loadDialogFilter(prefs_.Analysis.Intake);
     dialog.FilterIndex = 1;
     dialog.AllowMultiSelect = true;
     QStringList chosen;
@@ -141,7 +141,7 @@ void frmMain::loadFiles(const QStringList &paths)
         } else if (files.size() > 1) {
             // Loaded in descending order, so that the first file by name is
             // loaded last and becomes the current card.
-            files = descendingLoadOrder(std::move(files), prefs_.NaturalOrder);
+            files = descendingLoadOrder(std::move(files), prefs_.Analysis.NaturalOrder);
             view_.CancelRequested = false;
             progressBar_->setRange(0, static_cast<int>(files.size()));
             progressBar_->setValue(0);
@@ -168,7 +168,7 @@ void frmMain::loadFiles(const QStringList &paths)
                     cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
                     cardStrip_->setTabText(j - 1, QString::fromStdString(cards_[j].FileTitle));
                 },
-                prefs_.NaturalOrder, from);
+                prefs_.Analysis.NaturalOrder, from);
             currentCard_ = findCardByTitle(cards_, lastName);
             shownCard_ = currentCard_ - 1;
             resolutionButton_->show();
@@ -186,7 +186,7 @@ void frmMain::loadFiles(const QStringList &paths)
 bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution)
 {
     compositeCheck_->setChecked(false);
-    const IntakeOptions intake{prefs_.ReduceColours};
+    const IntakeOptions intake = prefs_.Analysis.Intake;
     if (!isCardFileName(fileTitle, intake)) {
         showMessage(this, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
         return false;
@@ -211,15 +211,15 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
     }
     const DecodeResult &decoded = opened->Decoded;
     CardRecord card =
-        newCardRecord(fileTitle, pathName, decoded->Image.Width, decoded->Image.Height, prefs_.DefaultRes);
+        newCardRecord(fileTitle, pathName, decoded->Image.Width, decoded->Image.Height, prefs_.Analysis.Resolution);
     noteDecodedFacts(card, decoded);
     // Noted of the bytes just decoded: a trial saved later tells when the
     // file has changed.  Not being able to note it is no reason to refuse
     // the card.
     (void)noteCardFile(card, decoded);
     applyResolution(card, resolution > 0 ? resolution
-                                         : resolutionForNewCard(prefs_.DefaultRes, card.RecordedResolution,
-                                                                prefs_.ResolutionFromFile));
+                                         : resolutionForNewCard(prefs_.Analysis.Resolution, card.RecordedResolution,
+                                                                prefs_.Analysis.ResolutionFromFile));
     addCard(std::move(card));
     setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     resetColourDisplay();

@@ -76,7 +76,7 @@ void frmMain::scanCard(int index)
 
     // The same measuring, figures check and scan log as the batch tool's.
     const CardFigures figures =
-        measureCard(card, result, analysisSettings(), prefs_.LogAnalysis ? scanLogPathOf(index) : std::string());
+        measureCard(card, result, analysisSettings(), prefs_.Analysis.Log ? scanLogPathOf(index) : std::string());
     if (!figures.Figures.ok()) {
         finish();
         showMessage(this,
@@ -200,7 +200,7 @@ void frmMain::updateStatsLabels()
     // What the card's figures leave out, and whether it is too dense to count.
     std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
     const std::string dense =
-        card && !compositeMode() ? denseCardWarning(*card, prefs_.DenseCoveragePercent / 100.0) : std::string();
+        card && !compositeMode() ? denseCardWarning(*card, prefs_.Analysis.DenseCoverage) : std::string();
     if (!dense.empty())
         left += "\n" + dense;
     rejectedLabel_->setText(QString::fromStdString(left));
@@ -213,7 +213,7 @@ void frmMain::btnScan_Click()
     if (busy_ || cards_.empty())
         return;
     picture_->setFocus();
-    if (prefs_.LogAnalysis && prefs_.LogSprayInfo && !confirmSprayInfo())
+    if (prefs_.Analysis.Log && prefs_.Analysis.LogSprayInfo && !confirmSprayInfo())
         return;
     resolutionButton_->setEnabled(false);
     view_.CancelRequested = false;
@@ -233,7 +233,7 @@ void frmMain::btnScanAll_Click()
         return;
     picture_->setFocus();
     const int remembered = currentCard_;
-    if (prefs_.LogAnalysis && prefs_.LogSprayInfo && !confirmSprayInfo())
+    if (prefs_.Analysis.Log && prefs_.Analysis.LogSprayInfo && !confirmSprayInfo())
         return;
     resolutionButton_->setEnabled(false);
     view_.CancelRequested = false;

@@ -5,6 +5,7 @@
 #include "app/ui/frmMain.h"
 
 #include "app/TrialState.h"
+#include "line/SettingsTable.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -18,23 +19,14 @@ namespace vex::ui {
 
 AnalysisSettings frmMain::analysisSettings() const
 {
-    AnalysisSettings s;
+    // The preferences whole, then what the window holds apart from them.
+    AnalysisSettings s = prefs_.Analysis;
     s.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLowSlider_->value(), 0, 255));
     s.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHighSlider_->value(), 0, 255));
     s.Scan.HueInvert = hueInvertCheck_->isChecked();
-    s.Scan.ShapeThreshold = prefs_.ShapeThreshold;
-    s.Scan.HueThreshold = prefs_.HueThreshold;
-    s.DenseCoverage = prefs_.DenseCoveragePercent / 100.0;
-    s.Extended = prefs_.ExtendedFigures;
-    s.Scan.SplitTouching = prefs_.SplitTouching;
     s.Spread = module_.SpreadFactor;
-    s.Log = prefs_.LogAnalysis;
-    s.Append = prefs_.Append;
     s.Metric = module_.Metric;
-    s.LogSprayInfo = prefs_.LogSprayInfo;
     s.Spray = prefs_.Spray;
-    s.WidthStep = prefs_.SwathWidthStep;
-    s.CentrePattern = prefs_.CentrePattern;
     s.HasRange = true;
     s.RangeLow = view_.RangeLow;
     s.RangeHigh = view_.RangeHigh;
@@ -45,10 +37,6 @@ Trial frmMain::trial()
 {
     Trial t;
     t.Settings = trialSettings(analysisSettings());
-    t.Settings.Resolution = prefs_.DefaultRes;
-    t.Settings.ResolutionFromFile = prefs_.ResolutionFromFile;
-    t.Settings.Intake.ReduceColours = prefs_.ReduceColours;
-    t.NaturalOrder = prefs_.NaturalOrder;
     t.CurrentPass = currentPass_;
     for (int p = 1; p <= passCount(); ++p) {
         LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
@@ -67,32 +55,19 @@ Trial frmMain::trial()
 
 std::string frmMain::trialStateKey() const
 {
-    AnalysisSettings s = analysisSettings();
-    s.Resolution = prefs_.DefaultRes;
-    s.ResolutionFromFile = prefs_.ResolutionFromFile;
-    s.Intake.ReduceColours = prefs_.ReduceColours;
     std::vector<PassView> views;
     for (int p = 1; p <= passCount(); ++p) {
         const LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
         const bool shown = p == currentPass_ && !meanShown_;
         views.push_back({&held, shown ? &cards_ : &held.Cards, shown ? &prefs_.Spray : &held.Spray});
     }
-    return vex::trialStateKey(s, prefs_.NaturalOrder, views);
+    return vex::trialStateKey(analysisSettings(), views);
 }
 
-void frmMain::applyTrialSettings(const AnalysisSettings &s, bool naturalOrder)
+void frmMain::applyTrialSettings(const AnalysisSettings &s)
 {
-    prefs_.DefaultRes = s.Resolution;
-    prefs_.ResolutionFromFile = s.ResolutionFromFile;
-    prefs_.ReduceColours = s.Intake.ReduceColours;
-    prefs_.ShapeThreshold = s.Scan.ShapeThreshold;
-    prefs_.HueThreshold = s.Scan.HueThreshold;
-    prefs_.SplitTouching = s.Scan.SplitTouching;
-    prefs_.ExtendedFigures = s.Extended;
-    prefs_.DenseCoveragePercent = static_cast<std::int32_t>(std::lround(s.DenseCoverage * 100.0));
-    prefs_.NaturalOrder = naturalOrder;
-    prefs_.SwathWidthStep = s.WidthStep;
-    prefs_.CentrePattern = s.CentrePattern;
+    // What the trial keeps goes over the preferences; the logs stay the session's.
+    copyTrialSettings(s, prefs_.Analysis);
     module_.SpreadFactor = s.Spread;
     module_.Metric = s.Metric;
     {

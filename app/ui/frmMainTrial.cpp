@@ -426,7 +426,7 @@ bool frmMain::openTrial(const std::string &path)
     passes_ = std::move(t.Passes);
     if (passes_.empty())
         passes_.push_back(LinePass{defaultPassName(1), {}, {}, true, false});
-    applyTrialSettings(t.Settings, t.NaturalOrder);
+    applyTrialSettings(t.Settings);
     takePass(t.CurrentPass);
     trialPath_ = path;
     prefs_.InitialDir = QFileInfo(QString::fromStdString(path)).absolutePath().toStdString() + "/";
@@ -474,7 +474,7 @@ std::string frmMain::shownName(const CardRecord &card) const
 bool frmMain::mayWriteBeside(int index, const std::string &ask)
 {
     const auto outside = outsideCards_.find(cards_[index].FilePath);
-    if (!prefs_.LogAnalysis || outside == outsideCards_.end() || outside->second)
+    if (!prefs_.Analysis.Log || outside == outsideCards_.end() || outside->second)
         return true;
     const std::string log = scanLogPathOf(index);
     if (showMessage(this,

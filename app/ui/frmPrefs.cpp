@@ -1,6 +1,7 @@
 #include "app/ui/frmPrefs.h"
 
 #include "app/Preferences.h"
+#include "line/SettingsTable.h"
 #include "text/NumberText.h"
 #include "ui/Messages.h"
 #include "ui/NumericKeyFilter.h"
@@ -25,7 +26,6 @@ namespace vex::ui {
 namespace {
 
 inline constexpr const char *NotNumericMessage = "Default Resolution must be a numeric value.";
-inline constexpr const char *InvalidMessage = "One of the values is invalid";
 
 } // namespace
 
@@ -82,13 +82,7 @@ void frmPrefs::buildControls()
     filters->addWidget(txtRoundness, 0, 1);
     filters->addWidget(new QLabel(tr("% Valid Hues:"), FilterFrame), 1, 0);
     filters->addWidget(txtHues, 1, 1);
-    txtDenseCoverage = new QLineEdit(FilterFrame);
-    txtDenseCoverage->setObjectName(QStringLiteral("txtDenseCoverage"));
-    txtDenseCoverage->setToolTip(tr("A card whose stains cover more than this share of it is named\n"
-                                    "too dense for reliable drop counts."));
-    filters->addWidget(new QLabel(tr("Dense above %:"), FilterFrame), 2, 0);
-    filters->addWidget(txtDenseCoverage, 2, 1);
-    for (QLineEdit *box : {txtRoundness, txtHues, txtDenseCoverage}) {
+    for (QLineEdit *box : {txtRoundness, txtHues}) {
         box->setMaximumWidth(60);
         NumericKeyFilter::install(box, false, false);
     }
@@ -129,54 +123,16 @@ void frmPrefs::buildControls()
     CancelButton->setAutoDefault(false);
     ImageFrame = new QGroupBox(tr("Image Files"), this);
     ImageFrame->setObjectName(QStringLiteral("ImageFrame"));
-    ReduceColoursCheck = new QCheckBox(tr("Reduce &colour images to 256 colours"), ImageFrame);
-    ReduceColoursCheck->setObjectName(QStringLiteral("ReduceColoursCheck"));
-    ReduceColoursCheck->setToolTip(tr("Opens 16, 24 and 32-bit bitmaps, PNG, JPEG and colour TIF files as cards,\n"
-                                      "reduced without dithering; otherwise only 8-bit images are opened."));
-    ResolutionFromFileCheck = new QCheckBox(tr("&Take the resolution from the image file"), ImageFrame);
-    ResolutionFromFileCheck->setObjectName(QStringLiteral("ResolutionFromFileCheck"));
-    ResolutionFromFileCheck->setToolTip(tr("Cards whose file records a resolution between 50 and 10000 dpi\n"
-                                           "get that resolution instead of the default one."));
-    auto *imageFiles = new QVBoxLayout(ImageFrame);
-    imageFiles->addWidget(ReduceColoursCheck);
-    imageFiles->addWidget(ResolutionFromFileCheck);
-    SplitTouchingCheck = new QCheckBox(tr("Se&parate touching stains"), ImageFrame);
-    SplitTouchingCheck->setObjectName(QStringLiteral("SplitTouchingCheck"));
-    SplitTouchingCheck->setToolTip(tr("Cuts stains of drops that touch apart where they meet, and tests\n"
-                                      "each part as a stain of its own.  Off, the figures are as always."));
-    ExtendedFiguresCheck = new QCheckBox(tr("E&xtended figures in files and the report"), ImageFrame);
-    ExtendedFiguresCheck->setObjectName(QStringLiteral("ExtendedFiguresCheck"));
-    ExtendedFiguresCheck->setToolTip(tr("Adds the rejected stains and the overlap estimate to the scan logs,\n"
-                                        "the results file and the report."));
-    NaturalOrderCheck = new QCheckBox(tr("Sort file names by their &numbers"), ImageFrame);
-    NaturalOrderCheck->setObjectName(QStringLiteral("NaturalOrderCheck"));
-    NaturalOrderCheck->setToolTip(tr("Loaded cards are put in line as people count: card2 before card10.\n"
-                                     "Off, names are sorted character by character (card10 before card2)."));
-    imageFiles->addWidget(SplitTouchingCheck);
-    imageFiles->addWidget(ExtendedFiguresCheck);
-    imageFiles->addWidget(NaturalOrderCheck);
-
     SwathFrame = new QGroupBox(tr("S&wath Analysis"), this);
     SwathFrame->setObjectName(QStringLiteral("SwathFrame"));
-    txtWidthStep = new QLineEdit(SwathFrame);
-    txtWidthStep->setObjectName(QStringLiteral("txtWidthStep"));
-    txtWidthStep->setMaximumWidth(60);
-    txtWidthStep->setToolTip(tr("The COV is also worked out between whole card spacings, in steps of\n"
-                                "this share of the spacing (0.01 to 1)."));
-    NumericKeyFilter::install(txtWidthStep, true, false);
-    CentrePatternCheck = new QCheckBox(tr("C&entre the deposit pattern before the passes"), SwathFrame);
-    CentrePatternCheck->setObjectName(QStringLiteral("CentrePatternCheck"));
-    CentrePatternCheck->setToolTip(tr("Moves the pattern so that its centroid lies on the flight line before\n"
-                                      "the passes are simulated; every output says so."));
     ConfidenceCheck = new QCheckBox(tr("Show 95 % confidence &intervals"), SwathFrame);
     ConfidenceCheck->setObjectName(QStringLiteral("ConfidenceCheck"));
     ConfidenceCheck->setToolTip(tr("VMD, drop density and the COV of the proposed width with their 95 %\n"
                                    "intervals, by resampling the stains of each card."));
     auto *swath = new QGridLayout(SwathFrame);
-    swath->addWidget(new QLabel(tr("Width step (share of the spacing):"), SwathFrame), 0, 0);
-    swath->addWidget(txtWidthStep, 0, 1);
-    swath->addWidget(CentrePatternCheck, 1, 0, 1, 2);
     swath->addWidget(ConfidenceCheck, 2, 0, 1, 2);
+    new QGridLayout(ImageFrame);
+    buildTableFields();
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -210,6 +166,30 @@ void frmPrefs::buildControls()
     });
 }
 
+void frmPrefs::buildTableFields()
+{
+    for (const SettingDecl &d : settingsTable()) {
+        if (!d.Widget)
+            continue;
+        auto *frame = findChild<QGroupBox *>(QString::fromLatin1(d.Group));
+        auto *grid = static_cast<QGridLayout *>(frame->layout());
+        QWidget *field = nullptr;
+        if (d.Kind == SettingKind::Flag) {
+            field = new QCheckBox(tr(d.Label), frame);
+            grid->addWidget(field, d.Row, 0, 1, 2);
+        } else {
+            auto *box = new QLineEdit(frame);
+            box->setMaximumWidth(60);
+            NumericKeyFilter::install(box, d.Kind == SettingKind::Real, false);
+            grid->addWidget(new QLabel(tr(d.Label), frame), d.Row, 0);
+            grid->addWidget(box, d.Row, 1);
+            field = box;
+        }
+        field->setObjectName(QString::fromLatin1(d.Widget));
+        field->setToolTip(tr(d.Tooltip));
+    }
+}
+
 void frmPrefs::showValues()
 {
     const PrefsForm form = prefsFormFrom(Values, Module);
@@ -222,13 +202,10 @@ void frmPrefs::showValues()
     LogCheck->setChecked(form.Log);
     Option1[form.Append ? 0 : 1]->setChecked(true);
     LogInfoCheck->setChecked(form.LogSprayInfo);
-    ReduceColoursCheck->setChecked(form.ReduceColours);
-    ResolutionFromFileCheck->setChecked(form.ResolutionFromFile);
-    SplitTouchingCheck->setChecked(form.SplitTouching);
-    ExtendedFiguresCheck->setChecked(form.ExtendedFigures);
-    NaturalOrderCheck->setChecked(form.NaturalOrder);
-    txtWidthStep->setText(QString::fromStdString(form.WidthStep));
-    CentrePatternCheck->setChecked(form.CentrePattern);
+    for (const auto &[name, on] : form.Flags)
+        findChild<QCheckBox *>(QString::fromLatin1(findSetting(name)->Widget))->setChecked(on);
+    for (const auto &[name, text] : form.Numbers)
+        findChild<QLineEdit *>(QString::fromLatin1(findSetting(name)->Widget))->setText(QString::fromStdString(text));
     ConfidenceCheck->setChecked(form.ConfidenceIntervals);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
@@ -237,7 +214,6 @@ void frmPrefs::showValues()
     SpreadEqLabel[2]->setText(QStringLiteral("D") + QString::fromUtf8(SuperscriptTwo));
     txtRoundness->setText(QString::fromStdString(form.Roundness));
     txtHues->setText(QString::fromStdString(form.Hues));
-    txtDenseCoverage->setText(QString::fromStdString(form.DenseCoverage));
 }
 
 void frmPrefs::ResCombo_Change()
@@ -284,10 +260,11 @@ void frmPrefs::leftBox(QObject *box)
             SpreadText[i]->setText(QString::fromStdString(coefficientOnLeave(
                 SpreadText[i]->text().toStdString(), Module.SpreadFactor[static_cast<std::size_t>(i)])));
     if (box == txtRoundness)
-        txtRoundness->setText(
-            QString::fromStdString(thresholdOnLeave(txtRoundness->text().toStdString(), Values.ShapeThreshold)));
+        txtRoundness->setText(QString::fromStdString(
+            thresholdOnLeave(txtRoundness->text().toStdString(), Values.Analysis.Scan.ShapeThreshold)));
     if (box == txtHues)
-        txtHues->setText(QString::fromStdString(thresholdOnLeave(txtHues->text().toStdString(), Values.HueThreshold)));
+        txtHues->setText(
+            QString::fromStdString(thresholdOnLeave(txtHues->text().toStdString(), Values.Analysis.Scan.HueThreshold)));
 }
 
 void frmPrefs::AcceptButton_Click()
@@ -301,21 +278,22 @@ void frmPrefs::AcceptButton_Click()
         form.Spread[i] = SpreadText[i]->text().toStdString();
     form.Roundness = txtRoundness->text().toStdString();
     form.Hues = txtHues->text().toStdString();
-    form.DenseCoverage = txtDenseCoverage->text().toStdString();
     form.Metric = UnitsOption[0]->isChecked();
     form.Log = LogCheck->isChecked();
     form.Append = Option1[0]->isChecked();
     form.LogSprayInfo = LogInfoCheck->isChecked();
-    form.ReduceColours = ReduceColoursCheck->isChecked();
-    form.ResolutionFromFile = ResolutionFromFileCheck->isChecked();
-    form.SplitTouching = SplitTouchingCheck->isChecked();
-    form.ExtendedFigures = ExtendedFiguresCheck->isChecked();
-    form.NaturalOrder = NaturalOrderCheck->isChecked();
-    form.WidthStep = txtWidthStep->text().toStdString();
-    form.CentrePattern = CentrePatternCheck->isChecked();
+    for (const SettingDecl &d : settingsTable()) {
+        if (!d.Widget)
+            continue;
+        const QString name = QString::fromLatin1(d.Widget);
+        if (d.Kind == SettingKind::Flag)
+            form.Flags[d.Name] = findChild<QCheckBox *>(name)->isChecked();
+        else
+            form.Numbers[d.Name] = findChild<QLineEdit *>(name)->text().toStdString();
+    }
     form.ConfidenceIntervals = ConfidenceCheck->isChecked();
-    if (!acceptPrefs(form, Values, Module)) {
-        showMessage(this, tr(InvalidMessage));
+    if (std::string problem; !acceptPrefs(form, Values, Module, &problem)) {
+        showMessage(this, QString::fromStdString(problem));
         ResCombo->setFocus();
         return;
     }

@@ -42,7 +42,6 @@ public:
     QGroupBox *FilterFrame = nullptr;
     QLineEdit *txtRoundness = nullptr;
     QLineEdit *txtHues = nullptr;
-    QLineEdit *txtDenseCoverage = nullptr;
     QGroupBox *UnitsFrame = nullptr;
     QRadioButton *UnitsOption[2] = {nullptr, nullptr};
     QGroupBox *LogFrame = nullptr;
@@ -51,14 +50,7 @@ public:
     QCheckBox *LogInfoCheck = nullptr;
     QPushButton *ViewSprayButton = nullptr;
     QGroupBox *ImageFrame = nullptr;
-    QCheckBox *ReduceColoursCheck = nullptr;
-    QCheckBox *ResolutionFromFileCheck = nullptr;
-    QCheckBox *ExtendedFiguresCheck = nullptr;
-    QCheckBox *SplitTouchingCheck = nullptr;
-    QCheckBox *NaturalOrderCheck = nullptr;
     QGroupBox *SwathFrame = nullptr;
-    QLineEdit *txtWidthStep = nullptr;
-    QCheckBox *CentrePatternCheck = nullptr;
     QCheckBox *ConfidenceCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
@@ -72,6 +64,8 @@ protected:
 
 private:
     void buildControls();
+    // The settings table's fields, in the frames they name, by object name.
+    void buildTableFields();
     // Fills the boxes from the values (Form_Initialize in the old design).
     void showValues();
     void ResCombo_Change();

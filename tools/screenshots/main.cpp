@@ -136,18 +136,18 @@ int main(int argc, char **argv)
     vex::ModuleState module;
     module.RootDir = QDir::tempPath().toStdString() + "/";
     vex::ui::frmMain window(store, module, 1024);
-    window.preferences().DefaultRes = dpi;
-    window.preferences().LogAnalysis = false;
+    window.preferences().Analysis.Resolution = dpi;
+    window.preferences().Analysis.Log = false;
     window.preferences().DisableBackgroundWarning = true;
     window.preferences().DisableDitherWarning = true;
     // Colour scans and photos open too; 8-bit cards are read as always.
-    window.preferences().ReduceColours = true;
+    window.preferences().Analysis.Intake.ReduceColours = true;
     // VEXOLIN_CONFIDENCE=1 shows the 95 % intervals.
     window.preferences().ConfidenceIntervals = qEnvironmentVariableIntValue("VEXOLIN_CONFIDENCE") == 1;
     // VEXOLIN_EXTENDED=1 shows the extended figures and cut stains too.
     if (qEnvironmentVariableIntValue("VEXOLIN_EXTENDED") == 1) {
-        window.preferences().ExtendedFigures = true;
-        window.preferences().SplitTouching = true;
+        window.preferences().Analysis.Extended = true;
+        window.preferences().Analysis.Scan.SplitTouching = true;
     }
     window.show();
 
