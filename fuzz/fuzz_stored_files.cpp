@@ -58,7 +58,7 @@ void settingsFile(const std::string &bytes)
     ModuleState module;
     std::vector<std::string> reset;
     const Preferences w = readPreferences(store, module, "/home", &reset);
-    require(w.DefaultRes >= 1 && w.DefaultRes <= MaxResolution);
+    require(w.Analysis.Resolution >= 1 && w.Analysis.Resolution <= MaxResolution);
     for (std::size_t i = 0; i < 3; ++i)
         require(spreadCoefficientSound(i, module.SpreadFactor[i]));
     const auto positions = storedCardPositions(store, reset);
@@ -69,8 +69,8 @@ void settingsFile(const std::string &bytes)
     QtSettingsStore again(QString::fromStdString(path));
     ModuleState module2;
     const Preferences w2 = readPreferences(again, module2, "/home");
-    require(w2.DefaultRes == w.DefaultRes && module2.SpreadFactor == module.SpreadFactor);
-    require(w2.InitialDir == w.InitialDir && w2.ShapeThreshold == w.ShapeThreshold);
+    require(w2.Analysis == w.Analysis && module2.SpreadFactor == module.SpreadFactor);
+    require(w2.InitialDir == w.InitialDir);
 }
 
 } // namespace

@@ -32,10 +32,9 @@ TEST(BatchArguments, CardsInTheOrderGivenWithDefaults)
     const BatchArguments r = parse({"b.bmp", "a.bmp", "c.tif"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run);
     EXPECT_EQ(r.Options.Cards, (std::vector<std::string>{"b.bmp", "a.bmp", "c.tif"}));
-    EXPECT_FALSE(r.Options.Dpi.has_value());
+    EXPECT_TRUE(r.Options.Settings.empty());
     EXPECT_EQ(r.Options.HueLow, 0);
     EXPECT_EQ(r.Options.HueHigh, 255);
-    EXPECT_FALSE(r.Options.Log.has_value());
     EXPECT_FALSE(r.Options.Json);
     EXPECT_FALSE(r.Options.Jobs || r.Options.Quiet);
 }
@@ -47,16 +46,16 @@ TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
                                     "--append", "--json", "--jobs", "4", "--quiet", "card.bmp"});
     ASSERT_EQ(r.What, BatchArguments::Kind::Run) << r.Error;
     const BatchOptions &o = r.Options;
-    EXPECT_EQ(o.Dpi, 600);
+    EXPECT_EQ(o.setting("DefaultRes"), 600.0);
     EXPECT_EQ(o.HueLow, 150);
     EXPECT_EQ(o.HueHigh, 190);
-    EXPECT_TRUE(o.Invert);
-    EXPECT_EQ(o.Roundness, 40);
-    EXPECT_EQ(o.ValidHues, 25);
+    EXPECT_EQ(o.setting("HueInvert"), 1.0);
+    EXPECT_EQ(o.setting("ShapeThreshold"), 40.0);
+    EXPECT_EQ(o.setting("HueThreshold"), 25.0);
     ASSERT_TRUE(o.Spread.has_value());
     EXPECT_EQ(*o.Spread, (std::array<double, 3>{1.0, 0.5, -0.001}));
-    EXPECT_TRUE(o.NoDither && o.TableBackground && o.Append == true && o.Json);
-    EXPECT_EQ(o.Log, false);
+    EXPECT_TRUE(o.setting("NoDither") == 1.0 && o.setting("TableBackground") == 1.0 && o.setting("Append") == 1.0 && o.Json);
+    EXPECT_EQ(o.setting("LogAnalysis"), 0.0);
     EXPECT_EQ(std::tuple(o.Jobs, o.Quiet), std::tuple(4, true));
 }
 
@@ -187,11 +186,11 @@ TEST(BatchArguments, AnOutputMayNotTakeTheFileOfACardTheTrialALogOrAnotherOutput
 TEST(BatchSettingsTest, OptionsOverridePreferencesAndTheRestFollowThem)
 {
     Preferences preferences;
-    preferences.DefaultRes = 600;
-    preferences.ShapeThreshold = 70;
-    preferences.HueThreshold = 5;
-    preferences.LogAnalysis = false;
-    preferences.Append = true;
+    preferences.Analysis.Resolution = 600;
+    preferences.Analysis.Scan.ShapeThreshold = 70;
+    preferences.Analysis.Scan.HueThreshold = 5;
+    preferences.Analysis.Log = false;
+    preferences.Analysis.Append = true;
     ModuleState module;
     module.SpreadFactor = {1.0, 0.6, 0.0};
     module.Metric = false;
@@ -388,8 +387,8 @@ TEST(BatchLineArguments, PositionsSwathRangeAndUnits)
     ASSERT_TRUE(r.Options.Range);
     EXPECT_FLOAT_EQ(r.Options.Range->first, 100.0f);
     EXPECT_FLOAT_EQ(r.Options.Range->second, 400.5f);
-    EXPECT_EQ(r.Options.Metric, false);
-    EXPECT_EQ(parse({"--metric", "a.bmp"}).Options.Metric, true);
+    EXPECT_EQ(r.Options.setting("Metric"), 0.0);
+    EXPECT_EQ(parse({"--metric", "a.bmp"}).Options.setting("Metric"), 1.0);
     for (const std::vector<std::string> &bad : {std::vector<std::string>{"--positions", "-45", "a.bmp"},
                                                 {"--positions", "0,0", "a.bmp"},
                                                 {"--positions", "1,-5", "a.bmp"},
@@ -437,7 +436,7 @@ TEST(BatchLineArguments, StoredPositionsUnlessGiven)
     EXPECT_FALSE(s.HasRange);
     o.Positions = std::make_pair(std::string("-45"), std::string("10"));
     o.Range = std::make_pair(50.0f, 300.0f);
-    o.Metric = true;
+    o.Settings.emplace_back("Metric", 1.0);
     o.Swath = "40";
     s = resolveBatchSettings(o, preferences, module, {"-30", "5"});
     EXPECT_EQ(s.Spray[Sample_Position1], "-45");

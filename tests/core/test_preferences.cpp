@@ -119,24 +119,24 @@ TEST(PrefsAccept, TakesEveryValueOver)
     f.Spread[2] = "-0.001";
     f.Roundness = "40";
     f.Hues = "55";
-    f.DenseCoverage = "35";
-    f.ReduceColours = true;
+    f.Numbers["DenseCoveragePercent"] = "35";
+    f.Flags["ReduceColours"] = true;
     f.Metric = false;
     f.Log = false;
     f.Append = true;
     f.LogSprayInfo = true;
     ASSERT_TRUE(acceptPrefs(f, state, module));
-    EXPECT_EQ(state.DefaultRes, 1000);
+    EXPECT_EQ(state.Analysis.Resolution, 1000);
     EXPECT_EQ(module.SpreadFactor[0], 1.5);
     EXPECT_EQ(module.SpreadFactor[2], -0.001);
-    EXPECT_EQ(state.ShapeThreshold, 40);
-    EXPECT_EQ(state.HueThreshold, 55);
-    EXPECT_EQ(state.DenseCoveragePercent, 35);
-    EXPECT_TRUE(state.ReduceColours);
+    EXPECT_EQ(state.Analysis.Scan.ShapeThreshold, 40);
+    EXPECT_EQ(state.Analysis.Scan.HueThreshold, 55);
+    EXPECT_DOUBLE_EQ(state.Analysis.DenseCoverage, 0.35);
+    EXPECT_TRUE(state.Analysis.Intake.ReduceColours);
     EXPECT_FALSE(module.Metric);
-    EXPECT_FALSE(state.LogAnalysis);
-    EXPECT_TRUE(state.Append);
-    EXPECT_TRUE(state.LogSprayInfo);
+    EXPECT_FALSE(state.Analysis.Log);
+    EXPECT_TRUE(state.Analysis.Append);
+    EXPECT_TRUE(state.Analysis.LogSprayInfo);
     EXPECT_EQ(prefsFormFrom(state, module).Resolution, "1000");
 }
 
@@ -152,10 +152,10 @@ TEST(PrefsAccept, StopsAtTheFirstBadValueKeepingWhatCameBefore)
     f.Roundness = "10";
     EXPECT_FALSE(acceptPrefs(f, state, module));
     EXPECT_FALSE(module.Metric);     // before the error
-    EXPECT_FALSE(state.LogAnalysis); // before the error
+    EXPECT_FALSE(state.Analysis.Log); // before the error
     EXPECT_EQ(module.SpreadFactor[0], 2.0);
     EXPECT_EQ(module.SpreadFactor[1], 0.56); // the bad one
-    EXPECT_EQ(state.ShapeThreshold, 100);    // after it
+    EXPECT_EQ(state.Analysis.Scan.ShapeThreshold, 100);    // after it
 }
 
 TEST(PrefsAccept, ResolutionMustBeAWholeNumberFrom1To32767)
@@ -166,15 +166,15 @@ TEST(PrefsAccept, ResolutionMustBeAWholeNumberFrom1To32767)
     for (const char *bad : {"32768", "0", "-5", "abc", ""}) {
         f.Resolution = bad;
         EXPECT_FALSE(acceptPrefs(f, state, module)) << bad;
-        EXPECT_EQ(state.DefaultRes, 1200) << bad;
+        EXPECT_EQ(state.Analysis.Resolution, 1200) << bad;
     }
     f.Resolution = "32767";
     EXPECT_TRUE(acceptPrefs(f, state, module));
-    EXPECT_EQ(state.DefaultRes, 32767);
+    EXPECT_EQ(state.Analysis.Resolution, 32767);
     // Halves go to the even neighbour, as the program's conversions always did.
     f.Resolution = "600.5";
     EXPECT_TRUE(acceptPrefs(f, state, module));
-    EXPECT_EQ(state.DefaultRes, 600);
+    EXPECT_EQ(state.Analysis.Resolution, 600);
 }
 
 TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
@@ -186,11 +186,14 @@ TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
     EXPECT_FALSE(acceptPrefs(f, state, module));
     f.Hues = "255";
     EXPECT_TRUE(acceptPrefs(f, state, module));
-    EXPECT_EQ(state.HueThreshold, 255);
+    EXPECT_EQ(state.Analysis.Scan.HueThreshold, 255);
     // A share of the card: 1 to 100 %.
-    for (const char *dense : {"0", "101"}) {
-        f.DenseCoverage = dense;
-        EXPECT_FALSE(acceptPrefs(f, state, module)) << dense;
+    // The settings table's fields name themselves and their range.
+    for (const char *dense : {"0", "101", "x"}) {
+        f.Numbers["DenseCoveragePercent"] = dense;
+        std::string why;
+        EXPECT_FALSE(acceptPrefs(f, state, module, &why)) << dense;
+        EXPECT_EQ(why, "Dense coverage must be a whole number from 1 to 100.");
     }
 }
 

@@ -14,16 +14,16 @@ TEST(Settings, FirstRunGivesEveryDefault)
     ModuleState module;
     const Preferences w = readPreferences(store, module, "/home/u");
     EXPECT_EQ(readSetting(store, "Prefs", "DefaultRes", "1200"), "1200");
-    EXPECT_EQ(w.DefaultRes, 1200);
+    EXPECT_EQ(w.Analysis.Resolution, 1200);
     EXPECT_EQ(module.SpreadFactor[0], 0.0);
     EXPECT_EQ(module.SpreadFactor[1], 0.56);
     EXPECT_EQ(module.SpreadFactor[2], 0.0);
-    EXPECT_TRUE(w.LogAnalysis);
-    EXPECT_FALSE(w.Append);
-    EXPECT_FALSE(w.LogSprayInfo);
+    EXPECT_TRUE(w.Analysis.Log);
+    EXPECT_FALSE(w.Analysis.Append);
+    EXPECT_FALSE(w.Analysis.LogSprayInfo);
     EXPECT_TRUE(w.MouseCoords);
-    EXPECT_EQ(w.ShapeThreshold, 100);
-    EXPECT_EQ(w.HueThreshold, 0);
+    EXPECT_EQ(w.Analysis.Scan.ShapeThreshold, 100);
+    EXPECT_EQ(w.Analysis.Scan.HueThreshold, 0);
     EXPECT_EQ(w.InitialDir, "/home/u");
     EXPECT_EQ(w.HistogramColor, (Rgb{125, 190, 255}));
     EXPECT_TRUE(store.values().empty()) << "reading must not create entries";
@@ -34,31 +34,31 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     MemorySettingsStore store;
     ModuleState module;
     Preferences w = readPreferences(store, module, "/home/u");
-    w.DefaultRes = 2000;
+    w.Analysis.Resolution = 2000;
     module.SpreadFactor = {0.125, 0.75, -0.0003};
-    w.LogAnalysis = false;
-    w.Append = true;
-    w.LogSprayInfo = true;
+    w.Analysis.Log = false;
+    w.Analysis.Append = true;
+    w.Analysis.LogSprayInfo = true;
     w.InitialDir = "/data/cards";
-    w.ShapeThreshold = 85;
-    w.HueThreshold = 40;
-    w.ReduceColours = true;
-    w.ResolutionFromFile = true;
+    w.Analysis.Scan.ShapeThreshold = 85;
+    w.Analysis.Scan.HueThreshold = 40;
+    w.Analysis.Intake.ReduceColours = true;
+    w.Analysis.ResolutionFromFile = true;
     module.Metric = false;
     EXPECT_TRUE(writePreferences(store, module, w).ok());
 
     ModuleState module2;
     module2.Metric = readBoolSetting(store, "Prefs", "Metric", true);
     const Preferences r = readPreferences(store, module2, "/home/u");
-    EXPECT_EQ(r.DefaultRes, 2000);
+    EXPECT_EQ(r.Analysis.Resolution, 2000);
     EXPECT_EQ(module2.SpreadFactor, module.SpreadFactor);
-    EXPECT_FALSE(r.LogAnalysis);
-    EXPECT_TRUE(r.Append);
-    EXPECT_TRUE(r.LogSprayInfo);
+    EXPECT_FALSE(r.Analysis.Log);
+    EXPECT_TRUE(r.Analysis.Append);
+    EXPECT_TRUE(r.Analysis.LogSprayInfo);
     EXPECT_EQ(r.InitialDir, "/data/cards");
-    EXPECT_EQ(r.ShapeThreshold, 85);
-    EXPECT_EQ(r.HueThreshold, 40);
-    EXPECT_TRUE(r.ReduceColours && r.ResolutionFromFile);
+    EXPECT_EQ(r.Analysis.Scan.ShapeThreshold, 85);
+    EXPECT_EQ(r.Analysis.Scan.HueThreshold, 40);
+    EXPECT_TRUE(r.Analysis.Intake.ReduceColours && r.Analysis.ResolutionFromFile);
     EXPECT_FALSE(module2.Metric);
 }
 
@@ -108,12 +108,12 @@ TEST(Settings, UnconvertibleValuesFallBackToTheKeysDefault)
     store.setRaw("Prefs", "HueThreshold", "-1");
     ModuleState module;
     const Preferences w = readPreferences(store, module, "");
-    EXPECT_EQ(w.DefaultRes, 1200);
-    EXPECT_TRUE(w.LogAnalysis);
-    EXPECT_FALSE(w.Append);
+    EXPECT_EQ(w.Analysis.Resolution, 1200);
+    EXPECT_TRUE(w.Analysis.Log);
+    EXPECT_FALSE(w.Analysis.Append);
     EXPECT_EQ(module.SpreadFactor[1], 0.56);
-    EXPECT_EQ(w.ShapeThreshold, 100);
-    EXPECT_EQ(w.HueThreshold, 0);
+    EXPECT_EQ(w.Analysis.Scan.ShapeThreshold, 100);
+    EXPECT_EQ(w.Analysis.Scan.HueThreshold, 0);
 }
 
 TEST(Settings, ResolutionOutsideTheCardRangeFallsBack)
@@ -122,10 +122,10 @@ TEST(Settings, ResolutionOutsideTheCardRangeFallsBack)
     ModuleState module;
     for (const char *bad : {"0", "-600", "32768", "99999999999999999999"}) {
         store.setRaw("Prefs", "DefaultRes", bad);
-        EXPECT_EQ(readPreferences(store, module, "").DefaultRes, 1200) << bad;
+        EXPECT_EQ(readPreferences(store, module, "").Analysis.Resolution, 1200) << bad;
     }
     store.setRaw("Prefs", "DefaultRes", "32767");
-    EXPECT_EQ(readPreferences(store, module, "").DefaultRes, 32767);
+    EXPECT_EQ(readPreferences(store, module, "").Analysis.Resolution, 32767);
 }
 
 TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
@@ -141,7 +141,8 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
     EXPECT_EQ(module.SpreadFactor[1], 0.56);
     EXPECT_EQ(module.SpreadFactor[2], -0.5);
     EXPECT_EQ(storedCardPositions(store, reset), (std::pair<std::string, std::string>{"-50", "10"}));
-    EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/SpreadFactor1 = 1e300", "Prefs/HueThreshold = 300",
+    // The settings table's first, in its order, then the module's.
+    EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/HueThreshold = 300", "Prefs/SpreadFactor1 = 1e300",
                                                "SprayInfo/Sample_Interval = 0"}));
     EXPECT_EQ(resetSettingsMessage({"Prefs/SpreadFactor1 = 1e300"}),
               "These settings held values Vexolin cannot use and were set back to their defaults:\r"
@@ -168,8 +169,8 @@ TEST(Settings, BooleansThatAreNeitherTrueNorFalseAreNamedLikeBadNumbers)
     ModuleState module;
     std::vector<std::string> reset;
     const Preferences w = readPreferences(store, module, "", &reset);
-    EXPECT_FALSE(w.SplitTouching);
-    EXPECT_TRUE(w.NaturalOrder);
+    EXPECT_FALSE(w.Analysis.Scan.SplitTouching);
+    EXPECT_TRUE(w.Analysis.NaturalOrder);
     EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/SplitTouching = maybe", "Prefs/Metric = Yes"}));
 }
 

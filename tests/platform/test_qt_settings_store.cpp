@@ -33,7 +33,7 @@ TEST(QtSettingsStore, PreferencesSurviveTheFile)
         QtSettingsStore store(file);
         ModuleState module;
         Preferences w = readPreferences(store, module, "/home/u");
-        w.DefaultRes = 600;
+        w.Analysis.Resolution = 600;
         w.InitialDir = "/data/with, a comma";
         module.SpreadFactor = {1.5, 0.5, 0.001};
         w.Spray[AC_Type] = "Air Tractor 502";
@@ -44,7 +44,7 @@ TEST(QtSettingsStore, PreferencesSurviveTheFile)
     QtSettingsStore again(file);
     ModuleState module;
     const Preferences r = readPreferences(again, module, "");
-    EXPECT_EQ(r.DefaultRes, 600);
+    EXPECT_EQ(r.Analysis.Resolution, 600);
     EXPECT_EQ(r.InitialDir, "/data/with, a comma");
     EXPECT_EQ(module.SpreadFactor[2], 0.001);
     EXPECT_EQ(r.Spray[AC_Type], "Air Tractor 502");

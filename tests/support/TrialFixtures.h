@@ -98,7 +98,7 @@ inline Trial sampleTrial(const std::filesystem::path &cards, const std::filesyst
     s.DenseCoverage = 0.3;
     s.RangeLow = 100.5f;
     s.RangeHigh = 1e4f / 3.0f;
-    t.NaturalOrder = true;
+    t.Settings.NaturalOrder = true;
     t.CurrentPass = 2;
     t.Passes.resize(2);
     t.Passes[0].Name = "Nord \u00fcber Feld 3";
@@ -128,7 +128,7 @@ inline Trial asOpened(Trial trial)
 inline void expectSameTrial(const Trial &actual, const Trial &expected)
 {
     EXPECT_TRUE(actual.Settings == expected.Settings);
-    EXPECT_EQ(actual.NaturalOrder, expected.NaturalOrder);
+    EXPECT_EQ(actual.Settings.NaturalOrder, expected.Settings.NaturalOrder);
     EXPECT_EQ(actual.CurrentPass, expected.CurrentPass);
     ASSERT_EQ(actual.Passes.size(), expected.Passes.size());
     for (std::size_t p = 0; p < expected.Passes.size(); ++p) {

@@ -81,8 +81,8 @@ inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState
                                                int count, const cardgen::CardSpec &base, const std::string &prefix)
 {
     auto w = openWindow(store, module, folder);
-    w->preferences().DefaultRes = 600;
-    w->preferences().LogAnalysis = false;
+    w->preferences().Analysis.Resolution = 600;
+    w->preferences().Analysis.Log = false;
     w->preferences().DisableBackgroundWarning = true;
     w->preferences().DisableDitherWarning = true;
     for (int i = 0; i < count; ++i) {

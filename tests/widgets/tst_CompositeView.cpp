@@ -92,7 +92,7 @@ private slots:
     void windowAndBatchToolWriteTheSameBytes()
     {
         auto w = scannedLine(3, false);
-        w->preferences().LogAnalysis = true;
+        w->preferences().Analysis.Log = true;
         w->btnScanAll_Click();
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
         for (const char *name : {"window.txt", "window.csv"}) {
@@ -351,7 +351,7 @@ private slots:
     void rangeSectionsGoIntoTheLogs()
     {
         auto w = scannedLine(3);
-        w->preferences().LogAnalysis = true;
+        w->preferences().Analysis.Log = true;
         w->setSizeRange(static_cast<float>(w->lineResults().All.SmallestDiameter) + 50.0f, w->rangeHigh());
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
         acceptSprayInfo();

@@ -188,9 +188,9 @@ private slots:
         writeCard("a.bmp");
         writeCard("b.bmp");
         auto w = window();
-        w->preferences().DefaultRes = 600;
+        w->preferences().Analysis.Resolution = 600;
         w->loadFiles(folder() + "a.bmp");
-        w->preferences().DefaultRes = 2000;
+        w->preferences().Analysis.Resolution = 2000;
         w->loadFiles(folder() + "b.bmp");
         QCOMPARE(w->cards()[1].Resolution, 600);
         QCOMPARE(w->cards()[2].Resolution, 2000);

@@ -84,8 +84,8 @@ private slots:
     {
         auto w = windowWithCards(2);
         QVERIFY(w);
-        w->preferences().LogAnalysis = true;
-        w->preferences().LogSprayInfo = true;
+        w->preferences().Analysis.Log = true;
+        w->preferences().Analysis.LogSprayInfo = true;
         w->btnScanColourAll_Click();
         whenOpen<SprayInfoForm>([](SprayInfoForm &f) { f.CancelButton->click(); });
         w->btnScan_Click();
@@ -166,7 +166,7 @@ private slots:
     {
         auto w = windowWithCards(1);
         QVERIFY(w);
-        w->preferences().LogAnalysis = true; // the button is there only while logging
+        w->preferences().Analysis.Log = true; // the button is there only while logging
         whenOpen<vex::ui::frmPrefs>([this](vex::ui::frmPrefs &prefs) {
             prefs.SpreadText[1]->setText(QStringLiteral("0.61"));
             whenOpen<SprayInfoForm>([](SprayInfoForm &f) {

@@ -121,7 +121,7 @@ private slots:
         QVERIFY(w->saveTrial(folder() + "trials/up.vexolin"));
         auto again = test::openWindow(store, module, folder());
         Preferences &p = again->preferences();
-        p.LogAnalysis = p.DisableBackgroundWarning = p.DisableDitherWarning = true;
+        p.Analysis.Log = p.DisableBackgroundWarning = p.DisableDitherWarning = true;
         QVERIFY(again->openTrial(folder() + "trials/up.vexolin"));
         QCOMPARE(test::child<QTabBar>(*again, "ImageStrip")->tabText(0),
                  QString::fromStdString(folder() + "trial1.bmp"));

@@ -35,7 +35,7 @@ private:
     std::unique_ptr<frmMain> window()
     {
         auto w = test::openWindow(store, module, folder());
-        w->preferences().DefaultRes = 1200;
+        w->preferences().Analysis.Resolution = 1200;
         // The colour questions are tested with their windows; here they would wait for a user.
         w->preferences().DisableBackgroundWarning = true;
         w->preferences().DisableDitherWarning = true;
@@ -120,7 +120,7 @@ private slots:
         auto w = window();
         w->loadFiles(folder() + "b.bmp");
         QVERIFY(w->runColourPassFor(1));
-        w->preferences().LogAnalysis = false;
+        w->preferences().Analysis.Log = false;
         test::child<QSlider>(*w, "Slider1")->setValue(0);
         test::child<QSlider>(*w, "Slider2")->setValue(10); // red: nothing on the card
         w->btnScan_Click();

@@ -401,7 +401,7 @@ private slots:
         module.RootDir = root();
         ui::frmMain main(settings, module, 1024);
         // The cards take the resolution typed for the sheet, not the default.
-        main.preferences().DefaultRes = 300;
+        main.preferences().Analysis.Resolution = 300;
         QTimer::singleShot(0, this, [] {
             auto *form = qobject_cast<LoadTemplateForm *>(QApplication::activeModalWidget());
             QVERIFY(form);

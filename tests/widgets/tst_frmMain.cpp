@@ -353,7 +353,7 @@ private slots:
     void closingWritesPreferencesAndRemovesTemporaries()
     {
         auto w = makeWindow();
-        w->preferences().DefaultRes = 600;
+        w->preferences().Analysis.Resolution = 600;
         w->preferences().InitialDir = "";
         touch("clip00.bmp");
         touch("clip12.bmp");
@@ -399,8 +399,8 @@ private slots:
         store.setRaw("Prefs", "LogAnalysis", "maybe");
         store.setRaw("Prefs", "SpreadFactor0", "-1e300");
         auto w = makeWindow();
-        QCOMPARE(w->preferences().DefaultRes, 2000);
-        QVERIFY(w->preferences().LogAnalysis);
+        QCOMPARE(w->preferences().Analysis.Resolution, 2000);
+        QVERIFY(w->preferences().Analysis.Log);
         QCOMPARE(w->resetSettings(),
                  (std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300", "Prefs/LogAnalysis = maybe"}));
         QCOMPARE(module.SpreadFactor[0], 0.0);

@@ -48,9 +48,9 @@ private slots:
 
     void opensWithTheStoredValues()
     {
-        state.DefaultRes = 1000;
-        state.ShapeThreshold = 40;
-        state.Append = true;
+        state.Analysis.Resolution = 1000;
+        state.Analysis.Scan.ShapeThreshold = 40;
+        state.Analysis.Append = true;
         module.Metric = false;
         frmPrefs w(state, module);
         QCOMPARE(w.windowTitle(), QStringLiteral("Preferences"));
@@ -68,7 +68,7 @@ private slots:
 
     void listEntrySelectedWhenTheResolutionIsInTheList()
     {
-        state.DefaultRes = 600;
+        state.Analysis.Resolution = 600;
         frmPrefs w(state, module);
         QCOMPARE(w.ResCombo->currentIndex(), 2);
         QCOMPARE(w.ConversionLabel->text(), QString::fromUtf8("= 42.33 \u00b5m/pixel"));
@@ -181,9 +181,9 @@ private slots:
         QTest::mouseClick(w.UnitsOption[1], Qt::LeftButton, {}, QPoint(8, w.UnitsOption[1]->height() / 2));
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Accepted));
-        QCOMPARE(w.Values.DefaultRes, 900);
+        QCOMPARE(w.Values.Analysis.Resolution, 900);
         QCOMPARE(w.Module.SpreadFactor[0], 1.25);
-        QCOMPARE(int(w.Values.HueThreshold), 30);
+        QCOMPARE(int(w.Values.Analysis.Scan.HueThreshold), 30);
         QVERIFY(!w.Module.Metric);
         QVERIFY(messages.isEmpty());
     }
@@ -196,7 +196,7 @@ private slots:
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
         QCOMPARE(messages.last(), QStringLiteral("One of the values is invalid"));
         QVERIFY(w.isVisible());
-        QCOMPARE(w.Values.DefaultRes, 1200);
+        QCOMPARE(w.Values.Analysis.Resolution, 1200);
     }
 
     void cancelChangesNothing()
@@ -206,7 +206,7 @@ private slots:
         w.ResCombo->setEditText(QStringLiteral("300"));
         QTest::mouseClick(w.CancelButton, Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Rejected));
-        QCOMPARE(w.Values.DefaultRes, 1200);
+        QCOMPARE(w.Values.Analysis.Resolution, 1200);
     }
 };
 
