@@ -87,6 +87,12 @@ void frmPrefs::buildControls()
         NumericKeyFilter::install(box, false, false);
     }
 
+    buildLogAndSwathControls();
+    layOutControls();
+}
+
+void frmPrefs::buildLogAndSwathControls()
+{
     UnitsFrame = new QGroupBox(tr("&Units"), this);
     UnitsFrame->setObjectName(QStringLiteral("UnitsFrame"));
     UnitsOption[0] = new QRadioButton(tr("Metric"), UnitsFrame);
@@ -133,7 +139,10 @@ void frmPrefs::buildControls()
     swath->addWidget(ConfidenceCheck, 2, 0, 1, 2);
     new QGridLayout(ImageFrame);
     buildTableFields();
+}
 
+void frmPrefs::layOutControls()
+{
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(AcceptButton);

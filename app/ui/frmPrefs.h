@@ -64,6 +64,8 @@ protected:
 
 private:
     void buildControls();
+    void buildLogAndSwathControls();
+    void layOutControls();
     // The settings table's fields, in the frames they name, by object name.
     void buildTableFields();
     // Fills the boxes from the values (Form_Initialize in the old design).
