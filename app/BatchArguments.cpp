@@ -12,6 +12,7 @@
 #include "model/CardGeometry.h"
 #include "text/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -43,7 +44,8 @@ bool parseNumber(const std::string &text, double &out)
 // empty.
 using TakeValue = std::string (*)(BatchOptions &, const std::string &);
 
-// An option of the tool's own, or (with Setting) one of the settings table.
+// An option of the tool's own, or (with Setting) the place in --help of one of
+// the settings table's; those not placed come after the rest.
 struct OptionDecl {
     const char *Name = nullptr;
     const char *ValueName = nullptr; // none for a switch
@@ -291,6 +293,32 @@ BatchArguments checkTogether(BatchArguments r, const std::string &scanOption)
     return r;
 }
 
+// An option's lines of --help: its name, the names of its negation and
+// value, and its help beside them, or under them when they are long.
+void addUsage(std::string &text, const std::string &name, const char *valueName, const char *help,
+              const char *negation = nullptr)
+{
+    constexpr std::size_t HelpColumn = 23;
+    std::string synopsis = name;
+    if (negation)
+        synopsis += std::string(" | ") + negation;
+    if (valueName)
+        synopsis += std::string(" ") + valueName;
+    text += "  " + synopsis;
+    if (synopsis.size() + 3 > HelpColumn)
+        text += "\n" + std::string(HelpColumn, ' ');
+    else
+        text += std::string(HelpColumn - 2 - synopsis.size(), ' ');
+    for (const char c : std::string(help))
+        text += c == '\n' ? "\n" + std::string(HelpColumn, ' ') : std::string(1, c);
+    text += "\n";
+}
+
+void addUsage(std::string &text, const SettingDecl &s)
+{
+    addUsage(text, s.Option, s.ValueName, s.Help, s.Negation);
+}
+
 } // namespace
 
 std::optional<double> BatchOptions::setting(std::string_view name) const
@@ -355,24 +383,21 @@ std::string batchUsage()
                        "Analyses card images (8-bit BMP, GIF, TIF) as the program does and prints their results.\n"
                        "A folder stands for the card files in it (not in its subfolders), by name in the order of\n"
                        "the NaturalOrder preference; a folder without one is reported like an unreadable card.\n";
-    // The help of each beside its name, or under it when the name is long.
-    constexpr std::size_t HelpColumn = 23;
-    for (const OptionDecl &d : Options) {
-        const SettingDecl *s = d.Setting ? findSetting(d.Setting) : nullptr;
-        std::string synopsis = s ? s->Option : d.Name;
-        if (s && s->Negation)
-            synopsis += std::string(" | ") + s->Negation;
-        if (const char *valueName = s ? s->ValueName : d.ValueName)
-            synopsis += std::string(" ") + valueName;
-        text += "  " + synopsis;
-        if (synopsis.size() + 3 > HelpColumn)
-            text += "\n" + std::string(HelpColumn, ' ');
+    // The settings' options where the list places them, those it does not
+    // name after the rest.
+    std::vector<const SettingDecl *> unplaced;
+    for (const SettingDecl &s : settingsTable())
+        if (s.Option && std::none_of(std::begin(Options), std::end(Options), [&](const OptionDecl &d) {
+                return d.Setting && std::string_view(d.Setting) == s.Name;
+            }))
+            unplaced.push_back(&s);
+    for (const OptionDecl &d : Options)
+        if (d.Setting)
+            addUsage(text, *findSetting(d.Setting));
         else
-            text += std::string(HelpColumn - 2 - synopsis.size(), ' ');
-        for (const char c : std::string(s ? s->Help : d.Help))
-            text += c == '\n' ? "\n" + std::string(HelpColumn, ' ') : std::string(1, c);
-        text += "\n";
-    }
+            addUsage(text, d.Name, d.ValueName, d.Help);
+    for (const SettingDecl *s : unplaced)
+        addUsage(text, *s);
     return text + "Exit status: 0 every card analysed and every file written, 1 something could not be read, "
                   "analysed\nor written (the rest is still done; the reasons go to standard error), 2 usage error.\n";
 }
