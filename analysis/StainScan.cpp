@@ -60,8 +60,8 @@ public:
     Tracer(const ScanSettings &settings, ScanResult &result, const std::vector<std::uint8_t> &indices,
            const std::array<std::uint8_t, 256> &validIndex, const std::array<std::uint8_t, 256> &hues)
         : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)),
-          keep_(settings.KeepStains), split_(settings.SplitTouching), specks_(settings.IgnoreSpecks),
-          track_(keep_ || split_), result_(result), indices_(indices), validIndex_(validIndex), hues_(hues)
+          keep_(settings.KeepStains), split_(settings.SplitTouching), track_(keep_ || split_), result_(result),
+          indices_(indices), validIndex_(validIndex), hues_(hues)
     {}
 
     bool tracking() const { return track_; }
@@ -404,7 +404,7 @@ private:
     void close(const OpenStain &s, OwnPixels *own, std::int32_t r)
     {
         const std::int32_t lastRow = r + 1;
-        if ((own != nullptr && own->FoldedAway) || (specks_ && s.Area == 1))
+        if (own != nullptr && own->FoldedAway)
             return;
         if (split_ && own->Area > 15 && closeParts(s, *own))
             return;
@@ -523,7 +523,6 @@ private:
     float hueLimit_;
     bool keep_;
     bool split_;
-    bool specks_;
     bool track_;
     ScanResult &result_;
     const std::vector<std::uint8_t> &indices_;

@@ -32,8 +32,6 @@ struct ScanSettings {
     // Stains made of several touching drops are cut apart by a watershed
     // and each part tested on its own.
     bool SplitTouching = false;
-    // Stains of a single pixel are specks of dust, not drops: left out.
-    bool IgnoreSpecks = false;
 };
 
 // The limits as the tests compare them: single precision.

@@ -154,14 +154,6 @@ TEST(StainScanTests, OneValidPixelIsEnoughWithTheDefaultThreshold)
     EXPECT_EQ(scan({"yyyb"}, blue).AcceptedAreas, std::vector<std::int32_t>{4});
 }
 
-TEST(StainScanTests, SpecksAreLeftOutOnlyWhenAsked)
-{
-    ScanSettings s;
-    EXPECT_EQ(scan({"b..bb", "...bb"}, s).AcceptedAreas, (std::vector<std::int32_t>{4, 1}));
-    s.IgnoreSpecks = true;
-    EXPECT_EQ(scan({"b..bb", "...bb"}, s).AcceptedAreas, (std::vector<std::int32_t>{4}));
-}
-
 TEST(StainScanTests, ValidHueShareAgainstThreshold)
 {
     ScanSettings blue;
