@@ -402,7 +402,7 @@ private slots:
         QCOMPARE(w->preferences().Analysis.Resolution, 2000);
         QVERIFY(w->preferences().Analysis.Log);
         QCOMPARE(w->resetSettings(),
-                 (std::vector<std::string>{"Prefs/SpreadFactor0 = -1e300", "Prefs/LogAnalysis = maybe"}));
+                 (std::vector<std::string>{"Prefs/LogAnalysis = maybe", "Prefs/SpreadFactor0 = -1e300"}));
         QCOMPARE(module.SpreadFactor[0], 0.0);
         QCOMPARE(w->hueColours()[42].Green, std::uint8_t(255));
     }
