@@ -199,6 +199,23 @@ private slots:
         QCOMPARE(w.Values.Analysis.Resolution, 1200);
     }
 
+    void tableFieldsShowTheValuesAndNameTheirRange()
+    {
+        state.Analysis.Scan.SplitTouching = true;
+        state.Analysis.DenseCoverage = 0.35;
+        frmPrefs w(state, module);
+        w.show();
+        auto *split = w.findChild<QCheckBox *>(QStringLiteral("SplitTouchingCheck"));
+        auto *dense = w.findChild<QLineEdit *>(QStringLiteral("txtDenseCoverage"));
+        QVERIFY(split && split->isChecked() && !split->toolTip().isEmpty());
+        QCOMPARE(dense->text(), QStringLiteral("35"));
+        split->setChecked(false);
+        dense->setText(QStringLiteral("150"));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(messages.last(), QStringLiteral("Dense coverage must be a whole number from 1 to 100."));
+        QVERIFY(w.isVisible() && !w.Values.Analysis.Scan.SplitTouching);
+    }
+
     void cancelChangesNothing()
     {
         frmPrefs w(state, module);
