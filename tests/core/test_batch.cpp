@@ -54,7 +54,8 @@ TEST(BatchArguments, EveryOptionWithSeparateAndJoinedValues)
     EXPECT_EQ(o.setting("HueThreshold"), 25.0);
     ASSERT_TRUE(o.Spread.has_value());
     EXPECT_EQ(*o.Spread, (std::array<double, 3>{1.0, 0.5, -0.001}));
-    EXPECT_TRUE(o.setting("NoDither") == 1.0 && o.setting("TableBackground") == 1.0 && o.setting("Append") == 1.0 && o.Json);
+    EXPECT_TRUE(o.setting("NoDither") == 1.0 && o.setting("TableBackground") == 1.0 && o.setting("Append") == 1.0 &&
+                o.Json);
     EXPECT_EQ(o.setting("LogAnalysis"), 0.0);
     EXPECT_EQ(std::tuple(o.Jobs, o.Quiet), std::tuple(4, true));
 }

@@ -151,11 +151,11 @@ TEST(PrefsAccept, StopsAtTheFirstBadValueKeepingWhatCameBefore)
     f.Spread[1] = "x";
     f.Roundness = "10";
     EXPECT_FALSE(acceptPrefs(f, state, module));
-    EXPECT_FALSE(module.Metric);     // before the error
+    EXPECT_FALSE(module.Metric);      // before the error
     EXPECT_FALSE(state.Analysis.Log); // before the error
     EXPECT_EQ(module.SpreadFactor[0], 2.0);
-    EXPECT_EQ(module.SpreadFactor[1], 0.56); // the bad one
-    EXPECT_EQ(state.Analysis.Scan.ShapeThreshold, 100);    // after it
+    EXPECT_EQ(module.SpreadFactor[1], 0.56);            // the bad one
+    EXPECT_EQ(state.Analysis.Scan.ShapeThreshold, 100); // after it
 }
 
 TEST(PrefsAccept, ResolutionMustBeAWholeNumberFrom1To32767)
