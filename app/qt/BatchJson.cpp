@@ -242,6 +242,74 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
     return json + frame.Tail;
 }
 
+namespace {
+
+// Each card's figures on the line, or each point of the mean of passes
+// (whose passes go into `root`).
+QJsonArray cardStats(const std::vector<BatchCardResult> &cards, const LineResults &line, const PassMean *mean,
+                     QJsonObject &root)
+{
+    auto stat = [&](std::size_t i, float position) {
+        QJsonObject one;
+        one.insert(QStringLiteral("vmd_um"), line.Stats[i].Vmd);
+        one.insert(QStringLiteral("drop_density_per_cm2"), line.Stats[i].DropDensity);
+        one.insert(QStringLiteral("volume_density_nl_per_cm2"), line.Stats[i].VolumeDensity);
+        one.insert(QStringLiteral("position"), exact(position));
+        return one;
+    };
+    QJsonArray stats;
+    if (mean) {
+        // The points of the mean's grid, each with how many passes reach it.
+        for (int k = 1; k <= mean->Points.count() && static_cast<std::size_t>(k) < line.Stats.size(); ++k) {
+            const auto i = static_cast<std::size_t>(k);
+            QJsonObject one = stat(i, mean->Points[k].Position);
+            one.insert(QStringLiteral("passes"), i < mean->Reach.size() ? mean->Reach[i] : 0);
+            stats.append(one);
+        }
+        QJsonArray passes;
+        for (const int p : mean->Passes)
+            passes.append(p);
+        root.insert(QStringLiteral("mean_of_passes"), passes);
+    } else {
+        for (const BatchCardResult &r : cards) {
+            const auto i = static_cast<std::size_t>(r.Index);
+            if (i < 1 || i >= line.Stats.size())
+                continue;
+            QJsonObject one = stat(i, r.Card->Position);
+            one.insert(QStringLiteral("file"), QString::fromStdString(r.Card->FilePath));
+            stats.append(one);
+        }
+    }
+    return stats;
+}
+
+QJsonObject swathObjectOf(const LineResults &line, const AnalysisSettings &settings, const LineIntervals *intervals)
+{
+    QJsonObject swath;
+    swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings.Metric)));
+    swath.insert(QStringLiteral("length_unit"), settings.Metric ? QStringLiteral("m") : QStringLiteral("ft"));
+    QJsonObject deposit = swathObject(line.Deposit, exact(rateFactor(settings.Metric)), settings.Spray, line.Interval);
+    addFineWidths(deposit, line.Deposit, line.FineDeposit, line.Interval);
+    // Where the pattern lay before any centring, from the flight line.
+    if (line.Centre.Known) {
+        deposit.insert(QStringLiteral("centroid_offset"), line.Centre.Centroid);
+        deposit.insert(QStringLiteral("half_mean_centre"), line.Centre.HalfMeanCentre);
+    }
+    if (line.Centred)
+        deposit.insert(QStringLiteral("centred"), true);
+    if (intervals && intervals->Known && line.Deposit.SelectedWidth > 0)
+        deposit.insert(QStringLiteral("cov_ci95"), interval(intervals->DepositCov));
+    swath.insert(QStringLiteral("deposit"), deposit);
+    QJsonObject density = swathObject(line.DropDensity, 1.0, settings.Spray, line.Interval);
+    addFineWidths(density, line.DropDensity, line.FineDropDensity, line.Interval);
+    swath.insert(QStringLiteral("drop_density"), density);
+    if (line.Interpolated)
+        swath.insert(QStringLiteral("interpolated"), true);
+    return swath;
+}
+
+} // namespace
+
 BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const LineResults *line,
                               const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals)
 {
@@ -271,64 +339,11 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
         root.insert(QStringLiteral("composite"), composite);
         if (line->RangeSelected)
             root.insert(QStringLiteral("composite_range"), compositeObject(line->Range));
-        auto stat = [&](std::size_t i, float position) {
-            QJsonObject one;
-            one.insert(QStringLiteral("vmd_um"), line->Stats[i].Vmd);
-            one.insert(QStringLiteral("drop_density_per_cm2"), line->Stats[i].DropDensity);
-            one.insert(QStringLiteral("volume_density_nl_per_cm2"), line->Stats[i].VolumeDensity);
-            one.insert(QStringLiteral("position"), exact(position));
-            return one;
-        };
-        QJsonArray stats;
-        if (mean) {
-            // The points of the mean's grid, each with how many passes reach it.
-            for (int k = 1; k <= mean->Points.count() && static_cast<std::size_t>(k) < line->Stats.size(); ++k) {
-                const auto i = static_cast<std::size_t>(k);
-                QJsonObject one = stat(i, mean->Points[k].Position);
-                one.insert(QStringLiteral("passes"), i < mean->Reach.size() ? mean->Reach[i] : 0);
-                stats.append(one);
-            }
-            QJsonArray passes;
-            for (const int p : mean->Passes)
-                passes.append(p);
-            root.insert(QStringLiteral("mean_of_passes"), passes);
-        } else {
-            for (const BatchCardResult &r : cards) {
-                const auto i = static_cast<std::size_t>(r.Index);
-                if (i < 1 || i >= line->Stats.size())
-                    continue;
-                QJsonObject one = stat(i, r.Card->Position);
-                one.insert(QStringLiteral("file"), QString::fromStdString(r.Card->FilePath));
-                stats.append(one);
-            }
-        }
-        root.insert(QStringLiteral("card_stats"), stats);
+        root.insert(QStringLiteral("card_stats"), cardStats(cards, *line, mean, root));
         if (!line->SwathProblem.empty())
             root.insert(QStringLiteral("swath_problem"), QString::fromStdString(line->SwathProblem));
-        if (line->HasSwath) {
-            QJsonObject swath;
-            swath.insert(QStringLiteral("deposit_unit"), QString::fromLatin1(rateUnit(settings->Metric)));
-            swath.insert(QStringLiteral("length_unit"), settings->Metric ? QStringLiteral("m") : QStringLiteral("ft"));
-            QJsonObject deposit =
-                swathObject(line->Deposit, exact(rateFactor(settings->Metric)), settings->Spray, line->Interval);
-            addFineWidths(deposit, line->Deposit, line->FineDeposit, line->Interval);
-            // Where the pattern lay before any centring, from the flight line.
-            if (line->Centre.Known) {
-                deposit.insert(QStringLiteral("centroid_offset"), line->Centre.Centroid);
-                deposit.insert(QStringLiteral("half_mean_centre"), line->Centre.HalfMeanCentre);
-            }
-            if (line->Centred)
-                deposit.insert(QStringLiteral("centred"), true);
-            if (intervals && intervals->Known && line->Deposit.SelectedWidth > 0)
-                deposit.insert(QStringLiteral("cov_ci95"), interval(intervals->DepositCov));
-            swath.insert(QStringLiteral("deposit"), deposit);
-            QJsonObject density = swathObject(line->DropDensity, 1.0, settings->Spray, line->Interval);
-            addFineWidths(density, line->DropDensity, line->FineDropDensity, line->Interval);
-            swath.insert(QStringLiteral("drop_density"), density);
-            if (line->Interpolated)
-                swath.insert(QStringLiteral("interpolated"), true);
-            root.insert(QStringLiteral("swath"), swath);
-        }
+        if (line->HasSwath)
+            root.insert(QStringLiteral("swath"), swathObjectOf(*line, *settings, intervals));
     }
     const QByteArray whole = QJsonDocument(root).toJson(QJsonDocument::Indented);
     // One level in, at the start of a line, only the document's own keys
