@@ -8,6 +8,7 @@
 #include "line/StainTable.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
+#include "report/Report.h"
 #include "support/LineCards.h"
 #include "text/NumberText.h"
 #include "text/Windows1252.h"
@@ -566,6 +567,26 @@ TEST(ResultsFileSwath, CentredPassesAreSaidUnderTheHeadingEvenWithoutTheExtended
         const std::string heading = "Swath Analysis:\r\n---------------\r\n";
         EXPECT_EQ(resultsTxt(in).find(heading + said + "\r\n") != std::string::npos, centre);
         EXPECT_EQ(resultsCsv(in).find(heading + csvField(said) + "\r\n") != std::string::npos, centre);
+    }
+}
+
+TEST(ResultsFileSettings, CutStainsAreSaidUnderTheThresholdsInTheReportAndOnlyWhenCut)
+{
+    CardList cards = test::lineOfFive();
+    AnalysisSettings s = test::lineSettings("-10");
+    for (const bool split : {false, true}) {
+        s.Scan.SplitTouching = split;
+        const LineResults line = analyseLine(cards, s);
+        const ResultsInputs in = lineResultsInputs(cards, line, s);
+        EXPECT_EQ(
+            resultsTxt(in).find("% Valid Hues:           0\r\nTouching Stains:        cut apart before testing\r\n") !=
+                std::string::npos,
+            split);
+        EXPECT_EQ(resultsCsv(in).find("% Valid Hues:,,0\r\nTouching Stains:,,cut apart before testing\r\n") !=
+                      std::string::npos,
+                  split);
+        EXPECT_EQ(reportExtendedLine(reportInputsFor(cards, line, s)),
+                  split ? "Touching stains were cut apart before testing." : "");
     }
 }
 
