@@ -49,14 +49,13 @@ std::pair<std::string, std::string> splitPath(const std::string &path)
 
 class ScanController::Work {
 public:
-    Work(ScanController &controller, const std::string &name) : c_(controller)
+    explicit Work(ScanController &controller) : c_(controller)
     {
         frmMain &w = c_.w_;
         if (c_.depth_++ == 0) {
             w.view_.CancelRequested = false;
-            // Until the work knows how long it is, the bar only says whose it is.
+            // Until the work knows how long it is, the bar only shows it is under way.
             w.progressBar_->setRange(0, 0);
-            w.progressBar_->setFormat(name.empty() ? QStringLiteral("%p%") : QString::fromStdString(name));
             w.setBusy(true);
         }
         w.cancelButton_->setEnabled(true);
@@ -66,7 +65,6 @@ public:
         frmMain &w = c_.w_;
         if (--c_.depth_ == 0) {
             w.cancelButton_->setEnabled(false);
-            w.progressBar_->resetFormat();
             w.setBusy(false);
         }
     }
@@ -191,7 +189,7 @@ void ScanController::loadFiles(const QStringList &paths)
             // Loaded in descending order, so that the first file by name is
             // loaded last and becomes the current card.
             files = descendingLoadOrder(std::move(files), w.prefs_.NaturalOrder);
-            Work work(*this, {});
+            Work work(*this);
             w.progressBar_->setRange(0, static_cast<int>(files.size()));
             w.progressBar_->setValue(0);
             for (const std::string &file : files) {
@@ -252,8 +250,12 @@ bool ScanController::loadImage(const std::string &fileTitle, const std::string &
     const std::int32_t defaultRes = w.prefs_.DefaultRes;
     const bool fromFile = w.prefs_.ResolutionFromFile;
     std::optional<Loaded> loaded;
+    // The caption names the card while it is read; a card refused leaves
+    // the caption as it was.
+    const QString caption = w.baseCaption_;
+    w.setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     {
-        Work work(*this, "Loading " + fileTitle);
+        Work work(*this);
         loaded = runInBackground([&] {
             Loaded l{openCardImage(fileTitle, pathName, intake), std::nullopt};
             if (!l.Opened.ok())
@@ -271,12 +273,12 @@ bool ScanController::loadImage(const std::string &fileTitle, const std::string &
             l.Card = std::move(card);
             return l;
         });
-        // Stopped while it was read, the card is not added.
-        if (w.view_.CancelRequested)
-            return false;
     }
-    if (!loaded->Opened.ok()) {
-        showMessage(&w, programText(loaded->Opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
+    // Stopped while it was read, the card is not added.
+    if (w.view_.CancelRequested || !loaded->Opened.ok()) {
+        w.setCaption(caption);
+        if (!w.view_.CancelRequested)
+            showMessage(&w, programText(loaded->Opened.reason()), QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }
     if (!loaded->Opened->Warnings.empty()) {
@@ -302,7 +304,7 @@ bool ScanController::runColourPassFor(int index)
     if (!w.mayWriteBeside(index))
         return false;
     CardRecord &card = w.cards_[index];
-    Work work(*this, card.FileTitle);
+    Work work(*this);
     const std::string path = card.FilePath;
     const IntakeOptions options = intakeOptionsFor(card);
     const DecodeResult decoded = runInBackground([&] { return loadIndexedImage(path, options); });
@@ -342,17 +344,29 @@ bool ScanController::runColourPassFor(int index)
     // The preferences stay the window's: the pass answers into copies.
     bool noBackgroundWarning = w.prefs_.DisableBackgroundWarning;
     bool noDitherWarning = w.prefs_.DisableDitherWarning;
+    Status read;
     const PassOutcome outcome = runInBackground([&] {
         const PassOutcome done =
             runColourPass(card, decoded->Image, noBackgroundWarning, noDitherWarning, questions, callbacks);
+        if (done != PassOutcome::Complete)
+            return done;
+        // As the batch tool's analysis does: rows read in place from a file
+        // cut short or rewritten under the pass give no card.
+        read = decoded->Image.sourceIntact();
+        if (!read.ok()) {
+            card.ForegroundPixels.clear();
+            card.ColoursKnown = false;
+            return PassOutcome::Cancelled;
+        }
         // The card's figures are now of the bytes this pass read, whatever
         // the file held when it was loaded.
-        if (done == PassOutcome::Complete)
-            (void)noteCardFile(card, decoded);
+        (void)noteCardFile(card, decoded);
         return done;
     });
     w.prefs_.DisableBackgroundWarning = noBackgroundWarning;
     w.prefs_.DisableDitherWarning = noDitherWarning;
+    if (!read.ok())
+        showMessage(&w, programText(unreadableFileMessage(card.FileTitle, read.reason())));
     return outcome == PassOutcome::Complete;
 }
 
@@ -412,7 +426,7 @@ void ScanController::scanCard(int index)
     CardFigures figures;
     bool noStains = false;
     {
-        Work work(*this, card.FileTitle);
+        Work work(*this);
         const std::uint64_t entries = card.ForegroundPixels.size() + 1;
         // A bar counts in int; very large lists are shown in proportion.
         const std::uint64_t divisor = entries / static_cast<std::uint64_t>(std::numeric_limits<int>::max()) + 1;
@@ -557,7 +571,7 @@ bool ScanController::writeStainTable(const std::string &path)
     int scanned = 0;
     bool cancelled = false;
     {
-        Work work(*this, {});
+        Work work(*this);
         Progress progress(w.progressBar_, static_cast<std::uint64_t>(w.cardCount()));
         ScanCallbacks callbacks;
         callbacks.CancelRequested = [&w] { return bool(w.view_.CancelRequested); };

@@ -41,9 +41,8 @@ public:
     bool writeStainTable(const std::string &path);
 
 private:
-    // Busy from construction to destruction, with the progress bar over
-    // `range` steps (0 for a bar that only shows work is under way) and
-    // Cancel enabled; nested scopes leave the outer one's bar alone.
+    // Busy from construction to destruction, with the bar showing work under
+    // way and Cancel enabled; nested scopes leave the outer one's bar alone.
     class Work;
     // Tells the bar how far the work is from the pool thread, queued and only
     // when the bar would move visibly.
