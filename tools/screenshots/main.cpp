@@ -207,7 +207,7 @@ int main(int argc, char **argv)
         int shots = 0;
         QTimer ticker;
         QObject::connect(&ticker, &QTimer::timeout, &window, [&] {
-            if (!window.busy() || ++ticks % 30 != 1 || shots >= 6)
+            if (!window.busy() || ++ticks % 30 != 1 || shots >= 8)
                 return;
             QPixmap shot = window.screen()->grabWindow(window.winId());
             if (shot.isNull())
