@@ -305,15 +305,17 @@ bool ScanController::runColourPassFor(int index)
         return false;
     CardRecord &card = w.cards_[index];
     Work work(*this);
-    const std::string path = card.FilePath;
+    // Opened as the batch tool opens a card, with the same refusals.
+    const auto [folder, title] = splitPath(card.FilePath);
     const IntakeOptions options = intakeOptionsFor(card);
-    const DecodeResult decoded = runInBackground([&] { return loadIndexedImage(path, options); });
+    const OpenedImage opened = runInBackground([&] { return openCardImage(title, folder, options); });
     if (w.view_.CancelRequested)
         return false;
-    if (!decoded.ok()) {
-        showMessage(&w, programText(unreadableFileMessage(card.FileTitle, decoded.reason())));
+    if (!opened.ok()) {
+        showMessage(&w, programText(opened.reason()));
         return false;
     }
+    const DecodeResult &decoded = opened->Decoded;
     // The questions come from the pool thread and are asked on the window's,
     // which alone may show them; the pass waits for the answer.
     auto ask = [&](BackgroundColorForm::Question question, std::uint8_t background, std::uint8_t dither,
