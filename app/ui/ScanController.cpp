@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <utility>
 
 namespace vex::ui {
 
@@ -346,8 +347,16 @@ bool ScanController::runColourPassFor(int index)
     // The preferences stay the window's: the pass answers into copies.
     bool noBackgroundWarning = w.prefs_.DisableBackgroundWarning;
     bool noDitherWarning = w.prefs_.DisableDitherWarning;
+    // The pass fills a copy, so that the window may draw the card meanwhile;
+    // the stain pixels, which the pass rebuilds, move over instead.
+    CardRecord working;
+    {
+        ForegroundPixelList pixels = std::exchange(card.ForegroundPixels, ForegroundPixelList());
+        working = card;
+        working.ForegroundPixels = std::move(pixels);
+    }
     Status read;
-    const PassOutcome outcome = runInBackground([&] {
+    const PassOutcome outcome = runInBackground([&, &card = working] {
         const PassOutcome done =
             runColourPass(card, decoded->Image, noBackgroundWarning, noDitherWarning, questions, callbacks);
         if (done != PassOutcome::Complete)
@@ -365,6 +374,7 @@ bool ScanController::runColourPassFor(int index)
         (void)noteCardFile(card, decoded);
         return done;
     });
+    card = std::move(working);
     w.prefs_.DisableBackgroundWarning = noBackgroundWarning;
     w.prefs_.DisableDitherWarning = noDitherWarning;
     if (!read.ok())
@@ -440,9 +450,9 @@ void ScanController::scanCard(int index)
             runInBackground([&] { return traceStains(card.ForegroundPixels, settings.Scan, callbacks); });
         if (result.Cancelled)
             return;
-        // The same measuring, figures check and scan log as the batch tool's.
-        const std::string logPath = w.prefs_.LogAnalysis ? w.scanLogPathOf(index) : std::string();
-        figures = runInBackground([&] { return measureCard(card, result, settings, logPath); });
+        // The same measuring, figures check and scan log as the batch tool's,
+        // here, where the window reads the card's record.
+        figures = measureCard(card, result, settings, w.prefs_.LogAnalysis ? w.scanLogPathOf(index) : std::string());
         noStains = result.AcceptedAreas.empty();
     }
     if (!figures.Figures.ok()) {

@@ -581,7 +581,8 @@ void frmMain::showEmptyState()
 
 void frmMain::closeSelectedCard()
 {
-    if (compositeMode() || cards_.empty())
+    // While a card is worked on, its record must stay where it is.
+    if (busy_ || compositeMode() || cards_.empty())
         return;
     const int k = cardStrip_->currentIndex() + 1;
     if (k < 1 || k > cardCount())
@@ -606,7 +607,7 @@ void frmMain::closeSelectedCard()
 
 void frmMain::closeAllCards()
 {
-    if (compositeMode())
+    if (busy_ || compositeMode())
         return;
     cards_.clear();
     afterCardsClosed();

@@ -340,14 +340,16 @@ private slots:
         w->selectCurrentTab();
         w->preferences().DisableBackgroundWarning = true;
         w->preferences().DisableDitherWarning = true;
-        // Pressed while the colour pass works, Escape stops it.
+        // Pressed while the colour pass works, Delete leaves the card alone and Escape stops the pass.
         bool busyWhenPressed = false;
         QTimer::singleShot(0, w.get(), [&] {
             busyWhenPressed = w->busy();
+            QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete);
             QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape);
         });
         w->btnScanColour_Click();
         QVERIFY(busyWhenPressed);
+        QCOMPARE(w->cardCount(), 1);
         QVERIFY(!w->cards()[1].ColoursKnown);
         QVERIFY(!w->busy());
         // Closed meanwhile, the window stops the work and closes once it has stopped.
