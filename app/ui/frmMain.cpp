@@ -5,6 +5,7 @@
 #include "analysis/ui/ResultGraphView.h"
 #include "app/TempFiles.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/ScanController.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
@@ -108,6 +109,7 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     prefs_ = readPreferences(store_, module_, firstRunFolder(), &resetSettings_);
     storedCardPositions(store_, resetSettings_);
     view_.HueColour = buildHueColour();
+    scanner_ = std::make_unique<ScanController>(*this);
     buildControls();
     layOutControls();
     refreshPassControls();
@@ -579,7 +581,8 @@ void frmMain::showEmptyState()
 
 void frmMain::closeSelectedCard()
 {
-    if (compositeMode() || cards_.empty())
+    // While a card is worked on, its record must stay where it is.
+    if (busy_ || compositeMode() || cards_.empty())
         return;
     const int k = cardStrip_->currentIndex() + 1;
     if (k < 1 || k > cardCount())
@@ -604,7 +607,7 @@ void frmMain::closeSelectedCard()
 
 void frmMain::closeAllCards()
 {
-    if (compositeMode())
+    if (busy_ || compositeMode())
         return;
     cards_.clear();
     afterCardsClosed();
@@ -712,7 +715,14 @@ void frmMain::resizeEvent(QResizeEvent *event)
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
-    if (!unloaded_ && (busy_ || !settleUnsavedTrial())) {
+    if (!unloaded_ && busy_) {
+        // The work stops at its next row; the window closes once it has.
+        view_.CancelRequested = true;
+        closeWhenIdle_ = true;
+        event->ignore();
+        return;
+    }
+    if (!unloaded_ && !settleUnsavedTrial()) {
         event->ignore();
         return;
     }
@@ -768,6 +778,11 @@ void frmMain::setBusy(bool busy)
     progressBar_->setVisible(busy);
     if (!busy)
         updateTrialMark();
+    if (!busy && closeWhenIdle_)
+        QTimer::singleShot(0, this, [this] {
+            if (!busy_ && std::exchange(closeWhenIdle_, false))
+                close();
+        });
 }
 
 void frmMain::btnChangeRes_Click()

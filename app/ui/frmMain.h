@@ -6,6 +6,7 @@
 // itself.  Its controls are its own: tests find them by their object names.
 
 #include "app/AppState.h"
+#include "app/ui/CancelFlag.h"
 #include "line/LineAnalysis.h"
 #include "line/LineBootstrap.h"
 #include "line/PassMean.h"
@@ -20,6 +21,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,9 +48,12 @@ class SprayLineGraphView;
 class SwathGraphView;
 class InfoForm;
 class ResultGraphView;
+class ScanController;
 
 class frmMain : public QWidget {
     Q_OBJECT
+    friend class ScanController;
+
 public:
     // The store must outlive the window; the preferences are written to it on close.
     frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent = nullptr);
@@ -231,7 +236,8 @@ private:
         float RangeHigh = 32755.0f;
         int GraphMode = 1;
         float MaxScannedDiameter = 0.0f;
-        bool CancelRequested = false;
+        // Set on the GUI thread, read by the work on the pool thread.
+        CancelFlag CancelRequested;
         // The current card inside the selected size range.
         CompositeResult SingleRange;
         // The swath profile the graphs and width buttons work on.
@@ -255,8 +261,6 @@ private:
     void showInfo(bool show);
     void setCaption(const QString &caption);
     void setBusy(bool busy);
-    // Cancel and events a few dozen times a second, for scans the window runs.
-    ScanCallbacks windowScanCallbacks();
     // Writes the preferences and removes the temporaries (Form_Unload).
     void saveAndClose();
     // Before the trial is closed or replaced: Save, Discard or Cancel when it
@@ -361,6 +365,10 @@ private:
     LineIntervals lineIntervals_;
     std::string lineIntervalsKey_;
     InfoForm *infoForm_ = nullptr;
+    // Loading, colour passes, scans and the stain table; a close asked for
+    // while they work waits for them to stop.
+    std::unique_ptr<ScanController> scanner_;
+    bool closeWhenIdle_ = false;
 
     QPushButton *loadButton_ = nullptr;
     QPushButton *loadTemplateButton_ = nullptr;

@@ -1,6 +1,6 @@
-// The stain scan as the main window runs it: settings from the controls,
-// progress, cancel, the messages and the log.  The tracing and the
-// statistics themselves are in the core.
+// What the window shows of scanned cards: the figures under the graph, the
+// line as analysed, the scan log's name and the spray information asked for
+// before a logged scan.
 
 #include "app/ui/frmMain.h"
 
@@ -19,8 +19,6 @@
 #include "ui/Messages.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -32,86 +30,6 @@
 #include <memory>
 
 namespace vex::ui {
-
-namespace {
-
-// Letting events run after every one of 13 000 rows would cost more than
-// the scan itself; a few dozen times a second keeps Cancel just as prompt.
-constexpr qint64 EventIntervalMs = 30;
-
-inline constexpr const char *NoStainsMessage = "Vexolin did not find any\rvalid spots on this card.";
-
-} // namespace
-
-void frmMain::scanCard(int index)
-{
-    if (index < 1 || index > cardCount() || !mayWriteBeside(index))
-        return;
-    CardRecord &card = cards_[index];
-
-    const ScanSettings settings = analysisSettings().Scan;
-
-    cancelButton_->setEnabled(true);
-    const std::uint64_t entries = card.ForegroundPixels.size() + 1;
-    // A bar counts in int; very large lists are shown in proportion.
-    const std::uint64_t divisor = entries / static_cast<std::uint64_t>(std::numeric_limits<int>::max()) + 1;
-    progressBar_->setRange(0, static_cast<int>(entries / divisor));
-    progressBar_->setValue(0);
-    setBusy(true);
-
-    ScanCallbacks callbacks = windowScanCallbacks();
-    callbacks.Progress = [this, divisor](std::uint64_t at) { progressBar_->setValue(static_cast<int>(at / divisor)); };
-    // Events run above, so the card list may not change under the scan: the
-    // commands that change it all wait while the progress bar is visible.
-    ScanResult result = traceStains(card.ForegroundPixels, settings, callbacks);
-
-    auto finish = [this] {
-        cancelButton_->setEnabled(false);
-        setBusy(false);
-    };
-    if (result.Cancelled) {
-        finish();
-        return;
-    }
-
-    // The same measuring, figures check and scan log as the batch tool's.
-    const CardFigures figures =
-        measureCard(card, result, analysisSettings(), prefs_.Analysis.Log ? scanLogPathOf(index) : std::string());
-    if (!figures.Figures.ok()) {
-        finish();
-        showMessage(this,
-                    programText("Vexolin cannot report the figures of " + card.FileTitle + ":\r" +
-                                figures.Figures.reason() + "."),
-                    QMessageBox::Ok, QMessageBox::Warning);
-        return;
-    }
-    if (result.AcceptedAreas.empty()) {
-        setBusy(false);
-        showMessage(this, programText(NoStainsMessage));
-    }
-    // The results in memory are complete whatever became of the log.
-    if (!figures.Log.ok())
-        showMessage(this, QString::fromStdString(figures.Log.reason()), QMessageBox::Ok, QMessageBox::Warning);
-
-    offerComposite();
-    view_.MaxScannedDiameter = vex::maxScannedDiameter(cards_);
-    finish();
-}
-
-ScanCallbacks frmMain::windowScanCallbacks()
-{
-    ScanCallbacks callbacks;
-    callbacks.CancelRequested = [this] { return view_.CancelRequested; };
-    auto sinceEvents = std::make_shared<QElapsedTimer>();
-    sinceEvents->start();
-    callbacks.RowDone = [sinceEvents] {
-        if (sinceEvents->elapsed() >= EventIntervalMs) {
-            QCoreApplication::processEvents();
-            sinceEvents->restart();
-        }
-    };
-    return callbacks;
-}
 
 std::string frmMain::scanLogPathOf(int index)
 {
@@ -206,76 +124,6 @@ void frmMain::updateStatsLabels()
     rejectedLabel_->setText(QString::fromStdString(left));
     rejectedLabel_->setStyleSheet(dense.empty() ? QString() : QStringLiteral("color: rgb(255, 0, 0)"));
     rejectedLabel_->setVisible(!left.empty());
-}
-
-void frmMain::btnScan_Click()
-{
-    if (busy_ || cards_.empty())
-        return;
-    picture_->setFocus();
-    if (prefs_.Analysis.Log && prefs_.Analysis.LogSprayInfo && !confirmSprayInfo())
-        return;
-    resolutionButton_->setEnabled(false);
-    view_.CancelRequested = false;
-    scanCard(currentCard_);
-    resolutionButton_->setEnabled(true);
-    if (view_.CancelRequested) {
-        view_.CancelRequested = false;
-        return;
-    }
-    refreshLine();
-    showScanResults();
-}
-
-void frmMain::btnScanAll_Click()
-{
-    if (busy_ || cards_.empty())
-        return;
-    picture_->setFocus();
-    const int remembered = currentCard_;
-    if (prefs_.Analysis.Log && prefs_.Analysis.LogSprayInfo && !confirmSprayInfo())
-        return;
-    resolutionButton_->setEnabled(false);
-    view_.CancelRequested = false;
-    for (int i = 1; i <= cardCount(); ++i) {
-        currentCard_ = i;
-        selectCurrentTab();
-        if (!cards_[i].ColoursKnown) {
-            runColourPassFor(i);
-            applyCardState(cards_[i]);
-        }
-        // A colour pass that was cancelled leaves nothing to scan.
-        if (!view_.CancelRequested && cards_[i].ColoursKnown)
-            scanCard(i);
-        if (view_.CancelRequested)
-            break;
-    }
-    refreshLine();
-    if (view_.CancelRequested) {
-        resolutionButton_->setEnabled(true);
-        view_.CancelRequested = false;
-        return;
-    }
-    currentCard_ = remembered;
-    selectCurrentTab();
-    showScanResults();
-    resolutionButton_->setEnabled(true);
-}
-
-void frmMain::reanalyseCards(const std::vector<int> &cards)
-{
-    if (busy_)
-        return;
-    view_.CancelRequested = false;
-    for (const int i : cards) {
-        if (i >= 1 && i <= cardCount() && cards_[i].ColoursKnown)
-            scanCard(i);
-        if (view_.CancelRequested)
-            break;
-    }
-    view_.CancelRequested = false;
-    refreshLine();
-    showScanResults();
 }
 
 } // namespace vex::ui

@@ -13,6 +13,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -215,6 +216,21 @@ private slots:
         QCOMPARE(int(p.PaletteIndex), 200);
         QVERIFY(test::child<QPushButton>(*w, "btnScan")->isEnabled());
         QVERIFY(!test::child<QProgressBar>(*w, "ProgressBar1")->isVisible());
+    }
+
+    void cancelWhileAPictureIsReadAddsNoCard()
+    {
+        writeCard("large.bmp", 4000, 3000);
+        auto w = window();
+        bool barShown = false;
+        QTimer::singleShot(0, w.get(), [&] {
+            barShown = test::child<QProgressBar>(*w, "ProgressBar1")->isVisible();
+            test::child<QPushButton>(*w, "btnCancel")->click();
+        });
+        QVERIFY(!w->loadImage("large.bmp", folder()));
+        QVERIFY(barShown);
+        QCOMPARE(w->cardCount(), 0);
+        QVERIFY(w->loadImage("large.bmp", folder()));
     }
 
     void loadingLeavesCompositeMode()

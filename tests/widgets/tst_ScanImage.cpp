@@ -6,7 +6,9 @@
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -16,6 +18,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -147,6 +150,27 @@ private slots:
         QVERIFY(test::child<QCheckBox>(*w, "CompositeCheck")->isVisible());
         QCOMPARE(w->maxScannedDiameter(), std::max(w->cards()[1].LargestDiameter, w->cards()[2].LargestDiameter));
         QVERIFY(!readLog("b.scn").isEmpty());
+    }
+
+    void aCardRewrittenDuringItsColourPassIsRefused()
+    {
+        writeCard("a.bmp", {3});
+        auto w = window();
+        w->loadFiles(folder() + "a.bmp");
+        w->preferences().DisableBackgroundWarning = false;
+        // The question waits for its answer while the pass holds the file's rows.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto *question = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                writeCard("a.bmp", {5});
+                question->accept();
+            }
+        });
+        answer.start(1);
+        QVERIFY(!w->runColourPassFor(1));
+        QVERIFY(!w->cards()[1].ColoursKnown);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages.front().contains(QStringLiteral("changed while it was read")));
     }
 
     void logThatCannotBeWrittenLeavesTheResults()

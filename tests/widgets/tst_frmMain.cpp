@@ -335,19 +335,31 @@ private slots:
     void escapeCancelsARunningOperation()
     {
         auto w = makeWindow();
-        addThree(*w);
+        // Large enough that the pass is still at work when the window next answers.
+        w->addCard(card("large.bmp", 4000, 3000));
+        w->selectCurrentTab();
         w->preferences().DisableBackgroundWarning = true;
         w->preferences().DisableDitherWarning = true;
-        // Pressed while the colour pass lets events run, Escape stops it.
+        // Pressed while the colour pass works, Delete leaves the card alone and Escape stops the pass.
         bool busyWhenPressed = false;
         QTimer::singleShot(0, w.get(), [&] {
             busyWhenPressed = w->busy();
+            QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete);
             QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape);
         });
         w->btnScanColour_Click();
         QVERIFY(busyWhenPressed);
+        QCOMPARE(w->cardCount(), 1);
         QVERIFY(!w->cards()[1].ColoursKnown);
         QVERIFY(!w->busy());
+        // Closed meanwhile, the window stops the work and closes once it has stopped.
+        test::MessageRecorder asked(QMessageBox::Discard);
+        bool openWhileBusy = false;
+        QTimer::singleShot(0, w.get(), [&] { openWhileBusy = w->busy() && !w->close() && w->isVisible(); });
+        w->btnScanColour_Click();
+        QVERIFY(openWhileBusy);
+        QVERIFY(!w->cards()[1].ColoursKnown);
+        QTRY_VERIFY(!w->isVisible());
     }
 
     void closingWritesPreferencesAndRemovesTemporaries()

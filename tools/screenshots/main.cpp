@@ -12,6 +12,9 @@
 //       passes, and the trial saved and opened again)
 //   vexolin-screenshots OUT_FOLDER --trial FILE.vexolin   (a saved trial
 //       opened as the command line opens it, then its line and swath views)
+//   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
+//       photo of a card, made first when there is none, loaded and given its
+//       colour pass: the window at work and after, and how long it took)
 //
 // It ends with QCoreApplication::exit, not quit: quit would close the
 // windows first, and a window with unsaved work asks what to do with it.
@@ -30,10 +33,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTabBar>
 #include <QTableWidget>
@@ -42,6 +47,7 @@
 #include <QTimer>
 #include <string>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -57,6 +63,34 @@ template <typename T>
 T *control(const QObject &window, const char *name, int index)
 {
     return window.findChild<T *>(QString::fromLatin1(name) + QString::number(index + 1));
+}
+
+// A photo of a card rather than a scan: every colour slightly off, light
+// falling unevenly across it, saved as a JPEG.
+bool writePhoto(const QString &path)
+{
+    vex::cardgen::CardSpec spec;
+    spec.Width = 4000;
+    spec.Height = 3000;
+    spec.Dpi = 600;
+    spec.Discs = 4000;
+    spec.Seed = 7;
+    const vex::cardgen::Card card = vex::cardgen::generateCard(spec);
+    QImage photo(card.Width, card.Height, QImage::Format_RGB32);
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < card.Height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(photo.scanLine(y));
+        for (int x = 0; x < card.Width; ++x) {
+            const vex::cardgen::Colour c =
+                card.Palette[card.Pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(card.Width) +
+                                         static_cast<std::size_t>(x)]];
+            noise = noise * 1664525u + 1013904223u;
+            const int shade = static_cast<int>(noise >> 28) - 8 - (x + y) / 400;
+            line[x] = qRgb(std::clamp(c.R + shade, 0, 255), std::clamp(c.G + shade, 0, 255),
+                           std::clamp(c.B + shade + 3, 0, 255));
+        }
+    }
+    return photo.save(path, "JPEG", 92);
 }
 
 } // namespace
@@ -128,6 +162,7 @@ int main(int argc, char **argv)
         return 0;
     }
     const bool trialMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--trial") && argc > 3;
+    const bool photoMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--photo") && argc > 3;
     const QString card = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
     const int dpi = argc > 3 && !lineMode ? std::atoi(argv[3]) : 600;
     QDir().mkpath(out);
@@ -162,6 +197,40 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(path));
         }
     };
+    if (photoMode) {
+        const QString photo = QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath();
+        if (!QFileInfo::exists(photo) && !writePhoto(photo))
+            return 1;
+        // Ticks the window answers while it works; a few of them take a
+        // picture of the screen, which shows only what the window repainted.
+        int ticks = 0;
+        int shots = 0;
+        QTimer ticker;
+        QObject::connect(&ticker, &QTimer::timeout, &window, [&] {
+            if (!window.busy() || ++ticks % 30 != 1 || shots >= 8)
+                return;
+            QPixmap shot = window.screen()->grabWindow(window.winId());
+            if (shot.isNull())
+                shot = window.grab();
+            shot.save(out + QStringLiteral("/load-during-%1.png").arg(++shots));
+        });
+        QTimer::singleShot(0, &window, [&] {
+            ticker.start(10);
+            QElapsedTimer clock;
+            clock.start();
+            window.loadFiles(QStringList{photo});
+            const double loadSeconds = static_cast<double>(clock.restart()) / 1000.0;
+            const int loadTicks = ticks;
+            window.btnScanColour_Click();
+            const double passSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
+            ticker.stop();
+            save(QStringLiteral("load-after.png"));
+            std::printf("loaded in %.2f s (%d ticks answered meanwhile); colour pass %.2f s (%d ticks); %d cards\n",
+                        loadSeconds, loadTicks, passSeconds, ticks - loadTicks, window.cardCount());
+            QCoreApplication::exit(status);
+        });
+        return app.exec();
+    }
     if (trialMode) {
         QTimer::singleShot(0, &window, [&] {
             if (!window.openTrial(QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath().toStdString())) {

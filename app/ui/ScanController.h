@@ -1,0 +1,55 @@
+#pragma once
+// What the window does with card files: opening them (and cutting sheets into
+// cards), the colour pass with its questions, the stain scans and the stain
+// table.  The decoding, the passes and the tracing run on a pool thread while
+// the window goes on answering; the window's busy state keeps a second
+// command from starting meanwhile, and Cancel (or closing the window) stops
+// the work at its next row.  The window's handlers forward here.
+
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vex::ui {
+
+class frmMain;
+
+class ScanController : public QObject {
+public:
+    explicit ScanController(frmMain &window);
+
+    // The commands behind the window's buttons.
+    void load();
+    void loadTemplate();
+    void scanColour();
+    void scanColourAll();
+    void scan();
+    void scanAll();
+    void writeStains();
+
+    // The steps they are made of, which the window also offers on their own.
+    bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution);
+    void loadFiles(const QStringList &paths);
+    void cutSheet(const std::string &path);
+    bool runColourPassFor(int index);
+    void scanCard(int index);
+    void reanalyseCards(const std::vector<int> &cards);
+    bool writeStainTable(const std::string &path);
+
+private:
+    // Busy from construction to destruction, with the bar showing work under
+    // way and Cancel enabled; nested scopes leave the outer one's bar alone.
+    class Work;
+    // Tells the bar how far the work is from the pool thread, queued and only
+    // when the bar would move visibly.
+    class Progress;
+
+    frmMain &w_;
+    int depth_ = 0;
+};
+
+} // namespace vex::ui
