@@ -124,7 +124,7 @@ void frmMain::btnScanColour_Click()
     }
     // Showing the card again draws it with its new colours.
     selectCurrentTab();
-    if (maskCheck_->isChecked())
+    if (masking_->masking())
         applyMask();
 }
 

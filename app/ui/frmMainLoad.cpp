@@ -7,6 +7,8 @@
 #include "analysis/ui/ResultGraphView.h"
 #include "app/TempFiles.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/CardView.h"
+#include "app/ui/LineView.h"
 #include "app/ui/frmMain.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
@@ -161,12 +163,13 @@ void frmMain::loadFiles(const QStringList &paths)
         }
         if (cardCount() > 0 && !lastName.empty()) {
             // A line put in order by hand keeps it; the new cards follow.
-            const int from = passes_[static_cast<std::size_t>(currentPass_) - 1].OrderEdited ? cardsBefore + 1 : 1;
+            const int from =
+                trial_->passes()[static_cast<std::size_t>(currentPass()) - 1].OrderEdited ? cardsBefore + 1 : 1;
             sortCardsByTitle(
                 cards_,
                 [this](int i, int j) {
-                    cardStrip_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
-                    cardStrip_->setTabText(j - 1, QString::fromStdString(cards_[j].FileTitle));
+                    cardView_->setTabText(i - 1, QString::fromStdString(cards_[i].FileTitle));
+                    cardView_->setTabText(j - 1, QString::fromStdString(cards_[j].FileTitle));
                 },
                 prefs_.NaturalOrder, from);
             currentCard_ = findCardByTitle(cards_, lastName);
@@ -185,7 +188,7 @@ void frmMain::loadFiles(const QStringList &paths)
 
 bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution)
 {
-    compositeCheck_->setChecked(false);
+    lineView_->setShown(false);
     const IntakeOptions intake{prefs_.ReduceColours};
     if (!isCardFileName(fileTitle, intake)) {
         showMessage(this, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
@@ -228,14 +231,7 @@ bool frmMain::loadImage(const std::string &fileTitle, const std::string &pathNam
 
 void frmMain::resetColourDisplay()
 {
-    // The range stays where the sliders are, and so does the scan's.
-    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
-    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
-    maskFrame_->setEnabled(false);
-    maskCheck_->setEnabled(false);
-    maskColourOption_[0]->setEnabled(false);
-    maskColourOption_[1]->setEnabled(false);
-    drawHueHistogram();
+    masking_->newCardLoaded();
 }
 
 } // namespace vex::ui
