@@ -1,6 +1,7 @@
 #include "app/ui/CardView.h"
 
 #include "app/ui/CardPicture.h"
+#include "intake/ui/InfoForm.h"
 
 #include <QGridLayout>
 #include <QIcon>
@@ -213,6 +214,23 @@ void CardView::setScrollEnabled(bool enabled, bool toStart)
         if (toStart)
             bar->setValue(0);
     }
+}
+
+void CardView::showInfo(const CardRecord &card, bool metric)
+{
+    if (!infoForm_)
+        infoForm_ = new InfoForm(window_);
+    infoForm_->showCard(card, metric);
+    infoForm_->adjustSize();
+    infoForm_->move(window_->mapToGlobal(picture_->geometry().center()) -
+                    QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
+    infoForm_->show();
+}
+
+void CardView::hideInfo()
+{
+    if (infoForm_)
+        infoForm_->hide();
 }
 
 } // namespace vex::ui

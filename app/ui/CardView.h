@@ -4,6 +4,8 @@
 // take the picture's place in the composite view.  It shows what it is
 // given; which card or view that is, the window decides.
 
+#include "model/CardRecord.h"
+
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -21,6 +23,7 @@ class QWidget;
 namespace vex::ui {
 
 class CardPicture;
+class InfoForm;
 
 class CardView : public QObject {
     Q_OBJECT
@@ -61,6 +64,9 @@ public:
     // Back to the top-left corner, with bars for an image larger than the picture.
     void resetScrollBars();
     void setScrollEnabled(bool enabled, bool toStart = false);
+    // The card's facts over the middle of the picture, while the right button is down.
+    void showInfo(const CardRecord &card, bool metric);
+    void hideInfo();
 
 signals:
     void tabClicked(int tab);
@@ -75,6 +81,7 @@ private:
     QVector<QLabel *> cardLabels_;
     QWidget *window_ = nullptr;
     QImage image_;
+    InfoForm *infoForm_ = nullptr;
     bool updating_ = false;
 };
 

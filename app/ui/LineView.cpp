@@ -6,6 +6,7 @@
 #include "app/ui/CardView.h"
 #include "app/ui/FiguresPanel.h"
 #include "line/CardPositions.h"
+#include "line/LineBootstrap.h"
 #include "line/ResultsFile.h"
 #include "line/SprayLineGraph.h"
 #include "line/SwathDisplay.h"
@@ -24,6 +25,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <thread>
 
 namespace vex::ui {
 
@@ -229,7 +233,7 @@ void LineView::drawSwath()
     const std::string proposal = proposalText(swath, fine, line.Interval, w_.Module.Metric);
     const std::string centre = patternCentreShort(line.Centre, line.Centred, w_.Module.Metric);
     std::string words = proposal + (proposal.empty() || centre.empty() ? "" : "\n") + centre;
-    if (const std::string ci = w_.ConfidenceText(true); !ci.empty())
+    if (const std::string ci = confidenceText(true); !ci.empty())
         words += "\n" + ci;
     w_.Figures.showWords(words);
     w_.Figures.hideLeftOut();
@@ -252,6 +256,36 @@ bool LineView::confirmSprayInfo()
     if (form.Accept)
         w_.Module.SpreadFactor = form.SpreadFactor;
     return form.Accept;
+}
+
+std::string LineView::confidenceText(bool swath)
+{
+    constexpr int Replicates = 1000;
+    if (!w_.Prefs.ConfidenceIntervals || w_.Cards.empty())
+        return {};
+    if (!shown()) {
+        const CardRecord &card = w_.Cards[w_.CurrentCard];
+        // Intervals of a range inside the card are not worked out.
+        if (rangeSelected(false, w_.Line.All, card, w_.RangeLow, w_.RangeHigh))
+            return {};
+        return intervalsText(cardIntervals(card, Replicates));
+    }
+    // The mean of passes has no one line of cards to resample.
+    if (w_.MeanShown())
+        return {};
+    const std::string key = std::to_string(w_.Line.All.VMD) + "|" + std::to_string(w_.Line.Range.VMD) + "|" +
+                            std::to_string(w_.Line.RangeSelected) + "|" +
+                            std::to_string(w_.Line.Deposit.SelectedWidth) + "|" + w_.StateKey();
+    if (key != intervalsKey_) {
+        // Every core: the window waits for them.
+        intervals_ = lineIntervals(w_.Cards, w_.Line, w_.Settings(), Replicates, BootstrapSeed,
+                                   static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
+        intervalsKey_ = key;
+    }
+    // The COV's interval is that of the deposit at its chosen width.
+    if (swath && (w_.CurrentProfile == DropDensityProfile || w_.Line.Deposit.SelectedWidth < 1))
+        return {};
+    return intervalsText(intervals_, swath);
 }
 
 // ---- Report ------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "app/AppState.h"
 #include "line/LineAnalysis.h"
+#include "line/LineBootstrap.h"
 #include "model/LinePass.h"
 
 #include <QObject>
@@ -54,7 +55,11 @@ public:
         // The card's or the line's figures under the graph.
         std::function<void()> ShowStats;
         std::function<AnalysisSettings()> Settings;
-        std::function<std::string(bool swath)> ConfidenceText;
+        const int &CurrentCard;
+        const float &RangeLow;
+        const float &RangeHigh;
+        // The key of what the trial keeps: the line's intervals are kept until it changes.
+        std::function<std::string()> StateKey;
         std::function<bool(bool acceptOnly)> ShowCardPositions;
         std::function<void()> CheckDuplicatePositions;
         std::function<bool(const std::string &path, QWidget *parent)> OutputRefused;
@@ -96,6 +101,9 @@ public:
     SwathProfile &profile();
     // Swath analysis tabs are offered from three points of the line.
     bool swathOffered() const;
+    // The 95 % intervals of the card or line on display, in words, when the
+    // preference asks for them; the line's are kept until it changes.
+    std::string confidenceText(bool swath);
 
     void CardLabel_MouseMove(int card);
     void Picture1_MouseMove();
@@ -118,6 +126,8 @@ private:
 
     Window w_;
     int tab_ = 0;
+    LineIntervals intervals_;
+    std::string intervalsKey_;
     QCheckBox *compositeCheck_ = nullptr;
     QPushButton *printButton_ = nullptr;
     QPushButton *writeResultsButton_ = nullptr;

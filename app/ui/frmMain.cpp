@@ -9,7 +9,6 @@
 #include "app/ui/Startup.h"
 #include "intake/CardLoading.h"
 #include "intake/qt/PictureLoader.h"
-#include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
 #include "line/CardPositions.h"
 #include "ui/Messages.h"
@@ -172,7 +171,10 @@ void frmMain::buildParts()
          .RefreshLine = [this] { refreshLine(); },
          .ShowStats = [this] { updateStatsLabels(); },
          .Settings = [this] { return analysisSettings(); },
-         .ConfidenceText = [this](bool swath) { return confidenceText(swath); },
+         .CurrentCard = currentCard_,
+         .RangeLow = view_.RangeLow,
+         .RangeHigh = view_.RangeHigh,
+         .StateKey = [this] { return trialStateKey(); },
          .ShowCardPositions = [this](bool acceptOnly) { return showCardPositions(acceptOnly); },
          .CheckDuplicatePositions = [this] { checkDuplicatePositions(); },
          .OutputRefused = [this](const std::string &path, QWidget *over) { return outputRefused(path, false, over); },
@@ -536,20 +538,10 @@ void frmMain::btnChangeRes_Click()
 
 void frmMain::showInfo(bool show)
 {
-    if (!show) {
-        if (infoForm_)
-            infoForm_->hide();
-        return;
-    }
-    if (cards_.empty() || compositeMode())
-        return;
-    if (!infoForm_)
-        infoForm_ = new InfoForm(this);
-    infoForm_->showCard(cards_[currentCard_], module_.Metric);
-    infoForm_->adjustSize();
-    infoForm_->move(mapToGlobal(picture_->geometry().center()) -
-                    QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
-    infoForm_->show();
+    if (!show)
+        cardView_->hideInfo();
+    else if (!cards_.empty() && !compositeMode())
+        cardView_->showInfo(cards_[currentCard_], module_.Metric);
 }
 
 } // namespace vex::ui

@@ -1,9 +1,10 @@
 #pragma once
-// The main window: one card image at a time, the card strip, the command
-// buttons, the colour-masking controls, the result graph and statistics.
-// It keeps the card list, the preferences and the line's results for the
-// life of the program and passes them to the core; it computes nothing
-// itself.  Its controls are its own: tests find them by their object names.
+// The main window: the command buttons over the parts it assembles (the
+// card view, the masking panel, the figures panel, the line view and the
+// trial controller).  It keeps the card list, the preferences and the
+// line's results for the life of the program, gives the parts what they
+// show and passes it all to the core; it computes nothing itself.  Every
+// control keeps its object name, by which tests find it.
 
 #include "app/AppState.h"
 #include "app/ui/LineView.h"
@@ -36,7 +37,6 @@ namespace vex::ui {
 class CardPicture;
 class CardView;
 class FiguresPanel;
-class InfoForm;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -272,7 +272,7 @@ private:
     bool cardFileUsable(int index) { return trial_->cardFileUsable(index); }
     // The 95 % intervals of the card or line on display, in words, when the
     // preference asks for them; the line's are kept until it changes.
-    std::string confidenceText(bool swath);
+    std::string confidenceText(bool swath) { return lineView_->confidenceText(swath); }
     // The Card Positions window; the strip and the current card follow a
     // new line order.  True when anything of the line changed.
     bool showCardPositions(bool acceptOnly);
@@ -318,9 +318,6 @@ private:
     std::set<std::string> toldLogNames_;
     std::vector<std::string> resetSettings_;
     QString baseCaption_;
-    LineIntervals lineIntervals_;
-    std::string lineIntervalsKey_;
-    InfoForm *infoForm_ = nullptr;
 
     // The parts.
     CardView *cardView_ = nullptr;

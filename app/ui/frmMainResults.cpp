@@ -129,36 +129,6 @@ void frmMain::updateShownRange()
         vex::currentVmd(compositeMode(), selected, line_.All, line_.Range, view_.SingleRange, cards_[currentCard_]);
 }
 
-std::string frmMain::confidenceText(bool swath)
-{
-    constexpr int Replicates = 1000;
-    if (!prefs_.ConfidenceIntervals || cards_.empty())
-        return {};
-    if (!compositeMode()) {
-        const CardRecord &card = cards_[currentCard_];
-        // Intervals of a range inside the card are not worked out.
-        if (rangeSelected(false, line_.All, card, view_.RangeLow, view_.RangeHigh))
-            return {};
-        return intervalsText(cardIntervals(card, Replicates));
-    }
-    // The mean of passes has no one line of cards to resample.
-    if (meanShown())
-        return {};
-    const std::string key = std::to_string(line_.All.VMD) + "|" + std::to_string(line_.Range.VMD) + "|" +
-                            std::to_string(line_.RangeSelected) + "|" + std::to_string(line_.Deposit.SelectedWidth) +
-                            "|" + trialStateKey();
-    if (key != lineIntervalsKey_) {
-        // Every core: the window waits for them.
-        lineIntervals_ = lineIntervals(cards_, line_, analysisSettings(), Replicates, BootstrapSeed,
-                                       static_cast<int>(std::max(1U, std::thread::hardware_concurrency())));
-        lineIntervalsKey_ = key;
-    }
-    // The COV's interval is that of the deposit at its chosen width.
-    if (swath && (view_.CurrentProfile == DropDensityProfile || line_.Deposit.SelectedWidth < 1))
-        return {};
-    return intervalsText(lineIntervals_, swath);
-}
-
 // ---- Hue range and mask: the masking panel's -------------------------------------
 
 void frmMain::applyMask()
