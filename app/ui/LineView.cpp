@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -302,6 +303,7 @@ void LineView::btnPrint_Click()
     // The report's figures are gathered off the GUI thread; the preview's
     // dialog draws them, on the GUI thread as widgets must.
     const AnalysisSettings settings = w_.Settings();
+    w_.Progress->setRange(0, 0);
     w_.SetBusy(true);
     const ReportInputs inputs =
         runInBackground([this, &settings] { return reportInputsFor(w_.Cards, w_.Line, settings); });

@@ -19,6 +19,7 @@
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
@@ -47,6 +48,7 @@ public:
         bool &CancelRequested;
         CardView &View;
         FiguresPanel &Figures;
+        QProgressBar *Progress;
         std::function<bool()> Busy;
         std::function<void(bool)> SetBusy;
         std::function<bool()> MeanShown;

@@ -62,17 +62,16 @@ void TrialController::buildMenu(QWidget *menuParent)
 template <class F>
 auto TrialController::whileBusy(F &&work)
 {
-    const bool wasBusy = w_.Busy();
+    // Inside a command that is busy already, the work leaves its bar alone.
+    if (w_.Busy())
+        return runInBackground(std::forward<F>(work));
+    // No steps to count: the bar only shows that the window is at work.
+    w_.Progress->setRange(0, 0);
     w_.SetBusy(true);
     struct Done {
         const TrialController *c;
-        bool wasBusy;
-        ~Done()
-        {
-            if (!wasBusy)
-                c->w_.SetBusy(false);
-        }
-    } done{this, wasBusy};
+        ~Done() { c->w_.SetBusy(false); }
+    } done{this};
     return runInBackground(std::forward<F>(work));
 }
 

@@ -164,6 +164,7 @@ void frmMain::buildParts()
          .CancelRequested = view_.CancelRequested,
          .View = *cardView_,
          .Figures = *figures_,
+         .Progress = progressBar_,
          .Busy = [this] { return busy_; },
          .SetBusy = [this](bool busy) { setBusy(busy); },
          .MeanShown = [this] { return meanShown(); },
