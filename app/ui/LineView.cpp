@@ -300,14 +300,17 @@ void LineView::btnPrint_Click()
     refresh();
     if (!accepted || !reportable())
         return;
-    // The report's figures are gathered off the GUI thread; the preview's
-    // dialog draws them, on the GUI thread as widgets must.
-    const AnalysisSettings settings = w_.Settings();
+    // The report's figures are gathered off the GUI thread, from copies: the
+    // graph's mouse may move the range meanwhile.  The preview's dialog
+    // draws them, on the GUI thread as widgets must.
     w_.Progress->setRange(0, 0);
     w_.SetBusy(true);
-    const ReportInputs inputs =
-        runInBackground([this, &settings] { return reportInputsFor(w_.Cards, w_.Line, settings); });
+    ReportInputs inputs = runInBackground([cards = w_.Cards, line = w_.Line, settings = w_.Settings()] {
+        return reportInputsFor(cards, line, settings);
+    });
     w_.SetBusy(false);
+    inputs.Cards = &w_.Cards; // the copy is gone; the cards are as they were
+
     frmPreview2 preview(inputs, w_.ScreenHeight, w_.Owner);
     preview.refusePdfFile = [this, &preview](const std::string &path) { return w_.OutputRefused(path, &preview); };
     preview.exec();
