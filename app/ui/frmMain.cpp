@@ -506,10 +506,6 @@ void frmMain::btnCancel_Click()
     view_.CancelRequested = true;
 }
 
-} // namespace vex::ui
-
-namespace vex::ui {
-
 void frmMain::setBusy(bool busy)
 {
     // The bar shows the work; the flag is what the commands look at.
