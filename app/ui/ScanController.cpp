@@ -3,6 +3,7 @@
 #include "analysis/StainScan.h"
 #include "app/ui/BackgroundWork.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/CardView.h"
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
@@ -205,12 +206,13 @@ void ScanController::loadFiles(const QStringList &paths)
         }
         if (w.cardCount() > 0 && !lastName.empty()) {
             // A line put in order by hand keeps it; the new cards follow.
-            const int from = w.passes_[static_cast<std::size_t>(w.currentPass_) - 1].OrderEdited ? cardsBefore + 1 : 1;
+            const int from =
+                w.trial_->passes()[static_cast<std::size_t>(w.currentPass()) - 1].OrderEdited ? cardsBefore + 1 : 1;
             sortCardsByTitle(
                 w.cards_,
                 [&w](int i, int j) {
-                    w.cardStrip_->setTabText(i - 1, QString::fromStdString(w.cards_[i].FileTitle));
-                    w.cardStrip_->setTabText(j - 1, QString::fromStdString(w.cards_[j].FileTitle));
+                    w.cardView_->setTabText(i - 1, QString::fromStdString(w.cards_[i].FileTitle));
+                    w.cardView_->setTabText(j - 1, QString::fromStdString(w.cards_[j].FileTitle));
                 },
                 w.prefs_.Analysis.NaturalOrder, from);
             w.currentCard_ = findCardByTitle(w.cards_, lastName);
@@ -230,7 +232,7 @@ void ScanController::loadFiles(const QStringList &paths)
 bool ScanController::loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution)
 {
     frmMain &w = w_;
-    w.compositeCheck_->setChecked(false);
+    w.lineView_->setShown(false);
     const IntakeOptions intake = w.prefs_.Analysis.Intake;
     if (!isCardFileName(fileTitle, intake)) {
         showMessage(&w, programText(unsupportedTypeMessage(fileTitle)), QMessageBox::Ok, QMessageBox::Warning);
@@ -399,7 +401,7 @@ void ScanController::scanColour()
     }
     // Showing the card again draws it with its new colours.
     w.selectCurrentTab();
-    if (w.maskCheck_->isChecked())
+    if (w.masking_->masking())
         w.applyMask();
 }
 

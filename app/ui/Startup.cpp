@@ -5,6 +5,7 @@
 #include "app/ui/frmMain.h"
 #include "ui/Messages.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
 #include <QStandardPaths>
@@ -47,6 +48,30 @@ std::unique_ptr<frmMain> startVexolin(SettingsStore &store, ModuleState &module,
     auto window = std::make_unique<frmMain>(store, module, screen.Height);
     window->show();
     return window;
+}
+
+std::string firstRunFolder(const QString &programFolder)
+{
+    // The installed cards are found from the program's own folder, not at a
+    // path fixed by the build, so that any prefix works; they come before
+    // the sources' own, which an installed program built on this machine
+    // would otherwise still find.
+    QStringList candidates{qEnvironmentVariable("VEXOLIN_SAMPLES")};
+#ifdef VEXOLIN_INSTALLED_SAMPLES
+    candidates << programFolder + QStringLiteral("/" VEXOLIN_INSTALLED_SAMPLES);
+#endif
+#ifdef VEXOLIN_SAMPLE_DIR
+    candidates << QStringLiteral(VEXOLIN_SAMPLE_DIR);
+#endif
+    for (const QString &samples : candidates)
+        if (!samples.isEmpty() && QDir(samples).exists())
+            return QDir::cleanPath(QDir(samples).absolutePath()).toStdString() + "/";
+    return QDir::homePath().toStdString();
+}
+
+std::string firstRunFolder()
+{
+    return firstRunFolder(QCoreApplication::applicationDirPath());
 }
 
 } // namespace vex::ui

@@ -4,8 +4,11 @@
 
 #include "app/qt/ScreenMetrics.h"
 
+#include <QString>
+
 #include <functional>
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -32,5 +35,12 @@ StartupHooks defaultStartupHooks();
 // the user chose Cancel on the small-screen question.
 std::unique_ptr<frmMain> startVexolin(SettingsStore &store, ModuleState &module, const ScreenMetrics &screen,
                                       const StartupHooks &hooks);
+
+// Where the open dialog starts on a first run: the first sample cards found
+// of VEXOLIN_SAMPLES, those installed with the program in programFolder
+// (by default the running program's folder) and those beside the sources;
+// else home.
+std::string firstRunFolder(const QString &programFolder);
+std::string firstRunFolder();
 
 } // namespace vex::ui

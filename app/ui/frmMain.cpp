@@ -1,28 +1,18 @@
 #include "app/ui/frmMain.h"
 
-#include "analysis/ResultGraph.h"
-#include "analysis/ui/HueHistogramView.h"
 #include "analysis/ui/ResultGraphView.h"
 #include "app/TempFiles.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/CardView.h"
+#include "app/ui/FiguresPanel.h"
+#include "app/ui/LineView.h"
 #include "app/ui/ScanController.h"
+#include "app/ui/Startup.h"
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
-#include "intake/ColourPass.h"
-#include "intake/GifHeader.h"
-#include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
-#include "intake/ui/BackgroundColorForm.h"
-#include "intake/ui/InfoForm.h"
 #include "intake/ui/frmResolution.h"
 #include "line/CardPositions.h"
-#include "line/ui/SprayLineGraphView.h"
-#include "line/ui/SwathGraphView.h"
-#include "line/ui/frmCardPos.h"
-#include "templates/ui/LoadTemplateForm.h"
-#include "text/DialogResults.h"
-#include "text/Settings.h"
-#include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
 
 #include <QApplication>
@@ -30,72 +20,22 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QScrollBar>
-#include <QSlider>
-#include <QStackedWidget>
-#include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <cmath>
-#include <fstream>
 
 namespace vex::ui {
 
 namespace {
-constexpr int PictureWidth = 700;
-constexpr int TallPictureHeight = 450;
-constexpr int ShortPictureHeight = 319;
-constexpr int ScrollThickness = 17;
-
 const QString PlainCaption = QStringLiteral("Quarrow Vexolin");
-
-QFrame *makeFrame(QWidget *parent, int w, int h)
-{
-    auto *f = new QFrame(parent);
-    f->setFrameShape(QFrame::Box);
-    f->setFixedSize(w, h);
-    return f;
-}
 } // namespace
 
 QString cardCaption(const std::string &fileTitle, const QString &detail)
 {
     return PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle) + QStringLiteral(" -- ") + detail;
-}
-
-std::string firstRunFolder(const QString &programFolder)
-{
-    // The installed cards are found from the program's own folder, not at a
-    // path fixed by the build, so that any prefix works; they come before
-    // the sources' own, which an installed program built on this machine
-    // would otherwise still find.
-    QStringList candidates{qEnvironmentVariable("VEXOLIN_SAMPLES")};
-#ifdef VEXOLIN_INSTALLED_SAMPLES
-    candidates << programFolder + QStringLiteral("/" VEXOLIN_INSTALLED_SAMPLES);
-#endif
-#ifdef VEXOLIN_SAMPLE_DIR
-    candidates << QStringLiteral(VEXOLIN_SAMPLE_DIR);
-#endif
-    for (const QString &samples : candidates)
-        if (!samples.isEmpty() && QDir(samples).exists())
-            return QDir::cleanPath(QDir(samples).absolutePath()).toStdString() + "/";
-    return QDir::homePath().toStdString();
-}
-
-std::string firstRunFolder()
-{
-    return firstRunFolder(QCoreApplication::applicationDirPath());
 }
 
 frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixels, QWidget *parent)
@@ -112,9 +52,8 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     scanner_ = std::make_unique<ScanController>(*this);
     buildControls();
     layOutControls();
-    refreshPassControls();
     showEmptyState();
-    savedStateKey_ = trialStateKey();
+    trial_->markSaved();
     qApp->installEventFilter(this);
 }
 
@@ -140,128 +79,9 @@ void frmMain::buildControls()
     cancelButton_ = button(tr("Cancel"), "btnCancel");
     resolutionButton_ = button(tr("Resolution"), "btnChangeRes");
     preferencesButton_ = button(tr("Preferences"), "btnPrefs");
-    printButton_ = button(tr("Print"), "btnPrint");
-    writeResultsButton_ = button(tr("Write Results"), "btnWriteComposite");
-    writeStainsButton_ = button(tr("Write Stain Table"), "btnWriteStains");
-    trialButton_ = button(tr("Trial"), "btnTrial");
-    trialMenu_ = new QMenu(trialButton_);
-    trialMenu_->setObjectName(QStringLiteral("mnuTrial"));
-    auto action = [this](const QString &text, const char *name, const QKeySequence &keys, auto slot) {
-        QAction *a = trialMenu_->addAction(text);
-        a->setObjectName(QString::fromLatin1(name));
-        a->setShortcut(keys);
-        connect(a, &QAction::triggered, this, slot);
-        return a;
-    };
-    action(tr("Open Trial..."), "mnuOpenTrial", QKeySequence::Open, &frmMain::btnOpenTrial_Click);
-    action(tr("Save Trial"), "mnuSaveTrial", QKeySequence::Save, &frmMain::btnSaveTrial_Click);
-    action(tr("Save Trial As..."), "mnuSaveTrialAs", QKeySequence::SaveAs, &frmMain::btnSaveTrialAs_Click);
-    trialMenu_->addSeparator();
-    action(tr("New Pass"), "mnuNewPass", QKeySequence(), &frmMain::addPass);
-    action(tr("Remove Pass"), "mnuRemovePass", QKeySequence(), &frmMain::removePass);
-    meanMenu_ = trialMenu_->addMenu(tr("Passes in the Mean"));
-    meanMenu_->setObjectName(QStringLiteral("mnuPassesInMean"));
-    trialButton_->setMenu(trialMenu_);
-    // The shortcuts work wherever the focus is in the window.
-    addActions(trialMenu_->actions());
-    passCombo_ = new QComboBox(this);
-    passCombo_->setObjectName(QStringLiteral("cmbPass"));
-    passCombo_->setToolTip(tr("The pass over the line shown, or the mean of the passes taken into it"));
-    connect(passCombo_, &QComboBox::currentIndexChanged, this, &frmMain::cmbPass_Change);
-
-    cardStrip_ = new QTabBar(this);
-    cardStrip_->setObjectName(QStringLiteral("ImageStrip"));
-    cardStrip_->setExpanding(false);
-    cardStrip_->setUsesScrollButtons(true);
-    cardStrip_->setFocusPolicy(Qt::NoFocus);
-
-    pictureStack_ = new QStackedWidget(this);
-    picture_ = new CardPicture(pictureStack_);
-    picture_->setObjectName(QStringLiteral("Picture1"));
-    sprayLineView_ = new SprayLineGraphView(pictureStack_);
-    sprayLineView_->setObjectName(QStringLiteral("SprayLineView"));
-    swathView_ = new SwathGraphView(pictureStack_);
-    swathView_->setObjectName(QStringLiteral("SwathView"));
-    pictureStack_->addWidget(picture_);
-    pictureStack_->addWidget(sprayLineView_);
-    pictureStack_->addWidget(swathView_);
-    horizontalScroll_ = new QScrollBar(Qt::Horizontal, this);
-    horizontalScroll_->setObjectName(QStringLiteral("HScroll1"));
-    verticalScroll_ = new QScrollBar(Qt::Vertical, this);
-    verticalScroll_->setObjectName(QStringLiteral("VScroll1"));
-
-    auto *firstLabel = new QLabel(this);
-    firstLabel->setObjectName(QStringLiteral("CardLabel"));
-    firstLabel->hide();
-    cardLabels_.push_back(firstLabel);
-
     progressBar_ = new QProgressBar(this);
     progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
-
-    compositeCheck_ = new QCheckBox(tr("Composite"), this);
-    compositeCheck_->setObjectName(QStringLiteral("CompositeCheck"));
-
-    maskFrame_ = new QGroupBox(tr("Colour Masking"), this);
-    maskFrame_->setObjectName(QStringLiteral("MaskFrame"));
-    maskCheck_ = new QCheckBox(tr("&Mask all but these hues"), maskFrame_);
-    maskCheck_->setObjectName(QStringLiteral("MaskCheck"));
-    hueInvertCheck_ = new QCheckBox(tr("Invert"), maskFrame_);
-    hueInvertCheck_->setObjectName(QStringLiteral("HueInvertCheck"));
-    maskColourOption_[0] = new QRadioButton(tr("Black"), maskFrame_);
-    maskColourOption_[1] = new QRadioButton(tr("White"), maskFrame_);
-    maskColourOption_[0]->setChecked(true);
-    hueHistogram_ = new HueHistogramView(maskFrame_);
-    hueHistogram_->setFixedSize(258, 100);
-    hueHistogram_->setObjectName(QStringLiteral("HistogramPic"));
-    hueLowLabel_ = new QLabel(QStringLiteral("0"), maskFrame_);
-    hueHighLabel_ = new QLabel(QStringLiteral("255"), maskFrame_);
-    hueHighLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    hueLowSlider_ = new QSlider(Qt::Horizontal, maskFrame_);
-    hueHighSlider_ = new QSlider(Qt::Horizontal, maskFrame_);
-    for (QSlider *s : {hueLowSlider_, hueHighSlider_}) {
-        s->setRange(0, 255);
-        s->setFixedWidth(258);
-    }
-    hueHighSlider_->setValue(255);
-
-    resultFrame_ = new QGroupBox(tr("Scan Results  (Volume Fraction)"), this);
-    resultFrame_->setObjectName(QStringLiteral("ResultFrame"));
-    resultGraph_ = new ResultGraphView(resultFrame_);
-    resultGraph_->setFixedSize(258, 140);
-    resultGraph_->setObjectName(QStringLiteral("ResultPic"));
-    graphOption_[0] = new QRadioButton(tr("VF"), resultFrame_);
-    graphOption_[1] = new QRadioButton(tr("CVF"), resultFrame_);
-    graphOption_[2] = new QRadioButton(tr("#/cm2"), resultFrame_);
-    graphOption_[0]->setChecked(true);
-    sizeRangeLabel_ = new QLabel(resultFrame_);
-    sizeRangeLabel_->setObjectName(QStringLiteral("SizeRangeLabel"));
-    sizeRangeLabel_->setAutoFillBackground(true);
-    sizeRangeLabel_->hide();
-    const QString infoCaptions[3] = {tr("VMD:"), tr("Drop Density:"), tr("Volume:")};
-    for (int i = 0; i < 3; ++i)
-        infoLabels_[i] = new QLabel(infoCaptions[i], resultFrame_);
-    vmdLabel_ = new QLabel(resultFrame_);
-    dropLabel_ = new QLabel(resultFrame_);
-    volumeLabel_ = new QLabel(resultFrame_);
-    rejectedLabel_ = new QLabel(resultFrame_);
-    rejectedLabel_->setWordWrap(true);
-    rejectedLabel_->hide();
-    // Broken into lines by its texts: a wrapping label squeezes the graph
-    // of the fixed-size frame.
-    spectrumLabel_ = new QLabel(resultFrame_);
-    spectrumLabel_->hide();
-    graphLeftLabel_ = new QLabel(resultFrame_);
-    graphRightLabel_ = new QLabel(resultFrame_);
-    graphBottomLabel_ = new QLabel(resultFrame_);
-    graphTopLabel_ = new QLabel(resultFrame_);
-
-    coverPicture_ = makeFrame(this, 258, 140);
-    coverPicture_->setObjectName(QStringLiteral("CoverPic"));
-    swathWidthOption_ = new QRadioButton(coverPicture_);
-    dataLabel_ = new QLabel(coverPicture_);
-    dataLabelLine_ = new QFrame(coverPicture_);
-    dataLabelLine_->setFrameShape(QFrame::HLine);
-    dataLabelCircle_ = new QLabel(coverPicture_);
+    buildParts();
     for (QFrame *&line : lines_) {
         line = new QFrame(this);
         line->setFrameShape(QFrame::HLine);
@@ -277,39 +97,9 @@ void frmMain::buildControls()
     connect(cancelButton_, &QPushButton::clicked, this, &frmMain::btnCancel_Click);
     connect(resolutionButton_, &QPushButton::clicked, this, &frmMain::btnChangeRes_Click);
     connect(preferencesButton_, &QPushButton::clicked, this, &frmMain::btnPrefs_Click);
-    connect(cardStrip_, &QTabBar::currentChanged, this, &frmMain::ImageStrip_Click);
-    connect(picture_, &CardPicture::rightButton, this, &frmMain::showInfo);
-    connectResultControls();
-    connectLineControls();
-    connect(horizontalScroll_, &QScrollBar::valueChanged, this,
-            [this](int v) { picture_->setOrigin(QPoint(v, picture_->origin().y())); });
-    connect(verticalScroll_, &QScrollBar::valueChanged, this,
-            [this](int v) { picture_->setOrigin(QPoint(picture_->origin().x(), v)); });
-
-    // Every control carries the name the program's design gives it, so that
-    // tests and tools find it.
-    auto name = [](QObject *o, const QString &n) { o->setObjectName(n); };
-    for (int i = 0; i < 2; ++i)
-        name(maskColourOption_[i], QStringLiteral("BackColorOption%1").arg(i + 1));
-    for (int i = 0; i < 3; ++i) {
-        name(graphOption_[i], QStringLiteral("GraphOption%1").arg(i + 1));
-        name(infoLabels_[i], QStringLiteral("InfoLabel%1").arg(i + 1));
-    }
-    name(hueLowLabel_, QStringLiteral("Label1"));
-    name(hueHighLabel_, QStringLiteral("Label2"));
-    name(hueLowSlider_, QStringLiteral("Slider1"));
-    name(hueHighSlider_, QStringLiteral("Slider2"));
-    name(vmdLabel_, QStringLiteral("VMDLabel"));
-    name(dropLabel_, QStringLiteral("DropLabel"));
-    name(volumeLabel_, QStringLiteral("VolumeLabel"));
-    name(rejectedLabel_, QStringLiteral("RejectedLabel"));
-    name(spectrumLabel_, QStringLiteral("SpectrumLabel"));
-    name(graphLeftLabel_, QStringLiteral("ResultLabelX1"));
-    name(graphRightLabel_, QStringLiteral("ResultLabelX2"));
-    name(graphBottomLabel_, QStringLiteral("ResultLabelY1"));
-    name(graphTopLabel_, QStringLiteral("ResultLabelY2"));
-    name(swathWidthOption_, QStringLiteral("optSwathWidth"));
-    name(dataLabel_, QStringLiteral("DataLabel"));
+    connect(cardView_, &CardView::tabClicked, this, &frmMain::ImageStrip_Click);
+    connect(cardView_, &CardView::rightButton, this, &frmMain::showInfo);
+    connectParts();
 }
 
 void frmMain::layOutControls()
@@ -323,88 +113,33 @@ void frmMain::layOutControls()
         setFont(f);
     }
 
-    picture_->setFixedSize(PictureWidth, tallLayout_ ? TallPictureHeight : ShortPictureHeight);
-    sprayLineView_->setFixedSize(picture_->size());
-    swathView_->setFixedSize(picture_->size());
-    pictureStack_->setFixedSize(picture_->size());
-    horizontalScroll_->setFixedHeight(ScrollThickness);
-    verticalScroll_->setFixedWidth(ScrollThickness);
-    // The strip is as wide as the picture whatever the number of cards: more
-    // tabs scroll (and Ctrl+Tab walks them) instead of widening the window
-    // until the right-hand panel leaves the screen.
-    cardStrip_->setMaximumWidth(PictureWidth + ScrollThickness);
-
     auto *commands = new QHBoxLayout;
-    for (QPushButton *b : {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_, trialButton_})
+    for (QPushButton *b :
+         {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_, trial_->trialButton()})
         commands->addWidget(b);
-    commands->addWidget(passCombo_);
+    commands->addWidget(trial_->passCombo());
     commands->addStretch();
     commands->addWidget(cancelButton_);
 
-    auto *picture = new QGridLayout;
-    picture->setSpacing(0);
-    picture->addWidget(pictureStack_, 0, 0);
-    picture->addWidget(verticalScroll_, 0, 1);
-    picture->addWidget(horizontalScroll_, 1, 0);
-
     auto *left = new QVBoxLayout;
     left->addLayout(commands);
-    left->addWidget(cardStrip_);
-    left->addLayout(picture);
+    cardView_->layOut(tallLayout_, left);
     left->addWidget(progressBar_);
     left->addStretch();
 
-    auto *mask = new QGridLayout(maskFrame_);
-    mask->addWidget(maskCheck_, 0, 0, 1, 2);
-    mask->addWidget(hueInvertCheck_, 0, 2);
-    mask->addWidget(maskColourOption_[0], 1, 0);
-    mask->addWidget(maskColourOption_[1], 1, 1);
-    mask->addWidget(hueHistogram_, 2, 0, 1, 3);
-    mask->addWidget(hueLowLabel_, 3, 0);
-    mask->addWidget(hueHighLabel_, 3, 2);
-    mask->addWidget(hueLowSlider_, 4, 0, 1, 3);
-    mask->addWidget(hueHighSlider_, 5, 0, 1, 3);
-    auto *colourButtons = new QHBoxLayout;
-    colourButtons->addWidget(scanColourButton_);
-    colourButtons->addWidget(scanColourAllButton_);
-
-    auto *result = new QGridLayout(resultFrame_);
-    // The value labels sit at the top and bottom of the graph, in a column
-    // wide enough for any of them, so the graph does not move between modes.
-    for (QLabel *l : {graphBottomLabel_, graphTopLabel_})
-        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("100.0%")));
-    result->addWidget(graphTopLabel_, 0, 0, Qt::AlignTop | Qt::AlignRight);
-    result->addWidget(resultGraph_, 0, 1, 2, 3);
-    result->addWidget(graphBottomLabel_, 1, 0, Qt::AlignBottom | Qt::AlignRight);
-    result->addWidget(graphLeftLabel_, 2, 1);
-    result->addWidget(graphRightLabel_, 2, 3, Qt::AlignRight);
-    for (int i = 0; i < 3; ++i)
-        result->addWidget(graphOption_[i], 3, 1 + i);
-    QLabel *values[3] = {vmdLabel_, dropLabel_, volumeLabel_};
-    for (int i = 0; i < 3; ++i) {
-        result->addWidget(infoLabels_[i], 5 + i, 0, 1, 2);
-        result->addWidget(values[i], 5 + i, 2, 1, 2);
-    }
-    result->addWidget(spectrumLabel_, 8, 0, 1, 4);
-    result->addWidget(rejectedLabel_, 9, 0, 1, 4);
-
-    auto *scanButtons = new QHBoxLayout;
-    scanButtons->addWidget(scanButton_);
-    scanButtons->addWidget(scanAllButton_);
-
-    auto *lineButtons = new QHBoxLayout;
-    lineButtons->addWidget(compositeCheck_);
-    lineButtons->addWidget(printButton_);
-    lineButtons->addWidget(writeResultsButton_);
-    lineButtons->addWidget(writeStainsButton_);
-
+    auto pair = [](QWidget *first, QWidget *second) {
+        auto *row = new QHBoxLayout;
+        row->addWidget(first);
+        row->addWidget(second);
+        return row;
+    };
     auto *right = new QVBoxLayout;
-    right->addWidget(maskFrame_);
-    right->addLayout(colourButtons);
-    right->addLayout(scanButtons);
-    right->addWidget(resultFrame_);
-    right->addWidget(coverPicture_);
-    right->addLayout(lineButtons);
+    right->addWidget(masking_);
+    right->addLayout(pair(scanColourButton_, scanColourAllButton_));
+    right->addLayout(pair(scanButton_, scanAllButton_));
+    figures_->layOut();
+    right->addWidget(figures_);
+    lineView_->addTo(right);
     right->addStretch();
 
     auto *top = new QHBoxLayout(this);
@@ -413,28 +148,104 @@ void frmMain::layOutControls()
     top->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void frmMain::buildParts()
+{
+    cardView_ = new CardView(this);
+    picture_ = cardView_->picture();
+    masking_ = new MaskingPanel({cards_, currentCard_, view_.HueColour}, this);
+    figures_ = new FiguresPanel(this);
+    lineView_ = new LineView(
+        {.Owner = this,
+         .Store = store_,
+         .Prefs = prefs_,
+         .Module = module_,
+         .Cards = cards_,
+         .Line = line_,
+         .ScreenHeight = screenHeight_,
+         .CurrentProfile = view_.CurrentProfile,
+         .GraphMode = view_.GraphMode,
+         .CancelRequested = view_.CancelRequested,
+         .View = *cardView_,
+         .Figures = *figures_,
+         .Progress = progressBar_,
+         .Busy = [this] { return busy_; },
+         .SetBusy = [this](bool busy) { setBusy(busy); },
+         .MeanShown = [this] { return meanShown(); },
+         .SetCaption = [this](const QString &caption) { setCaption(caption); },
+         .RefreshLine = [this] { refreshLine(); },
+         .ShowStats = [this] { updateStatsLabels(); },
+         .Settings = [this] { return analysisSettings(); },
+         .CurrentCard = currentCard_,
+         .RangeLow = view_.RangeLow,
+         .RangeHigh = view_.RangeHigh,
+         .StateKey = [this] { return trialStateKey(); },
+         .ShowCardPositions = [this](bool acceptOnly) { return showCardPositions(acceptOnly); },
+         .CheckDuplicatePositions = [this] { checkDuplicatePositions(); },
+         .OutputRefused = [this](const std::string &path, QWidget *over) { return outputRefused(path, false, over); },
+         .MayWriteBeside = [this](int card, const std::string &ask) { return mayWriteBeside(card, ask); },
+         .ScanLogPath = [this](int card) { return scanLogPathOf(card); },
+         .ColourPass = [this](int card) { runColourPassFor(card); },
+         .Scan = [this](int card) { scanCard(card); },
+         .ChooseResultsFile = chooseResultsFile},
+        this);
+    trial_ = new TrialController({.Owner = this,
+                                  .Cards = cards_,
+                                  .CurrentCard = currentCard_,
+                                  .ShownCard = shownCard_,
+                                  .Prefs = prefs_,
+                                  .Line = line_,
+                                  .MaxScannedDiameter = view_.MaxScannedDiameter,
+                                  .CancelRequested = view_.CancelRequested,
+                                  .Progress = progressBar_,
+                                  .Cancel = cancelButton_,
+                                  .Busy = [this] { return busy_; },
+                                  .SetBusy = [this](bool busy) { setBusy(busy); },
+                                  .CompositeShown = [this] { return compositeMode(); },
+                                  .MakeTrial = [this] { return trial(); },
+                                  .StateKey = [this] { return trialStateKey(); },
+                                  .ApplySettings = [this](const AnalysisSettings &s) { applyTrialSettings(s); },
+                                  .RefreshLine = [this] { refreshLine(); },
+                                  .RefreshComposite = [this] { lineView_->refresh(); },
+                                  .Show = [this](TrialController::Shown shown) { showPassCards(shown); },
+                                  .UpdateMark = [this] { updateTrialMark(); },
+                                  .ScanLogPath = [this](int card) { return scanLogPathOf(card); },
+                                  .FileBack =
+                                      [this](int card) {
+                                          cardView_->markTab(card - 1, false);
+                                          shownCard_ = 0;
+                                      },
+                                  .ChooseToSave = chooseTrialToSave,
+                                  .ChooseToOpen = chooseTrialToOpen},
+                                 this);
+}
+
+void frmMain::connectParts()
+{
+    connect(masking_, &MaskingPanel::maskChanged, this, &frmMain::applyMask);
+    connect(masking_, &MaskingPanel::maskRemoved, this, [this] { cardView_->setColourTable({}); });
+    connect(figures_, &FiguresPanel::optionClicked, this, &frmMain::GraphOption_Click);
+    connect(figures_->graph(), &ResultGraphView::mousePressed, this, &frmMain::ResultPic_MouseDown);
+    connect(figures_->graph(), &ResultGraphView::mouseMoved, this, &frmMain::ResultPic_MouseMove);
+    connect(figures_->graph(), &ResultGraphView::mouseReleased, this, &frmMain::ResultPic_MouseUp);
+    connect(lineView_, &LineView::compositeClicked, this, &frmMain::CompositeCheck_Click);
+    connect(lineView_, &LineView::writeStainsClicked, this, &frmMain::btnWriteStains_Click);
+    connect(lineView_, &LineView::widthChosen, this, &frmMain::optSwathWidth_Click);
+}
+
 bool frmMain::compositeMode() const
 {
-    return compositeCheck_->isChecked();
+    return lineView_->shown();
 }
 
 int frmMain::addCard(CardRecord card)
 {
     const QString title = QString::fromStdString(card.FileTitle);
     const int index = cards_.add(std::move(card));
-    updatingStrip_ = true;
-    if (index == 1) {
-        cardStrip_->setTabText(0, title);
-    } else {
-        cardStrip_->addTab(title);
-    }
-    updatingStrip_ = false;
-    while (cardLabels_.size() < index) {
-        auto *label = new QLabel(this);
-        label->setObjectName(QStringLiteral("CardLabel"));
-        label->hide();
-        cardLabels_.push_back(label);
-    }
+    if (index == 1)
+        cardView_->setTabText(0, title);
+    else
+        cardView_->appendTab(title);
+    cardView_->fitCardLabels(index);
     resolutionButton_->show();
     resolutionButton_->setEnabled(true);
     scanColourButton_->setEnabled(true);
@@ -454,20 +265,15 @@ void frmMain::selectCurrentTab()
 {
     if (cards_.empty() || compositeMode())
         return;
-    const int tab = currentCard_ - 1;
-    if (cardStrip_->currentIndex() == tab) {
-        ImageStrip_Click(tab);
-    } else {
-        cardStrip_->setCurrentIndex(tab); // emits currentChanged, which shows the card
-    }
+    cardView_->selectTab(currentCard_ - 1);
 }
 
 void frmMain::ImageStrip_Click(int tabIndex)
 {
-    if (updatingStrip_ || cards_.empty() || tabIndex < 0)
+    if (cards_.empty() || tabIndex < 0)
         return;
     if (compositeMode()) {
-        showLineTab(tabIndex);
+        lineView_->showTab(tabIndex);
         return;
     }
     if (tabIndex >= cardCount())
@@ -482,13 +288,12 @@ void frmMain::showCard(int index)
     if (!isMinimized() && index != shownCard_) {
         setCaption(cardCaption(shownName(card), QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
-        displayed_ = decoded.ok() ? toQImage(decoded->Image) : QImage();
         shownCard_ = index;
-        picture_->setImage(displayed_);
-        if (maskCheck_->isChecked() && card.ColoursKnown)
+        cardView_->showImage(decoded.ok() ? toQImage(decoded->Image) : QImage());
+        if (masking_->masking() && card.ColoursKnown)
             applyMask();
     }
-    resetScrollBars();
+    cardView_->resetScrollBars();
     QString detail = QString::number(card.Resolution) + QStringLiteral(" dpi");
     // The figures shown of such a card are those stored with the trial.
     if (card.FileState == CardFileState::Missing)
@@ -499,83 +304,37 @@ void frmMain::showCard(int index)
     applyCardState(card);
 }
 
-void frmMain::resetScrollBars()
-{
-    for (QScrollBar *bar : {horizontalScroll_, verticalScroll_}) {
-        bar->setEnabled(false);
-        bar->setValue(0);
-        bar->setMaximum(0);
-    }
-    picture_->setOrigin({});
-    const QSize image = displayed_.size();
-    const QSize visible = picture_->size();
-    if (!displayed_.isNull() && image.width() > visible.width()) {
-        const int maximum = image.width() - visible.width();
-        horizontalScroll_->setMaximum(maximum);
-        horizontalScroll_->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
-        horizontalScroll_->setEnabled(true);
-    }
-    if (!displayed_.isNull() && image.height() > visible.height()) {
-        const int maximum = image.height() - visible.height();
-        verticalScroll_->setMaximum(maximum);
-        verticalScroll_->setPageStep(std::max(1, static_cast<int>(std::nearbyint(maximum / 4.0))));
-        verticalScroll_->setEnabled(true);
-    }
-}
-
 void frmMain::applyCardState(const CardRecord &card)
 {
-    const bool colours = card.ColoursKnown;
-    scanButton_->setEnabled(colours);
+    scanButton_->setEnabled(card.ColoursKnown);
     scanAllButton_->setEnabled(true);
     scanColourButton_->setEnabled(true);
     scanColourAllButton_->setEnabled(true);
-    for (QWidget *w : std::initializer_list<QWidget *>{maskFrame_, maskCheck_, hueInvertCheck_, maskColourOption_[0],
-                                                       maskColourOption_[1], hueLowSlider_, hueHighSlider_})
-        w->setEnabled(colours);
-    drawHueHistogram();
-    resultFrame_->setVisible(card.Scanned);
+    masking_->offerForCard(card.ColoursKnown);
+    figures_->setVisible(card.Scanned);
     if (card.Scanned)
         showScanResults();
 }
 
 void frmMain::showEmptyState()
 {
-    updatingStrip_ = true;
-    while (cardStrip_->count() > 0)
-        cardStrip_->removeTab(cardStrip_->count() - 1);
-    cardStrip_->addTab(tr("<No Image>"));
-    updatingStrip_ = false;
-    while (cardLabels_.size() > 1)
-        delete cardLabels_.takeLast();
+    cardView_->setTabs({tr("<No Image>")});
+    cardView_->fitCardLabels(1);
     setCaption(PlainCaption);
-    displayed_ = QImage();
-    picture_->clear();
-    pictureStack_->setCurrentWidget(picture_);
+    cardView_->clearImage();
     shownCard_ = 0;
-    for (QWidget *w :
-         std::initializer_list<QWidget *>{scanButton_, scanAllButton_, scanColourButton_, scanColourAllButton_,
-                                          maskCheck_, hueInvertCheck_, maskColourOption_[0], maskColourOption_[1],
-                                          hueLowSlider_, hueHighSlider_, horizontalScroll_, verticalScroll_})
+    for (QWidget *w : {scanButton_, scanAllButton_, scanColourButton_, scanColourAllButton_})
         w->setEnabled(false);
-    horizontalScroll_->setValue(0);
-    verticalScroll_->setValue(0);
+    masking_->clear();
+    cardView_->setScrollEnabled(false, true);
     resolutionButton_->hide();
     cancelButton_->setEnabled(false);
-    printButton_->hide();
-    writeResultsButton_->hide();
-    writeStainsButton_->hide();
     setBusy(false);
-    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
-    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
-    compositeCheck_->setChecked(false);
-    compositeCheck_->hide();
-    coverPicture_->hide();
-    resultFrame_->hide();
+    lineView_->clear();
+    figures_->hide();
     currentCard_ = 1;
-    graphOption_[0]->setChecked(true);
     view_.GraphMode = 1;
-    resultFrame_->setTitle(QString::fromStdString(resultFrameCaption(view_.GraphMode, false)));
+    figures_->showMode(view_.GraphMode, false);
     removeClipFiles(module_.RootDir);
 }
 
@@ -584,7 +343,7 @@ void frmMain::closeSelectedCard()
     // While a card is worked on, its record must stay where it is.
     if (busy_ || compositeMode() || cards_.empty())
         return;
-    const int k = cardStrip_->currentIndex() + 1;
+    const int k = cardView_->currentTab() + 1;
     if (k < 1 || k > cardCount())
         return;
     cards_.remove(k);
@@ -593,12 +352,10 @@ void frmMain::closeSelectedCard()
         afterCardsClosed();
         return;
     }
-    updatingStrip_ = true;
     for (int i = 1; i <= count; ++i)
-        cardStrip_->setTabText(i - 1, QString::fromStdString(shownName(cards_[i])));
-    delete cardLabels_.takeLast();
-    cardStrip_->removeTab(count);
-    updatingStrip_ = false;
+        cardView_->setTabText(i - 1, QString::fromStdString(shownName(cards_[i])));
+    cardView_->fitCardLabels(count);
+    cardView_->removeLastTab();
     currentCard_ = currentAfterClose(k, count);
     // The records moved, so whatever picture is loaded may belong to another card now.
     shownCard_ = 0;
@@ -660,12 +417,12 @@ bool frmMain::handleKey(int key, Qt::KeyboardModifiers modifiers)
         if (resolutionButton_->isEnabled() && resolutionButton_->isVisible())
             btnChangeRes_Click();
     } else if (ctrl && key == Qt::Key_C) {
-        if (compositeCheck_->isVisible())
-            compositeCheck_->click();
+        if (lineView_->compositeCheck()->isVisible())
+            lineView_->compositeCheck()->click();
     } else if (ctrl && (key == Qt::Key_1 || key == Qt::Key_2 || key == Qt::Key_3)) {
         // Choosing an option by key acts as clicking it.
         const int mode = key - Qt::Key_1 + 1;
-        if (!graphOption_[mode - 1]->isChecked())
+        if (!figures_->modeChecked(mode))
             GraphOption_Click(mode);
     } else if (modifiers == Qt::NoModifier && key == Qt::Key_Delete) {
         closeSelectedCard();
@@ -722,7 +479,7 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (!unloaded_ && !settleUnsavedTrial()) {
+    if (!unloaded_ && !trial_->settleUnsaved()) {
         event->ignore();
         return;
     }
@@ -736,7 +493,7 @@ void frmMain::saveAndClose()
         return;
     unloaded_ = true;
     // The spray information kept is the pass's, not the mean's.
-    leaveMean();
+    trial_->leaveMean();
     unloadStatus_ = writePreferences(store_, module_, prefs_);
     const std::vector<std::string> left = removeTemporaryFiles(module_.RootDir);
     cards_.clear();
@@ -751,25 +508,13 @@ void frmMain::saveAndClose()
 void frmMain::setCaption(const QString &caption)
 {
     baseCaption_ = caption;
-    // The trial's name and a mark for unsaved changes, once there is either.
-    const bool modified = trialModified();
-    QString title = caption;
-    if (!trialPath_.empty() || modified)
-        title +=
-            QStringLiteral(" -- ") +
-            (trialPath_.empty() ? tr("Untitled trial") : QFileInfo(QString::fromStdString(trialPath_)).fileName()) +
-            (modified ? QStringLiteral(" *") : QString());
-    setWindowTitle(title);
+    setWindowTitle(trial_->titled(caption));
 }
 
 void frmMain::btnCancel_Click()
 {
     view_.CancelRequested = true;
 }
-
-} // namespace vex::ui
-
-namespace vex::ui {
 
 void frmMain::setBusy(bool busy)
 {
@@ -792,8 +537,8 @@ void frmMain::btnChangeRes_Click()
     if (compositeMode()) {
         // In the composite view the button moves the cards along the line;
         // the points of a mean of passes lie where the passes put them.
-        if (!meanShown_ && showCardPositions(false))
-            refreshCompositeDisplay();
+        if (!meanShown() && showCardPositions(false))
+            lineView_->refresh();
         return;
     }
     frmResolution window(
@@ -805,20 +550,10 @@ void frmMain::btnChangeRes_Click()
 
 void frmMain::showInfo(bool show)
 {
-    if (!show) {
-        if (infoForm_)
-            infoForm_->hide();
-        return;
-    }
-    if (cards_.empty() || compositeMode())
-        return;
-    if (!infoForm_)
-        infoForm_ = new InfoForm(this);
-    infoForm_->showCard(cards_[currentCard_], module_.Metric);
-    infoForm_->adjustSize();
-    infoForm_->move(mapToGlobal(picture_->geometry().center()) -
-                    QPoint(infoForm_->width() / 2, infoForm_->height() / 2));
-    infoForm_->show();
+    if (!show)
+        cardView_->hideInfo();
+    else if (!cards_.empty() && !compositeMode())
+        cardView_->showInfo(cards_[currentCard_], module_.Metric);
 }
 
 } // namespace vex::ui

@@ -1,12 +1,16 @@
 #pragma once
-// The main window: one card image at a time, the card strip, the command
-// buttons, the colour-masking controls, the result graph and statistics.
-// It keeps the card list, the preferences and the line's results for the
-// life of the program and passes them to the core; it computes nothing
-// itself.  Its controls are its own: tests find them by their object names.
+// The main window: the command buttons over the parts it assembles (the
+// card view, the masking panel, the figures panel, the line view and the
+// trial controller).  It keeps the card list, the preferences and the
+// line's results for the life of the program, gives the parts what they
+// show and passes it all to the core; it computes nothing itself.  Every
+// control keeps its object name, by which tests find it.
 
 #include "app/AppState.h"
 #include "app/ui/CancelFlag.h"
+#include "app/ui/LineView.h"
+#include "app/ui/MaskingPanel.h"
+#include "app/ui/TrialController.h"
 #include "line/LineAnalysis.h"
 #include "line/LineBootstrap.h"
 #include "line/PassMean.h"
@@ -26,28 +30,15 @@
 #include <string>
 #include <vector>
 
-class QCheckBox;
-class QComboBox;
-class QMenu;
 class QFrame;
-class QGroupBox;
-class QLabel;
 class QProgressBar;
 class QPushButton;
-class QRadioButton;
-class QScrollBar;
-class QSlider;
-class QStackedWidget;
-class QTabBar;
 
 namespace vex::ui {
 
 class CardPicture;
-class HueHistogramView;
-class SprayLineGraphView;
-class SwathGraphView;
-class InfoForm;
-class ResultGraphView;
+class CardView;
+class FiguresPanel;
 class ScanController;
 
 class frmMain : public QWidget {
@@ -90,7 +81,7 @@ public:
     bool compositeMode() const;
     bool tallLayout() const { return tallLayout_; }
     // False while a hue slider is being dragged.
-    bool hueRangeReady() const { return hueRangeReady_; }
+    bool hueRangeReady() const { return masking_->ready(); }
     // True while a load, colour pass or scan runs: the commands that start
     // one do nothing then.
     bool busy() const { return busy_; }
@@ -130,7 +121,7 @@ public:
     // Writes the results of the line to `path` after the questions of the
     // save command, in the layout its extension names (else TXT for filter
     // index 1, CSV otherwise); false when it stopped.
-    bool writeResults(const std::string &path, int filterIndex);
+    bool writeResults(const std::string &path, int filterIndex) { return lineView_->writeResults(path, filterIndex); }
     // Chooses the results file; when not set, the save dialog asks.  True
     // with a file chosen.
     std::function<bool(std::string &path, int &filterIndex)> chooseResultsFile;
@@ -148,36 +139,39 @@ public:
 
     // ---- The trial: its passes and its file --------------------------------
     // Passes over the line; the current one's cards are cards().
-    int passCount() const { return static_cast<int>(passes_.size()); }
-    int currentPass() const { return currentPass_; }
-    const std::string &passName(int pass) const { return passes_.at(static_cast<std::size_t>(pass) - 1).Name; }
+    int passCount() const { return trial_->passCount(); }
+    int currentPass() const { return trial_->currentPass(); }
+    const std::string &passName(int pass) const { return trial_->passes().at(static_cast<std::size_t>(pass) - 1).Name; }
     // Shows pass `pass` (1-based) in the view the window is in.
-    void selectPass(int pass);
+    void selectPass(int pass) { trial_->selectPass(pass); }
     // A new empty pass with the current one's spray information; it becomes current.
-    void addPass();
+    void addPass() { trial_->addPass(); }
     // Removes the current pass, asking first when it has cards.
-    void removePass();
+    void removePass() { trial_->removePass(); }
     // Takes pass `pass` into the mean of passes, or leaves it out.
-    void setPassInMean(int pass, bool inMean);
+    void setPassInMean(int pass, bool inMean) { trial_->setPassInMean(pass, inMean); }
     // The composite view of the mean of the passes marked for it.
-    void showMeanOfPasses();
-    bool meanShown() const { return meanShown_; }
-    const PassMean &passMean() const { return mean_; }
+    void showMeanOfPasses() { trial_->showMeanOfPasses(); }
+    bool meanShown() const { return trial_->meanShown(); }
+    const PassMean &passMean() const { return trial_->mean(); }
     // The whole trial as it would be saved (cards without their stain pixels).
     Trial trial();
     // Saves the trial to `path`; false, having told the user, when it was not.
-    bool saveTrial(const std::string &path);
+    bool saveTrial(const std::string &path) { return trial_->save(path); }
     // True, having told the user (over `parent`, else the window), when
     // `path` is the file of a loaded card or, unless a trial is saved
     // there, of the open trial: what was made from it would take its place.
-    bool outputRefused(const std::string &path, bool savingTrial, QWidget *parent = nullptr);
+    bool outputRefused(const std::string &path, bool savingTrial, QWidget *parent = nullptr)
+    {
+        return trial_->outputRefused(path, savingTrial, parent);
+    }
     // Opens the trial at `path` in place of the one shown, after the
     // question about unsaved changes; false when nothing was opened.
-    bool openTrial(const std::string &path);
+    bool openTrial(const std::string &path) { return trial_->open(path); }
     // The trial's file, empty until saved or opened.
-    const std::string &trialPath() const { return trialPath_; }
+    const std::string &trialPath() const { return trial_->path(); }
     // Something a trial keeps changed since it was last saved or opened.
-    bool trialModified() const;
+    bool trialModified() const { return trial_->modified(); }
     // Chooses the file to save the trial to, or to open; when not set, the
     // file dialogs ask.  True with a file chosen.
     std::function<bool(std::string &path)> chooseTrialToSave;
@@ -199,23 +193,26 @@ public slots:
     void btnCancel_Click();
     void btnChangeRes_Click();
     void btnPrefs_Click();
-    void btnWriteComposite_Click();
+    void btnWriteComposite_Click() { lineView_->btnWriteComposite_Click(); }
     void btnWriteStains_Click();
-    void btnPrint_Click();
-    void btnOpenTrial_Click();
-    void btnSaveTrial_Click();
-    void btnSaveTrialAs_Click();
-    void cmbPass_Change(int index);
+    void btnPrint_Click() { lineView_->btnPrint_Click(); }
+    void btnOpenTrial_Click() { trial_->btnOpenTrial_Click(); }
+    void btnSaveTrial_Click() { trial_->btnSaveTrial_Click(); }
+    void btnSaveTrialAs_Click() { trial_->btnSaveTrialAs_Click(); }
+    void cmbPass_Change(int index) { trial_->cmbPass_Change(index); }
     void CompositeCheck_Click();
     void GraphOption_Click(int index);
     void optSwathWidth_Click(int index);
-    void MaskCheck_Click();
-    void HueInvertCheck_Click();
-    void BackColorOption_Click();
-    void Slider1_Scroll();
-    void Slider2_Scroll();
-    void Slider_Change();
-    void HistogramPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int hue);
+    void MaskCheck_Click() { masking_->MaskCheck_Click(); }
+    void HueInvertCheck_Click() { masking_->HueInvertCheck_Click(); }
+    void BackColorOption_Click() { masking_->BackColorOption_Click(); }
+    void Slider1_Scroll() { masking_->Slider1_Scroll(); }
+    void Slider2_Scroll() { masking_->Slider2_Scroll(); }
+    void Slider_Change() { masking_->Slider_Change(); }
+    void HistogramPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, int hue)
+    {
+        masking_->HistogramPic_MouseDown(button, modifiers, hue);
+    }
     void ResultPic_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
     void ResultPic_MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, double x, double y);
     void ResultPic_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, double x, double y);
@@ -244,16 +241,15 @@ private:
         int CurrentProfile = 1;
     };
 
-    // Building and laying out (AdjustScreen in the old design).
+    // Building the parts and laying them out (AdjustScreen in the old design).
     void buildControls();
+    void buildParts();
+    void connectParts();
     void layOutControls();
-    void connectResultControls();
-    void connectLineControls();
 
     // Cards and the strip.
     void ImageStrip_Click(int tabIndex);
     void showCard(int index);
-    void resetScrollBars();
     void applyCardState(const CardRecord &card);
     void showEmptyState();
     void afterCardsClosed();
@@ -263,39 +259,24 @@ private:
     void setBusy(bool busy);
     // Writes the preferences and removes the temporaries (Form_Unload).
     void saveAndClose();
-    // Before the trial is closed or replaced: Save, Discard or Cancel when it
-    // has unsaved changes.  False when the user cancelled (or the save failed).
-    bool settleUnsavedTrial();
-
-    // Passes: the current pass's cards and spray information move to its
-    // place in passes_ (stash) and back (take).
-    void stashCurrentPass();
-    void takePass(int pass);
+    // The strip anew from the cards on display, marking those whose file
+    // has gone or changed.
     void rebuildCardStrip();
-    void leaveMean();
-    void refreshPassControls();
+    // What a pass change leaves on display.
+    void showPassCards(TrialController::Shown shown);
     std::string trialStateKey() const;
-    void updateTrialMark();
+    void updateTrialMark() { setCaption(baseCaption_); }
     // Applies an opened trial's values to the window's controls and preferences.
     void applyTrialSettings(const AnalysisSettings &settings);
-    // The name a card is shown by: its whole path when it came with the
-    // opened trial from outside the trial's folder, else its file name.
-    std::string shownName(const CardRecord &card) const;
-    // True when card `index` may have its scan log written: at once for
-    // most cards; for one from outside the trial's folder, once the user
-    // said Yes to the question naming the path (asked once per card).  The
-    // question ends with `ask` ("Scan it?").
-    bool mayWriteBeside(int index, const std::string &ask = "Scan it?");
-    // The Composite box is offered while two cards or more are scanned.
-    void offerComposite();
-    // The card's file is there and still the one its figures came from;
-    // otherwise the user is told (or, for a changed file, asked whether to go on).
-    bool cardFileUsable(int index);
-    // Swath analysis tabs are offered from three points of the line.
-    bool swathOffered() const;
+    std::string shownName(const CardRecord &card) const { return trial_->shownName(card); }
+    // True when card `index` may have its scan log written (asked once for a
+    // card from outside the trial's folder); the question ends with `ask`.
+    bool mayWriteBeside(int index, const std::string &ask = "Scan it?") { return trial_->mayWriteBeside(index, ask); }
+    void offerComposite() { lineView_->offer(); }
+    bool cardFileUsable(int index) { return trial_->cardFileUsable(index); }
     // The 95 % intervals of the card or line on display, in words, when the
     // preference asks for them; the line's are kept until it changes.
-    std::string confidenceText(bool swath);
+    std::string confidenceText(bool swath) { return lineView_->confidenceText(swath); }
     // The Card Positions window; the strip and the current card follow a
     // new line order.  True when anything of the line changed.
     bool showCardPositions(bool acceptOnly);
@@ -305,10 +286,8 @@ private:
     void updateStatsLabels();
     void drawResult();
     void updateHistogramLabels();
-    void drawHueHistogram();
+    void drawHueHistogram() { masking_->drawHistogram(); }
     void applyMask();
-    void slidersMoved(int low, int high);
-    void showSizeRange(double x, bool moving);
     // The range's statistics for the view on display, and the VMD shown.
     void updateShownRange();
     // The scan log of card `index` among the loaded cards; tells the user
@@ -320,16 +299,10 @@ private:
     // The line.
     // Analyses the line again from the cards as they stand.
     void refreshLine();
-    void refreshCompositeDisplay();
-    void showLineTab(int tab);
-    void drawSprayLineGraphs();
-    void drawSwathGraphs();
+    void drawSwathGraphs() { lineView_->drawSwath(); }
     SwathProfile &currentSwathProfile();
-    // False, having told the user, when a figure of the line is no finite
-    // number; nothing is then written or printed.
-    bool lineFiguresReportable();
-    void CardLabel_MouseMove(int card);
-    void Picture1_MouseMove();
+    void CardLabel_MouseMove(int card) { lineView_->CardLabel_MouseMove(card); }
+    void Picture1_MouseMove() { lineView_->Picture1_MouseMove(); }
 
     SettingsStore &store_;
     ModuleState &module_;
@@ -338,37 +311,29 @@ private:
     int currentCard_ = 1;
     LineResults line_;
     View view_;
-    QImage displayed_; // the card on display, as the picture draws it (KromeKotePicture)
     int shownCard_ = 0;
     int screenHeight_ = 1024;
-    int lineTab_ = 0;
     bool tallLayout_ = true;
-    bool updatingStrip_ = false;
     bool unloaded_ = false;
     bool busy_ = false;
-    bool hueRangeReady_ = true;
     // Remembered by btnPrefs_Click to see what the preferences changed.
     bool metricBeforePrefs_ = true;
     Status unloadStatus_;
     std::set<std::string> toldLogNames_;
     std::vector<std::string> resetSettings_;
-    std::vector<LinePass> passes_{LinePass{defaultPassName(1), {}, {}, true, false}};
-    int currentPass_ = 1;
-    bool meanShown_ = false;
-    PassMean mean_;
-    std::string trialPath_;
-    // The opened trial's cards outside its folder, by path: true once the
-    // user let a scan write beside it.
-    std::map<std::string, bool> outsideCards_;
-    std::string savedStateKey_;
     QString baseCaption_;
-    LineIntervals lineIntervals_;
-    std::string lineIntervalsKey_;
-    InfoForm *infoForm_ = nullptr;
     // Loading, colour passes, scans and the stain table; a close asked for
     // while they work waits for them to stop.
     std::unique_ptr<ScanController> scanner_;
     bool closeWhenIdle_ = false;
+
+    // The parts.
+    CardView *cardView_ = nullptr;
+    MaskingPanel *masking_ = nullptr;
+    FiguresPanel *figures_ = nullptr;
+    LineView *lineView_ = nullptr;
+    TrialController *trial_ = nullptr;
+    CardPicture *picture_ = nullptr; // the card view's
 
     QPushButton *loadButton_ = nullptr;
     QPushButton *loadTemplateButton_ = nullptr;
@@ -379,63 +344,9 @@ private:
     QPushButton *cancelButton_ = nullptr;
     QPushButton *resolutionButton_ = nullptr;
     QPushButton *preferencesButton_ = nullptr;
-    QPushButton *printButton_ = nullptr;
-    QPushButton *writeResultsButton_ = nullptr;
-    QPushButton *writeStainsButton_ = nullptr;
-    QPushButton *trialButton_ = nullptr;
-    QMenu *trialMenu_ = nullptr;
-    QMenu *meanMenu_ = nullptr;
-    QComboBox *passCombo_ = nullptr;
-    QTabBar *cardStrip_ = nullptr;
-    QStackedWidget *pictureStack_ = nullptr;
-    CardPicture *picture_ = nullptr;
-    // In the composite view these take the card picture's place.
-    SprayLineGraphView *sprayLineView_ = nullptr;
-    SwathGraphView *swathView_ = nullptr;
-    QScrollBar *horizontalScroll_ = nullptr;
-    QScrollBar *verticalScroll_ = nullptr;
-    QVector<QLabel *> cardLabels_;
     QProgressBar *progressBar_ = nullptr;
-    QCheckBox *compositeCheck_ = nullptr;
-    QGroupBox *maskFrame_ = nullptr;
-    QCheckBox *maskCheck_ = nullptr;
-    QCheckBox *hueInvertCheck_ = nullptr;
-    QRadioButton *maskColourOption_[2] = {nullptr, nullptr}; // black, white
-    HueHistogramView *hueHistogram_ = nullptr;
-    QLabel *hueLowLabel_ = nullptr;
-    QLabel *hueHighLabel_ = nullptr;
-    QSlider *hueLowSlider_ = nullptr;
-    QSlider *hueHighSlider_ = nullptr;
-    QGroupBox *resultFrame_ = nullptr;
-    ResultGraphView *resultGraph_ = nullptr;
-    QRadioButton *graphOption_[3] = {nullptr, nullptr, nullptr};
-    QLabel *sizeRangeLabel_ = nullptr;
-    QLabel *infoLabels_[3] = {nullptr, nullptr, nullptr};
-    QLabel *vmdLabel_ = nullptr;
-    QLabel *dropLabel_ = nullptr;
-    QLabel *volumeLabel_ = nullptr;
-    QLabel *rejectedLabel_ = nullptr;
-    // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
-    // analysis the proposal and the pattern's centre in words.
-    QLabel *spectrumLabel_ = nullptr;
-    QLabel *graphLeftLabel_ = nullptr;
-    QLabel *graphRightLabel_ = nullptr;
-    QLabel *graphBottomLabel_ = nullptr;
-    QLabel *graphTopLabel_ = nullptr;
-    QFrame *coverPicture_ = nullptr;
-    QRadioButton *swathWidthOption_ = nullptr;
-    QLabel *dataLabel_ = nullptr;
-    QFrame *dataLabelLine_ = nullptr;
-    QLabel *dataLabelCircle_ = nullptr;
     QFrame *lines_[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 };
-
-// Where the open dialog starts on a first run: the first sample cards found
-// of VEXOLIN_SAMPLES, those installed with the program in programFolder
-// (by default the running program's folder) and those beside the sources;
-// else home.
-std::string firstRunFolder(const QString &programFolder);
-std::string firstRunFolder();
 
 // The window caption for a card: "Quarrow Vexolin -- title -- detail".
 QString cardCaption(const std::string &fileTitle, const QString &detail);

@@ -86,14 +86,7 @@ bool frmMain::writeStainTable(const std::string &path)
 
 void frmMain::resetColourDisplay()
 {
-    // The range stays where the sliders are, and so does the scan's.
-    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
-    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
-    maskFrame_->setEnabled(false);
-    maskCheck_->setEnabled(false);
-    maskColourOption_[0]->setEnabled(false);
-    maskColourOption_[1]->setEnabled(false);
-    drawHueHistogram();
+    masking_->newCardLoaded();
 }
 
 } // namespace vex::ui

@@ -2,6 +2,7 @@
 // line as analysed, the scan log's name and the spray information asked for
 // before a logged scan.
 
+#include "app/ui/FiguresPanel.h"
 #include "app/ui/frmMain.h"
 
 #include "analysis/DropStatistics.h"
@@ -56,9 +57,9 @@ bool frmMain::confirmSprayInfo()
 
 void frmMain::refreshLine()
 {
-    if (meanShown_) {
-        mean_ = meanOfPasses(passes_, {}, analysisSettings(), &line_);
-        line_ = mean_.Line;
+    if (meanShown()) {
+        trial_->mean() = meanOfPasses(trial_->passes(), {}, analysisSettings(), &line_);
+        line_ = trial_->mean().Line;
         return;
     }
     line_ = analyseLine(cards_, analysisSettings(), &line_);
@@ -66,7 +67,7 @@ void frmMain::refreshLine()
 
 void frmMain::checkDuplicatePositions()
 {
-    if (meanShown_ || !firstDuplicatePosition(cards_))
+    if (meanShown() || !firstDuplicatePosition(cards_))
         return;
     showMessage(this, tr(DuplicatePositionsMessage));
     // Checked once: whatever the user settles on stands.
@@ -91,7 +92,7 @@ void frmMain::showScanResults()
     if (cards_.empty())
         return;
     updateShownRange();
-    resultFrame_->show();
+    figures_->show();
     drawResult();
     updateHistogramLabels();
     updateStatsLabels();
@@ -99,31 +100,23 @@ void frmMain::showScanResults()
 
 void frmMain::updateStatsLabels()
 {
-    infoLabels_[0]->setText(tr("VMD:"));
-    infoLabels_[1]->setText(tr("Drop Density:"));
-    infoLabels_[2]->setText(tr("Volume:"));
     const CardRecord *card = cards_.empty() ? nullptr : &cards_[currentCard_];
     const ShownStats shown =
         shownStats(compositeMode(), line_.All, line_.Range, card, view_.SingleRange, view_.RangeLow, view_.RangeHigh);
     const StatsTexts texts = statsTexts(shown.Vmd, shown.DropDensity, shown.VolumeDensity, rateFactor(module_.Metric),
                                         rateUnit(module_.Metric));
-    vmdLabel_->setText(QString::fromStdString(texts.Vmd));
-    dropLabel_->setText(QString::fromStdString(texts.Drops));
-    volumeLabel_->setText(QString::fromStdString(texts.Volume));
+    figures_->showFigures({tr("VMD:"), tr("Drop Density:"), tr("Volume:")}, {texts.Vmd, texts.Drops, texts.Volume});
     std::string spectrum = spectrumText(shown);
     if (const std::string ci = confidenceText(false); !ci.empty())
         spectrum += "\n" + ci;
-    spectrumLabel_->setText(QString::fromStdString(spectrum));
-    spectrumLabel_->setVisible(!spectrum.empty());
+    figures_->showWords(spectrum);
     // What the card's figures leave out, and whether it is too dense to count.
     std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
     const std::string dense =
         card && !compositeMode() ? denseCardWarning(*card, prefs_.Analysis.DenseCoverage) : std::string();
     if (!dense.empty())
         left += "\n" + dense;
-    rejectedLabel_->setText(QString::fromStdString(left));
-    rejectedLabel_->setStyleSheet(dense.empty() ? QString() : QStringLiteral("color: rgb(255, 0, 0)"));
-    rejectedLabel_->setVisible(!left.empty());
+    figures_->showLeftOut(left, !dense.empty());
 }
 
 } // namespace vex::ui

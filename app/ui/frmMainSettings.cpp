@@ -21,9 +21,9 @@ AnalysisSettings frmMain::analysisSettings() const
 {
     // The preferences whole, then what the window holds apart from them.
     AnalysisSettings s = prefs_.Analysis;
-    s.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(hueLowSlider_->value(), 0, 255));
-    s.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(hueHighSlider_->value(), 0, 255));
-    s.Scan.HueInvert = hueInvertCheck_->isChecked();
+    s.Scan.HueLow = static_cast<std::uint8_t>(std::clamp(masking_->hueLow(), 0, 255));
+    s.Scan.HueHigh = static_cast<std::uint8_t>(std::clamp(masking_->hueHigh(), 0, 255));
+    s.Scan.HueInvert = masking_->inverted();
     s.Spread = module_.SpreadFactor;
     s.Metric = module_.Metric;
     s.Spray = prefs_.Spray;
@@ -37,10 +37,10 @@ Trial frmMain::trial()
 {
     Trial t;
     t.Settings = trialSettings(analysisSettings());
-    t.CurrentPass = currentPass_;
+    t.CurrentPass = currentPass();
     for (int p = 1; p <= passCount(); ++p) {
-        LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
-        const bool shown = p == currentPass_ && !meanShown_;
+        LinePass &held = trial_->passes()[static_cast<std::size_t>(p) - 1];
+        const bool shown = p == currentPass() && !meanShown();
         LinePass pass;
         pass.Name = held.Name;
         pass.InMean = held.InMean;
@@ -57,8 +57,8 @@ std::string frmMain::trialStateKey() const
 {
     std::vector<PassView> views;
     for (int p = 1; p <= passCount(); ++p) {
-        const LinePass &held = passes_[static_cast<std::size_t>(p) - 1];
-        const bool shown = p == currentPass_ && !meanShown_;
+        const LinePass &held = trial_->passes()[static_cast<std::size_t>(p) - 1];
+        const bool shown = p == currentPass() && !meanShown();
         views.push_back({&held, shown ? &cards_ : &held.Cards, shown ? &prefs_.Spray : &held.Spray});
     }
     return vex::trialStateKey(analysisSettings(), views);
@@ -70,16 +70,7 @@ void frmMain::applyTrialSettings(const AnalysisSettings &s)
     copyTrialSettings(s, prefs_.Analysis);
     module_.SpreadFactor = s.Spread;
     module_.Metric = s.Metric;
-    {
-        const QSignalBlocker low(hueLowSlider_);
-        const QSignalBlocker high(hueHighSlider_);
-        hueLowSlider_->setValue(s.Scan.HueLow);
-        hueHighSlider_->setValue(s.Scan.HueHigh);
-        const QSignalBlocker invert(hueInvertCheck_);
-        hueInvertCheck_->setChecked(s.Scan.HueInvert);
-    }
-    hueLowLabel_->setText(QString::number(hueLowSlider_->value()));
-    hueHighLabel_->setText(QString::number(hueHighSlider_->value()));
+    masking_->setHueRange(s.Scan.HueLow, s.Scan.HueHigh, s.Scan.HueInvert);
     if (s.HasRange) {
         view_.RangeLow = s.RangeLow;
         view_.RangeHigh = s.RangeHigh;

@@ -96,12 +96,15 @@ inline std::unique_ptr<ui::frmMain> lineWindow(SettingsStore &store, ModuleState
     return w;
 }
 
-// Runs `act` on the modal window that the next call opens.
+// Runs `act` on the modal window that the next call opens, once it is open:
+// work the window runs off the GUI thread first lets events through.
 template <typename Dialog>
-void whenOpen(QObject *context, std::function<void(Dialog &)> act)
+void whenOpen(QObject *context, std::function<void(Dialog &)> act, int triesLeft = 500)
 {
-    QTimer::singleShot(0, context, [act] {
+    QTimer::singleShot(triesLeft == 500 ? 0 : 10, context, [context, act, triesLeft] {
         auto *d = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!d && triesLeft > 0)
+            return whenOpen<Dialog>(context, act, triesLeft - 1);
         QVERIFY(d);
         act(*d);
     });

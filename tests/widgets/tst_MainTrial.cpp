@@ -5,6 +5,7 @@
 #include "app/ui/frmMain.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
+#include "trial/TrialFile.h"
 
 #include <QComboBox>
 #include <QTabBar>
@@ -164,6 +165,29 @@ private slots:
         QVERIFY(!w->openTrial(folder() + "none.vexolin"));
         QCOMPARE(messages.front(), QStringLiteral("Save the changes to the trial first?"));
         QCOMPARE(w->passCount(), 2);
+    }
+
+    void theCardFilesOfAnOpenedTrialAreCheckedWhileTheWindowAnswers()
+    {
+        // A card file large enough that comparing its content takes a while.
+        constexpr qint64 Size = qint64(256) << 20;
+        QFile big(QString::fromStdString(folder() + "big.bmp"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(Size));
+        big.close();
+        Trial t;
+        t.Passes.push_back(LinePass{defaultPassName(1), {}, {}, true, false});
+        CardRecord card = newCardRecord("big.bmp", folder(), 640, 480, 600);
+        card.FileSize = Size;
+        card.ContentHash = std::string(64, 'e');
+        t.Passes[0].Cards.add(card);
+        QVERIFY(saveTrial(folder() + "big.vexolin", t).ok());
+        auto w = test::openWindow(store, module, folder());
+        int checkedWhenAnswered = -1;
+        QTimer::singleShot(0, w.get(),
+                           [&] { checkedWhenAnswered = test::child<QProgressBar>(*w, "ProgressBar1")->value(); });
+        QVERIFY(w->openTrial(folder() + "big.vexolin"));
+        QCOMPARE(checkedWhenAnswered, 0);
+        QCOMPARE(w->cards()[1].FileState, CardFileState::Changed);
     }
 };
 
