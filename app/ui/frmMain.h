@@ -10,6 +10,7 @@
 #include "app/ui/CancelFlag.h"
 #include "app/ui/LineView.h"
 #include "app/ui/MaskingPanel.h"
+#include "app/ui/ScanController.h"
 #include "app/ui/TrialController.h"
 #include "line/LineAnalysis.h"
 #include "line/LineBootstrap.h"
@@ -39,7 +40,6 @@ namespace vex::ui {
 class CardPicture;
 class CardView;
 class FiguresPanel;
-class ScanController;
 
 class frmMain : public QWidget {
     Q_OBJECT
@@ -102,22 +102,25 @@ public:
     // (LoadImage in the old design.)
     // resolution: the card's, as typed in the cutting window; 0 for the
     // default (or, when so preferred, the one the file records).
-    bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution = 0);
+    bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution = 0)
+    {
+        return scanner_->loadImage(fileTitle, pathName, resolution);
+    }
     // The open command for the files the dialog returned, in any order.
-    void loadFiles(const QStringList &paths);
+    void loadFiles(const QStringList &paths) { scanner_->loadFiles(paths); }
     void loadFiles(const std::string &path) { loadFiles(QStringList{QString::fromStdString(path)}); }
     // The colour pass of one card, with its questions, progress and cancel.
     // True when it completed.
-    bool runColourPassFor(int index);
+    bool runColourPassFor(int index) { return scanner_->runColourPassFor(index); }
     // Traces and measures the stains of one card, writes its scan log and
     // marks it scanned; returns early, changing nothing, on cancel.
     // (ScanImage in the old design.)
-    void scanCard(int index);
+    void scanCard(int index) { scanner_->scanCard(index); }
     // Measures the given cards again after their resolution changed.
-    void reanalyseCards(const std::vector<int> &cards);
+    void reanalyseCards(const std::vector<int> &cards) { scanner_->reanalyseCards(cards); }
     // Cuts the sheet image at `path` by a template into new cards (the
     // cutting window is shown modally).
-    void cutSheet(const std::string &path);
+    void cutSheet(const std::string &path) { scanner_->cutSheet(path); }
     // Writes the results of the line to `path` after the questions of the
     // save command, in the layout its extension names (else TXT for filter
     // index 1, CSV otherwise); false when it stopped.
@@ -129,7 +132,7 @@ public:
     std::function<bool(std::string &path)> chooseStainFile;
     // Every stain of the scanned cards, as they scan with the present
     // settings, to `path`; false when cancelled or not written.
-    bool writeStainTable(const std::string &path);
+    bool writeStainTable(const std::string &path) { return scanner_->writeStainTable(path); }
     // What the report of the line draws from, as things stand.
     ReportInputs reportInputs();
     // Tells when two cards share a position and opens the card positions.
@@ -184,17 +187,17 @@ public:
     const Status &unloadStatus() const { return unloadStatus_; }
 
 public slots:
-    void btnLoad_Click();
-    void btnLoadTemplate_Click();
-    void btnScan_Click();
-    void btnScanAll_Click();
-    void btnScanColour_Click();
-    void btnScanColourAll_Click();
+    void btnLoad_Click() { scanner_->load(); }
+    void btnLoadTemplate_Click() { scanner_->loadTemplate(); }
+    void btnScan_Click() { scanner_->scan(); }
+    void btnScanAll_Click() { scanner_->scanAll(); }
+    void btnScanColour_Click() { scanner_->scanColour(); }
+    void btnScanColourAll_Click() { scanner_->scanColourAll(); }
     void btnCancel_Click();
     void btnChangeRes_Click();
     void btnPrefs_Click();
     void btnWriteComposite_Click() { lineView_->btnWriteComposite_Click(); }
-    void btnWriteStains_Click();
+    void btnWriteStains_Click() { scanner_->writeStains(); }
     void btnPrint_Click() { lineView_->btnPrint_Click(); }
     void btnOpenTrial_Click() { trial_->btnOpenTrial_Click(); }
     void btnSaveTrial_Click() { trial_->btnSaveTrial_Click(); }
@@ -253,7 +256,7 @@ private:
     void applyCardState(const CardRecord &card);
     void showEmptyState();
     void afterCardsClosed();
-    void resetColourDisplay();
+    void resetColourDisplay() { masking_->newCardLoaded(); }
     void showInfo(bool show);
     void setCaption(const QString &caption);
     void setBusy(bool busy);
