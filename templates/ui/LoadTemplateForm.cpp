@@ -41,6 +41,7 @@ SheetView::SheetView(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true); // a hand over the cards says they can be moved
     setFixedSize(ViewLongSide * 85 / 110, ViewLongSide);
 }
 
@@ -101,6 +102,14 @@ void SheetView::mousePressEvent(QMouseEvent *event)
 
 void SheetView::mouseMoveEvent(QMouseEvent *event)
 {
+    if (press_ == Press::None) {
+        const QPointF at = toInches(event->position());
+        if (cardAt(outlines_, at.x(), at.y()) > 0)
+            setCursor(Qt::OpenHandCursor);
+        else
+            unsetCursor();
+        return;
+    }
     const QPoint distance = event->position().toPoint() - pressedAt_;
     if (press_ == Press::OnCard && distance.manhattanLength() >= QApplication::startDragDistance()) {
         press_ = Press::Dragging;
@@ -117,7 +126,7 @@ void SheetView::mouseReleaseEvent(QMouseEvent *)
     if (press_ == Press::OnCard || press_ == Press::Outside)
         emit pressed(toInches(QPointF(pressedAt_)));
     if (press_ == Press::Dragging)
-        unsetCursor();
+        setCursor(Qt::OpenHandCursor);
     press_ = Press::None;
 }
 
@@ -164,6 +173,7 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
 
     Picture1 = new SheetView(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setToolTip(tr("Click a card to leave it out or take it back; drag a card to move all the outlines."));
     LoadingLabel = new QLabel(tr("Loading Image..."), this);
     ResCombo = new QComboBox(this);
     ResCombo->setObjectName(QStringLiteral("ResCombo"));
@@ -203,6 +213,10 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     res->addWidget(resLabel);
     res->addWidget(ResCombo);
     res->addWidget(new QLabel(tr("dpi"), this));
+    // What the file says stays in view when the user types another.
+    auto *recorded = new QLabel(tr("The file records %1 dpi.").arg(RecordedResolution), this);
+    recorded->setObjectName(QStringLiteral("lblRecorded"));
+    recorded->setVisible(RecordedResolution > 0);
     auto *arrowsGrid = new QGridLayout;
     arrowsGrid->addWidget(ShiftButton[0], 0, 1);
     arrowsGrid->addWidget(ShiftButton[3], 1, 0);
@@ -219,6 +233,7 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     auto *side = new QVBoxLayout;
     side->addWidget(LoadingLabel);
     side->addLayout(res);
+    side->addWidget(recorded);
     side->addLayout(arrowsGrid);
     side->addWidget(position);
     side->addWidget(btnTemplates);
