@@ -271,7 +271,6 @@ TEST(ReportPages, PageTwoOfALineWithoutDropsFramesEmptyGraphsOnPercentAxes)
     RecordingTarget t;
     drawReport(t, true, 2, reportInputsFor(cards, analyseLine(cards, s), s));
     EXPECT_TRUE(t.has("(#/cm\u00b2)"));
-    // The fraction graph's axis: 0 to 100 % up its frame's right side.
     const RecordingTarget::Box &frame = t.Rectangles.at(0);
     std::vector<std::string> axis;
     for (const auto &text : t.Texts)
