@@ -243,13 +243,15 @@ void page2(Pen &pen, const ReportInputs &in)
     titles(pen, "Drop Size Statistics");
     ReportTarget &t = pen.target();
     const CompositeResult &all = in.CompositeAll;
+    // Without any volume the fraction graph stays empty, on the axis a
+    // fraction always has room in: 0 to 100 %.
     const double m1 =
-        all.TotalVolume > 0.0 ? std::floor(1100.0 * all.LargestClassVolume / all.TotalVolume + 0.5) / 1000.0 : 0.0;
+        all.TotalVolume > 0.0 ? std::floor(1100.0 * all.LargestClassVolume / all.TotalVolume + 0.5) / 1000.0 : 1.0;
     const double m3 = all.TotalArea > 0.0 ? std::floor(11.0 * all.LargestClassCount / all.TotalArea + 0.5) / 10.0 : 0.0;
     const double maxima[3] = {m1, 1.0, m3};
     const double steps[3] = {niceTickStep(static_cast<float>(m1)), 0.2, niceTickStep(static_cast<float>(m3))};
     const char *names[3] = {"Volume Fraction ", "Cumulative Volume Fraction ", "Drop Density "};
-    const std::string units[3] = {"(%)", "(%)", "(#/cm)" + Squared};
+    const std::string units[3] = {"(%)", "(%)", "(#/cm" + Squared + ")"};
     for (int g = 0; g < 3; ++g)
         graphFrame(pen, Bottoms[g], H, maxima[g], steps[g], g < 2, g == 1 ? 0 : 1, names[g], units[g]);
 
@@ -276,7 +278,8 @@ void page2(Pen &pen, const ReportInputs &in)
                    : g == 1 ? static_cast<double>(c.CumVolumeFraction)
                             : (all.TotalArea > 0.0 ? c.Count / all.TotalArea : 0.0);
         };
-        auto yOf = [&](double v) { return Bottoms[g] + H * std::min(v, maxima[g]) / maxima[g]; };
+        // Within the frame whatever the value (a class of no volume gives 0 / 0).
+        auto yOf = [&](double v) { return Bottoms[g] + H * (v > 0.0 ? std::min(v, maxima[g]) : 0.0) / maxima[g]; };
         double px = xOf(all.Classes[1].Diameter, xMax);
         double py = yOf(value(all.Classes[1]));
         t.line(px, Bottoms[g], px, py);

@@ -66,6 +66,14 @@ bool outlinesFit(const std::vector<CardOutline> &outlines, int resolution, std::
     return true;
 }
 
+int offsetWithinSheet(int wanted, int current, double blockInches, double sheetInches, double pixelsPerInch)
+{
+    const double room = std::floor((sheetInches - blockInches) * pixelsPerInch + 1e-9);
+    if (!(room >= 0.0))
+        return current;
+    return std::clamp(wanted, 0, static_cast<int>(std::min(room, 1e9)));
+}
+
 int cardAt(const std::vector<CardOutline> &outlines, double x, double y)
 {
     for (std::size_t k = 0; k < outlines.size(); ++k)

@@ -31,6 +31,12 @@ std::vector<CardOutline> templateOutlines(const TemplateRecord &t, double offset
 bool outlinesFit(const std::vector<CardOutline> &outlines, int resolution, std::int32_t imageWidth,
                  std::int32_t imageHeight);
 
+// The offset of the block of cards along one side of the sheet, in whole
+// preview pixels (`pixelsPerInch` to the inch), brought within the sheet so
+// that a dragged block never leaves it; a block longer than the sheet is
+// left at `current`.
+int offsetWithinSheet(int wanted, int current, double blockInches, double sheetInches, double pixelsPerInch);
+
 // The card under a point of the sheet (inches): 1-based, 0 for none.
 int cardAt(const std::vector<CardOutline> &outlines, double x, double y);
 

@@ -10,6 +10,8 @@ namespace vex {
 
 namespace {
 
+constexpr double MillimetresPerInch = 25.4;
+
 std::string trimmed(const std::string &text)
 {
     const auto first = text.find_first_not_of(' ');
@@ -143,6 +145,29 @@ bool isValidTemplateName(const std::string &name)
 std::string inchesText(double inches)
 {
     return formatOptional(inches, 1, 3);
+}
+
+std::string TemplateLengthUnit::text(double inches) const
+{
+    return Metric ? formatOptional(inches * MillimetresPerInch, 1, 4) : inchesText(inches);
+}
+
+std::string TemplateLengthUnit::positionText(double inches) const
+{
+    return Metric ? formatFixed(inches * MillimetresPerInch, 1) : formatFixed(inches, 2);
+}
+
+std::string TemplateLengthUnit::blockText(double inches) const
+{
+    return Metric ? text(inches) + " mm" : text(inches) + "\"";
+}
+
+std::optional<double> TemplateLengthUnit::inches(const std::string &typed) const
+{
+    const std::optional<double> v = parseNumber(typed);
+    if (!v)
+        return std::nullopt;
+    return Metric ? *v / MillimetresPerInch : *v;
 }
 
 double blockWidth(const TemplateRecord &t)

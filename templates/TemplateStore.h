@@ -54,6 +54,30 @@ bool isValidTemplateName(const std::string &name);
 // Thousandths of an inch as the boxes show them: "0.0##".
 std::string inchesText(double inches);
 
+// Lengths of a template as the windows show and take them: inches, or
+// millimetres in metric mode.  Templates themselves stay in inches, so that
+// templates.dat reads the same whichever unit its writer used.
+struct TemplateLengthUnit {
+    bool Metric = false;
+    // The up-downs count thousandths of an inch, or in metric mode tenths of
+    // a micrometre: every thousandth of an inch is then a whole count too,
+    // so a template shown in millimetres comes back exactly.
+    int countsPerInch() const { return Metric ? 254000 : 1000; }
+    int countsPerShown() const { return Metric ? 10000 : 1000; }
+    // What the arrows of a size or gap box add: a quarter of an inch, or 5 mm.
+    int step() const { return Metric ? 50000 : 250; }
+    const char *symbol() const { return Metric ? "mm" : "in"; }
+    // "0.0##" in inches, "0.0###" in millimetres (0.001 inch is 0.0254 mm).
+    std::string text(double inches) const;
+    // Where the block lies on a sheet, to the preview's pixel: "0.00" inches,
+    // "0.0" mm.
+    std::string positionText(double inches) const;
+    // The block's size under the preview: 5.75" or 146.05 mm.
+    std::string blockText(double inches) const;
+    // A length typed in the shown unit, in inches; nothing when not a number.
+    std::optional<double> inches(const std::string &typed) const;
+};
+
 // The width and height of the block of cards, in inches.
 double blockWidth(const TemplateRecord &t);
 double blockHeight(const TemplateRecord &t);

@@ -1,14 +1,17 @@
 #include "templates/ui/LoadTemplateForm.h"
 
+#include "intake/Resolution.h"
 #include "intake/qt/PictureLoader.h"
 #include "templates/ui/frmTemplates.h"
 #include "text/NumberText.h"
 #include "ui/CCommonDialogs.h"
 #include "ui/Messages.h"
+#include "ui/NumericKeyFilter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -38,6 +41,7 @@ SheetView::SheetView(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true); // a hand over the cards says they can be moved
     setFixedSize(ViewLongSide * 85 / 110, ViewLongSide);
 }
 
@@ -90,16 +94,51 @@ void SheetView::paintEvent(QPaintEvent *)
 
 void SheetView::mousePressEvent(QMouseEvent *event)
 {
-    emit pressed(toInches(event->position()));
+    pressedAt_ = event->position().toPoint();
+    const QPointF at = toInches(event->position());
+    press_ =
+        event->button() == Qt::LeftButton && cardAt(outlines_, at.x(), at.y()) > 0 ? Press::OnCard : Press::Outside;
+}
+
+void SheetView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (press_ == Press::None) {
+        const QPointF at = toInches(event->position());
+        if (cardAt(outlines_, at.x(), at.y()) > 0)
+            setCursor(Qt::OpenHandCursor);
+        else
+            unsetCursor();
+        return;
+    }
+    const QPoint distance = event->position().toPoint() - pressedAt_;
+    if (press_ == Press::OnCard && distance.manhattanLength() >= QApplication::startDragDistance()) {
+        press_ = Press::Dragging;
+        setCursor(Qt::ClosedHandCursor);
+        emit dragStarted();
+    }
+    if (press_ == Press::Dragging)
+        emit dragged(distance);
+}
+
+void SheetView::mouseReleaseEvent(QMouseEvent *)
+{
+    // A card is chosen or left out by a click; a drag only moves.
+    if (press_ == Press::OnCard || press_ == Press::Outside)
+        emit pressed(toInches(QPointF(pressedAt_)));
+    if (press_ == Press::Dragging)
+        setCursor(Qt::OpenHandCursor);
+    press_ = Press::None;
 }
 
 LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &templateFile,
                                    std::int32_t defaultResolution, const std::string &rootDir,
-                                   std::int32_t &lastClipIndex, QWidget *parent)
-    : QDialog(parent), TemplateFile(templateFile), store_(store), rootDir_(rootDir), lastClipIndex_(lastClipIndex)
+                                   std::int32_t &lastClipIndex, QWidget *parent, bool metric)
+    : QDialog(parent), TemplateFile(templateFile), store_(store), rootDir_(rootDir),
+      lastClipIndex_(lastClipIndex), unit_{metric}
 {
     setObjectName(QStringLiteral("LoadTemplateForm"));
-    setWindowTitle(tr("Load Card Template"));
+    setWindowTitle(tr("Cut Sheet by Template - %1")
+                       .arg(QString::fromStdString(std::filesystem::path(templateFile).filename().string())));
     // The template in use, as last cut with.
     auto read = [&store](const char *key, const char *fallback) {
         return readSetting(store, SettingsSection, key, fallback);
@@ -119,10 +158,22 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     Template.TemplateSpaceV = static_cast<float>(number("TemplateSpaceV", 0.375, 0.0, TemplateLengthLimit));
     resetSettings_ = reset;
     CardSelected.fill(true);
-    Resolution = std::clamp(defaultResolution, 1, 32767);
+    const DecodeResult decoded = loadIndexedImage(TemplateFile);
+    if (decoded.ok()) {
+        sheet_ = decoded->Image;
+        sheetPicture_ = toQImage(sheet_);
+        SheetLoaded = true;
+        RecordedResolution = recordedResolution(decoded->PixelsPerMetreX, decoded->PixelsPerMetreY);
+    } else {
+        LoadError = decoded.reason();
+    }
+    // A sheet scanned at a resolution its file records is cut at it, as a
+    // card opened alone would be; the default stands in for files without.
+    Resolution = std::clamp(RecordedResolution > 0 ? RecordedResolution : defaultResolution, 1, 32767);
 
     Picture1 = new SheetView(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setToolTip(tr("Click a card to leave it out or take it back; drag a card to move all the outlines."));
     LoadingLabel = new QLabel(tr("Loading Image..."), this);
     ResCombo = new QComboBox(this);
     ResCombo->setObjectName(QStringLiteral("ResCombo"));
@@ -139,6 +190,16 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
         ShiftButton[i]->setFocusPolicy(Qt::NoFocus);
         connect(ShiftButton[i], &QPushButton::clicked, this, [this, i] { shift(i + 1); });
     }
+    auto lengthBox = [this](const char *name) {
+        auto *b = new QLineEdit(this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setMaximumWidth(70);
+        NumericKeyFilter::install(b, true, true);
+        connect(b, &QLineEdit::editingFinished, this, [this, b] { typePosition(b); });
+        return b;
+    };
+    txtLeft = lengthBox("txtLeft");
+    txtTop = lengthBox("txtTop");
     btnTemplates = new QPushButton(tr("&Templates"), this);
     btnTemplates->setAutoDefault(false);
     btnOK = new QPushButton(tr("OK"), this);
@@ -152,15 +213,29 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     res->addWidget(resLabel);
     res->addWidget(ResCombo);
     res->addWidget(new QLabel(tr("dpi"), this));
+    // What the file says stays in view when the user types another.
+    auto *recorded = new QLabel(tr("The file records %1 dpi.").arg(RecordedResolution), this);
+    recorded->setObjectName(QStringLiteral("lblRecorded"));
+    recorded->setVisible(RecordedResolution > 0);
     auto *arrowsGrid = new QGridLayout;
     arrowsGrid->addWidget(ShiftButton[0], 0, 1);
     arrowsGrid->addWidget(ShiftButton[3], 1, 0);
     arrowsGrid->addWidget(ShiftButton[1], 1, 2);
     arrowsGrid->addWidget(ShiftButton[2], 2, 1);
+    auto *position = new QGroupBox(tr("Cards from the sheet's corner"), this);
+    auto *positionGrid = new QGridLayout(position);
+    const std::pair<QString, QLineEdit *> rows[2] = {{tr("Left:"), txtLeft}, {tr("Top:"), txtTop}};
+    for (int i = 0; i < 2; ++i) {
+        positionGrid->addWidget(new QLabel(rows[i].first, position), i, 0);
+        positionGrid->addWidget(rows[i].second, i, 1);
+        positionGrid->addWidget(new QLabel(QString::fromLatin1(unit_.symbol()), position), i, 2);
+    }
     auto *side = new QVBoxLayout;
     side->addWidget(LoadingLabel);
     side->addLayout(res);
+    side->addWidget(recorded);
     side->addLayout(arrowsGrid);
+    side->addWidget(position);
     side->addWidget(btnTemplates);
     side->addStretch();
     side->addWidget(btnOK);
@@ -173,19 +248,13 @@ LoadTemplateForm::LoadTemplateForm(SettingsStore &store, const std::string &temp
     connect(ResCombo, &QComboBox::textActivated, this, [this] { applyResolution(); });
     connect(ResCombo->lineEdit(), &QLineEdit::editingFinished, this, [this] { applyResolution(); });
     connect(Picture1, &SheetView::pressed, this, &LoadTemplateForm::toggleCard);
+    connect(Picture1, &SheetView::dragStarted, this, [this] { dragFrom_ = QPoint(OffsetX, OffsetY); });
+    connect(Picture1, &SheetView::dragged, this, &LoadTemplateForm::dragOutlines);
     connect(btnTemplates, &QPushButton::clicked, this, &LoadTemplateForm::btnTemplates_Click);
     connect(btnOK, &QPushButton::clicked, this, &LoadTemplateForm::btnOK_Click);
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
-    const DecodeResult decoded = loadIndexedImage(TemplateFile);
     LoadingLabel->hide();
-    if (decoded.ok()) {
-        sheet_ = decoded->Image;
-        sheetPicture_ = toQImage(sheet_);
-        SheetLoaded = true;
-    } else {
-        LoadError = decoded.reason();
-    }
     applyResolution();
 }
 
@@ -214,6 +283,34 @@ void LoadTemplateForm::drawOutlines()
         looks_[k].Chosen = CardSelected[k];
     Picture1->setOutlines(o, looks_);
     btnOK->setEnabled(SheetLoaded && outlinesFit(o, Resolution, sheet_.Width, sheet_.Height));
+    showPosition();
+}
+
+void LoadTemplateForm::showPosition()
+{
+    const std::vector<CardOutline> o = outlines();
+    txtLeft->setText(QString::fromStdString(unit_.positionText(o.empty() ? 0.0 : o[0].Left)));
+    txtTop->setText(QString::fromStdString(unit_.positionText(o.empty() ? 0.0 : o[0].Top)));
+}
+
+void LoadTemplateForm::typePosition(QLineEdit *box)
+{
+    // Typed like the arrows move: to the nearest preview pixel, and free to
+    // leave the sheet (OK then says no).
+    if (const std::optional<double> inches = unit_.inches(box->text().toStdString()))
+        (box == txtLeft ? OffsetX : OffsetY) =
+            static_cast<int>(std::clamp(std::nearbyint(*inches * Picture1->pixelsPerInch()), -1e6, 1e6));
+    drawOutlines();
+}
+
+void LoadTemplateForm::dragOutlines(QPoint distance)
+{
+    const double ppi = Picture1->pixelsPerInch();
+    const double sheetWidth = static_cast<double>(sheet_.Width) / Resolution;
+    const double sheetHeight = static_cast<double>(sheet_.Height) / Resolution;
+    OffsetX = offsetWithinSheet(dragFrom_.x() + distance.x(), OffsetX, blockWidth(Template), sheetWidth, ppi);
+    OffsetY = offsetWithinSheet(dragFrom_.y() + distance.y(), OffsetY, blockHeight(Template), sheetHeight, ppi);
+    drawOutlines();
 }
 
 void LoadTemplateForm::shift(int button)
@@ -277,7 +374,7 @@ void LoadTemplateForm::btnTemplates_Click()
     if (chooseTemplate) {
         chooseTemplate(Template);
     } else {
-        frmTemplates manager(Template, rootDir_, this);
+        frmTemplates manager(Template, rootDir_, this, unit_.Metric);
         manager.exec();
     }
     drawOutlines();

@@ -16,6 +16,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 
 namespace vex::ui {
@@ -39,13 +40,23 @@ public:
     QPointF toInches(QPointF pixel) const;
 
 signals:
+    // A press and release that did not drag, where it was pressed.
     void pressed(QPointF inches);
+    // A press inside an outline moved further than a click would: the
+    // distance from the press in preview pixels, at every move.
+    void dragStarted();
+    void dragged(QPoint distance);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    enum class Press { None, Outside, OnCard, Dragging };
+    Press press_ = Press::None;
+    QPoint pressedAt_;
     QImage sheet_;
     double widthInches_ = 8.5;
     double heightInches_ = 11.0;
@@ -56,8 +67,11 @@ private:
 class LoadTemplateForm : public QDialog {
     Q_OBJECT
 public:
+    // The resolution is the one the sheet's file records, else the default.
+    // Lengths are shown and typed in millimetres when metric.
     LoadTemplateForm(SettingsStore &store, const std::string &templateFile, std::int32_t defaultResolution,
-                     const std::string &rootDir, std::int32_t &lastClipIndex, QWidget *parent = nullptr);
+                     const std::string &rootDir, std::int32_t &lastClipIndex, QWidget *parent = nullptr,
+                     bool metric = false);
 
     // Opens a written clip as a new card (the main window's LoadImage) at the
     // resolution typed here.
@@ -77,11 +91,16 @@ public:
     std::array<bool, 25> CardSelected{};
     bool SheetLoaded = false;
     std::string LoadError;
+    std::int32_t RecordedResolution = 0; // 0 when the file records none
 
     SheetView *Picture1 = nullptr;
     QLabel *LoadingLabel = nullptr;
     QComboBox *ResCombo = nullptr;
     QPushButton *ShiftButton[4] = {nullptr, nullptr, nullptr, nullptr};
+    // Where the block of cards lies from the sheet's top-left corner, in
+    // the unit of lengths; typing one moves the block.
+    QLineEdit *txtLeft = nullptr;
+    QLineEdit *txtTop = nullptr;
     QPushButton *btnTemplates = nullptr;
     QPushButton *btnOK = nullptr;
     QPushButton *CancelButton = nullptr;
@@ -98,6 +117,9 @@ public slots:
     void btnOK_Click();
     void btnTemplates_Click();
     void shift(int button); // 1 up, 2 right, 3 down, 4 left
+    // The block moved by a drag to `distance` preview pixels from where it
+    // was when the drag began, never out of the sheet.
+    void dragOutlines(QPoint distance);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -106,6 +128,8 @@ private:
     void drawOutlines();
     void applyResolution();
     void toggleCard(QPointF inches);
+    void showPosition();
+    void typePosition(QLineEdit *box);
     // The folder the cut cards go to, made if need be; empty when there is
     // none (the user was told, or cancelled).
     std::string readyClipFolder();
@@ -119,6 +143,8 @@ private:
     std::vector<std::string> clips_;
     std::string clipFolder_;
     std::vector<std::string> resetSettings_;
+    TemplateLengthUnit unit_;
+    QPoint dragFrom_; // the offset when the drag began
 };
 
 } // namespace vex::ui

@@ -29,11 +29,6 @@ namespace {
 constexpr double PreviewWidth = 340;
 constexpr double PreviewHeight = 440;
 
-int thousandths(float inches)
-{
-    return static_cast<int>(std::nearbyint(static_cast<double>(inches) * 1000.0));
-}
-
 } // namespace
 
 TemplatePreview::TemplatePreview(QWidget *parent) : QWidget(parent)
@@ -68,8 +63,8 @@ void TemplatePreview::paintEvent(QPaintEvent *)
         }
 }
 
-frmTemplates::frmTemplates(TemplateRecord &current, const std::string &rootDir, QWidget *parent)
-    : QDialog(parent), current_(current), path_(rootDir + TemplatesFile)
+frmTemplates::frmTemplates(TemplateRecord &current, const std::string &rootDir, QWidget *parent, bool metric)
+    : QDialog(parent), current_(current), unit_{metric}, path_(rootDir + TemplatesFile)
 {
     setObjectName(QStringLiteral("frmTemplates"));
     setWindowTitle(tr("Template Manager"));
@@ -98,10 +93,13 @@ void frmTemplates::buildControls()
     txtVSpace = box("txtVSpace", true);
     udHNum = new UpDown(1, 5, 1, this);
     udVNum = new UpDown(1, 5, 1, this);
-    udHSize = new UpDown(50, 8500, 250, this);
-    udVSize = new UpDown(50, 8500, 250, this);
-    udHSpace = new UpDown(0, 8500, 250, this);
-    udVSpace = new UpDown(0, 8500, 250, this);
+    // From 0.05 inch (a gap from 0) to 8.5 inches, in the unit's counts.
+    const int least = unit_.countsPerInch() / 20;
+    const int most = unit_.countsPerInch() * 17 / 2;
+    udHSize = new UpDown(least, most, unit_.step(), this);
+    udVSize = new UpDown(least, most, unit_.step(), this);
+    udHSpace = new UpDown(0, most, unit_.step(), this);
+    udVSpace = new UpDown(0, most, unit_.step(), this);
 
     auto frame = [this](const QString &title, const QString &size, QLineEdit *num, UpDown *unum, QLineEdit *sz,
                         UpDown *usz, QLineEdit *sp, UpDown *usp) {
@@ -114,6 +112,8 @@ void frmTemplates::buildControls()
             grid->addWidget(new QLabel(labels[i], g), i, 0);
             grid->addWidget(boxes[i], i, 1);
             grid->addWidget(ups[i], i, 2);
+            if (i > 0)
+                grid->addWidget(new QLabel(QString::fromLatin1(unit_.symbol()), g), i, 3);
         }
         return g;
     };
@@ -219,10 +219,13 @@ void frmTemplates::comboTemplates_Click()
     loading_ = true;
     udHNum->setValue(t.TemplateNumH);
     udVNum->setValue(t.TemplateNumV);
-    udHSize->setValue(thousandths(t.TemplateSizeH));
-    udVSize->setValue(thousandths(t.TemplateSizeV));
-    udHSpace->setValue(thousandths(t.TemplateSpaceH));
-    udVSpace->setValue(thousandths(t.TemplateSpaceV));
+    auto counts = [this](float inches) {
+        return static_cast<int>(std::nearbyint(static_cast<double>(inches) * unit_.countsPerInch()));
+    };
+    udHSize->setValue(counts(t.TemplateSizeH));
+    udVSize->setValue(counts(t.TemplateSizeV));
+    udHSpace->setValue(counts(t.TemplateSpaceH));
+    udVSpace->setValue(counts(t.TemplateSpaceV));
     loading_ = false;
     btnSave->hide();
     refreshBoxes();
@@ -235,10 +238,12 @@ void frmTemplates::refreshBoxes()
     const std::pair<QLineEdit *, UpDown *> sizes[] = {
         {txtHSize, udHSize}, {txtVSize, udVSize}, {txtHSpace, udHSpace}, {txtVSpace, udVSpace}};
     for (const auto &[text, up] : sizes)
-        text->setText(QString::fromStdString(inchesText(up->value() / 1000.0)));
+        text->setText(QString::fromStdString(unit_.text(static_cast<double>(up->value()) / unit_.countsPerInch())));
     const TemplateRecord t = boxValues();
-    lblHSize->setText(QStringLiteral(" ") + QString::fromStdString(inchesText(blockWidth(t))) + QStringLiteral("\" "));
-    lblVSize->setText(QStringLiteral(" ") + QString::fromStdString(inchesText(blockHeight(t))) + QStringLiteral("\" "));
+    lblHSize->setText(QStringLiteral(" ") + QString::fromStdString(unit_.blockText(blockWidth(t))) +
+                      QStringLiteral(" "));
+    lblVSize->setText(QStringLiteral(" ") + QString::fromStdString(unit_.blockText(blockHeight(t))) +
+                      QStringLiteral(" "));
     Preview->setTemplate(t);
 }
 
@@ -254,12 +259,15 @@ TemplateRecord frmTemplates::boxValues() const
     const int i = std::max(0, comboTemplates->currentIndex());
     t.TemplateName = templates_[static_cast<std::size_t>(i)].TemplateName;
     auto number = [](const QLineEdit *b) { return parseNumber(b->text().toStdString()).value_or(0.0); };
+    auto length = [this](const QLineEdit *b) {
+        return static_cast<float>(unit_.inches(b->text().toStdString()).value_or(0.0));
+    };
     t.TemplateNumH = static_cast<std::int32_t>(number(txtHNum));
     t.TemplateNumV = static_cast<std::int32_t>(number(txtVNum));
-    t.TemplateSizeH = static_cast<float>(number(txtHSize));
-    t.TemplateSizeV = static_cast<float>(number(txtVSize));
-    t.TemplateSpaceH = static_cast<float>(number(txtHSpace));
-    t.TemplateSpaceV = static_cast<float>(number(txtVSpace));
+    t.TemplateSizeH = length(txtHSize);
+    t.TemplateSizeV = length(txtVSize);
+    t.TemplateSpaceH = length(txtHSpace);
+    t.TemplateSpaceV = length(txtVSpace);
     return t;
 }
 
@@ -273,7 +281,7 @@ void frmTemplates::leaveBox(QLineEdit *box)
             continue;
         const bool count = text == txtHNum || text == txtVNum;
         const std::optional<double> v = parseNumber(text->text().toStdString());
-        const double scaled = v ? (count ? *v : *v * 1000.0) : -1.0;
+        const double scaled = v ? (count ? *v : *v * unit_.countsPerShown()) : -1.0;
         if (!v || scaled < up->minimum() || scaled > up->maximum()) {
             refreshBoxes(); // the up-down's value comes back
             return;

@@ -38,8 +38,9 @@ private:
 class frmTemplates : public QDialog {
     Q_OBJECT
 public:
-    // `current` is the cutting window's template: shown first, and set on Accept.
-    frmTemplates(TemplateRecord &current, const std::string &rootDir, QWidget *parent = nullptr);
+    // `current` is the cutting window's template: shown first, and set on
+    // Accept.  Sizes and gaps are shown and typed in millimetres when metric.
+    frmTemplates(TemplateRecord &current, const std::string &rootDir, QWidget *parent = nullptr, bool metric = false);
 
     // Asks for a name; nothing for Cancel.  The input box when not set.
     std::function<std::optional<std::string>()> askName;
@@ -86,6 +87,7 @@ private:
     void leaveBox(QLineEdit *box);
 
     TemplateRecord &current_;
+    TemplateLengthUnit unit_;
     std::string path_;
     std::vector<TemplateRecord> templates_; // 0 is "<Default>"
     bool loading_ = false;

@@ -260,6 +260,25 @@ TEST(ReportPages, PageTwoGivesTheSpectrumFiguresOfTheReportedComposite)
     EXPECT_TRUE(t.has(formatFixed(f.RelativeSpan, 2)));
 }
 
+TEST(ReportPages, PageTwoOfALineWithoutDropsFramesEmptyGraphsOnPercentAxes)
+{
+    CardList cards;
+    CardRecord card = newCardRecord("blank.bmp", "/d/", 100, 100, 1200);
+    computeCardStatistics(card, {}, {0.0, 0.56, 0.0});
+    card.Scanned = true;
+    cards.add(std::move(card));
+    const AnalysisSettings s = test::lineSettings();
+    RecordingTarget t;
+    drawReport(t, true, 2, reportInputsFor(cards, analyseLine(cards, s), s));
+    EXPECT_TRUE(t.has("(#/cm\u00b2)"));
+    const RecordingTarget::Box &frame = t.Rectangles.at(0);
+    std::vector<std::string> axis;
+    for (const auto &text : t.Texts)
+        if (text.X > frame.Right && text.Y > frame.Bottom && text.Y < frame.Top + 0.1)
+            axis.push_back(text.Value);
+    EXPECT_EQ(axis, (std::vector<std::string>{"0", "25", "50", "75", "100"}));
+}
+
 TEST(ReportPages, PageFourProposesWidthsDrawsBothCurvesAndKeepsItsTextApart)
 {
     for (const int count : {3, 9}) {

@@ -8,12 +8,14 @@
 #include "templates/ui/LoadTemplateForm.h"
 #include "templates/ui/UpDown.h"
 #include "templates/ui/frmTemplates.h"
+#include "text/NumberText.h"
 #include "ui/Messages.h"
 
 #include "support/WriteFaults.h"
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,8 +56,9 @@ private:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    // An 8-bit sheet of width x height pixels with a four-colour table.
-    std::string writeSheet(const QString &name, int width, int height)
+    // An 8-bit sheet of width x height pixels with a four-colour table,
+    // recording the resolution of `pixelsPerMetre` (none when 0).
+    std::string writeSheet(const QString &name, int width, int height, std::uint32_t pixelsPerMetre = 0)
     {
         test::Picture p;
         p.Width = width;
@@ -67,7 +70,10 @@ private:
                 p.TopDownIndices[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                                  static_cast<std::size_t>(x)] = static_cast<std::uint8_t>((x / 50 + y / 50) % 4);
         const std::string path = dir.filePath(name).toStdString();
-        test::writeFile(path, test::makeBmp(p));
+        std::vector<std::uint8_t> bmp = test::makeBmp(p);
+        test::setU32(bmp, 38, pixelsPerMetre);
+        test::setU32(bmp, 42, pixelsPerMetre);
+        test::writeFile(path, bmp);
         return path;
     }
 
@@ -355,6 +361,64 @@ private slots:
         QVERIFY(w.btnOK->isEnabled());
         QTest::keyClick(w.Picture1, Qt::Key_Up);
         QVERIFY(!w.btnOK->isEnabled());
+    }
+
+    void aDragMovesTheCardsByItsDistanceAndNeverOffTheSheet()
+    {
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, writeSheet(QStringLiteral("sheet.bmp"), 850, 1100), 100, root(), lastClip);
+        w.show();
+        const double ppi = w.Picture1->pixelsPerInch();
+        auto drag = [&w, ppi](QPoint by) {
+            const CardOutline o = w.outlines()[4];
+            const QPoint from(static_cast<int>((o.Left + 0.5) * ppi), static_cast<int>((o.Top + 0.5) * ppi));
+            QTest::mousePress(w.Picture1, Qt::LeftButton, {}, from);
+            QTest::mouseMove(w.Picture1, from + by);
+            QTest::mouseRelease(w.Picture1, Qt::LeftButton, {}, from + by);
+        };
+        drag(QPoint(30, 20));
+        QCOMPARE(QPoint(w.OffsetX, w.OffsetY), QPoint(30, 20));
+        QVERIFY(std::abs(w.outlines()[0].Left * ppi - 30.0) < 1e-9);
+        QCOMPARE(w.txtLeft->text(), QString::fromStdString(formatFixed(30.0 / ppi, 2)));
+        QVERIFY(w.CardSelected[4]); // moved, not left out
+        // Far past the bottom-right corner: the last card stops at it.
+        drag(QPoint(2000, 2000));
+        const CardOutline last = w.outlines()[8];
+        QVERIFY(8.5 - (last.Left + last.Width) < 1.0 / ppi);
+        QVERIFY(11.0 - (last.Top + last.Height) < 1.0 / ppi);
+        QVERIFY(w.btnOK->isEnabled());
+    }
+
+    void metricLengthsAreMillimetresAndComeBackExactly()
+    {
+        writeTemplates("\"Tray 2\",2,2.5,0.125,4,3,0.5\r\n");
+        TemplateRecord current = defaultTemplate();
+        current.TemplateName = "Tray 2";
+        frmTemplates w(current, root(), nullptr, true);
+        QCOMPARE(w.txtHSpace->text(), QStringLiteral("3.175"));
+        QCOMPARE(w.lblVSize->text(), QStringLiteral(" 342.9 mm "));
+        w.txtVSize->setText(QStringLiteral("80"));
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(w.txtVSize, &out);
+        w.btnAccept->click();
+        QCOMPARE(current.TemplateSizeV, static_cast<float>(80 / 25.4));
+        QCOMPARE(current.TemplateSpaceH, 0.125f);
+        // The cutting window takes the cards' place in millimetres too.
+        std::int32_t lastClip = 0;
+        LoadTemplateForm cut(store, writeSheet(QStringLiteral("sheet.bmp"), 850, 1100), 100, root(), lastClip, nullptr,
+                             true);
+        cut.txtTop->setText(QStringLiteral("25.4"));
+        emit cut.txtTop->editingFinished();
+        QVERIFY(std::abs(cut.outlines()[0].Top - 1.0) <= 0.5 / cut.Picture1->pixelsPerInch());
+        QCOMPARE(cut.txtTop->text(), QString::fromStdString(formatFixed(cut.outlines()[0].Top * 25.4, 1)));
+    }
+
+    void theSheetsRecordedResolutionAndNameAreTaken()
+    {
+        std::int32_t lastClip = 0;
+        LoadTemplateForm w(store, writeSheet(QStringLiteral("scan.bmp"), 850, 1100, 11811), 100, root(), lastClip);
+        QCOMPARE(w.ResCombo->currentText(), QStringLiteral("300"));
+        QCOMPARE(w.windowTitle(), QStringLiteral("Cut Sheet by Template - scan.bmp"));
     }
 
     void enterInTheResolutionBoxAppliesItAndCutsNothing()

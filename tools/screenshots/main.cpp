@@ -5,7 +5,8 @@
 //   vexolin-screenshots OUT_FOLDER --line CARD.bmp CARD.bmp ...   (600 dpi,
 //       cards 10 m apart around the centre line: the composite view)
 //   vexolin-screenshots OUT_FOLDER --sheet      (a generated sheet of 3 x 3
-//       cards at 150 dpi in the cutting window)
+//       cards at 150 dpi in the cutting window, the cards dragged onto it,
+//       and the Template Manager, both in millimetres)
 //   vexolin-screenshots OUT_FOLDER --passes CARD.bmp ...   (the line flown
 //       twice, the second pass one spacing further out: the Card Positions
 //       window with a card left out and a position typed, the mean of the
@@ -26,6 +27,7 @@
 #include "line/ui/frmCardPos.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
+#include "templates/ui/frmTemplates.h"
 #include "text/Settings.h"
 #include "tools/cardgen/CardGenerator.h"
 
@@ -142,15 +144,22 @@ int main(int argc, char **argv)
             return 1;
         vex::MemorySettingsStore sheetStore;
         std::int32_t lastClip = 0;
-        vex::ui::LoadTemplateForm form(sheetStore, sheetPath, Dpi, QDir::tempPath().toStdString() + "/", lastClip);
+        // A default that is not the sheet's: the window takes the 150 dpi its
+        // file records.  Lengths in millimetres.
+        const std::string folder = QDir::tempPath().toStdString() + "/";
+        vex::ui::LoadTemplateForm form(sheetStore, sheetPath, 1200, folder, lastClip, nullptr, true);
         form.show();
-        // Nudged onto the cards, which lie 0.13 inch right and 0.2 inch down.
-        for (int i = 0; i < static_cast<int>(std::lround(20.0 / Dpi * form.Picture1->pixelsPerInch())); ++i)
-            form.shift(2);
-        for (int i = 0; i < static_cast<int>(std::lround(30.0 / Dpi * form.Picture1->pixelsPerInch())); ++i)
-            form.shift(3);
-        const vex::CardOutline fifth = form.outlines()[4];
+        // Dragged with the mouse onto the cards, which lie 0.13 inch right
+        // and 0.2 inch down.
         const double ppi = form.Picture1->pixelsPerInch();
+        const vex::CardOutline corner = form.outlines()[0];
+        const QPoint grip(static_cast<int>((corner.Left + 0.5) * ppi), static_cast<int>((corner.Top + 0.5) * ppi));
+        const QPoint to = grip + QPoint(static_cast<int>(std::lround(20.0 / Dpi * ppi)),
+                                        static_cast<int>(std::lround(30.0 / Dpi * ppi)));
+        QTest::mousePress(form.Picture1, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(form.Picture1, to);
+        QTest::mouseRelease(form.Picture1, Qt::LeftButton, {}, to);
+        const vex::CardOutline fifth = form.outlines()[4];
         QTest::mouseClick(
             form.Picture1, Qt::LeftButton, {},
             QPoint(static_cast<int>((fifth.Left + 0.5) * ppi), static_cast<int>((fifth.Top + 0.5) * ppi)));
@@ -159,6 +168,13 @@ int main(int argc, char **argv)
         if (!form.grab().save(shot))
             return 1;
         std::printf("%s\n", qPrintable(shot));
+        vex::ui::frmTemplates manager(form.Template, folder, nullptr, true);
+        manager.show();
+        QCoreApplication::processEvents();
+        const QString templates = out + QStringLiteral("/cutting-templates.png");
+        if (!manager.grab().save(templates))
+            return 1;
+        std::printf("%s\n", qPrintable(templates));
         return 0;
     }
     const bool trialMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--trial") && argc > 3;
