@@ -127,7 +127,8 @@ void ScanController::loadTemplate()
 void ScanController::cutSheet(const std::string &path)
 {
     frmMain &w = w_;
-    LoadTemplateForm form(w.store_, path, w.prefs_.Analysis.Resolution, w.module_.RootDir, w.view_.LastClipIndex, &w);
+    LoadTemplateForm form(w.store_, path, w.prefs_.Analysis.Resolution, w.module_.RootDir, w.view_.LastClipIndex, &w,
+                          w.module_.Metric);
     if (!form.SheetLoaded) {
         showMessage(&w, QStringLiteral("Error: ") + QString::fromStdString(form.LoadError));
         w.picture_->setFocus();
