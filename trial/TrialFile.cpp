@@ -66,7 +66,7 @@ void settingValues(Whole &trial, Visit &&v)
 {
     // Each as the analysis keeps it (a scaled whole number is a share
     // there): the text and range a save writes and an open checks.
-    const auto taken = [&trial]([[maybe_unused]] const SettingDecl &d, [[maybe_unused]] double value) {
+    const auto taken = [&]([[maybe_unused]] const SettingDecl &d, [[maybe_unused]] double value) {
         if constexpr (!std::is_const_v<Whole>)
             d.Set(trial.Settings, value);
     };

@@ -310,7 +310,9 @@ bool ScanController::runColourPassFor(int index)
     CardRecord &card = w.cards_[index];
     Work work(*this);
     // Opened as the batch tool opens a card, with the same refusals.
-    const auto [folder, title] = splitPath(card.FilePath);
+    // Plain names: clang 14 cannot capture a structured binding in a lambda.
+    const auto path = splitPath(card.FilePath);
+    const std::string folder = path.first, title = path.second;
     const IntakeOptions options = intakeOptionsFor(card);
     const OpenedImage opened = runInBackground([&] { return openCardImage(title, folder, options); });
     if (w.view_.CancelRequested)
