@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential            # the C++ compiler
   cmake ninja-build          # the build
-  qt6-base-dev               # Qt 6 Widgets, Gui, PrintSupport, Concurrent, Test
+  qt6-base-dev               # Qt 6 Widgets, Gui, PrintSupport, Test
   qt6-image-formats-plugins  # reading TIF card scans
   libgif-dev                 # reading GIF card scans with their colour table
   libtiff-dev                # the TIF reader's own warnings, passed on with the file's name

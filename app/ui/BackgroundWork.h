@@ -9,51 +9,49 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFutureWatcher>
 #include <QMetaObject>
 #include <QThread>
-#include <QtConcurrent/QtConcurrentRun>
 
 #include <exception>
+#include <memory>
 #include <optional>
 #include <type_traits>
 #include <utility>
 
 namespace vex::ui {
 
-// Runs `work` on a pool thread and returns its result once it is done; an
-// exception it throws is thrown again here, on the caller's thread.
+// Runs `work` on a thread of its own and returns its result once it is
+// done; an exception it throws is thrown again here, on the caller's thread.
+// The thread ends with the work, rather than idling in a pool past the
+// program's end, so libraries that keep per-thread state (OpenSSL's hashing)
+// free it as the thread exits.
 template <class F>
 std::invoke_result_t<F> runInBackground(F &&work)
 {
     using T = std::invoke_result_t<F>;
     std::exception_ptr failure;
-    auto guarded = [&failure, work = std::forward<F>(work)]() mutable {
+    using Held = std::conditional_t<std::is_void_v<T>, bool, std::optional<T>>;
+    Held result{};
+    std::unique_ptr<QThread> thread(QThread::create([&] {
         try {
-            if constexpr (std::is_void_v<T>) {
+            if constexpr (std::is_void_v<T>)
                 work();
-                return;
-            } else {
-                return std::optional<T>(work());
-            }
+            else
+                result.emplace(work());
         } catch (...) {
             failure = std::current_exception();
         }
-        if constexpr (!std::is_void_v<T>)
-            return std::optional<T>();
-    };
-    using Held = std::invoke_result_t<decltype(guarded) &>;
-    QFutureWatcher<Held> watcher;
+    }));
     QEventLoop loop;
-    QObject::connect(&watcher, &QFutureWatcher<Held>::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(std::move(guarded)));
-    if (!watcher.isFinished())
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    if (!thread->isFinished())
         loop.exec();
-    watcher.waitForFinished();
+    thread->wait();
     if (failure)
         std::rethrow_exception(failure);
     if constexpr (!std::is_void_v<T>)
-        return std::move(*watcher.future().takeResult());
+        return std::move(*result);
 }
 
 // Calls `f` on the thread of `context` (the GUI thread for a widget) and

@@ -1,6 +1,6 @@
 #pragma once
 // The window's request to stop the work under way: set on the GUI thread,
-// read by the work on a pool thread at every row.  It reads and assigns as
+// read by the work on a worker thread at every row.  It reads and assigns as
 // a bool, so code that only looks at it need not know it is shared.
 
 #include <atomic>

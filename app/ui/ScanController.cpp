@@ -85,7 +85,7 @@ public:
         bar_->setRange(0, static_cast<int>(total / divisor_));
         bar_->setValue(0);
     }
-    // From the pool thread.  Events queued by thousands would keep the
+    // From the worker thread.  Events queued by thousands would keep the
     // window from answering as surely as no events at all.
     void operator()(std::uint64_t at)
     {
@@ -246,7 +246,7 @@ bool ScanController::loadImage(const std::string &fileTitle, const std::string &
     }
 
     // Decoding and reducing a photo's colours takes seconds: the same
-    // opening and record as the batch tool's, on a pool thread.
+    // opening and record as the batch tool's, on a worker thread.
     struct Loaded {
         OpenedImage Opened;
         std::optional<CardRecord> Card;
@@ -322,7 +322,7 @@ bool ScanController::runColourPassFor(int index)
         return false;
     }
     const DecodeResult &decoded = opened->Decoded;
-    // The questions come from the pool thread and are asked on the window's,
+    // The questions come from the worker thread and are asked on the window's,
     // which alone may show them; the pass waits for the answer.
     auto ask = [&](BackgroundColorForm::Question question, std::uint8_t background, std::uint8_t dither,
                    bool &disable) {

@@ -1,7 +1,7 @@
 #pragma once
 // What the window does with card files: opening them (and cutting sheets into
 // cards), the colour pass with its questions, the stain scans and the stain
-// table.  The decoding, the passes and the tracing run on a pool thread while
+// table.  The decoding, the passes and the tracing run on a worker thread while
 // the window goes on answering; the window's busy state keeps a second
 // command from starting meanwhile, and Cancel (or closing the window) stops
 // the work at its next row.  The window's handlers forward here.
@@ -44,7 +44,7 @@ private:
     // Busy from construction to destruction, with the bar showing work under
     // way and Cancel enabled; nested scopes leave the outer one's bar alone.
     class Work;
-    // Tells the bar how far the work is from the pool thread, queued and only
+    // Tells the bar how far the work is from the worker thread, queued and only
     // when the bar would move visibly.
     class Progress;
 

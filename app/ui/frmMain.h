@@ -236,7 +236,7 @@ private:
         float RangeHigh = 32755.0f;
         int GraphMode = 1;
         float MaxScannedDiameter = 0.0f;
-        // Set on the GUI thread, read by the work on the pool thread.
+        // Set on the GUI thread, read by the work on the worker thread.
         CancelFlag CancelRequested;
         // The current card inside the selected size range.
         CompositeResult SingleRange;
