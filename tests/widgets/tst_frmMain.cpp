@@ -10,7 +10,6 @@
 #include "ui/Messages.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -423,8 +422,7 @@ private slots:
 
     void foldersAndTheHueRangeOutliveTheSession()
     {
-        const std::string saved = root.filePath("saved").toStdString();
-        QVERIFY(QDir().mkpath(QString::fromStdString(saved)));
+        const std::string saved = root.path().toStdString();
         auto w = makeWindow();
         test::child<QSlider>(*w, "Slider1")->setValue(150);
         test::child<QSlider>(*w, "Slider2")->setValue(190);
