@@ -41,6 +41,29 @@ std::array<Rgb, 257> buildHueColour()
     return table;
 }
 
+namespace {
+
+// The range and defaults are the settings table's; a low end above the
+// high end is no range, and both are reset.
+void readHueRange(SettingsStore &store, Preferences &w, std::vector<std::string> &resets)
+{
+    auto whole = [&](const char *name) {
+        const SettingDecl &d = *findSetting(name);
+        return static_cast<std::uint8_t>(readIntegerSetting(store, PrefsSection, name, std::llround(d.Default),
+                                                            std::llround(d.Low), std::llround(d.High), resets));
+    };
+    w.HueLow = whole("HueLow");
+    w.HueHigh = whole("HueHigh");
+    if (w.HueLow > w.HueHigh) {
+        resets.push_back(std::string(PrefsSection) + "/HueLow = " + std::to_string(w.HueLow));
+        w.HueLow = static_cast<std::uint8_t>(findSetting("HueLow")->Default);
+        w.HueHigh = static_cast<std::uint8_t>(findSetting("HueHigh")->Default);
+    }
+    w.HueInvert = readBoolSetting(store, PrefsSection, "HueInvert", findSetting("HueInvert")->Default != 0.0, resets);
+}
+
+} // namespace
+
 Preferences readPreferences(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
                             std::vector<std::string> *reset)
 {
@@ -57,7 +80,21 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     (void)readBoolSetting(store, PrefsSection, "Metric", true, resets);
     w.Spray = readSprayInfo(store);
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
+    w.SaveDir = readSetting(store, SettingsSection, "SaveDir", "");
+    readHueRange(store, w, resets);
     return w;
+}
+
+std::string saveDialogFolder(const Preferences &preferences)
+{
+    return preferences.SaveDir.empty() ? preferences.InitialDir : preferences.SaveDir;
+}
+
+void noteSavedTo(Preferences &preferences, const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos)
+        preferences.SaveDir = path.substr(0, slash + 1);
 }
 
 Status writePreferences(SettingsStore &store, const ModuleState &module, const Preferences &window)
@@ -69,6 +106,10 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     for (std::size_t i = 0; i < 3; ++i)
         put(PrefsSection, "SpreadFactor" + std::to_string(i), doubleSettingText(module.SpreadFactor[i]));
     put(SettingsSection, "InitialDir", window.InitialDir);
+    put(SettingsSection, "SaveDir", window.SaveDir);
+    put(PrefsSection, "HueLow", std::to_string(window.HueLow));
+    put(PrefsSection, "HueHigh", std::to_string(window.HueHigh));
+    put(PrefsSection, "HueInvert", boolSettingText(window.HueInvert));
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
     put(PrefsSection, "ConfidenceIntervals", boolSettingText(window.ConfidenceIntervals));
     written.add(store.flush());

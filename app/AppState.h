@@ -39,6 +39,15 @@ struct Preferences {
     Rgb HistogramColor{125, 190, 255};
     bool MouseCoords = true;
     std::string InitialDir;
+    // Where the save dialogs start: the folder last saved to; empty until
+    // then, and they start in InitialDir.
+    std::string SaveDir;
+    // The hue range as the window last held it, which the next session
+    // starts from.  Kept apart from Analysis: the batch tool does not take
+    // it from the window.
+    std::uint8_t HueLow = 0;
+    std::uint8_t HueHigh = 255;
+    bool HueInvert = false;
     SprayInfo Spray;
     // The settings of the settings table, as the window and the batch tool
     // start every analysis from them (the hue range, spread factor and units
@@ -47,6 +56,11 @@ struct Preferences {
     // The window shows 95 % confidence intervals of the figures.
     bool ConfidenceIntervals = false;
 };
+
+// The folder a save dialog starts in, and the choice of a file to save
+// remembered for the next one.
+std::string saveDialogFolder(const Preferences &preferences);
+void noteSavedTo(Preferences &preferences, const std::string &path);
 
 // Reads the preferences (and into `module` the units and spread factor),
 // each unreadable or unconvertible value falling back to its key's default;

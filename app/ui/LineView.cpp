@@ -312,7 +312,13 @@ void LineView::btnPrint_Click()
     inputs.Cards = &w_.Cards; // the copy is gone; the cards are as they were
 
     frmPreview2 preview(inputs, w_.ScreenHeight, w_.Owner);
-    preview.refusePdfFile = [this, &preview](const std::string &path) { return w_.OutputRefused(path, &preview); };
+    preview.pdfFolder = saveDialogFolder(w_.Prefs);
+    preview.refusePdfFile = [this, &preview](const std::string &path) {
+        if (w_.OutputRefused(path, &preview))
+            return true;
+        noteSavedTo(w_.Prefs, path);
+        return false;
+    };
     preview.exec();
 }
 
@@ -334,12 +340,13 @@ void LineView::btnWriteComposite_Click()
         dialog.Filter = "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv";
         dialog.FilterIndex = 1;
         dialog.DefExt = "txt";
-        dialog.InitialDir = w_.Prefs.InitialDir;
+        dialog.InitialDir = saveDialogFolder(w_.Prefs);
         if (!dialog.ShowSave())
             return;
         path = dialog.FileName;
         filterIndex = dialog.FilterIndex;
     }
+    noteSavedTo(w_.Prefs, path);
     writeResults(path, filterIndex);
 }
 

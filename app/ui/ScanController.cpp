@@ -565,11 +565,12 @@ void ScanController::writeStains()
         dialog.Filter = "Comma-Separated Values File (*.csv)|*.csv";
         dialog.FilterIndex = 1;
         dialog.DefExt = "csv";
-        dialog.InitialDir = w.prefs_.InitialDir;
+        dialog.InitialDir = saveDialogFolder(w.prefs_);
         if (!dialog.ShowSave())
             return;
         path = dialog.FileName;
     }
+    noteSavedTo(w.prefs_, path);
     writeStainTable(path);
 }
 

@@ -362,12 +362,13 @@ void TrialController::btnSaveTrialAs_Click()
         dialog.Title = "Save Trial";
         dialog.Filter = TrialFilter;
         dialog.DefExt = "vexolin";
-        dialog.InitialDir =
-            path_.empty() ? w_.Prefs.InitialDir : QFileInfo(QString::fromStdString(path_)).absolutePath().toStdString();
+        dialog.InitialDir = path_.empty() ? saveDialogFolder(w_.Prefs)
+                                          : QFileInfo(QString::fromStdString(path_)).absolutePath().toStdString();
         if (!dialog.ShowSave())
             return;
         path = dialog.FileName;
     }
+    noteSavedTo(w_.Prefs, path);
     if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty())
         path += TrialExtension;
     save(path);

@@ -20,6 +20,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QProgressBar>
@@ -43,16 +44,24 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
 {
     screenHeight_ = screenHeightPixels;
     setObjectName(QStringLiteral("frmMain"));
+    setAcceptDrops(true);
     // The folder open dialogs start in until the user opens images somewhere:
     // the sample line shipped with the program, so that a first run has
     // cards to try, else the home folder.
     prefs_ = readPreferences(store_, module_, firstRunFolder(), &resetSettings_);
+    // A folder since removed (or a stick no longer plugged in) is no place
+    // to start a dialog in.
+    if (!QFileInfo(QString::fromStdString(prefs_.InitialDir)).isDir())
+        prefs_.InitialDir = firstRunFolder();
+    if (!QFileInfo(QString::fromStdString(prefs_.SaveDir)).isDir())
+        prefs_.SaveDir.clear();
     storedCardPositions(store_, resetSettings_);
     view_.HueColour = buildHueColour();
     scanner_ = std::make_unique<ScanController>(*this);
     buildControls();
     layOutControls();
     showEmptyState();
+    masking_->setHueRange(prefs_.HueLow, prefs_.HueHigh, prefs_.HueInvert);
     trial_->markSaved();
     qApp->installEventFilter(this);
 }
@@ -494,6 +503,10 @@ void frmMain::saveAndClose()
     unloaded_ = true;
     // The spray information kept is the pass's, not the mean's.
     trial_->leaveMean();
+    const AnalysisSettings held = analysisSettings();
+    prefs_.HueLow = held.Scan.HueLow;
+    prefs_.HueHigh = held.Scan.HueHigh;
+    prefs_.HueInvert = held.Scan.HueInvert;
     unloadStatus_ = writePreferences(store_, module_, prefs_);
     const std::vector<std::string> left = removeTemporaryFiles(module_.RootDir);
     cards_.clear();

@@ -109,6 +109,9 @@ public:
     // The open command for the files the dialog returned, in any order.
     void loadFiles(const QStringList &paths) { scanner_->loadFiles(paths); }
     void loadFiles(const std::string &path) { loadFiles(QStringList{QString::fromStdString(path)}); }
+    // Files named on the command line or dropped on the window: pictures
+    // open as cards by the open command, anything else as a trial.
+    void openFiles(const QStringList &paths);
     // The colour pass of one card, with its questions, progress and cancel.
     // True when it completed.
     bool runColourPassFor(int index) { return scanner_->runColourPassFor(index); }
@@ -224,6 +227,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     // What the window shows and works on besides the cards, the preferences

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <cstdio>
@@ -21,24 +20,24 @@ try {
     QApplication::setApplicationName(QStringLiteral("Vexolin"));
     QApplication::setApplicationVersion(QStringLiteral(VEXOLIN_VERSION));
 
-    // A file manager and the desktop entry pass a trial to open.  A wrong
-    // option is a usage error before any window; a file that is no trial is
-    // told over the window by the trial's own check.
+    // A file manager and the desktop entry pass cards, photos and trials to
+    // open.  A wrong option is a usage error before any window; a file that
+    // cannot be opened is told over the window by the check that refuses it.
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Analyses spray deposit cards."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("trial"), QStringLiteral("A trial file (.vexolin) to open."),
-                                 QStringLiteral("[TRIAL]"));
+    parser.addPositionalArgument(QStringLiteral("files"),
+                                 QStringLiteral("Card images, photos or a trial file (.vexolin) to open."),
+                                 QStringLiteral("[FILE...]"));
     const bool parsed = parser.parse(QCoreApplication::arguments());
     if (parsed && parser.isSet(help))
         parser.showHelp(0);
     if (parsed && parser.isSet(version))
         parser.showVersion();
     const QStringList files = parser.positionalArguments();
-    if (!parsed || files.size() > 1) {
-        const QString why = parsed ? QStringLiteral("give at most one trial file") : parser.errorText();
-        std::fprintf(stderr, "vexolin: %s\nTry 'vexolin --help'.\n", qUtf8Printable(why));
+    if (!parsed) {
+        std::fprintf(stderr, "vexolin: %s\nTry 'vexolin --help'.\n", qUtf8Printable(parser.errorText()));
         return 2;
     }
 
@@ -54,11 +53,9 @@ try {
     if (!window->resetSettings().empty())
         vex::ui::showMessage(window.get(), vex::ui::programText(vex::resetSettingsMessage(window->resetSettings())),
                              QMessageBox::Ok, QMessageBox::Warning);
-    // Once the window is up, so that the card check's progress shows in it.
+    // Once the window is up, so that the progress of loading shows in it.
     if (!files.isEmpty())
-        QTimer::singleShot(0, window.get(), [&window, path = QFileInfo(files.front()).absoluteFilePath()] {
-            window->openTrial(path.toStdString());
-        });
+        QTimer::singleShot(0, window.get(), [&window, files] { window->openFiles(files); });
     return QApplication::exec();
 } catch (const std::bad_alloc &) {
     // Whatever the window held is gone with it; at least the user hears why.

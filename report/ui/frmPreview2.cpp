@@ -142,6 +142,7 @@ bool frmPreview2::saveToPdf()
         dialog.Title = "Save Report as PDF";
         dialog.Filter = "PDF File (*.pdf)|*.pdf";
         dialog.DefExt = "pdf";
+        dialog.InitialDir = pdfFolder;
         if (!dialog.ShowSave())
             return false;
         path = dialog.FileName;

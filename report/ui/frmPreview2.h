@@ -42,6 +42,8 @@ public:
 
     // Chooses the PDF file; when not set, the save dialog asks.  True with a file.
     std::function<bool(std::string &path)> choosePdfFile;
+    // Where the dialog that chooses it starts; empty for the current folder.
+    std::string pdfFolder;
     // True, having told the user, when the chosen file must not be written
     // (it is one the report was made from).
     std::function<bool(const std::string &path)> refusePdfFile;

@@ -86,7 +86,8 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "SwathWidthStep"}), "0.1");
     EXPECT_EQ(store.values().at({"Prefs", "CentrePattern"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "ConfidenceIntervals"}), "False");
-    EXPECT_EQ(store.values().size(), 20u);
+    EXPECT_EQ(store.values().at({"Prefs", "HueHigh"}), "255");
+    EXPECT_EQ(store.values().size(), 24u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)

@@ -131,5 +131,15 @@ TEST_F(Installed, ProgramTellsItsVersionAndRefusesAWrongOption)
     EXPECT_TRUE(wrong.Err.contains("frobnicate")) << wrong.Err.toStdString();
 }
 
+TEST_F(Installed, DesktopEntryOffersTrialsAndPicturesSeveralAtOnce)
+{
+    QFile entry(at(INSTALL_DATADIR, "applications/vexolin.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QByteArray text = entry.readAll();
+    EXPECT_TRUE(
+        text.contains("\nExec=vexolin %F\n") &&
+        text.contains("\nMimeType=application/x-vexolin-trial;image/bmp;image/tiff;image/png;image/jpeg;image/gif;\n"));
+}
+
 } // namespace
 } // namespace vex

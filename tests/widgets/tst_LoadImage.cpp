@@ -5,15 +5,19 @@
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 
@@ -242,6 +246,37 @@ private slots:
         w->loadFiles(folder() + "a.bmp");
         QVERIFY(!test::child<QCheckBox>(*w, "CompositeCheck")->isChecked());
         QCOMPARE(w->cardCount(), 1);
+    }
+
+    void namedFilesOpenAsTheirKindAndTheUnreadableAreNamed()
+    {
+        writeCard("a.bmp");
+        writeCard("b.bmp");
+        writeBytes("notes.txt", "x");
+        QVERIFY(window()->saveTrial(folder() + "t.vexolin"));
+        auto w = window();
+        w->openFiles(several({"t.vexolin", "b.bmp", "notes.txt", "gone.bmp", "a.bmp"}));
+        QCOMPARE(w->trialPath(), folder() + "t.vexolin");
+        QCOMPARE(w->cardCount(), 2);
+        QCOMPARE(messages.size(), 2);
+        QVERIFY(messages[0].startsWith("notes.txt is not a Vexolin trial file"));
+        QVERIFY(messages[1].startsWith("Error: 'gone.bmp'"));
+    }
+
+    void droppedLocalFilesOpenAndOtherDragsAreRefused()
+    {
+        writeCard("a.bmp");
+        auto w = window();
+        QMimeData web, local;
+        web.setUrls({QUrl::fromLocalFile(dir.filePath("a.bmp")), QUrl("https://example.org/b.bmp")});
+        local.setUrls({QUrl::fromLocalFile(dir.filePath("a.bmp"))});
+        QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent offered(QPoint(5, 5), Qt::CopyAction, &local, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &local, Qt::LeftButton, Qt::NoModifier);
+        for (QEvent *e : std::initializer_list<QEvent *>{&refused, &offered, &dropped})
+            QApplication::sendEvent(w.get(), e);
+        QVERIFY(!refused.isAccepted() && offered.isAccepted() && dropped.isAccepted());
+        QTRY_COMPARE(w->cardCount(), 1);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/ui/BackgroundWork.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
 #include "model/CardGeometry.h"
 #include "support/MessageRecorder.h"
@@ -417,6 +418,28 @@ private slots:
                  (std::vector<std::string>{"Prefs/LogAnalysis = maybe", "Prefs/SpreadFactor0 = -1e300"}));
         QCOMPARE(module.SpreadFactor[0], 0.0);
         QCOMPARE(w->hueColours()[42].Green, std::uint8_t(255));
+    }
+
+    void foldersAndTheHueRangeOutliveTheSession()
+    {
+        const std::string saved = root.path().toStdString();
+        auto w = makeWindow();
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
+        test::child<QCheckBox>(*w, "HueInvertCheck")->setChecked(true);
+        w->chooseTrialToSave = [&](std::string &path) { return path = saved + "/t.vexolin", true; };
+        w->btnSaveTrialAs_Click();
+        QVERIFY(w->close());
+        store.setRaw("Settings", "InitialDir", "/no/such/folder/");
+        auto again = makeWindow();
+        QCOMPARE(again->preferences().SaveDir, saved + "/");
+        QCOMPARE(again->preferences().InitialDir, ui::firstRunFolder());
+        QCOMPARE(again->analysisSettings().Scan.HueLow, std::uint8_t(150));
+        QCOMPARE(again->analysisSettings().Scan.HueHigh, std::uint8_t(190));
+        QVERIFY(again->analysisSettings().Scan.HueInvert);
+        QVERIFY(!again->trialModified());
+        store.setRaw("Prefs", "HueHigh", "256");
+        QCOMPARE(makeWindow()->analysisSettings().Scan.HueHigh, std::uint8_t(255));
     }
 };
 

@@ -13,6 +13,8 @@
 //       passes, and the trial saved and opened again)
 //   vexolin-screenshots OUT_FOLDER --trial FILE.vexolin   (a saved trial
 //       opened as the command line opens it, then its line and swath views)
+//   vexolin-screenshots OUT_FOLDER --open FILE...   (cards, photos and a
+//       trial opened together as the command line and a drop open them)
 //   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
 //       photo of a card, made first when there is none, loaded and given its
 //       colour pass: the window at work and after, and how long it took)
@@ -243,6 +245,18 @@ int main(int argc, char **argv)
             save(QStringLiteral("load-after.png"));
             std::printf("loaded in %.2f s (%d ticks answered meanwhile); colour pass %.2f s (%d ticks); %d cards\n",
                         loadSeconds, loadTicks, passSeconds, ticks - loadTicks, window.cardCount());
+            QCoreApplication::exit(status);
+        });
+        return app.exec();
+    }
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--open")) {
+        QTimer::singleShot(0, &window, [&] {
+            QStringList files;
+            for (int i = 3; i < argc; ++i)
+                files << QString::fromLocal8Bit(argv[i]);
+            window.openFiles(files);
+            save(QStringLiteral("opened.png"));
+            std::printf("%d cards; trial %s\n", window.cardCount(), window.trialPath().c_str());
             QCoreApplication::exit(status);
         });
         return app.exec();
