@@ -111,7 +111,10 @@ int prefsShot(const QString &out)
     QToolTip::showText(prefs.txtRoundness->mapToGlobal(QPoint(8, prefs.txtRoundness->height())),
                        prefs.txtRoundness->toolTip(), prefs.txtRoundness);
     QTest::qWait(400);
-    const QRect frame = prefs.frameGeometry().adjusted(0, 0, 320, 0);
+    QRect frame = prefs.frameGeometry();
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->inherits("QTipLabel"))
+            frame = frame.united(top->geometry().adjusted(0, 0, 4, 4));
     const QPixmap shot = prefs.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString path = out + QStringLiteral("/prefs-tooltip.png");
     if (!shot.save(path))
