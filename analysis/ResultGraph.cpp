@@ -29,6 +29,15 @@ double usable(double extent)
     return extent > 0.0 && std::isfinite(extent) ? extent : 1.0;
 }
 
+// A fraction never exceeds the whole, so its axis stops at 100 %; with
+// nothing to show it spans 0 to 100 % rather than an empty or runaway scale.
+double shownTop(double top, int mode)
+{
+    if (mode == DensityMode)
+        return top;
+    return top > 0.0 && std::isfinite(top) ? std::min(top, 1.0) : 1.0;
+}
+
 } // namespace
 
 double densityTop(double largestCount, double area)
@@ -123,12 +132,12 @@ GraphPicture drawResult(const GraphInputs &in)
     picture.Mapping.Right = graphRight(all, in.MaxScannedDiameter);
     if (in.Composite) {
         // The line's marker is drawn before its classes, whether or not
-        // there are any; it reaches past the top whatever the scale.
+        // there are any.
         picture.HasMarker = true;
         if (all.Classes.size() < 2)
             return picture;
         picture.HasGraph = true;
-        picture.Mapping.Top = compositeGraphTop(all, in.Mode);
+        picture.Mapping.Top = shownTop(compositeGraphTop(all, in.Mode), in.Mode);
         picture.Outline = graphOutline(all.Classes, in.Mode, all.TotalArea, picture.Mapping.Right);
         return picture;
     }
@@ -136,7 +145,7 @@ GraphPicture drawResult(const GraphInputs &in)
         return picture;
     picture.HasGraph = true;
     picture.HasMarker = true;
-    picture.Mapping.Top = cardGraphTop(*in.Card, in.Mode);
+    picture.Mapping.Top = shownTop(cardGraphTop(*in.Card, in.Mode), in.Mode);
     picture.Outline = graphOutline(in.Card->Stains, in.Mode, in.Card->CardArea, picture.Mapping.Right);
     return picture;
 }
@@ -174,7 +183,7 @@ StatsTexts statsTexts(double vmd, double dropDensity, double volumeDensity, floa
 {
     StatsTexts t;
     t.Vmd = formatFixed(vmd, 1) + " " + MicroSign + "m";
-    t.Drops = formatFixed(dropDensity, 2) + " drops/cm " + SuperscriptTwo;
+    t.Drops = formatFixed(dropDensity, 2) + " drops/cm" + SuperscriptTwo;
     t.Volume = formatFixed(volumeDensity * static_cast<double>(rateFactor), 3) + " " + rateUnit;
     return t;
 }

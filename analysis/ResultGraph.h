@@ -58,7 +58,7 @@ struct GraphPicture {
     double BandLow = 0.0; // selected range, micrometres
     double BandHigh = 0.0;
     bool HasGraph = false;  // false: only the band (and perhaps the marker)
-    bool HasMarker = false; // the VMD line, from the bottom past the top
+    bool HasMarker = false; // the VMD line, from the bottom to the top
     double Vmd = 0.0;
     std::vector<GraphPoint> Outline;
 };

@@ -30,6 +30,31 @@ std::optional<long> toInteger(const std::string &text, long low, long high)
     return static_cast<long>(r);
 }
 
+// Typed whole numbers that are not whole are refused, not rounded.
+std::optional<long> toWhole(const std::string &text, long low, long high)
+{
+    const std::optional<double> v = parseNumber(text);
+    if (!v || *v != std::trunc(*v) || *v < static_cast<double>(low) || *v > static_cast<double>(high))
+        return std::nullopt;
+    return static_cast<long>(*v);
+}
+
+// The drop filters are percentages, whatever a byte could hold.
+constexpr long ThresholdHigh = 100;
+
+std::string wholeNumberFrom(long low, long high)
+{
+    return "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+std::string numberText(double v)
+{
+    return significantText(v, 6);
+}
+
+const char *const SpreadTitle[3] = {"Spread Factor (constant)", "Spread Factor (D coefficient)",
+                                    "Spread Factor (D\u00b2 coefficient)"};
+
 } // namespace
 
 std::string conversionLabelText(const std::string &resolutionText)
@@ -54,11 +79,7 @@ std::string coefficientOnLeave(const std::string &text, double current)
 std::string thresholdOnLeave(const std::string &text, std::uint8_t current)
 {
     const std::optional<double> v = parseNumber(text);
-    if (!v)
-        return std::to_string(current);
-    if (*v > 100.0)
-        return "100";
-    return text;
+    return v ? text : std::to_string(current);
 }
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
@@ -86,11 +107,14 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     return f;
 }
 
-bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem)
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem,
+                 std::string *field)
 {
-    const auto refuse = [problem](std::string why) {
+    const auto refuse = [problem, field](std::string why, std::string widget) {
         if (problem)
-            *problem = std::move(why);
+            *problem = std::move(why) + ".";
+        if (field)
+            *field = std::move(widget);
         return false;
     };
     AnalysisSettings &a = state.Analysis;
@@ -99,7 +123,8 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module,
     // size; it is refused like any value that does not convert.
     const std::optional<long> resolution = toInteger(form.Resolution, 1, MaxResolution);
     if (!resolution)
-        return refuse(InvalidPrefsMessage);
+        return refuse("Default Resolution must be a number of dots per inch from 1 to " + std::to_string(MaxResolution),
+                      "ResCombo");
     a.Resolution = static_cast<std::int32_t>(*resolution);
     a.Log = form.Log;
     a.Append = form.Append;
@@ -111,27 +136,42 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module,
     for (std::size_t i = 0; i < 3; ++i) {
         const std::optional<double> v = parseNumber(form.Spread[i]);
         if (!v || !spreadCoefficientSound(i, *v))
-            return refuse(InvalidPrefsMessage);
+            return refuse(std::string(SpreadTitle[i]) + " must be a number from " + numberText(-SpreadLimit[i]) +
+                              " to " + numberText(SpreadLimit[i]),
+                          "SpreadText" + std::to_string(i));
         module.SpreadFactor[i] = *v;
     }
-    const std::optional<long> roundness = toInteger(form.Roundness, 0, 255);
+    const std::optional<long> roundness = toWhole(form.Roundness, 0, ThresholdHigh);
     if (!roundness)
-        return refuse(InvalidPrefsMessage);
+        return refuse("Roundness must be " + wholeNumberFrom(0, ThresholdHigh), "txtRoundness");
     a.Scan.ShapeThreshold = static_cast<std::uint8_t>(*roundness);
-    const std::optional<long> hues = toInteger(form.Hues, 0, 255);
+    const std::optional<long> hues = toWhole(form.Hues, 0, ThresholdHigh);
     if (!hues)
-        return refuse(InvalidPrefsMessage);
+        return refuse("% Valid Hues must be " + wholeNumberFrom(0, ThresholdHigh), "txtHues");
     a.Scan.HueThreshold = static_cast<std::uint8_t>(*hues);
     for (const SettingDecl &d : settingsTable()) {
         const auto typed = form.Numbers.find(d.Name);
         if (typed == form.Numbers.end())
             continue;
+        const std::optional<double> typedValue = parseNumber(typed->second);
+        const bool whole = !typedValue || d.Kind != SettingKind::Whole || *typedValue == std::trunc(*typedValue);
         const std::optional<double> v = settingFromField(d, typed->second);
-        if (!v)
-            return refuse(std::string(d.Title) + " must be " + d.mustBe() + ".");
+        if (!v || !whole)
+            return refuse(std::string(d.Title) + " must be " + d.mustBe(), d.Widget ? d.Widget : "");
         d.setUserValue(a, *v);
     }
     return true;
+}
+
+std::string prefsTooltip(const SettingDecl &d)
+{
+    std::string tip = d.Tooltip ? d.Tooltip : "";
+    if (d.Kind == SettingKind::Flag)
+        return tip + "\nDefault: " + (d.Default != 0.0 ? "on." : "off.");
+    const auto text = [&d](double v) {
+        return d.Kind == SettingKind::Whole ? std::to_string(std::llround(v)) : numberText(v);
+    };
+    return tip + "\nFrom " + text(d.Low) + " to " + text(d.High) + "; default " + text(d.Default) + ".";
 }
 
 } // namespace vex

@@ -13,12 +13,15 @@
 
 namespace vex {
 
+struct SettingDecl;
+
 // The pixel size read-out beside the resolution box: "= 12.70 µm/pixel",
 // or "=" alone when the text is not a number or its whole value is zero or
 // above 32500.
 std::string conversionLabelText(const std::string &resolutionText);
 
-// The box texts after leaving them.
+// The box texts after leaving them: an emptied or unreadable box gets its
+// value back; anything else typed stays as typed, for Accept to judge.
 std::string coefficientOnLeave(const std::string &text, double current);
 std::string thresholdOnLeave(const std::string &text, std::uint8_t current);
 
@@ -42,11 +45,13 @@ struct PrefsForm {
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);
 
 // "Accept": takes the values over in the window's order.  On the first
-// value that does not convert it stops and returns false, saying why in
-// `problem` when given; what was taken over before stays.
-bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem = nullptr);
+// value that is not a number in its field's range it stops and returns
+// false, naming the field and its range in `problem` and giving the field's
+// object name in `field`, when given; what was taken over before stays.
+bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module, std::string *problem = nullptr,
+                 std::string *field = nullptr);
 
-// Said of a value the window refuses when it is not one of the table's.
-inline constexpr const char *InvalidPrefsMessage = "One of the values is invalid";
+// What a field of the window does, its range and its default, for its tooltip.
+std::string prefsTooltip(const SettingDecl &decl);
 
 } // namespace vex

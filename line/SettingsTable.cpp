@@ -105,8 +105,8 @@ const std::array Table{
                 .Negation = "--no-split-touching",
                 .Help = "cut stains of touching drops apart before they are tested\n(default: the preference)",
                 .OnlyScan = true,
-                .Group = "ImageFrame",
-                .Row = 2,
+                .Group = "FilterFrame",
+                .Row = 3,
                 .Widget = "SplitTouchingCheck",
                 .Label = "Se&parate touching stains",
                 .Tooltip = "Cuts stains of drops that touch apart where they meet, and tests\n"
@@ -168,8 +168,8 @@ const std::array Table{
                 .Row = 2,
                 .Widget = "txtDenseCoverage",
                 .Label = "Dense above %:",
-                .Tooltip = "A card whose stains cover more than this share of it is named\n"
-                           "too dense for reliable drop counts.",
+                .Tooltip = "A card whose stains cover more than this share of it is named too\n"
+                           "dense for reliable drop counts: stains there overlap and merge.",
                 .Title = "Dense coverage",
                 VEX_SETTING_FIELD(DenseCoverage)},
     SettingDecl{.Name = "ExtendedFigures",
@@ -179,8 +179,8 @@ const std::array Table{
                 .Negation = "--no-extended",
                 .Help = "rejected stains and the overlap estimate in the scan logs, the\n"
                         "results file and the report (default: the preference)",
-                .Group = "ImageFrame",
-                .Row = 3,
+                .Group = "OutputFrame",
+                .Row = 0,
                 .Widget = "ExtendedFiguresCheck",
                 .Label = "E&xtended figures in files and the report",
                 .Tooltip = "Adds the rejected stains and the overlap estimate to the scan logs,\n"
@@ -215,7 +215,7 @@ const std::array Table{
                 .Widget = "txtWidthStep",
                 .Label = "Width step (share of the spacing):",
                 .Tooltip = "The COV is also worked out between whole card spacings, in steps of\n"
-                           "this share of the spacing (0.01 to 1).",
+                           "this share of the spacing.",
                 .Title = "Width step",
                 VEX_SETTING_FIELD(WidthStep)},
     SettingDecl{.Name = "CentrePattern",

@@ -155,7 +155,7 @@ CardReadOut cardReadOut(const CardList &cards, const std::vector<CardStat> &stat
     r.RightSide = r.X < middle;
     r.Caption = "Quarrow Vexolin -- " + cards[card].FileTitle;
     r.Texts[0] = " " + formatFixed(s.Vmd, 2) + " " + MicroSign + "m ";
-    r.Texts[1] = " " + formatFixed(s.DropDensity, 2) + " drops/cm " + SuperscriptTwo + " ";
+    r.Texts[1] = " " + formatFixed(s.DropDensity, 2) + " drops/cm" + SuperscriptTwo + " ";
     r.Texts[2] = " " + formatFixed(volume, 2) + " " + rateUnit + " ";
     return r;
 }

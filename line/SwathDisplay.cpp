@@ -33,7 +33,7 @@ SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bo
         d.Factor = static_cast<double>(rateFactor(metric));
         d.Unit = rateUnit(metric);
     } else {
-        d.Unit = std::string("drops/cm ") + SuperscriptTwo;
+        d.Unit = std::string("drops/cm") + SuperscriptTwo;
     }
     d.LengthUnit = metric ? "m" : "ft";
     d.Ratio = swathRatio(profile.SelectedWidth, spray);

@@ -18,7 +18,7 @@ enum SwathProfileKind : int { DepositProfile = 1, DropDensityProfile = 2 };
 struct SwathDisplay {
     double Factor = 1.0;     // rate factor for the deposit, 1 for the drop density
     double Ratio = 1.0;      // selected width x spacing / aircraft swath, or 1
-    std::string Unit;        // "L/ha", "oz/ac" or "drops/cm ²"
+    std::string Unit;        // "L/ha", "oz/ac" or "drops/cm²"
     std::string LengthUnit;  // "m" or "ft"
     double CovTop = 1.0;     // top of the COV axis
     double ProfileTop = 1.0; // top of the multiswath axis

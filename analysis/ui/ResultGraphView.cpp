@@ -57,7 +57,9 @@ void ResultGraphView::paintEvent(QPaintEvent *)
     if (picture_.HasMarker) {
         painter.setPen(QPen(MarkerColour, 1));
         const double x = m.pixelX(picture_.Vmd);
-        painter.drawLine(QPointF(x, m.pixelY(0.0)), QPointF(x, m.pixelY(1.1 * m.Top)));
+        // Up to the top edge, not past it: a line running out of the graph
+        // reads as a value beyond the scale.
+        painter.drawLine(QPointF(x, m.pixelY(0.0)), QPointF(x, m.pixelY(m.Top)));
     }
     if (picture_.HasGraph && picture_.Outline.size() >= 3) {
         QPolygonF polygon;

@@ -25,7 +25,26 @@ namespace vex::ui {
 
 namespace {
 
-inline constexpr const char *NotNumericMessage = "Default Resolution must be a numeric value.";
+// What each of the window's own fields does, its range and its default; the
+// settings table's fields say theirs from the table.
+const char *const ResolutionTip = "The resolution cards are scanned at, in dots per inch, unless they\n"
+                                  "take their file's own.  From 1 to 32767; default 1200.";
+const char *const SpreadTip[3] = {"The drop diameter is worked out from the stain diameter D (\u00b5m) as\n"
+                                  "a + b D + c D\u00b2; this is a.  From -1000 to 1000; default 0.",
+                                  "The drop diameter is a + b D + c D\u00b2 of the stain diameter D (\u00b5m);\n"
+                                  "this is b.  From -100 to 100; default 0.56.",
+                                  "The drop diameter is a + b D + c D\u00b2 of the stain diameter D (\u00b5m);\n"
+                                  "this is c.  From -1 to 1; default 0."};
+const char *const RoundnessTip = "Stains further from a disc than this are rejected: 0 keeps only near-perfect discs,\n"
+                                 "100 keeps every shape.  A whole number from 0 to 100; default 100.";
+const char *const HuesTip = "Stains with fewer pixels of the valid hue range than this share are rejected;\n"
+                            "0 keeps a stain with one such pixel.  A whole number from 0 to 100; default 0.";
+const char *const UnitsTip = "Units of positions, swath widths and deposit in the window, files and report.\n"
+                             "Default: Metric.";
+const char *const LogTip = "Writes a scan log beside each card when it is scanned.  Default: on.";
+const char *const AppendTip = "Adds each scan to the end of an existing scan log instead of replacing it.\n"
+                              "Default: Overwrite.";
+const char *const LogInfoTip = "Writes the spray information into the scan logs too.  Default: off.";
 
 } // namespace
 
@@ -82,13 +101,33 @@ void frmPrefs::buildControls()
     filters->addWidget(txtRoundness, 0, 1);
     filters->addWidget(new QLabel(tr("% Valid Hues:"), FilterFrame), 1, 0);
     filters->addWidget(txtHues, 1, 1);
+    // A typed point or minus sign shows, for Accept to refuse, rather than
+    // vanish and leave another number than the one meant.
     for (QLineEdit *box : {txtRoundness, txtHues}) {
         box->setMaximumWidth(60);
-        NumericKeyFilter::install(box, false, false);
+        NumericKeyFilter::install(box, true, true);
     }
 
     buildLogAndSwathControls();
     layOutControls();
+    setToolTips();
+}
+
+void frmPrefs::setToolTips()
+{
+    ResCombo->setToolTip(tr(ResolutionTip));
+    for (int i = 0; i < 3; ++i)
+        SpreadText[i]->setToolTip(tr(SpreadTip[i]));
+    txtRoundness->setToolTip(tr(RoundnessTip));
+    txtHues->setToolTip(tr(HuesTip));
+    for (QRadioButton *b : UnitsOption)
+        b->setToolTip(tr(UnitsTip));
+    LogCheck->setToolTip(tr(LogTip));
+    for (QRadioButton *b : Option1)
+        b->setToolTip(tr(AppendTip));
+    LogInfoCheck->setToolTip(tr(LogInfoTip));
+    ViewSprayButton->setToolTip(tr("Shows the spray information the logs record."));
+    ConfidenceCheck->setToolTip(ConfidenceCheck->toolTip() + tr("\nDefault: off."));
 }
 
 void frmPrefs::buildLogAndSwathControls()
@@ -127,8 +166,10 @@ void frmPrefs::buildLogAndSwathControls()
     CancelButton = new QPushButton(tr("Cancel"), this);
     CancelButton->setObjectName(QStringLiteral("CancelButton"));
     CancelButton->setAutoDefault(false);
-    ImageFrame = new QGroupBox(tr("Image Files"), this);
+    ImageFrame = new QGroupBox(tr("Card Files"), this);
     ImageFrame->setObjectName(QStringLiteral("ImageFrame"));
+    OutputFrame = new QGroupBox(tr("Figures and Outputs"), this);
+    OutputFrame->setObjectName(QStringLiteral("OutputFrame"));
     SwathFrame = new QGroupBox(tr("S&wath Analysis"), this);
     SwathFrame->setObjectName(QStringLiteral("SwathFrame"));
     ConfidenceCheck = new QCheckBox(tr("Show 95 % confidence &intervals"), SwathFrame);
@@ -138,6 +179,7 @@ void frmPrefs::buildLogAndSwathControls()
     auto *swath = new QGridLayout(SwathFrame);
     swath->addWidget(ConfidenceCheck, 2, 0, 1, 2);
     new QGridLayout(ImageFrame);
+    new QGridLayout(OutputFrame);
     buildTableFields();
 }
 
@@ -156,12 +198,11 @@ void frmPrefs::layOutControls()
     top->addWidget(SpreadFrame);
     top->addLayout(middle);
     top->addWidget(LogFrame);
+    top->addWidget(OutputFrame);
     top->addWidget(ImageFrame);
     top->addWidget(SwathFrame);
     top->addLayout(buttons);
 
-    // The list box's line edit hands its focus to the box itself.
-    ResCombo->installEventFilter(this);
     for (QLineEdit *box : {SpreadText[0], SpreadText[1], SpreadText[2], txtRoundness, txtHues})
         box->installEventFilter(this);
 
@@ -189,13 +230,13 @@ void frmPrefs::buildTableFields()
         } else {
             auto *box = new QLineEdit(frame);
             box->setMaximumWidth(60);
-            NumericKeyFilter::install(box, d.Kind == SettingKind::Real, false);
+            NumericKeyFilter::install(box, true, true);
             grid->addWidget(new QLabel(tr(d.Label), frame), d.Row, 0);
             grid->addWidget(box, d.Row, 1);
             field = box;
         }
         field->setObjectName(QString::fromLatin1(d.Widget));
-        field->setToolTip(tr(d.Tooltip));
+        field->setToolTip(QString::fromStdString(prefsTooltip(d)));
     }
 }
 
@@ -254,16 +295,6 @@ bool frmPrefs::eventFilter(QObject *watched, QEvent *event)
 
 void frmPrefs::leftBox(QObject *box)
 {
-    if (box == ResCombo) {
-        // Cancelling needs no valid resolution.
-        if (QApplication::focusWidget() == CancelButton || !isVisible())
-            return;
-        if (!parseNumber(ResCombo->currentText().toStdString())) {
-            showMessage(this, tr(NotNumericMessage));
-            ResCombo->setFocus();
-        }
-        return;
-    }
     for (int i = 0; i < 3; ++i)
         if (box == SpreadText[i])
             SpreadText[i]->setText(QString::fromStdString(coefficientOnLeave(
@@ -279,7 +310,7 @@ void frmPrefs::leftBox(QObject *box)
 void frmPrefs::AcceptButton_Click()
 {
     // The box being edited is checked as if the focus had left it.
-    if (QWidget *focus = QApplication::focusWidget(); focus && focus != ResCombo)
+    if (QWidget *focus = QApplication::focusWidget())
         leftBox(focus);
     PrefsForm form;
     form.Resolution = ResCombo->currentText().toStdString();
@@ -301,9 +332,10 @@ void frmPrefs::AcceptButton_Click()
             form.Numbers[d.Name] = findChild<QLineEdit *>(name)->text().toStdString();
     }
     form.ConfidenceIntervals = ConfidenceCheck->isChecked();
-    if (std::string problem; !acceptPrefs(form, Values, Module, &problem)) {
+    if (std::string problem, field; !acceptPrefs(form, Values, Module, &problem, &field)) {
         showMessage(this, QString::fromStdString(problem));
-        ResCombo->setFocus();
+        auto *box = findChild<QWidget *>(QString::fromStdString(field));
+        (box ? box : ResCombo)->setFocus();
         return;
     }
     accept();

@@ -50,6 +50,7 @@ public:
     QCheckBox *LogInfoCheck = nullptr;
     QPushButton *ViewSprayButton = nullptr;
     QGroupBox *ImageFrame = nullptr;
+    QGroupBox *OutputFrame = nullptr;
     QGroupBox *SwathFrame = nullptr;
     QCheckBox *ConfidenceCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
@@ -65,6 +66,7 @@ protected:
 private:
     void buildControls();
     void buildLogAndSwathControls();
+    void setToolTips();
     void layOutControls();
     // The settings table's fields, in the frames they name, by object name.
     void buildTableFields();

@@ -55,7 +55,7 @@ TEST(PrefsBoxes, LeavingRestoresOrLimits)
     EXPECT_EQ(coefficientOnLeave("abc", 0.56), "0.56");
     EXPECT_EQ(coefficientOnLeave("-", 1.0), "1.00");
     EXPECT_EQ(coefficientOnLeave("0.7", 0.56), "0.7");
-    EXPECT_EQ(thresholdOnLeave("150", 20), "100");
+    EXPECT_EQ(thresholdOnLeave("150", 20), "150"); // for Accept to refuse, not cut to 100
     EXPECT_EQ(thresholdOnLeave("", 20), "20");
     EXPECT_EQ(thresholdOnLeave("55", 20), "55");
 }
@@ -182,11 +182,11 @@ TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
     Preferences state;
     ModuleState module;
     PrefsForm f = prefsFormFrom(state, module);
-    f.Hues = "256";
+    f.Hues = "101";
     EXPECT_FALSE(acceptPrefs(f, state, module));
-    f.Hues = "255";
+    f.Hues = "100";
     EXPECT_TRUE(acceptPrefs(f, state, module));
-    EXPECT_EQ(state.Analysis.Scan.HueThreshold, 255);
+    EXPECT_EQ(state.Analysis.Scan.HueThreshold, 100);
     // A share of the card: 1 to 100 %.
     // The settings table's fields name themselves and their range.
     for (const char *dense : {"0", "101", "x"}) {
@@ -194,6 +194,31 @@ TEST(PrefsAccept, ThresholdsAboveAByteAreInvalid)
         std::string why;
         EXPECT_FALSE(acceptPrefs(f, state, module, &why)) << dense;
         EXPECT_EQ(why, "Dense coverage must be a whole number from 1 to 100.");
+    }
+}
+
+TEST(PrefsAccept, ARefusalNamesTheFieldAndItsRange)
+{
+    const char *const cases[][3] = {
+        {"ResCombo", "-7", "Default Resolution must be a number of dots per inch from 1 to 32767."},
+        {"SpreadText1", "200", "Spread Factor (D coefficient) must be a number from -100 to 100."},
+        {"txtRoundness", "-7", "Roundness must be a whole number from 0 to 100."},
+        {"txtHues", "1.5", "% Valid Hues must be a whole number from 0 to 100."},
+        {"txtDenseCoverage", "-7", "Dense coverage must be a whole number from 1 to 100."}};
+    for (const auto &[field, typed, message] : cases) {
+        Preferences state;
+        ModuleState module;
+        PrefsForm f = prefsFormFrom(state, module);
+        const std::map<std::string, std::string *> box{{"ResCombo", &f.Resolution},
+                                                       {"SpreadText1", &f.Spread[1]},
+                                                       {"txtRoundness", &f.Roundness},
+                                                       {"txtHues", &f.Hues},
+                                                       {"txtDenseCoverage", &f.Numbers["DenseCoveragePercent"]}};
+        *box.at(field) = typed;
+        std::string why, named;
+        EXPECT_FALSE(acceptPrefs(f, state, module, &why, &named)) << field;
+        EXPECT_EQ(why, message);
+        EXPECT_EQ(named, field);
     }
 }
 

@@ -141,6 +141,16 @@ TEST(GraphPictures, ScannedCardGetsItsScaleOutlineAndMarker)
     EXPECT_EQ(p.Outline.size(), 4u);
 }
 
+TEST(GraphPictures, FractionAxisStopsAt100Percent)
+{
+    // One class holds all the volume.
+    CardRecord card = newCardRecord("card.bmp", "/cards/", 1000, 2000, 1200);
+    computeCardStatistics(card, {100, 100}, {0.0, 0.56, 0.0});
+    GraphInputs in;
+    in.Card = &card;
+    EXPECT_EQ(histogramLabels(1.0, drawResult(in).Mapping.Top, in.Mode).Y2, "100%");
+}
+
 TEST(GraphPictures, CompositeViewDrawsThePooledClasses)
 {
     const CardRecord card = twoClassCard();
@@ -200,11 +210,11 @@ TEST(StatsLabels, TextsOfTheWorkedExample)
     computeCardStatistics(card, {100}, {0.0, 0.56, 0.0});
     const StatsTexts metric = statsTexts(card.VMD, card.DropDensity, card.VolumeDensity, 0.1f, "L/ha");
     EXPECT_EQ(metric.Vmd, "66.9 \u00b5m");
-    EXPECT_EQ(metric.Drops, formatFixed(1.0 / card.CardArea, 2) + " drops/cm \u00b2");
+    EXPECT_EQ(metric.Drops, formatFixed(1.0 / card.CardArea, 2) + " drops/cm\u00b2");
     EXPECT_EQ(metric.Volume, formatFixed(card.VolumeDensity * static_cast<double>(0.1f), 3) + " L/ha");
     const StatsTexts imperial = statsTexts(card.VMD, card.DropDensity, card.VolumeDensity, 1.368f, "oz/ac");
     EXPECT_EQ(imperial.Volume, formatFixed(card.VolumeDensity * static_cast<double>(1.368f), 3) + " oz/ac");
-    EXPECT_EQ(statsTexts(0.0, 0.0, 0.0, 0.1f, "L/ha").Drops, "0.00 drops/cm \u00b2");
+    EXPECT_EQ(statsTexts(0.0, 0.0, 0.0, 0.1f, "L/ha").Drops, "0.00 drops/cm\u00b2");
 }
 
 TEST(StatsLabels, SourceFollowsTheRangeAndTheView)

@@ -104,7 +104,7 @@ TEST(SprayLineReadOut, TextsPointsAndSide)
     EXPECT_FALSE(r.RightSide); // at the middle of the line: to the left
     EXPECT_EQ(r.Caption, "Quarrow Vexolin -- mid.bmp");
     EXPECT_EQ(r.Texts[0], " 200.00 \u00b5m ");
-    EXPECT_EQ(r.Texts[1], " 4.50 drops/cm \u00b2 ");
+    EXPECT_EQ(r.Texts[1], " 4.50 drops/cm\u00b2 ");
     EXPECT_EQ(r.Texts[2], " 3.00 L/ha ");
     EXPECT_TRUE(cardReadOut(cards, stats, scale, 1, 0.1f, "L/ha").RightSide);
 }

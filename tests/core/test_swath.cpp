@@ -238,7 +238,7 @@ TEST(SwathDisplayTest, DepositNormalisedToTheAircraftsSwath)
     spray[AC_Swath] = "";
     const SwathDisplay us = swathDisplay(density, DropDensityProfile, false, spray);
     EXPECT_DOUBLE_EQ(us.Ratio, 1.0);
-    EXPECT_EQ(us.Unit, "drops/cm \u00b2");
+    EXPECT_EQ(us.Unit, "drops/cm\u00b2");
     EXPECT_EQ(us.LengthUnit, "ft");
     EXPECT_EQ(us.MaxMinText, "40.00 / 30.00");
     EXPECT_EQ(us.Title, "Drop Density Profile  (" + std::to_string(density.Passes) + " passes)");

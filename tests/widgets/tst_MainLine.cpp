@@ -139,7 +139,7 @@ private slots:
         w->optSwathWidth_Click(4);
         QCOMPARE(w->lineResults().DropDensity.SelectedWidth, 4);
         QCOMPARE(w->lineResults().Deposit.SelectedWidth, 2);
-        QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().endsWith(QString::fromUtf8(" drops/cm \u00b2")));
+        QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().endsWith(QString::fromUtf8(" drops/cm\u00b2")));
     }
 
     void duplicatePositionsOpenTheCardPositions()

@@ -120,16 +120,19 @@ private slots:
         QCOMPARE(box->text(), QStringLiteral(".567"));
     }
 
-    void filterBoxesTakeDigitsOnlyAndLimitTo100()
+    void filterBoxesKeepWhatIsTypedAndAcceptNamesTheRange()
     {
         frmPrefs w(state, module);
         w.show();
         focusBox(w, w.txtHues);
         w.txtHues->selectAll();
         QTest::keyClicks(w.txtHues, QStringLiteral("1.5-0"));
-        QCOMPARE(w.txtHues->text(), QStringLiteral("150"));
+        QCOMPARE(w.txtHues->text(), QStringLiteral("-1.50"));
         leave(w);
-        QCOMPARE(w.txtHues->text(), QStringLiteral("100"));
+        QCOMPARE(w.txtHues->text(), QStringLiteral("-1.50"));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(messages, QStringList{QStringLiteral("% Valid Hues must be a whole number from 0 to 100.")});
+        QVERIFY(w.isVisible() && w.txtHues->hasFocus());
     }
 
     void emptiedBoxesGetTheirValuesBack()
@@ -145,14 +148,19 @@ private slots:
         QCOMPARE(w.txtRoundness->text(), QStringLiteral("100"));
     }
 
-    void nonNumericResolutionIsReportedOnLeaving()
+    void nonNumericResolutionIsReportedOnceOnAccept()
     {
         frmPrefs w(state, module);
         w.show();
         focusBox(w, w.ResCombo);
         w.ResCombo->setEditText(QStringLiteral("12x"));
         leave(w);
-        QCOMPARE(messages, QStringList{QStringLiteral("Default Resolution must be a numeric value.")});
+        focusBox(w, w.ResCombo);
+        leave(w);
+        QVERIFY(messages.isEmpty());
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral("Default Resolution must be a number of dots per inch from 1 to 32767.")});
         QVERIFY(w.ResCombo->hasFocus());
     }
 
@@ -194,7 +202,8 @@ private slots:
         w.show();
         w.ResCombo->setEditText(QStringLiteral("40000"));
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
-        QCOMPARE(messages.last(), QStringLiteral("One of the values is invalid"));
+        QCOMPARE(messages.last(),
+                 QStringLiteral("Default Resolution must be a number of dots per inch from 1 to 32767."));
         QVERIFY(w.isVisible());
         QCOMPARE(w.Values.Analysis.Resolution, 1200);
     }
@@ -214,6 +223,24 @@ private slots:
         QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
         QCOMPARE(messages.last(), QStringLiteral("Dense coverage must be a whole number from 1 to 100."));
         QVERIFY(w.isVisible() && !w.Values.Analysis.Scan.SplitTouching);
+    }
+
+    void everyFieldSaysWhatItDoesItsRangeAndDefaultInItsGroup()
+    {
+        frmPrefs w(state, module);
+        for (QWidget *field : w.findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(field) && field->parent() != w.ResCombo)
+                QVERIFY2(field->toolTip().contains(QStringLiteral("default"), Qt::CaseInsensitive),
+                         qPrintable(field->objectName()));
+            else if (qobject_cast<QAbstractButton *>(field) && !qobject_cast<QPushButton *>(field))
+                QVERIFY2(field->toolTip().contains(QStringLiteral("Default")), qPrintable(field->objectName()));
+        }
+        QVERIFY(w.ResCombo->toolTip().contains(QStringLiteral("From 1 to 32767; default 1200")));
+        QVERIFY(w.findChild<QWidget *>(QStringLiteral("txtDenseCoverage"))
+                    ->toolTip()
+                    .endsWith(QStringLiteral("From 1 to 100; default 20.")));
+        QCOMPARE(w.findChild<QWidget *>(QStringLiteral("SplitTouchingCheck"))->parent(), w.FilterFrame);
+        QCOMPARE(w.findChild<QWidget *>(QStringLiteral("ExtendedFiguresCheck"))->parent(), w.OutputFrame);
     }
 
     void cancelChangesNothing()

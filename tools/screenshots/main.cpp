@@ -15,6 +15,8 @@
 //       opened as the command line opens it, then its line and swath views)
 //   vexolin-screenshots OUT_FOLDER --open FILE...   (cards, photos and a
 //       trial opened together as the command line and a drop open them)
+//   vexolin-screenshots OUT_FOLDER --prefs   (the Preferences window with a
+//       field's tooltip showing)
 //   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
 //       photo of a card, made first when there is none, loaded and given its
 //       colour pass: the window at work and after, and how long it took)
@@ -26,6 +28,7 @@
 // user's settings.
 
 #include "app/ui/frmMain.h"
+#include "app/ui/frmPrefs.h"
 #include "line/ui/frmCardPos.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
@@ -40,6 +43,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
@@ -49,6 +53,7 @@
 
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <string>
 
 #include <algorithm>
@@ -97,6 +102,29 @@ bool writePhoto(const QString &path)
     return photo.save(path, "JPEG", 92);
 }
 
+// The Preferences window with the tooltip of its Roundness field showing;
+// a tooltip is a window of its own, so the screen is grabbed around both.
+int prefsShot(const QString &out)
+{
+    QDir().mkpath(out);
+    vex::ui::frmPrefs prefs(vex::Preferences{}, vex::ModuleState{});
+    prefs.show();
+    QTest::qWait(200);
+    QToolTip::showText(prefs.txtRoundness->mapToGlobal(QPoint(8, prefs.txtRoundness->height())),
+                       prefs.txtRoundness->toolTip(), prefs.txtRoundness);
+    QTest::qWait(400);
+    QRect frame = prefs.frameGeometry();
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->isVisible() && top->inherits("QTipLabel"))
+            frame = frame.united(top->geometry().adjusted(0, 0, 4, 4));
+    const QPixmap shot = prefs.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QString path = out + QStringLiteral("/prefs-tooltip.png");
+    if (!shot.save(path))
+        return 1;
+    std::printf("%s\n", qPrintable(path));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -107,6 +135,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--prefs"))
+        return prefsShot(out);
     const bool passesMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--passes");
     const bool lineMode = QString::fromLocal8Bit(argv[2]) == QStringLiteral("--line") || passesMode;
     if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--sheet")) {
