@@ -23,10 +23,6 @@ constexpr int PictureWidth = 700;
 constexpr int TallPictureHeight = 450;
 constexpr int ShortPictureHeight = 319;
 constexpr int ScrollThickness = 17;
-// The picture keeps room for a useful part of a card however small the window.
-constexpr int MinPictureWidth = 320;
-constexpr int MinPictureHeight = 200;
-
 QLabel *newCardLabel(QWidget *window)
 {
     auto *label = new QLabel(window);
@@ -106,8 +102,10 @@ QSize CardView::defaultPictureSize(bool tall)
 
 void CardView::layOut(bool tall, QVBoxLayout *column)
 {
+    // Never smaller than the picture the window had when it could not be
+    // resized, so that every panel keeps its place; larger with the window.
     picture_->setDefaultSize(defaultPictureSize(tall));
-    picture_->setMinimumSize(MinPictureWidth, MinPictureHeight);
+    picture_->setMinimumSize(defaultPictureSize(tall));
     // The line's pages follow the picture's size but never ask for room.
     for (int i = 0; i < stack_->count(); ++i)
         if (stack_->widget(i) != picture_)
@@ -118,15 +116,16 @@ void CardView::layOut(bool tall, QVBoxLayout *column)
 
     auto *zoom = new QHBoxLayout;
     zoom->setSpacing(0);
+    zoomLabel_->setMinimumWidth(zoomLabel_->fontMetrics().horizontalAdvance(QStringLiteral(" 1600 % ")));
+    zoomLabel_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    zoomLabel_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    zoom->addWidget(zoomLabel_);
     for (QToolButton *b : zoomButtons_)
         zoom->addWidget(b);
-    zoomLabel_->setMinimumWidth(zoomLabel_->fontMetrics().horizontalAdvance(QStringLiteral(" 1600 % ")));
-    zoomLabel_->setAlignment(Qt::AlignCenter);
-    zoom->addWidget(zoomLabel_);
-    // The strip leaves the zoom buttons their room whatever the number of
+    // The strip takes the room the zoom buttons leave whatever the number of
     // cards: more tabs scroll (and Ctrl+Tab walks them) instead of widening
     // the window until the right-hand panel leaves the screen.
-    strip_->setMaximumWidth(PictureWidth + ScrollThickness - zoom->sizeHint().width());
+    strip_->setSizePolicy(QSizePolicy::Ignored, strip_->sizePolicy().verticalPolicy());
     auto *top = new QHBoxLayout;
     top->addWidget(strip_, 1, Qt::AlignBottom);
     top->addLayout(zoom);
