@@ -72,7 +72,7 @@ void CardPicture::zoomBy(double factor, QPointF at)
     const QPointF fixed = imagePoint(at);
     view_.Scale = std::clamp(view_.Scale * factor, MinScale, MaxScale);
     view_.Fit = false;
-    origin_ = fixed - at / view_.Scale;
+    origin_ = fixed - (at - margin()) / view_.Scale;
     settle(before);
 }
 
@@ -80,6 +80,14 @@ QSize CardPicture::scaledSize() const
 {
     return QSize(static_cast<int>(std::lround(image_.width() * view_.Scale)),
                  static_cast<int>(std::lround(image_.height() * view_.Scale)));
+}
+
+QPointF CardPicture::margin() const
+{
+    if (image_.isNull())
+        return {};
+    const QSize drawn = scaledSize();
+    return QPointF(std::max(0, width() - drawn.width()) / 2.0, std::max(0, height() - drawn.height()) / 2.0);
 }
 
 double CardPicture::fitScale() const
@@ -137,8 +145,9 @@ void CardPicture::paintEvent(QPaintEvent *)
                               .intersected(image_.rect());
     if (visible.isEmpty())
         return;
-    const QRectF target((visible.left() - origin_.x()) * s, (visible.top() - origin_.y()) * s, visible.width() * s,
-                        visible.height() * s);
+    const QPointF edge = margin();
+    const QRectF target(edge.x() + (visible.left() - origin_.x()) * s, edge.y() + (visible.top() - origin_.y()) * s,
+                        visible.width() * s, visible.height() * s);
     // Enlarged, each pixel stays a sharp square the user can count; reduced,
     // the card is smoothed so that small stains do not vanish between rows.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, s < 1.0);

@@ -58,7 +58,9 @@ public:
     // The image drawn at the present scale, in screen pixels.
     QSize scaledSize() const;
     // The image point drawn at a widget point.
-    QPointF imagePoint(QPointF at) const { return origin_ + at / view_.Scale; }
+    QPointF imagePoint(QPointF at) const { return origin_ + (at - margin()) / view_.Scale; }
+    // A card drawn smaller than the picture sits in its middle.
+    QPointF margin() const;
     QSize sizeHint() const override { return defaultSize_; }
     void setDefaultSize(QSize size) { defaultSize_ = size; }
 
