@@ -23,6 +23,7 @@ constexpr int PictureWidth = 700;
 constexpr int TallPictureHeight = 450;
 constexpr int ShortPictureHeight = 319;
 constexpr int ScrollThickness = 17;
+
 QLabel *newCardLabel(QWidget *window)
 {
     auto *label = new QLabel(window);
@@ -74,10 +75,11 @@ CardView::CardView(QWidget *window) : QObject(window), window_(window)
         const char *Tip;
         void (CardView::*Slot)();
     } zooms[] = {
-        {"btnZoomFit", "Fit", "The whole card in the window (Ctrl+0)", &CardView::fit},
-        {"btnZoom100", "100%", "One pixel of the card on one of the screen (Ctrl+Shift+0)", &CardView::actualSize},
-        {"btnZoomOut", "\u2212", "Smaller (Ctrl+- or Ctrl+wheel)", &CardView::zoomOut},
-        {"btnZoomIn", "+", "Larger (Ctrl+= or Ctrl+wheel)", &CardView::zoomIn},
+        {"btnZoomFit", QT_TR_NOOP("Fit"), QT_TR_NOOP("The whole card in the window (Ctrl+0)"), &CardView::fit},
+        {"btnZoom100", QT_TR_NOOP("100%"),
+         QT_TR_NOOP("Each pixel of the card on one pixel of the screen (Ctrl+Shift+0)"), &CardView::actualSize},
+        {"btnZoomOut", "\u2212", QT_TR_NOOP("Smaller (Ctrl+- or Ctrl+wheel)"), &CardView::zoomOut},
+        {"btnZoomIn", "+", QT_TR_NOOP("Larger (Ctrl+= or Ctrl+wheel)"), &CardView::zoomIn},
     };
     for (int i = 0; i < 4; ++i) {
         auto *b = new QToolButton(window);
