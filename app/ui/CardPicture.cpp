@@ -2,6 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
 
 namespace vex::ui {
 
@@ -9,13 +13,14 @@ CardPicture::CardPicture(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void CardPicture::setImage(const QImage &image)
 {
     image_ = image;
     table_.clear();
-    origin_ = {};
+    settle(view_);
     update();
 }
 
@@ -23,16 +28,91 @@ void CardPicture::clear()
 {
     image_ = QImage();
     table_.clear();
-    origin_ = {};
+    view_ = View{};
     update();
+    emit viewChanged();
 }
 
 void CardPicture::setOrigin(QPoint origin)
 {
-    if (origin == origin_)
-        return;
+    View before = view_;
     origin_ = origin;
+    settle(before);
+}
+
+void CardPicture::setView(View view)
+{
+    const View before = view_;
+    view_ = view;
+    view_.Scale = std::clamp(view_.Scale, MinScale, MaxScale);
+    if (view_.Fit)
+        view_.Scale = fitScale();
+    settle(before);
     update();
+    emit viewChanged(); // the bars follow even when the view is as it was
+}
+
+void CardPicture::fit()
+{
+    View v;
+    v.Fit = true;
+    setView(v);
+}
+
+void CardPicture::actualSize()
+{
+    zoomBy(1.0 / view_.Scale);
+}
+
+void CardPicture::zoomBy(double factor, QPointF at)
+{
+    if (image_.isNull())
+        return;
+    const View before = view_;
+    const QPointF fixed = imagePoint(at);
+    view_.Scale = std::clamp(view_.Scale * factor, MinScale, MaxScale);
+    view_.Fit = false;
+    origin_ = fixed - (at - margin()) / view_.Scale;
+    settle(before);
+}
+
+QSize CardPicture::scaledSize() const
+{
+    return QSize(static_cast<int>(std::lround(image_.width() * view_.Scale)),
+                 static_cast<int>(std::lround(image_.height() * view_.Scale)));
+}
+
+QPointF CardPicture::margin() const
+{
+    if (image_.isNull())
+        return {};
+    const QSize drawn = scaledSize();
+    return QPointF(std::max(0, width() - drawn.width()) / 2.0, std::max(0, height() - drawn.height()) / 2.0);
+}
+
+double CardPicture::fitScale() const
+{
+    if (image_.isNull() || width() <= 0 || height() <= 0)
+        return 1.0;
+    const double s =
+        std::min(static_cast<double>(width()) / image_.width(), static_cast<double>(height()) / image_.height());
+    return std::clamp(s, MinScale, MaxScale);
+}
+
+void CardPicture::settle(View before)
+{
+    if (view_.Fit)
+        view_.Scale = fitScale();
+    // The origin stays where the image still covers the picture, so that a
+    // pan never drags the card out of sight.
+    const double spareX = image_.width() - width() / view_.Scale;
+    const double spareY = image_.height() - height() / view_.Scale;
+    origin_.setX(std::clamp(origin_.x(), 0.0, std::max(0.0, spareX)));
+    origin_.setY(std::clamp(origin_.y(), 0.0, std::max(0.0, spareY)));
+    if (before.Scale != view_.Scale || before.Origin != view_.Origin || before.Fit != view_.Fit) {
+        update();
+        emit viewChanged();
+    }
 }
 
 void CardPicture::setColourTable(const QList<QRgb> &table)
@@ -56,30 +136,88 @@ void CardPicture::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().color(QPalette::Window));
     if (image_.isNull())
         return;
-    const QRect visible = QRect(origin_, size()).intersected(image_.rect());
+    // Only the image pixels in sight are drawn (and copied to carry the
+    // mask's colours), so a card of any size draws as fast as a small one.
+    const double s = view_.Scale;
+    const QRect visible = QRectF(origin_, QSizeF(width() / s, height() / s))
+                              .toAlignedRect()
+                              .adjusted(0, 0, 1, 1)
+                              .intersected(image_.rect());
+    if (visible.isEmpty())
+        return;
+    const QPointF edge = margin();
+    const QRectF target(edge.x() + (visible.left() - origin_.x()) * s, edge.y() + (visible.top() - origin_.y()) * s,
+                        visible.width() * s, visible.height() * s);
+    // Enlarged, each pixel stays a sharp square the user can count; reduced,
+    // the card is smoothed so that small stains do not vanish between rows.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, s < 1.0);
     if (table_.isEmpty() || image_.format() != QImage::Format_Indexed8) {
-        painter.drawImage(QPoint(0, 0), image_, QRect(origin_, size()));
+        painter.drawImage(target, image_, visible);
         return;
     }
-    // Only the visible part is copied to carry the mask's colours, so a
-    // card of any size is masked as fast as a small one.
     QImage part = image_.copy(visible);
     part.setColorTable(table_);
-    painter.drawImage(visible.topLeft() - origin_, part);
+    painter.drawImage(target, part);
 }
 
 void CardPicture::mousePressEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier)
         emit rightButton(true);
+    if (event->button() == Qt::LeftButton && !image_.isNull()) {
+        dragging_ = true;
+        dragFrom_ = event->position().toPoint();
+        setCursor(Qt::ClosedHandCursor);
+    }
     QWidget::mousePressEvent(event);
+}
+
+void CardPicture::mouseMoveEvent(QMouseEvent *event)
+{
+    if (dragging_ && (event->buttons() & Qt::LeftButton)) {
+        const QPoint at = event->position().toPoint();
+        const View before = view_;
+        origin_ -= QPointF(at - dragFrom_) / view_.Scale;
+        dragFrom_ = at;
+        settle(before);
+    }
+    QWidget::mouseMoveEvent(event);
 }
 
 void CardPicture::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::RightButton)
         emit rightButton(false);
+    if (event->button() == Qt::LeftButton && dragging_) {
+        dragging_ = false;
+        unsetCursor();
+    }
     QWidget::mouseReleaseEvent(event);
+}
+
+void CardPicture::wheelEvent(QWheelEvent *event)
+{
+    const double steps = event->angleDelta().y() / 120.0;
+    if (image_.isNull() || steps == 0.0) {
+        event->ignore();
+        return;
+    }
+    const View before = view_;
+    if (event->modifiers() == Qt::ControlModifier)
+        zoomBy(std::pow(ZoomStep, steps), event->position());
+    else if (event->modifiers() == Qt::ShiftModifier)
+        origin_.rx() -= steps * 60.0 / view_.Scale;
+    else
+        origin_.ry() -= steps * 60.0 / view_.Scale;
+    settle(before);
+    event->accept();
+}
+
+void CardPicture::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    settle(view_);
+    emit viewChanged();
 }
 
 } // namespace vex::ui

@@ -1,10 +1,12 @@
 #pragma once
-// The card picture: draws the image of the card on display from a scroll
-// origin.  It holds no analysis state.
+// The card picture: draws the image of the card on display at a scale, from
+// an origin, and lets the user zoom and pan it.  It holds no analysis state:
+// zooming changes only what is drawn, never a pixel the scan reads.
 
 #include <QImage>
 #include <QList>
 #include <QPoint>
+#include <QPointF>
 #include <QWidget>
 
 namespace vex::ui {
@@ -12,8 +14,21 @@ namespace vex::ui {
 class CardPicture : public QWidget {
     Q_OBJECT
 public:
+    // How a card is looked at: the scale (1 draws one image pixel on one
+    // screen pixel), whether it follows the picture's size to show the whole
+    // card, and the image point drawn at the top-left corner.
+    struct View {
+        double Scale = 1.0;
+        bool Fit = false;
+        QPointF Origin;
+    };
+    static constexpr double MinScale = 1.0 / 32.0;
+    static constexpr double MaxScale = 16.0;
+    static constexpr double ZoomStep = 1.25;
+
     explicit CardPicture(QWidget *parent = nullptr);
 
+    // A new image keeps the view; the caller sets the one it wants.
     void setImage(const QImage &image);
     const QImage &image() const { return image_; }
     void clear();
@@ -27,21 +42,55 @@ public:
 
     // The image pixel drawn at the widget's top-left corner.
     void setOrigin(QPoint origin);
-    QPoint origin() const { return origin_; }
+    QPoint origin() const { return origin_.toPoint(); }
+
+    const View &view() const { return view_; }
+    void setView(View view);
+    double scale() const { return view_.Scale; }
+    // The whole card in the picture, as large as it fits.
+    void fit();
+    // One image pixel on one screen pixel, keeping the middle where it is.
+    void actualSize();
+    // Multiplies the scale, keeping the image point under `at` (widget
+    // coordinates) where it is.
+    void zoomBy(double factor, QPointF at);
+    void zoomBy(double factor) { zoomBy(factor, QPointF(width() / 2.0, height() / 2.0)); }
+    // The image drawn at the present scale, in screen pixels.
+    QSize scaledSize() const;
+    // The image point drawn at a widget point.
+    QPointF imagePoint(QPointF at) const { return origin_ + (at - margin()) / view_.Scale; }
+    // A card drawn smaller than the picture sits in its middle.
+    QPointF margin() const;
+    QSize sizeHint() const override { return defaultSize_; }
+    void setDefaultSize(QSize size) { defaultSize_ = size; }
 
 signals:
     // The right button went down (true) or up (false) with no modifier key.
     void rightButton(bool down);
+    // The scale or the origin changed.
+    void viewChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    double fitScale() const;
+    // Keeps the origin where the image still fills the picture, top-left
+    // when it is smaller; tells the view when anything changed.
+    void settle(View before);
+
     QImage image_;
     QList<QRgb> table_;
-    QPoint origin_;
+    View view_;
+    QPointF &origin_ = view_.Origin;
+    QSize defaultSize_{700, 450};
+    QPoint dragFrom_;
+    bool dragging_ = false;
 };
 
 } // namespace vex::ui

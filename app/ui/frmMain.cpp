@@ -62,6 +62,11 @@ frmMain::frmMain(SettingsStore &store, ModuleState &module, int screenHeightPixe
     layOutControls();
     showEmptyState();
     masking_->setHueRange(prefs_.HueLow, prefs_.HueHigh, prefs_.HueInvert);
+    // Opened at its laid-out size, not bounded to a part of the screen as a
+    // window that can grow would otherwise be.
+    ensurePolished();
+    layout()->activate();
+    resize(sizeHint());
     trial_->markSaved();
     qApp->installEventFilter(this);
 }
@@ -134,7 +139,6 @@ void frmMain::layOutControls()
     left->addLayout(commands);
     cardView_->layOut(tallLayout_, left);
     left->addWidget(progressBar_);
-    left->addStretch();
 
     auto pair = [](QWidget *first, QWidget *second) {
         auto *row = new QHBoxLayout;
@@ -154,7 +158,9 @@ void frmMain::layOutControls()
     auto *top = new QHBoxLayout(this);
     top->addLayout(left);
     top->addLayout(right);
-    top->setSizeConstraint(QLayout::SetFixedSize);
+    // The window opens at its laid-out size and may grow, the card picture
+    // taking the room; it shrinks down to what the panels need.
+    top->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
 void frmMain::buildParts()
@@ -298,7 +304,7 @@ void frmMain::showCard(int index)
         setCaption(cardCaption(shownName(card), QStringLiteral("Loading Image")));
         const DecodeResult decoded = loadIndexedImage(card.FilePath, intakeOptionsFor(card));
         shownCard_ = index;
-        cardView_->showImage(decoded.ok() ? toQImage(decoded->Image) : QImage());
+        cardView_->showImage(decoded.ok() ? toQImage(decoded->Image) : QImage(), QString::fromStdString(card.FilePath));
         if (masking_->masking() && card.ColoursKnown)
             applyMask();
     }
@@ -441,6 +447,8 @@ bool frmMain::handleKey(int key, Qt::KeyboardModifiers modifiers)
         if (busy_)
             btnCancel_Click();
         selectCurrentTab();
+    } else if (!compositeMode() && cardView_->handleZoomKey(key, modifiers)) {
+        // the card's picture zoomed
     } else {
         return false;
     }

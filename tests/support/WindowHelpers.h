@@ -24,6 +24,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <functional>
 #include <memory>
@@ -108,6 +109,22 @@ void whenOpen(QObject *context, std::function<void(Dialog &)> act, int triesLeft
         QVERIFY(d);
         act(*d);
     });
+}
+
+// The wheel turned by `angle` eighths of a degree over `at` of `widget`.
+inline void wheel(QWidget *widget, QPoint at, int angle, Qt::KeyboardModifiers modifiers)
+{
+    QWheelEvent e(at, widget->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton, modifiers, Qt::NoScrollPhase,
+                  false);
+    QApplication::sendEvent(widget, &e);
+}
+// A drag with the left button from `from` to `to` of `widget`.
+inline void drag(QWidget *widget, QPoint from, QPoint to)
+{
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, to, widget->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, to);
 }
 
 } // namespace vex::test

@@ -143,6 +143,61 @@ private slots:
         QCOMPARE(test::child<vex::ui::CardPicture>(*low, "Picture1")->size(), QSize(700, 319));
     }
 
+    void aLargerWindowGivesTheCardViewAllItsRoom()
+    {
+        auto w = makeWindow();
+        auto *picture = test::child<vex::ui::CardPicture>(*w, "Picture1");
+        const QSize before = w->size();
+        w->resize(before + QSize(400, 300));
+        w->layout()->activate();
+        QCOMPARE(picture->size(), QSize(1100, 750));
+        QCOMPARE(w->minimumSize(), before); // never smaller than it opened
+    }
+
+    void fitZoomAndDragOnlyMoveTheDrawnCard()
+    {
+        auto w = makeWindow();
+        w->addCard(card("zoom.bmp", 2000, 1500));
+        w->selectCurrentTab();
+        auto *picture = test::child<vex::ui::CardPicture>(*w, "Picture1");
+        w->handleKey(Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(picture->scaledSize(), QSize(600, 450)); // the whole card, as large as it fits
+        QVERIFY(!test::child<QScrollBar>(*w, "HScroll1")->isEnabled());
+        w->handleKey(Qt::Key_Equal, Qt::ControlModifier);
+        const QPoint at(500, 100);
+        const QPointF under = picture->imagePoint(at);
+        test::wheel(picture, at, 120, Qt::ControlModifier);
+        QCOMPARE(picture->scale(), 0.3 * 1.25 * 1.25);
+        QCOMPARE(picture->imagePoint(at), under);
+        w->handleKey(Qt::Key_0, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(picture->scale(), 1.0);
+        const QPoint origin = picture->origin();
+        test::drag(picture, {300, 300}, {200, 250});
+        QCOMPARE(picture->origin(), origin + QPoint(100, 50));
+        QCOMPARE(test::child<QScrollBar>(*w, "HScroll1")->value(), picture->origin().x());
+        QCOMPARE(test::child<QScrollBar>(*w, "HScroll1")->maximum(), 1300);
+        // The card itself is as loaded: only its drawing moved.
+        QCOMPARE(picture->image().size(), QSize(2000, 1500));
+    }
+
+    void eachCardKeepsItsOwnView()
+    {
+        auto w = makeWindow();
+        w->addCard(card("zoom1.bmp", 2000, 1500));
+        w->addCard(card("zoom2.bmp", 2000, 1500));
+        w->selectCard(1);
+        auto *picture = test::child<vex::ui::CardPicture>(*w, "Picture1");
+        w->handleKey(Qt::Key_0, Qt::ControlModifier);
+        w->selectCard(2);
+        QCOMPARE(picture->scale(), 1.0);
+        test::drag(picture, {300, 300}, {100, 100});
+        w->selectCard(1);
+        QCOMPARE(picture->scaledSize(), QSize(600, 450));
+        w->selectCard(2);
+        QCOMPARE(picture->origin(), QPoint(200, 200));
+        QCOMPARE(test::child<QScrollBar>(*w, "VScroll1")->value(), 200);
+    }
+
     void showingACardSetsCaptionAndControls()
     {
         auto w = makeWindow();

@@ -1,5 +1,6 @@
 // vexolin-screenshots: the main window with a scanned card, as a user sees
-// it, saved as pictures for review: unmasked, then masked in each graph mode.
+// it, saved as pictures for review: unmasked, then masked in each graph mode,
+// then the window made large with the card fitted.
 //
 //   vexolin-screenshots OUT_FOLDER CARD.bmp [DPI, default 600]
 //   vexolin-screenshots OUT_FOLDER --line CARD.bmp CARD.bmp ...   (600 dpi,
@@ -400,6 +401,14 @@ int main(int argc, char **argv)
             control<QRadioButton>(window, "GraphOption", mode - 1)->click();
             save(QString::fromLatin1(names[mode - 1]));
         }
+        // The window made large (on a screen of at least 1600 x 1000) with
+        // the card fitted to the room its view takes.
+        control<QCheckBox>(window, "MaskCheck")->click();
+        control<QRadioButton>(window, "GraphOption", 0)->click();
+        window.resize(1600, 1000);
+        QTest::qWait(300);
+        window.handleKey(Qt::Key_0, Qt::ControlModifier);
+        save(QStringLiteral("view_fitted.png"));
         QCoreApplication::exit();
     });
     app.exec();
