@@ -1,35 +1,23 @@
-# Every picture and local page the README and docs/*.md link to must exist,
-# and the guide must show pictures at all: a renamed screenshot or page
-# would otherwise leave a broken link that nothing reports.
-#   cmake -DROOT=<source folder> -P doc_links.cmake
+# Every file the README and docs/*.md link to must exist, and the guide must
+# show pictures: a renamed screenshot or page would leave a broken link.
 file(GLOB pages "${ROOT}/docs/*.md")
-list(APPEND pages "${ROOT}/README.md")
 set(missing "")
-set(guide_images 0)
-foreach(page IN LISTS pages)
+set(pictures 0)
+foreach(page IN LISTS pages "${ROOT}/README.md")
   file(READ "${page}" text)
   get_filename_component(dir "${page}" DIRECTORY)
-  # Markdown links and images: ](target) or ](target#anchor); web links are
-  # not checked.  A bracket would keep CMake from splitting the list.
+  # A bracket would keep CMake from splitting the list; web links are left.
   string(REPLACE "](" "@LINK@" text "${text}")
   string(REGEX MATCHALL "@LINK@[^)# ]+" links "${text}")
   foreach(link IN LISTS links)
     string(SUBSTRING "${link}" 6 -1 target)
-    if(target MATCHES "^[a-z]+:")
-      continue()
-    endif()
-    if(NOT EXISTS "${dir}/${target}")
+    if(NOT target MATCHES "^[a-z]+:" AND NOT EXISTS "${dir}/${target}")
       string(APPEND missing "\n  ${page}: ${target}")
-    endif()
-    if(page MATCHES "guide\\.md$" AND target MATCHES "\\.png$")
-      math(EXPR guide_images "${guide_images} + 1")
+    elseif(page MATCHES "guide\\.md$" AND target MATCHES "\\.png$")
+      math(EXPR pictures "${pictures} + 1")
     endif()
   endforeach()
 endforeach()
-if(missing)
-  message(FATAL_ERROR "links to files that are not there:${missing}")
+if(missing OR pictures LESS 5)
+  message(FATAL_ERROR "links to files that are not there:${missing}\nthe guide shows ${pictures} pictures")
 endif()
-if(guide_images LESS 5)
-  message(FATAL_ERROR "docs/guide.md shows ${guide_images} pictures; its screenshots are gone")
-endif()
-message(STATUS "every link of ${ROOT}/README.md and docs/*.md leads to a file; the guide shows ${guide_images} pictures")
