@@ -66,6 +66,11 @@ keep card main_unmasked.png card-scanned.png
 keep card main_masked_cvf.png card-masked-cvf.png
 keep card view_fitted.png window-large-fitted.png 1200
 
+# A card too dense for reliable drop counts, drawn by the card generator.
+"$build/tools/cardgen/vexolin-cardgen" card "$work/dense.bmp" --overlap --coverage 0.3 >/dev/null
+shot dense "$work/dense.bmp" 600
+keep dense main_unmasked.png card-dense.png
+
 shot line --line cards/card01.bmp cards/card02.bmp cards/card03.bmp cards/card04.bmp cards/card05.bmp \
   cards/card06.bmp cards/card07.bmp cards/card08.bmp cards/card09.bmp
 keep line line_statistics.png line-statistics.png
