@@ -185,7 +185,8 @@ void page1(Pen &pen, const ReportInputs &in)
           "Ave. Drop Density:  " + formatFixed(all.DropDensity, 2) + " drops/cm" + Squared,
           "Ave. Volume Density:  " + formatFixed(all.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
               formatFixed(all.VolumeDensity * static_cast<double>(rateFactor(in.Metric)), 3) + " " +
-              std::string(rateUnit(in.Metric))}},
+              std::string(rateUnit(in.Metric)),
+          "Coverage:  " + coverageText(in.Coverage)}},
     };
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (b > 0)
@@ -721,6 +722,7 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.RangeLow = settings.RangeLow;
     in.RangeHigh = settings.RangeHigh;
     in.MaxCardVMD = line.MaxCardVMD;
+    in.Coverage = line.Coverage;
     in.SpreadFactor = settings.Spread;
     in.ShapeThreshold = settings.Scan.ShapeThreshold;
     in.HueThreshold = settings.Scan.HueThreshold;
