@@ -361,6 +361,7 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
         bool first = true;
         double px = 0.0;
         double py = 0.0;
+        int plotted = 0;
         for (int i = 1; i <= cards.count(); ++i) {
             if (!cards[i].Scanned || cards[i].Excluded || static_cast<std::size_t>(i) >= in.Stats.size())
                 continue;
@@ -375,7 +376,11 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
             first = false;
             px = x;
             py = y;
+            ++plotted;
         }
+        // A point alone is a line of no length, which draws nothing.
+        if (plotted == 1)
+            t.circle(px, py, 1.0 / 32.0, Black);
     }
     t.setLineWidth(1);
     if (const std::string extended = reportExtendedLine(in); !extended.empty()) {

@@ -346,6 +346,7 @@ TEST(ReportPages, ALineOfOneCardReportsWithoutNaNsAndSaysWhatItLacks)
         EXPECT_EQ(text.find("inf"), std::string::npos) << text;
     }
     EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
+    EXPECT_EQ(t.Circles, 3); // the card's point on each graph of page 3
     for (const auto &l : t.Lines)
         EXPECT_TRUE(std::isfinite(l.X1 + l.Y1 + l.X2 + l.Y2));
 }
