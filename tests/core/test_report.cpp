@@ -1,7 +1,5 @@
 #include "intake/CardLoading.h"
 #include "line/CardPositions.h"
-#include "line/ResultsFile.h"
-#include "line/SprayLineGraph.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
 #include "report/Report.h"
@@ -11,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <regex>
 #include <set>
 
@@ -200,6 +197,8 @@ TEST(ReportPages, FewerThanThreeCardsHaveNoSwathPage)
     drawReport(t, true, 4, line.In);
     EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
     EXPECT_EQ(t.Circles, 0);
+    drawReport(t, true, 3, Line(1).In);
+    EXPECT_EQ(t.Circles, 3); // one card's point on each graph: a line of no length draws nothing
     Line five(5);
     RecordingTarget s;
     drawReport(s, true, 4, five.In);
@@ -234,6 +233,7 @@ TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
 {
     CardList cards = test::lineOfFive();
     cards[2].Resolution = 600;
+    cards[1].StainCoverage = 0.5; // the line's: 10 % of five cards of one size
     AnalysisSettings s = test::lineSettings();
     s.Scan.HueLow = 150;
     s.Scan.HueHigh = 190;
@@ -245,7 +245,7 @@ TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
     in.HueInvert = true;
     drawReport(t, true, 1, in);
     for (const char *said : {"Printed 2031-02-03 04:05", "Card Resolution:  600, 1200 dpi", "Valid Hues:  150 - 190",
-                             "Valid Hues:  outside 150 - 190"})
+                             "Valid Hues:  outside 150 - 190", "Coverage:  10.0 %"})
         EXPECT_TRUE(t.has(said)) << said;
 }
 
@@ -306,49 +306,6 @@ TEST(ReportPages, PageFourProposesWidthsDrawsBothCurvesAndKeepsItsTextApart)
                   2 * static_cast<long>(in.FineDeposit.size() + in.FineDropDensity.size()));
         EXPECT_EQ(t.crowdedTexts(0.125), std::vector<std::string>()) << count;
     }
-}
-
-TEST(ReportPages, PageOneGivesTheLineCoverageWeightedByCardArea)
-{
-    CardList cards = test::lineOfFive();
-    cards[1].StainCoverage = 0.5;
-    CardRecord big = newCardRecord("big.bmp", "/d/", 200, 100, 1200); // twice the area of the others
-    computeCardStatistics(big, std::vector<std::int32_t>(10, 100), {0.0, 0.56, 0.0});
-    big.Scanned = true;
-    big.StainCoverage = 0.2;
-    cards.add(std::move(big));
-    const AnalysisSettings s = test::lineSettings();
-    RecordingTarget t;
-    drawReport(t, true, 1, reportInputsFor(cards, analyseLine(cards, s), s));
-    EXPECT_TRUE(t.has("Coverage:  12.9 %")) << t.allText(); // (0.5 + 2 x 0.2) / 7, not a card's mean 11.7 %
-}
-
-// A photo or one scanned card is a line of one card: its results, report and
-// graphs are numbers or say what is missing.
-TEST(ReportPages, ALineOfOneCardReportsWithoutNaNsAndSaysWhatItLacks)
-{
-    CardList lineOfFive = test::lineOfFive();
-    CardList cards;
-    cards.add(lineOfFive[3]);
-    cards[1].StainCoverage = 0.25;
-    const AnalysisSettings s = test::lineSettings("0", "10"); // the card on the flight line
-    const LineResults line = analyseLine(cards, s);
-    ASSERT_TRUE(checkLineFigures(line).ok());
-    EXPECT_EQ(swathMissingText(line), "The swath analysis needs at least three cards.");
-    EXPECT_EQ(shownCoverageText(true, line, nullptr), "25.0 %");
-    const SprayLinePicture pic = sprayLinePicture(cards, line.Stats, line.MaxCardVMD, 0.1f, line.All, nullptr, s.Spray);
-    EXPECT_EQ(pic.Note, "The spray line graphs need at least two cards.");
-    RecordingTarget t;
-    drawReport(t, true, 0, reportInputsFor(cards, line, s));
-    const ResultsInputs results = lineResultsInputs(cards, line, s);
-    for (const std::string &text : {t.allText(), resultsTxt(results), resultsCsv(results)}) {
-        EXPECT_EQ(text.find("nan"), std::string::npos) << text;
-        EXPECT_EQ(text.find("inf"), std::string::npos) << text;
-    }
-    EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
-    EXPECT_EQ(t.Circles, 3); // the card's point on each graph of page 3
-    for (const auto &l : t.Lines)
-        EXPECT_TRUE(std::isfinite(l.X1 + l.Y1 + l.X2 + l.Y2));
 }
 
 } // namespace
