@@ -32,6 +32,11 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
         captions_[i] = new QLabel(captions[i], this);
     for (QLabel *&value : values_)
         value = new QLabel(this);
+    coverageCaption_ = new QLabel(tr("Coverage:"), this);
+    coverageCaption_->setObjectName(QStringLiteral("CoverageCaption"));
+    coverageValue_ = new QLabel(this);
+    coverageValue_->setObjectName(QStringLiteral("CoverageLabel"));
+    showCoverage({});
     leftOutLabel_ = new QLabel(this);
     leftOutLabel_->setWordWrap(true);
     leftOutLabel_->hide();
@@ -75,8 +80,10 @@ void FiguresPanel::layOut()
         result->addWidget(captions_[i], 5 + i, 0, 1, 2);
         result->addWidget(values_[i], 5 + i, 2, 1, 2);
     }
-    result->addWidget(wordsLabel_, 8, 0, 1, 4);
-    result->addWidget(leftOutLabel_, 9, 0, 1, 4);
+    result->addWidget(coverageCaption_, 8, 0, 1, 2);
+    result->addWidget(coverageValue_, 8, 2, 1, 2);
+    result->addWidget(wordsLabel_, 9, 0, 1, 4);
+    result->addWidget(leftOutLabel_, 10, 0, 1, 4);
 }
 
 void FiguresPanel::drawGraph(const GraphInputs &in, Rgb fill)
@@ -140,6 +147,13 @@ void FiguresPanel::showWords(const std::string &words)
 {
     wordsLabel_->setText(QString::fromStdString(words));
     wordsLabel_->setVisible(!words.empty());
+}
+
+void FiguresPanel::showCoverage(const std::string &value)
+{
+    coverageValue_->setText(QString::fromStdString(value));
+    coverageCaption_->setVisible(!value.empty());
+    coverageValue_->setVisible(!value.empty());
 }
 
 void FiguresPanel::showLeftOut(const std::string &text, bool warning)

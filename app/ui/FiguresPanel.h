@@ -43,6 +43,8 @@ public:
     // a card's figures leave out (in red when it warns).
     void showFigures(const std::array<QString, 3> &captions, const std::array<std::string, 3> &values);
     void showWords(const std::string &words);
+    // "Coverage:" and its value under the figures; hidden when empty.
+    void showCoverage(const std::string &value);
     void showLeftOut(const std::string &text, bool warning);
     void hideLeftOut();
 
@@ -56,6 +58,8 @@ private:
     QLabel *captions_[3] = {nullptr, nullptr, nullptr};
     QLabel *values_[3] = {nullptr, nullptr, nullptr}; // VMD, drops, volume
     QLabel *leftOutLabel_ = nullptr;
+    QLabel *coverageCaption_ = nullptr;
+    QLabel *coverageValue_ = nullptr;
     // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
     // analysis the proposal and the pattern's centre in words.
     QLabel *wordsLabel_ = nullptr;

@@ -109,7 +109,11 @@ void frmMain::updateStatsLabels()
     std::string spectrum = spectrumText(shown);
     if (const std::string ci = confidenceText(false); !ci.empty())
         spectrum += "\n" + ci;
+    // A line too short for the swath analysis says so where its figures are.
+    if (const std::string swath = compositeMode() ? swathMissingText(line_) : std::string(); !swath.empty())
+        spectrum += "\n" + swath;
     figures_->showWords(spectrum);
+    figures_->showCoverage(shownCoverageText(compositeMode(), line_, card));
     // What the card's figures leave out, and whether it is too dense to count.
     std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
     const std::string dense =
