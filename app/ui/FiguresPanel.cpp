@@ -35,6 +35,11 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     leftOutLabel_ = new QLabel(this);
     leftOutLabel_->setWordWrap(true);
     leftOutLabel_->hide();
+    staleLabel_ = new QLabel(this);
+    staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
+    staleLabel_->setWordWrap(true);
+    staleLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
+    staleLabel_->hide();
     // Broken into lines by its texts: a wrapping label squeezes the graph
     // of the fixed-size frame.
     wordsLabel_ = new QLabel(this);
@@ -77,6 +82,7 @@ void FiguresPanel::layOut()
     }
     result->addWidget(wordsLabel_, 8, 0, 1, 4);
     result->addWidget(leftOutLabel_, 9, 0, 1, 4);
+    result->addWidget(staleLabel_, 10, 0, 1, 4);
 }
 
 void FiguresPanel::drawGraph(const GraphInputs &in, Rgb fill)
@@ -152,6 +158,12 @@ void FiguresPanel::showLeftOut(const std::string &text, bool warning)
 void FiguresPanel::hideLeftOut()
 {
     leftOutLabel_->hide();
+}
+
+void FiguresPanel::showStale(const std::string &text)
+{
+    staleLabel_->setText(QString::fromStdString(text));
+    staleLabel_->setVisible(!text.empty());
 }
 
 } // namespace vex::ui

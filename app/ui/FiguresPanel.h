@@ -45,6 +45,8 @@ public:
     void showWords(const std::string &words);
     void showLeftOut(const std::string &text, bool warning);
     void hideLeftOut();
+    // Why the figures shown may not be those a scan would make now; hidden when empty.
+    void showStale(const std::string &text);
 
 signals:
     void optionClicked(int mode);
@@ -56,6 +58,7 @@ private:
     QLabel *captions_[3] = {nullptr, nullptr, nullptr};
     QLabel *values_[3] = {nullptr, nullptr, nullptr}; // VMD, drops, volume
     QLabel *leftOutLabel_ = nullptr;
+    QLabel *staleLabel_ = nullptr;
     // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
     // analysis the proposal and the pattern's centre in words.
     QLabel *wordsLabel_ = nullptr;

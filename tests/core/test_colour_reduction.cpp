@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace vex {
@@ -25,6 +26,25 @@ ColourImage pictureOf(const std::vector<std::array<std::uint8_t, 3>> &bgr, int w
 std::array<std::uint8_t, 3> entry(const IndexedImage &image, std::uint8_t index)
 {
     return {image.PaletteBgr[3u * index], image.PaletteBgr[3u * index + 1], image.PaletteBgr[3u * index + 2]};
+}
+
+// A yellow card with noise on every pixel and a blue patch: thousands of colours.
+ColourImage noisyPhoto()
+{
+    std::vector<std::array<std::uint8_t, 3>> bgr;
+    std::uint32_t seed = 12345;
+    auto noise = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>(seed >> 28) - 8;
+    };
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool stain = x >= 40 && x < 60 && y >= 40 && y < 60;
+            const int b = stain ? 160 : 110, g = stain ? 60 : 215, r = stain ? 40 : 230;
+            bgr.push_back({clamp(b + noise()), clamp(g + noise()), clamp(r + noise())});
+        }
+    return pictureOf(bgr, 100);
 }
 
 TEST(ColourReduction, FewColoursAreKeptMostFrequentFirstFromIndexOne)
@@ -57,21 +77,7 @@ TEST(ColourReduction, FewColoursAreKeptMostFrequentFirstFromIndexOne)
 
 TEST(ColourReduction, APhotoGetsFewColoursThatKeepHueAndTheSameTableEveryTime)
 {
-    // A yellow card with noise on every pixel and a blue patch: thousands of colours.
-    std::vector<std::array<std::uint8_t, 3>> bgr;
-    std::uint32_t seed = 12345;
-    auto noise = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<int>(seed >> 28) - 8;
-    };
-    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) {
-            const bool stain = x >= 40 && x < 60 && y >= 40 && y < 60;
-            const int b = stain ? 160 : 110, g = stain ? 60 : 215, r = stain ? 40 : 230;
-            bgr.push_back({clamp(b + noise()), clamp(g + noise()), clamp(r + noise())});
-        }
-    const ColourImage photo = pictureOf(bgr, 100);
+    const ColourImage photo = noisyPhoto();
     const ReducedPicture a = reduceColours(photo);
     const ReducedPicture b = reduceColours(photo);
     EXPECT_FALSE(a.Reduction.Exact);
@@ -113,6 +119,39 @@ TEST(ColourReduction, SixteenTwentyFourAndThirtyTwoBitBitmapsGiveTheColoursOfThe
                 ASSERT_EQ(entry(r->Image, got), (std::array<std::uint8_t, 3>{want[0], want[1], want[2]}));
             }
     }
+}
+
+TEST(ColourReduction, TellsHowFarItIsAndStopsWhenAsked)
+{
+    const ColourImage photo = noisyPhoto();
+    std::vector<double> told;
+    const ReducedPicture whole = reduceColours(photo, [&](double done) {
+        told.push_back(done);
+        return true;
+    });
+    ASSERT_GE(told.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.front(), 0.0);
+    EXPECT_EQ(told.back(), 1.0);
+    EXPECT_EQ(whole.Image.Pixels, reduceColours(photo).Image.Pixels);
+    told.clear();
+    EXPECT_THROW(reduceColours(photo,
+                               [&](double done) {
+                                   told.push_back(done);
+                                   return done < 0.5;
+                               }),
+                 ReductionStopped);
+    EXPECT_LT(told.back(), 1.0);
+    // Watched on its thread, a reduction deep in a decoder stops too, and
+    // the decoder refuses the picture.
+    test::BmpOptions o;
+    o.BitsPerPixel = 24;
+    const std::vector<std::uint8_t> bytes = test::makeBmp(test::patternPicture(13, 7), o);
+    {
+        const ReductionWatch watch([](double) { return false; });
+        EXPECT_FALSE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
+    }
+    EXPECT_TRUE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
 }
 
 } // namespace

@@ -237,6 +237,36 @@ private slots:
         QVERIFY(w->loadImage("large.bmp", folder()));
     }
 
+    void escapeWhileAPhotosColoursAreReducedLeavesTheWindowAsItWas()
+    {
+        writeCard("a.bmp");
+        QImage photo(1200, 900, QImage::Format_RGB32);
+        quint32 seed = 7;
+        for (int y = 0; y < photo.height(); ++y)
+            for (int x = 0; x < photo.width(); ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                photo.setPixel(x, y, qRgb(200 + (seed >> 28), 180 + ((seed >> 24) & 15), 60 + ((seed >> 20) & 15)));
+            }
+        QVERIFY(photo.save(dir.filePath("photo.jpg"), "JPEG"));
+        auto w = window();
+        w->preferences().Analysis.Intake.ReduceColours = true;
+        w->loadFiles(folder() + "a.bmp");
+        const QString caption = w->windowTitle();
+        // Pressed once the bar shows the colours under way.
+        auto *bar = test::child<QProgressBar>(*w, "ProgressBar1");
+        test::whenTrue(
+            w.get(), [bar] { return bar->isVisible() && bar->maximum() > 0 && bar->value() * 4 >= bar->maximum(); },
+            [&w] { QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape); });
+        w->loadFiles(folder() + "photo.jpg");
+        QCOMPARE(w->cardCount(), 1);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(w->windowTitle(), caption);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QVERIFY(messages.isEmpty() && !w->busy());
+        w->loadFiles(folder() + "photo.jpg");
+        QCOMPARE(w->cardCount(), 2);
+    }
+
     void loadingLeavesCompositeMode()
     {
         writeCard("a.bmp");
