@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 
 namespace vex {
@@ -121,36 +122,20 @@ TEST(ColourReduction, SixteenTwentyFourAndThirtyTwoBitBitmapsGiveTheColoursOfThe
     }
 }
 
-TEST(ColourReduction, TellsHowFarItIsAndStopsWhenAsked)
+TEST(ColourReduction, TellsHowFarItIsAndStopsWhenAskedAlsoDeepInADecoder)
 {
     const ColourImage photo = noisyPhoto();
     std::vector<double> told;
-    const ReducedPicture whole = reduceColours(photo, [&](double done) {
-        told.push_back(done);
-        return true;
-    });
-    ASSERT_GE(told.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
-    EXPECT_EQ(told.front(), 0.0);
-    EXPECT_EQ(told.back(), 1.0);
-    EXPECT_EQ(whole.Image.Pixels, reduceColours(photo).Image.Pixels);
-    told.clear();
-    EXPECT_THROW(reduceColours(photo,
-                               [&](double done) {
-                                   told.push_back(done);
-                                   return done < 0.5;
-                               }),
-                 ReductionStopped);
-    EXPECT_LT(told.back(), 1.0);
-    // Watched on its thread, a reduction deep in a decoder stops too, and
-    // the decoder refuses the picture.
+    reduceColours(photo, [&](double done) { return told.push_back(done), true; });
+    EXPECT_TRUE(told.size() >= 3 && std::is_sorted(told.begin(), told.end()));
+    EXPECT_TRUE(told.front() == 0.0 && told.back() == 1.0);
+    EXPECT_THROW(reduceColours(photo, [](double done) { return done < 0.5; }), ReductionStopped);
     test::BmpOptions o;
     o.BitsPerPixel = 24;
     const std::vector<std::uint8_t> bytes = test::makeBmp(test::patternPicture(13, 7), o);
-    {
-        const ReductionWatch watch([](double) { return false; });
-        EXPECT_FALSE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
-    }
+    auto watch = std::make_unique<ReductionWatch>([](double) { return false; });
+    EXPECT_FALSE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
+    watch.reset();
     EXPECT_TRUE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
 }
 

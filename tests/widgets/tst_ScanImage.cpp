@@ -209,8 +209,7 @@ private slots:
         auto *strip = test::child<QTabBar>(*w, "ImageStrip");
         auto *stale = test::child<QLabel>(*w, "StaleLabel");
         const QString mismatch = QStringLiteral("file records 600 dpi, analysed at 1200 dpi");
-        QCOMPARE(strip->tabToolTip(0), mismatch);
-        QVERIFY(strip->tabButton(0, QTabBar::RightSide) && strip->tabText(0) == QStringLiteral("r.bmp"));
+        QVERIFY(strip->tabToolTip(0) == mismatch && strip->tabButton(0, QTabBar::RightSide));
         QVERIFY(stale->isVisible() && stale->text() == mismatch);
         // The resolution put right, the question answered No: the figures are still those of 1200 dpi.
         messages.answer = QMessageBox::No;
@@ -227,8 +226,7 @@ private slots:
         test::child<QSlider>(*w, "Slider1")->setValue(140);
         QVERIFY(strip->tabToolTip(0).endsWith(QStringLiteral("figures from 1200 dpi, hues 150 to 190: scan again")));
         w->btnScan_Click();
-        QVERIFY(!stale->isVisible() && strip->tabToolTip(0).isEmpty());
-        QVERIFY(!strip->tabButton(0, QTabBar::RightSide));
+        QVERIFY(!stale->isVisible() && strip->tabToolTip(0).isEmpty() && !strip->tabButton(0, QTabBar::RightSide));
     }
 
     void scanAllProgressCountsCardsDoneOfAll()
