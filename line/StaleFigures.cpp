@@ -2,6 +2,8 @@
 
 #include "text/NumberText.h"
 
+#include <algorithm>
+
 namespace vex {
 
 namespace {
@@ -82,6 +84,17 @@ std::string staleFiguresText(const CardRecord &card, const AnalysisSettings &cur
     for (std::size_t i = 0; i < changed.size(); ++i)
         text += (i == 0 ? "" : ", ") + changed[i];
     return text + ": scan again";
+}
+
+std::string staleLineText(const CardList &cards, const AnalysisSettings &current)
+{
+    const auto stale = std::count_if(cards.records().begin(), cards.records().end(), [&](const CardRecord &card) {
+        return !card.Excluded && !staleSettings(card, current).empty();
+    });
+    if (stale == 0)
+        return {};
+    return "figures of " + std::to_string(stale) + (stale == 1 ? " card" : " cards") +
+           " from other settings: scan again";
 }
 
 std::int32_t analysedResolution(const CardRecord &card)

@@ -28,6 +28,10 @@ std::vector<std::string> staleSettings(const CardRecord &card, const AnalysisSet
 // "figures from 1200 dpi, roundness 100: scan again"; empty when they stand.
 std::string staleFiguresText(const CardRecord &card, const AnalysisSettings &current);
 
+// "figures of 2 cards from other settings: scan again" for a line whose
+// cards' figures are not all as a scan would make them now.
+std::string staleLineText(const CardList &cards, const AnalysisSettings &current);
+
 // The resolution the card was analysed at (or, not yet scanned, is set to).
 std::int32_t analysedResolution(const CardRecord &card);
 // "file records 600 dpi, analysed at 1200 dpi"; empty when the file records

@@ -119,7 +119,8 @@ void frmMain::updateStatsLabels()
     if (!dense.empty())
         left += "\n" + dense;
     figures_->showLeftOut(left, !dense.empty());
-    figures_->showStale({});
+    // The line's figures are as stale as those of its cards.
+    figures_->showStale(compositeMode() && !meanShown() ? staleLineText(cards_, analysisSettings()) : std::string());
     markStaleCards();
 }
 

@@ -140,6 +140,7 @@ TEST(StaleFigures, NameTheSettingsChangedSinceTheScanAndTheResolutionTheFileReco
     noteOpenedFigures(opened, now);
     now.Scan.HueInvert = true;
     EXPECT_EQ(staleFiguresText(opened[1], now), "figures from hues 150 to 255: scan again");
+    EXPECT_EQ(staleLineText(opened, now), "figures of 1 card from other settings: scan again");
 }
 
 } // namespace
