@@ -35,17 +35,17 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     leftOutLabel_ = new QLabel(this);
     leftOutLabel_->setWordWrap(true);
     leftOutLabel_->hide();
-    staleLabel_ = new QLabel(this);
-    staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
-    staleLabel_->setWordWrap(true);
-    staleLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
-    staleLabel_->hide();
     // Broken into lines by its texts: a wrapping label squeezes the graph
     // of the fixed-size frame.
     wordsLabel_ = new QLabel(this);
     wordsLabel_->hide();
     for (QLabel **axis : {&leftLabel_, &rightLabel_, &bottomLabel_, &topLabel_})
         *axis = new QLabel(this);
+    staleLabel_ = new QLabel(this);
+    staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
+    staleLabel_->setWordWrap(true);
+    staleLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
+    staleLabel_->hide();
 
     for (int i = 0; i < 3; ++i) {
         option_[i]->setObjectName(QStringLiteral("GraphOption%1").arg(i + 1));
@@ -65,6 +65,8 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
 void FiguresPanel::layOut()
 {
     auto *result = new QGridLayout(this);
+    // Below every other row, whatever rows come to stand above it.
+    result->addWidget(staleLabel_, 20, 0, 1, 4);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
     for (QLabel *l : {bottomLabel_, topLabel_})
@@ -82,7 +84,6 @@ void FiguresPanel::layOut()
     }
     result->addWidget(wordsLabel_, 8, 0, 1, 4);
     result->addWidget(leftOutLabel_, 9, 0, 1, 4);
-    result->addWidget(staleLabel_, 10, 0, 1, 4);
 }
 
 void FiguresPanel::drawGraph(const GraphInputs &in, Rgb fill)
