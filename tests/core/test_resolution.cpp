@@ -125,7 +125,6 @@ TEST(StaleFigures, NameTheSettingsChangedSinceTheScanAndTheResolutionTheFileReco
     now.Scan.ShapeThreshold = 90;
     now.Scan.SplitTouching = true;
     now.Spread[1] = 0.5;
-    now.DenseCoverage = 0.5; // read when shown, never part of the figures
     EXPECT_EQ(staleFiguresText(card, now), "figures from 1200 dpi, hues 0 to 255, roundness 100, touching stains not "
                                            "cut apart, spread factor 0, 0.56, 0: scan again");
     EXPECT_EQ(cardTabNote(card, now).Tooltip,

@@ -240,13 +240,9 @@ private slots:
     void escapeWhileAPhotosColoursAreReducedLeavesTheWindowAsItWas()
     {
         writeCard("a.bmp");
-        QImage photo(1200, 900, QImage::Format_RGB32);
-        quint32 seed = 7;
-        for (int y = 0; y < photo.height(); ++y)
-            for (int x = 0; x < photo.width(); ++x) {
-                seed = seed * 1664525u + 1013904223u;
-                photo.setPixel(x, y, qRgb(200 + (seed >> 28), 180 + ((seed >> 24) & 15), 60 + ((seed >> 20) & 15)));
-            }
+        QImage photo(1200, 900, QImage::Format_RGB888); // a noisy yellow: thousands of colours
+        for (qsizetype i = 0; i < photo.sizeInBytes(); ++i)
+            photo.bits()[i] = uchar((i % 3 == 2 ? 40 : 180) + ((quint32(i) * 2654435761u) >> 27));
         QVERIFY(photo.save(dir.filePath("photo.jpg"), "JPEG"));
         auto w = window();
         w->preferences().Analysis.Intake.ReduceColours = true;
