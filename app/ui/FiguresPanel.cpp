@@ -46,6 +46,11 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     wordsLabel_->hide();
     for (QLabel **axis : {&leftLabel_, &rightLabel_, &bottomLabel_, &topLabel_})
         *axis = new QLabel(this);
+    staleLabel_ = new QLabel(this);
+    staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
+    staleLabel_->setWordWrap(true);
+    staleLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
+    staleLabel_->hide();
 
     for (int i = 0; i < 3; ++i) {
         option_[i]->setObjectName(QStringLiteral("GraphOption%1").arg(i + 1));
@@ -65,6 +70,8 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
 void FiguresPanel::layOut()
 {
     auto *result = new QGridLayout(this);
+    // Below every other row, whatever rows come to stand above it.
+    result->addWidget(staleLabel_, 20, 0, 1, 4);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
     for (QLabel *l : {bottomLabel_, topLabel_})
@@ -166,6 +173,12 @@ void FiguresPanel::showLeftOut(const std::string &text, bool warning)
 void FiguresPanel::hideLeftOut()
 {
     leftOutLabel_->hide();
+}
+
+void FiguresPanel::showStale(const std::string &text)
+{
+    staleLabel_->setText(QString::fromStdString(text));
+    staleLabel_->setVisible(!text.empty());
 }
 
 } // namespace vex::ui

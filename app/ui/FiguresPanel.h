@@ -39,6 +39,8 @@ public:
     // The size a mouse button sets, under the graph at that size.
     void showSizeRange(double x, bool moving);
     void hideSizeRange();
+    // Why the figures shown may not be those a scan would make now; hidden when empty.
+    void showStale(const std::string &text);
     // The three figures with their captions, the words under them, and what
     // a card's figures leave out (in red when it warns).
     void showFigures(const std::array<QString, 3> &captions, const std::array<std::string, 3> &values);
@@ -67,6 +69,7 @@ private:
     QLabel *rightLabel_ = nullptr;
     QLabel *bottomLabel_ = nullptr;
     QLabel *topLabel_ = nullptr;
+    QLabel *staleLabel_ = nullptr;
 };
 
 } // namespace vex::ui
