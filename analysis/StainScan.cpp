@@ -60,8 +60,8 @@ public:
     Tracer(const ScanSettings &settings, ScanResult &result, const std::vector<std::uint8_t> &indices,
            const std::array<std::uint8_t, 256> &validIndex, const std::array<std::uint8_t, 256> &hues)
         : shapeLimit_(shapeLimit(settings.ShapeThreshold)), hueLimit_(hueLimit(settings.HueThreshold)),
-          keep_(settings.KeepStains), split_(settings.SplitTouching), track_(keep_ || split_), result_(result),
-          indices_(indices), validIndex_(validIndex), hues_(hues)
+          keep_(settings.KeepStains), split_(settings.SplitTouching), pixels_(keep_ && settings.KeepPixels),
+          track_(keep_ || split_), result_(result), indices_(indices), validIndex_(validIndex), hues_(hues)
     {}
 
     bool tracking() const { return track_; }
@@ -238,7 +238,7 @@ private:
         s.SumX += n * (static_cast<double>(u.Start + u.End) / 2.0 - 1.0);
         s.SumY += n * static_cast<double>(r - 1);
         s.HueSum += runPixels_[run].HueSum;
-        if (split_)
+        if (split_ || pixels_)
             s.Spans.push_back(StainSpan{r, u.Start, u.End, runPixels_[run].IndexOffset});
     }
 
@@ -428,10 +428,25 @@ private:
         }
         record.Left = s.LeastColumn - 1;
         record.Right = s.GreatestColumn - 1;
-        record.Top = std::min(s.FirstRow, lastRow) - 1;
-        record.Bottom = std::max(s.FirstRow, lastRow) - 1;
+        // A stain still open in the last row the scan reads ends there, not
+        // a row below it as the tests above have always taken it.
+        const std::int32_t ownLastRow = s.Continued ? r : lastRow;
+        record.Top = std::min(s.FirstRow, ownLastRow) - 1;
+        record.Bottom = std::max(s.FirstRow, ownLastRow) - 1;
+        // Legs given to the stain for splitting lie beyond the box its own
+        // runs made; the box holds them too, as its pixel count does.
+        for (const StainSpan &span : own->Spans) {
+            record.Left = std::min(record.Left, span.First - 1);
+            record.Right = std::max(record.Right, span.Last - 1);
+            record.Top = std::min(record.Top, span.Row - 1);
+            record.Bottom = std::max(record.Bottom, span.Row - 1);
+        }
         record.Roundness = roundness;
         record.Outcome = outcome;
+        if (pixels_)
+            for (const StainSpan &span : own->Spans)
+                result_.StainRuns.push_back(StainRun{span.Row - 1, span.First - 1, span.Last - 1,
+                                                     static_cast<std::int32_t>(result_.Stains.size())});
         result_.Stains.push_back(record);
     }
 
@@ -483,6 +498,8 @@ private:
             }
         ++result_.SplitStains;
         result_.SplitParts += parts.Count;
+        if (pixels_)
+            keepPartRuns(own.Spans, parts);
         for (std::size_t i = 0; i < part.size(); ++i) {
             const Part &p = part[i];
             const std::int64_t extent = std::max<std::int64_t>(static_cast<std::int64_t>(p.Right) - p.Left + 1,
@@ -510,6 +527,22 @@ private:
         return true;
     }
 
+    // The runs of every part, each part's pixels under the record it is
+    // about to get: the parts follow one another from the next record on.
+    void keepPartRuns(const std::vector<StainSpan> &spans, const StainParts &parts)
+    {
+        const auto first = static_cast<std::int32_t>(result_.Stains.size());
+        std::size_t k = 0;
+        for (const StainSpan &span : spans)
+            for (std::int32_t c = span.First; c <= span.Last;) {
+                const std::int32_t part = parts.PartOf[k];
+                const std::int32_t from = c;
+                for (; c <= span.Last && parts.PartOf[k] == part; ++c, ++k) {
+                }
+                result_.StainRuns.push_back(StainRun{span.Row - 1, from - 1, c - 2, first + part});
+            }
+    }
+
     // The index byte at `offset`; a list whose runs disagree with its bytes
     // reads the last one rather than beyond them.
     std::uint8_t indexAt(std::size_t offset) const
@@ -523,6 +556,7 @@ private:
     float hueLimit_;
     bool keep_;
     bool split_;
+    bool pixels_;
     bool track_;
     ScanResult &result_;
     const std::vector<std::uint8_t> &indices_;

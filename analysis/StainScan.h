@@ -32,6 +32,9 @@ struct ScanSettings {
     // Stains made of several touching drops are cut apart by a watershed
     // and each part tested on its own.
     bool SplitTouching = false;
+    // With KeepStains, the pixels of every stain as well, so that a picture
+    // can show which stain each pixel went to.  Only the window asks.
+    bool KeepPixels = false;
 };
 
 // The limits as the tests compare them: single precision.
@@ -115,6 +118,15 @@ struct StainRecord {
     std::int32_t Parts = 0;
 };
 
+// A row's run of pixels of one stain, in the coordinates of StainRecord;
+// Stain is the stain's index among the scan's records.
+struct StainRun {
+    std::int32_t Row = 0;
+    std::int32_t First = 0;
+    std::int32_t Last = 0;
+    std::int32_t Stain = 0;
+};
+
 struct ScanResult {
     bool Cancelled = false;
     std::uint64_t StainPixels = 0;
@@ -126,6 +138,7 @@ struct ScanResult {
     std::int32_t SplitStains = 0;
     std::int32_t SplitParts = 0;
     std::vector<StainRecord> Stains; // with KeepStains, in closing order
+    std::vector<StainRun> StainRuns; // with KeepPixels, every stain's own pixels
 };
 
 // Traces the stains of `pixels`, which must end with its closing record.

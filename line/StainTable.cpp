@@ -48,4 +48,18 @@ std::string stainTableRows(const CardRecord &card, const std::vector<StainRecord
     return out;
 }
 
+std::string stainRowText(const StainRecord &s, std::size_t number, double pixelSizeX,
+                         const std::array<double, 3> &spread)
+{
+    const double stain = stainDiameter(s.MeasuredArea, pixelSizeX);
+    const double drop = dropDiameter(stain, spread);
+    const std::string um = std::string(" ") + MicroSign + "m";
+    std::string text = "Stain " + std::to_string(number);
+    if (s.Parts > 0)
+        text += " (part " + std::to_string(s.Part) + " of " + std::to_string(s.Parts) + ")";
+    text += ": " + std::string(stainOutcomeText(s.Outcome)) + "\nArea " + std::to_string(s.MeasuredArea) +
+            " pixels\nStain diameter " + formatFixed(stain, 1) + um + "\nDrop diameter " + formatFixed(drop, 1) + um;
+    return text;
+}
+
 } // namespace vex

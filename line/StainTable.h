@@ -20,4 +20,9 @@ std::string stainTableRows(const CardRecord &card, const std::vector<StainRecord
 
 const char *stainOutcomeText(StainOutcome outcome);
 
+// One stain's row as the window shows it under the pointer: its number in
+// the table, outcome, area and diameters, with the figures of its CSV row.
+std::string stainRowText(const StainRecord &stain, std::size_t number, double pixelSizeX,
+                         const std::array<double, 3> &spread);
+
 } // namespace vex

@@ -1,5 +1,6 @@
 #include "app/ui/CardPicture.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -14,6 +15,15 @@ CardPicture::CardPicture(QWidget *parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    setMouseTracking(true); // the stain under the pointer
+}
+
+void CardPicture::setOverlay(const QImage &overlay, const QList<LegendEntry> &legend)
+{
+    overlay_ = overlay;
+    legend_ = legend;
+    reduced_ = QImage();
+    update();
 }
 
 void CardPicture::setImage(const QImage &image)
@@ -153,11 +163,78 @@ void CardPicture::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, s < 1.0);
     if (table_.isEmpty() || image_.format() != QImage::Format_Indexed8) {
         painter.drawImage(target, image_, visible);
+    } else {
+        QImage part = image_.copy(visible);
+        part.setColorTable(table_);
+        painter.drawImage(target, part);
+    }
+    if (overlay_.isNull())
+        return;
+    drawOverlay(painter, visible);
+    drawLegend(painter);
+}
+
+void CardPicture::drawOverlay(QPainter &painter, const QRect &visible)
+{
+    // Reduced, an outline one pixel wide would fade into the card when
+    // smoothed, or fall between the pixels drawn when not: the overlay is
+    // first reduced by a whole factor, a pixel keeping any outline of the
+    // block it stands for, and drawn from there.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    const double s = view_.Scale;
+    const int by = std::max(1, static_cast<int>(std::floor(1.0 / s)));
+    const QPointF edge = margin();
+    if (by == 1) {
+        const QRect part = visible.intersected(overlay_.rect());
+        painter.drawImage(QRectF(edge + (QPointF(part.topLeft()) - origin_) * s, QSizeF(part.size()) * s), overlay_,
+                          part);
         return;
     }
-    QImage part = image_.copy(visible);
-    part.setColorTable(table_);
-    painter.drawImage(target, part);
+    if (by != reducedBy_ || reduced_.isNull()) {
+        reducedBy_ = by;
+        reduced_ = QImage((overlay_.width() + by - 1) / by, (overlay_.height() + by - 1) / by,
+                          QImage::Format_ARGB32_Premultiplied);
+        reduced_.fill(Qt::transparent);
+        for (int y = 0; y < overlay_.height(); ++y) {
+            const auto *from = reinterpret_cast<const QRgb *>(overlay_.constScanLine(y));
+            auto *to = reinterpret_cast<QRgb *>(reduced_.scanLine(y / by));
+            for (int x = 0; x < overlay_.width(); ++x)
+                if (qAlpha(from[x]) != 0)
+                    to[x / by] = from[x];
+        }
+    }
+    const QRect part(visible.left() / by, visible.top() / by, (visible.right() / by) - visible.left() / by + 1,
+                     (visible.bottom() / by) - visible.top() / by + 1);
+    const QRect inside = part.intersected(reduced_.rect());
+    painter.drawImage(QRectF(edge + (QPointF(inside.topLeft()) * by - origin_) * s, QSizeF(inside.size()) * by * s),
+                      reduced_, inside);
+}
+
+void CardPicture::drawLegend(QPainter &painter) const
+{
+    if (legend_.isEmpty())
+        return;
+    const QFontMetrics metrics = fontMetrics();
+    const int line = metrics.height();
+    const int swatch = line - 4;
+    int widest = 0;
+    for (const LegendEntry &e : legend_)
+        widest = std::max(widest, metrics.horizontalAdvance(e.Caption));
+    const int pad = 6;
+    const QRect box(pad, height() - pad - static_cast<int>(legend_.size()) * line - 2 * pad, widest + swatch + 3 * pad,
+                    static_cast<int>(legend_.size()) * line + 2 * pad);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(box, QColor(255, 255, 255, 220));
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawRect(box.adjusted(0, 0, -1, -1));
+    int y = box.top() + pad;
+    for (const LegendEntry &e : legend_) {
+        painter.fillRect(QRect(box.left() + pad, y + 2, swatch, swatch), QColor(60, 60, 60));
+        painter.fillRect(QRect(box.left() + pad + 2, y + 4, swatch - 4, swatch - 4), e.Colour);
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(box.left() + 2 * pad + swatch, y, widest + pad, line), Qt::AlignVCenter, e.Caption);
+        y += line;
+    }
 }
 
 void CardPicture::mousePressEvent(QMouseEvent *event)
@@ -180,8 +257,20 @@ void CardPicture::mouseMoveEvent(QMouseEvent *event)
         origin_ -= QPointF(at - dragFrom_) / view_.Scale;
         dragFrom_ = at;
         settle(before);
+    } else if (event->buttons() == Qt::NoButton && !image_.isNull()) {
+        const QPointF at = imagePoint(event->position());
+        if (QRectF(image_.rect()).contains(at))
+            emit hovered(at, event->globalPosition().toPoint());
+        else
+            emit left();
     }
     QWidget::mouseMoveEvent(event);
+}
+
+void CardPicture::leaveEvent(QEvent *event)
+{
+    emit left();
+    QWidget::leaveEvent(event);
 }
 
 void CardPicture::mouseReleaseEvent(QMouseEvent *event)

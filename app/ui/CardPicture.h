@@ -3,10 +3,12 @@
 // an origin, and lets the user zoom and pan it.  It holds no analysis state:
 // zooming changes only what is drawn, never a pixel the scan reads.
 
+#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QPoint>
 #include <QPointF>
+#include <QString>
 #include <QWidget>
 
 namespace vex::ui {
@@ -62,6 +64,16 @@ public:
     // A card drawn smaller than the picture sits in its middle.
     QPointF margin() const;
     QSize sizeHint() const override { return defaultSize_; }
+
+    // Drawn over the card at its scale and position: a picture of the card's
+    // size (transparent where it shows nothing) and, in a corner of the
+    // widget, its legend of colours and captions.  A null picture draws none.
+    struct LegendEntry {
+        QColor Colour;
+        QString Caption;
+    };
+    void setOverlay(const QImage &overlay, const QList<LegendEntry> &legend);
+    const QImage &overlay() const { return overlay_; }
     void setDefaultSize(QSize size) { defaultSize_ = size; }
 
 signals:
@@ -69,6 +81,10 @@ signals:
     void rightButton(bool down);
     // The scale or the origin changed.
     void viewChanged();
+    // The pointer moved over the image (no button down), at image point `at`;
+    // left() when it went off it.
+    void hovered(QPointF at, QPoint global);
+    void left();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -77,6 +93,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void leaveEvent(QEvent *event) override;
 
 private:
     double fitScale() const;
@@ -84,8 +101,15 @@ private:
     // when it is smaller; tells the view when anything changed.
     void settle(View before);
 
+    void drawLegend(QPainter &painter) const;
+    void drawOverlay(QPainter &painter, const QRect &visible);
+
     QImage image_;
     QList<QRgb> table_;
+    QImage overlay_;
+    QList<LegendEntry> legend_;
+    QImage reduced_; // the overlay at 1 / reducedBy_ of its size
+    int reducedBy_ = 1;
     View view_;
     QPointF &origin_ = view_.Origin;
     QSize defaultSize_{700, 450};

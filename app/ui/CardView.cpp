@@ -1,6 +1,7 @@
 #include "app/ui/CardView.h"
 
 #include "app/ui/CardPicture.h"
+#include "app/ui/StainOverlay.h"
 #include "intake/ui/InfoForm.h"
 
 #include <QGridLayout>
@@ -11,6 +12,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -91,6 +93,18 @@ CardView::CardView(QWidget *window) : QObject(window), window_(window)
         connect(b, &QToolButton::clicked, this, zooms[i].Slot);
         zoomButtons_[i] = b;
     }
+    overlayButton_ = new QToolButton(window);
+    overlayButton_->setObjectName(QStringLiteral("btnOverlay"));
+    overlayButton_->setText(tr("Stains"));
+    overlayButton_->setToolTip(tr("Outline the stains of the last scan: the accepted ones in green, the rejected in a "
+                                  "colour for each reason; point at a stain for its row of the stain table (Ctrl+D)"));
+    overlayButton_->setCheckable(true);
+    overlayButton_->setChecked(true);
+    overlayButton_->setFocusPolicy(Qt::NoFocus);
+    overlayButton_->setAutoRaise(true);
+    connect(overlayButton_, &QToolButton::toggled, this, &CardView::showOverlay);
+    connect(picture_, &CardPicture::hovered, this, &CardView::hover);
+    connect(picture_, &CardPicture::left, this, &CardView::unhover);
     zoomLabel_ = new QLabel(window);
     zoomLabel_->setObjectName(QStringLiteral("ZoomLabel"));
     zoomLabel_->setToolTip(tr("Scale of the card on the screen; drag the card to move it"));
@@ -124,6 +138,7 @@ void CardView::layOut(bool tall, QVBoxLayout *column)
     zoom->addWidget(zoomLabel_);
     for (QToolButton *b : zoomButtons_)
         zoom->addWidget(b);
+    zoom->addWidget(overlayButton_);
     // The strip takes the room the zoom buttons leave whatever the number of
     // cards: more tabs scroll (and Ctrl+Tab walks them) instead of widening
     // the window until the right-hand panel leaves the screen.
@@ -260,6 +275,7 @@ void CardView::showImage(const QImage &image, const QString &card)
     } else {
         picture_->setImage(image_);
     }
+    showOverlay();
 }
 
 void CardView::clearImage()
@@ -268,6 +284,8 @@ void CardView::clearImage()
     picture_->clear();
     shownCard_.clear();
     views_.clear();
+    stains_.clear();
+    showOverlay();
     stack_->setCurrentWidget(picture_);
 }
 
@@ -301,6 +319,7 @@ void CardView::followView()
     const bool on = zoomable();
     for (QToolButton *b : zoomButtons_)
         b->setEnabled(on);
+    overlayButton_->setEnabled(on);
     zoomLabel_->setText(on ? QStringLiteral("%1 %").arg(std::lround(picture_->scale() * 100.0)) : QString());
 }
 
@@ -345,9 +364,67 @@ bool CardView::handleZoomKey(int key, Qt::KeyboardModifiers modifiers)
         fit();
     else if (ctrlShift && (key == Qt::Key_0 || key == Qt::Key_ParenRight))
         actualSize();
+    else if (ctrl && key == Qt::Key_D)
+        setOverlayOn(!overlayOn());
     else
         return false;
     return true;
+}
+
+void CardView::setStains(const QString &card, StainMap map, double pixelSizeX, const std::array<double, 3> &spread)
+{
+    stains_.insert(card, std::make_shared<StainOverlay>(std::move(map), pixelSizeX, spread));
+    if (card == shownCard_)
+        showOverlay();
+}
+
+void CardView::setOverlayOn(bool on)
+{
+    overlayButton_->setChecked(on); // shows or hides it through toggled
+}
+
+bool CardView::overlayOn() const
+{
+    return overlayButton_->isChecked();
+}
+
+void CardView::showOverlay()
+{
+    unhover();
+    std::shared_ptr<StainOverlay> stains = stains_.value(shownCard_);
+    if (!overlayOn() || picture_->image().isNull())
+        stains.reset();
+    if (shownStains_ && shownStains_ != stains)
+        shownStains_->release();
+    shownStains_ = stains;
+    if (!stains) {
+        picture_->setOverlay({}, {});
+        return;
+    }
+    picture_->setOverlay(stains->picture(picture_->image().size()), stains->legend());
+}
+
+void CardView::hover(QPointF at, QPoint global)
+{
+    const std::shared_ptr<StainOverlay> stains = stains_.value(shownCard_);
+    const QString row = overlayOn() && stains ? stains->rowAt(at.x(), at.y()) : QString();
+    if (row == hoveredRow_)
+        return;
+    hoveredRow_ = row;
+    picture_->setToolTip(row);
+    if (row.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(global, row, picture_);
+}
+
+void CardView::unhover()
+{
+    if (hoveredRow_.isEmpty())
+        return;
+    hoveredRow_.clear();
+    picture_->setToolTip({});
+    QToolTip::hideText();
 }
 
 void CardView::setScrollEnabled(bool enabled, bool toStart)

@@ -5,6 +5,7 @@
 // what it is given; which card or view that is, the window decides.  Each
 // card is looked at as the user last left it (scale and position).
 
+#include "analysis/StainMap.h"
 #include "app/ui/CardPicture.h"
 #include "model/CardRecord.h"
 
@@ -15,6 +16,9 @@
 #include <QRgb>
 #include <QStringList>
 #include <QVector>
+
+#include <array>
+#include <memory>
 
 class QLabel;
 class QScrollBar;
@@ -27,6 +31,7 @@ class QWidget;
 namespace vex::ui {
 
 class InfoForm;
+class StainOverlay;
 
 class CardView : public QObject {
     Q_OBJECT
@@ -83,6 +88,14 @@ public:
     // 100 %.  True when the key was one of them.
     bool handleZoomKey(int key, Qt::KeyboardModifiers modifiers);
     void setScrollEnabled(bool enabled, bool toStart = false);
+    // ---- The stains of the last scan over the card -------------------------
+    // Kept per card until the card is scanned again; shown over the card
+    // while the overlay is on (Ctrl+D, or the button beside the zoom).
+    void setStains(const QString &card, StainMap map, double pixelSizeX, const std::array<double, 3> &spread);
+    void setOverlayOn(bool on);
+    bool overlayOn() const;
+    // The row of the stain under the pointer, empty over the card.
+    const QString &hoveredRow() const { return hoveredRow_; }
     // The card's facts over the middle of the picture, while the right button is down.
     void showInfo(const CardRecord &card, bool metric);
     void hideInfo();
@@ -94,6 +107,9 @@ signals:
 private:
     void followView();
     bool zoomable() const;
+    void showOverlay();
+    void hover(QPointF at, QPoint global);
+    void unhover();
 
     QTabBar *strip_ = nullptr;
     QStackedWidget *stack_ = nullptr;
@@ -110,6 +126,10 @@ private:
     QLabel *zoomLabel_ = nullptr;
     QString shownCard_;
     QHash<QString, CardPicture::View> views_;
+    QToolButton *overlayButton_ = nullptr;
+    QHash<QString, std::shared_ptr<StainOverlay>> stains_;
+    std::shared_ptr<StainOverlay> shownStains_;
+    QString hoveredRow_;
 };
 
 } // namespace vex::ui

@@ -1,5 +1,6 @@
 #include "app/ui/ScanController.h"
 
+#include "analysis/StainMap.h"
 #include "analysis/StainScan.h"
 #include "app/ui/BackgroundWork.h"
 #include "app/ui/CardPicture.h"
@@ -499,8 +500,16 @@ void ScanController::scanCard(int index)
         ScanCallbacks callbacks;
         callbacks.CancelRequested = [&w] { return bool(w.view_.CancelRequested); };
         callbacks.Progress = [&progress](std::uint64_t at) { progress(at); };
-        const ScanResult result =
-            runInBackground([&] { return traceStains(card.ForegroundPixels, settings.Scan, callbacks); });
+        // The window keeps where every stain lies, to outline it over the
+        // card; the figures are the same with or without.
+        ScanSettings scan = settings.Scan;
+        scan.KeepStains = scan.KeepPixels = true;
+        StainMap stains;
+        const ScanResult result = runInBackground([&] {
+            ScanResult r = traceStains(card.ForegroundPixels, scan, callbacks);
+            stains = StainMap(std::move(r.StainRuns), std::move(r.Stains));
+            return r;
+        });
         if (result.Cancelled)
             return;
         // The same measuring, figures check and scan log as the batch tool's,
@@ -509,6 +518,8 @@ void ScanController::scanCard(int index)
         noStains = result.AcceptedAreas.empty();
         if (card.Scanned)
             noteFiguresBasis(card, settings);
+        w.cardView_->setStains(QString::fromStdString(card.FilePath), std::move(stains), card.PixelSizeX,
+                               w.module_.SpreadFactor);
     }
     if (!figures.Figures.ok()) {
         showMessage(&w,

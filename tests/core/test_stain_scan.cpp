@@ -1,3 +1,4 @@
+#include "analysis/StainMap.h"
 #include "analysis/StainScan.h"
 #include "support/PixelGrid.h"
 
@@ -386,6 +387,68 @@ TEST(StainScanReference, WideSparseRowsAgreeWithThePlainRules)
         ASSERT_EQ(actual.AcceptedAreas, expected.AcceptedAreas) << "picture " << picture;
         ASSERT_EQ(actual.RejectedCount, expected.RejectedCount) << "picture " << picture;
     }
+}
+
+// Where the window outlines stains: every stain pixel is found under one
+// record whose box holds it and whose pixel count it makes up, the figures
+// are those of a scan that keeps nothing, and a cut stain's parts are apart.
+TEST(StainScanPixels, EveryStainPixelIsFoundUnderItsOwnRecord)
+{
+    std::mt19937 random(20261210);
+    for (int picture = 0; picture < 200; ++picture) {
+        const int width = 1 + static_cast<int>(random() % 40);
+        const int height = 1 + static_cast<int>(random() % 40);
+        std::vector<std::string> rows(static_cast<std::size_t>(height),
+                                      std::string(static_cast<std::size_t>(width), '.'));
+        for (std::string &row : rows)
+            for (char &c : row)
+                if (random() % 100 < 55)
+                    c = "bbygr"[random() % 5];
+        ScanSettings s;
+        s.HueLow = 150;
+        s.HueHigh = 190;
+        s.ShapeThreshold = static_cast<std::uint8_t>(random() % 100);
+        s.SplitTouching = picture % 2 == 1;
+        const ScanResult plain = scan(rows, s);
+        s.KeepStains = s.KeepPixels = true;
+        ScanResult kept = scan(rows, s);
+        ASSERT_EQ(kept.AcceptedAreas, plain.AcceptedAreas) << "picture " << picture;
+        ASSERT_EQ(kept.RejectedCount, plain.RejectedCount) << "picture " << picture;
+        const StainMap map(std::move(kept.StainRuns), std::move(kept.Stains));
+        std::vector<std::int64_t> found(map.stains().size(), 0);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::int32_t at = map.stainAt(x, y);
+                ASSERT_EQ(at >= 0, rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] != '.')
+                    << "picture " << picture << " at " << x << "," << y;
+                if (at < 0)
+                    continue;
+                const StainRecord &r = map.stains()[static_cast<std::size_t>(at)];
+                ASSERT_TRUE(r.Left <= x && x <= r.Right && r.Top <= y && y <= r.Bottom) << "picture " << picture;
+                ++found[static_cast<std::size_t>(at)];
+            }
+        for (std::size_t i = 0; i < found.size(); ++i)
+            ASSERT_EQ(found[i], map.stains()[i].Pixels) << "picture " << picture << " stain " << i;
+    }
+    // Two discs that touch, cut apart: each centre under its own part, the
+    // cut drawn between them and the outer edge drawn as accepted.
+    std::vector<std::string> rows(14, std::string(26, '.'));
+    for (int y = 0; y < 14; ++y)
+        for (int x = 0; x < 26; ++x)
+            if (std::hypot(x - 7.5, y - 6.5) < 6.0 || std::hypot(x - 17.5, y - 6.5) < 6.0)
+                rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)] = 'b';
+    ScanSettings s;
+    s.KeepStains = s.KeepPixels = s.SplitTouching = true;
+    ScanResult cut = scan(rows, s);
+    const StainMap map(std::move(cut.StainRuns), std::move(cut.Stains));
+    const std::int32_t left = map.stainAt(7, 6);
+    const std::int32_t right = map.stainAt(18, 6);
+    ASSERT_TRUE(left >= 0 && right >= 0 && left != right);
+    EXPECT_EQ(map.stains()[static_cast<std::size_t>(left)].Parts, 2);
+    const std::vector<std::uint8_t> codes = map.outlines(26, 14);
+    EXPECT_NE(std::count(codes.begin(), codes.end(), std::uint8_t(OutlineCode::Cut)), 0);
+    EXPECT_EQ(codes[6 * 26 + 7], std::uint8_t(OutlineCode::None));
+    EXPECT_EQ(codes[6 * 26 + 2], std::uint8_t(OutlineCode::Accepted));
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Scanning cards from the main window: results, log, messages, composite
 // check box and the largest scanned diameter.
 
+#include "app/ui/CardPicture.h"
+#include "app/ui/StainOverlay.h"
 #include "app/ui/frmMain.h"
 #include "intake/ui/frmResolution.h"
 #include "support/MessageRecorder.h"
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <memory>
@@ -248,6 +251,42 @@ private slots:
         QVERIFY(std::is_sorted(shown.begin(), shown.end()));
         for (const double boundary : {1.0 / 3, 2.0 / 3, 1.0})
             QVERIFY(std::any_of(shown.begin(), shown.end(), [&](double v) { return qAbs(v - boundary) < 1e-3; }));
+    }
+
+    void overlayOutlinesTheStainsAndNamesTheOnePointedAt()
+    {
+        writeCard("o.bmp", {3, 5});
+        auto w = window();
+        w->preferences().Analysis.Log = false;
+        w->loadFiles(folder() + "o.bmp");
+        QVERIFY(w->runColourPassFor(1));
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
+        w->btnScan_Click();
+        auto *picture = test::child<ui::CardPicture>(*w, "Picture1");
+        const QImage overlay = picture->overlay();
+        QCOMPARE(overlay.size(), picture->image().size());
+        // The 5-pixel square at columns 9-13, rows 10-14: outlined, its
+        // middle clear; the yellow speck rejected.
+        QCOMPARE(overlay.pixel(9, 14), ui::StainOverlay::colour(OutlineCode::Accepted));
+        QCOMPARE(qAlpha(overlay.pixel(11, 12)), 0);
+        QCOMPARE(overlay.pixel(110, 50), ui::StainOverlay::colour(OutlineCode::NoValidHue));
+        picture->setView(ui::CardPicture::View{2.0, false, QPointF(0, 0)});
+        auto pointAt = [picture](QPointF image) {
+            const QPointF at = (image - picture->view().Origin) * picture->scale() + picture->margin();
+            QMouseEvent move(QEvent::MouseMove, at, picture->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QApplication::sendEvent(picture, &move);
+            return picture->toolTip();
+        };
+        const QString row = pointAt(QPointF(12.5, 11.5));
+        QVERIFY2(row.contains(QStringLiteral(": accepted")) && row.contains(QStringLiteral("Area 25 pixels")),
+                 qPrintable(row));
+        QVERIFY(pointAt(QPointF(7.5, 11.5)).isEmpty()); // the card between the squares
+        w->handleKey(Qt::Key_D, Qt::ControlModifier);
+        QVERIFY(!test::child<QToolButton>(*w, "btnOverlay")->isChecked());
+        QVERIFY(picture->overlay().isNull());
+        QVERIFY(pointAt(QPointF(12.5, 11.5)).isEmpty());
     }
 };
 

@@ -22,6 +22,9 @@
 //       and the line under the figures)
 //   vexolin-screenshots OUT_FOLDER --prefs   (the Preferences window with a
 //       field's tooltip showing)
+//   vexolin-screenshots OUT_FOLDER --overlay CARD.bmp [DPI]   (the card scanned
+//       at hues 150-190 with its stains outlined, fitted, then enlarged with
+//       the pointer on an accepted stain and its row showing)
 //   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
 //       photo of a card, made first when there is none, loaded and given its
 //       colour pass: the window at work and after, and how long it took)
@@ -32,6 +35,8 @@
 // Run it on a real or virtual screen (xvfb-run); it never touches the
 // user's settings.
 
+#include "app/ui/CardPicture.h"
+#include "app/ui/StainOverlay.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
 #include "intake/ui/frmResolution.h"
@@ -131,6 +136,56 @@ int prefsShot(const QString &out)
         return 1;
     std::printf("%s\n", qPrintable(path));
     return 0;
+}
+
+// The overlay of a scanned card: fitted, then enlarged around an accepted
+// stain with the pointer on it; the screen is grabbed for the tooltip.
+int overlayShots(vex::ui::frmMain &window, const QString &card, const QString &out)
+{
+    window.loadFiles(card.toStdString());
+    if (window.cardCount() != 1)
+        return 1;
+    window.btnScanColour_Click();
+    control<QSlider>(window, "Slider1")->setValue(150);
+    control<QSlider>(window, "Slider2")->setValue(190);
+    window.btnScan_Click();
+    window.resize(1600, 1000);
+    QTest::qWait(300);
+    window.handleKey(Qt::Key_0, Qt::ControlModifier);
+    QTest::qWait(100);
+    int status = window.grab().save(out + QStringLiteral("/overlay-fitted.png")) ? 0 : 1;
+    auto *picture = control<vex::ui::CardPicture>(window, "Picture1");
+    const QImage overlay = picture->overlay();
+    const QRgb accepted = vex::ui::StainOverlay::colour(vex::OutlineCode::Accepted);
+    // The accepted outline pixel nearest the middle of the card.
+    QPoint found(-1, -1);
+    double best = 1e18;
+    const QPointF middle(overlay.width() / 2.0, overlay.height() / 2.0);
+    for (int y = 0; y < overlay.height(); ++y)
+        for (int x = 0; x < overlay.width(); ++x)
+            if (overlay.pixel(x, y) == accepted) {
+                const QPointF d = QPointF(x, y) - middle;
+                if (QPointF::dotProduct(d, d) < best) {
+                    best = QPointF::dotProduct(d, d);
+                    found = QPoint(x, y);
+                }
+            }
+    if (found.x() < 0)
+        return 1;
+    vex::ui::CardPicture::View view;
+    view.Scale = 4.0;
+    view.Origin = QPointF(found) - QPointF(picture->width(), picture->height()) / 8.0;
+    picture->setView(view);
+    const QPointF at =
+        (QPointF(found) + QPointF(0.5, 0.5) - picture->view().Origin) * picture->scale() + picture->margin();
+    QTest::mouseMove(picture, at.toPoint());
+    QTest::qWait(500);
+    const QRect frame = window.frameGeometry();
+    const QPixmap shot = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (!shot.save(out + QStringLiteral("/overlay-hover.png")))
+        status = 1;
+    std::printf("%s\n", qPrintable(picture->toolTip()));
+    return status;
 }
 
 } // namespace
@@ -424,6 +479,15 @@ int main(int argc, char **argv)
                 else
                     status = 1;
             }
+            QCoreApplication::exit();
+        });
+        app.exec();
+        return status;
+    }
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--overlay") && argc > 3) {
+        window.preferences().Analysis.Resolution = argc > 4 ? std::atoi(argv[4]) : 600;
+        QTimer::singleShot(0, &window, [&] {
+            status = overlayShots(window, QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath(), out);
             QCoreApplication::exit();
         });
         app.exec();
