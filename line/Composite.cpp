@@ -38,6 +38,14 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
             all.LargestDiameter = std::max(all.LargestDiameter, card.Stains.back().Diameter);
         all.TotalVolume += card.TotalVolume;
         all.TotalArea += card.CardArea;
+        const OverlapFigures &o = card.Summary.Overlap;
+        const bool drops = card.Stains.size() > 1;
+        out.EstimatedDropDensity += card.CardArea * (o.Estimated ? o.EstimatedDropDensity
+                                                     : drops     ? card.DropDensity
+                                                                 : 0.0);
+        out.EstimatedVolumeDensity += card.CardArea * (o.Estimated ? o.EstimatedDeposit
+                                                       : drops     ? card.VolumeDensity
+                                                                   : 0.0);
         out.MaxCardVMD = std::max(out.MaxCardVMD, static_cast<float>(card.VMD));
         for (std::size_t i = 1; i < card.Stains.size(); ++i) {
             const SizeClass &c = card.Stains[i];
@@ -80,6 +88,8 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
         all.SmallestDiameter = all.Classes[1].Diameter;
     all.DropDensity = all.TotalArea > 0.0 ? all.TotalCount / all.TotalArea : 0.0;
     all.VolumeDensity = all.TotalArea > 0.0 ? all.TotalVolume / all.TotalArea : 0.0;
+    out.EstimatedDropDensity = all.TotalArea > 0.0 ? out.EstimatedDropDensity / all.TotalArea : 0.0;
+    out.EstimatedVolumeDensity = all.TotalArea > 0.0 ? out.EstimatedVolumeDensity / all.TotalArea : 0.0;
     return out;
 }
 

@@ -21,6 +21,10 @@ std::int64_t compositeClassIndex(float diameter);
 struct CompositeAll {
     CompositeResult Result;
     float MaxCardVMD = 0.0f; // the largest VMD of one scanned card
+    // The densities with each card's estimate for overlap in place of its
+    // count (the count where a card has no estimate), weighted by card area.
+    double EstimatedDropDensity = 0.0;
+    double EstimatedVolumeDensity = 0.0;
 };
 
 // Pools the scanned cards that are not left out of the line.  Each drop
