@@ -30,67 +30,43 @@ constexpr double HiddenReach = 0.5;
 constexpr double RoundSlack = 0.75;
 constexpr double RoundFloor = 0.001;
 
-struct Piece {
-    std::int32_t Parent = 0;
-    std::int64_t Area = 0;
-    std::int64_t Valid = 0;
-    double Sx = 0.0, Sy = 0.0, Sxx = 0.0, Syy = 0.0;
-    std::int32_t Left = 0, Right = 0, Top = 0, Bottom = 0;
-};
-
 struct RowRun {
     std::int32_t Row = 0; // 0-based from the top
     std::int32_t Start = 0;
     std::int32_t End = 0; // 0-based, inclusive
-    std::int32_t Piece = 0;
+    std::int32_t Valid = 0;
 };
 
-std::int32_t findRoot(std::vector<Piece> &pieces, std::int32_t i)
+std::int32_t findRoot(std::vector<std::int32_t> &parent, std::int32_t i)
 {
-    while (pieces[static_cast<std::size_t>(i)].Parent != i) {
-        Piece &p = pieces[static_cast<std::size_t>(i)];
-        p.Parent = pieces[static_cast<std::size_t>(p.Parent)].Parent;
-        i = p.Parent;
+    while (parent[static_cast<std::size_t>(i)] != i) {
+        std::int32_t &p = parent[static_cast<std::size_t>(i)];
+        p = parent[static_cast<std::size_t>(p)];
+        i = p;
     }
     return i;
 }
 
-void join(std::vector<Piece> &pieces, std::int32_t a, std::int32_t b)
+void join(std::vector<std::int32_t> &parent, std::int32_t a, std::int32_t b)
 {
-    a = findRoot(pieces, a);
-    b = findRoot(pieces, b);
-    if (a == b)
-        return;
-    if (a > b)
-        std::swap(a, b);
-    Piece &into = pieces[static_cast<std::size_t>(a)];
-    Piece &from = pieces[static_cast<std::size_t>(b)];
-    from.Parent = a;
-    into.Area += from.Area;
-    into.Valid += from.Valid;
-    into.Sx += from.Sx;
-    into.Sy += from.Sy;
-    into.Sxx += from.Sxx;
-    into.Syy += from.Syy;
-    into.Left = std::min(into.Left, from.Left);
-    into.Right = std::max(into.Right, from.Right);
-    into.Top = std::min(into.Top, from.Top);
-    into.Bottom = std::max(into.Bottom, from.Bottom);
+    a = findRoot(parent, a);
+    b = findRoot(parent, b);
+    if (a != b)
+        parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
 }
 
-// Pixel centres at x + 0.5.
-double sumOf(std::int32_t start, std::int32_t end)
-{
-    const double n = end - start + 1;
-    return n * (static_cast<double>(start) + static_cast<double>(end) + 1.0) / 2.0;
-}
+// A stain's sums, for its area, hues, centroid, spread and extent.
+struct Stats {
+    std::int64_t Area = 0;
+    std::int64_t Valid = 0;
+    std::int64_t Sx = 0, Sxx = 0, Sy = 0, Syy = 0; // of pixel columns and rows
+    std::int32_t Left = 0, Right = 0, Top = 0, Bottom = 0;
+};
 
-double sumOfSquares(std::int32_t start, std::int32_t end)
+// 0^2 + 1^2 + ... + m^2.
+std::int64_t squaresUpTo(std::int64_t m)
 {
-    // Sum of (x + 0.5)^2 = x^2 + x + 1/4 over start..end.
-    auto upTo = [](double m) { return m * (m + 1.0) * (2.0 * m + 1.0) / 6.0 + m * (m + 1.0) / 2.0; };
-    const double n = end - start + 1;
-    return upTo(end) - upTo(static_cast<double>(start) - 1.0) + n / 4.0;
+    return m * (m + 1) * (2 * m + 1) / 6;
 }
 
 } // namespace
@@ -104,7 +80,7 @@ int tileOf(std::int32_t width, std::int32_t height, double x, double y)
 }
 
 StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t width, std::int32_t height,
-                             const ScanSettings &settings)
+                             const ScanSettings &settings, const std::array<std::int32_t, 257> *hueCounts)
 {
     StainUnion u;
     u.Width = width;
@@ -126,14 +102,22 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
     std::array<std::uint8_t, 256> valid{};
     for (std::size_t i = 0; i < valid.size(); ++i)
         valid[i] = hueIsValid(pixels.hueTable()[i], settings) ? 1 : 0;
-    const bool allValid = std::all_of(valid.begin(), valid.end(), [](std::uint8_t v) { return v != 0; });
+    bool allValid = std::all_of(valid.begin(), valid.end(), [](std::uint8_t v) { return v != 0; });
+    if (hueCounts && !allValid) {
+        allValid = true;
+        for (std::size_t h = 0; h < 256; ++h)
+            if ((*hueCounts)[h] > 0 && !hueIsValid(static_cast<std::uint8_t>(h), settings))
+                allValid = false;
+    }
 
-    // Runs of a row joined where they meet, and the pieces they belong to;
-    // the list holds the rows bottom first.
-    std::vector<Piece> pieces;
+    const bool anyShare = hueLimit(settings.HueThreshold) > 0.0f;
+
+    // The runs of each row, joined where they meet; the list holds the rows
+    // bottom first.
     std::vector<RowRun> runs;
     runs.reserve(pixels.runs().size());
-    std::size_t rowBegin = 0, belowBegin = 0, belowEnd = 0; // runs of this row and of the one below
+    std::vector<std::int32_t> parent;
+    parent.reserve(pixels.runs().size());
     std::size_t offset = 0;
     const std::uint8_t *indices = pixels.indices().data();
     for (const ForegroundPixelList::Run &run : pixels.runs()) {
@@ -142,86 +126,133 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
         const std::int32_t row = run.Row - 1;
         const std::int32_t start = run.Column - 1;
         const std::int32_t end = start + run.Length - 1;
-        std::int64_t validPixels = run.Length;
+        std::int32_t validPixels = run.Length;
         if (!allValid) {
+            // Without a share of valid hues to reach, one valid pixel is enough.
             validPixels = 0;
-            for (std::int32_t k = 0; k < run.Length; ++k)
-                validPixels += valid[indices[offset + static_cast<std::size_t>(k)]];
+            const std::uint8_t *index = indices + offset;
+            for (std::int32_t k = 0; k < run.Length && (anyShare || validPixels == 0); ++k)
+                validPixels += valid[index[k]];
         }
         offset += static_cast<std::size_t>(run.Length);
         if (row < 0 || row >= height || start < 0 || end >= width)
             continue;
         const bool sameRow = !runs.empty() && runs.back().Row == row;
-        if (!sameRow) {
-            // The row just read becomes the one below, if it is.
-            const bool adjacent = !runs.empty() && runs.back().Row == row + 1;
-            belowBegin = adjacent ? rowBegin : runs.size();
-            belowEnd = runs.size();
-            rowBegin = runs.size();
+        if (sameRow && start - runs.back().End < 2) {
+            runs.back().End = end;
+            runs.back().Valid += validPixels;
+            continue;
         }
-        Piece piece;
-        piece.Parent = static_cast<std::int32_t>(pieces.size());
-        piece.Area = run.Length;
-        piece.Valid = validPixels;
-        piece.Sx = sumOf(start, end);
-        piece.Sxx = sumOfSquares(start, end);
-        piece.Sy = static_cast<double>(run.Length) * (row + 0.5);
-        piece.Syy = static_cast<double>(run.Length) * (row + 0.5) * (row + 0.5);
-        piece.Left = start;
-        piece.Right = end;
-        piece.Top = row;
-        piece.Bottom = row;
-        const auto id = static_cast<std::int32_t>(pieces.size());
-        pieces.push_back(piece);
-        if (sameRow && start - runs.back().End < 2)
-            join(pieces, runs.back().Piece, id);
-        runs.push_back(RowRun{row, start, end, id});
-        // Eight-connected to the runs of the row below that reach within
-        // one column of it.
-        for (std::size_t k = belowBegin; k < belowEnd; ++k) {
-            const RowRun &below = runs[k];
-            if (below.End < start - 1)
-                continue;
-            if (below.Start > end + 1)
-                break;
-            join(pieces, below.Piece, id);
+        parent.push_back(static_cast<std::int32_t>(runs.size()));
+        runs.push_back(RowRun{row, start, end, validPixels});
+    }
+    // Each run joins the runs of the row below that reach within one column
+    // of it (eight-connected).
+    {
+        std::size_t below = 0, belowStop = 0, first = 0;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (i == 0 || runs[i].Row != runs[i - 1].Row) {
+                const bool adjacent = i > 0 && runs[i - 1].Row == runs[i].Row + 1;
+                below = adjacent ? first : i;
+                belowStop = i;
+                first = i;
+            }
+            const RowRun &r = runs[i];
+            while (below < belowStop && runs[below].End < r.Start - 1)
+                ++below;
+            for (std::size_t k = below; k < belowStop && runs[k].Start <= r.End + 1; ++k)
+                join(parent, static_cast<std::int32_t>(k), static_cast<std::int32_t>(i));
         }
-        // Runs below that end before this one can touch nothing further on.
-        while (belowBegin < belowEnd && runs[belowBegin].End < start - 1)
-            ++belowBegin;
     }
 
-    // Which pieces count: those the scan's hue tests would pass.
-    const double hueShare = hueLimit(settings.HueThreshold);
-    auto counts = [&](const Piece &p) {
-        return p.Valid > 0 && static_cast<double>(p.Valid) >= hueShare * static_cast<double>(p.Area);
+    // Every run's stain, numbered in the order the stains begin: a run's
+    // parent comes before it, so one sweep turns parents into numbers.
+    std::vector<Stats> stains;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RowRun &r = runs[i];
+        std::int32_t &p = parent[i];
+        if (p == static_cast<std::int32_t>(i)) {
+            p = static_cast<std::int32_t>(stains.size());
+            stains.push_back(Stats{0, 0, 0, 0, 0, 0, r.Start, r.End, r.Row, r.Row});
+        } else {
+            p = parent[static_cast<std::size_t>(p)];
+        }
+        Stats &st = stains[static_cast<std::size_t>(p)];
+        const std::int64_t length = r.End - r.Start + 1;
+        st.Area += length;
+        st.Valid += r.Valid;
+        st.Sx += length * (std::int64_t{r.Start} + r.End) / 2;
+        st.Sxx += squaresUpTo(r.End) - squaresUpTo(std::int64_t{r.Start} - 1);
+        st.Sy += length * r.Row;
+        st.Syy += length * r.Row * r.Row;
+        st.Left = std::min(st.Left, r.Start);
+        st.Right = std::max(st.Right, r.End);
+        st.Top = std::min(st.Top, r.Row);
+        st.Bottom = std::max(st.Bottom, r.Row);
+    }
+    const std::vector<std::int32_t> &label = parent;
+
+    // Which stains count: those the scan's hue tests would pass.
+    std::vector<std::uint8_t> counts(stains.size());
+    for (std::size_t k = 0; k < stains.size(); ++k)
+        counts[k] = stains[k].Valid > 0 &&
+                    !(static_cast<float>(static_cast<double>(stains[k].Valid) / static_cast<double>(stains[k].Area)) <
+                      hueLimit(settings.HueThreshold));
+    // The last column and row of each tile column and row.
+    std::array<std::int32_t, StainUnion::TileSide> columnEnds{}, rowEnds{};
+    for (int k = 0; k < side; ++k) {
+        columnEnds[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(width) * (k + 1) / side) - 1;
+        rowEnds[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(height) * (k + 1) / side) - 1;
+    }
+    auto tileColumn = [&](std::int32_t x) {
+        int k = 0;
+        while (k < side - 1 && x > columnEnds[static_cast<std::size_t>(k)])
+            ++k;
+        return k;
     };
-    for (const RowRun &r : runs) {
-        const Piece &root = pieces[static_cast<std::size_t>(findRoot(pieces, r.Piece))];
-        if (!counts(root))
+    auto tileRow = [&](std::int32_t y) {
+        int k = 0;
+        while (k < side - 1 && y > rowEnds[static_cast<std::size_t>(k)])
+            ++k;
+        return k;
+    };
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const RowRun &r = runs[i];
+        if (!counts[static_cast<std::size_t>(label[i])])
             continue;
         u.Covered += r.End - r.Start + 1;
         // Split at the tile columns.
-        for (int s = 0; s < side; ++s) {
-            const auto left = static_cast<std::int32_t>(static_cast<std::int64_t>(width) * s / side);
-            const auto right = static_cast<std::int32_t>(static_cast<std::int64_t>(width) * (s + 1) / side) - 1;
-            const std::int32_t a = std::max(left, r.Start), b = std::min(right, r.End);
-            if (a <= b)
-                u.TileCovered[static_cast<std::size_t>(tileOf(width, height, left + 0.5, r.Row + 0.5))] += b - a + 1;
+        int t = tileRow(r.Row) * side + tileColumn(r.Start);
+        for (std::int32_t from = r.Start; from <= r.End; ++t) {
+            const std::int32_t to = std::min(r.End, columnEnds[static_cast<std::size_t>(t % side)]);
+            u.TileCovered[static_cast<std::size_t>(t)] += to - from + 1;
+            from = to + 1;
         }
     }
-    for (std::size_t i = 0; i < pieces.size(); ++i) {
-        const Piece &p = pieces[i];
-        if (p.Parent != static_cast<std::int32_t>(i) || !counts(p))
+    for (std::size_t k = 0; k < stains.size(); ++k) {
+        const Stats &p = stains[k];
+        if (!counts[k] || p.Left == 0 || p.Top == 0 || p.Right == width - 1 || p.Bottom == height - 1)
             continue;
-        if (p.Left == 0 || p.Top == 0 || p.Right == width - 1 || p.Bottom == height - 1)
+        if (std::abs((p.Right - p.Left) - (p.Bottom - p.Top)) > 1)
             continue;
+        // The spread about the centroid, exactly: sums taken from the
+        // stain's corner first.
+        const std::int64_t x0 = p.Left, y0 = p.Top;
+        const std::int64_t sx = p.Sx - p.Area * x0, sy = p.Sy - p.Area * y0;
+        const std::int64_t sxx = p.Sxx - 2 * x0 * p.Sx + p.Area * x0 * x0;
+        const std::int64_t syy = p.Syy - 2 * y0 * p.Sy + p.Area * y0 * y0;
         const double area = static_cast<double>(p.Area);
-        const double cx = p.Sx / area, cy = p.Sy / area;
-        const double spread = p.Sxx - p.Sx * cx + p.Syy - p.Sy * cy;
+        const double spread =
+            static_cast<double>(sxx) + static_cast<double>(syy) -
+            (static_cast<double>(sx) * static_cast<double>(sx) + static_cast<double>(sy) * static_cast<double>(sy)) /
+                area;
         const double round = 2.0 * std::numbers::pi * spread / (area * area);
-        if (round > 1.0 + RoundSlack / area + RoundFloor || std::abs((p.Right - p.Left) - (p.Bottom - p.Top)) > 1)
+        if (round > 1.0 + RoundSlack / area + RoundFloor)
             continue;
+        // Pixel centres lie half a pixel in.
+        const double cx = static_cast<double>(p.Sx) / area + 0.5, cy = static_cast<double>(p.Sy) / area + 0.5;
         u.Lone.push_back(LoneStain{p.Area, cx, cy});
     }
     return u;
@@ -235,80 +266,103 @@ struct Solved {
     double MeanArea = 0.0;
 };
 
-// n from the covered share and the lone stains, leaving out those of tile
-// `skip` (none when negative); false where nothing can be said.
-bool solve(const StainUnion &u, double covered, double pixels, const std::vector<double> &volumes, int skip,
-           Solved &out)
+// The lone stains by area, smallest first: stain areas are whole pixels, so
+// a card's thousands of lone stains fall into a few hundred sizes.
+struct Sizes {
+    std::vector<double> Area, Radius, Window, Volume;
+};
+
+// n and the deposit from the covered share (`load` = n a = -ln(1 - A)) and
+// `count` lone stains of each size; false where nothing can be said.
+bool solve(double load, const Sizes &sizes, const std::vector<double> &count, Solved &out)
 {
-    const double open = 1.0 - covered / pixels;
-    if (!(covered > 0.0) || !(open > 0.0))
-        return false;
-    const double load = -std::log(open); // n a
-    std::vector<std::size_t> which;
-    for (std::size_t i = 0; i < u.Lone.size(); ++i)
-        if (skip < 0 || tileOf(u.Width, u.Height, u.Lone[i].X, u.Lone[i].Y) != skip)
-            which.push_back(i);
-    if (which.empty())
-        return false;
-    std::sort(which.begin(), which.end(),
-              [&](std::size_t a, std::size_t b) { return u.Lone[a].Area < u.Lone[b].Area; });
-    const std::size_t m = which.size();
-    std::vector<double> radius(m), area(m), window(m), exponent(m), weight(m, 1.0);
-    const double w = u.Width, h = u.Height;
-    for (std::size_t k = 0; k < m; ++k) {
-        area[k] = static_cast<double>(u.Lone[which[k]].Area);
-        radius[k] = std::sqrt(area[k] / std::numbers::pi);
-        // Where its centre could lie with the stain whole and off the edge.
-        window[k] = std::log(std::max(w - 1.0 - 2.0 * radius[k], 1.0) * std::max(h - 1.0 - 2.0 * radius[k], 1.0));
-    }
-    // Sums of the weights and of their radius and squared radius over the
-    // stains smaller than each one (sorted by size: those before it).
-    std::vector<double> below0(m), below1(m), below2(m);
-    double n = load / (std::accumulate(area.begin(), area.end(), 0.0) / static_cast<double>(m));
-    double meanArea = 0.0;
-    for (int iteration = 0; iteration < 200; ++iteration) {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0, sumArea = 0.0;
+    const std::size_t m = sizes.Area.size();
+    std::vector<double> weight(m), exponent(m), below0(m), below1(m), below2(m);
+    // The mean area of all drops' stains when n drops land per pixel.
+    auto meanArea = [&](double n) {
+        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
         for (std::size_t k = 0; k < m; ++k) {
-            // Equal sizes neither hold nor hide one another.
-            const bool same = k > 0 && area[k] == area[k - 1];
-            below0[k] = same ? below0[k - 1] : s0;
-            below1[k] = same ? below1[k - 1] : s1;
-            below2[k] = same ? below2[k - 1] : s2;
-            s0 += weight[k];
-            s1 += weight[k] * radius[k];
-            s2 += weight[k] * radius[k] * radius[k];
-            sumArea += weight[k] * area[k];
+            below0[k] = s0;
+            below1[k] = s1;
+            below2[k] = s2;
+            s0 += count[k];
+            s1 += count[k] * sizes.Radius[k];
+            s2 += count[k] * sizes.Radius[k] * sizes.Radius[k];
         }
-        meanArea = sumArea / s0;
-        const double next = load / meanArea;
-        const bool settled = iteration > 0 && std::abs(next - n) <= 1e-12 * next;
-        n = next;
-        if (settled)
-            break;
         // Another drop hides a stain of radius r from being seen alone when
-        // it lands within r + R + d, unless it lands wholly inside it (within
-        // r - R): its stain then adds nothing to the lone one.
+        // it lands within r + R + d, unless it lands wholly inside it
+        // (within r - R): its stain then adds nothing to the lone one.  The
+        // sizes of the other drops are those the weights give back.
         double top = -1e300;
-        for (std::size_t k = 0; k < m; ++k) {
-            const double r = radius[k], reach = r + TouchReach;
-            const double touch = reach * reach * s0 + 2.0 * reach * s1 + s2;
-            const double hold = r + HiddenReach;
-            const double inside = hold * hold * below0[k] - 2.0 * hold * below1[k] + below2[k];
-            exponent[k] = n * std::numbers::pi * (touch - inside) / s0 - window[k];
-            top = std::max(top, exponent[k]);
+        for (int pass = 0; pass < 2; ++pass) {
+            double w0 = 0.0, w1 = 0.0, w2 = 0.0;
+            for (std::size_t k = 0; k < m; ++k) {
+                w0 += weight[k] * count[k];
+                w1 += weight[k] * count[k] * sizes.Radius[k];
+                w2 += weight[k] * count[k] * sizes.Radius[k] * sizes.Radius[k];
+            }
+            if (pass == 0) {
+                // First with the lone stains' own sizes.
+                w0 = s0;
+                w1 = s1;
+                w2 = s2;
+            }
+            double b0 = 0.0, b1 = 0.0, b2 = 0.0;
+            top = -1e300;
+            for (std::size_t k = 0; k < m; ++k) {
+                const double r = sizes.Radius[k], reach = r + TouchReach, hold = r + HiddenReach;
+                const double touch = reach * reach * w0 + 2.0 * reach * w1 + w2;
+                const double inside = hold * hold * b0 - 2.0 * hold * b1 + b2;
+                exponent[k] = n * std::numbers::pi * (touch - inside) / w0 - sizes.Window[k];
+                top = std::max(top, exponent[k]);
+                const double wk = pass == 0 ? count[k] : weight[k] * count[k];
+                b0 += wk;
+                b1 += wk * r;
+                b2 += wk * r * r;
+            }
+            for (std::size_t k = 0; k < m; ++k)
+                weight[k] = std::exp(exponent[k] - top);
         }
-        for (std::size_t k = 0; k < m; ++k)
-            weight[k] = std::exp(exponent[k] - top);
+        double sum = 0.0, sumArea = 0.0;
+        for (std::size_t k = 0; k < m; ++k) {
+            sum += weight[k] * count[k];
+            sumArea += weight[k] * count[k] * sizes.Area[k];
+        }
+        return sum > 0.0 ? sumArea / sum : 0.0;
+    };
+    double s0 = 0.0, sumArea = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        s0 += count[k];
+        sumArea += count[k] * sizes.Area[k];
+    }
+    if (!(s0 > 0.0) || !(load > 0.0) || !std::isfinite(load))
+        return false;
+    // n = load / meanArea(n), by the secant method on the difference.
+    double n0 = load / (sumArea / s0);
+    double g0 = load / meanArea(n0) - n0;
+    double n1 = n0 + g0;
+    double area = meanArea(n1);
+    for (int iteration = 0; iteration < 60; ++iteration) {
+        const double g1 = load / area - n1;
+        if (std::abs(g1) <= 1e-10 * n1 || g1 == g0)
+            break;
+        double next = n1 - g1 * (n1 - n0) / (g1 - g0);
+        if (!(next > 0.0) || !std::isfinite(next))
+            next = n1 + g1;
+        n0 = n1;
+        g0 = g1;
+        n1 = next;
+        area = meanArea(n1);
     }
     double sum = 0.0, sumVolume = 0.0;
     for (std::size_t k = 0; k < m; ++k) {
-        sum += weight[k];
-        sumVolume += weight[k] * volumes[which[k]];
+        sum += weight[k] * count[k];
+        sumVolume += weight[k] * count[k] * sizes.Volume[k];
     }
-    out.Density = n;
-    out.MeanArea = meanArea;
-    out.Deposit = n * sumVolume / sum;
-    return std::isfinite(out.Density) && std::isfinite(out.Deposit);
+    out.Density = load / area;
+    out.MeanArea = area;
+    out.Deposit = out.Density * sumVolume / sum;
+    return std::isfinite(out.Density) && std::isfinite(out.Deposit) && out.Density > 0.0;
 }
 
 // Student's t at 97.5 % for the jackknife's degrees of freedom.
@@ -325,12 +379,37 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
 {
     DropEstimate e;
     const double pixels = static_cast<double>(u.Width) * static_cast<double>(u.Height);
-    std::vector<double> volumes;
-    volumes.reserve(u.Lone.size());
+    if (!(pixels > 0.0) || u.Lone.empty())
+        return e;
+    std::vector<std::int64_t> areas;
     for (const LoneStain &s : u.Lone)
-        volumes.push_back(volume(s.Area));
+        areas.push_back(s.Area);
+    std::sort(areas.begin(), areas.end());
+    areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
+    Sizes sizes;
+    const double w = u.Width, h = u.Height;
+    for (const std::int64_t a : areas) {
+        const double r = std::sqrt(static_cast<double>(a) / std::numbers::pi);
+        sizes.Area.push_back(static_cast<double>(a));
+        sizes.Radius.push_back(r);
+        // Where its centre could lie with the stain whole and off the edge.
+        sizes.Window.push_back(std::log(std::max(w - 1.0 - 2.0 * r, 1.0) * std::max(h - 1.0 - 2.0 * r, 1.0)));
+        sizes.Volume.push_back(volume(a));
+    }
+    const std::size_t tiles = u.TileCovered.size();
+    std::vector<double> all(areas.size(), 0.0);
+    std::vector<std::vector<double>> inTile(tiles, std::vector<double>(areas.size(), 0.0));
+    for (const LoneStain &s : u.Lone) {
+        const auto k = static_cast<std::size_t>(std::lower_bound(areas.begin(), areas.end(), s.Area) - areas.begin());
+        all[k] += 1.0;
+        inTile[static_cast<std::size_t>(tileOf(u.Width, u.Height, s.X, s.Y))][k] += 1.0;
+    }
+    auto loadOf = [](double covered, double of) {
+        const double open = 1.0 - covered / of;
+        return covered > 0.0 && open > 0.0 ? -std::log(open) : 0.0;
+    };
     Solved whole;
-    if (!(pixels > 0.0) || !solve(u, static_cast<double>(u.Covered), pixels, volumes, -1, whole))
+    if (!solve(loadOf(static_cast<double>(u.Covered), pixels), sizes, all, whole))
         return e;
     e.Known = true;
     e.Density = whole.Density;
@@ -338,11 +417,16 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
     e.MeanArea = whole.MeanArea;
     e.LoneStains = static_cast<std::int32_t>(u.Lone.size());
 
+    // Each tile left out in turn.
     std::vector<double> densities, deposits;
-    for (std::size_t t = 0; t < u.TileCovered.size(); ++t) {
+    for (std::size_t t = 0; t < tiles; ++t) {
+        std::vector<double> rest(all);
+        for (std::size_t k = 0; k < rest.size(); ++k)
+            rest[k] -= inTile[t][k];
         Solved part;
-        if (solve(u, static_cast<double>(u.Covered - u.TileCovered[t]), pixels - static_cast<double>(u.TilePixels[t]),
-                  volumes, static_cast<int>(t), part)) {
+        if (solve(loadOf(static_cast<double>(u.Covered - u.TileCovered[t]),
+                         pixels - static_cast<double>(u.TilePixels[t])),
+                  sizes, rest, part)) {
             densities.push_back(part.Density);
             deposits.push_back(part.Deposit);
         }

@@ -285,7 +285,7 @@ void addDropEstimate(OverlapFigures &overlap, const CardRecord &card, const Anal
     if (!(pixelCm2 > 0.0))
         return;
     const StainUnion stains =
-        measureStainUnion(card.ForegroundPixels, card.ImageWidth, card.ImageHeight, settings.Scan);
+        measureStainUnion(card.ForegroundPixels, card.ImageWidth, card.ImageHeight, settings.Scan, &card.HueCount);
     // Sized as the card's classes are, single precision included.
     std::map<std::int64_t, double> volumes;
     auto volume = [&](std::int64_t area) {
