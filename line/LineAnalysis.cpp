@@ -220,6 +220,17 @@ std::string denseCardWarning(const CardRecord &card, double threshold)
            " %).";
 }
 
+std::string overlapEstimateText(const CardRecord &card, bool metric)
+{
+    const OverlapFigures &o = card.Summary.Overlap;
+    if (!card.Scanned || !o.Estimated)
+        return {};
+    return "Estimated for overlap: " + formatFixed(o.EstimatedDropDensity, 1) +
+           " drops/cm\u00b2 (95 %: " + formatFixed(o.EstimatedDropDensityCi[0], 1) + " to " +
+           formatFixed(o.EstimatedDropDensityCi[1], 1) + "), " +
+           formatFixed(o.EstimatedDeposit * static_cast<double>(rateFactor(metric)), 3) + " " + rateUnit(metric);
+}
+
 namespace {
 
 double acceptedPixels(const ScanResult &scan)

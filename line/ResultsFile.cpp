@@ -299,7 +299,7 @@ std::string estimateFields(const CardRecord &card, const ResultsInputs &in)
 {
     const OverlapFigures &o = card.Summary.Overlap;
     if (!o.Estimated)
-        return ",,,,,";
+        return ",,,,,,";
     const double rate = static_cast<double>(in.RateFactor);
     return "," + fixed(o.EstimatedDropDensity, 2) + "," + fixed(o.EstimatedDropDensityCi[0], 2) + "," +
            fixed(o.EstimatedDropDensityCi[1], 2) + "," + fixed(o.EstimatedDeposit * rate, 2) + "," +
