@@ -88,6 +88,7 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
     const int side = StainUnion::TileSide;
     u.TileCovered.assign(static_cast<std::size_t>(side * side), 0);
     u.TilePixels.assign(static_cast<std::size_t>(side * side), 0);
+    u.TileStains.assign(static_cast<std::size_t>(side * side), 0);
     for (int t = 0; t < side; ++t)
         for (int s = 0; s < side; ++s) {
             const std::int64_t columns =
@@ -235,6 +236,10 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
         const Stats &p = stains[k];
         if (!counts[k] || p.Left == 0 || p.Top == 0 || p.Right == width - 1 || p.Bottom == height - 1)
             continue;
+        ++u.Stains;
+        ++u.TileStains[static_cast<std::size_t>(tileOf(width, height,
+                                                       static_cast<double>(p.Sx) / static_cast<double>(p.Area) + 0.5,
+                                                       static_cast<double>(p.Sy) / static_cast<double>(p.Area) + 0.5))];
         if (std::abs((p.Right - p.Left) - (p.Bottom - p.Top)) > 1)
             continue;
         // The spread about the centroid, exactly: sums taken from the
@@ -408,9 +413,24 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
         const double open = 1.0 - covered / of;
         return covered > 0.0 && open > 0.0 ? -std::log(open) : 0.0;
     };
+    // Each stain holds one drop at least: an estimate below the stains seen
+    // says the drops did not land at random (they avoided one another), and
+    // the lone stains then stand for all drops as they are, unweighted.
+    auto atLeastTheStains = [&](Solved &s, double stains, double of, const std::vector<double> &count) {
+        if (!(s.Density < stains / of))
+            return;
+        double n = 0.0, volumes = 0.0;
+        for (std::size_t k = 0; k < count.size(); ++k) {
+            n += count[k];
+            volumes += count[k] * sizes.Volume[k];
+        }
+        s.Density = stains / of;
+        s.Deposit = n > 0.0 ? s.Density * volumes / n : 0.0;
+    };
     Solved whole;
     if (!solve(loadOf(static_cast<double>(u.Covered), pixels), sizes, all, whole))
         return e;
+    atLeastTheStains(whole, static_cast<double>(u.Stains), pixels, all);
     e.Known = true;
     e.Density = whole.Density;
     e.Deposit = whole.Deposit;
@@ -427,6 +447,8 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
         if (solve(loadOf(static_cast<double>(u.Covered - u.TileCovered[t]),
                          pixels - static_cast<double>(u.TilePixels[t])),
                   sizes, rest, part)) {
+            atLeastTheStains(part, static_cast<double>(u.Stains - u.TileStains[t]),
+                             pixels - static_cast<double>(u.TilePixels[t]), rest);
             densities.push_back(part.Density);
             deposits.push_back(part.Deposit);
         }

@@ -16,7 +16,9 @@
 // first formula gives n; n is in the weights too, so the two are solved
 // together.  Lone stains cut by the card's edge are not seen whole: they are
 // left out and the others weighted for the smaller window their centres had
-// (minus sampling).
+// (minus sampling).  Every stain holds a drop at least: where the estimate
+// comes out below the stains seen, the drops avoided one another rather than
+// landing at random, and the stains are taken as they are.
 //
 // The connectivity, the covered share and the Euler number of such unions
 // were tried too: the Euler number of a digital union is far from that of the
@@ -50,6 +52,9 @@ struct StainUnion {
     static constexpr int TileSide = 4;     // tiles across and down
     std::vector<std::int64_t> TileCovered; // TileSide * TileSide, rows of tiles top first
     std::vector<std::int64_t> TilePixels;
+    // Stains that count and lie off the edge, each holding one drop at least.
+    std::int64_t Stains = 0;
+    std::vector<std::int64_t> TileStains;
     std::vector<LoneStain> Lone;
 };
 
