@@ -225,10 +225,11 @@ std::string overlapEstimateText(const CardRecord &card, bool metric)
     const OverlapFigures &o = card.Summary.Overlap;
     if (!card.Scanned || !o.Estimated)
         return {};
-    return "Estimated for overlap: " + formatFixed(o.EstimatedDropDensity, 1) +
-           " drops/cm\u00b2 (95 %: " + formatFixed(o.EstimatedDropDensityCi[0], 1) + " to " +
-           formatFixed(o.EstimatedDropDensityCi[1], 1) + "), " +
-           formatFixed(o.EstimatedDeposit * static_cast<double>(rateFactor(metric)), 3) + " " + rateUnit(metric);
+    // The interval is the estimate plus or minus its half-width, cut at
+    // zero; one line keeps it under the card's figures.
+    return "Estimated: " + formatFixed(o.EstimatedDropDensity, 1) + " \u00b1 " +
+           formatFixed(o.EstimatedDropDensityCi[1] - o.EstimatedDropDensity, 1) + " drops/cm\u00b2, " +
+           formatFixed(o.EstimatedDeposit * static_cast<double>(rateFactor(metric)), 1) + " " + rateUnit(metric);
 }
 
 namespace {

@@ -74,8 +74,9 @@ std::string rejectedStainsText(const CardRecord &card);
 // empty otherwise.
 std::string denseCardWarning(const CardRecord &card, double threshold);
 
-// Under the warning of a dense card: "Estimated for overlap: 412.3 drops/cm²
-// (95 %: 380.1 to 444.5), 3.412 L/ha"; empty for a card without an estimate.
+// Under the warning of a dense card, the estimate for overlap with the
+// half-width of the density's 95 % interval: "Estimated: 412.3 ± 32.2
+// drops/cm², 34.1 L/ha"; empty for a card without an estimate.
 std::string overlapEstimateText(const CardRecord &card, bool metric);
 
 // Both from a scan of the card whose record the statistics have filled.

@@ -592,8 +592,8 @@ TEST(ResultsFileExtended, EstimatesForOverlapEndTheRowsAndArePooledWhenAsked)
         << csv;
     EXPECT_NE(csv.find("Pooled Densities:,,each card's estimate for overlap\r\n"), std::string::npos);
     EXPECT_NE(resultsTxt(lineResultsInputs(cards, line, s)).find("[estimated 40.00 drops/cm"), std::string::npos);
-    EXPECT_EQ(overlapEstimateText(cards[4], true), "Estimated for overlap: 40.0 drops/cm\u00b2 (95 %: 36.0 to 44.0), " +
-                                                       formatFixed(400.0 * rate, 3) + " L/ha");
+    EXPECT_EQ(overlapEstimateText(cards[4], true),
+              "Estimated: 40.0 \u00b1 4.0 drops/cm\u00b2, " + formatFixed(400.0 * rate, 1) + " L/ha");
     EXPECT_EQ(overlapEstimateText(cards[2], true), "");
 }
 
