@@ -108,6 +108,15 @@ int main(int argc, char **argv)
                     1e3 * decodes.back(), 1e3 * passes.back(), 1e3 * scans.back(), 1e3 * totals.back());
     }
 
+    // The estimate for overlap is part of the statistics above; on its own:
+    std::vector<double> estimates;
+    for (int i = 0; i < repeats; ++i) {
+        vex::OverlapFigures overlap;
+        const Clock::time_point start = Clock::now();
+        vex::addDropEstimate(overlap, card, settings);
+        estimates.push_back(secondsBetween(start, Clock::now()));
+    }
+
     const long long peak = statusBytes("VmHWM");
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -125,6 +134,11 @@ int main(int argc, char **argv)
     std::printf("analysis        median %.1f ms: pass %.1f ms + scan and statistics %.1f ms (first round %.1f ms)\n",
                 1e3 * median(totals), 1e3 * median(passes), 1e3 * median(scans), 1e3 * totals.front());
     std::printf("analysis best   %.1f ms\n", 1e3 * *std::min_element(totals.begin(), totals.end()));
+    std::printf("overlap estimate median %.1f ms = %.1f %% of the analysis; best %.1f ms = %.1f %% of its best\n",
+                1e3 * median(estimates), 100.0 * median(estimates) / median(totals),
+                1e3 * *std::min_element(estimates.begin(), estimates.end()),
+                100.0 * *std::min_element(estimates.begin(), estimates.end()) /
+                    *std::min_element(totals.begin(), totals.end()));
     std::printf("peak RSS        %.1f MiB = %.3f x the file\n", mib(maxRss),
                 static_cast<double>(maxRss) / static_cast<double>(fileSize));
     const double decodedBytes = static_cast<double>(pixels) * (reduce ? 3.0 : 1.0);

@@ -40,6 +40,14 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
         all.TotalVolume += card.TotalVolume;
         all.TotalArea += card.CardArea;
         stained += card.StainCoverage * card.CardArea;
+        const OverlapFigures &o = card.Summary.Overlap;
+        const bool drops = card.Stains.size() > 1;
+        out.EstimatedDropDensity += card.CardArea * (o.Estimated ? o.EstimatedDropDensity
+                                                     : drops     ? card.DropDensity
+                                                                 : 0.0);
+        out.EstimatedVolumeDensity += card.CardArea * (o.Estimated ? o.EstimatedDeposit
+                                                       : drops     ? card.VolumeDensity
+                                                                   : 0.0);
         out.MaxCardVMD = std::max(out.MaxCardVMD, static_cast<float>(card.VMD));
         for (std::size_t i = 1; i < card.Stains.size(); ++i) {
             const SizeClass &c = card.Stains[i];
@@ -83,6 +91,8 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
     all.DropDensity = all.TotalArea > 0.0 ? all.TotalCount / all.TotalArea : 0.0;
     all.VolumeDensity = all.TotalArea > 0.0 ? all.TotalVolume / all.TotalArea : 0.0;
     out.Coverage = all.TotalArea > 0.0 ? stained / all.TotalArea : 0.0;
+    out.EstimatedDropDensity = all.TotalArea > 0.0 ? out.EstimatedDropDensity / all.TotalArea : 0.0;
+    out.EstimatedVolumeDensity = all.TotalArea > 0.0 ? out.EstimatedVolumeDensity / all.TotalArea : 0.0;
     return out;
 }
 

@@ -24,6 +24,10 @@ struct CompositeAll {
     // The share of the cards' area that stains cover, accepted or not: each
     // card's coverage weighted by its area, as the densities pool drops.
     double Coverage = 0.0;
+    // The densities with each card's estimate for overlap in place of its
+    // count (the count where a card has no estimate), weighted by card area.
+    double EstimatedDropDensity = 0.0;
+    double EstimatedVolumeDensity = 0.0;
 };
 
 // Pools the scanned cards that are not left out of the line.  Each drop

@@ -4,6 +4,7 @@
 #include "line/SettingsTable.h"
 
 #include "analysis/DropStatistics.h"
+#include "analysis/OverlapEstimate.h"
 #include "analysis/ScanLog.h"
 #include "line/CardPositions.h"
 #include "line/SwathDisplay.h"
@@ -12,6 +13,7 @@
 #include "text/NumberText.h"
 
 #include <cmath>
+#include <map>
 #include <numeric>
 
 namespace vex {
@@ -84,6 +86,10 @@ void poolLine(LineResults &line, const CompositeAll &pooled, const AnalysisSetti
     line.All = pooled.Result;
     line.MaxCardVMD = pooled.MaxCardVMD;
     line.Coverage = pooled.Coverage;
+    if (settings.PoolEstimates) {
+        line.All.DropDensity = pooled.EstimatedDropDensity;
+        line.All.VolumeDensity = pooled.EstimatedVolumeDensity;
+    }
     // A range counts as selected when it cuts drops off the pooled line.
     line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
     if (line.RangeSelected)
@@ -237,6 +243,18 @@ std::string denseCardWarning(const CardRecord &card, double threshold)
            " %).";
 }
 
+std::string overlapEstimateText(const CardRecord &card, bool metric)
+{
+    const OverlapFigures &o = card.Summary.Overlap;
+    if (!card.Scanned || !o.Estimated)
+        return {};
+    // The interval is the estimate plus or minus its half-width, cut at
+    // zero; one line keeps it under the card's figures.
+    return "Estimated: " + formatFixed(o.EstimatedDropDensity, 1) + " \u00b1 " +
+           formatFixed(o.EstimatedDropDensityCi[1] - o.EstimatedDropDensity, 1) + " drops/cm\u00b2, " +
+           formatFixed(o.EstimatedDeposit * static_cast<double>(rateFactor(metric)), 1) + " " + rateUnit(metric);
+}
+
 namespace {
 
 double acceptedPixels(const ScanResult &scan)
@@ -296,6 +314,34 @@ OverlapFigures overlapFigures(const CardRecord &card, const ScanResult &scan)
     return o;
 }
 
+void addDropEstimate(OverlapFigures &overlap, const CardRecord &card, const AnalysisSettings &settings)
+{
+    const double pixelCm2 = card.PixelSizeX * card.PixelSizeY * 1e-8;
+    if (!(pixelCm2 > 0.0))
+        return;
+    const StainUnion stains =
+        measureStainUnion(card.ForegroundPixels, card.ImageWidth, card.ImageHeight, settings.Scan, &card.HueCount);
+    // Sized as the card's classes are, single precision included.
+    std::map<std::int64_t, double> volumes;
+    auto volume = [&](std::int64_t area) {
+        auto [at, added] = volumes.try_emplace(area, 0.0);
+        if (added)
+            at->second = static_cast<double>(
+                static_cast<float>(dropVolume(dropDiameter(stainDiameter(area, card.PixelSizeX), settings.Spread))));
+        return at->second;
+    };
+    const DropEstimate e = estimateDrops(stains, volume);
+    if (!e.Known)
+        return;
+    // Cubic micrometres per pixel to nanolitres per cm2.
+    const double deposit = 1e-6 / pixelCm2;
+    overlap.Estimated = true;
+    overlap.EstimatedDropDensity = e.Density / pixelCm2;
+    overlap.EstimatedDropDensityCi = {e.DensityLow / pixelCm2, e.DensityHigh / pixelCm2};
+    overlap.EstimatedDeposit = e.Deposit * deposit;
+    overlap.EstimatedDepositCi = {e.DepositLow * deposit, e.DepositHigh * deposit};
+}
+
 CardFigures measureCard(CardRecord &card, const ScanResult &scan, const AnalysisSettings &settings,
                         const std::string &logPath)
 {
@@ -321,6 +367,7 @@ CardFigures measureCard(CardRecord &card, const ScanResult &scan, const Analysis
     figures.CoveragePercent = allPixels > 0.0 ? acceptedPixels(scan) / allPixels * 100.0 : 0.0;
     figures.Rejected = rejectedFigures(card, scan, settings.Spread);
     figures.Overlap = overlapFigures(card, scan);
+    addDropEstimate(figures.Overlap, card, settings);
     figures.SplitStains = scan.SplitStains;
     figures.SplitParts = scan.SplitParts;
     card.RejectedArea = figures.Rejected.AreaPixels;

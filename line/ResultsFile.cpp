@@ -280,6 +280,32 @@ std::string spectrumFields(const std::optional<SpectrumFigures> &f)
     return "," + fixed(f->Dv01, 1) + "," + fixed(f->Dv09, 1) + "," + fixed(f->RelativeSpan, 2) + "," + fixed(f->Nmd, 1);
 }
 
+// A card's estimates for overlap, the deposit in the rate unit: the text
+// layout's bracket (empty without an estimate) and the CSV layout's fields.
+std::string estimateCardText(const CardRecord &card, const ResultsInputs &in, const std::string &rateUnit)
+{
+    const OverlapFigures &o = card.Summary.Overlap;
+    if (!o.Estimated)
+        return {};
+    const double rate = static_cast<double>(in.RateFactor);
+    return "estimated " + fixed(o.EstimatedDropDensity, 2) + " drops/cm" + Squared +
+           " (95 %: " + fixed(o.EstimatedDropDensityCi[0], 2) + " to " + fixed(o.EstimatedDropDensityCi[1], 2) +
+           "), deposit " + fixed(o.EstimatedDeposit * rate, 3) + " " + rateUnit +
+           " (95 %: " + fixed(o.EstimatedDepositCi[0] * rate, 3) + " to " + fixed(o.EstimatedDepositCi[1] * rate, 3) +
+           ")";
+}
+
+std::string estimateFields(const CardRecord &card, const ResultsInputs &in)
+{
+    const OverlapFigures &o = card.Summary.Overlap;
+    if (!o.Estimated)
+        return ",,,,,,";
+    const double rate = static_cast<double>(in.RateFactor);
+    return "," + fixed(o.EstimatedDropDensity, 2) + "," + fixed(o.EstimatedDropDensityCi[0], 2) + "," +
+           fixed(o.EstimatedDropDensityCi[1], 2) + "," + fixed(o.EstimatedDeposit * rate, 2) + "," +
+           fixed(o.EstimatedDepositCi[0] * rate, 2) + "," + fixed(o.EstimatedDepositCi[1] * rate, 2);
+}
+
 int widths(const ResultsInputs &in)
 {
     return in.Deposit ? static_cast<int>(in.Deposit->Widths.size()) - 1 : 0;
@@ -379,6 +405,8 @@ std::string resultsTxt(const ResultsInputs &in)
             w.at(w.width() + 2, "[" + extendedCardText(cards[i]) + "]");
         if (in.Extended && cardSpectrum(in, i))
             w.at(w.width() + 2, "[" + spectrumCardText(*cardSpectrum(in, i)) + "]");
+        if (const std::string estimate = estimateCardText(cards[i], in, R); in.Extended && !estimate.empty())
+            w.at(w.width() + 2, "[" + estimate + "]");
         w.newLine();
     }
     w.line();
@@ -532,11 +560,14 @@ std::string resultsCsv(const ResultsInputs &in)
     line();
     line("Card,Position,VMD,Drop Density,Deposit Volume,Filename" +
          std::string(in.Extended ? ",Colours,Rejected Stains,Rejected Area,Coverage,Corrected Density,Touching "
-                                   "Others,Dv0.1,Dv0.9,Relative Span,NMD"
+                                   "Others,Dv0.1,Dv0.9,Relative Span,NMD,Estimated Density,Density Low,Density "
+                                   "High,Estimated Deposit,Deposit Low,Deposit High"
                                  : ""));
     line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")" +
-         (in.Extended ? ",,,,(%),(%),(#/cm" + Squared + "),(%),(" + Micro + "m),(" + Micro + "m),,(" + Micro + "m)"
-                      : std::string()));
+         (in.Extended
+              ? ",,,,(%),(%),(#/cm" + Squared + "),(%),(" + Micro + "m),(" + Micro + "m),,(" + Micro + "m),(#/cm" +
+                    Squared + "),(#/cm" + Squared + "),(#/cm" + Squared + "),(" + R + "),(" + R + "),(" + R + ")"
+              : std::string()));
     const CardList &cards = *in.Cards;
     for (int i = 1; i <= cards.count(); ++i) {
         if (!cards[i].Scanned)
@@ -550,7 +581,7 @@ std::string resultsCsv(const ResultsInputs &in)
                                 "," + fixed(100.0 * cards[i].StainCoverage, 1) + "," +
                                 fixed(cards[i].CorrectedDropDensity, 2) + "," + fixed(100.0 * cards[i].HiddenShare, 1)
                           : std::string()) +
-             (in.Extended ? spectrumFields(cardSpectrum(in, i)) : std::string()));
+             (in.Extended ? spectrumFields(cardSpectrum(in, i)) + estimateFields(cards[i], in) : std::string()));
     }
     line();
     line();

@@ -232,6 +232,18 @@ const std::array Table{
                 .Tooltip = "Moves the pattern so that its centroid lies on the flight line before\n"
                            "the passes are simulated; every output says so.",
                 VEX_SETTING_FIELD(CentrePattern)},
+    SettingDecl{.Name = "PoolEstimates",
+                .Option = "--pool-estimates",
+                .Negation = "--no-pool-estimates",
+                .Help = "the line's pooled drop density and deposit from each card's estimate\n"
+                        "for overlap instead of its count (default: off)",
+                // Pooled figures that are no counts: said wherever they go.
+                .ResultsLabel = "Pooled Densities:",
+                .ResultsText = "each card's estimate for overlap",
+                .ReportSentence = "The pooled drop density and deposit are each card's estimate for overlap, "
+                                  "not its count.",
+                .JsonKey = "pool_estimates",
+                VEX_SETTING_FIELD(PoolEstimates)},
     SettingDecl{.Name = "NaturalOrder",
                 .InFile = true,
                 .Column = "natural_order",

@@ -41,6 +41,14 @@ struct OverlapFigures {
     double Coverage = 0.0;             // share of the card covered by stains, 0..1
     double CorrectedDropDensity = 0.0; // per cm2
     double HiddenShare = 0.0;
+    // Drops per cm2 and deposit in nL per cm2 that overlap does not bias,
+    // from the covered share and the stains standing alone, each with its
+    // 95 % interval; none where nothing stands alone or the card is bare.
+    bool Estimated = false;
+    double EstimatedDropDensity = 0.0;
+    std::array<double, 2> EstimatedDropDensityCi{};
+    double EstimatedDeposit = 0.0;
+    std::array<double, 2> EstimatedDepositCi{};
 };
 
 struct ScanSummary {

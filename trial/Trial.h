@@ -21,7 +21,7 @@ struct Trial {
     int CurrentPass = 1;          // 1-based
 };
 
-inline constexpr int TrialSchemaVersion = 2;
+inline constexpr int TrialSchemaVersion = 3;
 inline constexpr const char *TrialExtension = ".vexolin";
 
 } // namespace vex

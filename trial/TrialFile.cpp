@@ -170,6 +170,19 @@ void cardFigures(Card &c, Visit &&v)
     v("overlap_hidden_share", s.Overlap.HiddenShare, Share);
 }
 
+// The estimate for overlap of a scanned card that has one, in a table of its
+// own, so that trials of earlier formats, which have none, still read.
+template <class Overlap, class Visit>
+void estimateColumns(Overlap &o, Visit &&v)
+{
+    v("drop_density", o.EstimatedDropDensity);
+    v("drop_density_low", o.EstimatedDropDensityCi[0]);
+    v("drop_density_high", o.EstimatedDropDensityCi[1]);
+    v("deposit", o.EstimatedDeposit);
+    v("deposit_low", o.EstimatedDepositCi[0]);
+    v("deposit_high", o.EstimatedDepositCi[1]);
+}
+
 template <class Class, class Visit>
 void classColumns(Class &c, Visit &&v)
 {
@@ -245,6 +258,12 @@ const ColumnList &classList()
     return list;
 }
 
+const ColumnList &estimateList()
+{
+    static const ColumnList list = columnsOf<OverlapFigures>([](auto &r, auto &v) { estimateColumns(r, v); });
+    return list;
+}
+
 std::string schema()
 {
     return "CREATE TABLE vexolin (key TEXT PRIMARY KEY, value TEXT NOT NULL);\n"
@@ -259,7 +278,10 @@ std::string schema()
            factList().Definitions + figureList().Definitions +
            ",\n  UNIQUE (pass, line_order));\n"
            "CREATE TABLE size_classes (\n  card INTEGER NOT NULL REFERENCES cards(id),\n  class INTEGER NOT NULL" +
-           classList().Definitions + ",\n  PRIMARY KEY (card, class));\n";
+           classList().Definitions +
+           ",\n  PRIMARY KEY (card, class));\n"
+           "CREATE TABLE card_estimates (\n  card INTEGER PRIMARY KEY REFERENCES cards(id)" +
+           estimateList().Definitions + ");\n";
 }
 
 // The hue tables as blobs of little-endian 32-bit numbers, whatever the machine.
@@ -502,6 +524,8 @@ public:
         add("SELECT * FROM spray_info NOT INDEXED ORDER BY pass, key");
         add("SELECT * FROM cards NOT INDEXED ORDER BY id");
         add("SELECT * FROM size_classes NOT INDEXED ORDER BY card, class");
+        if (hasTable("card_estimates"))
+            add("SELECT * FROM card_estimates NOT INDEXED ORDER BY card");
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
         if (!error_.empty() || EVP_DigestFinal_ex(context_.get(), digest, &length) != 1) {
@@ -531,6 +555,19 @@ private:
         bytes(le, sizeof le);
     }
     void tag(char kind) { bytes(&kind, 1); }
+
+    bool hasTable(const char *name)
+    {
+        sqlite3_stmt *raw = nullptr;
+        const std::string sql =
+            std::string("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '") + name + "'";
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+            error_ = databaseError(db_);
+            return false;
+        }
+        const Statement rows(raw);
+        return sqlite3_step(raw) == SQLITE_ROW;
+    }
 
     void add(const std::string &sql)
     {
@@ -706,6 +743,9 @@ public:
         RowWriter sizeClass(prepare("INSERT INTO size_classes (card, class" + classList().Names + ") VALUES (?, ?" +
                                     placeholders(classList().Count) + ")"),
                             error_);
+        RowWriter estimate(prepare("INSERT INTO card_estimates (card" + estimateList().Names + ") VALUES (?" +
+                                   placeholders(estimateList().Count) + ")"),
+                           error_);
         int cardId = 0;
         for (std::size_t p = 0; p < trial.Passes.size(); ++p) {
             const LinePass &line = trial.Passes[p];
@@ -740,6 +780,12 @@ public:
                     error_.empty() && !wrong.empty())
                     error_ = "card " + c.FileTitle + "'s figures disagree: " + wrong;
                 card.insert();
+                if (c.Scanned && c.Summary.Overlap.Estimated) {
+                    estimate.about("card " + c.FileTitle + "'s estimate ");
+                    estimate("card", cardId);
+                    estimateColumns(c.Summary.Overlap, estimate);
+                    estimate.insert();
+                }
                 for (std::size_t n = 1; c.Scanned && n < c.Stains.size(); ++n) {
                     sizeClass.about("card " + c.FileTitle + "'s class " + std::to_string(n) + " ");
                     sizeClass("card", cardId);
@@ -884,7 +930,7 @@ public:
     Status read(Trial &trial)
     {
         if (!readHeader() || !readSettings(trial) || !readPasses(trial) || !readSprayInfo(trial) || !readCards(trial) ||
-            !readClasses(trial))
+            !readClasses(trial) || !readEstimates(trial))
             return problem_;
         if (trial.CurrentPass > static_cast<int>(trial.Passes.size()))
             return Status::failure(damaged("its current pass is not one of its passes"));
@@ -922,6 +968,7 @@ private:
         if (*format > TrialSchemaVersion)
             return refuse(name_ + " was saved by a newer version of Vexolin (trial format " + std::to_string(*format) +
                           "); this version reads format " + std::to_string(TrialSchemaVersion) + " and older.");
+        hasEstimates_ = tables.count("card_estimates") != 0;
         for (const char *table : {"settings", "passes", "spray_info", "cards", "size_classes"})
             if (!tables.count(table))
                 return refuse(damaged(std::string("the table ") + table + " is missing"));
@@ -1092,6 +1139,31 @@ private:
         return problem_.ok();
     }
 
+    bool readEstimates(Trial &trial)
+    {
+        if (!hasEstimates_)
+            return true;
+        Statement rows = prepare("SELECT card" + estimateList().Names + " FROM card_estimates ORDER BY card");
+        while (step(rows.get())) {
+            const auto at = cardIds_.find(sqlite3_column_int64(rows.get(), 0));
+            if (sqlite3_column_type(rows.get(), 0) != SQLITE_INTEGER || at == cardIds_.end())
+                return refuse(damaged("an estimate for overlap belongs to no card"));
+            const auto [pass, k] = at->second;
+            CardRecord &card = trial.Passes[pass - 1].Cards[k];
+            OverlapFigures &o = card.Summary.Overlap;
+            const std::string which = "card " + std::to_string(k) + " of pass " + std::to_string(pass);
+            RowReader reader(rows.get(), 1);
+            estimateColumns(o, reader);
+            if (!card.Scanned || o.Estimated || !reader.bad().empty() ||
+                !(o.EstimatedDropDensityCi[0] <= o.EstimatedDropDensity &&
+                  o.EstimatedDropDensity <= o.EstimatedDropDensityCi[1] &&
+                  o.EstimatedDepositCi[0] <= o.EstimatedDeposit && o.EstimatedDeposit <= o.EstimatedDepositCi[1]))
+                return refuse(damaged(which + " has an unsound estimate for overlap"));
+            o.Estimated = true;
+        }
+        return problem_.ok();
+    }
+
     // The pass a row names in `column`, 1-based; 0 when the trial has no such pass.
     static std::size_t passOf(sqlite3_stmt *row, int column, const Trial &trial)
     {
@@ -1164,6 +1236,7 @@ private:
     Status problem_;
     // Where each card id went: its pass and its place in the line.
     std::map<sqlite3_int64, std::pair<std::size_t, int>> cardIds_;
+    bool hasEstimates_ = false; // trials of earlier formats have no estimates
 };
 
 // The name of the file SQLite keeps beside `path` with `suffix` when it is

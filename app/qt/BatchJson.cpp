@@ -96,11 +96,20 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
                          {QStringLiteral("by_reason"), reasons},
                          {QStringLiteral("deposit_nl_per_cm2"), rejected.DepositNlPerCm2},
                          {QStringLiteral("deposit_share"), rejected.DepositShare}});
-    o.insert(QStringLiteral("overlap"),
-             QJsonObject{{QStringLiteral("coverage"), f.Overlap.Coverage},
-                         {QStringLiteral("stain_coverage"), f.Overlap.Coverage},
-                         {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
-                         {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}});
+    QJsonObject overlap{{QStringLiteral("coverage"), f.Overlap.Coverage},
+                        {QStringLiteral("stain_coverage"), f.Overlap.Coverage},
+                        {QStringLiteral("corrected_drop_density_per_cm2"), f.Overlap.CorrectedDropDensity},
+                        {QStringLiteral("hidden_share"), f.Overlap.HiddenShare}};
+    // Null where nothing on the card allows an estimate.
+    auto estimate = [&](const char *key, double value, const std::array<double, 2> &ci) {
+        const QString name = QString::fromLatin1(key);
+        overlap.insert(name, f.Overlap.Estimated ? QJsonValue(value) : QJsonValue());
+        overlap.insert(name + QStringLiteral("_ci95"),
+                       f.Overlap.Estimated ? QJsonValue(QJsonArray{ci[0], ci[1]}) : QJsonValue());
+    };
+    estimate("estimated_drop_density_per_cm2", f.Overlap.EstimatedDropDensity, f.Overlap.EstimatedDropDensityCi);
+    estimate("estimated_deposit_nl_per_cm2", f.Overlap.EstimatedDeposit, f.Overlap.EstimatedDepositCi);
+    o.insert(QStringLiteral("overlap"), overlap);
     if (replicates > 0) {
         if (const CardIntervals ci = r.Intervals ? *r.Intervals : cardIntervals(card, replicates); ci.Known) {
             o.insert(QStringLiteral("vmd_ci95_um"), interval(ci.Vmd));
@@ -334,7 +343,9 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
         // one cuts drops off, for the VMD.
         if (intervals && intervals->Known) {
             composite.insert(QStringLiteral("vmd_ci95_um"), interval(intervals->Vmd));
-            composite.insert(QStringLiteral("drop_density_ci95_per_cm2"), interval(intervals->DropDensity));
+            // The bootstrap's interval is of the counts, not of pooled estimates.
+            if (!settings->PoolEstimates)
+                composite.insert(QStringLiteral("drop_density_ci95_per_cm2"), interval(intervals->DropDensity));
         }
         root.insert(QStringLiteral("composite"), composite);
         if (line->RangeSelected)

@@ -122,6 +122,10 @@ void frmMain::updateStatsLabels()
         card && !compositeMode() ? denseCardWarning(*card, prefs_.Analysis.DenseCoverage) : std::string();
     if (!dense.empty())
         left += "\n" + dense;
+    // And what overlap hides there, as far as the card allows an estimate.
+    if (const std::string estimate = dense.empty() ? std::string() : overlapEstimateText(*card, module_.Metric);
+        !estimate.empty())
+        left += "\n" + estimate;
     figures_->showLeftOut(left, !dense.empty());
     // The line's figures are as stale as those of its cards.
     figures_->showStale(compositeMode() && !meanShown() ? staleLineText(cards_, analysisSettings()) : std::string());

@@ -8,6 +8,7 @@
 #include "line/StainTable.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
+#include "model/Units.h"
 #include "report/Report.h"
 #include "support/LineCards.h"
 #include "text/NumberText.h"
@@ -532,8 +533,9 @@ TEST(ResultsFileExtended, RowsAndResultsGiveTheSpectrumTheirOtherFiguresComeFrom
             const std::string own = i == 3 ? ",,,,"
                                            : "," + formatFixed(f.Dv01, 1) + "," + formatFixed(f.Dv09, 1) + "," +
                                                  formatFixed(f.RelativeSpan, 2) + "," + formatFixed(f.Nmd, 1);
-            // A card left out has none.
-            EXPECT_EQ(row.substr(row.size() - own.size()), own) << row;
+            // A card left out has none; the estimate for overlap follows,
+            // blank for cards without one.
+            EXPECT_EQ(row.substr(row.size() - own.size() - 6), own + ",,,,,,") << row;
             const std::string bracket =
                 "; relative span " + formatFixed(f.RelativeSpan, 2) + "; NMD " + formatFixed(f.Nmd, 2) + um + "]\r\n";
             EXPECT_EQ(txt.find(toWindows1252(bracket)) != std::string::npos, i != 3) << bracket;
@@ -552,6 +554,47 @@ TEST(ResultsFileExtended, RowsAndResultsGiveTheSpectrumTheirOtherFiguresComeFrom
         for (const char *extended : {"Dv0.1", "NMD", "Width:", "Pattern centre"})
             EXPECT_EQ(plain.find(extended), std::string::npos) << extended;
     }
+}
+
+// Each card's estimate for overlap at the end of its row, and in the pooled
+// densities only when asked, which every results file then says.
+TEST(ResultsFileExtended, EstimatesForOverlapEndTheRowsAndArePooledWhenAsked)
+{
+    CardList cards = test::lineOfMixedDrops();
+    cards[3].Excluded = true;
+    double area = 0.0, density = 0.0, deposit = 0.0;
+    for (int i = 1; i <= cards.count(); ++i) {
+        OverlapFigures &o = cards[i].Summary.Overlap;
+        o.Estimated = i != 2; // card 2 keeps its count
+        o.EstimatedDropDensity = 10.0 * i;
+        o.EstimatedDropDensityCi = {9.0 * i, 11.0 * i};
+        o.EstimatedDeposit = 100.0 * i;
+        o.EstimatedDepositCi = {90.0 * i, 110.0 * i};
+        if (i == 3)
+            continue;
+        area += cards[i].CardArea;
+        density += cards[i].CardArea * (i == 2 ? cards[i].DropDensity : 10.0 * i);
+        deposit += cards[i].CardArea * (i == 2 ? cards[i].VolumeDensity : 100.0 * i);
+    }
+    AnalysisSettings s = test::mixedDropsRange();
+    s.Extended = true;
+    const LineResults counted = analyseLine(cards, s);
+    s.PoolEstimates = true;
+    const LineResults line = analyseLine(cards, s);
+    EXPECT_NEAR(line.All.DropDensity, density / area, 1e-9 * density / area);
+    EXPECT_NEAR(line.All.VolumeDensity, deposit / area, 1e-9 * deposit / area);
+    EXPECT_NE(counted.All.DropDensity, line.All.DropDensity);
+    const std::string csv = resultsCsv(lineResultsInputs(cards, line, s));
+    const double rate = static_cast<double>(rateFactor(true));
+    EXPECT_NE(csv.find(",40.00,36.00,44.00," + formatFixed(400.0 * rate, 2) + "," + formatFixed(360.0 * rate, 2) + "," +
+                       formatFixed(440.0 * rate, 2) + "\r\n"),
+              std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("Pooled Densities:,,each card's estimate for overlap\r\n"), std::string::npos);
+    EXPECT_NE(resultsTxt(lineResultsInputs(cards, line, s)).find("[estimated 40.00 drops/cm"), std::string::npos);
+    EXPECT_EQ(overlapEstimateText(cards[4], true),
+              "Estimated: 40.0 \u00b1 4.0 drops/cm\u00b2, " + formatFixed(400.0 * rate, 1) + " L/ha");
+    EXPECT_EQ(overlapEstimateText(cards[2], true), "");
 }
 
 TEST(ResultsFileSwath, CentredPassesAreSaidUnderTheHeadingEvenWithoutTheExtendedFigures)

@@ -111,7 +111,7 @@ TEST(TrialFile, ANewerFormatIsRefusedAndTheFileLeftAsItWas)
     const std::string before = bytesOf(path);
     const Result<Trial> opened = openTrial(path);
     EXPECT_EQ(opened.reason(), "next.vexolin was saved by a newer version of Vexolin (trial format 7); this "
-                               "version reads format 2 and older.");
+                               "version reads format 3 and older.");
     EXPECT_TRUE(opened.value().Passes.empty());
     EXPECT_EQ(bytesOf(path), before);
     EXPECT_EQ(test::filesIn(folder.path()), std::vector<std::string>{"next.vexolin"});
