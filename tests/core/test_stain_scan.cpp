@@ -451,33 +451,34 @@ TEST(StainScanPixels, EveryStainPixelIsFoundUnderItsOwnRecord)
     EXPECT_NE(std::count(codes.begin(), codes.end(), std::uint8_t(OutlineCode::Cut)), 0);
     EXPECT_EQ(codes[6 * 26 + 7], std::uint8_t(OutlineCode::None));
     EXPECT_EQ(codes[6 * 26 + 2], std::uint8_t(OutlineCode::Accepted));
-    // ---- What the overlap estimate reads of the stains ----------------------
+}
 
-    // Only stains that touch nothing, stay off the edge and are round stand
-    // alone; a stain with no hue in the range is not covered at all.
-    TEST(StainUnion, LoneStainsAreRoundUntouchedAndOffTheEdge)
-    {
-        const std::vector<std::string> rows = {
-            "b.......................", "......bb.......bb....yy.", "..bb.bbbb.....bbbb...yy.",
-            "..bb.bbbb.....bbbb......", "......bb......bbbbbb....", "...............bbbbbb...",
-            "................bbbb....", "......................bb",
-        };
-        ScanSettings settings;
-        settings.HueLow = 150;
-        settings.HueHigh = 190;
-        const StainUnion u = measureStainUnion(pixelGrid(rows), 24, 8, settings);
-        // Corner pixels, the square, the disc, the merged pair; no yellow.
-        EXPECT_EQ(u.Covered, 1 + 4 + 12 + 26 + 2);
-        EXPECT_EQ(std::accumulate(u.TileCovered.begin(), u.TileCovered.end(), std::int64_t{0}), u.Covered);
-        std::vector<LoneStain> lone = u.Lone;
-        std::sort(lone.begin(), lone.end(), [](const LoneStain &a, const LoneStain &b) { return a.Area < b.Area; });
-        ASSERT_EQ(lone.size(), 2u);
-        EXPECT_EQ(lone[0].Area, 4);
-        EXPECT_DOUBLE_EQ(lone[0].X, 3.0);
-        EXPECT_EQ(lone[1].Area, 12);
-        EXPECT_DOUBLE_EQ(lone[1].X, 7.0);
-        EXPECT_DOUBLE_EQ(lone[1].Y, 3.0);
-    }
+// ---- What the overlap estimate reads of the stains ----------------------
+
+// Only stains that touch nothing, stay off the edge and are round stand
+// alone; a stain with no hue in the range is not covered at all.
+TEST(StainUnion, LoneStainsAreRoundUntouchedAndOffTheEdge)
+{
+    const std::vector<std::string> rows = {
+        "b.......................", "......bb.......bb....yy.", "..bb.bbbb.....bbbb...yy.", "..bb.bbbb.....bbbb......",
+        "......bb......bbbbbb....", "...............bbbbbb...", "................bbbb....", "......................bb",
+    };
+    ScanSettings settings;
+    settings.HueLow = 150;
+    settings.HueHigh = 190;
+    const StainUnion u = measureStainUnion(pixelGrid(rows), 24, 8, settings);
+    // Corner pixels, the square, the disc, the merged pair; no yellow.
+    EXPECT_EQ(u.Covered, 1 + 4 + 12 + 26 + 2);
+    EXPECT_EQ(std::accumulate(u.TileCovered.begin(), u.TileCovered.end(), std::int64_t{0}), u.Covered);
+    std::vector<LoneStain> lone = u.Lone;
+    std::sort(lone.begin(), lone.end(), [](const LoneStain &a, const LoneStain &b) { return a.Area < b.Area; });
+    ASSERT_EQ(lone.size(), 2u);
+    EXPECT_EQ(lone[0].Area, 4);
+    EXPECT_DOUBLE_EQ(lone[0].X, 3.0);
+    EXPECT_EQ(lone[1].Area, 12);
+    EXPECT_DOUBLE_EQ(lone[1].X, 7.0);
+    EXPECT_DOUBLE_EQ(lone[1].Y, 3.0);
+}
 
 } // namespace
 } // namespace vex
