@@ -6,6 +6,9 @@
 
 #include "support/PhotoCards.h"
 
+#include "BenchSupport.h"
+#include "intake/ColourReduction.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,6 +48,7 @@ int main(int argc, char **argv)
 {
     using vex::photosim::Background;
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    const bool speedOnly = argc > 1 && std::strcmp(argv[1], "--speed") == 0;
     std::vector<Case> cases = {
         {"straight", 600, 0, 0.0, 92, Background::Leaf, 0.8, false},
         {"tilt 5", 600, 5, 0.10, 88, Background::Leaf, 0.8, false},
@@ -58,6 +62,8 @@ int main(int argc, char **argv)
     };
     if (quick)
         cases.resize(3);
+    if (speedOnly)
+        cases.clear();
     std::printf("%-10s %5s %4s %5s %3s | %6s %6s %6s %6s | %6s %6s %6s | %7s %7s %6s | %5s\n", "case", "dpi", "tilt",
                 "light", "Q", "stains", "groups", "found", "off%", "cov", "found", "pp", "VMD", "found", "off%", "s");
     int seed = 1;
@@ -89,6 +95,8 @@ int main(int argc, char **argv)
 
     // A flatbed sheet: each card cut out by its true corners.
     for (const bool dark : {false, true}) {
+        if (speedOnly)
+            break;
         vex::photosim::SheetSpec spec;
         spec.DarkLid = dark;
         spec.Cards = quick ? 2 : 4;
@@ -105,5 +113,31 @@ int main(int argc, char **argv)
             printFacts(f);
         }
     }
+
+    // Speed on a 3-megapixel card (76 x 26 mm at 1000 dpi): the segmentation
+    // against the 256-colour reduction, alternated, median of three each.
+    vex::photosim::PhotoSpec spec;
+    spec.Card.Dpi = 1000;
+    const vex::photosim::Photo photo = vex::photosim::simulatePhoto(spec);
+    const cv::Mat card = vex::photosim::straightenCard(photo.Image, photo.Corners,
+                                                       vex::photosim::cardPixels(photo.Truth, spec.Card.Dpi));
+    vex::ColourImage colour;
+    colour.Width = card.cols;
+    colour.Height = card.rows;
+    colour.Bgr.resize(3 * card.total());
+    for (int y = 0; y < card.rows; ++y)
+        std::memcpy(colour.row(card.rows - 1 - y), card.ptr(y), 3 * static_cast<std::size_t>(card.cols));
+    std::vector<double> segmenting, reducing;
+    for (int run = 0; run < (speedOnly ? 10 : 3); ++run) {
+        auto start = vex::bench::Clock::now();
+        const vex::PhotoCard segmented = vex::segmentPhotoCard(colour, spec.Card.Dpi);
+        segmenting.push_back(vex::bench::secondsBetween(start, vex::bench::Clock::now()));
+        start = vex::bench::Clock::now();
+        const vex::ReducedPicture reduced = vex::reduceColours(colour);
+        reducing.push_back(vex::bench::secondsBetween(start, vex::bench::Clock::now()));
+    }
+    std::printf("\n%d x %d card (%.1f MP): segmentation %.3f s, 256-colour reduction %.3f s (median of 3)\n", card.cols,
+                card.rows, static_cast<double>(card.total()) / 1e6, vex::bench::median(segmenting),
+                vex::bench::median(reducing));
     return 0;
 }

@@ -138,7 +138,7 @@ cv::Vec3f medianColour(const cv::Mat &f3, const cv::Mat &mask, bool &found)
     return median;
 }
 
-// The paper colour at every pixel: the mean of the paper pixels of each
+// The paper colour on a grid of cells: the mean of the paper pixels of each
 // cell, smoothed over neighbouring cells, each weighted by its paper pixels
 // (so cells under a large stain take their neighbours' paper); `fallback`
 // where there is no paper near at all.
@@ -169,9 +169,29 @@ cv::Mat paperModel(const cv::Mat &f3, const cv::Mat &paperMask, double dpi, cons
         for (int x = 0; x < small.width; ++x)
             p[x] = (s[x] + Prior * fallback) / (w[x] + Prior);
     }
-    cv::Mat paper;
-    cv::resize(paperSmall, paper, f3.size(), 0, 0, cv::INTER_LINEAR);
-    return paper;
+    return paperSmall;
+}
+
+cv::Mat upsample(const cv::Mat &grid, cv::Size size)
+{
+    cv::Mat full;
+    cv::resize(grid, full, size, 0, 0, cv::INTER_LINEAR);
+    return full;
+}
+
+// Each pixel's share of the way from the paper to the stain colour.
+cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight)
+{
+    cv::Mat share(f3.size(), CV_32F);
+    for (int y = 0; y < f3.rows; ++y) {
+        const auto *f = f3.ptr<cv::Vec3f>(y);
+        const auto *p = paper.ptr<cv::Vec3f>(y);
+        auto *t = share.ptr<float>(y);
+        for (int x = 0; x < f3.cols; ++x)
+            t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
+                   weight[2] * (1.0f - f[x][2] / p[x][2]);
+    }
+    return share;
 }
 
 // 1 - pixel / paper, per channel: 0 on the paper whatever the light.
@@ -180,13 +200,6 @@ cv::Mat contrastOf(const cv::Mat &f3, const cv::Mat &paper)
     cv::Mat ratio;
     cv::divide(f3, paper, ratio);
     return cv::Scalar::all(1.0) - ratio;
-}
-
-cv::Mat project(const cv::Mat &contrast, const cv::Vec3f &weight)
-{
-    cv::Mat t;
-    cv::transform(contrast, t, cv::Matx13f(weight[0], weight[1], weight[2]));
-    return t;
 }
 
 // The robust spread (1.4826 x median absolute deviation) of the values where
@@ -230,27 +243,36 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         return result;
     dpi = dpi > 0.0 ? dpi : 600.0;
     const cv::Mat f = toLinear(view);
+    // The paper's and the stains' colours are learnt from the card at half
+    // its resolution where it has plenty: a quarter of the work, and the
+    // interiors of stains are still there to learn from.
+    const int factor = dpi >= 500.0 ? 2 : 1;
+    cv::Mat m = f;
+    if (factor > 1)
+        cv::resize(f, m, {std::max(1, w / factor), std::max(1, h / factor)}, 0, 0, cv::INTER_AREA);
+    const double modelDpi = dpi * m.cols / w;
 
     // A first paper colour: the middle of the brighter half of the card
     // (stains are darker than paper, and rarely cover half of it).
     cv::Mat grey;
-    cv::transform(f, grey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    cv::transform(m, grey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
     cv::Mat greySmall;
-    cv::resize(grey, greySmall, {std::min(w, 256), std::min(h, 256)}, 0, 0, cv::INTER_AREA);
+    cv::resize(grey, greySmall, {std::min(m.cols, 256), std::min(m.rows, 256)}, 0, 0, cv::INTER_AREA);
     std::vector<float> levels(greySmall.begin<float>(), greySmall.end<float>());
     std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2), levels.end());
     const cv::Mat bright = grey >= levels[levels.size() / 2];
     bool found = false;
-    const cv::Vec3f globalPaper = medianColour(f, bright, found);
+    const cv::Vec3f globalPaper = medianColour(m, bright, found);
 
     // The paper's colour at each place, first from every pixel whose colour
     // (not brightness: the light varies) is that of the paper, then from
     // every pixel away from stains.
-    cv::Mat strong = colourDeviation(f, cv::Mat(f.size(), CV_32FC3, cv::Scalar(globalPaper))) > StrongDeviation;
+    cv::Mat strong = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > StrongDeviation;
     cv::dilate(strong, strong, kernel3());
-    cv::Mat paper = paperModel(f, ~strong, dpi, globalPaper);
-    cv::Mat contrast = contrastOf(f, paper);
-    cv::Mat deviation = colourDeviation(f, paper);
+    cv::Mat paperGrid = paperModel(m, ~strong, modelDpi, globalPaper);
+    cv::Mat paper = upsample(paperGrid, m.size());
+    const cv::Mat contrast = contrastOf(m, paper);
+    const cv::Mat deviation = colourDeviation(m, paper);
     strong = deviation > StrongDeviation;
 
     // The stain colour: the middle of the stains' interiors (their edges,
@@ -267,24 +289,25 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     for (int ch = 0; ch < 3; ++ch)
         result.Facts.Stain[static_cast<std::size_t>(ch)] = stain[ch];
     stain = cv::Vec3f(std::max(stain[0], 0.0f), std::max(stain[1], 0.0f), std::max(stain[2], 0.0f));
-    if (!found || cv::countNonZero(interior) < MinimumInterior || cv::norm(stain) < MinimumStainContrast) {
+    if (!found || cv::countNonZero(interior) * factor * factor < MinimumInterior ||
+        cv::norm(stain) < MinimumStainContrast) {
         stain = TypicalStainContrast;
         result.Facts.AssumedStainColour = true;
     }
     const cv::Vec3f weight = stain / static_cast<float>(stain.dot(stain));
 
     // Second paper estimate, away from stains and their blur.
-    cv::Mat share = project(contrast, weight);
-    cv::Mat nearStain = (share > PaperContrast) | (deviation > PaperDeviation);
+    cv::Mat nearStain = (shareOf(m, paper, weight) > PaperContrast) | (deviation > PaperDeviation);
     cv::dilate(nearStain, nearStain, kernel3(), {-1, -1}, 2);
-    const cv::Mat paperMask = ~nearStain;
-    paper = paperModel(f, paperMask, dpi, globalPaper);
-    contrast = contrastOf(f, paper);
-    share = project(contrast, weight);
+    paperGrid = paperModel(m, ~nearStain, modelDpi, globalPaper);
+
+    // From here on at the card's full resolution.
+    paper = upsample(paperGrid, f.size());
+    const cv::Mat share = shareOf(f, paper, weight);
 
     // What the paper's own texture and the noise give, so that a stain is
     // what stands clearly above them.
-    const double noise = robustSpread(share, paperMask);
+    const double noise = robustSpread(share, share < PaperContrast);
     result.Facts.Noise = noise;
     const float lowShare = static_cast<float>(std::max(FaintShare, 5.0 * noise));
     const float peakShare = static_cast<float>(std::max(FaintPeak, 8.0 * noise));
@@ -385,7 +408,7 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     for (int y = 0; y < h; ++y) {
         const int inside = std::clamp(y, edge, h - 1 - edge);
         const auto *s = stained.ptr<std::uint8_t>(y);
-        const auto *c = contrast.ptr<cv::Vec3f>(inside);
+        const auto *f3 = f.ptr<cv::Vec3f>(inside);
         const auto *p = paper.ptr<cv::Vec3f>(inside);
         const auto *t = share.ptr<float>(inside);
         std::uint8_t *out = image.row(h - 1 - y);
@@ -399,7 +422,7 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
             std::array<double, 3> bgr{};
             for (int ch = 0; ch < 3; ++ch)
-                bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] * (1.0f - c[x][ch] * scale) - LightFloor);
+                bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
             const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
                                   static_cast<int>(std::lround(bgr[0])));
             const int bin = std::min(HueBins - 1, hue * HueBins / 256);
@@ -411,7 +434,7 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     }
     image.PaletteBgr.assign(3 * 256, 0);
     bool medianFound = false;
-    const cv::Vec3f paperColour = medianColour(paper, paperMask, medianFound);
+    const cv::Vec3f paperColour = medianColour(paperGrid, cv::Mat(paperGrid.size(), CV_8U, cv::Scalar(1)), medianFound);
     for (int ch = 0; ch < 3; ++ch) {
         const double light = (medianFound ? paperColour[ch] : globalPaper[ch]) - LightFloor;
         const double value = toLevel(light);
