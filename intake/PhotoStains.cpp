@@ -469,4 +469,15 @@ PhotoCard segmentPhotoCard(const ColourImage &card, double dpi)
         BgrView{card.Width, card.Height, card.row(card.Height - 1), -3 * static_cast<std::ptrdiff_t>(card.Width)}, dpi);
 }
 
+DecodedPicture decodedPhotoCard(PhotoCard card, double dpi)
+{
+    DecodedPicture picture;
+    picture.Image = std::move(card.Image);
+    picture.BitsPerPixel = 8;
+    picture.PixelsPerMetreX = dpi / 0.0254;
+    picture.PixelsPerMetreY = picture.PixelsPerMetreX;
+    picture.Reduction = card.Reduction;
+    return picture;
+}
+
 } // namespace vex

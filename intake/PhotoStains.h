@@ -32,6 +32,7 @@
 // colour pass samples: a large stain on the card's lower edge is never taken
 // for a dither colour.
 
+#include "intake/BmpFile.h"
 #include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
 
@@ -78,5 +79,10 @@ struct PhotoCard {
 PhotoCard segmentPhotoCard(const BgrView &card, double dpi);
 // The same for a decoded picture of a card.
 PhotoCard segmentPhotoCard(const ColourImage &card, double dpi);
+
+// The segmented card as the pipeline takes a card's decoded file: its
+// resolution recorded as `dpi`, its reduction noted (noteDecodedFacts), the
+// figures then worked out by analyseCard as for any card.
+DecodedPicture decodedPhotoCard(PhotoCard card, double dpi);
 
 } // namespace vex

@@ -90,10 +90,10 @@ TEST(PhotoStains, UnevenLightMovesNoStain)
     photosim::PhotoSpec even = smallCardPhoto(4);
     even.Gradient = 0.0;
     even.Vignetting = 0.0;
+    // Light falling off by half towards the card's ends.
     photosim::PhotoSpec uneven = even;
-    uneven.Gradient = 0.3;
-    uneven.GradientAngleDeg = 0.0; // along the card
-    uneven.Vignetting = 0.3;
+    uneven.CardShare = 0.9;
+    uneven.Vignetting = 0.5;
     const PhotoFigures a = test::analysePhoto(even);
     const PhotoFigures b = test::analysePhoto(uneven);
     EXPECT_NEAR(b.CoveragePercent, a.CoveragePercent, 0.05 * a.CoveragePercent);

@@ -53,12 +53,16 @@ inline PhotoFigures analysePictureOfCard(const cv::Mat &picture, const std::arra
     PhotoFigures f;
     f.Facts = segmented.Facts;
     f.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // The card's resolution comes with it, as from a file that records it.
     AnalysisSettings settings;
-    settings.Resolution = dpi;
+    settings.Resolution = 1200;
+    settings.ResolutionFromFile = true;
     settings.Log = false;
     settings.Scan.SplitTouching = true;
-    CardRecord card = newCardRecord("photo.jpg", "", straight.cols, straight.rows, dpi);
-    analyseCard(card, segmented.Image, settings);
+    const DecodeResult decoded(decodedPhotoCard(segmented, dpi));
+    CardRecord card = newCardRecord("photo.jpg", "", straight.cols, straight.rows, settings.Resolution);
+    noteDecodedFacts(card, decoded);
+    analyseCard(card, decoded->Image, settings);
     f.Accepted = card.Summary.Accepted;
     f.Stains = card.Summary.Accepted + card.RejectedCount;
     f.CoveragePercent = card.StainCoverage * 100.0;
