@@ -36,6 +36,9 @@ constexpr double FaintShare = 0.12;
 constexpr double FaintPeak = 0.3;
 // The band along the card's edges that is not searched for stains.
 constexpr double EdgeMm = 0.05;
+// A stain reaching in across the card's edge may stray this far from the
+// stain colour (as a share of its contrast) on average.
+constexpr double EdgeColourTolerance = 0.5;
 // The paper is estimated every half millimetre and smoothed over two.
 constexpr double CellMm = 0.5;
 constexpr double PaperSmoothingMm = 2.0;
@@ -288,6 +291,7 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     cv::Vec3f stain = medianColour(contrast, interior, found);
     for (int ch = 0; ch < 3; ++ch)
         result.Facts.Stain[static_cast<std::size_t>(ch)] = stain[ch];
+    const cv::Vec3f stainContrast = stain;
     stain = cv::Vec3f(std::max(stain[0], 0.0f), std::max(stain[1], 0.0f), std::max(stain[2], 0.0f));
     if (!found || cv::countNonZero(interior) * factor * factor < MinimumInterior ||
         cv::norm(stain) < MinimumStainContrast) {
@@ -345,12 +349,52 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             }
         }
     }
+    // What reaches in across the card's edge must be stain coloured in every
+    // channel, the ones it lightens too: a card cut from a picture a little
+    // too generously shows a strip of leaf, soil or shadow along its edge,
+    // darker than the paper as stains are, but not their colour.
+    std::vector<char> rejected(static_cast<std::size_t>(n), 0);
+    if (!result.Facts.AssumedStainColour)
+        for (int k = 1; k < n; ++k) {
+            const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
+                               stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
+            if (box.x > edge && box.y > edge && box.br().x < w - edge && box.br().y < h - edge)
+                continue;
+            double off = 0.0;
+            double along = 0.0;
+            for (int y = box.y; y < box.br().y; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(y);
+                const auto *t = share.ptr<float>(y);
+                const auto *f3 = f.ptr<cv::Vec3f>(y);
+                const auto *p = paper.ptr<cv::Vec3f>(y);
+                for (int x = box.x; x < box.br().x; ++x) {
+                    if (l[x] != k)
+                        continue;
+                    const cv::Vec3f expected = t[x] * stainContrast;
+                    const cv::Vec3f seen(1.0f - f3[x][0] / p[x][0], 1.0f - f3[x][1] / p[x][1],
+                                         1.0f - f3[x][2] / p[x][2]);
+                    off += cv::norm(seen - expected);
+                    along += cv::norm(expected);
+                }
+            }
+            if (off > EdgeColourTolerance * along) {
+                rejected[static_cast<std::size_t>(k)] = 1;
+                for (int y = box.y; y < box.br().y; ++y) {
+                    const auto *l = labels.ptr<std::int32_t>(y);
+                    auto *st = stained.ptr<std::uint8_t>(y);
+                    for (int x = box.x; x < box.br().x; ++x)
+                        if (l[x] == k)
+                            st[x] = 0;
+                }
+            }
+        }
+
     // Small stains: as many pixels as stain colour they hold, counted over
     // the stain and a margin for its blur, the most coloured ones first.
     std::vector<std::pair<float, cv::Point>> ranked;
     for (int k = 1; k < n; ++k) {
         if (halfPixels[static_cast<std::size_t>(k)] >= SmallStainPixels ||
-            peak[static_cast<std::size_t>(k)] < peakShare)
+            peak[static_cast<std::size_t>(k)] < peakShare || rejected[static_cast<std::size_t>(k)] != 0)
             continue;
         const int margin = 3;
         const cv::Rect box =

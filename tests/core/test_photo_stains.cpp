@@ -70,6 +70,22 @@ TEST(PhotoSimulator, TruthMatchesWhatIsDrawn)
     const double top = cv::norm(photo.Corners[1] - photo.Corners[0]);
     const double left = cv::norm(photo.Corners[3] - photo.Corners[0]);
     EXPECT_NEAR(top / left, 40.0 / 26.0, 0.3);
+
+    // A straight card on a sheet lies on whole pixels, its size at the scan's
+    // resolution: lid just outside its top left corner, paper just inside.
+    photosim::SheetSpec sheetSpec;
+    sheetSpec.Cards = 2;
+    sheetSpec.Dpi = 300;
+    const photosim::Sheet sheet = photosim::simulateSheet(sheetSpec);
+    for (const photosim::SheetCard &c : sheet.Cards) {
+        const cv::Point topLeft(cv::Point2d(c.Corners[0].x + 0.5, c.Corners[0].y + 0.5));
+        EXPECT_EQ(cv::Point2d(topLeft), c.Corners[0] + cv::Point2d(0.5, 0.5));
+        EXPECT_EQ(c.Corners[2] - c.Corners[0], cv::Point2d(photosim::cardPixels(c.Truth, 300)));
+        const cv::Vec3b inside = sheet.Image.at<cv::Vec3b>(topLeft + cv::Point(1, 1));
+        const cv::Vec3b outside = sheet.Image.at<cv::Vec3b>(topLeft - cv::Point(2, 2));
+        EXPECT_GT(inside[2] - inside[0], 100);
+        EXPECT_LT(std::abs(outside[2] - outside[0]), 20);
+    }
 }
 
 TEST(PhotoStains, SimulatedPhotosMeetTheGoals)

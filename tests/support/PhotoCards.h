@@ -4,10 +4,12 @@
 
 #include "analysis/DropStatistics.h"
 #include "intake/CardLoading.h"
+#include "intake/ColourReduction.h"
 #include "intake/PhotoStainsCv.h"
 #include "line/LineAnalysis.h"
 #include "tools/photosim/PhotoSimulator.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <vector>
@@ -44,12 +46,27 @@ inline double truthDropVmd(const photosim::CardTruth &truth, const SpreadFactors
     return photosim::volumeMedianDiameter(drops);
 }
 
+// With `reduce`, the card goes through the 256-colour reduction of colour
+// scans instead, for comparison.
 inline PhotoFigures analysePictureOfCard(const cv::Mat &picture, const std::array<cv::Point2d, 4> &corners,
-                                         const photosim::CardTruth &truth, int dpi)
+                                         const photosim::CardTruth &truth, int dpi, bool reduce = false)
 {
     const cv::Mat straight = photosim::straightenCard(picture, corners, photosim::cardPixels(truth, dpi));
     const auto start = std::chrono::steady_clock::now();
-    const PhotoCard segmented = segmentPhotoCard(straight, dpi);
+    PhotoCard segmented;
+    if (reduce) {
+        ColourImage colour;
+        colour.Width = straight.cols;
+        colour.Height = straight.rows;
+        colour.Bgr.resize(3 * straight.total());
+        for (int y = 0; y < straight.rows; ++y)
+            std::copy(straight.ptr(y), straight.ptr(y) + 3 * straight.cols, colour.row(straight.rows - 1 - y));
+        ReducedPicture reduced = reduceColours(colour);
+        segmented.Image = std::move(reduced.Image);
+        segmented.Reduction = reduced.Reduction;
+    } else {
+        segmented = segmentPhotoCard(straight, dpi);
+    }
     PhotoFigures f;
     f.Facts = segmented.Facts;
     f.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -86,10 +103,16 @@ inline PhotoFigures analysePictureOfCard(const cv::Mat &picture, const std::arra
     return f;
 }
 
-inline PhotoFigures analysePhoto(const photosim::PhotoSpec &spec)
+// With `slack`, the card is cut that share of its diagonal too wide at
+// every corner, as by a card finder that erred outwards.
+inline PhotoFigures analysePhoto(const photosim::PhotoSpec &spec, double slack = 0.0, bool reduce = false)
 {
     const photosim::Photo photo = photosim::simulatePhoto(spec);
-    return analysePictureOfCard(photo.Image, photo.Corners, photo.Truth, static_cast<int>(spec.Card.Dpi));
+    std::array<cv::Point2d, 4> corners = photo.Corners;
+    const cv::Point2d centre = (corners[0] + corners[1] + corners[2] + corners[3]) / 4.0;
+    for (cv::Point2d &c : corners)
+        c += slack * (c - centre) * 2.0;
+    return analysePictureOfCard(photo.Image, corners, photo.Truth, static_cast<int>(spec.Card.Dpi), reduce);
 }
 
 } // namespace vex::test
