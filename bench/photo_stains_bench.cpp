@@ -26,6 +26,7 @@ struct Case {
     double Blur;
     bool Defocus;
     double Slack = 0.0;
+    double Shadow = 0.0;
 };
 
 void printFacts(const vex::test::PhotoFigures &f)
@@ -51,6 +52,7 @@ int main(int argc, char **argv)
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const bool speedOnly = argc > 1 && std::strcmp(argv[1], "--speed") == 0;
     std::vector<Case> cases = {
+        {"shadow 40%", 600, 4, 0.10, 88, Background::Table, 0.8, false, 0.0, 0.4},
         {"straight", 600, 0, 0.0, 92, Background::Leaf, 0.8, false},
         {"tilt 5", 600, 5, 0.10, 88, Background::Leaf, 0.8, false},
         {"tilt 10", 600, 10, 0.25, 85, Background::Soil, 0.8, false},
@@ -61,6 +63,7 @@ int main(int argc, char **argv)
         {"1200 dpi", 1200, 10, 0.25, 80, Background::Soil, 1.2, false},
         {"400 dpi", 400, 5, 0.20, 88, Background::Leaf, 0.8, false},
         {"cut wide", 600, 6, 0.20, 85, Background::Soil, 0.8, false, 0.005},
+        {"shadow 40%", 600, 4, 0.10, 88, Background::Table, 0.8, false, 0.0, 0.4},
     };
     if (quick)
         cases.resize(3);
@@ -84,6 +87,7 @@ int main(int argc, char **argv)
         spec.Scene = c.Scene;
         spec.BlurPx = c.Blur * c.Dpi / 600.0;
         spec.Defocus = c.Defocus;
+        spec.ShadowDepth = c.Shadow;
         const vex::test::PhotoFigures f = vex::test::analysePhoto(spec, c.Slack);
         std::printf(
             "%-10s %5.0f %4.0f %4.0f%% %3d | %6d %6d %6d %+6.1f | %6.2f %6.2f %+6.2f | %7.0f %7.0f %+6.1f | %5.2f\n",

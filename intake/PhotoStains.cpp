@@ -22,10 +22,13 @@ constexpr int HueBins = (256 - FirstStainIndex) / Replicas; // 23 bins of about 
 // aside) differs this much from the paper's is certainly stain, whatever the
 // light: the log ratios of blue stain and yellow paper differ by 3 and more.
 constexpr float StrongDeviation = 0.5f;
-// Pixels this close to a stain's colour, or this different from the paper's,
-// are left out of the paper estimate (the blur tails of stains).
+// Pixels whose colour differs this much from the paper's are left out of
+// the paper estimate: the blur tails of stains (a twentieth of stain in a
+// pixel differs by 0.2).
+constexpr float PaperDeviation = 0.1f;
+// Below this share of the way to the stain colour a pixel counts as paper
+// for the estimate of the noise.
 constexpr float PaperContrast = 0.1f;
-constexpr float PaperDeviation = 0.2f;
 // The stain colour is learnt from this many interior pixels at least.
 constexpr int MinimumInterior = 100;
 // A stain must darken the paper by at least this much to be learnt from.
@@ -36,16 +39,20 @@ constexpr double FaintShare = 0.12;
 constexpr double FaintPeak = 0.3;
 // The band along the card's edges that is not searched for stains.
 constexpr double EdgeMm = 0.05;
-// A stain reaching in across the card's edge may stray this far from the
-// stain colour (as a share of its contrast) on average.
+// A pixel of a stain reaching in across the card's edge may stray this far
+// from the stain colour (as a share of its contrast).
 constexpr double EdgeColourTolerance = 0.5;
-// The paper is estimated every half millimetre and smoothed over two.
-constexpr double CellMm = 0.5;
-constexpr double PaperSmoothingMm = 2.0;
+// The paper is estimated every quarter millimetre and smoothed over half a
+// millimetre: wide enough to reach across the largest stains, narrow enough
+// to follow the edge of a shadow.
+constexpr double CellMm = 0.25;
+constexpr double PaperSmoothingMm = 0.5;
 // A stain that does not reach half the stain colour over this many pixels is
 // sized by the colour it holds rather than by its half-way edge: a disc of
 // three pixels' radius.
 constexpr int SmallStainPixels = 28;
+// A faint stain covers this many pixels at most, blur and all.
+constexpr int FaintStainPixels = 4 * SmallStainPixels;
 
 // A blue stain on yellow paper as a contrast against the paper in linear
 // light (1 - stain / paper; blue, where the stain is lighter, left out):
@@ -301,7 +308,8 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     const cv::Vec3f weight = stain / static_cast<float>(stain.dot(stain));
 
     // Second paper estimate, away from stains and their blur.
-    cv::Mat nearStain = (shareOf(m, paper, weight) > PaperContrast) | (deviation > PaperDeviation);
+    // Only colour tells: paper that a shadow darkens stays paper.
+    cv::Mat nearStain = deviation > PaperDeviation;
     cv::dilate(nearStain, nearStain, kernel3(), {-1, -1}, 2);
     paperGrid = paperModel(m, ~nearStain, modelDpi, globalPaper);
 
@@ -360,33 +368,29 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
                                stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
             if (box.x > edge && box.y > edge && box.br().x < w - edge && box.br().y < h - edge)
                 continue;
-            double off = 0.0;
-            double along = 0.0;
+            // Pixel by pixel: a stain at the edge may lie in such a strip.
+            std::int64_t pixels = 0;
+            std::int64_t strays = 0;
             for (int y = box.y; y < box.br().y; ++y) {
                 const auto *l = labels.ptr<std::int32_t>(y);
                 const auto *t = share.ptr<float>(y);
                 const auto *f3 = f.ptr<cv::Vec3f>(y);
                 const auto *p = paper.ptr<cv::Vec3f>(y);
+                auto *st = stained.ptr<std::uint8_t>(y);
                 for (int x = box.x; x < box.br().x; ++x) {
                     if (l[x] != k)
                         continue;
                     const cv::Vec3f expected = t[x] * stainContrast;
                     const cv::Vec3f seen(1.0f - f3[x][0] / p[x][0], 1.0f - f3[x][1] / p[x][1],
                                          1.0f - f3[x][2] / p[x][2]);
-                    off += cv::norm(seen - expected);
-                    along += cv::norm(expected);
+                    ++pixels;
+                    if (cv::norm(seen - expected) > EdgeColourTolerance * cv::norm(expected)) {
+                        ++strays;
+                        st[x] = 0;
+                    }
                 }
             }
-            if (off > EdgeColourTolerance * along) {
-                rejected[static_cast<std::size_t>(k)] = 1;
-                for (int y = box.y; y < box.br().y; ++y) {
-                    const auto *l = labels.ptr<std::int32_t>(y);
-                    auto *st = stained.ptr<std::uint8_t>(y);
-                    for (int x = box.x; x < box.br().x; ++x)
-                        if (l[x] == k)
-                            st[x] = 0;
-                }
-            }
+            rejected[static_cast<std::size_t>(k)] = 2 * strays > pixels ? 1 : 0;
         }
 
     // Small stains: as many pixels as stain colour they hold, counted over
@@ -396,6 +400,12 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         if (halfPixels[static_cast<std::size_t>(k)] >= SmallStainPixels ||
             peak[static_cast<std::size_t>(k)] < peakShare || rejected[static_cast<std::size_t>(k)] != 0)
             continue;
+        // Wide and nowhere half way to the stain colour: a shadow or a fold
+        // of the paper, not a stain.
+        if (halfPixels[static_cast<std::size_t>(k)] == 0 && stats.at<int>(k, cv::CC_STAT_AREA) > FaintStainPixels) {
+            rejected[static_cast<std::size_t>(k)] = 1;
+            continue;
+        }
         const int margin = 3;
         const cv::Rect box =
             cv::Rect(stats.at<int>(k, cv::CC_STAT_LEFT) - margin, stats.at<int>(k, cv::CC_STAT_TOP) - margin,

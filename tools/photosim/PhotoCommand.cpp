@@ -21,7 +21,8 @@ int usage()
                "card:  --card-size WxH (mm) --dpi N --seed N --stains N --median-um U --sigma S --min-um U\n"
                "       --max-um U --touching SHARE --no-rim\n"
                "photo: --scene leaf|soil|skin|table --share S --rotation DEG --tilt-x DEG --tilt-y DEG\n"
-               "       --gradient G --gradient-angle DEG --vignetting V --blur PX --defocus --noise LEVELS\n"
+               "       --gradient G --gradient-angle DEG --vignetting V --shadow DEPTH --shadow-angle DEG\n"
+               "       --blur PX --defocus --noise LEVELS\n"
                "       --quality Q --no-subsample --photo-seed N\n"
                "sheet: --sheet-size WxH (mm) --cards N --dark --max-rotation DEG --noise LEVELS --blur PX\n"
                "both:  --truth FILE.json   the corners, card size, stains, count, coverage and VMDs\n",
@@ -96,6 +97,8 @@ int runPhotoCommand(const std::vector<std::string> &args)
         {"--gradient", real(photo.Gradient)},
         {"--gradient-angle", real(photo.GradientAngleDeg)},
         {"--vignetting", real(photo.Vignetting)},
+        {"--shadow", real(photo.ShadowDepth)},
+        {"--shadow-angle", real(photo.ShadowAngleDeg)},
         {"--blur", [&](std::string_view t) { return number(t, photo.BlurPx) && number(t, sheet.BlurPx); }},
         {"--noise", [&](std::string_view t) { return number(t, photo.NoiseLevels) && number(t, sheet.NoiseLevels); }},
         {"--quality",

@@ -419,8 +419,9 @@ std::string checkSpec(const PhotoSpec &spec)
         return "the card's share must be 0.05 to 0.95 of the width and the aspect 0.3 to 3.5";
     if (std::abs(spec.TiltXDeg) > 45.0 || std::abs(spec.TiltYDeg) > 45.0)
         return "the tilt must be within 45 degrees";
-    if (!(spec.Gradient >= 0.0 && spec.Gradient < 0.9 && spec.Vignetting >= 0.0 && spec.Vignetting < 0.9))
-        return "the light's gradient and vignetting must be 0 to 0.9";
+    if (!(spec.Gradient >= 0.0 && spec.Gradient < 0.9 && spec.Vignetting >= 0.0 && spec.Vignetting < 0.9 &&
+          spec.ShadowDepth >= 0.0 && spec.ShadowDepth < 0.9 && spec.ShadowEdge >= 0.0))
+        return "the light's gradient, vignetting and shadow must be 0 to 0.9";
     if (!(spec.BlurPx >= 0.0 && spec.BlurPx <= 20.0) || !(spec.NoiseLevels >= 0.0 && spec.NoiseLevels <= 50.0))
         return "the blur must be 0 to 20 pixels and the noise 0 to 50 levels";
     if (spec.JpegQuality < 0 || spec.JpegQuality > 100)
@@ -478,6 +479,7 @@ Photo simulatePhoto(const PhotoSpec &spec)
     // Light: a fall-off across the picture and towards its corners.
     const double angle = radians(spec.GradientAngleDeg);
     const double halfDiagonal = std::hypot(width, height) / 2.0;
+    const double shadowAngle = radians(spec.ShadowAngleDeg);
     const double reach = std::abs(std::cos(angle)) * width / 2.0 + std::abs(std::sin(angle)) * height / 2.0;
     for (int y = 0; y < height; ++y) {
         auto *row = light.ptr<float>(y);
@@ -486,7 +488,11 @@ Photo simulatePhoto(const PhotoSpec &spec)
             const double dy = y - (height - 1) / 2.0;
             const double across = (dx * std::cos(angle) + dy * std::sin(angle)) / reach;
             const double rho = std::hypot(dx, dy) / halfDiagonal;
-            row[x] = static_cast<float>((1.0 + spec.Gradient * across) * (1.0 - spec.Vignetting * rho * rho));
+            const double beyond = (dx * std::cos(shadowAngle) + dy * std::sin(shadowAngle)) / width - spec.ShadowOffset;
+            const double shade =
+                spec.ShadowDepth * std::clamp(0.5 + beyond / std::max(spec.ShadowEdge, 1e-6), 0.0, 1.0);
+            row[x] = static_cast<float>((1.0 + spec.Gradient * across) * (1.0 - spec.Vignetting * rho * rho) *
+                                        (1.0 - shade));
         }
     }
     cv::Mat image(size, CV_32FC3);

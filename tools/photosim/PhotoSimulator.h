@@ -112,6 +112,14 @@ struct PhotoSpec {
     double Gradient = 0.25;
     double GradientAngleDeg = 30.0;
     double Vignetting = 0.2;
+    // The phone's or the hand's shadow across the picture: the light falls by
+    // ShadowDepth beyond a line through the picture's centre, moved by
+    // ShadowOffset (a share of the width) and turned by ShadowAngleDeg,
+    // over a soft edge of ShadowEdge of the width.  0 casts none.
+    double ShadowDepth = 0.0;
+    double ShadowAngleDeg = 80.0;
+    double ShadowOffset = 0.1;
+    double ShadowEdge = 0.03;
     // Lens blur in picture pixels: a Gaussian's sigma, or with Defocus a disc
     // of that radius.
     double BlurPx = 0.8;
