@@ -180,8 +180,12 @@ int runPhotoCommand(const std::vector<std::string> &args)
         return 2;
     }
     const bool png = out.size() > 4 && out.substr(out.size() - 4) == ".png";
-    if (png)
+    if (png) {
         photo.JpegQuality = 0;
+    } else if (photo.JpegQuality == 0) {
+        std::fputs("vexolin-cardgen: a JPEG photo needs a quality of 1 to 100 (or name it .png)\n", stderr);
+        return 2;
+    }
     const Photo p = simulatePhoto(photo);
     const std::vector<std::uint8_t> bytes = png ? encodePng(p.Image, 0.0) : p.Jpeg;
     if (bytes.empty() || !write(out, {reinterpret_cast<const char *>(bytes.data()), bytes.size()}))
