@@ -39,9 +39,10 @@ constexpr double FaintShare = 0.12;
 constexpr double FaintPeak = 0.3;
 // The band along the card's edges that is not searched for stains.
 constexpr double EdgeMm = 0.05;
-// A pixel of a stain reaching in across the card's edge may stray this far
-// from the stain colour (as a share of its contrast).
-constexpr double EdgeColourTolerance = 0.5;
+// A stain reaching in across the card's edge lightens the paper in the
+// channels the dye lightens by at least this share of what its darkening
+// in the others says.
+constexpr float EdgeColourShare = 0.2f;
 // The paper is estimated every quarter millimetre and smoothed over half a
 // millimetre: wide enough to reach across the largest stains, narrow enough
 // to follow the edge of a shadow.
@@ -277,13 +278,13 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     // The paper's colour at each place, first from every pixel whose colour
     // (not brightness: the light varies) is that of the paper, then from
     // every pixel away from stains.
-    cv::Mat strong = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > StrongDeviation;
-    cv::dilate(strong, strong, kernel3());
-    cv::Mat paperGrid = paperModel(m, ~strong, modelDpi, globalPaper);
+    cv::Mat coloured = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
+    cv::dilate(coloured, coloured, kernel3(), {-1, -1}, 2);
+    cv::Mat paperGrid = paperModel(m, ~coloured, modelDpi, globalPaper);
     cv::Mat paper = upsample(paperGrid, m.size());
     const cv::Mat contrast = contrastOf(m, paper);
     const cv::Mat deviation = colourDeviation(m, paper);
-    strong = deviation > StrongDeviation;
+    const cv::Mat strong = deviation > StrongDeviation;
 
     // The stain colour: the middle of the stains' interiors (their edges,
     // mixed with paper, and dark rims peeled off), as a contrast.  Only the
@@ -357,34 +358,62 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             }
         }
     }
-    // What reaches in across the card's edge must be stain coloured in every
-    // channel, the ones it lightens too: a card cut from a picture a little
-    // too generously shows a strip of leaf, soil or shadow along its edge,
-    // darker than the paper as stains are, but not their colour.
+    // What reaches in across the card's edge must be stain coloured: as
+    // much lighter than the paper, at least half as much, in the channels
+    // in which the stain is lighter (blue dye on yellow paper: blue).  A
+    // card cut from a picture a little too generously shows a strip of leaf,
+    // soil or shadow along its edge, darker than the paper as stains are, but
+    // darker in those channels too.  (The other channels and the amount
+    // tell little: light in a photo is not exactly proportional.)
+    std::array<bool, 3> lighter{};
+    for (int ch = 0; ch < 3; ++ch)
+        lighter[static_cast<std::size_t>(ch)] = stainContrast[ch] < -0.2f;
+    const bool colourTells = !result.Facts.AssumedStainColour && (lighter[0] || lighter[1] || lighter[2]);
     std::vector<char> rejected(static_cast<std::size_t>(n), 0);
-    if (!result.Facts.AssumedStainColour)
+    if (colourTells)
         for (int k = 1; k < n; ++k) {
             const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
                                stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
             if (box.x > edge && box.y > edge && box.br().x < w - edge && box.br().y < h - edge)
                 continue;
-            // Pixel by pixel: a stain at the edge may lie in such a strip.
-            std::int64_t pixels = 0;
-            std::int64_t strays = 0;
-            for (int y = box.y; y < box.br().y; ++y) {
+            // Pixel by pixel, a stain at the edge may lie in such a strip;
+            // each pixel judged by its neighbourhood, as JPEG leaves little
+            // of a single pixel's colour.
+            const cv::Rect around =
+                cv::Rect(box.x - 3, box.y - 3, box.width + 6, box.height + 6) & cv::Rect(0, 0, w, h);
+            cv::Mat seenLight(around.size(), CV_32F, cv::Scalar(0));
+            cv::Mat expectedLight(around.size(), CV_32F, cv::Scalar(0));
+            for (int y = around.y; y < around.br().y; ++y) {
                 const auto *l = labels.ptr<std::int32_t>(y);
                 const auto *t = share.ptr<float>(y);
                 const auto *f3 = f.ptr<cv::Vec3f>(y);
                 const auto *p = paper.ptr<cv::Vec3f>(y);
+                auto *seenRow = seenLight.ptr<float>(y - around.y);
+                auto *expectedRow = expectedLight.ptr<float>(y - around.y);
+                for (int x = around.x; x < around.br().x; ++x) {
+                    if (l[x] != k)
+                        continue;
+                    for (int ch = 0; ch < 3; ++ch)
+                        if (lighter[static_cast<std::size_t>(ch)]) {
+                            seenRow[x - around.x] += f3[x][ch] / p[x][ch] - 1.0f;
+                            expectedRow[x - around.x] -= t[x] * stainContrast[ch];
+                        }
+                }
+            }
+            cv::blur(seenLight, seenLight, {7, 7});
+            cv::blur(expectedLight, expectedLight, {7, 7});
+            std::int64_t pixels = 0;
+            std::int64_t strays = 0;
+            for (int y = box.y; y < box.br().y; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(y);
+                const auto *seenRow = seenLight.ptr<float>(y - around.y);
+                const auto *expectedRow = expectedLight.ptr<float>(y - around.y);
                 auto *st = stained.ptr<std::uint8_t>(y);
                 for (int x = box.x; x < box.br().x; ++x) {
                     if (l[x] != k)
                         continue;
-                    const cv::Vec3f expected = t[x] * stainContrast;
-                    const cv::Vec3f seen(1.0f - f3[x][0] / p[x][0], 1.0f - f3[x][1] / p[x][1],
-                                         1.0f - f3[x][2] / p[x][2]);
                     ++pixels;
-                    if (cv::norm(seen - expected) > EdgeColourTolerance * cv::norm(expected)) {
+                    if (seenRow[x - around.x] < EdgeColourShare * expectedRow[x - around.x]) {
                         ++strays;
                         st[x] = 0;
                     }
