@@ -116,10 +116,16 @@ LinearCard drawLinearCard(const CardSpec &spec)
         const double cy = s.YMm * pxPerMm - 0.5;
         const double r = s.DiameterUm / 1000.0 * pxPerMm / 2.0;
         // Each stain a little lighter or darker: drops carry more or less dye
-        // into the paper.
-        const float depth = static_cast<float>(uniform(rng, 0.88, 1.0));
-        const cv::Vec3f core = depth * stainColour + (1.0f - depth) * paper;
-        const cv::Vec3f rim = depth * rimColour + (1.0f - depth) * paper;
+        // into the paper.  The dye absorbs as a filter does (Beer-Lambert):
+        // a stain with less dye passes the paper's light times the full
+        // stain's share of it to a power below 1.
+        const double depth = uniform(rng, 0.75, 1.0);
+        cv::Vec3f core;
+        cv::Vec3f rim;
+        for (int ch = 0; ch < 3; ++ch) {
+            core[ch] = static_cast<float>(paper[ch] * std::pow(stainColour[ch] / paper[ch], depth));
+            rim[ch] = static_cast<float>(paper[ch] * std::pow(rimColour[ch] / paper[ch], depth));
+        }
         const double rimWidth = spec.DarkRim ? std::max(0.8, 0.12 * r) : 0.0;
         const int x0 = std::max(0, static_cast<int>(std::floor(cx - r - 1)));
         const int x1 = std::min(w - 1, static_cast<int>(std::ceil(cx + r + 1)));
