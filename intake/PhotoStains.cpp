@@ -39,6 +39,9 @@ constexpr double FaintShare = 0.12;
 constexpr double FaintPeak = 0.3;
 // The band along the card's edges that is not searched for stains.
 constexpr double EdgeMm = 0.05;
+// How far from the card's edge such a strip may reach: a card finder's
+// corners may be off by one and a half percent of a card's width.
+constexpr double EdgeCheckMm = 1.5;
 // A stain reaching in across the card's edge lightens the paper in the
 // channels the dye lightens by at least this share of what its darkening
 // in the others says.
@@ -238,6 +241,53 @@ double robustSpread(const cv::Mat &values, const cv::Mat &mask)
     return 1.4826 * *middle;
 }
 
+// A strip of what the card lay on along its left edge: in each eighth of the
+// edge, the columns from the edge in whose middle pixel (by share) the
+// paper is not yet reached.  Stains, however many, leave the middle of a
+// column of the card paper.
+cv::Mat leftStrip(const cv::Mat &share, float paperShare, int deepest)
+{
+    cv::Mat strip(share.size(), CV_8U, cv::Scalar(0));
+    constexpr int Parts = 8;
+    std::vector<float> column;
+    for (int part = 0; part < Parts; ++part) {
+        const int top = part * share.rows / Parts;
+        const int bottom = (part + 1) * share.rows / Parts;
+        if (bottom <= top)
+            continue;
+        int depth = 0;
+        for (; depth < std::min(deepest, share.cols); ++depth) {
+            column.clear();
+            for (int y = top; y < bottom; ++y)
+                column.push_back(share.at<float>(y, depth));
+            const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
+            std::nth_element(column.begin(), middle, column.end());
+            if (*middle < paperShare)
+                break;
+        }
+        if (depth > 0)
+            strip(cv::Rect(0, top, std::min(depth + 1, share.cols), bottom - top)).setTo(255);
+    }
+    return strip;
+}
+
+// Such strips along all four edges.
+cv::Mat stripAlongEdges(const cv::Mat &share, float paperShare, int deepest)
+{
+    cv::Mat strip = leftStrip(share, paperShare, deepest);
+    cv::Mat flipped;
+    cv::flip(share, flipped, 1);
+    cv::Mat part;
+    cv::flip(leftStrip(flipped, paperShare, deepest), part, 1);
+    strip |= part;
+    const cv::Mat turned = share.t();
+    strip |= cv::Mat(leftStrip(turned, paperShare, deepest).t());
+    cv::flip(turned, flipped, 1);
+    cv::flip(leftStrip(flipped, paperShare, deepest), part, 1);
+    strip |= cv::Mat(part.t());
+    return strip;
+}
+
 cv::Mat kernel3()
 {
     return cv::getStructuringElement(cv::MORPH_RECT, {3, 3});
@@ -336,6 +386,9 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         candidate.colRange(0, edge).setTo(0);
         candidate.colRange(w - edge, w).setTo(0);
     }
+    const int checked = std::max(edge, static_cast<int>(std::lround(EdgeCheckMm * dpi / 25.4)));
+    const cv::Mat strip = stripAlongEdges(share, lowShare, checked);
+    candidate.setTo(0, strip);
     cv::Mat labels;
     cv::Mat stats;
     cv::Mat centroids;
@@ -374,7 +427,7 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         for (int k = 1; k < n; ++k) {
             const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
                                stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
-            if (box.x > edge && box.y > edge && box.br().x < w - edge && box.br().y < h - edge)
+            if (box.x > checked && box.y > checked && box.br().x < w - checked && box.br().y < h - checked)
                 continue;
             // Pixel by pixel, a stain at the edge may lie in such a strip;
             // each pixel judged by its neighbourhood, as JPEG leaves little
