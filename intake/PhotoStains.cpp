@@ -242,10 +242,9 @@ double robustSpread(const cv::Mat &values, const cv::Mat &mask)
 }
 
 // A strip of what the card lay on along its left edge: in each eighth of the
-// edge, the columns from the edge in whose middle pixel (by share) the
-// paper is not yet reached.  Stains, however many, leave the middle of a
-// column of the card paper.
-cv::Mat leftStrip(const cv::Mat &share, float paperShare, int deepest)
+// edge, the columns from the edge whose middle pixel is at least `level`
+// (in `foreign`: 1 where a pixel is not of the card).
+cv::Mat leftStrip(const cv::Mat &share, float level, int deepest)
 {
     cv::Mat strip(share.size(), CV_8U, cv::Scalar(0));
     constexpr int Parts = 8;
@@ -262,7 +261,7 @@ cv::Mat leftStrip(const cv::Mat &share, float paperShare, int deepest)
                 column.push_back(share.at<float>(y, depth));
             const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
             std::nth_element(column.begin(), middle, column.end());
-            if (*middle < paperShare)
+            if (*middle < level)
                 break;
         }
         if (depth > 0)
@@ -272,18 +271,18 @@ cv::Mat leftStrip(const cv::Mat &share, float paperShare, int deepest)
 }
 
 // Such strips along all four edges.
-cv::Mat stripAlongEdges(const cv::Mat &share, float paperShare, int deepest)
+cv::Mat stripAlongEdges(const cv::Mat &share, float level, int deepest)
 {
-    cv::Mat strip = leftStrip(share, paperShare, deepest);
+    cv::Mat strip = leftStrip(share, level, deepest);
     cv::Mat flipped;
     cv::flip(share, flipped, 1);
     cv::Mat part;
-    cv::flip(leftStrip(flipped, paperShare, deepest), part, 1);
+    cv::flip(leftStrip(flipped, level, deepest), part, 1);
     strip |= part;
     const cv::Mat turned = share.t();
-    strip |= cv::Mat(leftStrip(turned, paperShare, deepest).t());
+    strip |= cv::Mat(leftStrip(turned, level, deepest).t());
     cv::flip(turned, flipped, 1);
-    cv::flip(leftStrip(flipped, paperShare, deepest), part, 1);
+    cv::flip(leftStrip(flipped, level, deepest), part, 1);
     strip |= cv::Mat(part.t());
     return strip;
 }
@@ -386,9 +385,45 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         candidate.colRange(0, edge).setTo(0);
         candidate.colRange(w - edge, w).setTo(0);
     }
+    // What reaches in across the card's edge must be stain coloured: as
+    // much lighter than the paper, at least half as much, in the channels
+    // in which the stain is lighter (blue dye on yellow paper: blue).  A
+    // card cut from a picture a little too generously shows a strip of leaf,
+    // soil or shadow along its edge, darker than the paper as stains are, but
+    // darker in those channels too.  (The other channels and the amount
+    // tell little: light in a photo is not exactly proportional.)
+    std::array<bool, 3> lighter{};
+    for (int ch = 0; ch < 3; ++ch)
+        lighter[static_cast<std::size_t>(ch)] = stainContrast[ch] < -0.2f;
+    const bool colourTells = !result.Facts.AssumedStainColour && (lighter[0] || lighter[1] || lighter[2]);
     const int checked = std::max(edge, static_cast<int>(std::lround(EdgeCheckMm * dpi / 25.4)));
-    const cv::Mat strip = stripAlongEdges(share, lowShare, checked);
-    candidate.setTo(0, strip);
+    if (colourTells) {
+        // Darker than the paper but not of the dye's colour: where most of
+        // an edge's pixels are, the card's edge has not yet been reached.
+        cv::Mat foreign(h, w, CV_32F, cv::Scalar(0));
+        for (int y = 0; y < h; ++y) {
+            const bool nearEdge = y < checked || y >= h - checked;
+            const auto *t = share.ptr<float>(y);
+            const auto *f3 = f.ptr<cv::Vec3f>(y);
+            const auto *p = paper.ptr<cv::Vec3f>(y);
+            auto *out = foreign.ptr<float>(y);
+            for (int x = 0; x < w; ++x) {
+                if (!nearEdge && x == checked)
+                    x = std::max(x, w - checked);
+                if (t[x] <= lowShare)
+                    continue;
+                float seen = 0.0f;
+                float expected = 0.0f;
+                for (int ch = 0; ch < 3; ++ch)
+                    if (lighter[static_cast<std::size_t>(ch)]) {
+                        seen += f3[x][ch] / p[x][ch] - 1.0f;
+                        expected -= t[x] * stainContrast[ch];
+                    }
+                out[x] = seen < EdgeColourShare * expected ? 1.0f : 0.0f;
+            }
+        }
+        candidate.setTo(0, stripAlongEdges(foreign, 0.5f, checked));
+    }
     cv::Mat labels;
     cv::Mat stats;
     cv::Mat centroids;
@@ -411,17 +446,6 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             }
         }
     }
-    // What reaches in across the card's edge must be stain coloured: as
-    // much lighter than the paper, at least half as much, in the channels
-    // in which the stain is lighter (blue dye on yellow paper: blue).  A
-    // card cut from a picture a little too generously shows a strip of leaf,
-    // soil or shadow along its edge, darker than the paper as stains are, but
-    // darker in those channels too.  (The other channels and the amount
-    // tell little: light in a photo is not exactly proportional.)
-    std::array<bool, 3> lighter{};
-    for (int ch = 0; ch < 3; ++ch)
-        lighter[static_cast<std::size_t>(ch)] = stainContrast[ch] < -0.2f;
-    const bool colourTells = !result.Facts.AssumedStainColour && (lighter[0] || lighter[1] || lighter[2]);
     std::vector<char> rejected(static_cast<std::size_t>(n), 0);
     if (colourTells)
         for (int k = 1; k < n; ++k) {
