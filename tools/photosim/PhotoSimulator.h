@@ -178,7 +178,7 @@ struct SheetSpec {
 
 struct SheetCard {
     std::array<cv::Point2d, 4> Corners; // in sheet pixels, clockwise from top left
-    double RotationDeg = 0.0;
+    double RotationDeg = 0.0;           // clockwise as seen in the picture
     CardTruth Truth;
 };
 
