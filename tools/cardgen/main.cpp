@@ -2,6 +2,9 @@
 //
 //   vexolin-cardgen card OUT.bmp [options]     one card
 //   vexolin-cardgen line FOLDER [options]      a line of cards card01.bmp ...
+//   vexolin-cardgen photo OUT.jpg [options]    a phone photo of a card
+//   vexolin-cardgen sheet OUT.png [options]    a flatbed scan of cards
+//                                              (see tools/photosim)
 //
 // Options: --width N --height N --dpi N --seed N --discs N --min-diameter PX
 //          --max-diameter PX --dust N --dither SHARE --cards N (line only)
@@ -11,6 +14,7 @@
 //                     --sigma S give their log-normal sizes
 
 #include "tools/cardgen/CardGenerator.h"
+#include "tools/photosim/PhotoCommand.h"
 
 #include <charconv>
 #include <cstdio>
@@ -27,6 +31,7 @@ int usage()
 {
     std::fputs("usage: vexolin-cardgen card OUT.bmp [options]\n"
                "       vexolin-cardgen line FOLDER [options]\n"
+               "       vexolin-cardgen photo|sheet OUT [options] (--help for theirs)\n"
                "options: --width N --height N --dpi N --seed N --discs N --min-diameter PX\n"
                "         --max-diameter PX --dust N --dither SHARE --cards N --truth\n"
                "         --overlap --coverage SHARE --median-diameter PX --sigma S\n",
@@ -74,6 +79,8 @@ bool writeCard(const vex::cardgen::CardSpec &spec, const std::string &path, bool
 int main(int argc, char **argv)
 {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && (args[0] == "photo" || args[0] == "sheet"))
+        return vex::photosim::runPhotoCommand(args);
     if (args.size() < 2 || (args[0] != "card" && args[0] != "line"))
         return usage();
     const bool line = args[0] == "line";

@@ -1,0 +1,643 @@
+#include "intake/PhotoStains.h"
+
+#include "intake/Hue.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace vex {
+namespace {
+
+// Table layout: 0 black and unused, 1 the paper, then the stain colours.
+constexpr int PaperIndex = 1;
+constexpr int FirstStainIndex = 2;
+constexpr int Replicas = 11;
+constexpr int HueBins = (256 - FirstStainIndex) / Replicas; // 23 bins of about 11 hue steps
+
+// A pixel whose colour (its channels' ratios to the paper's, brightness
+// aside) differs this much from the paper's is certainly stain, whatever the
+// light: the log ratios of blue stain and yellow paper differ by 3 and more.
+constexpr float StrongDeviation = 0.5f;
+// Pixels whose colour differs this much from the paper's are left out of
+// the paper estimate: the blur tails of stains (a twentieth of stain in a
+// pixel differs by 0.2).
+constexpr float PaperDeviation = 0.1f;
+// Below this share of the way to the stain colour a pixel counts as paper
+// for the estimate of the noise.
+constexpr float PaperContrast = 0.1f;
+// The stain colour is learnt from this many interior pixels at least.
+constexpr int MinimumInterior = 100;
+// A stain must darken the paper by at least this much to be learnt from.
+constexpr double MinimumStainContrast = 0.3;
+// A stain is pixels at least FaintShare of the way to the stain colour,
+// one of them at least FaintPeak (both higher on a noisy picture).
+constexpr double FaintShare = 0.12;
+constexpr double FaintPeak = 0.3;
+// The band along the card's edges that is not searched for stains.
+constexpr double EdgeMm = 0.05;
+// How far from the card's edge such a strip may reach: a card finder's
+// corners may be off by one and a half percent of a card's width.
+constexpr double EdgeCheckMm = 1.5;
+// A stain reaching in across the card's edge lightens the paper in the
+// channels the dye lightens by at least this share of what its darkening
+// in the others says.
+constexpr float EdgeColourShare = 0.2f;
+// The paper is estimated every quarter millimetre and smoothed over half a
+// millimetre: wide enough to reach across the largest stains, narrow enough
+// to follow the edge of a shadow.
+constexpr double CellMm = 0.25;
+constexpr double PaperSmoothingMm = 0.5;
+// A stain that does not reach half the stain colour over this many pixels is
+// sized by the colour it holds rather than by its half-way edge: a disc of
+// three pixels' radius.
+constexpr int SmallStainPixels = 28;
+// A faint stain covers this many pixels at most, blur and all.
+constexpr int FaintStainPixels = 4 * SmallStainPixels;
+
+// A blue stain on yellow paper as a contrast against the paper in linear
+// light (1 - stain / paper; blue, where the stain is lighter, left out):
+// for a card that shows no stain to learn from.
+const cv::Vec3f TypicalStainContrast(0.0f, 0.95f, 0.98f);
+
+// sRGB levels to linear light and back: blur mixes light, not levels, so
+// the pixel halfway between paper and stain in light is on the stain's
+// edge.
+std::array<float, 256> linearTable()
+{
+    std::array<float, 256> table{};
+    for (int v = 0; v < 256; ++v) {
+        const double c = v / 255.0;
+        table[static_cast<std::size_t>(v)] =
+            static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+    }
+    return table;
+}
+
+double toLevel(double linear)
+{
+    const double c = std::clamp(linear, 0.0, 1.0);
+    return 255.0 * (c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055);
+}
+
+// A floor under every channel: a black channel would otherwise divide by
+// zero, and the noise of the darkest levels means nothing.
+constexpr float LightFloor = 1e-3f;
+
+cv::Mat norms(const cv::Mat &contrast)
+{
+    cv::Mat squared = contrast.mul(contrast);
+    cv::Mat sum;
+    cv::transform(squared, sum, cv::Matx13f(1.0f, 1.0f, 1.0f));
+    cv::sqrt(sum, sum);
+    return sum;
+}
+
+cv::Mat toLinear(const BgrView &view)
+{
+    static const std::array<float, 256> table = linearTable();
+    cv::Mat f(view.Height, view.Width, CV_32FC3);
+    for (int y = 0; y < view.Height; ++y) {
+        const std::uint8_t *in = view.TopRow + static_cast<std::ptrdiff_t>(y) * view.RowStep;
+        auto *out = f.ptr<float>(y);
+        for (int i = 0; i < 3 * view.Width; ++i)
+            out[i] = table[in[i]] + LightFloor;
+    }
+    return f;
+}
+
+// How far each pixel's colour lies from the paper's, brightness aside: the
+// spread of its channels' log ratios to the paper.  Light that dims every
+// channel alike leaves it at 0.
+cv::Mat colourDeviation(const cv::Mat &f3, const cv::Mat &paper)
+{
+    cv::Mat ratio;
+    cv::divide(f3, paper, ratio);
+    cv::log(ratio, ratio);
+    cv::Mat mean;
+    cv::transform(ratio, mean, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    cv::Mat mean3;
+    cv::merge(std::vector<cv::Mat>{mean, mean, mean}, mean3);
+    return norms(ratio - mean3);
+}
+
+// The median of each channel over the pixels where mask is set, from at most
+// about 200000 of them.
+cv::Vec3f medianColour(const cv::Mat &f3, const cv::Mat &mask, bool &found)
+{
+    const auto total = static_cast<std::size_t>(cv::countNonZero(mask));
+    found = total > 0;
+    if (!found)
+        return {};
+    const std::size_t step = std::max<std::size_t>(1, total / 200000);
+    std::array<std::vector<float>, 3> values;
+    std::size_t seen = 0;
+    for (int y = 0; y < f3.rows; ++y) {
+        const auto *p = f3.ptr<cv::Vec3f>(y);
+        const auto *m = mask.ptr<std::uint8_t>(y);
+        for (int x = 0; x < f3.cols; ++x)
+            if (m[x] != 0 && seen++ % step == 0)
+                for (int c = 0; c < 3; ++c)
+                    values[static_cast<std::size_t>(c)].push_back(p[x][c]);
+    }
+    cv::Vec3f median;
+    for (int c = 0; c < 3; ++c) {
+        std::vector<float> &v = values[static_cast<std::size_t>(c)];
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        median[c] = v[v.size() / 2];
+    }
+    return median;
+}
+
+// The paper colour on a grid of cells: the mean of the paper pixels of each
+// cell, smoothed over neighbouring cells, each weighted by its paper pixels
+// (so cells under a large stain take their neighbours' paper); `fallback`
+// where there is no paper near at all.
+cv::Mat paperModel(const cv::Mat &f3, const cv::Mat &paperMask, double dpi, const cv::Vec3f &fallback)
+{
+    const double pxPerMm = dpi / 25.4;
+    const int cell = std::max(1, static_cast<int>(std::lround(CellMm * pxPerMm)));
+    const cv::Size small(std::max(1, f3.cols / cell), std::max(1, f3.rows / cell));
+    cv::Mat weight;
+    paperMask.convertTo(weight, CV_32F, 1.0 / 255.0);
+    cv::Mat weighted;
+    cv::Mat weight3;
+    cv::merge(std::vector<cv::Mat>{weight, weight, weight}, weight3);
+    cv::multiply(f3, weight3, weighted);
+    cv::Mat sumSmall;
+    cv::Mat weightSmall;
+    cv::resize(weighted, sumSmall, small, 0, 0, cv::INTER_AREA);
+    cv::resize(weight, weightSmall, small, 0, 0, cv::INTER_AREA);
+    const double sigma = std::max(0.5, PaperSmoothingMm * pxPerMm / cell);
+    cv::GaussianBlur(sumSmall, sumSmall, {0, 0}, sigma, sigma, cv::BORDER_REPLICATE);
+    cv::GaussianBlur(weightSmall, weightSmall, {0, 0}, sigma, sigma, cv::BORDER_REPLICATE);
+    constexpr float Prior = 1e-4f;
+    cv::Mat paperSmall(small, CV_32FC3);
+    for (int y = 0; y < small.height; ++y) {
+        const auto *s = sumSmall.ptr<cv::Vec3f>(y);
+        const auto *w = weightSmall.ptr<float>(y);
+        auto *p = paperSmall.ptr<cv::Vec3f>(y);
+        for (int x = 0; x < small.width; ++x)
+            p[x] = (s[x] + Prior * fallback) / (w[x] + Prior);
+    }
+    return paperSmall;
+}
+
+cv::Mat upsample(const cv::Mat &grid, cv::Size size)
+{
+    cv::Mat full;
+    cv::resize(grid, full, size, 0, 0, cv::INTER_LINEAR);
+    return full;
+}
+
+// Each pixel's share of the way from the paper to the stain colour.
+cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight)
+{
+    cv::Mat share(f3.size(), CV_32F);
+    for (int y = 0; y < f3.rows; ++y) {
+        const auto *f = f3.ptr<cv::Vec3f>(y);
+        const auto *p = paper.ptr<cv::Vec3f>(y);
+        auto *t = share.ptr<float>(y);
+        for (int x = 0; x < f3.cols; ++x)
+            t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
+                   weight[2] * (1.0f - f[x][2] / p[x][2]);
+    }
+    return share;
+}
+
+// 1 - pixel / paper, per channel: 0 on the paper whatever the light.
+cv::Mat contrastOf(const cv::Mat &f3, const cv::Mat &paper)
+{
+    cv::Mat ratio;
+    cv::divide(f3, paper, ratio);
+    return cv::Scalar::all(1.0) - ratio;
+}
+
+// The robust spread (1.4826 x median absolute deviation) of the values where
+// mask is set.
+double robustSpread(const cv::Mat &values, const cv::Mat &mask)
+{
+    std::vector<float> v;
+    const std::size_t step = std::max<std::size_t>(1, static_cast<std::size_t>(cv::countNonZero(mask)) / 200000);
+    std::size_t seen = 0;
+    for (int y = 0; y < values.rows; ++y) {
+        const auto *p = values.ptr<float>(y);
+        const auto *m = mask.ptr<std::uint8_t>(y);
+        for (int x = 0; x < values.cols; ++x)
+            if (m[x] != 0 && seen++ % step == 0)
+                v.push_back(p[x]);
+    }
+    if (v.size() < 2)
+        return 0.0;
+    const auto middle = v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2);
+    std::nth_element(v.begin(), middle, v.end());
+    const float median = *middle;
+    for (float &x : v)
+        x = std::abs(x - median);
+    std::nth_element(v.begin(), middle, v.end());
+    return 1.4826 * *middle;
+}
+
+// A strip of what the card lay on along its left edge: in each eighth of the
+// edge, the columns from the edge whose middle pixel is at least `level`
+// (in `foreign`: 1 where a pixel is not of the card).
+cv::Mat leftStrip(const cv::Mat &share, float level, int deepest)
+{
+    cv::Mat strip(share.size(), CV_8U, cv::Scalar(0));
+    constexpr int Parts = 8;
+    std::vector<float> column;
+    for (int part = 0; part < Parts; ++part) {
+        const int top = part * share.rows / Parts;
+        const int bottom = (part + 1) * share.rows / Parts;
+        if (bottom <= top)
+            continue;
+        int depth = 0;
+        for (; depth < std::min(deepest, share.cols); ++depth) {
+            column.clear();
+            for (int y = top; y < bottom; ++y)
+                column.push_back(share.at<float>(y, depth));
+            const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
+            std::nth_element(column.begin(), middle, column.end());
+            if (*middle < level)
+                break;
+        }
+        if (depth > 0)
+            strip(cv::Rect(0, top, std::min(depth + 1, share.cols), bottom - top)).setTo(255);
+    }
+    return strip;
+}
+
+// Such strips along all four edges.
+cv::Mat stripAlongEdges(const cv::Mat &share, float level, int deepest)
+{
+    cv::Mat strip = leftStrip(share, level, deepest);
+    cv::Mat flipped;
+    cv::flip(share, flipped, 1);
+    cv::Mat part;
+    cv::flip(leftStrip(flipped, level, deepest), part, 1);
+    strip |= part;
+    const cv::Mat turned = share.t();
+    strip |= cv::Mat(leftStrip(turned, level, deepest).t());
+    cv::flip(turned, flipped, 1);
+    cv::flip(leftStrip(flipped, level, deepest), part, 1);
+    strip |= cv::Mat(part.t());
+    return strip;
+}
+
+cv::Mat kernel3()
+{
+    return cv::getStructuringElement(cv::MORPH_RECT, {3, 3});
+}
+
+} // namespace
+
+PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
+{
+    PhotoCard result;
+    const int w = view.Width;
+    const int h = view.Height;
+    if (w <= 0 || h <= 0 || view.TopRow == nullptr)
+        return result;
+    dpi = dpi > 0.0 ? dpi : 600.0;
+    const cv::Mat f = toLinear(view);
+    // The paper's and the stains' colours are learnt from the card at half
+    // its resolution where it has plenty: a quarter of the work, and the
+    // interiors of stains are still there to learn from.
+    const int factor = dpi >= 500.0 ? 2 : 1;
+    cv::Mat m = f;
+    if (factor > 1)
+        cv::resize(f, m, {std::max(1, w / factor), std::max(1, h / factor)}, 0, 0, cv::INTER_AREA);
+    const double modelDpi = dpi * m.cols / w;
+
+    // A first paper colour: the middle of the brighter half of the card
+    // (stains are darker than paper, and rarely cover half of it).
+    cv::Mat grey;
+    cv::transform(m, grey, cv::Matx13f(1.0f / 3, 1.0f / 3, 1.0f / 3));
+    cv::Mat greySmall;
+    cv::resize(grey, greySmall, {std::min(m.cols, 256), std::min(m.rows, 256)}, 0, 0, cv::INTER_AREA);
+    std::vector<float> levels(greySmall.begin<float>(), greySmall.end<float>());
+    std::nth_element(levels.begin(), levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 2), levels.end());
+    const cv::Mat bright = grey >= levels[levels.size() / 2];
+    bool found = false;
+    const cv::Vec3f globalPaper = medianColour(m, bright, found);
+
+    // The paper's colour at each place, first from every pixel whose colour
+    // (not brightness: the light varies) is that of the paper, then from
+    // every pixel away from stains.
+    cv::Mat coloured = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
+    cv::dilate(coloured, coloured, kernel3(), {-1, -1}, 2);
+    cv::Mat paperGrid = paperModel(m, ~coloured, modelDpi, globalPaper);
+    cv::Mat paper = upsample(paperGrid, m.size());
+    const cv::Mat contrast = contrastOf(m, paper);
+    const cv::Mat deviation = colourDeviation(m, paper);
+    const cv::Mat strong = deviation > StrongDeviation;
+
+    // The stain colour: the middle of the stains' interiors (their edges,
+    // mixed with paper, and dark rims peeled off), as a contrast.  Only the
+    // channels in which stains are darker than the paper measure the way
+    // from paper to stain: a pixel lighter than the paper (a glint, the
+    // white of a scanner's lid at the edge) is then no stain at all.
+    cv::Mat interior;
+    cv::erode(strong, interior, kernel3(), {-1, -1}, 2);
+    // A card of small stains only has no interior that blur left unmixed:
+    // their colour would be learnt too light, and every stain sized too
+    // large.  Such a card takes the dye's usual colour instead.
+    cv::Vec3f stain = medianColour(contrast, interior, found);
+    for (int ch = 0; ch < 3; ++ch)
+        result.Facts.Stain[static_cast<std::size_t>(ch)] = stain[ch];
+    const cv::Vec3f stainContrast = stain;
+    stain = cv::Vec3f(std::max(stain[0], 0.0f), std::max(stain[1], 0.0f), std::max(stain[2], 0.0f));
+    if (!found || cv::countNonZero(interior) * factor * factor < MinimumInterior ||
+        cv::norm(stain) < MinimumStainContrast) {
+        stain = TypicalStainContrast;
+        result.Facts.AssumedStainColour = true;
+    }
+    const cv::Vec3f weight = stain / static_cast<float>(stain.dot(stain));
+
+    // Second paper estimate, away from stains and their blur.
+    // Only colour tells: paper that a shadow darkens stays paper.
+    cv::Mat nearStain = deviation > PaperDeviation;
+    cv::dilate(nearStain, nearStain, kernel3(), {-1, -1}, 2);
+    paperGrid = paperModel(m, ~nearStain, modelDpi, globalPaper);
+
+    // From here on at the card's full resolution.
+    paper = upsample(paperGrid, f.size());
+    const cv::Mat share = shareOf(f, paper, weight);
+
+    // What the paper's own texture and the noise give, so that a stain is
+    // what stands clearly above them.
+    const double noise = robustSpread(share, share < PaperContrast);
+    result.Facts.Noise = noise;
+    const float lowShare = static_cast<float>(std::max(FaintShare, 5.0 * noise));
+    const float peakShare = static_cast<float>(std::max(FaintPeak, 8.0 * noise));
+
+    // Stains: pixels darker than the paper in the stain's colour.  The
+    // card's outermost pixels are left out: cut from a picture, they hold
+    // some of what the card lay on.
+    cv::Mat candidate = share > lowShare;
+    const int edge = std::min({static_cast<int>(std::lround(EdgeMm * dpi / 25.4)) + 1, w / 4, h / 4});
+    if (edge > 0) {
+        candidate.rowRange(0, edge).setTo(0);
+        candidate.rowRange(h - edge, h).setTo(0);
+        candidate.colRange(0, edge).setTo(0);
+        candidate.colRange(w - edge, w).setTo(0);
+    }
+    // What reaches in across the card's edge must be stain coloured: as
+    // much lighter than the paper, at least half as much, in the channels
+    // in which the stain is lighter (blue dye on yellow paper: blue).  A
+    // card cut from a picture a little too generously shows a strip of leaf,
+    // soil or shadow along its edge, darker than the paper as stains are, but
+    // darker in those channels too.  (The other channels and the amount
+    // tell little: light in a photo is not exactly proportional.)
+    std::array<bool, 3> lighter{};
+    for (int ch = 0; ch < 3; ++ch)
+        lighter[static_cast<std::size_t>(ch)] = stainContrast[ch] < -0.2f;
+    const bool colourTells = !result.Facts.AssumedStainColour && (lighter[0] || lighter[1] || lighter[2]);
+    const int checked = std::max(edge, static_cast<int>(std::lround(EdgeCheckMm * dpi / 25.4)));
+    if (colourTells) {
+        // Darker than the paper but not of the dye's colour: where most of
+        // an edge's pixels are, the card's edge has not yet been reached.
+        cv::Mat foreign(h, w, CV_32F, cv::Scalar(0));
+        for (int y = 0; y < h; ++y) {
+            const bool nearEdge = y < checked || y >= h - checked;
+            const auto *t = share.ptr<float>(y);
+            const auto *f3 = f.ptr<cv::Vec3f>(y);
+            const auto *p = paper.ptr<cv::Vec3f>(y);
+            auto *out = foreign.ptr<float>(y);
+            for (int x = 0; x < w; ++x) {
+                if (!nearEdge && x == checked)
+                    x = std::max(x, w - checked);
+                if (t[x] <= lowShare)
+                    continue;
+                float seen = 0.0f;
+                float expected = 0.0f;
+                for (int ch = 0; ch < 3; ++ch)
+                    if (lighter[static_cast<std::size_t>(ch)]) {
+                        seen += f3[x][ch] / p[x][ch] - 1.0f;
+                        expected -= t[x] * stainContrast[ch];
+                    }
+                out[x] = seen < EdgeColourShare * expected ? 1.0f : 0.0f;
+            }
+        }
+        candidate.setTo(0, stripAlongEdges(foreign, 0.5f, checked));
+    }
+    cv::Mat labels;
+    cv::Mat stats;
+    cv::Mat centroids;
+    const int n = cv::connectedComponentsWithStats(candidate, labels, stats, centroids, 8, CV_32S);
+    std::vector<std::int32_t> halfPixels(static_cast<std::size_t>(n), 0);
+    std::vector<float> peak(static_cast<std::size_t>(n), 0.0f);
+    cv::Mat stained(h, w, CV_8U, cv::Scalar(0));
+    for (int y = 0; y < h; ++y) {
+        const auto *l = labels.ptr<std::int32_t>(y);
+        const auto *t = share.ptr<float>(y);
+        auto *s = stained.ptr<std::uint8_t>(y);
+        for (int x = 0; x < w; ++x) {
+            if (l[x] == 0)
+                continue;
+            const auto k = static_cast<std::size_t>(l[x]);
+            peak[k] = std::max(peak[k], t[x]);
+            if (t[x] >= 0.5f) {
+                ++halfPixels[k];
+                s[x] = 1;
+            }
+        }
+    }
+    std::vector<char> rejected(static_cast<std::size_t>(n), 0);
+    if (colourTells)
+        for (int k = 1; k < n; ++k) {
+            const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
+                               stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
+            if (box.x > checked && box.y > checked && box.br().x < w - checked && box.br().y < h - checked)
+                continue;
+            // Pixel by pixel, a stain at the edge may lie in such a strip;
+            // each pixel judged by its neighbourhood, as JPEG leaves little
+            // of a single pixel's colour.
+            const cv::Rect around =
+                cv::Rect(box.x - 3, box.y - 3, box.width + 6, box.height + 6) & cv::Rect(0, 0, w, h);
+            cv::Mat seenLight(around.size(), CV_32F, cv::Scalar(0));
+            cv::Mat expectedLight(around.size(), CV_32F, cv::Scalar(0));
+            for (int y = around.y; y < around.br().y; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(y);
+                const auto *t = share.ptr<float>(y);
+                const auto *f3 = f.ptr<cv::Vec3f>(y);
+                const auto *p = paper.ptr<cv::Vec3f>(y);
+                auto *seenRow = seenLight.ptr<float>(y - around.y);
+                auto *expectedRow = expectedLight.ptr<float>(y - around.y);
+                for (int x = around.x; x < around.br().x; ++x) {
+                    if (l[x] != k)
+                        continue;
+                    for (int ch = 0; ch < 3; ++ch)
+                        if (lighter[static_cast<std::size_t>(ch)]) {
+                            seenRow[x - around.x] += f3[x][ch] / p[x][ch] - 1.0f;
+                            expectedRow[x - around.x] -= t[x] * stainContrast[ch];
+                        }
+                }
+            }
+            cv::blur(seenLight, seenLight, {7, 7});
+            cv::blur(expectedLight, expectedLight, {7, 7});
+            std::int64_t pixels = 0;
+            std::int64_t strays = 0;
+            for (int y = box.y; y < box.br().y; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(y);
+                const auto *seenRow = seenLight.ptr<float>(y - around.y);
+                const auto *expectedRow = expectedLight.ptr<float>(y - around.y);
+                auto *st = stained.ptr<std::uint8_t>(y);
+                for (int x = box.x; x < box.br().x; ++x) {
+                    if (l[x] != k)
+                        continue;
+                    ++pixels;
+                    if (seenRow[x - around.x] < EdgeColourShare * expectedRow[x - around.x]) {
+                        ++strays;
+                        st[x] = 0;
+                    }
+                }
+            }
+            rejected[static_cast<std::size_t>(k)] = 2 * strays > pixels ? 1 : 0;
+        }
+
+    // Small stains: as many pixels as stain colour they hold, counted over
+    // the stain and a margin for its blur, the most coloured ones first.
+    std::vector<std::pair<float, cv::Point>> ranked;
+    for (int k = 1; k < n; ++k) {
+        if (halfPixels[static_cast<std::size_t>(k)] >= SmallStainPixels ||
+            peak[static_cast<std::size_t>(k)] < peakShare || rejected[static_cast<std::size_t>(k)] != 0)
+            continue;
+        // Wide and nowhere half way to the stain colour: a shadow or a fold
+        // of the paper, not a stain.
+        if (halfPixels[static_cast<std::size_t>(k)] == 0 && stats.at<int>(k, cv::CC_STAT_AREA) > FaintStainPixels) {
+            rejected[static_cast<std::size_t>(k)] = 1;
+            continue;
+        }
+        const int margin = 3;
+        const cv::Rect box =
+            cv::Rect(stats.at<int>(k, cv::CC_STAT_LEFT) - margin, stats.at<int>(k, cv::CC_STAT_TOP) - margin,
+                     stats.at<int>(k, cv::CC_STAT_WIDTH) + 2 * margin,
+                     stats.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * margin) &
+            cv::Rect(0, 0, w, h);
+        double ink = 0.0;
+        ranked.clear();
+        for (int y = box.y; y < box.y + box.height; ++y) {
+            const auto *l = labels.ptr<std::int32_t>(y);
+            const auto *t = share.ptr<float>(y);
+            auto *s = stained.ptr<std::uint8_t>(y);
+            for (int x = box.x; x < box.x + box.width; ++x) {
+                if (l[x] != k && l[x] != 0)
+                    continue;
+                ink += std::min(t[x], 1.0f);
+                ranked.emplace_back(t[x], cv::Point(x, y));
+                if (l[x] == k)
+                    s[x] = 0;
+            }
+        }
+        const auto keep = std::min(ranked.size(), static_cast<std::size_t>(std::max(0.0, std::round(ink))));
+        if (keep == 0)
+            continue;
+        std::partial_sort(ranked.begin(), ranked.begin() + static_cast<std::ptrdiff_t>(keep), ranked.end(),
+                          [](const auto &a, const auto &b) { return a.first > b.first; });
+        for (std::size_t i = 0; i < keep; ++i)
+            stained.at<std::uint8_t>(ranked[i].second) = 1;
+        if (halfPixels[static_cast<std::size_t>(k)] == 0)
+            ++result.Facts.FaintStains;
+    }
+
+    // The edge band takes what lies just inside it, so that a stain across
+    // the card's edge keeps its whole area.
+    if (edge > 0) {
+        for (int y = 0; y < edge; ++y) {
+            stained.row(edge).copyTo(stained.row(y));
+            stained.row(h - 1 - edge).copyTo(stained.row(h - 1 - y));
+        }
+        for (int x = 0; x < edge; ++x) {
+            stained.col(edge).copyTo(stained.col(x));
+            stained.col(w - 1 - edge).copyTo(stained.col(w - 1 - x));
+        }
+    }
+
+    // The 8-bit card: paper entry 1, stain pixels by hue.
+    IndexedImage &image = result.Image;
+    image.Width = w;
+    image.Height = h;
+    image.Pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), PaperIndex);
+    std::array<std::array<double, 3>, HueBins> binSum{};
+    std::array<std::int64_t, HueBins> binCount{};
+    std::int64_t stainPixels = 0;
+    for (int y = 0; y < h; ++y) {
+        const int inside = std::clamp(y, edge, h - 1 - edge);
+        const auto *s = stained.ptr<std::uint8_t>(y);
+        const auto *f3 = f.ptr<cv::Vec3f>(inside);
+        const auto *p = paper.ptr<cv::Vec3f>(inside);
+        const auto *t = share.ptr<float>(inside);
+        std::uint8_t *out = image.row(h - 1 - y);
+        for (int col = 0; col < w; ++col) {
+            if (s[col] == 0)
+                continue;
+            ++stainPixels;
+            const int x = std::clamp(col, edge, w - 1 - edge);
+            // The stain's own colour: the pixel with the paper's share in it
+            // taken out, so that edge pixels keep the hue of their stain.
+            const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
+            std::array<double, 3> bgr{};
+            for (int ch = 0; ch < 3; ++ch)
+                bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+            const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
+                                  static_cast<int>(std::lround(bgr[0])));
+            const int bin = std::min(HueBins - 1, hue * HueBins / 256);
+            for (std::size_t ch = 0; ch < 3; ++ch)
+                binSum[static_cast<std::size_t>(bin)][ch] += bgr[ch];
+            ++binCount[static_cast<std::size_t>(bin)];
+            out[col] = static_cast<std::uint8_t>(FirstStainIndex + bin * Replicas + col % Replicas);
+        }
+    }
+    image.PaletteBgr.assign(3 * 256, 0);
+    bool medianFound = false;
+    const cv::Vec3f paperColour = medianColour(paperGrid, cv::Mat(paperGrid.size(), CV_8U, cv::Scalar(1)), medianFound);
+    for (int ch = 0; ch < 3; ++ch) {
+        const double light = (medianFound ? paperColour[ch] : globalPaper[ch]) - LightFloor;
+        const double value = toLevel(light);
+        image.PaletteBgr[3 * PaperIndex + static_cast<std::size_t>(ch)] = static_cast<std::uint8_t>(std::lround(value));
+        result.Facts.Paper[static_cast<std::size_t>(ch)] = value;
+        result.Facts.Stain[static_cast<std::size_t>(ch)] =
+            toLevel(light * (1.0 - result.Facts.Stain[static_cast<std::size_t>(ch)]));
+    }
+    int colours = 1;
+    for (int bin = 0; bin < HueBins; ++bin) {
+        const auto b = static_cast<std::size_t>(bin);
+        if (binCount[b] == 0)
+            continue;
+        ++colours;
+        for (int r = 0; r < Replicas; ++r)
+            for (std::size_t ch = 0; ch < 3; ++ch)
+                image.PaletteBgr[3 * static_cast<std::size_t>(FirstStainIndex + bin * Replicas + r) + ch] =
+                    static_cast<std::uint8_t>(std::lround(binSum[b][ch] / static_cast<double>(binCount[b])));
+    }
+    result.Facts.Coverage = static_cast<double>(stainPixels) / (static_cast<double>(w) * h);
+    result.Reduction.FromBits = 24;
+    result.Reduction.Colours = colours;
+    result.Reduction.Exact = false;
+    return result;
+}
+
+PhotoCard segmentPhotoCard(const ColourImage &card, double dpi)
+{
+    if (card.Width <= 0 || card.Height <= 0)
+        return {};
+    return segmentPhotoCard(
+        BgrView{card.Width, card.Height, card.row(card.Height - 1), -3 * static_cast<std::ptrdiff_t>(card.Width)}, dpi);
+}
+
+DecodedPicture decodedPhotoCard(PhotoCard card, double dpi)
+{
+    DecodedPicture picture;
+    picture.Image = std::move(card.Image);
+    picture.BitsPerPixel = 8;
+    picture.PixelsPerMetreX = dpi / 0.0254;
+    picture.PixelsPerMetreY = picture.PixelsPerMetreX;
+    picture.Reduction = card.Reduction;
+    return picture;
+}
+
+} // namespace vex
