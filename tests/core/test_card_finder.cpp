@@ -1,4 +1,5 @@
 #include "intake/CardFinder.h"
+#include "line/CardLimits.h"
 #include "support/CardPictures.h"
 
 #include <gtest/gtest.h>
@@ -128,4 +129,22 @@ TEST(CardFinder, CardSizesAreReadInEitherOrder)
     EXPECT_FALSE(parseCardSize("76x2e1"));
     for (const CardSizePreset &preset : cardSizePresets())
         EXPECT_EQ(parseCardSize(preset.Name), preset.Size);
+}
+
+TEST(CardLimits, CoarsePicturesAndGiantDropsAreNamed)
+{
+    // Three pixels at 254 dpi are 300 um; at a spread factor of 0.5 a drop of 150 um.
+    EXPECT_DOUBLE_EQ(smallestDetectableStainUm(254), 300.0);
+    EXPECT_NEAR(smallestDetectableDropUm(254, {0.0, 0.5, 0.0}), 150.0, 1e-3);
+    CardRecord card;
+    card.Resolution = 600;
+    card.Stains.resize(2);
+    card.LargestDiameter = 1900.0f;
+    EXPECT_TRUE(cardLimitWarnings(card, {0.0, 0.5, 0.0}).empty());
+    card.Resolution = 250;
+    card.LargestDiameter = 7900.0f;
+    const std::vector<std::string> said = cardLimitWarnings(card, {0.0, 0.5, 0.0});
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[0].find("250 dpi, is below 300 dpi"), std::string::npos) << said[0];
+    EXPECT_NE(said[1].find("7900 um"), std::string::npos) << said[1];
 }
