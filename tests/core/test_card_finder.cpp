@@ -11,23 +11,9 @@ using namespace vex::test;
 
 namespace {
 
-double cornerError(const FoundCard &found, const CardPhoto &truth)
+cardgen::Card generated(std::uint64_t seed)
 {
-    double worst = 0.0;
-    for (std::size_t i = 0; i < 4; ++i)
-        worst = std::max(worst,
-                         std::hypot(found.Corners[i].X - truth.Corners[i].X, found.Corners[i].Y - truth.Corners[i].Y));
-    return worst;
-}
-
-cardgen::Card generated(std::uint64_t seed, int width, int height)
-{
-    cardgen::CardSpec spec;
-    spec.Width = width;
-    spec.Height = height;
-    spec.Seed = seed;
-    spec.Discs = 120;
-    return cardgen::generateCard(spec);
+    return cardgen::generateCard({.Width = 480, .Height = 180, .Seed = seed, .Discs = 120});
 }
 
 } // namespace
@@ -40,21 +26,19 @@ TEST(CardFinder, PhotoCornersWithinOneAndAHalfPercentOfTheWidth)
     };
     for (const Case c : {Case{0, 0, 0, false}, Case{8, 0, 0.25, false}, Case{-10, 0.08, 0.25, true},
                          Case{85, 0.05, -0.2, false}, Case{178, 0, 0.1, true}}) {
-        PhotoSpec spec;
-        spec.TiltDegrees = c.Tilt;
-        spec.Perspective = c.Perspective;
-        spec.Light = c.Light;
-        spec.SoilBackground = c.Soil;
+        const PhotoSpec spec{
+            .TiltDegrees = c.Tilt, .Perspective = c.Perspective, .Light = c.Light, .SoilBackground = c.Soil};
         const CardPhoto photo = cardPhoto(spec);
         const Result<std::vector<FoundCard>> found = findCards(viewOf(photo.Picture), CardSize{});
         ASSERT_TRUE(found.ok()) << "tilt " << c.Tilt << ": " << found.reason();
         ASSERT_EQ(found->size(), 1u) << "tilt " << c.Tilt;
         // The corners start where the least turn lays the card's long side
         // horizontal: a card upside down (178 degrees) starts at the other end.
-        CardPhoto truth = photo;
-        if (std::fabs(c.Tilt) > 90)
-            std::rotate(truth.Corners.begin(), truth.Corners.begin() + 2, truth.Corners.end());
-        EXPECT_LT(cornerError(found->front(), truth), 0.015 * spec.CardWidth) << "tilt " << c.Tilt;
+        for (std::size_t i = 0, shift = std::fabs(c.Tilt) > 90 ? 2 : 0; i < 4; ++i)
+            EXPECT_LT(std::hypot(found->front().Corners[i].X - photo.Corners[(i + shift) % 4].X,
+                                 found->front().Corners[i].Y - photo.Corners[(i + shift) % 4].Y),
+                      0.015 * spec.CardWidth)
+                << "tilt " << c.Tilt;
         EXPECT_EQ(found->front().Straight, c.Tilt == 0);
         // Its resolution is its pixels over its size: 254 dpi less the perspective's shrinking.
         EXPECT_NEAR(photoResolution(found->front(), CardSize{}), 254 * (1 - c.Perspective / 4), 254 * 0.02);
@@ -65,10 +49,8 @@ TEST(CardFinder, SheetCardsInReadingOrderAndStraightOnesCutAsTheyAre)
 {
     // Two rows, the second card of the first row lower than the first and
     // the second row's first card turned: rows go by overlap, not by top.
-    std::vector<SheetCard> cards = {{generated(1, 480, 180), 700, 60, 0},
-                                    {generated(2, 480, 180), 60, 90, 0},
-                                    {generated(3, 480, 180), 80, 400, 4},
-                                    {generated(4, 480, 180), 700, 380, 0}};
+    std::vector<SheetCard> cards = {
+        {generated(1), 700, 60, 0}, {generated(2), 60, 90, 0}, {generated(3), 80, 400, 4}, {generated(4), 700, 380, 0}};
     const std::vector<int> reading = {1, 0, 2, 3};
     for (const int lid : {250, 15}) {
         const IndexedImage sheet = sheetPicture(1300, 700, cards, lid);
@@ -107,10 +89,7 @@ TEST(CardFinder, NoCardIsAFailureWithItsReason)
 {
     const CardPhoto leaves = cardPhoto(PhotoSpec{});
     // The same leaves, no card: a picture of the background alone.
-    PhotoSpec none;
-    none.CardWidth = 2;
-    none.CardHeight = 2;
-    const CardPhoto empty = cardPhoto(none);
+    const CardPhoto empty = cardPhoto({.CardWidth = 2, .CardHeight = 2});
     const Result<std::vector<FoundCard>> found = findCards(viewOf(empty.Picture), CardSize{});
     ASSERT_FALSE(found.ok());
     EXPECT_NE(found.reason().find("no card was found"), std::string::npos) << found.reason();

@@ -23,6 +23,7 @@
 #include <cmath>
 #include <map>
 #include <sys/resource.h>
+#include <tuple>
 
 namespace vex {
 namespace {
@@ -833,18 +834,11 @@ protected:
 TEST_F(FoundCards, StraightSheetCardsGiveTheFiguresOfTheirCutsAloneInReadingOrder)
 {
     std::vector<test::SheetCard> pasted;
-    for (const int seed : {1, 2, 3}) {
-        cardgen::CardSpec spec;
-        spec.Width = 1200;
-        spec.Height = 410;
-        spec.Seed = static_cast<std::uint64_t>(seed);
-        spec.Discs = 200;
-        pasted.push_back({cardgen::generateCard(spec), 0, 0, 0});
-    }
-    // Read first: the card on the right, higher than its row's neighbour.
-    pasted[0].X = 1400, pasted[0].Y = 40;
-    pasted[1].X = 60, pasted[1].Y = 90;
-    pasted[2].X = 300, pasted[2].Y = 700;
+    // Read first: the card on the left, lower than its row's neighbour.
+    for (const auto &[seed, x, y] : {std::tuple{1, 1400, 40}, {2, 60, 90}, {3, 300, 700}})
+        pasted.push_back(
+            {cardgen::generateCard({.Width = 1200, .Height = 410, .Seed = std::uint64_t(seed), .Discs = 200}), x, y,
+             0});
     const QString sheet = writeIndexed(QStringLiteral("sheet.bmp"), test::sheetPicture(2700, 1200, pasted, 245));
     QStringList alone;
     for (int k : {1, 0, 2}) {
@@ -900,9 +894,7 @@ TEST_F(FoundCards, PhotoCardIsFoundAndSaysWhatItCanShowAndAPictureWithoutOneFail
     };
     const test::CardPhoto photo = test::cardPhoto(test::PhotoSpec{});
     const QString jpeg = save(photo, QStringLiteral("photo.jpg"));
-    test::PhotoSpec leavesOnly;
-    leavesOnly.CardWidth = leavesOnly.CardHeight = 2;
-    const QString leaves = save(test::cardPhoto(leavesOnly), QStringLiteral("leaves.png"));
+    const QString leaves = save(test::cardPhoto({.CardWidth = 2, .CardHeight = 2}), QStringLiteral("leaves.png"));
 
     QString err;
     const QJsonArray cards =
