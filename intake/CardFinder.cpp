@@ -137,23 +137,56 @@ const std::vector<std::uint8_t> &paperChromaTable()
     return table;
 }
 
-// The paper's chroma where a pixel has the paper's hue and is not dark.
-cv::Mat paperChroma(const cv::Mat &bgr)
+// Of 255: below a quarter of full light nothing is paper.
+constexpr int DarkLightness = 60;
+
+// The paper's chroma where a pixel has the paper's hue and is no darker
+// than `lightFloor` (CIELAB lightness of 255).
+cv::Mat paperChroma(const cv::Mat &bgr, int lightFloor)
 {
     cv::Mat lab;
     cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
     const std::vector<std::uint8_t> &table = paperChromaTable();
     cv::Mat chroma(bgr.rows, bgr.cols, CV_8U);
-    constexpr int DarkLightness = 60; // of 255: below a quarter of full light
     for (int y = 0; y < lab.rows; ++y) {
         const std::uint8_t *in = lab.ptr(y);
         std::uint8_t *out = chroma.ptr(y);
         for (int x = 0; x < lab.cols; ++x, in += 3)
-            out[x] = in[0] < DarkLightness
-                         ? 0
-                         : table[static_cast<std::size_t>(in[1]) * 256 + static_cast<std::size_t>(in[2])];
+            out[x] =
+                in[0] < lightFloor ? 0 : table[static_cast<std::size_t>(in[1]) * 256 + static_cast<std::size_t>(in[2])];
     }
     return chroma;
+}
+
+// The paper is the brightest thing of its hue: ochre soil and dry leaves
+// of the same hue and chroma are far darker.  The floor lies well below the
+// brightest paper, so that light falling off across the card keeps all of it.
+int paperLightFloor(const cv::Mat &bgr, const cv::Mat &chroma, double threshold)
+{
+    cv::Mat lab;
+    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+    std::array<double, 256> histogram{};
+    double count = 0.0;
+    for (int y = 0; y < lab.rows; ++y) {
+        const std::uint8_t *in = lab.ptr(y);
+        const std::uint8_t *c = chroma.ptr(y);
+        for (int x = 0; x < lab.cols; ++x, in += 3)
+            if (c[x] >= threshold) {
+                histogram[in[0]] += 1.0;
+                count += 1.0;
+            }
+    }
+    double seen = 0.0;
+    int bright = 255;
+    for (int v = 0; v < 256; ++v) {
+        seen += histogram[static_cast<std::size_t>(v)];
+        if (seen >= 0.95 * count) {
+            bright = v;
+            break;
+        }
+    }
+    constexpr double ShareOfBrightest = 0.7;
+    return std::max(DarkLightness, static_cast<int>(ShareOfBrightest * bright));
 }
 
 // The chroma that parts paper from background: Otsu's threshold over the
@@ -429,7 +462,7 @@ void sortInReadingOrder(std::vector<FoundCard> &cards)
 // The outline of the paper around a rough quadrilateral, on the whole
 // picture: the largest outline in the region around it.
 std::optional<std::vector<cv::Point>> fullOutline(const cv::Mat &picture, const std::array<cv::Point2d, 4> &rough,
-                                                  double threshold)
+                                                  double threshold, int lightFloor)
 {
     double left = rough[0].x;
     double right = left;
@@ -449,7 +482,7 @@ std::optional<std::vector<cv::Point>> fullOutline(const cv::Mat &picture, const 
         cv::Rect(0, 0, picture.cols, picture.rows);
     if (region.empty())
         return std::nullopt;
-    const cv::Mat mask = paperMask(paperChroma(picture(region)), threshold);
+    const cv::Mat mask = paperMask(paperChroma(picture(region), lightFloor), threshold);
     std::vector<std::vector<cv::Point>> found = outlines(mask);
     if (found.empty())
         return std::nullopt;
@@ -477,9 +510,9 @@ Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardS
     cv::Mat small = whole;
     if (scale < 1.0)
         cv::resize(whole, small, cv::Size(), scale, scale, cv::INTER_AREA);
-    const cv::Mat chroma = paperChroma(small);
-    const double threshold = paperThreshold(chroma);
-    const cv::Mat mask = paperMask(chroma, threshold);
+    const double threshold = paperThreshold(paperChroma(small, DarkLightness));
+    const int lightFloor = paperLightFloor(small, paperChroma(small, DarkLightness), threshold);
+    const cv::Mat mask = paperMask(paperChroma(small, lightFloor), threshold);
 
     std::vector<FoundCard> cards;
     std::string closest;
@@ -501,7 +534,7 @@ Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardS
         for (cv::Point2d &p : corners)
             p = (p + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
         if (scale < 1.0) {
-            const std::optional<std::vector<cv::Point>> full = fullOutline(whole, corners, threshold);
+            const std::optional<std::vector<cv::Point>> full = fullOutline(whole, corners, threshold, lightFloor);
             if (!full)
                 continue;
             const Candidate fitted = judge(*full, size);

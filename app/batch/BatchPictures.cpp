@@ -38,6 +38,8 @@ Result<LoadedPicture> loadColours(const std::string &path)
         return failed("the picture cannot be read (" + reader.errorString().toStdString() + ")");
     picture = picture.convertToFormat(QImage::Format_RGB888);
     LoadedPicture loaded;
+    // Qt gives 96 dpi where a file records nothing: below a scanner's.
+    loaded.RecordedDpi = recordedResolution(picture.dotsPerMeterX(), picture.dotsPerMeterY());
     ColourImage &c = loaded.Colour;
     c.Width = picture.width();
     c.Height = picture.height();

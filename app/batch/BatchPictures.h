@@ -17,7 +17,7 @@ namespace vex::batch {
 struct LoadedPicture {
     std::optional<IndexedImage> Indexed;
     ColourImage Colour;
-    std::int32_t RecordedDpi = 0; // of an 8-bit file that records one
+    std::int32_t RecordedDpi = 0; // 0 for a file that records none
     std::vector<std::string> Warnings;
 };
 Result<LoadedPicture> loadPicture(const std::string &path);
