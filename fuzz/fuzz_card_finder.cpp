@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             top = std::min(top, p.Y);
         }
         require(card.LongSidePixels >= card.ShortSidePixels && card.ShortSidePixels > 0);
-        require(card.TurnDegrees > -90.0 - 1e-9 && card.TurnDegrees <= 90.0 + 1e-9);
+        require(std::fabs(card.TurnDegrees) <= 180.0);
         lastTop = std::max(lastTop, top);
         const SearchedPicture searched{(mode & Indexed) != 0 ? &indexed : nullptr, &picture};
         const StraightenedCard straight = straightenCard(searched, card, cardSize, scanDpi);

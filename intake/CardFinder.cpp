@@ -396,10 +396,16 @@ FoundCard orientedCard(const std::array<cv::Point2d, 4> &q)
         const cv::Point2d d = q[(from + 1) % 4] - q[from];
         return std::atan2(d.y, d.x) * 180.0 / std::numbers::pi;
     };
+    // Of the two long sides, the top one needs the lesser turn (the two
+    // differ by about half a turn; under perspective not exactly); an
+    // upright card is taken as turned clockwise.
     double angle = angleOf(first);
-    if (angle <= -90.0 || angle > 90.0) {
+    const double other = angleOf(first + 2);
+    constexpr double Tie = 1e-9;
+    if (std::fabs(other) < std::fabs(angle) - Tie ||
+        (std::fabs(std::fabs(other) - std::fabs(angle)) <= Tie && other > angle)) {
         first += 2;
-        angle = angleOf(first % 4);
+        angle = other;
     }
     FoundCard card;
     for (std::size_t i = 0; i < 4; ++i)
