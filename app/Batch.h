@@ -4,6 +4,7 @@
 // one pipeline of line/LineAnalysis.
 
 #include "app/AppState.h"
+#include "intake/CardFinder.h"
 #include "intake/CardLoading.h"
 #include "line/LineAnalysis.h"
 #include "text/Result.h"
@@ -53,6 +54,10 @@ struct BatchOptions {
     // Cards analysed side by side (default: one per core).
     std::optional<int> Jobs;
     bool Quiet = false; // no progress line
+    // Each picture searched for cards of CardSize, each found card a card
+    // of its own ("picture.jpg#1", ...).
+    bool FindCards = false;
+    std::optional<vex::CardSize> FoundCardSize;
 };
 
 // The most cards analysed side by side: each holds a whole picture.

@@ -217,6 +217,17 @@ const OptionDecl Options[] = {
      "no progress line (otherwise drawn on standard error when it is a\n"
      "terminal: cards done, cards per second, time left)",
      [](BatchOptions &o, const std::string &) { return (o.Quiet = true, std::string()); }},
+    {"--find-cards", nullptr,
+     "find the cards in each picture (a photo of a card, a flatbed scan of\n"
+     "several) and analyse each as a card of its own, PICTURE#1, #2 ...",
+     [](BatchOptions &o, const std::string &) { return (o.FindCards = true, std::string()); }, true},
+    {"--card-size", "WxH", "with --find-cards: the cards' size in millimetres (default 76x26)",
+     [](BatchOptions &o, const std::string &v) {
+         o.FoundCardSize = parseCardSize(v);
+         return o.FoundCardSize ? std::string()
+                                : std::string("--card-size must be WIDTHxHEIGHT in millimetres, each from 5 to 500");
+     },
+     true},
 };
 
 // An option as typed: one of the tool's own, or a setting's option or its
@@ -290,6 +301,11 @@ BatchArguments checkTogether(BatchArguments r, const std::string &scanOption)
         return error(std::string(o.Pass ? "--pass" : "--mean-of-passes") + " needs --trial");
     if (o.Cards.empty())
         return error("no card image given");
+    if (o.FoundCardSize && !o.FindCards)
+        return error("--card-size needs --find-cards");
+    // A found card has no file of its own that a trial could check again.
+    if (o.FindCards && o.SaveTrial)
+        return error("--save-trial cannot be given with --find-cards: the found cards are no files of their own");
     return r;
 }
 

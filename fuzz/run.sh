@@ -1,6 +1,6 @@
 #!/bin/bash
 # Builds the fuzz targets with clang and runs one of them.
-#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass|fuzz_gif|fuzz_tif|fuzz_png|fuzz_jpeg|fuzz_templates_file|fuzz_settings_file|fuzz_trial_file] [seconds, default 600]
+#   bash fuzz/run.sh [fuzz_bmp|fuzz_gif_header|fuzz_colour_pass|fuzz_gif|fuzz_tif|fuzz_png|fuzz_jpeg|fuzz_templates_file|fuzz_settings_file|fuzz_trial_file|fuzz_card_finder] [seconds, default 600]
 # The run works on a copy of fuzz/corpus/<target>/ in build-fuzz/corpus/<target>/,
 # which keeps growing from run to run (FRESH=1 starts it again from the seeds).
 # Crashing inputs go to build-fuzz/findings/<target>/; minimise each with
@@ -13,7 +13,7 @@ build="$repo/build-fuzz"
 target=${1:-fuzz_bmp}
 seconds=${2:-600}
 case "$target" in
-  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass | fuzz_gif | fuzz_tif | fuzz_png | fuzz_jpeg | fuzz_templates_file | fuzz_settings_file | fuzz_trial_file) ;;
+  fuzz_bmp | fuzz_gif_header | fuzz_colour_pass | fuzz_gif | fuzz_tif | fuzz_png | fuzz_jpeg | fuzz_templates_file | fuzz_settings_file | fuzz_trial_file | fuzz_card_finder) ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 

@@ -2,6 +2,7 @@
 
 #include "analysis/ScanLog.h"
 #include "app/batch/BatchOutputs.h"
+#include "app/batch/BatchPictures.h"
 #include "app/batch/BatchText.h"
 #include "intake/qt/CardOpening.h"
 #include "line/StainTable.h"
@@ -30,6 +31,8 @@ void raisePictureAllocationLimit()
 AnalysedCard analyseCardFile(const std::string &file, const AnalysisSettings &settings, const BatchOptions &options,
                              std::atomic<int> &share)
 {
+    if (options.FindCards)
+        return analysePictureFile(file, settings, options, share);
     AnalysedCard a;
     const std::filesystem::path path = file;
     const std::string title = path.filename().string();
@@ -93,11 +96,13 @@ Added addCard(AnalysedCard &analysed, const std::string &image, const std::strin
 {
     const AnalysisSettings &settings = run.Settings;
     CardRecord &card = *analysed.Card;
-    if (settings.Log && log != scanLogPath(image))
+    // A found card's log is named after its picture's (image is empty).
+    if (settings.Log && !image.empty() && log != scanLogPath(image))
         progress.say(sharedLogMessage(scanLogPath(image), log));
     BatchCardResult result;
     result.Figures = std::move(analysed.Figures);
     result.Card = &card;
+    result.Source = std::move(analysed.Source);
     // As the analysis itself does: a card whose figures are no numbers has no log.
     if (settings.Log && result.Figures.Figures.ok())
         result.Figures.Log = writeScanLog(scanLogInputsFor(card, settings, log), settings.Append);
@@ -131,6 +136,32 @@ Added addCard(AnalysedCard &analysed, const std::string &image, const std::strin
     run.LogOfCard.push_back(log);
     run.Results.push_back(std::move(result));
     return added;
+}
+
+// The cards found in a picture, in their order; true when any failed.
+bool addFoundCards(AnalysedCard &picture, const std::string &log, bool stdoutIsTerminal, const BatchOptions &options,
+                   ProgressLine &progress, BatchRun &run)
+{
+    bool failed = false;
+    for (std::size_t k = 0; k < picture.Found.size(); ++k) {
+        AnalysedCard &found = picture.Found[k];
+        for (const std::string &said : found.Said)
+            progress.say(said);
+        if (!found.Card) {
+            failed = true;
+            continue;
+        }
+        const std::string path = shown(found.Card->FilePath);
+        try {
+            if (addCard(found, {}, path, foundCardLog(log, static_cast<int>(k) + 1), stdoutIsTerminal, options,
+                        progress, run) != Added::Fine)
+                failed = true;
+        } catch (const std::bad_alloc &) {
+            progress.say(path + ": the card cannot be analysed: not enough memory");
+            failed = true;
+        }
+    }
+    return failed;
 }
 
 } // namespace
@@ -173,6 +204,12 @@ int collectCards(CardPool &pool, const CardPool::Make &analyse, const CardPaths 
         }
         for (const std::string &said : analysed.Said)
             progress.say(said);
+        if (!analysed.Found.empty()) {
+            if (addFoundCards(analysed, paths.Logs[n], stdoutIsTerminal, options, progress, run))
+                status = 1;
+            progress.update(progressText);
+            continue;
+        }
         if (!analysed.Card) {
             status = 1;
             continue;

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct AnalysedCard {
     // With --json, the card's text in the document, made on the worker: the
     // intervals of a large card take as long as its scan.
     QByteArray Json;
+    // With --find-cards: a card found in a picture tells where it came
+    // from, and a picture holds the cards found in it (and no Card).
+    std::optional<FoundCardSource> Source;
+    std::vector<AnalysedCard> Found;
 };
 
 using CardPool = OrderedPool<AnalysedCard>;

@@ -133,6 +133,21 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
                  card.FileState == CardFileState::Missing ? QStringLiteral("missing") : QStringLiteral("changed"));
     if (r.Pass > 0)
         o.insert(QStringLiteral("pass"), r.Pass);
+    if (r.Source) {
+        QJsonArray corners;
+        for (const PicturePoint &p : r.Source->Corners)
+            corners.append(QJsonArray{p.X, p.Y});
+        o.insert(QStringLiteral("source"), QJsonObject{{QStringLiteral("file"), QString::fromStdString(r.Source->File)},
+                                                       {QStringLiteral("index"), r.Source->Index},
+                                                       {QStringLiteral("corners_px"), corners}});
+        o.insert(QStringLiteral("resolution_dpi"), r.Source->ResolutionDpi);
+        o.insert(QStringLiteral("smallest_detectable_um"), r.Source->SmallestDropUm);
+        o.insert(QStringLiteral("smallest_detectable_stain_um"), r.Source->SmallestStainUm);
+        QJsonArray warnings;
+        for (const std::string &w : r.Source->Warnings)
+            warnings.append(QString::fromStdString(w));
+        o.insert(QStringLiteral("warnings"), warnings);
+    }
     return o;
 }
 

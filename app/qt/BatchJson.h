@@ -13,6 +13,17 @@
 
 namespace vex {
 
+// Where a card found in a picture came from, and what its picture can show.
+struct FoundCardSource {
+    std::string File; // the picture
+    int Index = 0;    // 1-based, in reading order
+    std::array<PicturePoint, 4> Corners;
+    std::int32_t ResolutionDpi = 0;
+    double SmallestStainUm = 0.0;
+    double SmallestDropUm = 0.0;
+    std::vector<std::string> Warnings;
+};
+
 struct BatchCardResult {
     const CardRecord *Card = nullptr;
     int Index = 0; // the card's place in the line, 1..CardCount
@@ -21,6 +32,7 @@ struct BatchCardResult {
     // Worked out beforehand, on the thread that analysed the card; when
     // not, batchJson works them out.
     std::optional<CardIntervals> Intervals;
+    std::optional<FoundCardSource> Source; // a card found with --find-cards
 };
 
 // {"cards": [...]} with every number at the full precision it is kept in;

@@ -1,6 +1,7 @@
 // The batch tool as a script sees it: exit status, messages and the JSON.
 
 #include "app/qt/BatchJson.h"
+#include "support/CardPictures.h"
 #include "support/SampleCards.h"
 #include "support/Sanitizers.h"
 #include "support/TestImages.h"
@@ -22,6 +23,7 @@
 #include <cmath>
 #include <map>
 #include <sys/resource.h>
+#include <tuple>
 
 namespace vex {
 namespace {
@@ -785,6 +787,137 @@ TEST_F(ColourCards, RecordedResolutionIsUsedWhenAskedAndOtherwiseOnlyNamed)
         resolutions(analysed(
             QStringList{QStringLiteral("--dpi-from-file"), QStringLiteral("--dpi"), QStringLiteral("600")} + files)),
         (std::vector<int>{600, 600, 600}));
+}
+
+} // namespace
+} // namespace vex
+
+namespace vex {
+namespace {
+
+// Pictures with cards in them, searched with --find-cards.
+class FoundCards : public BatchTool {
+protected:
+    QJsonObject found(const QStringList &args, int status = 0, QString *err = nullptr)
+    {
+        const Run r = run(QStringList{QStringLiteral("--json"), QStringLiteral("--no-log")} + args);
+        EXPECT_EQ(r.Status, status) << r.Err.toStdString();
+        if (err)
+            *err = QString::fromUtf8(r.Err);
+        return QJsonDocument::fromJson(r.Out).object();
+    }
+
+    // An 8-bit picture as a bitmap file.
+    QString writeIndexed(const QString &name, const IndexedImage &image)
+    {
+        test::Picture p;
+        p.Width = image.Width;
+        p.Height = image.Height;
+        p.PaletteBgr = image.PaletteBgr;
+        for (int y = image.Height - 1; y >= 0; --y)
+            p.TopDownIndices.insert(p.TopDownIndices.end(), image.row(y), image.row(y) + image.Width);
+        const QString path = dir_.filePath(name);
+        test::writeFile(path.toStdString(), test::makeBmp(p));
+        return path;
+    }
+
+    // A card's figures, without what tells where it came from.
+    static QJsonObject figures(QJsonObject card)
+    {
+        for (const char *key : {"file", "source", "resolution_dpi", "smallest_detectable_um",
+                                "smallest_detectable_stain_um", "warnings", "recorded_resolution"})
+            card.remove(QString::fromLatin1(key));
+        return card;
+    }
+};
+
+TEST_F(FoundCards, StraightSheetCardsGiveTheFiguresOfTheirCutsAloneInReadingOrder)
+{
+    std::vector<test::SheetCard> pasted;
+    // Read first: the card on the left, lower than its row's neighbour.
+    for (const auto &[seed, x, y] : {std::tuple{1, 1400, 40}, {2, 60, 90}, {3, 300, 700}})
+        pasted.push_back(
+            {cardgen::generateCard({.Width = 1200, .Height = 410, .Seed = std::uint64_t(seed), .Discs = 200}), x, y,
+             0});
+    const QString sheet = writeIndexed(QStringLiteral("sheet.bmp"), test::sheetPicture(2700, 1200, pasted, 245));
+    QStringList alone;
+    for (int k : {1, 0, 2}) {
+        const test::SheetCard &c = pasted[static_cast<std::size_t>(k)];
+        const IndexedImage whole = test::sheetPicture(c.Card.Width, c.Card.Height, {{c.Card, 0, 0, 0}}, 245);
+        IndexedImage cut;
+        cut.Width = c.Card.Width - 2 * CutInsetPixels;
+        cut.Height = c.Card.Height - 2 * CutInsetPixels;
+        cut.PaletteBgr = whole.PaletteBgr;
+        for (int y = CutInsetPixels; y < c.Card.Height - CutInsetPixels; ++y)
+            cut.Pixels.insert(cut.Pixels.end(), whole.row(y) + CutInsetPixels,
+                              whole.row(y) + c.Card.Width - CutInsetPixels);
+        alone << writeIndexed(QStringLiteral("cut%1.bmp").arg(k), cut);
+    }
+    const QStringList common{QStringLiteral("--dpi"), QStringLiteral("600"), QStringLiteral("--hue"),
+                             QStringLiteral("150-190")};
+    const QJsonArray cards = found(common + QStringList{QStringLiteral("--find-cards"), QStringLiteral("--card-size"),
+                                                        QStringLiteral("50.8x17.4"), sheet})
+                                 .value(QStringLiteral("cards"))
+                                 .toArray();
+    const QJsonArray cuts = found(common + alone).value(QStringLiteral("cards")).toArray();
+    ASSERT_EQ(cards.size(), 3);
+    ASSERT_EQ(cuts.size(), 3);
+    const int order[] = {1, 0, 2};
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject card = cards[i].toObject();
+        const QJsonObject source = card.value(QStringLiteral("source")).toObject();
+        EXPECT_EQ(card.value(QStringLiteral("file")).toString(), sheet + QStringLiteral("#%1").arg(i + 1));
+        EXPECT_EQ(source.value(QStringLiteral("index")).toInt(), i + 1);
+        const QJsonArray topLeft = source.value(QStringLiteral("corners_px")).toArray()[0].toArray();
+        EXPECT_NEAR(topLeft[0].toDouble(), pasted[static_cast<std::size_t>(order[i])].X, 0.5);
+        EXPECT_NEAR(topLeft[1].toDouble(), pasted[static_cast<std::size_t>(order[i])].Y, 0.5);
+        EXPECT_EQ(card.value(QStringLiteral("resolution_dpi")).toInt(), 600);
+        EXPECT_EQ(QJsonDocument(figures(card)).toJson().toStdString(),
+                  QJsonDocument(figures(cuts[i].toObject())).toJson().toStdString())
+            << "card " << i + 1;
+    }
+}
+
+TEST_F(FoundCards, PhotoCardIsFoundAndSaysWhatItCanShowAndAPictureWithoutOneFails)
+{
+    const auto save = [&](const test::CardPhoto &photo, const QString &name) {
+        QImage picture(photo.Picture.Width, photo.Picture.Height, QImage::Format_RGB888);
+        for (int y = 0; y < picture.height(); ++y) {
+            const std::uint8_t *in = photo.Picture.row(picture.height() - 1 - y);
+            std::uint8_t *out = picture.scanLine(y);
+            for (int x = 0; x < picture.width(); ++x, in += 3, out += 3)
+                out[0] = in[2], out[1] = in[1], out[2] = in[0];
+        }
+        const QString path = dir_.filePath(name);
+        EXPECT_TRUE(picture.save(path, nullptr, 85));
+        return path;
+    };
+    const test::CardPhoto photo = test::cardPhoto(test::PhotoSpec{});
+    const QString jpeg = save(photo, QStringLiteral("photo.jpg"));
+    const QString leaves = save(test::cardPhoto({.CardWidth = 2, .CardHeight = 2}), QStringLiteral("leaves.png"));
+
+    QString err;
+    const QJsonArray cards =
+        found({QStringLiteral("--find-cards"), leaves, jpeg}, 1, &err).value(QStringLiteral("cards")).toArray();
+    EXPECT_TRUE(err.contains(leaves + QStringLiteral(": no card was found"))) << err.toStdString();
+    ASSERT_EQ(cards.size(), 1);
+    const QJsonObject card = cards[0].toObject();
+    EXPECT_EQ(card.value(QStringLiteral("file")).toString(), jpeg + QStringLiteral("#1"));
+    const QJsonArray corners =
+        card.value(QStringLiteral("source")).toObject().value(QStringLiteral("corners_px")).toArray();
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_NEAR(std::hypot(corners[static_cast<int>(i)].toArray()[0].toDouble() - photo.Corners[i].X,
+                               corners[static_cast<int>(i)].toArray()[1].toDouble() - photo.Corners[i].Y),
+                    0, 0.015 * 760);
+    const int dpi = card.value(QStringLiteral("resolution_dpi")).toInt();
+    EXPECT_NEAR(dpi, 254, 5);
+    EXPECT_DOUBLE_EQ(card.value(QStringLiteral("smallest_detectable_stain_um")).toDouble(), 3 * 25400.0 / dpi);
+    EXPECT_LT(card.value(QStringLiteral("smallest_detectable_um")).toDouble(), 3 * 25400.0 / dpi);
+    EXPECT_TRUE(
+        card.value(QStringLiteral("warnings")).toArray()[0].toString().contains(QStringLiteral("below 300 dpi")));
+    EXPECT_TRUE(err.contains(jpeg + QStringLiteral("#1: warning: the card's resolution"))) << err.toStdString();
+    // The 150 blue dots the photo was drawn with, some run together.
+    EXPECT_GT(card.value(QStringLiteral("accepted")).toInt(), 100);
 }
 
 } // namespace
