@@ -1,6 +1,7 @@
 #include "app/batch/BatchPictures.h"
 
 #include "app/batch/BatchText.h"
+#include "intake/PhotoStains.h"
 #include "intake/Resolution.h"
 #include "intake/qt/PictureLoader.h"
 #include "line/CardLimits.h"
@@ -86,9 +87,16 @@ Result<LoadedPicture> loadPicture(const std::string &path)
     return failed(decoded.reason());
 }
 
-ReducedPicture eightBitCard(const ColourImage &card)
+// A card cut straight from a colour scan is reduced as its file alone would
+// be, so that it gives the same figures; a warped card (a photo, or a card
+// turned on the scan) has blurred, resampled edges, which the photo
+// segmentation places halfway between paper and stain.
+ReducedPicture eightBitCard(const StraightenedCard &card)
 {
-    return reduceColours(card);
+    if (!card.Resampled)
+        return reduceColours(card.Colour);
+    PhotoCard photo = segmentPhotoCard(card.Colour, static_cast<double>(card.ResolutionDpi));
+    return ReducedPicture{std::move(photo.Image), photo.Reduction};
 }
 
 std::string foundCardLog(const std::string &log, int index)
@@ -138,7 +146,7 @@ AnalysedCard analysePictureFile(const std::string &file, const AnalysisSettings 
         IndexedImage image;
         ColourReduction reduction;
         if (straight.IsColour) {
-            ReducedPicture reduced = eightBitCard(straight.Colour);
+            ReducedPicture reduced = eightBitCard(straight);
             image = std::move(reduced.Image);
             reduction = reduced.Reduction;
         } else {

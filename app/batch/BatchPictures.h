@@ -23,7 +23,7 @@ struct LoadedPicture {
 Result<LoadedPicture> loadPicture(const std::string &path);
 
 // The 8-bit card the pipeline takes, from a straightened colour card.
-ReducedPicture eightBitCard(const ColourImage &card);
+ReducedPicture eightBitCard(const StraightenedCard &card);
 
 // The cards found in the picture at `path`, each analysed with `settings`
 // at its own resolution, in AnalysedCard::Found; none, with the reason in
