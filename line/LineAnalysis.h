@@ -12,6 +12,7 @@
 #include "line/Composite.h"
 #include "line/LineGrid.h"
 #include "line/ResultsFile.h"
+#include "line/SprayQuality.h"
 #include "line/Swath.h"
 #include "line/SwathFine.h"
 #include "model/CardList.h"
@@ -62,6 +63,13 @@ struct AnalysisSettings {
     int Bootstrap = 0;
     // File names are sorted as people count: card2 before card10.
     bool NaturalOrder = false;
+    // The effective swath is the widest whose COV stays within this.
+    double CovTarget = 0.20;
+    // The drop density the product needs, per cm²; a high end of 0 for none.
+    double DensityTargetLow = 0.0;
+    double DensityTargetHigh = 0.0;
+    // The bounds of the spray quality classes.
+    QualityTable Quality = defaultQualityTable();
 };
 
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of
