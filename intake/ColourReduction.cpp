@@ -12,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <numeric>
+#include <utility>
 
 namespace vex {
 namespace {
@@ -34,6 +35,35 @@ constexpr float MergeDistance = 30.0f;
 // the table colours are 255 means of many pixels, far coarser than a step of 4.
 constexpr int GridShift = 2;
 constexpr std::size_t GridCells = std::size_t{1} << (3 * (8 - GridShift));
+
+// Progress is told at most every this many pixels.
+constexpr std::size_t ProgressPixels = std::size_t{1} << 18;
+
+thread_local const ReductionProgress *threadWatch = nullptr;
+
+// Tells the progress, when there is one, and stops the reduction when asked.
+class Stages {
+public:
+    explicit Stages(const ReductionProgress &progress) : progress_(progress) {}
+    void at(double done) const
+    {
+        if (progress_ && !progress_(done))
+            throw ReductionStopped();
+    }
+    // Within a pass over the pixels that spans [from, to] of the work.
+    void pixel(std::size_t i, std::size_t pixels, double from, double to) const
+    {
+        if (i % ProgressPixels == 0)
+            at(from + (to - from) * static_cast<double>(i) / static_cast<double>(std::max<std::size_t>(pixels, 1)));
+    }
+
+private:
+    const ReductionProgress &progress_;
+};
+
+// The exact pass is a quarter of the work of a photo, the k-means half.
+constexpr double ExactShare = 0.25;
+constexpr double KMeansShare = 0.75;
 
 struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }
@@ -78,7 +108,7 @@ void orderTable(const std::vector<std::array<std::uint8_t, 3>> &colours, const s
 
 // Maps every pixel to its own colour while there are at most 256; false as
 // soon as a 257th colour turns up.
-bool mapExactly(const ColourImage &picture, IndexedImage &image)
+bool mapExactly(const ColourImage &picture, IndexedImage &image, const Stages &stages)
 {
     // One slot per 24-bit colour: 32 MiB of address space, but calloc's
     // zero pages are only backed where a colour of the picture falls.
@@ -97,6 +127,7 @@ bool mapExactly(const ColourImage &picture, IndexedImage &image)
     // pixel wait for the count of the one before.
     std::array<std::array<std::uint64_t, TableSize>, 4> tally{};
     for (std::size_t i = 0; i < pixels; ++i, in += 3) {
+        stages.pixel(i, pixels, 0.0, ExactShare);
         const std::uint32_t value = rgbValue(in);
         std::uint16_t s = slot[value];
         if (s == 0) [[unlikely]] {
@@ -178,8 +209,9 @@ cv::Mat mergeCentres(const cv::Mat &centres, const cv::Mat &labels, float distan
     return merged;
 }
 
-void mapByKMeans(const ColourImage &picture, IndexedImage &image)
+void mapByKMeans(const ColourImage &picture, IndexedImage &image, const Stages &stages)
 {
+    stages.at(ExactShare);
     const std::size_t pixels = pixelCount(picture);
     const std::size_t step = std::max<std::size_t>(1, pixels / KMeansSamples);
     const int samples = static_cast<int>((pixels + step - 1) / step);
@@ -195,6 +227,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     cv::kmeans(toLab(sample), k, labels, cv::TermCriteria(cv::TermCriteria::EPS + cv::TermCriteria::COUNT, 20, 0.05), 1,
                cv::KMEANS_PP_CENTERS, centres);
     centres = mergeCentres(centres, labels, MergeDistance);
+    stages.at(KMeansShare);
 
     // The grid cells the picture uses, each matched to its nearest centre.
     std::vector<std::uint8_t> used(GridCells, 0);
@@ -238,6 +271,7 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
     std::vector<std::array<std::uint64_t, 3>> sums(static_cast<std::size_t>(centres.rows), {0, 0, 0});
     std::vector<std::uint64_t> counts(static_cast<std::size_t>(centres.rows), 0);
     for (std::size_t i = 0; i < pixels; ++i) {
+        stages.pixel(i, pixels, KMeansShare, 1.0);
         const std::uint8_t *p = picture.Bgr.data() + 3 * i;
         const std::uint8_t index = nearest[gridCell(p)];
         image.Pixels[i] = index;
@@ -256,17 +290,29 @@ void mapByKMeans(const ColourImage &picture, IndexedImage &image)
 
 } // namespace
 
-ReducedPicture reduceColours(const ColourImage &picture)
+ReductionWatch::ReductionWatch(ReductionProgress progress) : progress_(std::move(progress)), outer_(threadWatch)
 {
+    threadWatch = &progress_;
+}
+
+ReductionWatch::~ReductionWatch()
+{
+    threadWatch = outer_;
+}
+
+ReducedPicture reduceColours(const ColourImage &picture, const ReductionProgress &progress)
+{
+    const Stages stages(progress || threadWatch == nullptr ? progress : *threadWatch);
     ReducedPicture out;
     out.Image.Width = picture.Width;
     out.Image.Height = picture.Height;
     reserveLarge(out.Image.Pixels, pixelCount(picture));
     out.Image.Pixels.resize(pixelCount(picture));
     out.Reduction.FromBits = picture.SourceBits;
-    out.Reduction.Exact = mapExactly(picture, out.Image);
+    out.Reduction.Exact = mapExactly(picture, out.Image, stages);
     if (!out.Reduction.Exact)
-        mapByKMeans(picture, out.Image);
+        mapByKMeans(picture, out.Image, stages);
+    stages.at(1.0);
     // Index 0 holds a colour of the picture only when all 256 entries do.
     const int entries = out.Image.paletteCount();
     out.Reduction.Colours = entries == static_cast<int>(TableSize) ? entries : entries - 1;

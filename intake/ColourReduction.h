@@ -21,6 +21,9 @@
 #include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
 
+#include <functional>
+#include <stdexcept>
+
 namespace vex {
 
 struct ReducedPicture {
@@ -28,8 +31,30 @@ struct ReducedPicture {
     ColourReduction Reduction;
 };
 
+// How far a reduction is, from 0 to 1, told from the thread it runs on now
+// and then; false stops it with ReductionStopped.
+using ReductionProgress = std::function<bool(double done)>;
+struct ReductionStopped : std::runtime_error {
+    ReductionStopped() : std::runtime_error("the reduction of the colours was stopped") {}
+};
+
+// Tells `progress` of the reductions this thread makes while it lives, for a
+// reduction deep inside a decoder (a photo opened as a card).
+class ReductionWatch {
+public:
+    explicit ReductionWatch(ReductionProgress progress);
+    ~ReductionWatch();
+    ReductionWatch(const ReductionWatch &) = delete;
+    ReductionWatch &operator=(const ReductionWatch &) = delete;
+
+private:
+    ReductionProgress progress_;
+    const ReductionProgress *outer_;
+};
+
 // Throws (std::bad_alloc, or std::exception from the k-means) when memory
-// runs out; the caller turns that into a refusal of the card.
-ReducedPicture reduceColours(const ColourImage &picture);
+// runs out; the caller turns that into a refusal of the card.  Without
+// `progress`, the thread's watch is told, if there is one.
+ReducedPicture reduceColours(const ColourImage &picture, const ReductionProgress &progress = {});
 
 } // namespace vex

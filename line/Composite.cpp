@@ -30,6 +30,7 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
     // Pooled by tenth of a micrometre; a map keeps memory to the classes
     // that occur whatever diameters a spread factor produces.
     std::map<std::int64_t, std::int64_t> counts;
+    double stained = 0.0; // cm2
     for (const CardRecord *each : cards) {
         const CardRecord &card = *each;
         if (!card.Scanned || card.Excluded)
@@ -38,6 +39,7 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
             all.LargestDiameter = std::max(all.LargestDiameter, card.Stains.back().Diameter);
         all.TotalVolume += card.TotalVolume;
         all.TotalArea += card.CardArea;
+        stained += card.StainCoverage * card.CardArea;
         out.MaxCardVMD = std::max(out.MaxCardVMD, static_cast<float>(card.VMD));
         for (std::size_t i = 1; i < card.Stains.size(); ++i) {
             const SizeClass &c = card.Stains[i];
@@ -80,6 +82,7 @@ CompositeAll calcCompositeAll(const std::vector<const CardRecord *> &cards)
         all.SmallestDiameter = all.Classes[1].Diameter;
     all.DropDensity = all.TotalArea > 0.0 ? all.TotalCount / all.TotalArea : 0.0;
     all.VolumeDensity = all.TotalArea > 0.0 ? all.TotalVolume / all.TotalArea : 0.0;
+    out.Coverage = all.TotalArea > 0.0 ? stained / all.TotalArea : 0.0;
     return out;
 }
 

@@ -21,6 +21,9 @@ std::int64_t compositeClassIndex(float diameter);
 struct CompositeAll {
     CompositeResult Result;
     float MaxCardVMD = 0.0f; // the largest VMD of one scanned card
+    // The share of the cards' area that stains cover, accepted or not: each
+    // card's coverage weighted by its area, as the densities pool drops.
+    double Coverage = 0.0;
 };
 
 // Pools the scanned cards that are not left out of the line.  Each drop

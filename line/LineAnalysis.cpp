@@ -101,6 +101,7 @@ void poolLine(LineResults &line, const CompositeAll &pooled, const AnalysisSetti
 {
     line.All = pooled.Result;
     line.MaxCardVMD = pooled.MaxCardVMD;
+    line.Coverage = pooled.Coverage;
     // A range counts as selected when it cuts drops off the pooled line.
     line.RangeSelected = settings.HasRange && lineRangeSelected(line.All, settings.RangeLow, settings.RangeHigh);
     if (line.RangeSelected)
@@ -221,6 +222,28 @@ std::string rejectedStainsText(const CardRecord &card)
     const double share = all > 0.0 ? 100.0 * static_cast<double>(card.RejectedArea) / all : 0.0;
     return "Rejected: " + std::to_string(card.RejectedCount) + (card.RejectedCount == 1 ? " stain, " : " stains, ") +
            formatFixed(share, 1) + " % of stain area";
+}
+
+std::string coverageText(double share)
+{
+    return formatFixed(100.0 * share, 1) + " %";
+}
+
+std::string shownCoverageText(bool line, const LineResults &results, const CardRecord *card)
+{
+    if (line)
+        return results.All.TotalArea > 0.0 ? coverageText(results.Coverage) : std::string();
+    return card && card->Scanned ? coverageText(card->StainCoverage) : std::string();
+}
+
+std::string swathMissingText(const LineResults &line)
+{
+    // Two widths to compare take three points of the line.
+    if (line.HasSwath && line.Deposit.Widths.size() >= 3)
+        return {};
+    if (!line.SwathProblem.empty())
+        return "No swath analysis: " + line.SwathProblem + ".";
+    return "The swath analysis needs at least three cards.";
 }
 
 std::string denseCardWarning(const CardRecord &card, double threshold)

@@ -136,6 +136,8 @@ struct LineResults {
     bool Interpolated = false;
     // Why there is no swath analysis of a line of two cards or more.
     std::string SwathProblem;
+    // The share of the line's cards that stains cover (CompositeAll's).
+    double Coverage = 0.0;
     // The COV at widths between whole spacings.
     std::vector<FineWidth> FineDeposit;
     std::vector<FineWidth> FineDropDensity;
@@ -144,6 +146,14 @@ struct LineResults {
     // The pattern was moved by -Centre.Centroid before the passes.
     bool Centred = false;
 };
+
+// "12.3 %": a coverage (a share, 0..1) as the window and the report give it.
+std::string coverageText(double share);
+// The coverage shown under the figures: the line's, or the card's once it
+// is scanned; empty when there is none to show.
+std::string shownCoverageText(bool line, const LineResults &results, const CardRecord *card);
+// Why a line has no swath analysis to show, in words; empty when it has one.
+std::string swathMissingText(const LineResults &line);
 
 // The pooled spectrum of the cards, and inside the selected range when the
 // range cuts drops off it.

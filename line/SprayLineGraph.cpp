@@ -113,6 +113,9 @@ SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardS
         pic.RangeReference[1] = rowY(pic.Scale, 1, range->DropDensity);
         pic.RangeReference[2] = rowY(pic.Scale, 2, range->VolumeDensity * rate);
     }
+    const auto drawn = std::count_if(pic.Cards.begin(), pic.Cards.end(), [](const auto &c) { return c.Scanned; });
+    if (drawn < 2)
+        pic.Note = "The spray line graphs need at least two cards.";
     pic.PositionDecimals = linePositionDecimals(cards, spray);
     pic.LabelEvery = positionLabelEvery(cards.count(), pic.Scale.Range, positionValue(spray[Sample_Interval]));
     return pic;

@@ -60,6 +60,8 @@ struct SprayLinePicture {
     double RangeReference[3] = {0.0, 0.0, 0.0}; // those of the selected range
     int PositionDecimals = 0;
     int LabelEvery = 1;
+    // Said over the graphs of a line too short to draw one.
+    std::string Note;
 };
 // `range` is the line inside the selected range, or null when none is selected.
 SprayLinePicture sprayLinePicture(const CardList &cards, const std::vector<CardStat> &stats, float maxCardVmd,

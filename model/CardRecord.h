@@ -134,6 +134,20 @@ private:
     bool closed_ = false;
 };
 
+// The settings a card's figures were made under, noted when it is scanned,
+// so that figures the window would now make otherwise are told apart.
+struct FiguresBasis {
+    friend bool operator==(const FiguresBasis &, const FiguresBasis &) = default;
+    std::int32_t Resolution = 0; // dpi; 0 where not known (figures read from a trial)
+    std::uint8_t HueLow = 0;
+    std::uint8_t HueHigh = 255;
+    bool HueInvert = false;
+    std::uint8_t ShapeThreshold = 100;
+    std::uint8_t HueThreshold = 0;
+    bool SplitTouching = false;
+    std::array<double, 3> Spread{};
+};
+
 // What became of a stored card's image file when its trial was opened.
 enum class CardFileState : std::uint8_t {
     Present, // there, with the content it was analysed from
@@ -200,6 +214,7 @@ struct CardRecord {
     double VolumeDensity = 0.0; // nL per cm2
     double TotalVolume = 0.0;   // nL
     ScanSummary Summary;
+    FiguresBasis Basis;
 };
 
 } // namespace vex

@@ -185,7 +185,8 @@ void page1(Pen &pen, const ReportInputs &in)
           "Ave. Drop Density:  " + formatFixed(all.DropDensity, 2) + " drops/cm" + Squared,
           "Ave. Volume Density:  " + formatFixed(all.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
               formatFixed(all.VolumeDensity * static_cast<double>(rateFactor(in.Metric)), 3) + " " +
-              std::string(rateUnit(in.Metric))}},
+              std::string(rateUnit(in.Metric)),
+          "Coverage:  " + coverageText(in.Coverage)}},
     };
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (b > 0)
@@ -360,6 +361,7 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
         bool first = true;
         double px = 0.0;
         double py = 0.0;
+        int plotted = 0;
         for (int i = 1; i <= cards.count(); ++i) {
             if (!cards[i].Scanned || cards[i].Excluded || static_cast<std::size_t>(i) >= in.Stats.size())
                 continue;
@@ -374,7 +376,11 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
             first = false;
             px = x;
             py = y;
+            ++plotted;
         }
+        // A point alone is a line of no length, which draws nothing.
+        if (plotted == 1)
+            t.circle(px, py, 1.0 / 32.0, Black);
     }
     t.setLineWidth(1);
     if (const std::string extended = reportExtendedLine(in); !extended.empty()) {
@@ -721,6 +727,7 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.RangeLow = settings.RangeLow;
     in.RangeHigh = settings.RangeHigh;
     in.MaxCardVMD = line.MaxCardVMD;
+    in.Coverage = line.Coverage;
     in.SpreadFactor = settings.Spread;
     in.ShapeThreshold = settings.Scan.ShapeThreshold;
     in.HueThreshold = settings.Scan.HueThreshold;

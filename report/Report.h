@@ -30,6 +30,8 @@ struct ReportInputs {
     float RangeLow = 0.0f;
     float RangeHigh = 0.0f;
     float MaxCardVMD = 0.0f;
+    // The share of the line's cards that stains cover.
+    double Coverage = 0.0;
     std::array<double, 3> SpreadFactor{0.0, 0.56, 0.0};
     std::uint8_t ShapeThreshold = 100;
     std::uint8_t HueThreshold = 0;

@@ -200,6 +200,27 @@ void CardView::markTab(int tab, bool warning)
     strip_->setTabIcon(tab, warning ? window_->style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
 }
 
+void CardView::noteTab(int tab, const QString &note)
+{
+    if (tab < 0 || tab >= strip_->count())
+        return;
+    auto *mark = qobject_cast<QLabel *>(strip_->tabButton(tab, QTabBar::RightSide));
+    if (note.isEmpty()) {
+        if (mark)
+            strip_->setTabButton(tab, QTabBar::RightSide, nullptr);
+        delete mark;
+    } else {
+        if (!mark) {
+            mark = new QLabel(QStringLiteral("\u26A0"), strip_);
+            mark->setObjectName(QStringLiteral("CardTabMark"));
+            mark->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
+            strip_->setTabButton(tab, QTabBar::RightSide, mark);
+        }
+        mark->setToolTip(note);
+    }
+    strip_->setTabToolTip(tab, note);
+}
+
 void CardView::selectTab(int tab)
 {
     if (strip_->currentIndex() == tab)

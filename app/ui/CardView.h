@@ -55,6 +55,9 @@ public:
     void removeLastTab();
     // Marks a card whose file has gone or changed.
     void markTab(int tab, bool warning);
+    // Marks a card whose figures need a second look (the resolution its
+    // file records, settings changed since), the reasons as its tooltip.
+    void noteTab(int tab, const QString &note);
     // Selects a tab as a click would; a click on the selected tab again too.
     void selectTab(int tab);
     int currentTab() const;

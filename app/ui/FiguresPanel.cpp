@@ -32,6 +32,11 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
         captions_[i] = new QLabel(captions[i], this);
     for (QLabel *&value : values_)
         value = new QLabel(this);
+    coverageCaption_ = new QLabel(tr("Coverage:"), this);
+    coverageCaption_->setObjectName(QStringLiteral("CoverageCaption"));
+    coverageValue_ = new QLabel(this);
+    coverageValue_->setObjectName(QStringLiteral("CoverageLabel"));
+    showCoverage({});
     leftOutLabel_ = new QLabel(this);
     leftOutLabel_->setWordWrap(true);
     leftOutLabel_->hide();
@@ -41,6 +46,11 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     wordsLabel_->hide();
     for (QLabel **axis : {&leftLabel_, &rightLabel_, &bottomLabel_, &topLabel_})
         *axis = new QLabel(this);
+    staleLabel_ = new QLabel(this);
+    staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
+    staleLabel_->setWordWrap(true);
+    staleLabel_->setStyleSheet(QStringLiteral("color: rgb(192, 96, 0)"));
+    staleLabel_->hide();
 
     for (int i = 0; i < 3; ++i) {
         option_[i]->setObjectName(QStringLiteral("GraphOption%1").arg(i + 1));
@@ -60,6 +70,8 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
 void FiguresPanel::layOut()
 {
     auto *result = new QGridLayout(this);
+    // Below every other row, whatever rows come to stand above it.
+    result->addWidget(staleLabel_, 20, 0, 1, 4);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
     for (QLabel *l : {bottomLabel_, topLabel_})
@@ -75,8 +87,10 @@ void FiguresPanel::layOut()
         result->addWidget(captions_[i], 5 + i, 0, 1, 2);
         result->addWidget(values_[i], 5 + i, 2, 1, 2);
     }
-    result->addWidget(wordsLabel_, 8, 0, 1, 4);
-    result->addWidget(leftOutLabel_, 9, 0, 1, 4);
+    result->addWidget(coverageCaption_, 8, 0, 1, 2);
+    result->addWidget(coverageValue_, 8, 2, 1, 2);
+    result->addWidget(wordsLabel_, 9, 0, 1, 4);
+    result->addWidget(leftOutLabel_, 10, 0, 1, 4);
 }
 
 void FiguresPanel::drawGraph(const GraphInputs &in, Rgb fill)
@@ -142,6 +156,13 @@ void FiguresPanel::showWords(const std::string &words)
     wordsLabel_->setVisible(!words.empty());
 }
 
+void FiguresPanel::showCoverage(const std::string &value)
+{
+    coverageValue_->setText(QString::fromStdString(value));
+    coverageCaption_->setVisible(!value.empty());
+    coverageValue_->setVisible(!value.empty());
+}
+
 void FiguresPanel::showLeftOut(const std::string &text, bool warning)
 {
     leftOutLabel_->setText(QString::fromStdString(text));
@@ -152,6 +173,12 @@ void FiguresPanel::showLeftOut(const std::string &text, bool warning)
 void FiguresPanel::hideLeftOut()
 {
     leftOutLabel_->hide();
+}
+
+void FiguresPanel::showStale(const std::string &text)
+{
+    staleLabel_->setText(QString::fromStdString(text));
+    staleLabel_->setVisible(!text.empty());
 }
 
 } // namespace vex::ui

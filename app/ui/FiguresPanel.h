@@ -39,10 +39,14 @@ public:
     // The size a mouse button sets, under the graph at that size.
     void showSizeRange(double x, bool moving);
     void hideSizeRange();
+    // Why the figures shown may not be those a scan would make now; hidden when empty.
+    void showStale(const std::string &text);
     // The three figures with their captions, the words under them, and what
     // a card's figures leave out (in red when it warns).
     void showFigures(const std::array<QString, 3> &captions, const std::array<std::string, 3> &values);
     void showWords(const std::string &words);
+    // "Coverage:" and its value under the figures; hidden when empty.
+    void showCoverage(const std::string &value);
     void showLeftOut(const std::string &text, bool warning);
     void hideLeftOut();
 
@@ -56,6 +60,8 @@ private:
     QLabel *captions_[3] = {nullptr, nullptr, nullptr};
     QLabel *values_[3] = {nullptr, nullptr, nullptr}; // VMD, drops, volume
     QLabel *leftOutLabel_ = nullptr;
+    QLabel *coverageCaption_ = nullptr;
+    QLabel *coverageValue_ = nullptr;
     // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
     // analysis the proposal and the pattern's centre in words.
     QLabel *wordsLabel_ = nullptr;
@@ -63,6 +69,7 @@ private:
     QLabel *rightLabel_ = nullptr;
     QLabel *bottomLabel_ = nullptr;
     QLabel *topLabel_ = nullptr;
+    QLabel *staleLabel_ = nullptr;
 };
 
 } // namespace vex::ui

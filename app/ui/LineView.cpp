@@ -103,7 +103,7 @@ void LineView::offer()
     int scanned = 0;
     for (const CardRecord &card : w_.Cards.records())
         scanned += card.Scanned ? 1 : 0;
-    offer(scanned >= 2);
+    offer(scanned >= 1);
 }
 
 void LineView::offer(bool offered)
@@ -238,6 +238,7 @@ void LineView::drawSwath()
         words += "\n" + ci;
     w_.Figures.showWords(words);
     w_.Figures.hideLeftOut();
+    w_.Figures.showCoverage({});
     swathView_->setPicture(swathPicture(swath, shown, positionValue(w_.Prefs.Spray[Sample_Interval]), fine));
 }
 

@@ -84,7 +84,8 @@ public:
 
     bool shown() const;
     void setShown(bool shown);
-    // The Composite box is offered while two cards or more are scanned.
+    // The Composite box is offered once a card is scanned: a line of one
+    // card has its results file, stain table and report too.
     void offer();
     void offer(bool offered);
     bool offered() const;

@@ -80,6 +80,9 @@ void MaskingPanel::connectControls()
     connect(lowSlider_, &QSlider::sliderReleased, this, &MaskingPanel::Slider_Change);
     connect(highSlider_, &QSlider::sliderReleased, this, &MaskingPanel::Slider_Change);
     connect(histogram_, &HueHistogramView::pressed, this, &MaskingPanel::HistogramPic_MouseDown);
+    for (QSlider *slider : {lowSlider_, highSlider_})
+        connect(slider, &QSlider::valueChanged, this, &MaskingPanel::hueRangeChanged);
+    connect(invertCheck_, &QCheckBox::toggled, this, &MaskingPanel::hueRangeChanged);
 }
 
 int MaskingPanel::hueLow() const

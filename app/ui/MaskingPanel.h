@@ -68,6 +68,8 @@ signals:
     // The mask is to be drawn anew, or taken off the picture.
     void maskChanged();
     void maskRemoved();
+    // The hue range the scans take has changed, masking or not.
+    void hueRangeChanged();
 
 private:
     void layOut();

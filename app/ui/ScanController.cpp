@@ -7,12 +7,14 @@
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
+#include "intake/ColourReduction.h"
 #include "intake/Resolution.h"
 #include "intake/qt/CardOpening.h"
 #include "intake/qt/PictureLoader.h"
 #include "intake/ui/BackgroundColorForm.h"
 #include "line/CardPositions.h"
 #include "line/StainTable.h"
+#include "line/StaleFigures.h"
 #include "model/CardGeometry.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/DialogResults.h"
@@ -24,10 +26,13 @@
 #include <QCheckBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTabBar>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -36,6 +41,9 @@ namespace vex::ui {
 namespace {
 
 const QString PlainCaption = QStringLiteral("Quarrow Vexolin");
+
+// Steps of the bar while a photo's colours are reduced.
+constexpr std::uint64_t ReductionSteps = 1000;
 
 inline constexpr const char *NoStainsMessage = "Vexolin did not find any\rvalid spots on this card.";
 
@@ -79,12 +87,22 @@ private:
 
 class ScanController::Progress {
 public:
-    Progress(QProgressBar *bar, std::uint64_t total, std::uint64_t divisor = 1)
-        : bar_(bar), total_(total), divisor_(divisor), step_(std::max<std::uint64_t>(total / 200, 1))
+    // Bar steps of work that fills a part of the bar.
+    static constexpr int Steps = 10000;
+
+    Progress(QProgressBar *bar, std::uint64_t total, std::uint64_t divisor = 1, Share share = {})
+        : bar_(bar), total_(std::max<std::uint64_t>(total, 1)), divisor_(divisor), share_(share),
+          step_(std::max<std::uint64_t>(total / 200, 1))
     {
-        bar_->setRange(0, static_cast<int>(total / divisor_));
-        bar_->setValue(0);
+        bar_->setRange(0, share_.whole() ? static_cast<int>(total / divisor_) : Steps);
+        bar_->setValue(valueAt(0));
     }
+    // Reports still queued when the work is over would move the bar back
+    // from where the next work put it.
+    ~Progress() { *alive_ = false; }
+    Progress(const Progress &) = delete;
+    Progress &operator=(const Progress &) = delete;
+
     // From the worker thread.  Events queued by thousands would keep the
     // window from answering as surely as no events at all.
     void operator()(std::uint64_t at)
@@ -93,19 +111,38 @@ public:
             return;
         last_ = at;
         QProgressBar *bar = bar_;
-        postToGui(bar, [bar, value = static_cast<int>(at / divisor_)] { bar->setValue(value); });
+        postToGui(bar, [bar, alive = alive_, value = valueAt(at)] {
+            if (*alive)
+                bar->setValue(value);
+        });
     }
 
 private:
+    int valueAt(std::uint64_t at) const
+    {
+        if (share_.whole())
+            return static_cast<int>(at / divisor_);
+        const double part = std::min(1.0, static_cast<double>(at) / static_cast<double>(total_));
+        return static_cast<int>(std::lround(Steps * (share_.From + (share_.To - share_.From) * part)));
+    }
+
     QProgressBar *bar_;
     std::uint64_t total_;
     std::uint64_t divisor_;
+    Share share_;
     std::uint64_t step_;
     std::uint64_t last_ = 0;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 ScanController::ScanController(frmMain &window) : w_(window)
 {}
+
+void ScanController::showDone(double done)
+{
+    w_.progressBar_->setRange(0, Progress::Steps);
+    w_.progressBar_->setValue(static_cast<int>(std::lround(Progress::Steps * std::clamp(done, 0.0, 1.0))));
+}
 
 void ScanController::loadTemplate()
 {
@@ -183,27 +220,31 @@ void ScanController::loadFiles(const QStringList &paths)
                 files.push_back(p.toStdString());
         std::string lastName;
         const int cardsBefore = w.cardCount();
+        // Only a card that was added becomes the current one: a file refused
+        // or a load cancelled leaves the window as it was.
         if (files.size() == 1) {
             const auto [folder, title] = splitPath(files.front());
             w.prefs_.InitialDir = folder;
-            loadImage(title, folder, 0);
-            lastName = title;
+            if (loadImage(title, folder, 0))
+                lastName = title;
         } else if (files.size() > 1) {
             // Loaded in descending order, so that the first file by name is
             // loaded last and becomes the current card.
             files = descendingLoadOrder(std::move(files), w.prefs_.Analysis.NaturalOrder);
             Work work(*this);
-            w.progressBar_->setRange(0, static_cast<int>(files.size()));
-            w.progressBar_->setValue(0);
-            for (const std::string &file : files) {
-                const auto [folder, title] = splitPath(file);
-                loadImage(title, folder, 0);
+            const auto guard = qScopeGuard([this] { share_ = {}; });
+            const double count = static_cast<double>(files.size());
+            for (std::size_t k = 0; k < files.size(); ++k) {
+                const auto [folder, title] = splitPath(files[k]);
+                share_ = {static_cast<double>(k) / count, static_cast<double>(k + 1) / count};
+                showDone(share_.From);
+                if (loadImage(title, folder, 0))
+                    lastName = title;
                 w.prefs_.InitialDir = folder;
-                w.progressBar_->setValue(w.progressBar_->value() + 1);
+                showDone(share_.To);
                 if (w.view_.CancelRequested)
                     break;
             }
-            lastName = splitPath(files.back()).second;
         }
         if (w.cardCount() > 0 && !lastName.empty()) {
             // A line put in order by hand keeps it; the new cards follow.
@@ -260,7 +301,14 @@ bool ScanController::loadImage(const std::string &fileTitle, const std::string &
     w.setCaption(PlainCaption + QStringLiteral(" -- ") + QString::fromStdString(fileTitle));
     {
         Work work(*this);
+        // A photo's colours take most of the time: the bar follows them, and
+        // Cancel stops them.
+        Progress progress(w.progressBar_, ReductionSteps, 1, share_);
         loaded = runInBackground([&] {
+            const ReductionWatch watch([&w, &progress](double done) {
+                progress(static_cast<std::uint64_t>(done * ReductionSteps));
+                return !w.view_.CancelRequested;
+            });
             Loaded l{openCardImage(fileTitle, pathName, intake), std::nullopt};
             if (!l.Opened.ok())
                 return l;
@@ -345,7 +393,7 @@ bool ScanController::runColourPassFor(int index)
     questions.AskDither = [&](std::uint8_t background, std::uint8_t candidate, bool &disable) {
         return ask(BackgroundColorForm::Question::Dither, background, candidate, disable);
     };
-    Progress progress(w.progressBar_, static_cast<std::uint64_t>(std::max(decoded->Image.Height, 1)));
+    Progress progress(w.progressBar_, static_cast<std::uint64_t>(std::max(decoded->Image.Height, 1)), 1, share_);
     PassCallbacks callbacks;
     callbacks.CancelRequested = [&w] { return bool(w.view_.CancelRequested); };
     callbacks.Progress = [&progress](std::int32_t row) { progress(static_cast<std::uint64_t>(row)); };
@@ -447,7 +495,7 @@ void ScanController::scanCard(int index)
         const std::uint64_t entries = card.ForegroundPixels.size() + 1;
         // A bar counts in int; very large lists are shown in proportion.
         const std::uint64_t divisor = entries / static_cast<std::uint64_t>(std::numeric_limits<int>::max()) + 1;
-        Progress progress(w.progressBar_, entries, divisor);
+        Progress progress(w.progressBar_, entries, divisor, share_);
         ScanCallbacks callbacks;
         callbacks.CancelRequested = [&w] { return bool(w.view_.CancelRequested); };
         callbacks.Progress = [&progress](std::uint64_t at) { progress(at); };
@@ -459,6 +507,8 @@ void ScanController::scanCard(int index)
         // here, where the window reads the card's record.
         figures = measureCard(card, result, settings, w.prefs_.Analysis.Log ? w.scanLogPathOf(index) : std::string());
         noStains = result.AcceptedAreas.empty();
+        if (card.Scanned)
+            noteFiguresBasis(card, settings);
     }
     if (!figures.Figures.ok()) {
         showMessage(&w,
@@ -507,18 +557,32 @@ void ScanController::scanAll()
         return;
     w.resolutionButton_->setEnabled(false);
     w.view_.CancelRequested = false;
-    for (int i = 1; i <= w.cardCount(); ++i) {
-        w.currentCard_ = i;
-        w.selectCurrentTab();
-        if (!w.cards_[i].ColoursKnown) {
-            runColourPassFor(i);
-            w.applyCardState(w.cards_[i]);
+    {
+        // One bar for the whole line: each card fills its part of it, the
+        // colour pass the first half where there is one.
+        Work work(*this);
+        const auto guard = qScopeGuard([this] { share_ = {}; });
+        const double count = w.cardCount();
+        for (int i = 1; i <= w.cardCount(); ++i) {
+            const double from = (i - 1) / count, to = i / count;
+            w.currentCard_ = i;
+            w.selectCurrentTab();
+            showDone(from);
+            if (!w.cards_[i].ColoursKnown) {
+                share_ = {from, (from + to) / 2};
+                runColourPassFor(i);
+                w.applyCardState(w.cards_[i]);
+                share_ = {(from + to) / 2, to};
+            } else {
+                share_ = {from, to};
+            }
+            // A colour pass that was cancelled leaves nothing to scan.
+            if (!w.view_.CancelRequested && w.cards_[i].ColoursKnown)
+                scanCard(i);
+            if (w.view_.CancelRequested)
+                break;
+            showDone(to);
         }
-        // A colour pass that was cancelled leaves nothing to scan.
-        if (!w.view_.CancelRequested && w.cards_[i].ColoursKnown)
-            scanCard(i);
-        if (w.view_.CancelRequested)
-            break;
     }
     w.refreshLine();
     if (w.view_.CancelRequested) {

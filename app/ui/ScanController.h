@@ -47,9 +47,19 @@ private:
     // Tells the bar how far the work is from the worker thread, queued and only
     // when the bar would move visibly.
     class Progress;
+    // The part of the bar the work under way fills, as shares of the whole:
+    // a scan of all cards gives each card its own part.
+    struct Share {
+        double From = 0.0;
+        double To = 1.0;
+        bool whole() const { return From == 0.0 && To == 1.0; }
+    };
+    // The bar at `done` of the whole, where a card's part ends.
+    void showDone(double done);
 
     frmMain &w_;
     int depth_ = 0;
+    Share share_;
 };
 
 } // namespace vex::ui

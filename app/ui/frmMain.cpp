@@ -237,6 +237,7 @@ void frmMain::buildParts()
 void frmMain::connectParts()
 {
     connect(masking_, &MaskingPanel::maskChanged, this, &frmMain::applyMask);
+    connect(masking_, &MaskingPanel::hueRangeChanged, this, &frmMain::markStaleCards);
     connect(masking_, &MaskingPanel::maskRemoved, this, [this] { cardView_->setColourTable({}); });
     connect(figures_, &FiguresPanel::optionClicked, this, &frmMain::GraphOption_Click);
     connect(figures_->graph(), &ResultGraphView::mousePressed, this, &frmMain::ResultPic_MouseDown);
@@ -317,6 +318,7 @@ void frmMain::showCard(int index)
         detail += tr(" -- file changed");
     setCaption(cardCaption(shownName(card), detail));
     applyCardState(card);
+    markStaleCards();
 }
 
 void frmMain::applyCardState(const CardRecord &card)
@@ -567,6 +569,8 @@ void frmMain::btnChangeRes_Click()
     window.exec();
     const CardRecord &card = cards_[currentCard_];
     setCaption(cardCaption(shownName(card), QString::number(card.Resolution) + QStringLiteral(" dpi")));
+    // Answered No, the figures stay those of the old resolution, and say so.
+    markStaleCards();
 }
 
 void frmMain::showInfo(bool show)

@@ -292,6 +292,8 @@ private:
     // Results of a card.
     void showScanResults();
     void updateStatsLabels();
+    // The marks of cards whose figures need a second look, on their tabs.
+    void markStaleCards();
     void drawResult();
     void updateHistogramLabels();
     void drawHueHistogram() { masking_->drawHistogram(); }

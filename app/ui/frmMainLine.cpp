@@ -9,6 +9,7 @@
 #include "app/ui/FiguresPanel.h"
 #include "app/ui/LineView.h"
 #include "line/CardPositions.h"
+#include "line/StaleFigures.h"
 #include "line/ui/frmCardPos.h"
 
 #include <QPushButton>
@@ -83,6 +84,11 @@ void frmMain::showPassCards(TrialController::Shown shown)
     }
     if (shown != Shown::Mean)
         resolutionButton_->show();
+    if (shown == Shown::Opened) {
+        noteOpenedFigures(cards_, analysisSettings());
+        for (LinePass &pass : trial_->passes())
+            noteOpenedFigures(pass.Cards, analysisSettings());
+    }
     rebuildCardStrip();
     if (shown == Shown::Mean) {
         lineView_->offer(true);

@@ -168,6 +168,7 @@ void frmMain::btnPrefs_Click()
     window.exec();
     prefs_ = window.Values;
     module_ = window.Module;
+    markStaleCards();
     if (compositeMode() && (prefs_.Spray[Sample_Position1] != position1 || prefs_.Spray[Sample_Interval] != interval))
         lineView_->refresh();
     if (module_.Metric != metricBeforePrefs_ && !cards_.empty()) {

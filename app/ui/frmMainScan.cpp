@@ -10,8 +10,10 @@
 #include "analysis/ScanLog.h"
 #include "analysis/StainScan.h"
 #include "app/ui/CardPicture.h"
+#include "app/ui/CardView.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
+#include "line/StaleFigures.h"
 #include "line/Swath.h"
 #include "line/SwathDisplay.h"
 #include "line/ui/SprayInfoForm.h"
@@ -109,7 +111,11 @@ void frmMain::updateStatsLabels()
     std::string spectrum = spectrumText(shown);
     if (const std::string ci = confidenceText(false); !ci.empty())
         spectrum += "\n" + ci;
+    // A line too short for the swath analysis says so where its figures are.
+    if (const std::string swath = compositeMode() ? swathMissingText(line_) : std::string(); !swath.empty())
+        spectrum += "\n" + swath;
     figures_->showWords(spectrum);
+    figures_->showCoverage(shownCoverageText(compositeMode(), line_, card));
     // What the card's figures leave out, and whether it is too dense to count.
     std::string left = card && !compositeMode() ? rejectedStainsText(*card) : std::string();
     const std::string dense =
@@ -117,6 +123,20 @@ void frmMain::updateStatsLabels()
     if (!dense.empty())
         left += "\n" + dense;
     figures_->showLeftOut(left, !dense.empty());
+    // The line's figures are as stale as those of its cards.
+    figures_->showStale(compositeMode() && !meanShown() ? staleLineText(cards_, analysisSettings()) : std::string());
+    markStaleCards();
+}
+
+void frmMain::markStaleCards()
+{
+    if (cards_.empty() || compositeMode())
+        return;
+    const AnalysisSettings settings = analysisSettings();
+    for (int i = 1; i <= cardCount() && i <= cardView_->tabCount(); ++i)
+        cardView_->noteTab(i - 1, QString::fromStdString(cardTabNote(cards_[i], settings).Tooltip));
+    if (currentCard_ >= 1 && currentCard_ <= cardCount())
+        figures_->showStale(cardTabNote(cards_[currentCard_], settings).Tooltip);
 }
 
 } // namespace vex::ui

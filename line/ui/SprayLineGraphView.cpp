@@ -73,6 +73,12 @@ void SprayLineGraphView::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
     const SprayLinePicture &pic = picture_;
+    // One card gives a point per row and no line between cards: words instead.
+    if (!pic.Note.empty()) {
+        p.setPen(Qt::black);
+        p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, QString::fromStdString(pic.Note));
+        return;
+    }
     const SprayLineScale &s = pic.Scale;
     p.setPen(QPen(Qt::black, 1));
     const QPointF topLeft = toPixels(s.PMin, 3.0);
@@ -190,7 +196,8 @@ void SprayLineGraphView::paintEvent(QPaintEvent *)
 
 void SprayLineGraphView::mouseMoveEvent(QMouseEvent *event)
 {
-    for (int i = 1; i <= static_cast<int>(picture_.Cards.size()); ++i)
+    // Without graphs there are no card labels to hover over.
+    for (int i = 1; picture_.Note.empty() && i <= static_cast<int>(picture_.Cards.size()); ++i)
         if (cardLabelRect(i).contains(event->position())) {
             emit cardLabelHovered(i);
             return;

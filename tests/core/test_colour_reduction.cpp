@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <set>
 
 namespace vex {
@@ -25,6 +27,25 @@ ColourImage pictureOf(const std::vector<std::array<std::uint8_t, 3>> &bgr, int w
 std::array<std::uint8_t, 3> entry(const IndexedImage &image, std::uint8_t index)
 {
     return {image.PaletteBgr[3u * index], image.PaletteBgr[3u * index + 1], image.PaletteBgr[3u * index + 2]};
+}
+
+// A yellow card with noise on every pixel and a blue patch: thousands of colours.
+ColourImage noisyPhoto()
+{
+    std::vector<std::array<std::uint8_t, 3>> bgr;
+    std::uint32_t seed = 12345;
+    auto noise = [&] {
+        seed = seed * 1664525u + 1013904223u;
+        return static_cast<int>(seed >> 28) - 8;
+    };
+    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool stain = x >= 40 && x < 60 && y >= 40 && y < 60;
+            const int b = stain ? 160 : 110, g = stain ? 60 : 215, r = stain ? 40 : 230;
+            bgr.push_back({clamp(b + noise()), clamp(g + noise()), clamp(r + noise())});
+        }
+    return pictureOf(bgr, 100);
 }
 
 TEST(ColourReduction, FewColoursAreKeptMostFrequentFirstFromIndexOne)
@@ -57,21 +78,7 @@ TEST(ColourReduction, FewColoursAreKeptMostFrequentFirstFromIndexOne)
 
 TEST(ColourReduction, APhotoGetsFewColoursThatKeepHueAndTheSameTableEveryTime)
 {
-    // A yellow card with noise on every pixel and a blue patch: thousands of colours.
-    std::vector<std::array<std::uint8_t, 3>> bgr;
-    std::uint32_t seed = 12345;
-    auto noise = [&] {
-        seed = seed * 1664525u + 1013904223u;
-        return static_cast<int>(seed >> 28) - 8;
-    };
-    auto clamp = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
-    for (int y = 0; y < 100; ++y)
-        for (int x = 0; x < 100; ++x) {
-            const bool stain = x >= 40 && x < 60 && y >= 40 && y < 60;
-            const int b = stain ? 160 : 110, g = stain ? 60 : 215, r = stain ? 40 : 230;
-            bgr.push_back({clamp(b + noise()), clamp(g + noise()), clamp(r + noise())});
-        }
-    const ColourImage photo = pictureOf(bgr, 100);
+    const ColourImage photo = noisyPhoto();
     const ReducedPicture a = reduceColours(photo);
     const ReducedPicture b = reduceColours(photo);
     EXPECT_FALSE(a.Reduction.Exact);
@@ -113,6 +120,23 @@ TEST(ColourReduction, SixteenTwentyFourAndThirtyTwoBitBitmapsGiveTheColoursOfThe
                 ASSERT_EQ(entry(r->Image, got), (std::array<std::uint8_t, 3>{want[0], want[1], want[2]}));
             }
     }
+}
+
+TEST(ColourReduction, TellsHowFarItIsAndStopsWhenAskedAlsoDeepInADecoder)
+{
+    const ColourImage photo = noisyPhoto();
+    std::vector<double> told;
+    reduceColours(photo, [&](double done) { return told.push_back(done), true; });
+    EXPECT_TRUE(told.size() >= 3 && std::is_sorted(told.begin(), told.end()));
+    EXPECT_TRUE(told.front() == 0.0 && told.back() == 1.0);
+    EXPECT_THROW(reduceColours(photo, [](double done) { return done < 0.5; }), ReductionStopped);
+    test::BmpOptions o;
+    o.BitsPerPixel = 24;
+    const std::vector<std::uint8_t> bytes = test::makeBmp(test::patternPicture(13, 7), o);
+    auto watch = std::make_unique<ReductionWatch>([](double) { return false; });
+    EXPECT_FALSE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
+    watch.reset();
+    EXPECT_TRUE(decodeBmp(bytes.data(), bytes.size(), ColourBitmaps::Reduce).ok());
 }
 
 } // namespace

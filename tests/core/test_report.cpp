@@ -197,6 +197,8 @@ TEST(ReportPages, FewerThanThreeCardsHaveNoSwathPage)
     drawReport(t, true, 4, line.In);
     EXPECT_TRUE(t.has("The swath analysis needs at least three cards."));
     EXPECT_EQ(t.Circles, 0);
+    drawReport(t, true, 3, Line(1).In);
+    EXPECT_EQ(t.Circles, 3); // one card's point on each graph: a line of no length draws nothing
     Line five(5);
     RecordingTarget s;
     drawReport(s, true, 4, five.In);
@@ -231,6 +233,7 @@ TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
 {
     CardList cards = test::lineOfFive();
     cards[2].Resolution = 600;
+    cards[1].StainCoverage = 0.5; // the line's: 10 % of five cards of one size
     AnalysisSettings s = test::lineSettings();
     s.Scan.HueLow = 150;
     s.Scan.HueHigh = 190;
@@ -242,7 +245,7 @@ TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
     in.HueInvert = true;
     drawReport(t, true, 1, in);
     for (const char *said : {"Printed 2031-02-03 04:05", "Card Resolution:  600, 1200 dpi", "Valid Hues:  150 - 190",
-                             "Valid Hues:  outside 150 - 190"})
+                             "Valid Hues:  outside 150 - 190", "Coverage:  10.0 %"})
         EXPECT_TRUE(t.has(said)) << said;
 }
 

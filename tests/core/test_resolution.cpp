@@ -1,5 +1,7 @@
 #include "intake/CardLoading.h"
 #include "intake/Resolution.h"
+#include "line/StaleFigures.h"
+#include "model/CardGeometry.h"
 
 #include <gtest/gtest.h>
 
@@ -105,6 +107,39 @@ TEST(CardInfo, MetricAndImperialTexts)
     const CardInfoTexts i = cardInfoTexts(card, false);
     EXPECT_EQ(i.Size2, "1.67\u00d70.83 inches");
     EXPECT_EQ(i.Area, "1.39 inches \u00b2");
+}
+
+TEST(StaleFigures, NameTheSettingsChangedSinceTheScanAndTheResolutionTheFileRecords)
+{
+    CardRecord card = newCardRecord("a.bmp", "/d", 1000, 500, 1200);
+    card.RecordedResolution = 600;
+    AnalysisSettings now;
+    EXPECT_EQ(cardTabNote(card, now).Tooltip, "file records 600 dpi, set to 1200 dpi");
+    card.Scanned = true;
+    noteFiguresBasis(card, now);
+    EXPECT_EQ(staleFiguresText(card, now), "");
+    // The resolution put right without a new scan: the figures stay those of 1200 dpi.
+    applyResolution(card, 600);
+    EXPECT_EQ(resolutionMismatchText(card), "file records 600 dpi, analysed at 1200 dpi");
+    now.Scan.HueLow = 150;
+    now.Scan.ShapeThreshold = 90;
+    now.Scan.SplitTouching = true;
+    now.Spread[1] = 0.5;
+    EXPECT_EQ(staleFiguresText(card, now), "figures from 1200 dpi, hues 0 to 255, roundness 100, touching stains not "
+                                           "cut apart, spread factor 0, 0.56, 0: scan again");
+    EXPECT_EQ(cardTabNote(card, now).Tooltip,
+              "file records 600 dpi, analysed at 1200 dpi\n" + staleFiguresText(card, now));
+    noteFiguresBasis(card, now);
+    EXPECT_FALSE(cardTabNote(card, now).Marked);
+    // Figures opened from a trial are taken as made under its settings.
+    CardList opened;
+    opened[opened.add(card)].Basis = {};
+    now.Scan.HueThreshold = 5;
+    EXPECT_EQ(staleFiguresText(opened[1], now), "");
+    noteOpenedFigures(opened, now);
+    now.Scan.HueInvert = true;
+    EXPECT_EQ(staleFiguresText(opened[1], now), "figures from hues 150 to 255: scan again");
+    EXPECT_EQ(staleLineText(opened, now), "figures of 1 card from other settings: scan again");
 }
 
 } // namespace

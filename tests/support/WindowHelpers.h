@@ -111,6 +111,19 @@ void whenOpen(QObject *context, std::function<void(Dialog &)> act, int triesLeft
     });
 }
 
+// Runs `act` once `ready` holds, looked at every few milliseconds while the
+// next call lets events through: work is caught under way by what it shows,
+// never by how long it is expected to take.
+inline void whenTrue(QObject *context, std::function<bool()> ready, std::function<void()> act, int triesLeft = 4000)
+{
+    QTimer::singleShot(triesLeft == 4000 ? 0 : 5, context, [context, ready, act, triesLeft] {
+        if (!ready() && triesLeft > 0)
+            return whenTrue(context, ready, act, triesLeft - 1);
+        QVERIFY(ready());
+        act();
+    });
+}
+
 // The wheel turned by `angle` eighths of a degree over `at` of `widget`.
 inline void wheel(QWidget *widget, QPoint at, int angle, Qt::KeyboardModifiers modifiers)
 {

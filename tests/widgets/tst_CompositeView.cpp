@@ -6,6 +6,7 @@
 #include "line/ui/SprayLineGraphView.h"
 #include "line/ui/SwathGraphView.h"
 #include "line/ui/frmCardPos.h"
+#include "report/ui/frmPreview2.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "tools/cardgen/CardGenerator.h"
@@ -182,6 +183,26 @@ private slots:
         QVERIFY(test::child<QLabel>(*w, "DropLabel")->text().contains(QStringLiteral("drops/cm")));
     }
 
+    void oneCardReachesItsResultsStainTableAndReport()
+    {
+        auto w = scannedLine(1);
+        test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        QVERIFY(test::child<QLabel>(*w, "SpectrumLabel")->text().endsWith(QStringLiteral("at least three cards.")));
+        acceptSprayInfo();
+        QVERIFY(w->writeResults(folder() + "one.txt", 1));
+        w->chooseStainFile = [this](std::string &chosen) { return !(chosen = folder() + "one.csv").empty(); };
+        w->btnWriteStains_Click();
+        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("one.txt"))) &&
+                QFile::remove(dir.filePath(QStringLiteral("one.csv"))));
+        bool previewed = false;
+        whenOpen<vex::ui::SprayInfoForm>([this, &previewed](vex::ui::SprayInfoForm &f) {
+            whenOpen<vex::ui::frmPreview2>([&previewed](vex::ui::frmPreview2 &p) { previewed = p.close(); });
+            f.AcceptButton->click();
+        });
+        test::child<QPushButton>(*w, "btnPrint")->click();
+        QVERIFY(previewed && messages.isEmpty());
+    }
+
     void missingPositionsAreAskedForFirst()
     {
         auto w = scannedLine(3);
@@ -202,7 +223,12 @@ private slots:
         w->selectCard(2);
         w->selectCurrentTab();
         const QString vmd = test::child<QLabel>(*w, "VMDLabel")->text();
+        auto *coverage = test::child<QLabel>(*w, "CoverageLabel");
+        QCOMPARE(coverage->text().toStdString(), coverageText(w->cards()[2].StainCoverage));
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
+        const CardList &cards = w->cards(); // of one size: the line's coverage is their mean
+        QCOMPARE(coverage->text().toStdString(),
+                 coverageText((cards[1].StainCoverage + cards[2].StainCoverage + cards[3].StainCoverage) / 3.0));
         QVERIFY(test::child<QLabel>(*w, "VMDLabel")->text() != vmd || w->lineResults().All.VMD == w->cards()[2].VMD);
         test::child<QCheckBox>(*w, "CompositeCheck")->click();
         QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 3);

@@ -237,6 +237,32 @@ private slots:
         QVERIFY(w->loadImage("large.bmp", folder()));
     }
 
+    void escapeWhileAPhotosColoursAreReducedLeavesTheWindowAsItWas()
+    {
+        writeCard("a.bmp");
+        QImage photo(1200, 900, QImage::Format_RGB888); // a noisy yellow: thousands of colours
+        for (qsizetype i = 0; i < photo.sizeInBytes(); ++i)
+            photo.bits()[i] = uchar((i % 3 == 2 ? 40 : 180) + ((quint32(i) * 2654435761u) >> 27));
+        QVERIFY(photo.save(dir.filePath("photo.jpg"), "JPEG"));
+        auto w = window();
+        w->preferences().Analysis.Intake.ReduceColours = true;
+        w->loadFiles(folder() + "a.bmp");
+        const QString caption = w->windowTitle();
+        // Pressed once the bar shows the colours under way.
+        auto *bar = test::child<QProgressBar>(*w, "ProgressBar1");
+        test::whenTrue(
+            w.get(), [bar] { return bar->isVisible() && bar->maximum() > 0 && bar->value() * 4 >= bar->maximum(); },
+            [&w] { QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape); });
+        w->loadFiles(folder() + "photo.jpg");
+        QCOMPARE(w->cardCount(), 1);
+        QCOMPARE(w->currentCard(), 1);
+        QCOMPARE(w->windowTitle(), caption);
+        QCOMPARE(test::child<QTabBar>(*w, "ImageStrip")->count(), 1);
+        QVERIFY(messages.isEmpty() && !w->busy());
+        w->loadFiles(folder() + "photo.jpg");
+        QCOMPARE(w->cardCount(), 2);
+    }
+
     void loadingLeavesCompositeMode()
     {
         writeCard("a.bmp");

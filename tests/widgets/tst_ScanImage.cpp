@@ -2,6 +2,7 @@
 // check box and the largest scanned diameter.
 
 #include "app/ui/frmMain.h"
+#include "intake/ui/frmResolution.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
@@ -13,13 +14,17 @@
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QTabBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 using namespace vex;
@@ -47,9 +52,11 @@ private:
 
     // A card with a white background, a little grey dither, blue squares
     // of the given sides and one yellow speck.
-    void writeCard(const QString &name, const QList<int> &sides, bool yellowSpeck = true)
+    void writeCard(const QString &name, const QList<int> &sides, bool yellowSpeck = true, int dpi = 0)
     {
         QImage image(120, 60, QImage::Format_Indexed8);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
         QList<QRgb> table(256, qRgb(0, 0, 0));
         table[1] = qRgb(255, 255, 255);
         table[2] = qRgb(250, 250, 250);
@@ -187,6 +194,60 @@ private slots:
         QVERIFY(messages.front().contains(QStringLiteral("a.scn")));
         QVERIFY(w->cards()[1].Scanned);
         QCOMPARE(int(w->cards()[1].Stains.size()), 3); // the square and the speck
+    }
+
+    void figuresOfAnotherResolutionThanTheFileOrOfChangedSettingsAreMarkedUntilScannedAgain()
+    {
+        writeCard("r.bmp", {3, 5}, true, 600);
+        auto w = window();
+        w->preferences().Analysis.Log = false;
+        w->loadFiles(folder() + "r.bmp");
+        QVERIFY(w->runColourPassFor(1));
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
+        w->btnScan_Click();
+        auto *strip = test::child<QTabBar>(*w, "ImageStrip");
+        auto *stale = test::child<QLabel>(*w, "StaleLabel");
+        const QString mismatch = QStringLiteral("file records 600 dpi, analysed at 1200 dpi");
+        QVERIFY(strip->tabToolTip(0) == mismatch && strip->tabButton(0, QTabBar::RightSide));
+        QVERIFY(stale->isVisible() && stale->text() == mismatch);
+        // The resolution put right, the question answered No: the figures are still those of 1200 dpi.
+        messages.answer = QMessageBox::No;
+        test::whenOpen<ui::frmResolution>(w.get(), [](ui::frmResolution &r) {
+            r.ResolutionList->setCurrentCell(0, 1);
+            QTest::keyClicks(r.ResolutionList, "6");
+            QTest::keyClicks(r.CellEditText, "00");
+            QTest::keyClick(r.CellEditText, Qt::Key_Return);
+            r.AcceptButton->click();
+        });
+        w->btnChangeRes_Click();
+        QCOMPARE(w->cards()[1].Resolution, 600);
+        QCOMPARE(stale->text(), mismatch + QStringLiteral("\nfigures from 1200 dpi: scan again"));
+        test::child<QSlider>(*w, "Slider1")->setValue(140);
+        QVERIFY(strip->tabToolTip(0).endsWith(QStringLiteral("figures from 1200 dpi, hues 150 to 190: scan again")));
+        w->btnScan_Click();
+        QVERIFY(!stale->isVisible() && strip->tabToolTip(0).isEmpty() && !strip->tabButton(0, QTabBar::RightSide));
+    }
+
+    void scanAllProgressCountsCardsDoneOfAll()
+    {
+        for (const char *name : {"p1.bmp", "p2.bmp", "p3.bmp"})
+            writeCard(QString::fromLatin1(name), {3, 6});
+        auto w = window();
+        w->preferences().Analysis.Log = false;
+        w->loadFiles(QStringList{dir.filePath("p1.bmp"), dir.filePath("p2.bmp"), dir.filePath("p3.bmp")});
+        QVERIFY(w->runColourPassFor(2)); // one card with its colours known, two without
+        auto *bar = test::child<QProgressBar>(*w, "ProgressBar1");
+        QList<double> shown;
+        connect(bar, &QProgressBar::valueChanged, this, [&](int value) {
+            if (bar->maximum() > 0)
+                shown << double(value) / bar->maximum();
+        });
+        w->btnScanAll_Click();
+        QVERIFY(w->cards()[1].Scanned && w->cards()[2].Scanned && w->cards()[3].Scanned);
+        QVERIFY(std::is_sorted(shown.begin(), shown.end()));
+        for (const double boundary : {1.0 / 3, 2.0 / 3, 1.0})
+            QVERIFY(std::any_of(shown.begin(), shown.end(), [&](double v) { return qAbs(v - boundary) < 1e-3; }));
     }
 };
 

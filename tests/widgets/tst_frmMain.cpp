@@ -4,6 +4,7 @@
 #include "app/ui/CardPicture.h"
 #include "app/ui/Startup.h"
 #include "app/ui/frmMain.h"
+#include "intake/ui/BackgroundColorForm.h"
 #include "model/CardGeometry.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
@@ -47,7 +48,7 @@ private:
     }
 
     // A card whose image is a plain picture of the given size in the test folder.
-    CardRecord card(const QString &title, int width = 200, int height = 100)
+    CardRecord card(const QString &title, int width = 200, int height = 100, int fill = 0)
     {
         const QString path = root.filePath(title);
         if (!QFile::exists(path)) {
@@ -56,7 +57,7 @@ private:
             for (int i = 0; i < 256; ++i)
                 table << qRgb(255 - i, 255 - i, 255);
             image.setColorTable(table);
-            image.fill(0);
+            image.fill(fill);
             image.save(path, "BMP");
         }
         CardRecord c;
@@ -391,17 +392,18 @@ private slots:
     void escapeCancelsARunningOperation()
     {
         auto w = makeWindow();
-        // Large enough that the pass is still at work when the window next answers.
-        w->addCard(card("large.bmp", 4000, 3000));
+        // Its background is no index 0, so the pass asks for it and waits for
+        // the answer: the keys are pressed while it is surely at work.
+        w->addCard(card("large.bmp", 400, 300, 1));
         w->selectCurrentTab();
-        w->preferences().DisableBackgroundWarning = true;
         w->preferences().DisableDitherWarning = true;
         // Pressed while the colour pass works, Delete leaves the card alone and Escape stops the pass.
         bool busyWhenPressed = false;
-        QTimer::singleShot(0, w.get(), [&] {
+        test::whenOpen<ui::BackgroundColorForm>(w.get(), [&](ui::BackgroundColorForm &form) {
             busyWhenPressed = w->busy();
             QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Delete);
             QTest::keyClick(test::child<QPushButton>(*w, "btnLoad"), Qt::Key_Escape);
+            form.accept();
         });
         w->btnScanColour_Click();
         QVERIFY(busyWhenPressed);
@@ -411,7 +413,10 @@ private slots:
         // Closed meanwhile, the window stops the work and closes once it has stopped.
         test::MessageRecorder asked(QMessageBox::Discard);
         bool openWhileBusy = false;
-        QTimer::singleShot(0, w.get(), [&] { openWhileBusy = w->busy() && !w->close() && w->isVisible(); });
+        test::whenOpen<ui::BackgroundColorForm>(w.get(), [&](ui::BackgroundColorForm &form) {
+            openWhileBusy = w->busy() && !w->close() && w->isVisible();
+            form.accept();
+        });
         w->btnScanColour_Click();
         QVERIFY(openWhileBusy);
         QVERIFY(!w->cards()[1].ColoursKnown);

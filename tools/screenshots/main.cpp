@@ -16,6 +16,10 @@
 //       opened as the command line opens it, then its line and swath views)
 //   vexolin-screenshots OUT_FOLDER --open FILE...   (cards, photos and a
 //       trial opened together as the command line and a drop open them)
+//   vexolin-screenshots OUT_FOLDER --stale CARD.bmp   (a card whose file
+//       records 600 dpi scanned at 1200 dpi, then put to 600 dpi with the
+//       question to scan again answered No: the tab's mark and its tooltip,
+//       and the line under the figures)
 //   vexolin-screenshots OUT_FOLDER --prefs   (the Preferences window with a
 //       field's tooltip showing)
 //   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
@@ -30,12 +34,14 @@
 
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
+#include "intake/ui/frmResolution.h"
 #include "line/ui/frmCardPos.h"
 #include "report/ui/frmPreview2.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "templates/ui/frmTemplates.h"
 #include "text/Settings.h"
 #include "tools/cardgen/CardGenerator.h"
+#include "ui/Messages.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -46,6 +52,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSlider>
@@ -276,6 +283,46 @@ int main(int argc, char **argv)
             save(QStringLiteral("load-after.png"));
             std::printf("loaded in %.2f s (%d ticks answered meanwhile); colour pass %.2f s (%d ticks); %d cards\n",
                         loadSeconds, loadTicks, passSeconds, ticks - loadTicks, window.cardCount());
+            QCoreApplication::exit(status);
+        });
+        return app.exec();
+    }
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--stale") && argc > 3) {
+        window.preferences().Analysis.Resolution = 1200;
+        QTimer::singleShot(0, &window, [&] {
+            window.loadFiles(QFileInfo(QString::fromLocal8Bit(argv[3])).absoluteFilePath().toStdString());
+            window.btnScanColour_Click();
+            control<QSlider>(window, "Slider1")->setValue(150);
+            control<QSlider>(window, "Slider2")->setValue(190);
+            window.btnScan_Click();
+            save(QStringLiteral("stale-mark.png"));
+            vex::ui::setMessageHook([](const vex::ui::MessageRequest &) { return QMessageBox::No; });
+            QTimer::singleShot(0, &window, [] {
+                auto *r = qobject_cast<vex::ui::frmResolution *>(QApplication::activeModalWidget());
+                if (!r)
+                    return;
+                r->ResolutionList->setCurrentCell(0, 1);
+                QTest::keyClicks(r->ResolutionList, QStringLiteral("6"));
+                QTest::keyClicks(r->CellEditText, QStringLiteral("00"));
+                QTest::keyClick(r->CellEditText, Qt::Key_Return);
+                r->AcceptButton->click();
+            });
+            window.btnChangeRes_Click();
+            save(QStringLiteral("stale-figures.png"));
+            // The tab's tooltip is a window of its own: the screen is grabbed around both.
+            auto *strip = control<QTabBar>(window, "ImageStrip");
+            const QRect tab = strip->tabRect(0);
+            QToolTip::showText(strip->mapToGlobal(tab.bottomLeft()), strip->tabToolTip(0), strip);
+            QTest::qWait(400);
+            QRect frame = window.frameGeometry();
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top->isVisible() && top->inherits("QTipLabel"))
+                    frame = frame.united(top->geometry().adjusted(0, 0, 4, 4));
+            const QString path = out + QStringLiteral("/stale-tooltip.png");
+            if (window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(path))
+                std::printf("%s\n", qPrintable(path));
+            else
+                status = 1;
             QCoreApplication::exit(status);
         });
         return app.exec();

@@ -1,0 +1,23 @@
+# Every file the README and docs/*.md link to must exist, and the guide must
+# show pictures: a renamed screenshot or page would leave a broken link.
+file(GLOB pages "${ROOT}/docs/*.md")
+set(missing "")
+set(pictures 0)
+foreach(page IN LISTS pages "${ROOT}/README.md")
+  file(READ "${page}" text)
+  get_filename_component(dir "${page}" DIRECTORY)
+  # A bracket would keep CMake from splitting the list; web links are left.
+  string(REPLACE "](" "@LINK@" text "${text}")
+  string(REGEX MATCHALL "@LINK@[^)# ]+" links "${text}")
+  foreach(link IN LISTS links)
+    string(SUBSTRING "${link}" 6 -1 target)
+    if(NOT target MATCHES "^[a-z]+:" AND NOT EXISTS "${dir}/${target}")
+      string(APPEND missing "\n  ${page}: ${target}")
+    elseif(page MATCHES "guide\\.md$" AND target MATCHES "\\.png$")
+      math(EXPR pictures "${pictures} + 1")
+    endif()
+  endforeach()
+endforeach()
+if(missing OR pictures LESS 5)
+  message(FATAL_ERROR "links to files that are not there:${missing}\nthe guide shows ${pictures} pictures")
+endif()
