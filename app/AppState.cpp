@@ -2,6 +2,7 @@
 
 #include "analysis/DropStatistics.h"
 #include "line/SettingsTable.h"
+#include "line/SprayQuality.h"
 #include "model/CardGeometry.h"
 
 #include <algorithm>
@@ -82,6 +83,16 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
     w.InitialDir = readSetting(store, SettingsSection, "InitialDir", defaultInitialDir);
     w.SaveDir = readSetting(store, SettingsSection, "SaveDir", "");
     readHueRange(store, w, resets);
+    w.QualityTablePath = readSetting(store, PrefsSection, "QualityTable", "");
+    if (!w.QualityTablePath.empty()) {
+        // A table gone or spoilt since leaves the default bounds, and says so.
+        Result<QualityTable> table = readQualityTable(w.QualityTablePath);
+        if (table.ok())
+            w.Analysis.Quality = std::move(*table);
+        else
+            resets.push_back(std::string(PrefsSection) + "/QualityTable = " + w.QualityTablePath + " (" +
+                             table.reason() + ")");
+    }
     return w;
 }
 
@@ -112,6 +123,7 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "HueInvert", boolSettingText(window.HueInvert));
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
     put(PrefsSection, "ConfidenceIntervals", boolSettingText(window.ConfidenceIntervals));
+    put(PrefsSection, "QualityTable", window.QualityTablePath);
     written.add(store.flush());
     return written;
 }

@@ -55,6 +55,8 @@ struct Preferences {
     AnalysisSettings Analysis;
     // The window shows 95 % confidence intervals of the figures.
     bool ConfidenceIntervals = false;
+    // A laboratory's own spray quality table (CSV); empty for the default.
+    std::string QualityTablePath;
 };
 
 // The folder a save dialog starts in, and the choice of a file to save

@@ -61,6 +61,12 @@ void applyLineOptions(const BatchOptions &options, AnalysisSettings &s)
         s.RangeLow = options.Range->first;
         s.RangeHigh = options.Range->second;
     }
+    if (options.DensityTarget) {
+        s.DensityTargetLow = options.DensityTarget->Low;
+        s.DensityTargetHigh = options.DensityTarget->High;
+    }
+    if (options.Quality)
+        s.Quality = *options.Quality;
 }
 
 } // namespace

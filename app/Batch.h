@@ -6,6 +6,7 @@
 #include "app/AppState.h"
 #include "intake/CardFinder.h"
 #include "intake/CardLoading.h"
+#include "line/DensityTarget.h"
 #include "line/LineAnalysis.h"
 #include "text/Result.h"
 #include "text/Status.h"
@@ -37,6 +38,10 @@ struct BatchOptions {
     std::optional<std::pair<std::string, std::string>> Positions;
     std::optional<std::string> Swath;
     std::optional<std::pair<float, float>> Range;
+    // The drop density the product needs, and a laboratory's spray quality
+    // classes, loaded while the arguments are read.
+    std::optional<DensityRange> DensityTarget;
+    std::optional<QualityTable> Quality;
     // The results file (TXT or CSV by its extension) and spray information
     // entries given as KEY=VALUE.
     std::optional<std::string> Results;

@@ -117,6 +117,27 @@ std::string takeRange(BatchOptions &o, const std::string &v)
     return {};
 }
 
+std::string takeDensityTarget(BatchOptions &o, const std::string &v)
+{
+    o.DensityTarget = parseDensityTarget(v);
+    if (!o.DensityTarget) {
+        std::string names;
+        for (const DensityPreset &p : densityPresets())
+            names += std::string(p.Name) + ", ";
+        return "--density-target must be " + names + "or LOW-HIGH drops per cm2 with 0 <= LOW < HIGH";
+    }
+    return {};
+}
+
+std::string takeQualityTable(BatchOptions &o, const std::string &v)
+{
+    Result<QualityTable> table = readQualityTable(v);
+    if (!table.ok())
+        return "--quality-table: " + table.reason();
+    o.Quality = std::move(*table);
+    return {};
+}
+
 std::string takeInfo(BatchOptions &o, const std::string &v)
 {
     const auto eq = v.find('=');
@@ -167,6 +188,12 @@ const OptionDecl Options[] = {
          return std::string();
      }},
     {"--range", "LOW-HIGH", "selected drop size range in micrometres", takeRange},
+    {"--density-target", "RANGE",
+     "the drop density the product needs, LOW-HIGH per cm2 or insecticide\n(20-30), herbicide (30-40), fungicide "
+     "(50-70)",
+     takeDensityTarget},
+    {"--quality-table", "FILE.csv",
+     "spray quality classes from a laboratory's table: class,dv01_um,vmd_um\nper row, finest first", takeQualityTable},
     {.Setting = "Metric"},
     {"--results", "FILE", "write the results of the line (CSV when FILE ends in .csv, else text)",
      [](BatchOptions &o, const std::string &v) { return takeFile<&BatchOptions::Results>("--results", o, v); }},

@@ -1,5 +1,7 @@
 #include "app/Preferences.h"
 
+#include "line/SprayQuality.h"
+
 #include "analysis/DropStatistics.h"
 #include "line/SettingsTable.h"
 
@@ -104,6 +106,7 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
             f.Numbers[d.Name] = settingFieldText(d, a);
     }
     f.ConfidenceIntervals = state.ConfidenceIntervals;
+    f.QualityTable = state.QualityTablePath;
     return f;
 }
 
@@ -160,6 +163,17 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module,
             return refuse(std::string(d.Title) + " must be " + d.mustBe(), d.Widget ? d.Widget : "");
         d.setUserValue(a, *v);
     }
+    if (a.DensityTargetHigh > 0.0 && a.DensityTargetLow > a.DensityTargetHigh)
+        return refuse("Density target from must not lie above Density target to", "txtDensityTargetLow");
+    if (form.QualityTable.empty()) {
+        a.Quality = defaultQualityTable();
+    } else {
+        Result<QualityTable> table = readQualityTable(form.QualityTable);
+        if (!table.ok())
+            return refuse(table.reason(), "QualityTableText");
+        a.Quality = std::move(*table);
+    }
+    state.QualityTablePath = form.QualityTable;
     return true;
 }
 

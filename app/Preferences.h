@@ -40,6 +40,8 @@ struct PrefsForm {
     std::map<std::string, bool> Flags;
     std::map<std::string, std::string> Numbers;
     bool ConfidenceIntervals = false;
+    // A laboratory's spray quality table; empty for the default classes.
+    std::string QualityTable;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

@@ -1,5 +1,8 @@
 #include "line/LineAnalysis.h"
 
+#include "line/ApplicatorFigures.h"
+#include "line/DensityTarget.h"
+
 #include "intake/Resolution.h"
 #include "line/SettingsTable.h"
 
@@ -44,6 +47,21 @@ ResultsInputs lineResultsInputs(const CardList &cards, const LineResults &line, 
     in.DropDensityProposal = proposalText(line.DropDensity, line.FineDropDensity, line.Interval, settings.Metric);
     in.CentreText = patternCentreText(line.Centre, line.Centred, settings.Metric);
     in.Centred = line.Centred;
+    if (settings.Extended) {
+        in.ApplicatorLines = lineApplicatorLines(cards, line, settings);
+        in.EffectiveLines = effectiveSwathLines(line, settings);
+        in.CardApplicator.resize(static_cast<std::size_t>(cards.count()) + 1);
+        for (int i = 1; i <= cards.count(); ++i) {
+            const CardRecord &card = cards[i];
+            if (!card.Scanned || card.Excluded)
+                continue;
+            auto &[quality, density] = in.CardApplicator[static_cast<std::size_t>(i)];
+            quality = cardSprayQuality(card, settings.Quality).Class;
+            if (settings.DensityTargetHigh > 0.0)
+                density = densityVerdictText(densityVerdict(settings.DensityTargetLow, settings.DensityTargetHigh,
+                                                            card.Stains.size() > 1 ? card.DropDensity : 0.0));
+        }
+    }
     return in;
 }
 

@@ -12,6 +12,7 @@
 #include "line/Composite.h"
 #include "line/LineGrid.h"
 #include "line/ResultsFile.h"
+#include "line/SprayQuality.h"
 #include "line/Swath.h"
 #include "line/SwathFine.h"
 #include "model/CardList.h"
@@ -65,6 +66,13 @@ struct AnalysisSettings {
     // The pooled drop density and deposit from each card's estimate for
     // overlap instead of its count.
     bool PoolEstimates = false;
+    // The effective swath is the widest whose COV stays within this.
+    double CovTarget = 0.20;
+    // The drop density the product needs, per cm²; a high end of 0 for none.
+    double DensityTargetLow = 0.0;
+    double DensityTargetHigh = 0.0;
+    // The bounds of the spray quality classes.
+    QualityTable Quality = defaultQualityTable();
 };
 
 // The window's line under a card's figures: "Rejected: 38 stains, 6.1 % of

@@ -306,6 +306,19 @@ std::string estimateFields(const CardRecord &card, const ResultsInputs &in)
            fixed(o.EstimatedDepositCi[0] * rate, 2) + "," + fixed(o.EstimatedDepositCi[1] * rate, 2);
 }
 
+const std::pair<std::string, std::string> &cardApplicator(const ResultsInputs &in, int card)
+{
+    static const std::pair<std::string, std::string> none;
+    const auto i = static_cast<std::size_t>(card);
+    return i < in.CardApplicator.size() ? in.CardApplicator[i] : none;
+}
+
+std::string cardApplicatorText(const ResultsInputs &in, int card)
+{
+    const auto &[quality, density] = cardApplicator(in, card);
+    return quality + (!quality.empty() && !density.empty() ? "; " : "") + density;
+}
+
 int widths(const ResultsInputs &in)
 {
     return in.Deposit ? static_cast<int>(in.Deposit->Widths.size()) - 1 : 0;
@@ -370,9 +383,12 @@ std::string resultsTxt(const ResultsInputs &in)
     labelled("Ave. Drop Density:", fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     labelled("Ave. Volume Density:", fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
                                          fixed(c.VolumeDensity * static_cast<double>(in.RateFactor), 3) + " " + R);
-    if (in.Extended)
+    if (in.Extended) {
         for (const auto &[label, value] : spectrumLines(c))
             labelled(label, value);
+        for (const auto &[label, value] : in.ApplicatorLines)
+            labelled(label, value);
+    }
     w.line();
     w.line();
 
@@ -407,6 +423,8 @@ std::string resultsTxt(const ResultsInputs &in)
             w.at(w.width() + 2, "[" + spectrumCardText(*cardSpectrum(in, i)) + "]");
         if (const std::string estimate = estimateCardText(cards[i], in, R); in.Extended && !estimate.empty())
             w.at(w.width() + 2, "[" + estimate + "]");
+        if (in.Extended && !cardApplicatorText(in, i).empty())
+            w.at(w.width() + 2, "[" + cardApplicatorText(in, i) + "]");
         w.newLine();
     }
     w.line();
@@ -449,9 +467,12 @@ std::string resultsTxt(const ResultsInputs &in)
         w.line(oneLineText(in.SwathNote));
     if (centreSaid(in))
         w.line(oneLineText(in.CentreText));
-    if (in.Extended)
+    if (in.Extended) {
         for (const auto &[label, value] : proposalLines(in))
             labelled(label, value);
+        for (const auto &[label, value] : in.EffectiveLines)
+            labelled(label, value);
+    }
     w.at(1, "  Swath");
     w.at(13, "------ Deposit (" + R + ") ------");
     w.at(47, "--- Drop Density (#/cm" + Squared + ") ---");
@@ -553,20 +574,23 @@ std::string resultsCsv(const ResultsInputs &in)
     line("Ave. Drop Density:,," + fixed(c.DropDensity, 2) + " drops/cm" + Squared);
     line("Ave. Volume Density:,," + fixed(c.VolumeDensity, 2) + " nL/cm" + Squared + " = " +
          fixed(c.VolumeDensity * static_cast<double>(in.RateFactor), 3) + " " + R);
-    if (in.Extended)
+    if (in.Extended) {
         for (const auto &[label, value] : spectrumLines(c))
             line(label + ",," + value);
+        for (const auto &[label, value] : in.ApplicatorLines)
+            line(csvField(label) + ",," + csvField(value));
+    }
     line();
     line();
     line("Card,Position,VMD,Drop Density,Deposit Volume,Filename" +
          std::string(in.Extended ? ",Colours,Rejected Stains,Rejected Area,Coverage,Corrected Density,Touching "
                                    "Others,Dv0.1,Dv0.9,Relative Span,NMD,Estimated Density,Density Low,Density "
-                                   "High,Estimated Deposit,Deposit Low,Deposit High"
+                                   "High,Estimated Deposit,Deposit Low,Deposit High,Spray Quality,Density Target"
                                  : ""));
     line(",(" + L + "),(" + Micro + "m),(#/cm" + Squared + "),(" + R + ")" +
          (in.Extended
               ? ",,,,(%),(%),(#/cm" + Squared + "),(%),(" + Micro + "m),(" + Micro + "m),,(" + Micro + "m),(#/cm" +
-                    Squared + "),(#/cm" + Squared + "),(#/cm" + Squared + "),(" + R + "),(" + R + "),(" + R + ")"
+                    Squared + "),(#/cm" + Squared + "),(#/cm" + Squared + "),(" + R + "),(" + R + "),(" + R + "),,"
               : std::string()));
     const CardList &cards = *in.Cards;
     for (int i = 1; i <= cards.count(); ++i) {
@@ -581,7 +605,9 @@ std::string resultsCsv(const ResultsInputs &in)
                                 "," + fixed(100.0 * cards[i].StainCoverage, 1) + "," +
                                 fixed(cards[i].CorrectedDropDensity, 2) + "," + fixed(100.0 * cards[i].HiddenShare, 1)
                           : std::string()) +
-             (in.Extended ? spectrumFields(cardSpectrum(in, i)) + estimateFields(cards[i], in) : std::string()));
+             (in.Extended ? spectrumFields(cardSpectrum(in, i)) + estimateFields(cards[i], in) + "," +
+                                csvField(cardApplicator(in, i).first) + "," + csvField(cardApplicator(in, i).second)
+                          : std::string()));
     }
     line();
     line();
@@ -601,9 +627,12 @@ std::string resultsCsv(const ResultsInputs &in)
         line(csvField(in.SwathNote));
     if (centreSaid(in))
         line(csvField(in.CentreText));
-    if (in.Extended)
+    if (in.Extended) {
         for (const auto &[label, value] : proposalLines(in))
             line(label + ",," + csvField(value));
+        for (const auto &[label, value] : in.EffectiveLines)
+            line(csvField(label) + ",," + csvField(value));
+    }
     line("Swath,,-------,Deposit,(" + R + "),-------,,-------,Drop Density,(#/cm" + Squared +
          "),-------,COV b/f,COV b/f");
     line("Width (" + L + "),,COV,Mean,Max,Min,,COV,Mean,Max,Min,Deposit,Drop Density");

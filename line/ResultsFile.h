@@ -51,6 +51,13 @@ struct ResultsInputs {
     std::string DepositProposal;
     std::string DropDensityProposal;
     std::string CentreText;
+    // With the extended figures: the spray quality of the line and the
+    // density target (under the pooled figures), the effective swath (under
+    // the proposals) and each card's class and density verdict
+    // (1..CardCount; blank where there are none).
+    std::vector<std::pair<std::string, std::string>> ApplicatorLines;
+    std::vector<std::pair<std::string, std::string>> EffectiveLines;
+    std::vector<std::pair<std::string, std::string>> CardApplicator;
     // The passes were laid about the pattern's centre: the figures differ
     // from those of the pattern as flown, so the file says so always.
     bool Centred = false;

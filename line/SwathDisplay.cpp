@@ -10,6 +10,11 @@ namespace vex {
 
 double swathRatio(int width, const SprayInfo &spray)
 {
+    return swathRatioAt(static_cast<double>(width), spray);
+}
+
+double swathRatioAt(double width, const SprayInfo &spray)
+{
     const std::optional<double> swath = parseNumber(spray[AC_Swath]);
     if (spray[AC_Swath].empty() || !swath || !(*swath > 0.0))
         return 1.0;

@@ -31,6 +31,8 @@ struct SwathDisplay {
 // The factor that normalises the swath figures of width n to the
 // aircraft's nominal swath: n x spacing / swath, 1 without a swath.
 double swathRatio(int width, const SprayInfo &spray);
+// The same for a width between whole spacings.
+double swathRatioAt(double width, const SprayInfo &spray);
 
 // For a profile whose multiswath has been built.
 SwathDisplay swathDisplay(const SwathProfile &profile, SwathProfileKind kind, bool metric, const SprayInfo &spray);

@@ -1,5 +1,7 @@
 #include "report/Report.h"
 
+#include "line/ApplicatorFigures.h"
+
 #include "model/Units.h"
 
 #include "analysis/DropStatistics.h"
@@ -207,6 +209,8 @@ double xOf(double value, double maximum)
     return X0 + W * (maximum > 0.0 ? value / maximum : 0.0);
 }
 
+std::vector<std::string> wrapped(ReportTarget &t, const std::string &text, double width);
+
 // Under the graphs: the figures quoted beside the VMD, of the range when one
 // cuts drops off, though the graphs show every drop size.
 void spectrumFiguresRow(Pen &pen, const ReportInputs &in)
@@ -236,6 +240,13 @@ void spectrumFiguresRow(Pen &pen, const ReportInputs &in)
             pen.centred(X0 + W * (static_cast<double>(k) + 0.5) / static_cast<double>(cells.size()), y,
                         row == 0 ? cells[k].first : cells[k].second);
         y -= t.textHeight(cells[0].first);
+    }
+    if (!in.QualityLine.empty()) {
+        pen.font(9);
+        for (const std::string &line : wrapped(t, in.QualityLine, W)) {
+            pen.centred(4.25, y, line);
+            y -= t.textHeight(line);
+        }
     }
 }
 
@@ -386,6 +397,10 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     if (const std::string extended = reportExtendedLine(in); !extended.empty()) {
         pen.font(9);
         pen.centred(4.25, 0.95, extended);
+    }
+    if (!in.DensityTargetLine.empty()) {
+        pen.font(9);
+        pen.centred(4.25, 0.95 - t.textHeight("S") * 1.2, in.DensityTargetLine);
     }
 }
 
@@ -599,7 +614,9 @@ void page4(Pen &pen, ReportInputs &in, double dataWidth)
             "flown.",
             in.SwathNote,
         };
-        for (const std::string &note : notes)
+        std::vector<std::string> said(std::begin(notes), std::end(notes));
+        said.insert(said.end(), in.EffectiveLines.begin(), in.EffectiveLines.end());
+        for (const std::string &note : said)
             for (const std::string &line : wrapped(t, note, W)) {
                 pen.centred(4.25, y, line);
                 y -= t.textHeight(line);
@@ -748,6 +765,18 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.FineDropDensity = line.FineDropDensity;
     in.Centre = line.Centre;
     in.Centred = line.Centred;
+    if (settings.Extended) {
+        for (const auto &[label, value] : lineApplicatorLines(cards, line, settings)) {
+            if (label.rfind("Density", 0) == 0)
+                in.DensityTargetLine = "Density target: " + value;
+            else if (label.rfind("Spray Quality", 0) == 0)
+                in.QualityLine += (in.QualityLine.empty() ? "" : "; ") + label + " " + value;
+        }
+        if (!in.QualityLine.empty())
+            in.QualityLine += std::string(". The ") + QualitySourceNote + ".";
+        for (const auto &[label, value] : effectiveSwathLines(line, settings))
+            in.EffectiveLines.push_back(label + " " + value);
+    }
     return in;
 }
 

@@ -59,6 +59,12 @@ struct ReportInputs {
     std::vector<FineWidth> FineDropDensity;
     PatternCentre Centre;
     bool Centred = false;
+    // With the extended figures: the spray quality class under page 2's
+    // figures, the density target under page 3's graphs and the effective
+    // swath under page 4's notes.
+    std::string QualityLine;
+    std::string DensityTargetLine;
+    std::vector<std::string> EffectiveLines;
 };
 
 // The local time as page 1 gives it: "2026-12-09 14:05".

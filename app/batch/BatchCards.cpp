@@ -78,7 +78,7 @@ AnalysedCard analyseCardFile(const std::string &file, const AnalysisSettings &se
         BatchCardResult r;
         r.Card = card.get();
         r.Figures = std::move(a.Figures);
-        a.Json = batchCardJson(r, settings.Bootstrap);
+        a.Json = batchCardJson(r, settings.Bootstrap, &settings);
         a.Figures = std::move(r.Figures);
     }
     a.Card = std::move(card);

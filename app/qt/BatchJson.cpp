@@ -3,6 +3,8 @@
 #include "model/Units.h"
 
 #include "app/AppState.h"
+#include "line/DensityTarget.h"
+#include "line/EffectiveSwath.h"
 #include "line/SettingsTable.h"
 #include "line/SwathDisplay.h"
 
@@ -40,7 +42,14 @@ QJsonArray interval(const Interval &i)
     return QJsonArray{i.Low, i.High};
 }
 
-QJsonObject cardObject(const BatchCardResult &r, int replicates)
+QJsonObject qualityObject(const SprayQuality &q)
+{
+    return QJsonObject{{QStringLiteral("class"), QString::fromStdString(q.Class)},
+                       {QStringLiteral("by_dv01"), QString::fromStdString(q.ByDv01)},
+                       {QStringLiteral("by_vmd"), QString::fromStdString(q.ByVmd)}};
+}
+
+QJsonObject cardObject(const BatchCardResult &r, int replicates, const AnalysisSettings *settings)
 {
     const CardRecord &card = *r.Card;
     const CardFigures &f = r.Figures;
@@ -148,12 +157,27 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates)
             warnings.append(QString::fromStdString(w));
         o.insert(QStringLiteral("warnings"), warnings);
     }
+    if (settings) {
+        const QualityTable &table = settings->Quality;
+        if (const SprayQuality q = classifySpray(table, f.Dv01, drops ? card.VMD : 0.0); q.Known)
+            o.insert(QStringLiteral("spray_quality"), qualityObject(q));
+        if (settings->DensityTargetHigh > 0.0) {
+            const double density = drops ? card.DropDensity : 0.0;
+            const DensityVerdict v = densityVerdict(settings->DensityTargetLow, settings->DensityTargetHigh, density);
+            o.insert(QStringLiteral("density_target"),
+                     QJsonObject{{QStringLiteral("low"), settings->DensityTargetLow},
+                                 {QStringLiteral("high"), settings->DensityTargetHigh},
+                                 {QStringLiteral("verdict"), QString::fromLatin1(densityVerdictText(v))}});
+        }
+    }
     return o;
 }
 
-QJsonObject compositeObject(const CompositeResult &c)
+QJsonObject compositeObject(const CompositeResult &c, const QualityTable &table)
 {
     QJsonObject o;
+    if (const SprayQuality q = classifySpray(table, spectrumFigures(c.Classes, c.VMD).Dv01, c.VMD); q.Known)
+        o.insert(QStringLiteral("spray_quality"), qualityObject(q));
     o.insert(QStringLiteral("vmd_um"), c.VMD);
     o.insert(QStringLiteral("drop_density_per_cm2"), c.DropDensity);
     o.insert(QStringLiteral("volume_density_nl_per_cm2"), c.VolumeDensity);
@@ -229,12 +253,12 @@ void addFineWidths(QJsonObject &o, const SwathProfile &p, const std::vector<Fine
 
 } // namespace
 
-QByteArray batchCardJson(const BatchCardResult &card, int replicates)
+QByteArray batchCardJson(const BatchCardResult &card, int replicates, const AnalysisSettings *settings)
 {
     // Written as a document of its own and moved in by the two levels it
     // stands at in the whole: every line of the writer's indented output is
     // indented by its depth alone, and no string holds a line break.
-    const QByteArray alone = QJsonDocument(cardObject(card, replicates)).toJson(QJsonDocument::Indented);
+    const QByteArray alone = QJsonDocument(cardObject(card, replicates, settings)).toJson(QJsonDocument::Indented);
     const QByteArray indent(8, ' ');
     QByteArray text;
     text.reserve(alone.size() + alone.count('\n') * indent.size());
@@ -261,7 +285,7 @@ QByteArray batchJson(const std::vector<BatchCardResult> &cards, const LineResult
     for (std::size_t i = 0; i < cards.size(); ++i) {
         if (i > 0)
             json += ',';
-        json += batchCardJson(cards[i], settings ? settings->Bootstrap : 0);
+        json += batchCardJson(cards[i], settings ? settings->Bootstrap : 0, settings);
     }
     return json + frame.Tail;
 }
@@ -307,6 +331,43 @@ QJsonArray cardStats(const std::vector<BatchCardResult> &cards, const LineResult
     return stats;
 }
 
+QJsonValue orNull(bool known, double value)
+{
+    return known ? QJsonValue(value) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject effectiveWidthObject(const EffectiveWidth &e, bool withRecovery)
+{
+    QJsonObject o{{QStringLiteral("width"), orNull(e.Known, e.Width)},
+                  {QStringLiteral("width_length"), orNull(e.Known, e.WidthLength)},
+                  {QStringLiteral("cov"), orNull(e.Known, e.Cov)},
+                  {QStringLiteral("mean"), orNull(e.Known, e.Mean)}};
+    if (withRecovery)
+        o.insert(QStringLiteral("recovered_share"),
+                 orNull(e.RecoveredShare.has_value(), e.RecoveredShare.value_or(0.0)));
+    return o;
+}
+
+// The widest width within the COV target, one way and back and forth, and
+// the same at the usual targets.
+QJsonObject effectiveObject(const SwathProfile &p, const std::vector<FineWidth> &fine, const LineResults &line,
+                            const AnalysisSettings &settings, double factor, bool deposit)
+{
+    auto one = [&](double target) {
+        const EffectiveSwath e = effectiveSwath(p, fine, target, line.Interval, factor, settings.Spray, deposit);
+        QJsonObject o = effectiveWidthObject(e.OneWay, deposit);
+        o.insert(QStringLiteral("cov_target"), target);
+        o.insert(QStringLiteral("back_and_forth"), effectiveWidthObject(e.BackAndForth, deposit));
+        return o;
+    };
+    QJsonObject chosen = one(settings.CovTarget);
+    QJsonArray byTarget;
+    for (const double t : CovTargets)
+        byTarget.append(one(t));
+    chosen.insert(QStringLiteral("by_target"), byTarget);
+    return chosen;
+}
+
 QJsonObject swathObjectOf(const LineResults &line, const AnalysisSettings &settings, const LineIntervals *intervals)
 {
     QJsonObject swath;
@@ -323,9 +384,13 @@ QJsonObject swathObjectOf(const LineResults &line, const AnalysisSettings &setti
         deposit.insert(QStringLiteral("centred"), true);
     if (intervals && intervals->Known && line.Deposit.SelectedWidth > 0)
         deposit.insert(QStringLiteral("cov_ci95"), interval(intervals->DepositCov));
+    deposit.insert(QStringLiteral("effective"), effectiveObject(line.Deposit, line.FineDeposit, line, settings,
+                                                                exact(rateFactor(settings.Metric)), true));
     swath.insert(QStringLiteral("deposit"), deposit);
     QJsonObject density = swathObject(line.DropDensity, 1.0, settings.Spray, line.Interval);
     addFineWidths(density, line.DropDensity, line.FineDropDensity, line.Interval);
+    density.insert(QStringLiteral("effective"),
+                   effectiveObject(line.DropDensity, line.FineDropDensity, line, settings, 1.0, false));
     swath.insert(QStringLiteral("drop_density"), density);
     if (line.Interpolated)
         swath.insert(QStringLiteral("interpolated"), true);
@@ -353,7 +418,7 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
         for (const std::string &key : settingJsonKeys(*settings))
             root.insert(QString::fromStdString(key), true);
     if (line && settings) {
-        QJsonObject composite = compositeObject(line->All);
+        QJsonObject composite = compositeObject(line->All, settings->Quality);
         // The intervals are of the line as reported: inside the range when
         // one cuts drops off, for the VMD.
         if (intervals && intervals->Known) {
@@ -364,7 +429,21 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
         }
         root.insert(QStringLiteral("composite"), composite);
         if (line->RangeSelected)
-            root.insert(QStringLiteral("composite_range"), compositeObject(line->Range));
+            root.insert(QStringLiteral("composite_range"), compositeObject(line->Range, settings->Quality));
+        root.insert(QStringLiteral("spray_quality_source"), QString::fromLatin1(QualitySourceNote));
+        if (settings->DensityTargetHigh > 0.0) {
+            std::vector<double> densities;
+            for (const BatchCardResult &r : cards)
+                if (!r.Card->Excluded)
+                    densities.push_back(r.Card->Stains.size() > 1 ? r.Card->DropDensity : 0.0);
+            const double share = shareWithin(settings->DensityTargetLow, settings->DensityTargetHigh, densities);
+            root.insert(QStringLiteral("density_target"),
+                        QJsonObject{{QStringLiteral("low"), settings->DensityTargetLow},
+                                    {QStringLiteral("high"), settings->DensityTargetHigh},
+                                    {QStringLiteral("cards_within"),
+                                     static_cast<qint64>(std::lround(share * static_cast<double>(densities.size())))},
+                                    {QStringLiteral("share_within"), share}});
+        }
         root.insert(QStringLiteral("card_stats"), cardStats(cards, *line, mean, root));
         if (!line->SwathProblem.empty())
             root.insert(QStringLiteral("swath_problem"), QString::fromStdString(line->SwathProblem));

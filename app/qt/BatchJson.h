@@ -59,6 +59,6 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
                               const AnalysisSettings *settings, const PassMean *mean, const LineIntervals *intervals);
 // One card's text in the "cards" list, with settings->Bootstrap (or
 // `replicates`) for its intervals.
-QByteArray batchCardJson(const BatchCardResult &card, int replicates);
+QByteArray batchCardJson(const BatchCardResult &card, int replicates, const AnalysisSettings *settings = nullptr);
 
 } // namespace vex

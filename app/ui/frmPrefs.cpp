@@ -1,6 +1,7 @@
 #include "app/ui/frmPrefs.h"
 
 #include "app/Preferences.h"
+#include "line/DensityTarget.h"
 #include "line/SettingsTable.h"
 #include "text/NumberText.h"
 #include "ui/Messages.h"
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -181,6 +183,7 @@ void frmPrefs::buildLogAndSwathControls()
     new QGridLayout(ImageFrame);
     new QGridLayout(OutputFrame);
     buildTableFields();
+    buildApplicatorFields();
 }
 
 void frmPrefs::layOutControls()
@@ -240,6 +243,47 @@ void frmPrefs::buildTableFields()
     }
 }
 
+void frmPrefs::buildApplicatorFields()
+{
+    auto *grid = static_cast<QGridLayout *>(OutputFrame->layout());
+    DensityPresetCombo = new QComboBox(OutputFrame);
+    DensityPresetCombo->setObjectName(QStringLiteral("DensityPresetCombo"));
+    DensityPresetCombo->addItem(tr("No target"));
+    for (const DensityPreset &p : densityPresets())
+        DensityPresetCombo->addItem(tr(p.Label) + QStringLiteral(" (%1-%2)").arg(p.Low).arg(p.High));
+    DensityPresetCombo->setToolTip(
+        tr("Fills the density target with the usual advice for a product type.\nDefault: no target."));
+    grid->addWidget(new QLabel(tr("Density target for:"), OutputFrame), 3, 0);
+    grid->addWidget(DensityPresetCombo, 3, 1);
+    connect(DensityPresetCombo, &QComboBox::activated, this, [this](int index) {
+        const auto presets = densityPresets();
+        const bool none = index <= 0 || static_cast<std::size_t>(index) > presets.size();
+        const double low = none ? 0.0 : presets[static_cast<std::size_t>(index) - 1].Low;
+        const double high = none ? 0.0 : presets[static_cast<std::size_t>(index) - 1].High;
+        findChild<QLineEdit *>(QStringLiteral("txtDensityTargetLow"))->setText(QString::number(low));
+        findChild<QLineEdit *>(QStringLiteral("txtDensityTargetHigh"))->setText(QString::number(high));
+    });
+    QualityTableText = new QLineEdit(OutputFrame);
+    QualityTableText->setObjectName(QStringLiteral("QualityTableText"));
+    QualityTableText->setPlaceholderText(tr("the reference classification"));
+    QualityTableText->setToolTip(
+        tr("A laboratory's own spray quality classes, as CSV: class,dv01_um,vmd_um,\n"
+           "one row per class from the finest.\nDefault: empty, the reference classes of aerial nozzles."));
+    QualityTableButton = new QPushButton(tr("Choose..."), OutputFrame);
+    QualityTableButton->setObjectName(QStringLiteral("QualityTableButton"));
+    connect(QualityTableButton, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(this, tr("Spray Quality Table"), QualityTableText->text(),
+                                                          tr("CSV files (*.csv);;All files (*)"));
+        if (!file.isEmpty())
+            QualityTableText->setText(file);
+    });
+    auto *table = new QHBoxLayout;
+    table->addWidget(QualityTableText);
+    table->addWidget(QualityTableButton);
+    grid->addWidget(new QLabel(tr("Spray quality table:"), OutputFrame), 4, 0);
+    grid->addLayout(table, 4, 1);
+}
+
 void frmPrefs::showValues()
 {
     const PrefsForm form = prefsFormFrom(Values, Module);
@@ -257,6 +301,7 @@ void frmPrefs::showValues()
     for (const auto &[name, text] : form.Numbers)
         findChild<QLineEdit *>(QString::fromLatin1(findSetting(name)->Widget))->setText(QString::fromStdString(text));
     ConfidenceCheck->setChecked(form.ConfidenceIntervals);
+    QualityTableText->setText(QString::fromStdString(form.QualityTable));
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -332,6 +377,7 @@ void frmPrefs::AcceptButton_Click()
             form.Numbers[d.Name] = findChild<QLineEdit *>(name)->text().toStdString();
     }
     form.ConfidenceIntervals = ConfidenceCheck->isChecked();
+    form.QualityTable = QualityTableText->text().trimmed().toStdString();
     if (std::string problem, field; !acceptPrefs(form, Values, Module, &problem, &field)) {
         showMessage(this, QString::fromStdString(problem));
         auto *box = findChild<QWidget *>(QString::fromStdString(field));

@@ -53,6 +53,9 @@ public:
     QGroupBox *OutputFrame = nullptr;
     QGroupBox *SwathFrame = nullptr;
     QCheckBox *ConfidenceCheck = nullptr;
+    QComboBox *DensityPresetCombo = nullptr;
+    QLineEdit *QualityTableText = nullptr;
+    QPushButton *QualityTableButton = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 
@@ -70,6 +73,7 @@ private:
     void layOutControls();
     // The settings table's fields, in the frames they name, by object name.
     void buildTableFields();
+    void buildApplicatorFields();
     // Fills the boxes from the values (Form_Initialize in the old design).
     void showValues();
     void ResCombo_Change();

@@ -2,6 +2,10 @@
 #include "text/NumberText.h"
 
 #include "support/CommaLocale.h"
+#include "support/TempFolder.h"
+#include "text/WholeFile.h"
+
+#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -204,7 +208,12 @@ TEST(PrefsAccept, ARefusalNamesTheFieldAndItsRange)
         {"SpreadText1", "200", "Spread Factor (D coefficient) must be a number from -100 to 100."},
         {"txtRoundness", "-7", "Roundness must be a whole number from 0 to 100."},
         {"txtHues", "1.5", "% Valid Hues must be a whole number from 0 to 100."},
-        {"txtDenseCoverage", "-7", "Dense coverage must be a whole number from 1 to 100."}};
+        {"txtDenseCoverage", "-7", "Dense coverage must be a whole number from 1 to 100."},
+        {"txtDensityTargetLow", "40", "Density target from must not lie above Density target to."},
+        {"QualityTableText", "", ": Spray quality table, line 2: bounds must rise from class to class."}};
+    const test::TempFolder folder;
+    const std::string table = folder.file("classes.csv");
+    ASSERT_TRUE(writeWholeFile(table, "F,0,0\nM,0,100\n").ok());
     for (const auto &[field, typed, message] : cases) {
         Preferences state;
         ModuleState module;
@@ -213,11 +222,14 @@ TEST(PrefsAccept, ARefusalNamesTheFieldAndItsRange)
                                                        {"SpreadText1", &f.Spread[1]},
                                                        {"txtRoundness", &f.Roundness},
                                                        {"txtHues", &f.Hues},
-                                                       {"txtDenseCoverage", &f.Numbers["DenseCoveragePercent"]}};
-        *box.at(field) = typed;
+                                                       {"txtDenseCoverage", &f.Numbers["DenseCoveragePercent"]},
+                                                       {"txtDensityTargetLow", &f.Numbers["DensityTargetLow"]},
+                                                       {"QualityTableText", &f.QualityTable}};
+        *box.at(field) = field == std::string("QualityTableText") ? table : typed;
+        f.Numbers["DensityTargetHigh"] = "30";
         std::string why, named;
         EXPECT_FALSE(acceptPrefs(f, state, module, &why, &named)) << field;
-        EXPECT_EQ(why, message);
+        EXPECT_EQ(why.substr(why.size() - std::min(why.size(), std::strlen(message))), message);
         EXPECT_EQ(named, field);
     }
 }

@@ -3,6 +3,7 @@
 
 #include "analysis/ScanLog.h"
 #include "intake/CardLoading.h"
+#include "line/ApplicatorFigures.h"
 #include "line/CardPositions.h"
 #include "line/ResultsFile.h"
 #include "line/StainTable.h"
@@ -534,10 +535,11 @@ TEST(ResultsFileExtended, RowsAndResultsGiveTheSpectrumTheirOtherFiguresComeFrom
                                            : "," + formatFixed(f.Dv01, 1) + "," + formatFixed(f.Dv09, 1) + "," +
                                                  formatFixed(f.RelativeSpan, 2) + "," + formatFixed(f.Nmd, 1);
             // A card left out has none; the estimate for overlap follows,
-            // blank for cards without one.
-            EXPECT_EQ(row.substr(row.size() - own.size() - 6), own + ",,,,,,") << row;
+            // blank for cards without one, then the card's spray quality class.
+            const std::string tail = "," + (i == 3 ? std::string() : cardSprayQuality(cards[i], s.Quality).Class) + ",";
+            EXPECT_EQ(row.substr(row.size() - own.size() - 6 - tail.size()), own + ",,,,,," + tail) << row;
             const std::string bracket =
-                "; relative span " + formatFixed(f.RelativeSpan, 2) + "; NMD " + formatFixed(f.Nmd, 2) + um + "]\r\n";
+                "; relative span " + formatFixed(f.RelativeSpan, 2) + "; NMD " + formatFixed(f.Nmd, 2) + um + "]";
             EXPECT_EQ(txt.find(toWindows1252(bracket)) != std::string::npos, i != 3) << bracket;
         }
         const CompositeResult &pooled = range ? line.Range : line.All;

@@ -87,7 +87,9 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "CentrePattern"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "ConfidenceIntervals"}), "False");
     EXPECT_EQ(store.values().at({"Prefs", "HueHigh"}), "255");
-    EXPECT_EQ(store.values().size(), 24u);
+    EXPECT_EQ(store.values().at({"Prefs", "CovTarget"}), "0.2");
+    EXPECT_EQ(store.values().at({"Prefs", "DensityTargetHigh"}), "0");
+    EXPECT_EQ(store.values().size(), 28u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)

@@ -1,0 +1,40 @@
+#pragma once
+// The figures an applicator reads first, in words for the results file,
+// the report and the window: the spray quality class of each card and of
+// the line, where each card stands against the drop density the product
+// needs, and the effective swath with the share of the spray rate found.
+
+#include "line/EffectiveSwath.h"
+#include "line/LineAnalysis.h"
+#include "model/CardList.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vex {
+
+using LabelledLines = std::vector<std::pair<std::string, std::string>>;
+
+// A card's class from its whole spectrum; not Known without drops.
+SprayQuality cardSprayQuality(const CardRecord &card, const QualityTable &table);
+
+// "Coarse (by Dv0.1: Very Coarse, by VMD: Coarse)"; empty when not Known.
+std::string sprayQualityText(const SprayQuality &q);
+
+// A card's note: "Coarse; density within 20-30" (the density part only
+// with a target); empty for a card without a class or target.
+std::string cardApplicatorNote(const CardRecord &card, const AnalysisSettings &settings);
+
+// The line's: its class (and the reported range's), the source of the
+// class, and the share of the counted cards within the density target.
+LabelledLines lineApplicatorLines(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);
+
+// The effective swath of deposit and drop density at the COV target, and
+// the recovered share of the spray rate when one is given.
+LabelledLines effectiveSwathLines(const LineResults &line, const AnalysisSettings &settings);
+
+// The effective swath of one profile, at the settings' target.
+EffectiveSwath lineEffectiveSwath(const LineResults &line, const AnalysisSettings &settings, bool deposit);
+
+} // namespace vex
