@@ -195,7 +195,7 @@ AnalysedCard analysePictureFile(const std::string &file, const AnalysisSettings 
             r.Card = card.get();
             r.Figures = std::move(one.Figures);
             r.Source = source;
-            one.Json = batchCardJson(r, settings.Bootstrap);
+            one.Json = batchCardJson(r, settings.Bootstrap, &own);
             one.Figures = std::move(r.Figures);
         }
         one.Source = std::move(source);
