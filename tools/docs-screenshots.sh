@@ -71,6 +71,20 @@ keep card view_fitted.png window-large-fitted.png 1200
 shot dense "$work/dense.bmp" 600
 keep dense main_unmasked.png card-dense.png
 
+shot dense-overlay --overlay "$work/dense.bmp" 600
+keep dense-overlay overlay-fitted.png overlay-dense.png 1200
+
+shot overlay --overlay cards/card05.bmp 600
+keep overlay overlay-fitted.png overlay-fitted.png 1200
+keep overlay overlay-hover.png overlay-hover.png
+
+shot stale --stale cards/card05.bmp
+keep stale stale-figures.png stale-figures.png
+
+shot onecard --line cards/card05.bmp
+keep onecard line_statistics.png onecard-line.png
+keep onecard preview_page1.png onecard-report.png
+
 shot line --line cards/card01.bmp cards/card02.bmp cards/card03.bmp cards/card04.bmp cards/card05.bmp \
   cards/card06.bmp cards/card07.bmp cards/card08.bmp cards/card09.bmp
 keep line line_statistics.png line-statistics.png
