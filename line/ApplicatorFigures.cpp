@@ -84,12 +84,65 @@ LabelledLines lineApplicatorLines(const CardList &cards, const LineResults &line
     return lines;
 }
 
+namespace {
+
+std::string qualityWords(const SprayQuality &q)
+{
+    return q.Known
+               ? "Spray quality: " + q.Class + ", from the cards\n(by Dv0.1: " + q.ByDv01 + ", by VMD: " + q.ByVmd + ")"
+               : std::string();
+}
+
+} // namespace
+
+ApplicatorShown cardApplicatorShown(const CardRecord &card, const AnalysisSettings &settings)
+{
+    ApplicatorShown shown;
+    shown.Quality = cardSprayQuality(card, settings.Quality);
+    shown.Text = qualityWords(shown.Quality);
+    if (hasTarget(settings)) {
+        const DensityVerdict v =
+            densityVerdict(settings.DensityTargetLow, settings.DensityTargetHigh, countedDensity(card));
+        shown.Text += (shown.Text.empty() ? "" : "\n") + std::string("Drop density ") + densityVerdictText(v) +
+                      " the target of " + targetText(settings) + " drops/cm²";
+    }
+    return shown;
+}
+
+ApplicatorShown lineApplicatorShown(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
+{
+    ApplicatorShown shown;
+    const CompositeResult &c = line.RangeSelected ? line.Range : line.All;
+    shown.Quality = classifySpray(settings.Quality, spectrumFigures(c.Classes, c.VMD).Dv01, c.VMD);
+    shown.Text = qualityWords(shown.Quality);
+    for (const auto &[label, value] : lineApplicatorLines(cards, line, settings))
+        if (label == "Density Target:")
+            shown.Text += (shown.Text.empty() ? "" : "\n") + std::string("Density target ") + value;
+    return shown;
+}
+
 EffectiveSwath lineEffectiveSwath(const LineResults &line, const AnalysisSettings &settings, bool deposit)
 {
     const SwathProfile &p = deposit ? line.Deposit : line.DropDensity;
     const std::vector<FineWidth> &fine = deposit ? line.FineDeposit : line.FineDropDensity;
     const double factor = deposit ? static_cast<double>(rateFactor(settings.Metric)) : 1.0;
     return effectiveSwath(p, fine, settings.CovTarget, line.Interval, factor, settings.Spray, deposit);
+}
+
+std::string effectiveSwathShort(const LineResults &line, const AnalysisSettings &settings, bool deposit)
+{
+    if (!line.HasSwath)
+        return {};
+    const EffectiveSwath e = lineEffectiveSwath(line, settings, deposit);
+    const std::string length = lengthUnit(settings.Metric);
+    auto width = [&length](const EffectiveWidth &w) {
+        return w.Known ? formatOptional(w.WidthLength, 0, 2) + " " + length : std::string("none");
+    };
+    std::string text = "Effective swath (COV <= " + formatFixed(e.Target, 2) + "):\n" + width(e.OneWay) + " one way, " +
+                       width(e.BackAndForth) + " back and forth";
+    if (e.OneWay.RecoveredShare)
+        text += "\n" + formatFixed(100.0 * *e.OneWay.RecoveredShare, 0) + " % of the spray rate recovered";
+    return text;
 }
 
 LabelledLines effectiveSwathLines(const LineResults &line, const AnalysisSettings &settings)

@@ -34,6 +34,20 @@ LabelledLines lineApplicatorLines(const CardList &cards, const LineResults &line
 // the recovered share of the spray rate when one is given.
 LabelledLines effectiveSwathLines(const LineResults &line, const AnalysisSettings &settings);
 
+// What the window shows under the figures: the class (of the card, or of
+// the line as reported) and where the card or the line stands against the
+// density target; Quality is the class shown, for its colour.
+struct ApplicatorShown {
+    std::string Text;
+    SprayQuality Quality;
+};
+ApplicatorShown cardApplicatorShown(const CardRecord &card, const AnalysisSettings &settings);
+ApplicatorShown lineApplicatorShown(const CardList &cards, const LineResults &line, const AnalysisSettings &settings);
+
+// The swath view's line: "Effective swath (COV <= 0.20): 48 m one way,
+// 45 m back and forth; 108 % of the spray rate"; empty without a swath.
+std::string effectiveSwathShort(const LineResults &line, const AnalysisSettings &settings, bool deposit);
+
 // The effective swath of one profile, at the settings' target.
 EffectiveSwath lineEffectiveSwath(const LineResults &line, const AnalysisSettings &settings, bool deposit);
 

@@ -46,6 +46,12 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     wordsLabel_->hide();
     for (QLabel **axis : {&leftLabel_, &rightLabel_, &bottomLabel_, &topLabel_})
         *axis = new QLabel(this);
+    qualityLabel_ = new QLabel(this);
+    qualityLabel_->setObjectName(QStringLiteral("QualityLabel"));
+    qualityLabel_->setTextFormat(Qt::RichText);
+    qualityLabel_->setToolTip(tr("The class of the drop size spectrum read from the cards (Dv0.1 and VMD against\n"
+                                 "the class bounds; the finer of the two), not a laser measurement of the nozzle."));
+    qualityLabel_->hide();
     staleLabel_ = new QLabel(this);
     staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
     staleLabel_->setWordWrap(true);
@@ -72,6 +78,7 @@ void FiguresPanel::layOut()
     auto *result = new QGridLayout(this);
     // Below every other row, whatever rows come to stand above it.
     result->addWidget(staleLabel_, 20, 0, 1, 4);
+    result->addWidget(qualityLabel_, 11, 0, 1, 4);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
     for (QLabel *l : {bottomLabel_, topLabel_})
@@ -168,6 +175,18 @@ void FiguresPanel::showLeftOut(const std::string &text, bool warning)
     leftOutLabel_->setText(QString::fromStdString(text));
     leftOutLabel_->setStyleSheet(warning ? QStringLiteral("color: rgb(255, 0, 0)") : QString());
     leftOutLabel_->setVisible(!text.empty());
+}
+
+void FiguresPanel::showQuality(const std::string &text, Rgb colour)
+{
+    const QString swatch =
+        QStringLiteral("<span style=\"background-color: rgb(%1, %2, %3)\">&nbsp;&nbsp;&nbsp;&nbsp;</span> ")
+            .arg(colour.Red)
+            .arg(colour.Green)
+            .arg(colour.Blue);
+    qualityLabel_->setText(
+        swatch + QString::fromStdString(text).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+    qualityLabel_->setVisible(!text.empty());
 }
 
 void FiguresPanel::hideLeftOut()

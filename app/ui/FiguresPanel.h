@@ -48,6 +48,9 @@ public:
     // "Coverage:" and its value under the figures; hidden when empty.
     void showCoverage(const std::string &value);
     void showLeftOut(const std::string &text, bool warning);
+    // The spray quality class beside a swatch of its colour, and the
+    // density target's verdict; hidden when empty.
+    void showQuality(const std::string &text, Rgb colour);
     void hideLeftOut();
 
 signals:
@@ -65,6 +68,7 @@ private:
     // Dv0.1, Dv0.9, span and NMD under the three figures; on the swath
     // analysis the proposal and the pattern's centre in words.
     QLabel *wordsLabel_ = nullptr;
+    QLabel *qualityLabel_ = nullptr;
     QLabel *leftLabel_ = nullptr;
     QLabel *rightLabel_ = nullptr;
     QLabel *bottomLabel_ = nullptr;

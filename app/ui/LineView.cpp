@@ -5,6 +5,7 @@
 #include "app/ui/BackgroundWork.h"
 #include "app/ui/CardView.h"
 #include "app/ui/FiguresPanel.h"
+#include "line/ApplicatorFigures.h"
 #include "line/CardPositions.h"
 #include "line/LineBootstrap.h"
 #include "line/ResultsFile.h"
@@ -236,7 +237,13 @@ void LineView::drawSwath()
     std::string words = proposal + (proposal.empty() || centre.empty() ? "" : "\n") + centre;
     if (const std::string ci = confidenceText(true); !ci.empty())
         words += "\n" + ci;
+    AnalysisSettings settings = w_.Prefs.Analysis;
+    settings.Spray = w_.Prefs.Spray;
+    settings.Metric = w_.Module.Metric;
+    if (const std::string effective = effectiveSwathShort(line, settings, !density); !effective.empty())
+        words += "\n" + effective;
     w_.Figures.showWords(words);
+    w_.Figures.showQuality({}, {});
     w_.Figures.hideLeftOut();
     w_.Figures.showCoverage({});
     swathView_->setPicture(swathPicture(swath, shown, positionValue(w_.Prefs.Spray[Sample_Interval]), fine));

@@ -11,6 +11,7 @@
 #include "analysis/StainScan.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/CardView.h"
+#include "line/ApplicatorFigures.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/StaleFigures.h"
@@ -127,6 +128,11 @@ void frmMain::updateStatsLabels()
         !estimate.empty())
         left += "\n" + estimate;
     figures_->showLeftOut(left, !dense.empty());
+    const AnalysisSettings settings = analysisSettings();
+    const ApplicatorShown quality = compositeMode()         ? lineApplicatorShown(cards_, line_, settings)
+                                    : card && card->Scanned ? cardApplicatorShown(*card, settings)
+                                                            : ApplicatorShown{};
+    figures_->showQuality(quality.Text, qualityColour(quality.Quality.Class));
     // The line's figures are as stale as those of its cards.
     figures_->showStale(compositeMode() && !meanShown() ? staleLineText(cards_, analysisSettings()) : std::string());
     markStaleCards();

@@ -162,13 +162,20 @@ private slots:
         w->preferences().ConfidenceIntervals = true;
         auto *words = test::child<QLabel>(*w, "SpectrumLabel");
         QVERIFY(words->text().startsWith(QStringLiteral("Dv0.1 / Dv0.9: ")));
+        // The line's spray quality class, said to come from the cards.
+        auto *quality = test::child<QLabel>(*w, "QualityLabel");
+        QVERIFY(quality->isVisible() && quality->text().contains(QStringLiteral("Spray quality: ")) &&
+                quality->text().contains(QStringLiteral("from the cards")));
         test::child<QTabBar>(*w, "ImageStrip")->setCurrentIndex(1);
         QVERIFY(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->isVisible());
         QCOMPARE(test::child<vex::ui::SwathGraphView>(*w, "SwathView")->widthButtons(), 2);
         QCOMPARE(test::child<QLabel>(*w, "InfoLabel", 0)->text(), QStringLiteral("COV:"));
-        // The proposal in words, where the pattern lies and the COV's interval.
+        // The proposal in words, where the pattern lies, the COV's interval
+        // and the effective swath at the COV target.
         const QStringList lines = words->text().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[3].startsWith(QStringLiteral("Effective swath (COV <= 0.20):")));
+        QVERIFY(lines[4].contains(QStringLiteral(" one way, ")));
         QVERIFY(lines[0].startsWith(QStringLiteral("COV ")) && lines[0].contains(QStringLiteral(" within ")));
         QVERIFY(lines[1].startsWith(QStringLiteral("Pattern centre ")));
         QVERIFY(lines[2].startsWith(QStringLiteral("95 %: COV ")));
