@@ -85,7 +85,8 @@ bool writeJson(const BatchOptions &options, BatchRun &run, const LineResults &li
     if (options.FromTrial) {
         // Stored cards are made into text one at a time, as they go out.
         for (std::size_t i = 0; i < run.Results.size(); ++i)
-            put((i > 0 ? QByteArray(",") : QByteArray()) + batchCardJson(run.Results[i], settings.Bootstrap, &settings));
+            put((i > 0 ? QByteArray(",") : QByteArray()) +
+                batchCardJson(run.Results[i], settings.Bootstrap, &settings));
     } else if (const Status copied = run.CardTexts.copyTo(stdout); !copied.ok()) {
         std::fprintf(stderr, "vexolin-batch: %s\n", onOneLine(copied.reason()).c_str());
         fine = false;
