@@ -35,6 +35,10 @@ public:
     bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution);
     void loadFiles(const QStringList &paths);
     void cutSheet(const std::string &path);
+    // Finds the cards in a photo or a sheet, shows them to be checked and
+    // opens those accepted as cards, each saved beside the picture.
+    void findCards();
+    void findCardsIn(const std::string &path);
     bool runColourPassFor(int index);
     void scanCard(int index);
     void reanalyseCards(const std::vector<int> &cards);

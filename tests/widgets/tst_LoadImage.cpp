@@ -1,6 +1,10 @@
 // Opening card images from the main window: checks, messages, order, state.
 
+#include "app/ui/FindCardsDialog.h"
 #include "app/ui/frmMain.h"
+#include "intake/Resolution.h"
+#include "intake/qt/PictureLoader.h"
+#include "support/DrawnPhoto.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
@@ -303,6 +307,31 @@ private slots:
             QApplication::sendEvent(w.get(), e);
         QVERIFY(!refused.isAccepted() && offered.isAccepted() && dropped.isAccepted());
         QTRY_COMPARE(w->cardCount(), 1);
+    }
+
+    void findCardsOpensTheCardOfAPhotoSavedBesideItAtItsResolution()
+    {
+        // A 76 x 26 mm card at 254 dpi, turned a little, on a leaf.
+        const QString photo = dir.filePath("leaf.png");
+        QVERIFY(test::drawnCardPhoto({1400, 1000}, {760, 260}, 6.0).Picture.save(photo));
+        auto w = window();
+        w->preferences().DisableBackgroundWarning = true;
+        w->preferences().DisableDitherWarning = true;
+        std::size_t shown = 0;
+        test::whenOpen<ui::FindCardsDialog>(w.get(), [&shown](ui::FindCardsDialog &d) {
+            shown = d.cards().size();
+            d.accept();
+        });
+        w->findCardsIn(photo.toStdString());
+        QCOMPARE(shown, std::size_t{1});
+        QCOMPARE(w->cardCount(), 1);
+        const CardRecord &card = w->cards()[1];
+        QCOMPARE(card.FilePath, folder() + "leaf-cards/leaf.png#1.bmp");
+        const DecodeResult saved = loadIndexedImage(card.FilePath);
+        QVERIFY(saved.ok());
+        QCOMPARE(recordedResolution(saved->PixelsPerMetreX, saved->PixelsPerMetreY), card.Resolution);
+        QVERIFY2(std::abs(card.Resolution - 254) <= 4, std::to_string(card.Resolution).c_str());
+        QVERIFY(std::abs(saved->Image.Width - 76.0 / 25.4 * card.Resolution) <= 2);
     }
 };
 
