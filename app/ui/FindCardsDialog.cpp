@@ -123,17 +123,25 @@ double FoundCardsView::scale() const
     return std::min(static_cast<double>(width()) / picture_.width(), static_cast<double>(height()) / picture_.height());
 }
 
+// The picture is shown centred.
+QPointF FoundCardsView::margin() const
+{
+    const double s = scale();
+    return {(width() - picture_.width() * s) / 2.0, (height() - picture_.height() * s) / 2.0};
+}
+
 // Pixel centres: the picture's pixel (x, y) covers x - 0.5 .. x + 0.5.
 QPointF FoundCardsView::shownAt(PicturePoint p) const
 {
     const double s = scale();
-    return {(p.X + 0.5) * s, (p.Y + 0.5) * s};
+    return QPointF((p.X + 0.5) * s, (p.Y + 0.5) * s) + margin();
 }
 
 PicturePoint FoundCardsView::pictureAt(QPointF shown) const
 {
     const double s = scale();
-    return {shown.x() / s - 0.5, shown.y() / s - 0.5};
+    const QPointF at = shown - margin();
+    return {at.x() / s - 0.5, at.y() / s - 0.5};
 }
 
 void FoundCardsView::paintEvent(QPaintEvent *)
@@ -142,7 +150,7 @@ void FoundCardsView::paintEvent(QPaintEvent *)
     painter.fillRect(rect(), palette().window());
     const double s = scale();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(0, 0, picture_.width() * s, picture_.height() * s), picture_);
+    painter.drawImage(QRectF(margin(), QSizeF(picture_.width() * s, picture_.height() * s)), picture_);
     painter.setRenderHint(QPainter::Antialiasing);
     QFont numberFont = font();
     numberFont.setBold(true);
@@ -267,7 +275,20 @@ void FindCardsDialog::chooseSize(int preset)
     view_->setCards(found.ok() ? std::move(*found) : std::vector<FoundCard>{});
     showCount();
     if (!found.ok())
-        count_->setText(QString::fromStdString(found.reason()));
+        showReason(found.reason());
+}
+
+void FindCardsDialog::showReason(const std::string &reason)
+{
+    QString text = QString::fromStdString(reason);
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    count_->setText(text);
+}
+
+QString FindCardsDialog::shownText() const
+{
+    return count_->text();
 }
 
 void FindCardsDialog::showCount()

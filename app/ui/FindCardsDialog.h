@@ -55,6 +55,7 @@ protected:
 
 private:
     double scale() const;
+    QPointF margin() const;
     PicturePoint pictureAt(QPointF shown) const;
 
     QImage picture_;
@@ -73,6 +74,9 @@ public:
     FoundCardsView *view() const { return view_; }
     // Chooses the card size by its place in cardSizePresets(), searching again.
     void chooseSize(int preset);
+    // Says why no card was found.
+    void showReason(const std::string &reason);
+    QString shownText() const;
 
 private:
     void showCount();

@@ -725,7 +725,8 @@ void ScanController::findCardsIn(const std::string &path)
     w.prefs_.InitialDir = folder;
     std::optional<SearchPicture> picture;
     std::vector<FoundCard> found;
-    const CardSize size;
+    std::string reason;
+    const CardSize size = findSize_;
     {
         Work work(*this);
         Result<SearchPicture> read = runInBackground([&path] { return readSearchPicture(path); });
@@ -740,9 +741,15 @@ void ScanController::findCardsIn(const std::string &path)
         // A picture without a card is still shown, for the card size to be changed.
         if (cards.ok())
             found = std::move(*cards);
+        else
+            reason = cards.reason();
     }
     FindCardsDialog check(*picture, std::move(found), size, &w);
-    if (check.exec() != QDialog::Accepted || check.cards().empty())
+    if (!reason.empty())
+        check.showReason(reason);
+    const int answer = check.exec();
+    findSize_ = check.cardSize();
+    if (answer != QDialog::Accepted || check.cards().empty())
         return;
     // A file that records a scanner's resolution is a scan, whose cards keep
     // it; phones record 72 dpi or nothing, and a photo's cards take theirs

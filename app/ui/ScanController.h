@@ -6,6 +6,8 @@
 // command from starting meanwhile, and Cancel (or closing the window) stops
 // the work at its next row.  The window's handlers forward here.
 
+#include "intake/CardFinder.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -62,6 +64,8 @@ private:
     void showDone(double done);
 
     frmMain &w_;
+    // The card size Find Cards looked for last.
+    CardSize findSize_;
     int depth_ = 0;
     Share share_;
 };
