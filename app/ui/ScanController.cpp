@@ -718,9 +718,19 @@ void ScanController::findCards()
 
 void ScanController::findCardsIn(const std::string &path)
 {
-    frmMain &w = w_;
-    if (w.busy_)
+    if (w_.busy_)
         return;
+    // A picture too large for the memory left is said, and nothing opens.
+    try {
+        findAndOpenCards(path);
+    } catch (const std::exception &e) {
+        showMessage(&w_, programText(openCommandErrorMessage(e.what())));
+    }
+}
+
+void ScanController::findAndOpenCards(const std::string &path)
+{
+    frmMain &w = w_;
     const auto [folder, title] = splitPath(path);
     w.prefs_.InitialDir = folder;
     std::optional<SearchPicture> picture;

@@ -63,6 +63,8 @@ private:
     // The bar at `done` of the whole, where a card's part ends.
     void showDone(double done);
 
+    void findAndOpenCards(const std::string &path);
+
     frmMain &w_;
     // The card size Find Cards looked for last.
     CardSize findSize_;
