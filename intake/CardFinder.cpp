@@ -562,6 +562,19 @@ Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardS
     return cards;
 }
 
+FoundCard cardFromCorners(const std::array<PicturePoint, 4> &corners)
+{
+    std::array<cv::Point2d, 4> q;
+    for (std::size_t i = 0; i < 4; ++i)
+        q[i] = {corners[i].X, corners[i].Y};
+    // Corners dragged across each other are taken the other way round.
+    if (signedArea(q) < 0)
+        std::swap(q[1], q[3]);
+    FoundCard card = orientedCard(q);
+    card.Straight = liesStraight(q);
+    return card;
+}
+
 PixelRect straightCut(const FoundCard &card, std::int32_t pictureWidth, std::int32_t pictureHeight)
 {
     // The outline runs through the centres of the paper's outermost pixels.

@@ -96,6 +96,10 @@ ColourImage coloursOf(const IndexedImage &picture);
 // one's share a row).  Fails, saying why, when there is none.
 Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardSize &size);
 
+// A card whose corners were placed by hand, in either turning order: its
+// top left, turn, sides and straightness as findCards gives them.
+FoundCard cardFromCorners(const std::array<PicturePoint, 4> &corners);
+
 // A rectangle of whole pixels, top row first.
 struct PixelRect {
     friend bool operator==(const PixelRect &, const PixelRect &) = default;

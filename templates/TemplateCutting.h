@@ -3,6 +3,7 @@
 // outlines lie, whether they all fit on the sheet, the part of the sheet
 // each card keeps, and the clip images written for them.
 
+#include "intake/CardFinder.h" // PixelRect
 #include "intake/IndexedImage.h"
 #include "templates/TemplateStore.h"
 #include "text/Result.h"
@@ -40,12 +41,6 @@ int offsetWithinSheet(int wanted, int current, double blockInches, double sheetI
 // The card under a point of the sheet (inches): 1-based, 0 for none.
 int cardAt(const std::vector<CardOutline> &outlines, double x, double y);
 
-struct PixelRect {
-    std::int32_t X = 0; // from the left
-    std::int32_t Y = 0; // from the top
-    std::int32_t Width = 0;
-    std::int32_t Height = 0;
-};
 // What a card keeps: its whole outline in pixels of the sheet, corner and
 // size each rounded to whole pixels (halves to even), so that every card of
 // a template comes out the same size wherever its outline was moved to.

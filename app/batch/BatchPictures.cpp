@@ -5,6 +5,7 @@
 #include "intake/Resolution.h"
 #include "intake/qt/PictureLoader.h"
 #include "line/CardLimits.h"
+#include "templates/FoundCardFiles.h"
 
 #include <QImage>
 #include <QImageReader>
@@ -85,18 +86,6 @@ Result<LoadedPicture> loadPicture(const std::string &path)
     if (decoded->BitsPerPixel > 8 || decoded.reason() == "the file type is not supported")
         return loadColours(path);
     return failed(decoded.reason());
-}
-
-// A card cut straight from a colour scan is reduced as its file alone would
-// be, so that it gives the same figures; a warped card (a photo, or a card
-// turned on the scan) has blurred, resampled edges, which the photo
-// segmentation places halfway between paper and stain.
-ReducedPicture eightBitCard(const StraightenedCard &card)
-{
-    if (!card.Resampled)
-        return reduceColours(card.Colour);
-    PhotoCard photo = segmentPhotoCard(card.Colour, static_cast<double>(card.ResolutionDpi));
-    return ReducedPicture{std::move(photo.Image), photo.Reduction};
 }
 
 std::string foundCardLog(const std::string &log, int index)

@@ -22,9 +22,6 @@ struct LoadedPicture {
 };
 Result<LoadedPicture> loadPicture(const std::string &path);
 
-// The 8-bit card the pipeline takes, from a straightened colour card.
-ReducedPicture eightBitCard(const StraightenedCard &card);
-
 // The cards found in the picture at `path`, each analysed with `settings`
 // at its own resolution, in AnalysedCard::Found; none, with the reason in
 // Said, when the picture cannot be read or holds no card.

@@ -5,6 +5,7 @@
 #include "app/ui/BackgroundWork.h"
 #include "app/ui/CardPicture.h"
 #include "app/ui/CardView.h"
+#include "app/ui/FindCardsDialog.h"
 #include "app/ui/frmMain.h"
 #include "intake/CardLoading.h"
 #include "intake/ColourPass.h"
@@ -17,6 +18,7 @@
 #include "line/StainTable.h"
 #include "line/StaleFigures.h"
 #include "model/CardGeometry.h"
+#include "templates/FoundCardFiles.h"
 #include "templates/ui/LoadTemplateForm.h"
 #include "text/DialogResults.h"
 #include "text/WholeFile.h"
@@ -695,6 +697,104 @@ bool ScanController::writeStainTable(const std::string &path)
         return false;
     }
     return true;
+}
+
+void ScanController::findCards()
+{
+    frmMain &w = w_;
+    if (w.busy_)
+        return;
+    CCommonDialogs dialog;
+    dialog.Init(&w);
+    dialog.Title = "Find Cards";
+    dialog.Filter = "All Pictures|*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.tif;*.tiff|JPEG Files (*.jpg)|*.jpg;*.jpeg|"
+                    "PNG Files (*.png)|*.png|Bitmap Files (*.bmp)|*.bmp|TIF Files (*.tif)|*.tif;*.tiff";
+    dialog.FilterIndex = 1;
+    dialog.InitialDir = w.prefs_.InitialDir;
+    if (!dialog.ShowOpen() || dialog.FileName.empty())
+        return;
+    findCardsIn(dialog.FileName);
+}
+
+void ScanController::findCardsIn(const std::string &path)
+{
+    if (w_.busy_)
+        return;
+    // A picture too large for the memory left is said, and nothing opens.
+    try {
+        findAndOpenCards(path);
+    } catch (const std::exception &e) {
+        showMessage(&w_, programText(openCommandErrorMessage(e.what())));
+    }
+}
+
+void ScanController::findAndOpenCards(const std::string &path)
+{
+    frmMain &w = w_;
+    const auto [folder, title] = splitPath(path);
+    w.prefs_.InitialDir = folder;
+    std::optional<SearchPicture> picture;
+    std::vector<FoundCard> found;
+    std::string reason;
+    const CardSize size = findSize_;
+    {
+        Work work(*this);
+        Result<SearchPicture> read = runInBackground([&path] { return readSearchPicture(path); });
+        if (!read.ok()) {
+            showMessage(&w, QStringLiteral("Error: ") + QString::fromStdString(title + ": " + read.reason()));
+            return;
+        }
+        picture = std::move(*read);
+        const SearchPicture &searched = *picture;
+        Result<std::vector<FoundCard>> cards =
+            runInBackground([&searched, size] { return vex::findCards(viewOf(searched.Colour), size); });
+        // A picture without a card is still shown, for the card size to be changed.
+        if (cards.ok())
+            found = std::move(*cards);
+        else
+            reason = cards.reason();
+    }
+    FindCardsDialog check(*picture, std::move(found), size, &w);
+    if (!reason.empty())
+        check.showReason(reason);
+    const int answer = check.exec();
+    findSize_ = check.cardSize();
+    if (answer != QDialog::Accepted || check.cards().empty())
+        return;
+    // A file that records a scanner's resolution is a scan, whose cards keep
+    // it; phones record 72 dpi or nothing, and a photo's cards take theirs
+    // from their size.
+    constexpr std::int32_t LowestScanDpi = 150;
+    const std::optional<std::int32_t> scanDpi =
+        picture->RecordedDpi >= LowestScanDpi ? std::optional<std::int32_t>(picture->RecordedDpi) : std::nullopt;
+    const SearchedPicture searched{picture->Indexed ? &*picture->Indexed : nullptr, &picture->Colour};
+    const std::vector<FoundCard> &cards = check.cards();
+    const CardSize chosen = check.cardSize();
+    std::vector<Result<SavedFoundCard>> saved;
+    {
+        Work work(*this);
+        saved = runInBackground([&] {
+            std::vector<Result<SavedFoundCard>> files;
+            for (std::size_t k = 0; k < cards.size(); ++k)
+                files.push_back(saveFoundCard(path, searched, cards[k], static_cast<int>(k) + 1, chosen, scanDpi));
+            return files;
+        });
+    }
+    std::string failures;
+    for (const Result<SavedFoundCard> &file : saved) {
+        if (!file.ok()) {
+            failures += "\r" + file.reason();
+            continue;
+        }
+        const auto [cardFolder, cardTitle] = splitPath(file->Path);
+        loadImage(cardTitle, cardFolder, file->ResolutionDpi);
+    }
+    if (!failures.empty())
+        showMessage(&w, QStringLiteral("Error: ") + programText("a card could not be saved:" + failures));
+    if (!w.cards_.empty()) {
+        w.currentCard_ = w.cardCount();
+        w.selectCurrentTab();
+    }
 }
 
 } // namespace vex::ui

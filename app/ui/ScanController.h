@@ -6,6 +6,8 @@
 // command from starting meanwhile, and Cancel (or closing the window) stops
 // the work at its next row.  The window's handlers forward here.
 
+#include "intake/CardFinder.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -35,6 +37,10 @@ public:
     bool loadImage(const std::string &fileTitle, const std::string &pathName, std::int32_t resolution);
     void loadFiles(const QStringList &paths);
     void cutSheet(const std::string &path);
+    // Finds the cards in a photo or a sheet, shows them to be checked and
+    // opens those accepted as cards, each saved beside the picture.
+    void findCards();
+    void findCardsIn(const std::string &path);
     bool runColourPassFor(int index);
     void scanCard(int index);
     void reanalyseCards(const std::vector<int> &cards);
@@ -57,7 +63,11 @@ private:
     // The bar at `done` of the whole, where a card's part ends.
     void showDone(double done);
 
+    void findAndOpenCards(const std::string &path);
+
     frmMain &w_;
+    // The card size Find Cards looked for last.
+    CardSize findSize_;
     int depth_ = 0;
     Share share_;
 };

@@ -86,6 +86,9 @@ void frmMain::buildControls()
     };
     loadButton_ = button(tr("Load Image"), "btnLoad");
     loadTemplateButton_ = button(tr("Load Template"), "btnLoadTemplate");
+    findCardsButton_ = button(tr("Find Cards"), "btnFindCards");
+    findCardsButton_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
+    findCardsButton_->setToolTip(tr("Find the cards in a photo or a scanned sheet (Ctrl+Shift+F)"));
     scanButton_ = button(tr("Stain Count"), "btnScan");
     scanAllButton_ = button(tr("All"), "btnScanAll");
     scanColourButton_ = button(tr("Scan Colours"), "btnScanColour");
@@ -104,6 +107,7 @@ void frmMain::buildControls()
 
     connect(loadButton_, &QPushButton::clicked, this, &frmMain::btnLoad_Click);
     connect(loadTemplateButton_, &QPushButton::clicked, this, &frmMain::btnLoadTemplate_Click);
+    connect(findCardsButton_, &QPushButton::clicked, this, &frmMain::btnFindCards_Click);
     connect(scanButton_, &QPushButton::clicked, this, &frmMain::btnScan_Click);
     connect(scanAllButton_, &QPushButton::clicked, this, &frmMain::btnScanAll_Click);
     connect(scanColourButton_, &QPushButton::clicked, this, &frmMain::btnScanColour_Click);
@@ -128,8 +132,8 @@ void frmMain::layOutControls()
     }
 
     auto *commands = new QHBoxLayout;
-    for (QPushButton *b :
-         {loadButton_, loadTemplateButton_, resolutionButton_, preferencesButton_, trial_->trialButton()})
+    for (QPushButton *b : {loadButton_, loadTemplateButton_, findCardsButton_, resolutionButton_, preferencesButton_,
+                           trial_->trialButton()})
         commands->addWidget(b);
     commands->addWidget(trial_->passCombo());
     commands->addStretch();

@@ -124,6 +124,9 @@ public:
     // Cuts the sheet image at `path` by a template into new cards (the
     // cutting window is shown modally).
     void cutSheet(const std::string &path) { scanner_->cutSheet(path); }
+    // Finds the cards in the photo or sheet at `path` (the check dialog is
+    // shown modally) and opens those accepted as cards.
+    void findCardsIn(const std::string &path) { scanner_->findCardsIn(path); }
     // Writes the results of the line to `path` after the questions of the
     // save command, in the layout its extension names (else TXT for filter
     // index 1, CSV otherwise); false when it stopped.
@@ -192,6 +195,7 @@ public:
 public slots:
     void btnLoad_Click() { scanner_->load(); }
     void btnLoadTemplate_Click() { scanner_->loadTemplate(); }
+    void btnFindCards_Click() { scanner_->findCards(); }
     void btnScan_Click() { scanner_->scan(); }
     void btnScanAll_Click() { scanner_->scanAll(); }
     void btnScanColour_Click() { scanner_->scanColour(); }
@@ -347,6 +351,7 @@ private:
 
     QPushButton *loadButton_ = nullptr;
     QPushButton *loadTemplateButton_ = nullptr;
+    QPushButton *findCardsButton_ = nullptr;
     QPushButton *scanButton_ = nullptr;
     QPushButton *scanAllButton_ = nullptr;
     QPushButton *scanColourButton_ = nullptr;

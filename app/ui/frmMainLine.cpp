@@ -31,7 +31,7 @@ void frmMain::CompositeCheck_Click()
         selectPass(currentPass());
         return;
     }
-    for (QWidget *w : {loadButton_, loadTemplateButton_, scanButton_, scanAllButton_})
+    for (QWidget *w : {loadButton_, loadTemplateButton_, findCardsButton_, scanButton_, scanAllButton_})
         w->setEnabled(!line);
     masking_->setCompositeShown(line);
     cardView_->setScrollEnabled(!line);

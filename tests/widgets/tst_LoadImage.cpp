@@ -1,6 +1,10 @@
 // Opening card images from the main window: checks, messages, order, state.
 
+#include "app/ui/FindCardsDialog.h"
 #include "app/ui/frmMain.h"
+#include "intake/Resolution.h"
+#include "intake/qt/PictureLoader.h"
+#include "support/DrawnPhoto.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
 #include "ui/Messages.h"
@@ -303,6 +307,64 @@ private slots:
             QApplication::sendEvent(w.get(), e);
         QVERIFY(!refused.isAccepted() && offered.isAccepted() && dropped.isAccepted());
         QTRY_COMPARE(w->cardCount(), 1);
+    }
+
+    void findCardsOpensTheCardOfAPhotoSavedBesideItAtItsResolution()
+    {
+        // A 76 x 26 mm card at 254 dpi, turned a little, on a leaf.
+        const QString photo = dir.filePath("leaf.png");
+        QVERIFY(test::drawnCardPhoto({1400, 1000}, {760, 260}, 6.0).Picture.save(photo));
+        auto w = window();
+        w->preferences().DisableBackgroundWarning = true;
+        w->preferences().DisableDitherWarning = true;
+        std::size_t shown = 0;
+        test::whenOpen<ui::FindCardsDialog>(w.get(), [&shown](ui::FindCardsDialog &d) {
+            shown = d.cards().size();
+            d.accept();
+        });
+        w->findCardsIn(photo.toStdString());
+        QCOMPARE(shown, std::size_t{1});
+        QCOMPARE(w->cardCount(), 1);
+        const CardRecord &card = w->cards()[1];
+        QCOMPARE(card.FilePath, folder() + "leaf-cards/leaf.png#1.bmp");
+        const DecodeResult saved = loadIndexedImage(card.FilePath);
+        QVERIFY(saved.ok());
+        QCOMPARE(recordedResolution(saved->PixelsPerMetreX, saved->PixelsPerMetreY), card.Resolution);
+        QVERIFY2(std::abs(card.Resolution - 254) <= 4, std::to_string(card.Resolution).c_str());
+        QVERIFY(std::abs(saved->Image.Width - 76.0 / 25.4 * card.Resolution) <= 2);
+    }
+
+    void aFoundCardsCornerFollowsTheMouseOnlyWhenTaken()
+    {
+        const QString photo = dir.filePath("drag.png");
+        QVERIFY(test::drawnCardPhoto({1400, 1000}, {760, 260}, 6.0).Picture.save(photo));
+        Result<ui::SearchPicture> picture = ui::readSearchPicture(photo.toStdString());
+        QVERIFY(picture.ok());
+        Result<std::vector<FoundCard>> found = findCards(viewOf(picture->Colour), CardSize{});
+        QVERIFY(found.ok());
+        ui::FindCardsDialog d(*picture, *found, CardSize{});
+        d.resize(900, 700);
+        d.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&d));
+        ui::FoundCardsView *view = d.view();
+        const FoundCard before = d.cards().at(0);
+        // Pressed away from every corner, the card stays as found.
+        test::drag(view, view->shownAt({700, 500}).toPoint(), QPoint(5, 5));
+        QCOMPARE(d.cards().at(0).Corners, before.Corners);
+        const QPoint from = view->shownAt(before.Corners[2]).toPoint();
+        const QPoint to = from + QPoint(30, 20);
+        test::drag(view, from, to);
+        const FoundCard after = d.cards().at(0);
+        // The picture's pixels per screen pixel.
+        const QPointF side = view->shownAt(before.Corners[1]) - view->shownAt(before.Corners[0]);
+        const double pixel =
+            std::hypot(before.Corners[1].X - before.Corners[0].X, before.Corners[1].Y - before.Corners[0].Y) /
+            std::hypot(side.x(), side.y());
+        const double dx = after.Corners[2].X - before.Corners[2].X - 30 * pixel;
+        const double dy = after.Corners[2].Y - before.Corners[2].Y - 20 * pixel;
+        QVERIFY2(std::hypot(dx, dy) < 2 * pixel, qPrintable(QStringLiteral("%1 %2 %3").arg(dx).arg(dy).arg(pixel)));
+        QCOMPARE(after.Corners[0], before.Corners[0]);
+        QVERIFY(after.LongSidePixels > before.LongSidePixels);
     }
 };
 

@@ -28,6 +28,9 @@
 //   vexolin-screenshots OUT_FOLDER --photo PHOTO.jpg   (a 12-megapixel colour
 //       photo of a card, made first when there is none, loaded and given its
 //       colour pass: the window at work and after, and how long it took)
+//   vexolin-screenshots OUT_FOLDER --find PICTURE   (Find Cards on a photo or
+//       a sheet: the cards found, a corner of the first dragged, and the
+//       window with the cards accepted, as find-NAME*.png)
 //
 // It ends with QCoreApplication::exit, not quit: quit would close the
 // windows first, and a window with unsaved work asks what to do with it.
@@ -36,6 +39,7 @@
 // user's settings.
 
 #include "app/ui/CardPicture.h"
+#include "app/ui/FindCardsDialog.h"
 #include "app/ui/StainOverlay.h"
 #include "app/ui/frmMain.h"
 #include "app/ui/frmPrefs.h"
@@ -338,6 +342,44 @@ int main(int argc, char **argv)
             save(QStringLiteral("load-after.png"));
             std::printf("loaded in %.2f s (%d ticks answered meanwhile); colour pass %.2f s (%d ticks); %d cards\n",
                         loadSeconds, loadTicks, passSeconds, ticks - loadTicks, window.cardCount());
+            QCoreApplication::exit(status);
+        });
+        return app.exec();
+    }
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("--find") && argc > 3) {
+        const QFileInfo picture(QString::fromLocal8Bit(argv[3]));
+        const QString name = out + QStringLiteral("/find-") + picture.completeBaseName();
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &window, [&] {
+            auto *dialog = qobject_cast<vex::ui::FindCardsDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            poll.stop();
+            dialog->resize(1100, 700);
+            QCoreApplication::processEvents();
+            status |= dialog->grab().save(name + QStringLiteral(".png")) ? 0 : 1;
+            if (!dialog->cards().empty()) {
+                // The first card's lower right corner dragged by the mouse.
+                vex::ui::FoundCardsView *view = dialog->view();
+                const QPoint from = view->shownAt(dialog->cards()[0].Corners[2]).toPoint();
+                const QPoint to = from + QPoint(40, 30);
+                QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, from);
+                QMouseEvent move(QEvent::MouseMove, to, view->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                                 Qt::NoModifier);
+                QApplication::sendEvent(view, &move);
+                QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, to);
+                QCoreApplication::processEvents();
+                status |= dialog->grab().save(name + QStringLiteral("-dragged.png")) ? 0 : 1;
+                QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, to);
+                QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, from);
+            }
+            dialog->accept();
+        });
+        QTimer::singleShot(0, &window, [&] {
+            poll.start(20);
+            window.findCardsIn(picture.absoluteFilePath().toStdString());
+            save(QStringLiteral("find-") + picture.completeBaseName() + QStringLiteral("-cards.png"));
+            std::printf("%d cards\n", window.cardCount());
             QCoreApplication::exit(status);
         });
         return app.exec();
