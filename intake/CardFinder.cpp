@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <numbers>
 #include <sstream>
 
@@ -140,12 +141,26 @@ const std::vector<std::uint8_t> &paperChromaTable()
 // Of 255: below a quarter of full light nothing is paper.
 constexpr int DarkLightness = 60;
 
+// OpenCV fills its CIELAB tables on the first conversion without a lock:
+// two pictures searched at once would both fill them and one copy would be
+// lost.  The first conversion is made once, alone.
+void toLab(const cv::Mat &bgr, cv::Mat &lab)
+{
+    static std::once_flag tables;
+    std::call_once(tables, [] {
+        const cv::Mat one(1, 1, CV_8UC3, cv::Scalar(0, 0, 0));
+        cv::Mat converted;
+        cv::cvtColor(one, converted, cv::COLOR_BGR2Lab);
+    });
+    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+}
+
 // The paper's chroma where a pixel has the paper's hue and is no darker
 // than `lightFloor` (CIELAB lightness of 255).
 cv::Mat paperChroma(const cv::Mat &bgr, int lightFloor)
 {
     cv::Mat lab;
-    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+    toLab(bgr, lab);
     const std::vector<std::uint8_t> &table = paperChromaTable();
     cv::Mat chroma(bgr.rows, bgr.cols, CV_8U);
     for (int y = 0; y < lab.rows; ++y) {
@@ -164,7 +179,7 @@ cv::Mat paperChroma(const cv::Mat &bgr, int lightFloor)
 int paperLightFloor(const cv::Mat &bgr, const cv::Mat &chroma, double threshold)
 {
     cv::Mat lab;
-    cv::cvtColor(bgr, lab, cv::COLOR_BGR2Lab);
+    toLab(bgr, lab);
     std::array<double, 256> histogram{};
     double count = 0.0;
     for (int y = 0; y < lab.rows; ++y) {

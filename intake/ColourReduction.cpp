@@ -158,6 +158,14 @@ std::size_t gridCell(const std::uint8_t *bgr)
 // Blue, green, red in [0, 1] to CIELAB, many colours at once.
 cv::Mat toLab(const cv::Mat &bgrUnit)
 {
+    // OpenCV fills its CIELAB tables on the first conversion without a
+    // lock; pictures reduced side by side must not both fill them.
+    static std::once_flag tables;
+    std::call_once(tables, [] {
+        const cv::Mat one(1, 1, CV_32FC3, cv::Scalar(0, 0, 0));
+        cv::Mat converted;
+        cv::cvtColor(one, converted, cv::COLOR_BGR2Lab);
+    });
     cv::Mat lab;
     cv::cvtColor(bgrUnit, lab, cv::COLOR_BGR2Lab);
     return lab.reshape(1, bgrUnit.rows);
