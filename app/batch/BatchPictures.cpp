@@ -8,7 +8,6 @@
 #include "templates/FoundCardFiles.h"
 
 #include <QImage>
-#include <QImageReader>
 #include <QString>
 
 #include <cmath>
@@ -33,29 +32,12 @@ Result<LoadedPicture> failed(std::string reason)
 // Any other picture in its colours, turned as its camera says it is seen.
 Result<LoadedPicture> loadColours(const std::string &path)
 {
-    QImageReader reader(QString::fromStdString(path));
-    reader.setAutoTransform(true);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        return failed("the picture cannot be read (" + reader.errorString().toStdString() + ")");
-    picture = picture.convertToFormat(QImage::Format_RGB888);
+    Result<ColourPicture> read = readColourPicture(path);
+    if (!read.ok())
+        return failed(read.reason());
     LoadedPicture loaded;
-    // Qt gives 96 dpi where a file records nothing: below a scanner's.
-    loaded.RecordedDpi = recordedResolution(picture.dotsPerMeterX(), picture.dotsPerMeterY());
-    ColourImage &c = loaded.Colour;
-    c.Width = picture.width();
-    c.Height = picture.height();
-    c.SourceBits = picture.depth();
-    c.Bgr.resize(static_cast<std::size_t>(c.Width) * static_cast<std::size_t>(c.Height) * 3);
-    for (int y = 0; y < c.Height; ++y) {
-        const std::uint8_t *in = picture.constScanLine(y);
-        std::uint8_t *out = c.row(c.Height - 1 - y);
-        for (int x = 0; x < c.Width; ++x, in += 3, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        }
-    }
+    loaded.RecordedDpi = read->RecordedDpi;
+    loaded.Colour = std::move(read->Colour);
     return loaded;
 }
 

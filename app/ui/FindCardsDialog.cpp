@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -58,28 +57,12 @@ Result<SearchPicture> readSearchPicture(const std::string &path)
         return p;
     }
     // Any other picture in its colours, turned as its camera says it is seen.
-    QImageReader reader(QString::fromStdString(path));
-    reader.setAutoTransform(true);
-    QImage picture = reader.read();
-    if (picture.isNull())
-        return Result<SearchPicture>(
-            Status::failure("the picture cannot be read (" + reader.errorString().toStdString() + ")"));
-    picture = picture.convertToFormat(QImage::Format_RGB888);
-    p.RecordedDpi = recordedResolution(picture.dotsPerMeterX(), picture.dotsPerMeterY());
-    ColourImage &c = p.Colour;
-    c.Width = picture.width();
-    c.Height = picture.height();
-    c.Bgr.resize(static_cast<std::size_t>(c.Width) * static_cast<std::size_t>(c.Height) * 3);
-    for (int y = 0; y < c.Height; ++y) {
-        const std::uint8_t *in = picture.constScanLine(y);
-        std::uint8_t *out = c.row(c.Height - 1 - y);
-        for (int x = 0; x < c.Width; ++x, in += 3, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        }
-    }
-    p.Shown = std::move(picture);
+    Result<ColourPicture> read = readColourPicture(path);
+    if (!read.ok())
+        return Result<SearchPicture>(read.status());
+    p.RecordedDpi = read->RecordedDpi;
+    p.Colour = std::move(read->Colour);
+    p.Shown = std::move(read->Picture);
     return p;
 }
 

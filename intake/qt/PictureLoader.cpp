@@ -3,6 +3,7 @@
 #include "intake/CardLoading.h"
 #include "intake/ColourReduction.h"
 #include "intake/GifHeader.h"
+#include "intake/Resolution.h"
 #include "intake/qt/JpegPicture.h"
 #include "intake/qt/PictureFacts.h"
 
@@ -752,6 +753,35 @@ DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options
 DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
 {
     return decodeFile(path, png ? PictureKind::Png : PictureKind::Jpeg, IntakeOptions{true});
+}
+
+Result<ColourPicture> readColourPicture(const std::string &path)
+{
+    QImageReader reader(QString::fromStdString(path));
+    reader.setAutoTransform(true);
+    ColourPicture read;
+    read.Picture = reader.read();
+    if (read.Picture.isNull())
+        return Result<ColourPicture>(
+            Status::failure("the picture cannot be read (" + reader.errorString().toStdString() + ")"));
+    read.Picture = read.Picture.convertToFormat(QImage::Format_RGB888);
+    // Qt gives 96 dpi where a file records nothing: below a scanner's.
+    read.RecordedDpi = recordedResolution(read.Picture.dotsPerMeterX(), read.Picture.dotsPerMeterY());
+    ColourImage &c = read.Colour;
+    c.Width = read.Picture.width();
+    c.Height = read.Picture.height();
+    c.SourceBits = read.Picture.depth();
+    c.Bgr.resize(static_cast<std::size_t>(c.Width) * static_cast<std::size_t>(c.Height) * 3);
+    for (int y = 0; y < c.Height; ++y) {
+        const std::uint8_t *in = read.Picture.constScanLine(y);
+        std::uint8_t *out = c.row(c.Height - 1 - y);
+        for (int x = 0; x < c.Width; ++x, in += 3, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    return read;
 }
 
 QImage toQImage(const IndexedImage &image)

@@ -8,10 +8,12 @@
 
 #include "intake/BmpFile.h"
 #include "intake/CardLoading.h"
+#include "intake/ColourImage.h"
 #include "intake/IndexedImage.h"
 
 #include <QImage>
 
+#include <cstdint>
 #include <string>
 
 namespace vex {
@@ -39,6 +41,17 @@ DecodeResult decodeTifFile(const std::string &path, const IntakeOptions &options
 // pictures keep their indices as TIFs do, all others are reduced.  The
 // decoders named by these functions are used whatever the content is.
 DecodeResult decodePngOrJpegFile(const std::string &path, bool png);
+
+// Any picture Qt reads, in its colours and turned as its camera says it is
+// seen: the picture as Qt holds it (RGB888, for showing), its colours
+// bottom-up as the card finder takes them, and the resolution its file
+// records (0 for none).
+struct ColourPicture {
+    QImage Picture;
+    ColourImage Colour;
+    std::int32_t RecordedDpi = 0;
+};
+Result<ColourPicture> readColourPicture(const std::string &path);
 
 // For display: Format_Indexed8 with the picture's colour table and the rows
 // top-down, as QImage keeps them.  A null QImage for an empty picture.
