@@ -20,7 +20,7 @@ constexpr double Gamma = 2.2;
 double normal(Random &rng)
 {
     // Box-Muller: the standard library's distributions differ between
-    // library versions, and the same spec must give the same card.
+    // library versions, and the same description must give the same card.
     const double u = std::max(rng.unit(), 1e-12);
     const double v = rng.unit();
     return std::sqrt(-2.0 * std::log(u)) * std::cos(2.0 * std::numbers::pi * v);

@@ -25,7 +25,7 @@
 //     vex::photosim::Photo photo = vex::photosim::simulatePhoto(spec);
 //     photo.Image (BGR, as decoded from photo.Jpeg), photo.Corners, photo.Truth
 //
-// The same spec gives the same picture on every machine that has the same
+// The same description gives the same picture on every machine that has the same
 // OpenCV and libjpeg: the random numbers come from our own generator.
 
 #include <opencv2/core.hpp>
@@ -144,10 +144,10 @@ struct Photo {
     CardTruth Truth;
 };
 
-// Fine (empty) when the spec can be drawn, else why not.
+// Fine (empty) when the card or photo described can be drawn, else why not.
 std::string checkCardSpec(const CardSpec &spec);
 std::string checkSpec(const PhotoSpec &spec);
-// The spec must pass checkSpec.
+// The description must pass checkSpec.
 Photo simulatePhoto(const PhotoSpec &spec);
 
 // The card alone as drawn, at spec.Dpi, without camera: BGR 8 bits, and the
