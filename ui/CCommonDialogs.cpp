@@ -143,4 +143,22 @@ bool CCommonDialogs::ShowFolder()
     return true;
 }
 
+bool chooseFileToSave(QWidget *owner, const std::string &title, const std::string &filter, const std::string &defExt,
+                      const std::string &folder, std::string &path, int *filterIndex)
+{
+    CCommonDialogs dialog;
+    dialog.Init(owner);
+    dialog.Title = title;
+    dialog.Filter = filter;
+    dialog.FilterIndex = filterIndex ? *filterIndex : 1;
+    dialog.DefExt = defExt;
+    dialog.InitialDir = folder;
+    if (!dialog.ShowSave())
+        return false;
+    path = dialog.FileName;
+    if (filterIndex)
+        *filterIndex = dialog.FilterIndex;
+    return true;
+}
+
 } // namespace vex::ui

@@ -58,4 +58,10 @@ private:
     QWidget *owner_ = nullptr;
 };
 
+// A save dialog of `title` for the types of `filter` ("desc|pattern|..."),
+// starting in `folder`: true with the chosen file in `path`, and the chosen
+// type (1-based) in `filterIndex` when given; false when cancelled.
+bool chooseFileToSave(QWidget *owner, const std::string &title, const std::string &filter, const std::string &defExt,
+                      const std::string &folder, std::string &path, int *filterIndex = nullptr);
+
 } // namespace vex::ui

@@ -341,18 +341,10 @@ void LineView::btnWriteComposite_Click()
     if (w_.ChooseResultsFile) {
         if (!w_.ChooseResultsFile(path, filterIndex))
             return;
-    } else {
-        CCommonDialogs dialog;
-        dialog.Init(w_.Owner);
-        dialog.Title = "Save Analysis Results";
-        dialog.Filter = "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv";
-        dialog.FilterIndex = 1;
-        dialog.DefExt = "txt";
-        dialog.InitialDir = saveDialogFolder(w_.Prefs);
-        if (!dialog.ShowSave())
-            return;
-        path = dialog.FileName;
-        filterIndex = dialog.FilterIndex;
+    } else if (!chooseFileToSave(w_.Owner, "Save Analysis Results",
+                                 "Text File (*.txt)|*.txt|Comma-Separated Values File (*.csv)|*.csv", "txt",
+                                 saveDialogFolder(w_.Prefs), path, &filterIndex)) {
+        return;
     }
     noteSavedTo(w_.Prefs, path);
     writeResults(path, filterIndex);

@@ -635,17 +635,9 @@ void ScanController::writeStains()
     if (w.chooseStainFile) {
         if (!w.chooseStainFile(path))
             return;
-    } else {
-        CCommonDialogs dialog;
-        dialog.Init(&w);
-        dialog.Title = "Save Stain Table";
-        dialog.Filter = "Comma-Separated Values File (*.csv)|*.csv";
-        dialog.FilterIndex = 1;
-        dialog.DefExt = "csv";
-        dialog.InitialDir = saveDialogFolder(w.prefs_);
-        if (!dialog.ShowSave())
-            return;
-        path = dialog.FileName;
+    } else if (!chooseFileToSave(&w, "Save Stain Table", "Comma-Separated Values File (*.csv)|*.csv", "csv",
+                                 saveDialogFolder(w.prefs_), path)) {
+        return;
     }
     noteSavedTo(w.prefs_, path);
     writeStainTable(path);

@@ -356,17 +356,11 @@ void TrialController::btnSaveTrialAs_Click()
     if (w_.ChooseToSave) {
         if (!w_.ChooseToSave(path))
             return;
-    } else {
-        CCommonDialogs dialog;
-        dialog.Init(w_.Owner);
-        dialog.Title = "Save Trial";
-        dialog.Filter = TrialFilter;
-        dialog.DefExt = "vexolin";
-        dialog.InitialDir = path_.empty() ? saveDialogFolder(w_.Prefs)
-                                          : QFileInfo(QString::fromStdString(path_)).absolutePath().toStdString();
-        if (!dialog.ShowSave())
-            return;
-        path = dialog.FileName;
+    } else if (!chooseFileToSave(w_.Owner, "Save Trial", TrialFilter, "vexolin",
+                                 path_.empty() ? saveDialogFolder(w_.Prefs)
+                                               : QFileInfo(QString::fromStdString(path_)).absolutePath().toStdString(),
+                                 path)) {
+        return;
     }
     noteSavedTo(w_.Prefs, path);
     if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty())
