@@ -76,7 +76,7 @@ LabelledLines lineApplicatorLines(const CardList &cards, const LineResults &line
             if (cards[i].Scanned && !cards[i].Excluded)
                 densities.push_back(countedDensity(cards[i]));
         const double share = shareWithin(settings.DensityTargetLow, settings.DensityTargetHigh, densities);
-        const auto within = std::lround(share * static_cast<double>(densities.size()));
+        const std::size_t within = countWithin(settings.DensityTargetLow, settings.DensityTargetHigh, densities);
         lines.emplace_back("Density Target:", targetText(settings) + " drops/cm²: " + std::to_string(within) + " of " +
                                                   std::to_string(densities.size()) + " cards within (" +
                                                   formatFixed(100.0 * share, 0) + " %)");

@@ -50,14 +50,19 @@ const char *densityVerdictText(DensityVerdict v)
     return "";
 }
 
+std::size_t countWithin(double low, double high, const std::vector<double> &densities)
+{
+    std::size_t within = 0;
+    for (const double d : densities)
+        within += densityVerdict(low, high, d) == DensityVerdict::Within ? 1 : 0;
+    return within;
+}
+
 double shareWithin(double low, double high, const std::vector<double> &densities)
 {
     if (densities.empty())
         return 0.0;
-    std::size_t within = 0;
-    for (const double d : densities)
-        within += densityVerdict(low, high, d) == DensityVerdict::Within ? 1 : 0;
-    return static_cast<double>(within) / static_cast<double>(densities.size());
+    return static_cast<double>(countWithin(low, high, densities)) / static_cast<double>(densities.size());
 }
 
 } // namespace vex

@@ -3,6 +3,7 @@
 // card falls below, within or above, from the usual advice per product type
 // or as typed.
 
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,7 +33,9 @@ enum class DensityVerdict { Below, Within, Above };
 DensityVerdict densityVerdict(double low, double high, double density);
 const char *densityVerdictText(DensityVerdict v); // "below", "within", "above"
 
-// The share (0..1) of `densities` within the range; 0 for none.
+// How many of `densities` lie within the range, and their share (0..1; 0
+// for none).
+std::size_t countWithin(double low, double high, const std::vector<double> &densities);
 double shareWithin(double low, double high, const std::vector<double> &densities);
 
 } // namespace vex

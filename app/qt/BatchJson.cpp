@@ -441,7 +441,8 @@ BatchJsonFrame batchJsonFrame(const std::vector<BatchCardResult> &cards, const L
                         QJsonObject{{QStringLiteral("low"), settings->DensityTargetLow},
                                     {QStringLiteral("high"), settings->DensityTargetHigh},
                                     {QStringLiteral("cards_within"),
-                                     static_cast<qint64>(std::lround(share * static_cast<double>(densities.size())))},
+                                     static_cast<qint64>(countWithin(settings->DensityTargetLow,
+                                                                     settings->DensityTargetHigh, densities))},
                                     {QStringLiteral("share_within"), share}});
         }
         root.insert(QStringLiteral("card_stats"), cardStats(cards, *line, mean, root));
