@@ -3,6 +3,7 @@
 #include "model/Units.h"
 
 #include "app/AppState.h"
+#include "line/CardLimits.h"
 #include "line/DensityTarget.h"
 #include "line/EffectiveSwath.h"
 #include "line/SettingsTable.h"
@@ -158,6 +159,13 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates, const AnalysisS
         o.insert(QStringLiteral("warnings"), warnings);
     }
     if (settings) {
+        // Found cards say it with their source; every other card at the
+        // resolution it was analysed at.
+        if (!r.Source && card.Resolution > 0) {
+            o.insert(QStringLiteral("smallest_detectable_um"),
+                     smallestDetectableDropUm(card.Resolution, settings->Spread));
+            o.insert(QStringLiteral("smallest_detectable_stain_um"), smallestDetectableStainUm(card.Resolution));
+        }
         const QualityTable &table = settings->Quality;
         if (const SprayQuality q = classifySpray(table, f.Dv01, drops ? card.VMD : 0.0); q.Known)
             o.insert(QStringLiteral("spray_quality"), qualityObject(q));

@@ -156,6 +156,7 @@ TEST_F(BatchTool, JsonDocumentWithTheCardsInTheGivenOrder)
     const QJsonObject overlap = c.value(QStringLiteral("overlap")).toObject();
     EXPECT_DOUBLE_EQ(overlap.value(QStringLiteral("stain_coverage")).toDouble(), 23.0 / (32.0 * 24.0));
     EXPECT_EQ(overlap.value(QStringLiteral("stain_coverage")), overlap.value(QStringLiteral("coverage")));
+    EXPECT_DOUBLE_EQ(c.value(QStringLiteral("smallest_detectable_stain_um")).toDouble(), 3 * 25400.0 / 600);
 }
 
 TEST_F(BatchTool, UnreadableCardIsReportedAndTheOthersStillAnalysed)
