@@ -105,6 +105,15 @@ keep sheet cutting-templates.png sheet-templates.png
 shot photo --photo photo.jpg
 keep photo load-after.png photo-loaded.png
 
+# A phone photo of a card on a leaf and a flatbed scan of six cards, drawn by
+# the photo simulator, in the Find Cards window.
+"$build/tools/cardgen/vexolin-cardgen" photo "$work/leaf.jpg" --rotation 8 --tilt-x 6 --gradient 0.2 >/dev/null
+"$build/tools/cardgen/vexolin-cardgen" sheet "$work/sheet.png" --cards 6 >/dev/null
+shot find-photo --find "$work/leaf.jpg"
+keep find-photo find-leaf.png find-photo.png 1000
+shot find-sheet --find "$work/sheet.png"
+keep find-sheet find-sheet.png find-sheet.png 1000
+
 shot prefs --prefs
 keep prefs prefs-tooltip.png preferences-tooltip.png
 
