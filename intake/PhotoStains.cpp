@@ -55,6 +55,10 @@ constexpr double PaperSmoothingMm = 0.5;
 // sized by the colour it holds rather than by its half-way edge: a disc of
 // three pixels' radius.
 constexpr int SmallStainPixels = 28;
+// How closely a mark's colour, as a contrast against the paper, must point
+// the way of the dye's to be taken as a stain of it (the cosine of the angle
+// between them; a tenth of a turn).
+constexpr double SameDyeCosine = 0.8;
 // A faint stain covers this many pixels at most, blur and all.
 constexpr int FaintStainPixels = 4 * SmallStainPixels;
 
@@ -565,6 +569,62 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     std::array<std::array<double, 3>, HueBins> binSum{};
     std::array<std::int64_t, HueBins> binCount{};
     std::int64_t stainPixels = 0;
+    // A small stain's pixels, and a large one's rim, hold too little of the
+    // stain colour to tell its hue: blur mixes them with the paper and JPEG
+    // keeps colour at half the resolution, spreading a small stain's colour
+    // over the paper around it while its darkness stays in place.  Those
+    // pixels take the colour of their stain as a whole: its contrast against
+    // the paper summed over the stain and the ring its colour spread into
+    // (blur and subsampling move colour about but keep its sum), over the
+    // share of stain colour held there in all.
+    cv::Mat stains;
+    cv::Mat boxes;
+    cv::Mat centres;
+    const int stainCount = cv::connectedComponentsWithStats(stained, stains, boxes, centres, 8, CV_32S);
+    // Per stain: its paper, its contrast against it (B, G, R each), the share
+    // of stain colour it holds, its pixels.
+    std::vector<std::array<double, 8>> whole(static_cast<std::size_t>(stainCount));
+    constexpr int ColourRing = 2;
+    for (int k = 1; k < stainCount; ++k) {
+        const cv::Rect box =
+            cv::Rect(boxes.at<int>(k, cv::CC_STAT_LEFT) - ColourRing, boxes.at<int>(k, cv::CC_STAT_TOP) - ColourRing,
+                     boxes.at<int>(k, cv::CC_STAT_WIDTH) + 2 * ColourRing,
+                     boxes.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * ColourRing) &
+            cv::Rect(0, 0, w, h);
+        std::array<double, 8> &sum = whole[static_cast<std::size_t>(k)];
+        for (int y = box.y; y < box.br().y; ++y) {
+            const int inside = std::clamp(y, edge, h - 1 - edge);
+            const auto *l = stains.ptr<std::int32_t>(y);
+            const auto *f3 = f.ptr<cv::Vec3f>(inside);
+            const auto *p = paper.ptr<cv::Vec3f>(inside);
+            const auto *t = share.ptr<float>(inside);
+            for (int col = box.x; col < box.br().x; ++col) {
+                if (l[col] != k && l[col] != 0)
+                    continue;
+                const int x = std::clamp(col, edge, w - 1 - edge);
+                for (int ch = 0; ch < 3; ++ch)
+                    sum[static_cast<std::size_t>(3 + ch)] += (p[x][ch] - f3[x][ch]) / p[x][ch];
+                sum[6] += std::min(t[x], 1.0f);
+                if (l[col] == k) {
+                    for (int ch = 0; ch < 3; ++ch)
+                        sum[static_cast<std::size_t>(ch)] += p[x][ch];
+                    sum[7] += 1.0;
+                }
+            }
+        }
+    }
+    // The spray's dye is one colour over the card; a mark whose colour leans
+    // the way of the dye's is a stain of it, and its faint pixels take the
+    // dye's colour.  Dirt, soil or a dark speck leans another way (brown or
+    // grey is no bluer than the paper) and keeps its own colour, for the hue
+    // test to refuse.
+    const cv::Vec3f dye = result.Facts.AssumedStainColour ? TypicalStainContrast : stainContrast;
+    const auto ofTheDye = [&dye](const std::array<double, 8> &sum) {
+        const cv::Vec3d mark(sum[3], sum[4], sum[5]);
+        const cv::Vec3d reference(dye[0], dye[1], dye[2]);
+        const double norms = cv::norm(mark) * cv::norm(reference);
+        return norms > 0.0 && mark.dot(reference) >= SameDyeCosine * norms;
+    };
     for (int y = 0; y < h; ++y) {
         const int inside = std::clamp(y, edge, h - 1 - edge);
         const auto *s = stained.ptr<std::uint8_t>(y);
@@ -581,8 +641,14 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             // taken out, so that edge pixels keep the hue of their stain.
             const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
             std::array<double, 3> bgr{};
-            for (int ch = 0; ch < 3; ++ch)
-                bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+            const std::array<double, 8> &own = whole[static_cast<std::size_t>(stains.at<std::int32_t>(y, col))];
+            if ((t[x] < 0.5f || own[7] < SmallStainPixels) && own[6] > 0.0 && ofTheDye(own)) {
+                for (std::size_t ch = 0; ch < 3; ++ch)
+                    bgr[ch] = toLevel(p[x][static_cast<int>(ch)] * (1.0 - dye[static_cast<int>(ch)]) - LightFloor);
+            } else {
+                for (int ch = 0; ch < 3; ++ch)
+                    bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+            }
             const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
                                   static_cast<int>(std::lround(bgr[0])));
             const int bin = std::min(HueBins - 1, hue * HueBins / 256);

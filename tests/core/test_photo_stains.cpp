@@ -163,6 +163,21 @@ TEST(PhotoStains, CardIsPaperOneColourStainsBlueNoneTakenForDither)
         notBlue += index != 1 && std::abs(hueOf(c[2], c[1], c[0]) - 165) > 12 ? 1 : 0;
     }
     EXPECT_EQ(notBlue, 0);
+
+    // Faint specks: one of the dye keeps the dye's hue, a brown one (soil on
+    // the card) keeps its own, for the hue test to refuse.
+    cv::Mat specks(300, 600, CV_8UC3, cv::Scalar(50, 200, 230));
+    cv::circle(specks, {100, 100}, 60, cv::Scalar(130, 50, 35), cv::FILLED); // a stain to learn the dye from
+    cv::circle(specks, {300, 150}, 1, cv::Scalar(130, 50, 35), cv::FILLED);
+    cv::circle(specks, {450, 150}, 1, cv::Scalar(40, 70, 110), cv::FILLED);
+    cv::GaussianBlur(specks, specks, {5, 5}, 1.0);
+    const PhotoCard speckCard = segmentPhotoCard(specks, 300);
+    const auto hueAt = [&speckCard](int x, int y) {
+        const std::uint8_t *c = &speckCard.Image.PaletteBgr[3u * speckCard.Image.row(299 - y)[x]];
+        return hueOf(c[2], c[1], c[0]);
+    };
+    EXPECT_NEAR(hueAt(300, 150), 165, 12);
+    EXPECT_GT(std::abs(hueAt(450, 150) - 165), 40);
 }
 
 } // namespace
