@@ -65,6 +65,14 @@ std::string trialStateKey(const AnalysisSettings &settings, const std::vector<Pa
                   double(c.PositionEdited), double(c.EditedPosition), double(c.Excluded), c.VMD, c.DropDensity,
                   c.VolumeDensity, c.TotalVolume, double(c.Stains.size()), double(c.RejectedCount), c.StainCoverage})
                 add(key, v);
+            if (c.Source) {
+                add(key, c.Source->PicturePath);
+                for (const double v : {double(c.Source->Index), c.Source->WidthMm, c.Source->HeightMm})
+                    add(key, v);
+                for (const CardSource::Corner &corner : c.Source->Corners)
+                    for (const double v : {corner.X, corner.Y})
+                        add(key, v);
+            }
         }
     }
     return key;

@@ -2,6 +2,7 @@
 // The record of one opened card image, and the card list.  Card indices are
 // 1-based everywhere in the program; the list hides the 0-based vector.
 
+#include "model/CardSource.h"
 #include "model/LargeBuffer.h"
 #include "model/ScanSummary.h"
 #include "model/SizeClass.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -186,6 +188,8 @@ struct CardRecord {
     std::int64_t FileSize = -1;
     std::string ContentHash; // SHA-256, lower-case hex; empty until known
     CardFileState FileState = CardFileState::Present;
+    // Set for a card cut from a photo or a sheet by Find Cards.
+    std::optional<CardSource> Source;
     std::uint8_t BackgroundIndex = 0;
     std::uint8_t DitherIndex = 0;
     std::array<std::int32_t, 257> PaletteHue{};

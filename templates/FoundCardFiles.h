@@ -6,11 +6,16 @@
 
 #include "intake/CardFinder.h"
 #include "intake/ColourReduction.h"
+#include "model/CardSource.h"
 #include "text/Result.h"
 
+#include "model/CardRecord.h"
+
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vex {
 
@@ -30,9 +35,39 @@ std::string foundCardFileName(const std::string &picturePath, int index);
 struct SavedFoundCard {
     std::string Path;
     std::int32_t ResolutionDpi = 0;
+    // As the card was cut: clockwise from its top left (a straight cut's as it lies).
+    std::array<PicturePoint, 4> Corners;
 };
 Result<SavedFoundCard> saveFoundCard(const std::string &picturePath, const SearchedPicture &picture,
                                      const FoundCard &card, int index, const CardSize &size,
                                      std::optional<std::int32_t> scanDpi);
+
+// A picture that records a scanner's resolution is a scan, whose cards keep
+// it; phones record 72 dpi or nothing, and a photo's cards take theirs from
+// their size.
+std::optional<std::int32_t> scanResolution(std::int32_t recordedDpi);
+
+// What a card cut from the picture keeps of where it came from.
+CardSource cardSourceOf(const std::string &picturePath, const SavedFoundCard &saved, int index, const CardSize &size);
+
+// Cuts a card whose file has gone again from the picture it came from (read
+// again, and its scan resolution taken as Find Cards took it), into
+// the file it had: the very bytes Find Cards wrote while the picture is
+// unchanged.  Only a file missing from the cards' folder of that picture,
+// named as Find Cards names that card, is written: a trial from elsewhere
+// cannot have a file made anywhere else.
+Status cutCardAgain(const CardRecord &card, const SearchedPicture &picture, std::optional<std::int32_t> scanDpi);
+
+// The cards once accepted from the picture at `picturePath`, among `sources`,
+// to be shown again as they were: their corners in the order of their places
+// in the picture, and the card size they were cut to (that of the last one
+// named; cards of another size are left out).  A place named twice, as when
+// corners were corrected and accepted again, takes the later.  Nothing when
+// no card came from that picture.
+struct CutCards {
+    std::vector<FoundCard> Cards;
+    CardSize Size;
+};
+std::optional<CutCards> cardsCutFrom(const std::string &picturePath, const std::vector<CardSource> &sources);
 
 } // namespace vex

@@ -40,6 +40,14 @@ std::string finalHex(EVP_MD_CTX *context)
 
 } // namespace
 
+std::string pictureToCutAgain(const CardRecord &card)
+{
+    if (!card.Source || card.FileState != CardFileState::Missing || regularFileSize(card.Source->PicturePath) < 0 ||
+        ::access(card.Source->PicturePath.c_str(), R_OK) != 0)
+        return {};
+    return card.Source->PicturePath;
+}
+
 std::string fileSha256(const std::string &path, std::string &error)
 {
     error.clear();

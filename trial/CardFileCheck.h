@@ -28,6 +28,10 @@ CardFileState cardFileState(const CardRecord &card);
 // cards not yet checked keep the state they had.
 void checkCardFiles(Trial &trial, const std::function<bool(int done, int total)> &progress = {});
 
+// The picture a card whose file is missing was cut from, when that picture
+// is still there to cut it again from; else empty.
+std::string pictureToCutAgain(const CardRecord &card);
+
 // Notes the size and SHA-256 of the card's file as it is now, for a card
 // about to be saved whose content is not known yet.
 Status noteCardFile(CardRecord &card);

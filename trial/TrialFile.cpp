@@ -183,6 +183,24 @@ void estimateColumns(Overlap &o, Visit &&v)
     v("deposit_high", o.EstimatedDepositCi[1]);
 }
 
+// Where a card cut from a photo or a sheet came from, in a table of its own
+// for the same reason; the picture's path is stored as a card's is.
+constexpr std::array<const char *, 4> CornerNames = {"top_left", "top_right", "bottom_right", "bottom_left"};
+// The card sizes Find Cards takes, millimetres.
+constexpr Range CardSizeMm{5.0, 500.0};
+
+template <class Source, class Visit>
+void sourceColumns(Source &s, Visit &&v)
+{
+    v("card_index", s.Index, Range{1});
+    for (std::size_t i = 0; i < CornerNames.size(); ++i) {
+        v(std::string(CornerNames[i]) + "_x", s.Corners[i].X, Signed);
+        v(std::string(CornerNames[i]) + "_y", s.Corners[i].Y, Signed);
+    }
+    v("width_mm", s.WidthMm, CardSizeMm);
+    v("height_mm", s.HeightMm, CardSizeMm);
+}
+
 template <class Class, class Visit>
 void classColumns(Class &c, Visit &&v)
 {
@@ -264,7 +282,15 @@ const ColumnList &estimateList()
     return list;
 }
 
-std::string schema()
+const ColumnList &sourceList()
+{
+    static const ColumnList list = columnsOf<CardSource>([](auto &r, auto &v) { sourceColumns(r, v); });
+    return list;
+}
+
+// The table of sources only when a card has one: a trial without cards cut
+// from pictures is written as it was before sources were kept.
+std::string schema(bool withSources)
 {
     return "CREATE TABLE vexolin (key TEXT PRIMARY KEY, value TEXT NOT NULL);\n"
            "CREATE TABLE settings (key TEXT PRIMARY KEY, value TEXT NOT NULL);\n"
@@ -281,7 +307,11 @@ std::string schema()
            classList().Definitions +
            ",\n  PRIMARY KEY (card, class));\n"
            "CREATE TABLE card_estimates (\n  card INTEGER PRIMARY KEY REFERENCES cards(id)" +
-           estimateList().Definitions + ");\n";
+           estimateList().Definitions + ");\n" +
+           (withSources ? "CREATE TABLE card_sources (\n  card INTEGER PRIMARY KEY REFERENCES cards(id),\n"
+                          "  picture TEXT NOT NULL" +
+                              sourceList().Definitions + ");\n"
+                        : std::string());
 }
 
 // The hue tables as blobs of little-endian 32-bit numbers, whatever the machine.
@@ -526,6 +556,8 @@ public:
         add("SELECT * FROM size_classes NOT INDEXED ORDER BY card, class");
         if (hasTable("card_estimates"))
             add("SELECT * FROM card_estimates NOT INDEXED ORDER BY card");
+        if (hasTable("card_sources"))
+            add("SELECT * FROM card_sources NOT INDEXED ORDER BY card");
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
         if (!error_.empty() || EVP_DigestFinal_ex(context_.get(), digest, &length) != 1) {
@@ -715,7 +747,11 @@ public:
         // The file is new and nobody else sees it before it is renamed:
         // no journal on disc, no syncing of SQLite's own, one sync at the end.
         exec("PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF; PRAGMA temp_store = MEMORY; BEGIN;");
-        exec(schema());
+        const bool withSources = std::any_of(trial.Passes.begin(), trial.Passes.end(), [](const LinePass &p) {
+            return std::any_of(p.Cards.records().begin(), p.Cards.records().end(),
+                               [](const CardRecord &c) { return c.Source.has_value(); });
+        });
+        exec(schema(withSources));
         RowWriter header(prepare("INSERT INTO vexolin (key, value) VALUES (?, ?)"), error_);
         for (const auto &[key, value] :
              {std::pair<std::string, std::string>{"schema_version", std::to_string(TrialSchemaVersion)},
@@ -746,6 +782,10 @@ public:
         RowWriter estimate(prepare("INSERT INTO card_estimates (card" + estimateList().Names + ") VALUES (?" +
                                    placeholders(estimateList().Count) + ")"),
                            error_);
+        RowWriter source(withSources ? prepare("INSERT INTO card_sources (card, picture" + sourceList().Names +
+                                               ") VALUES (?, ?" + placeholders(sourceList().Count) + ")")
+                                     : nullptr,
+                         error_);
         int cardId = 0;
         for (std::size_t p = 0; p < trial.Passes.size(); ++p) {
             const LinePass &line = trial.Passes[p];
@@ -785,6 +825,15 @@ public:
                     estimate("card", cardId);
                     estimateColumns(c.Summary.Overlap, estimate);
                     estimate.insert();
+                }
+                if (c.Source) {
+                    if (error_.empty() && c.Source->PicturePath.empty())
+                        error_ = "card " + c.FileTitle + "'s source names no picture";
+                    source.about("card " + c.FileTitle + "'s source ");
+                    source("card", cardId);
+                    source("picture", storedPath(c.Source->PicturePath, folder_));
+                    sourceColumns(*c.Source, source);
+                    source.insert();
                 }
                 for (std::size_t n = 1; c.Scanned && n < c.Stains.size(); ++n) {
                     sizeClass.about("card " + c.FileTitle + "'s class " + std::to_string(n) + " ");
@@ -930,7 +979,7 @@ public:
     Status read(Trial &trial)
     {
         if (!readHeader() || !readSettings(trial) || !readPasses(trial) || !readSprayInfo(trial) || !readCards(trial) ||
-            !readClasses(trial) || !readEstimates(trial))
+            !readClasses(trial) || !readEstimates(trial) || !readSources(trial))
             return problem_;
         if (trial.CurrentPass > static_cast<int>(trial.Passes.size()))
             return Status::failure(damaged("its current pass is not one of its passes"));
@@ -969,6 +1018,7 @@ private:
             return refuse(name_ + " was saved by a newer version of Vexolin (trial format " + std::to_string(*format) +
                           "); this version reads format " + std::to_string(TrialSchemaVersion) + " and older.");
         hasEstimates_ = tables.count("card_estimates") != 0;
+        hasSources_ = tables.count("card_sources") != 0;
         for (const char *table : {"settings", "passes", "spray_info", "cards", "size_classes"})
             if (!tables.count(table))
                 return refuse(damaged(std::string("the table ") + table + " is missing"));
@@ -1164,6 +1214,30 @@ private:
         return problem_.ok();
     }
 
+    bool readSources(Trial &trial)
+    {
+        if (!hasSources_)
+            return true;
+        Statement rows = prepare("SELECT card, picture" + sourceList().Names + " FROM card_sources ORDER BY card");
+        while (step(rows.get())) {
+            const auto at = cardIds_.find(sqlite3_column_int64(rows.get(), 0));
+            if (sqlite3_column_type(rows.get(), 0) != SQLITE_INTEGER || at == cardIds_.end())
+                return refuse(damaged("the source of a card belongs to no card"));
+            const auto [pass, k] = at->second;
+            CardSource source;
+            RowReader reader(rows.get(), 1);
+            reader("picture", source.PicturePath);
+            sourceColumns(source, reader);
+            if (!reader.bad().empty() || source.PicturePath.empty())
+                return refuse(damaged("the source of card " + std::to_string(k) + " of pass " + std::to_string(pass) +
+                                      " has an unsound " + (reader.bad().empty() ? "picture" : reader.bad())));
+            if (fs::path(source.PicturePath).is_relative())
+                source.PicturePath = (folder_ / source.PicturePath).lexically_normal().string();
+            trial.Passes[pass - 1].Cards[k].Source = std::move(source);
+        }
+        return problem_.ok();
+    }
+
     // The pass a row names in `column`, 1-based; 0 when the trial has no such pass.
     static std::size_t passOf(sqlite3_stmt *row, int column, const Trial &trial)
     {
@@ -1237,6 +1311,7 @@ private:
     // Where each card id went: its pass and its place in the line.
     std::map<sqlite3_int64, std::pair<std::size_t, int>> cardIds_;
     bool hasEstimates_ = false; // trials of earlier formats have no estimates
+    bool hasSources_ = false;   // nor those saved before cards were found in pictures
 };
 
 // The name of the file SQLite keeps beside `path` with `suffix` when it is

@@ -728,7 +728,18 @@ void ScanController::findAndOpenCards(const std::string &path)
     std::optional<SearchPicture> picture;
     std::vector<FoundCard> found;
     std::string reason;
-    const CardSize size = findSize_;
+    // Cards already cut from this picture come back with the corners they
+    // were accepted with, not as a new search would place them.
+    std::vector<CardSource> sources;
+    std::vector<const CardList *> lists{&w.cards_};
+    for (const LinePass &pass : w.trial_->passes())
+        lists.push_back(&pass.Cards);
+    for (const CardList *cards : lists)
+        for (const CardRecord &c : cards->records())
+            if (c.Source)
+                sources.push_back(*c.Source);
+    std::optional<CutCards> before = cardsCutFrom(path, sources);
+    const CardSize size = before ? before->Size : findSize_;
     {
         Work work(*this);
         Result<SearchPicture> read = runInBackground([&path] { return readSearchPicture(path); });
@@ -739,7 +750,8 @@ void ScanController::findAndOpenCards(const std::string &path)
         picture = std::move(*read);
         const SearchPicture &searched = *picture;
         Result<std::vector<FoundCard>> cards =
-            runInBackground([&searched, size] { return vex::findCards(viewOf(searched.Colour), size); });
+            before ? Result<std::vector<FoundCard>>(std::move(before->Cards))
+                   : runInBackground([&searched, size] { return vex::findCards(viewOf(searched.Colour), size); });
         // A picture without a card is still shown, for the card size to be changed.
         if (cards.ok())
             found = std::move(*cards);
@@ -753,12 +765,7 @@ void ScanController::findAndOpenCards(const std::string &path)
     findSize_ = check.cardSize();
     if (answer != QDialog::Accepted || check.cards().empty())
         return;
-    // A file that records a scanner's resolution is a scan, whose cards keep
-    // it; phones record 72 dpi or nothing, and a photo's cards take theirs
-    // from their size.
-    constexpr std::int32_t LowestScanDpi = 150;
-    const std::optional<std::int32_t> scanDpi =
-        picture->RecordedDpi >= LowestScanDpi ? std::optional<std::int32_t>(picture->RecordedDpi) : std::nullopt;
+    const std::optional<std::int32_t> scanDpi = scanResolution(picture->RecordedDpi);
     const SearchedPicture searched{picture->Indexed ? &*picture->Indexed : nullptr, &picture->Colour};
     const std::vector<FoundCard> &cards = check.cards();
     const CardSize chosen = check.cardSize();
@@ -773,13 +780,24 @@ void ScanController::findAndOpenCards(const std::string &path)
         });
     }
     std::string failures;
-    for (const Result<SavedFoundCard> &file : saved) {
+    for (std::size_t k = 0; k < saved.size(); ++k) {
+        const Result<SavedFoundCard> &file = saved[k];
         if (!file.ok()) {
             failures += "\r" + file.reason();
             continue;
         }
+        // The same card accepted again (its file cut anew where it had gone)
+        // is the card already in the line, which learns its source again.
         const auto [cardFolder, cardTitle] = splitPath(file->Path);
-        loadImage(cardTitle, cardFolder, file->ResolutionDpi);
+        const int there = findCardByPath(w.cards_, withTrailingSeparator(cardFolder) + cardTitle);
+        if (there == 0 && !loadImage(cardTitle, cardFolder, file->ResolutionDpi))
+            continue;
+        const int at = there != 0 ? there : findCardByPath(w.cards_, withTrailingSeparator(cardFolder) + cardTitle);
+        if (at == 0)
+            continue;
+        w.cards_[at].Source = cardSourceOf(path, *file, static_cast<int>(k) + 1, chosen);
+        if (there != 0 && w.cards_[at].FileState != CardFileState::Present)
+            w.cardFileUsable(at);
     }
     if (!failures.empty())
         showMessage(&w, QStringLiteral("Error: ") + programText("a card could not be saved:" + failures));

@@ -2,6 +2,8 @@
 
 #include "app/TrialState.h"
 #include "app/ui/BackgroundWork.h"
+#include "app/ui/FindCardsDialog.h"
+#include "templates/FoundCardFiles.h"
 #include "text/SameFile.h"
 #include "trial/CardFileCheck.h"
 #include "trial/TrialFile.h"
@@ -481,19 +483,94 @@ void TrialController::reportFileStates()
 {
     int missing = 0;
     int changed = 0;
-    for (int p = 1; p <= passCount(); ++p)
-        for (const CardRecord &c : cardsOf(p).records()) {
+    std::vector<std::pair<int, int>> cuttable; // pass, card
+    QStringList pictures;
+    for (int p = 1; p <= passCount(); ++p) {
+        const CardList &cards = cardsOf(p);
+        for (int k = 1; k <= cards.count(); ++k) {
+            const CardRecord &c = cards[k];
             missing += c.FileState == CardFileState::Missing;
             changed += c.FileState == CardFileState::Changed;
+            if (const std::string picture = pictureToCutAgain(c); !picture.empty()) {
+                cuttable.emplace_back(p, k);
+                const QString name = QFileInfo(QString::fromStdString(picture)).fileName();
+                if (!pictures.contains(name))
+                    pictures << name;
+            }
         }
-    if (missing + changed > 0)
-        showMessage(w_.Owner,
-                    tr("%1 card files are missing and %2 have changed since the trial was saved.\rTheir stored "
-                       "figures stand; a card can be scanned again once its file is back.")
-                        .arg(missing)
-                        .arg(changed)
-                        .replace(QLatin1Char('\r'), QLatin1Char('\n')),
-                    QMessageBox::Ok, QMessageBox::Warning);
+    }
+    if (missing + changed == 0)
+        return;
+    QString text = tr("%1 card files are missing and %2 have changed since the trial was saved.\rTheir stored "
+                      "figures stand; a card can be scanned again once its file is back.")
+                       .arg(missing)
+                       .arg(changed);
+    if (cuttable.empty()) {
+        showMessage(w_.Owner, text.replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Ok,
+                    QMessageBox::Warning);
+        return;
+    }
+    text += tr("\r%1 of the missing cards were cut from pictures that are still there: %2.\rCut them again from "
+               "those pictures, with the corners saved in the trial?")
+                .arg(cuttable.size())
+                .arg(pictures.join(QStringLiteral(", ")));
+    if (showMessage(w_.Owner, text.replace(QLatin1Char('\r'), QLatin1Char('\n')), QMessageBox::Yes | QMessageBox::No,
+                    QMessageBox::Question) == QMessageBox::Yes)
+        cutAgain(cuttable);
+}
+
+void TrialController::cutAgain(const std::vector<std::pair<int, int>> &cuttable)
+{
+    // Worked on copies off the GUI thread: each picture read once, each card
+    // cut into its file, and the file then checked against what the card
+    // noted, so that a picture changed since shows as a changed card file.
+    std::vector<CardRecord> cards;
+    for (const auto &at : cuttable)
+        cards.push_back(cardsOf(at.first)[at.second]);
+    struct Outcome {
+        CardFileState State = CardFileState::Missing;
+        std::string Problem;
+    };
+    const std::vector<Outcome> outcomes = whileBusy([&cards] {
+        std::vector<Outcome> done(cards.size());
+        std::map<std::string, Result<SearchPicture>> read;
+        for (std::size_t i = 0; i < cards.size(); ++i) {
+            const std::string &path = cards[i].Source->PicturePath;
+            auto picture = read.find(path);
+            if (picture == read.end())
+                picture = read.emplace(path, readSearchPicture(path)).first;
+            Status cut = picture->second.ok() ? Status() : Status::failure(picture->second.reason());
+            if (cut.ok()) {
+                const SearchPicture &p = *picture->second;
+                const SearchedPicture searched{p.Indexed ? &*p.Indexed : nullptr, &p.Colour};
+                cut = cutCardAgain(cards[i], searched, scanResolution(p.RecordedDpi));
+            }
+            done[i].Problem = cut.ok() ? std::string() : cards[i].FileTitle + ": " + cut.reason();
+            done[i].State = cut.ok() ? cardFileState(cards[i]) : CardFileState::Missing;
+        }
+        return done;
+    });
+    std::string problems;
+    int back = 0;
+    int differ = 0;
+    for (std::size_t i = 0; i < cuttable.size(); ++i) {
+        const auto [pass, k] = cuttable[i];
+        cardsOf(pass)[k].FileState = outcomes[i].State;
+        back += outcomes[i].State == CardFileState::Present;
+        differ += outcomes[i].State == CardFileState::Changed;
+        if (!outcomes[i].Problem.empty())
+            problems += "\r" + outcomes[i].Problem;
+        if (outcomes[i].State != CardFileState::Missing && pass == currentPass_ && !meanShown_)
+            w_.FileBack(k);
+    }
+    std::string told = std::to_string(back) + " cards were cut again as they were saved.";
+    if (differ > 0)
+        told += "\r" + std::to_string(differ) +
+                " came out otherwise than their figures were made from: their pictures have changed since.";
+    if (!problems.empty())
+        told += "\rThese could not be cut again:" + problems;
+    showMessage(w_.Owner, programText(told), QMessageBox::Ok,
+                problems.empty() && differ == 0 ? QMessageBox::Information : QMessageBox::Warning);
 }
 
 // ---- Card files ----------------------------------------------------------------
@@ -533,7 +610,11 @@ bool TrialController::cardFileUsable(int index)
         card.FileState = now;
         showMessage(w_.Owner,
                     programText("The image file of " + card.FileTitle + " is missing:\r" + card.FilePath +
-                                "\rIts stored figures stand until the file is back."),
+                                "\rIts stored figures stand until the file is back." +
+                                (pictureToCutAgain(card).empty()
+                                     ? std::string()
+                                     : "\rIt was cut from " + card.Source->PicturePath +
+                                           ", which is still there: Find Cards on that picture cuts it again.")),
                     QMessageBox::Ok, QMessageBox::Warning);
         return false;
     }

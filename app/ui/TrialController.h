@@ -119,6 +119,8 @@ private:
     Status noteCardFiles();
     void takeOpened(Trial &t, const std::string &path);
     void reportFileStates();
+    // Cuts the missing files of these cards (pass, card) again from their pictures.
+    void cutAgain(const std::vector<std::pair<int, int>> &cuttable);
     // Runs `work` off the GUI thread with the window busy meanwhile.
     template <class F>
     auto whileBusy(F &&work);

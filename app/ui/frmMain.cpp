@@ -315,6 +315,10 @@ void frmMain::showCard(int index)
     }
     cardView_->resetScrollBars();
     QString detail = QString::number(card.Resolution) + QStringLiteral(" dpi");
+    if (card.Source)
+        detail += tr(", from %1 #%2")
+                      .arg(QFileInfo(QString::fromStdString(card.Source->PicturePath)).fileName())
+                      .arg(card.Source->Index);
     // The figures shown of such a card are those stored with the trial.
     if (card.FileState == CardFileState::Missing)
         detail += tr(" -- file missing");

@@ -69,6 +69,7 @@ TEST(TrialFile, CardsBelowTheTrialMoveWithItsFolder)
     ASSERT_TRUE(opened.ok()) << opened.reason();
     const CardList &first = opened.value().Passes[0].Cards;
     EXPECT_EQ(first[2].FilePath, folder.file("moved/cards/card 02.tif"));
+    EXPECT_EQ(first[1].Source->PicturePath, folder.file("moved/cards/field.jpg"));
     EXPECT_EQ(opened.value().Passes[1].Cards[1].FilePath, folder.file("elsewhere/card03.bmp"));
     std::vector<int> seen;
     checkCardFiles(opened.value(), [&](int done, int total) {
@@ -198,6 +199,8 @@ TEST(TrialFile, DamageAndContradictingFiguresAreRefusedAndTheFileLeftAsItWas)
         {Previous, "UPDATE cards SET path = '/some/where/secret.bmp' WHERE id = 1",
          "card 1 of pass 1 is named \"card01.bmp\", which is not the name of its file"},
         {Previous, "REPLACE INTO spray_info VALUES (1, 'Sample_Interval', '0')", "1: Sample_Interval holds \"0\""},
+        {Previous, "UPDATE card_sources SET width_mm = 2 WHERE card = 1", "card 1 of pass 1 has an unsound width_mm"},
+        {Previous, "UPDATE card_sources SET picture = '' WHERE card = 3", "card 1 of pass 2 has an unsound picture"},
         {Previous, "REPLACE INTO spray_info VALUES (2, 'Sample_Interval', 'NaN')", "2: Sample_Interval holds \"NaN\""},
         {Previous, "REPLACE INTO spray_info VALUES (1, 'Sample_Position1', '3e9')", "Sample_Position1 holds \"3e9\""},
     };
@@ -223,6 +226,21 @@ TEST(TrialFile, ATrialOfThePreviousFormatWithoutChecksumStillOpens)
     const std::string path = folder.file("old.vexolin");
     ASSERT_TRUE(saveTrial(path, trial).ok());
     ASSERT_TRUE(test::asPreviousFormat(path));
+    const Result<Trial> opened = openTrial(path);
+    ASSERT_TRUE(opened.ok()) << opened.reason();
+    test::expectSameTrial(opened.value(), test::asOpened(trial));
+}
+
+TEST(TrialFile, ATrialWithoutCardsCutFromPicturesIsWrittenAsBeforeSourcesWereKept)
+{
+    const test::TempFolder folder;
+    Trial trial = test::sampleTrial(folder.path() / "cards", folder.path() / "elsewhere");
+    for (LinePass &pass : trial.Passes)
+        for (CardRecord &card : pass.Cards.records())
+            card.Source.reset();
+    const std::string path = folder.file("plain.vexolin");
+    ASSERT_TRUE(saveTrial(path, trial).ok());
+    EXPECT_FALSE(test::runSql(path, "SELECT 1 FROM card_sources"));
     const Result<Trial> opened = openTrial(path);
     ASSERT_TRUE(opened.ok()) << opened.reason();
     test::expectSameTrial(opened.value(), test::asOpened(trial));

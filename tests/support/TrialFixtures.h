@@ -110,6 +110,10 @@ inline Trial sampleTrial(const std::filesystem::path &cards, const std::filesyst
     t.Passes[0].Cards.add(newCardRecord("card 02.tif", cards.string(), 300, 200, 1200));
     t.Passes[1].Name = defaultPassName(2);
     t.Passes[1].Cards.add(scannedCard(elsewhere / "card03.bmp"));
+    // Cards cut from a photo beside the cards and from a sheet elsewhere.
+    t.Passes[0].Cards[1].Source = CardSource{
+        (cards / "field.jpg").string(), 2, {{{10.5, 20.0}, {800.25, 31.0}, {790.0, 300.0}, {-3.5, 290.0}}}, 52.0, 26.0};
+    t.Passes[1].Cards[1].Source = CardSource{(elsewhere / "sheet.tif").string(), 7, {}, 76.0, 26.0};
     return t;
 }
 

@@ -1,10 +1,13 @@
 // The trial in the main window: saved and opened again as it was, a card
-// whose file went missing, passes and their mean, and the question before
-// unsaved changes are dropped.
+// whose file went missing, a card cut from a photo that keeps its source,
+// passes and their mean, and the question before unsaved changes are dropped.
 
+#include "app/ui/FindCardsDialog.h"
 #include "app/ui/frmMain.h"
+#include "support/DrawnPhoto.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
+#include "text/WholeFile.h"
 #include "trial/TrialFile.h"
 
 #include <QComboBox>
@@ -91,6 +94,50 @@ private slots:
         QVERIFY(!again->runColourPassFor(3));
         QVERIFY(messages.last().contains(QStringLiteral("is missing")));
         QVERIFY(again->cards()[3].Scanned);
+    }
+
+    void aCardCutFromAPhotoKeepsItsCornersAndIsCutAgainWhenItsFileHasGone()
+    {
+        const QString photo = dir.filePath("leaf.png");
+        QVERIFY(test::drawnCardPhoto({1400, 1000}, {760, 260}, 6.0).Picture.save(photo));
+        auto w = test::openWindow(store, module, folder());
+        std::array<PicturePoint, 4> corrected;
+        test::whenOpen<ui::FindCardsDialog>(w.get(), [&corrected](ui::FindCardsDialog &d) {
+            const PicturePoint corner = d.cards().at(0).Corners[2];
+            d.view()->moveCorner(0, 2, {corner.X + 9, corner.Y + 5});
+            corrected = d.cards()[0].Corners;
+            d.accept();
+        });
+        w->findCardsIn(photo.toStdString());
+        QCOMPARE(w->cardCount(), 1);
+        const CardRecord card = w->cards()[1];
+        QVERIFY(card.Source && card.Source->Index == 1 && card.Source->PicturePath == photo.toStdString());
+        QVERIFY2(w->windowTitle().contains(", from leaf.png #1"), qPrintable(w->windowTitle()));
+        const std::string path = folder() + "found.vexolin";
+        QVERIFY(w->saveTrial(path));
+
+        // Opened again without the card's file: cut again from the photo, byte for byte.
+        const Result<std::string> bytes = readWholeFile(card.FilePath);
+        QVERIFY(bytes.ok() && std::filesystem::remove(card.FilePath));
+        auto again = test::openWindow(store, module, folder());
+        messages.clear();
+        messages.answers = {QMessageBox::Yes};
+        QVERIFY(again->openTrial(path));
+        QVERIFY2(messages.value(0).contains("1 of the missing cards were cut from pictures that are still there: "
+                                            "leaf.png."),
+                 qPrintable(messages.join('|')));
+        QCOMPARE(messages.value(1), QStringLiteral("1 cards were cut again as they were saved."));
+        QCOMPARE(again->cards()[1].FileState, CardFileState::Present);
+        QVERIFY(readWholeFile(card.FilePath).value() == *bytes);
+        // Find Cards on the photo again shows the corners as accepted, not as a search finds them.
+        std::vector<FoundCard> shown;
+        test::whenOpen<ui::FindCardsDialog>(again.get(), [&shown](ui::FindCardsDialog &d) {
+            shown = d.cards();
+            d.reject();
+        });
+        again->findCardsIn(photo.toStdString());
+        QCOMPARE(shown.size(), std::size_t{1});
+        QCOMPARE(shown[0].Corners, corrected);
     }
 
     void noSaveTakesTheFileOfACardOrOfTheOpenTrial()
