@@ -155,7 +155,7 @@ void page1(Pen &pen, const ReportInputs &in)
     const std::array<std::string, 14> lines = reportParameterLines(in);
     // The lines the extended figures or a dense card add fit on the page
     // with narrower gaps between the blocks.
-    const double gap = in.EstimateLines.empty() && in.SmallestDropLine.empty() ? 14 : 8;
+    const double gap = in.EstimateLines.empty() && in.SmallestDropLine.empty() ? 14 : 10;
     constexpr double Column = 2.5;
     pen.at(Column - 0.25, 9.0);
     auto block = [&](const char *heading, int first, int last) {

@@ -277,7 +277,7 @@ TEST(ReportPages, PageOneGivesTheEstimateForOverlapOfADenseCardAndWithTheExtende
     EXPECT_NE(page1().find(said), std::string::npos);
     // Still on the page, whose gaps narrow to make room.
     const auto low = std::min_element(t.Texts.begin(), t.Texts.end(), [](auto &a, auto &b) { return a.Y < b.Y; });
-    EXPECT_GT(low->Y - low->Points / 72.0 * 1.2, 0.4);
+    EXPECT_GT(low->Y - low->Points / 72.0 * 1.2, 0.25);
 }
 
 TEST(ReportPages, PageThreeJudgesEachCardAgainstTheDensityTarget)
