@@ -287,13 +287,14 @@ TEST(ReportPages, PageThreeJudgesEachCardAgainstTheDensityTarget)
     s.DensityTargetLow = 500;
     s.DensityTargetHigh = 1000;
     RecordingTarget plain;
-    drawReport(plain, true, 3, reportInputsFor(cards, analyseLine(cards, s), s));
+    drawReport(plain, true, 0, reportInputsFor(cards, analyseLine(cards, s), s));
     s.Extended = true;
     RecordingTarget t;
-    drawReport(t, true, 3, reportInputsFor(cards, analyseLine(cards, s), s));
+    drawReport(t, true, 0, reportInputsFor(cards, analyseLine(cards, s), s));
     EXPECT_NE(t.allText().find("Below the target (red): card 1; within (green): card 2, 3; above (blue): card 4, 5."),
               std::string::npos);
     EXPECT_EQ(t.Circles - plain.Circles, 5);
+    EXPECT_EQ(t.Rectangles.size() - plain.Rectangles.size(), 1u); // page 2's frame of the class's colour
 }
 
 TEST(ReportPages, PageTwoGivesTheSpectrumFiguresOfTheReportedComposite)
