@@ -40,6 +40,11 @@ SprayQuality cardSprayQuality(const CardRecord &card, const QualityTable &table)
     return classifySpray(table, spectrumFigures(card.Stains, card.VMD).Dv01, card.VMD);
 }
 
+DensityVerdict cardDensityVerdict(const CardRecord &card, const AnalysisSettings &settings)
+{
+    return densityVerdict(settings.DensityTargetLow, settings.DensityTargetHigh, countedDensity(card));
+}
+
 std::string sprayQualityText(const SprayQuality &q)
 {
     if (!q.Known)
@@ -52,8 +57,7 @@ std::string cardApplicatorNote(const CardRecord &card, const AnalysisSettings &s
     const SprayQuality q = cardSprayQuality(card, settings.Quality);
     std::string note = q.Known ? q.Class : std::string();
     if (hasTarget(settings)) {
-        const DensityVerdict v =
-            densityVerdict(settings.DensityTargetLow, settings.DensityTargetHigh, countedDensity(card));
+        const DensityVerdict v = cardDensityVerdict(card, settings);
         note +=
             (note.empty() ? "" : "; ") + std::string("density ") + densityVerdictText(v) + " " + targetText(settings);
     }
@@ -101,8 +105,7 @@ ApplicatorShown cardApplicatorShown(const CardRecord &card, const AnalysisSettin
     shown.Quality = cardSprayQuality(card, settings.Quality);
     shown.Text = qualityWords(shown.Quality);
     if (hasTarget(settings)) {
-        const DensityVerdict v =
-            densityVerdict(settings.DensityTargetLow, settings.DensityTargetHigh, countedDensity(card));
+        const DensityVerdict v = cardDensityVerdict(card, settings);
         shown.Text += (shown.Text.empty() ? "" : "\n") + std::string("Drop density ") + densityVerdictText(v) +
                       " the target of " + targetText(settings) + " drops/cm²";
     }

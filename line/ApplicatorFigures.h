@@ -4,6 +4,7 @@
 // the line, where each card stands against the drop density the product
 // needs, and the effective swath with the share of the spray rate found.
 
+#include "line/DensityTarget.h"
 #include "line/EffectiveSwath.h"
 #include "line/LineAnalysis.h"
 #include "model/CardList.h"
@@ -18,6 +19,10 @@ using LabelledLines = std::vector<std::pair<std::string, std::string>>;
 
 // A card's class from its whole spectrum; not Known without drops.
 SprayQuality cardSprayQuality(const CardRecord &card, const QualityTable &table);
+
+// Where the card's counted drop density stands against the settings'
+// target; only meaningful with a target (DensityTargetHigh above 0).
+DensityVerdict cardDensityVerdict(const CardRecord &card, const AnalysisSettings &settings);
 
 // "Coarse (by Dv0.1: Very Coarse, by VMD: Coarse)"; empty when not Known.
 std::string sprayQualityText(const SprayQuality &q);

@@ -1,6 +1,8 @@
 #include "report/Report.h"
 
 #include "line/ApplicatorFigures.h"
+#include "line/CardLimits.h"
+#include "line/Composite.h"
 
 #include "model/Units.h"
 
@@ -32,6 +34,10 @@ constexpr double Gap = 0.625;
 // Bottom edges of the three stacked graphs: 7.25, 4.375 and 1.5.
 constexpr double Bottoms[3] = {9.5 - H, 9.5 - 2 * H - Gap, 9.5 - 3 * H - 2 * Gap};
 const ReportColour Black{0, 0, 0};
+// Page 3: the density target's band, and a card's point below, within and
+// above it.
+const ReportColour TargetBand{214, 238, 214};
+const ReportColour VerdictColours[3] = {{215, 45, 35}, {30, 150, 60}, {35, 95, 215}};
 // More ticks or grid lines on one axis than its 6.5 inches can show apart.
 constexpr double MaxAxisTicks = 5000;
 
@@ -147,6 +153,9 @@ void page1(Pen &pen, const ReportInputs &in)
         pen.centred(4.25, 9.75, "Printed " + in.PrintedAt);
     }
     const std::array<std::string, 14> lines = reportParameterLines(in);
+    // The lines the extended figures or a dense card add fit on the page
+    // with narrower gaps between the blocks.
+    const double gap = in.EstimateLines.empty() && in.SmallestDropLine.empty() ? 14 : 10;
     constexpr double Column = 2.5;
     pen.at(Column - 0.25, 9.0);
     auto block = [&](const char *heading, int first, int last) {
@@ -158,14 +167,14 @@ void page1(Pen &pen, const ReportInputs &in)
             pen.at(Column, pen.y());
             pen.print(lines[static_cast<std::size_t>(i - 1)]);
         }
-        pen.blank(14);
+        pen.blank(gap);
     };
     block("Aircraft:", 1, 6);
     block("Nozzles:", 7, 8);
     block("Sampler:", 9, 10);
     block("Spray Info:", 11, 13);
     block("Comment:", 14, 14);
-    pen.blank(14);
+    pen.blank(gap);
 
     const CompositeResult &all = in.CompositeAll;
     const double last = all.Classes.size() > 1 ? static_cast<double>(all.Classes.back().Diameter) : 0.0;
@@ -176,8 +185,10 @@ void page1(Pen &pen, const ReportInputs &in)
     // A mean of passes has points, not cards: no resolution of its own.
     if (!in.Resolutions.empty())
         scan.push_back("Card Resolution:  " + resolutionsText(in.Resolutions));
+    if (!in.SmallestDropLine.empty())
+        scan.push_back(in.SmallestDropLine);
     scan.push_back("Valid Hues:  " + hueRangeText(in));
-    const std::vector<std::pair<std::string, std::vector<std::string>>> results = {
+    std::vector<std::pair<std::string, std::vector<std::string>>> results = {
         {"Scan:", scan},
         {"Droplet Filters:",
          {"Droplet Size Range:  " + range, "Drop Roundness Threshold:  " + formatFixed(in.ShapeThreshold, 0),
@@ -190,9 +201,11 @@ void page1(Pen &pen, const ReportInputs &in)
               std::string(rateUnit(in.Metric)),
           "Coverage:  " + coverageText(in.Coverage)}},
     };
+    // Beside the counted figures, never in their place.
+    results.back().second.insert(results.back().second.end(), in.EstimateLines.begin(), in.EstimateLines.end());
     for (std::size_t b = 0; b < results.size(); ++b) {
         if (b > 0)
-            pen.blank(14);
+            pen.blank(gap);
         pen.font(14);
         pen.at(Column - 0.25, pen.y());
         pen.print(results[b].first);
@@ -243,9 +256,18 @@ void spectrumFiguresRow(Pen &pen, const ReportInputs &in)
     }
     if (!in.QualityLine.empty()) {
         pen.font(9);
+        bool first = true;
         for (const std::string &line : wrapped(t, in.QualityLine, W)) {
+            const double height = t.textHeight(line);
+            if (first && in.HasQualityColour) {
+                // The class's colour before its name, framed: one class is white.
+                const double right = 4.25 - t.textWidth(line) / 2.0 - 0.06;
+                t.fillRectangle(right - 0.22, y - 0.8 * height, right, y - 0.2 * height, in.QualityColour);
+                t.rectangle(right - 0.22, y - 0.8 * height, right, y - 0.2 * height);
+            }
+            first = false;
             pen.centred(4.25, y, line);
-            y -= t.textHeight(line);
+            y -= height;
         }
     }
 }
@@ -313,7 +335,14 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     const CardList &cards = *in.Cards;
     const float rate = rateFactor(in.Metric);
     const SprayLineScale s = sprayLineScale(cards, in.Stats, in.MaxCardVMD, rate);
-    const double maxima[3] = {s.M1, s.M2, s.M3};
+    const bool target = in.DensityTargetHigh > 0.0;
+    // The band's lower edge stays in sight when every card lies below it.
+    const double maxima[3] = {s.M1, target ? std::max(static_cast<double>(s.M2), 1.1 * in.DensityTargetLow) : s.M2,
+                              s.M3};
+    if (target && maxima[1] > 0.0) {
+        auto yOfDensity = [&](double v) { return Bottoms[1] + H * std::clamp(v / maxima[1], 0.0, 1.0); };
+        t.fillRectangle(X0, yOfDensity(in.DensityTargetLow), X0 + W, yOfDensity(in.DensityTargetHigh), TargetBand);
+    }
     const char *names[3] = {"Volume Median Diameter ", "Drop Density ", "Volume Density "};
     const std::string units[3] = {"(" + Micro + "m)", "(#/cm" + Squared + ")", std::string(rateUnit(in.Metric))};
     for (int g = 0; g < 3; ++g)
@@ -394,6 +423,12 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
             t.circle(px, py, 1.0 / 32.0, Black);
     }
     t.setLineWidth(1);
+    for (int i = 1; target && i <= cards.count(); ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (k < in.DensityVerdicts.size() && in.DensityVerdicts[k] && k < in.Stats.size())
+            t.circle(xOfPosition(cards[i].Position), yOf(1, in.Stats[k].DropDensity), 3.0 / 64.0,
+                     VerdictColours[static_cast<std::size_t>(*in.DensityVerdicts[k] + 1)]);
+    }
     if (const std::string extended = reportExtendedLine(in); !extended.empty()) {
         pen.font(9);
         pen.centred(4.25, 0.95, extended);
@@ -401,6 +436,14 @@ void page3(Pen &pen, const ReportInputs &in, double dataWidth)
     if (!in.DensityTargetLine.empty()) {
         pen.font(9);
         pen.centred(4.25, 0.95 - t.textHeight("S") * 1.2, in.DensityTargetLine);
+    }
+    if (!in.DensityVerdictLine.empty()) {
+        pen.font(9);
+        double y = 0.95 - t.textHeight("S") * 2.4;
+        for (const std::string &line : wrapped(t, in.DensityVerdictLine, W)) {
+            pen.centred(4.25, y, line);
+            y -= t.textHeight(line);
+        }
     }
 }
 
@@ -729,6 +772,82 @@ std::string reportExtendedLine(const ReportInputs &in)
     return text;
 }
 
+namespace {
+
+// Page 1's estimate for overlap, where the window would show it (a dense
+// card) or the extended figures ask for it: a line of one card gives that
+// card's estimate with its intervals, a longer line each card's estimate
+// pooled by area, unless its composite figures already are those.
+std::vector<std::string> estimateLines(const CardList &cards, const AnalysisSettings &settings)
+{
+    std::vector<const CardRecord *> counted;
+    bool dense = false;
+    bool estimated = false;
+    for (const CardRecord &card : cards.records())
+        if (card.Scanned && !card.Excluded) {
+            counted.push_back(&card);
+            dense = dense || !denseCardWarning(card, settings.DenseCoverage).empty();
+            estimated = estimated || card.Summary.Overlap.Estimated;
+        }
+    if (!estimated || !(dense || settings.Extended))
+        return {};
+    const auto rate = static_cast<double>(rateFactor(settings.Metric));
+    const std::string unit = " " + std::string(rateUnit(settings.Metric));
+    const std::string density = "Estimated Drop Density:  ";
+    const std::string deposit = "Estimated Deposit:  ";
+    if (counted.size() == 1) {
+        const OverlapFigures &o = counted.front()->Summary.Overlap;
+        return {density + formatFixed(o.EstimatedDropDensity, 2) + " drops/cm" + Squared +
+                    " (95 %: " + formatFixed(o.EstimatedDropDensityCi[0], 2) + " to " +
+                    formatFixed(o.EstimatedDropDensityCi[1], 2) + ")",
+                deposit + formatFixed(o.EstimatedDeposit * rate, 3) + unit +
+                    " (95 %: " + formatFixed(o.EstimatedDepositCi[0] * rate, 3) + " to " +
+                    formatFixed(o.EstimatedDepositCi[1] * rate, 3) + ")"};
+    }
+    if (settings.PoolEstimates)
+        return {};
+    const CompositeAll pooled = calcCompositeAll(cards);
+    return {density + formatFixed(pooled.EstimatedDropDensity, 2) + " drops/cm" + Squared +
+                " (cards' estimates pooled)",
+            deposit + formatFixed(pooled.EstimatedVolumeDensity * rate, 3) + unit};
+}
+
+// "Smallest Detectable Drop:  64 µm", with its resolution where the cards
+// have several.
+std::string smallestDropLine(const std::vector<std::int32_t> &resolutions, const std::array<double, 3> &spread)
+{
+    std::string said;
+    for (const std::int32_t dpi : resolutions)
+        said += (said.empty() ? "" : ", ") + formatFixed(smallestDetectableDropUm(dpi, spread), 0) + " " + Micro + "m" +
+                (resolutions.size() > 1 ? " at " + std::to_string(dpi) + " dpi" : "");
+    return said.empty() ? said : "Smallest Detectable Drop:  " + said;
+}
+
+// Each counted card's verdict against the density target, for page 3.
+void addDensityVerdicts(ReportInputs &in, const CardList &cards, const LineResults &line,
+                        const AnalysisSettings &settings)
+{
+    in.DensityTargetLow = settings.DensityTargetLow;
+    in.DensityTargetHigh = settings.DensityTargetHigh;
+    in.DensityVerdicts.assign(static_cast<std::size_t>(cards.count()) + 1, std::nullopt);
+    std::array<std::string, 3> named;
+    for (int i = 1; i <= cards.count(); ++i) {
+        if (!cards[i].Scanned || cards[i].Excluded)
+            continue;
+        const DensityVerdict v = cardDensityVerdict(cards[i], settings);
+        const int k = v == DensityVerdict::Below ? 0 : v == DensityVerdict::Within ? 1 : 2;
+        in.DensityVerdicts[static_cast<std::size_t>(i)] = k - 1;
+        std::string &list = named[static_cast<std::size_t>(k)];
+        list += (list.empty() ? "card " : ", ") + std::to_string(i);
+    }
+    auto listed = [](const std::string &list) { return list.empty() ? std::string("none") : list; };
+    in.DensityVerdictLine = "Below the target (red): " + listed(named[0]) + "; within (green): " + listed(named[1]) +
+                            "; above (blue): " + listed(named[2]) +
+                            (line.RangeSelected ? "; each card judged by all its drops, not the range." : ".");
+}
+
+} // namespace
+
 ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, const AnalysisSettings &settings)
 {
     ReportInputs in;
@@ -765,7 +884,18 @@ ReportInputs reportInputsFor(const CardList &cards, const LineResults &line, con
     in.FineDropDensity = line.FineDropDensity;
     in.Centre = line.Centre;
     in.Centred = line.Centred;
+    in.EstimateLines = estimateLines(cards, settings);
     if (settings.Extended) {
+        in.SmallestDropLine = smallestDropLine(in.Resolutions, settings.Spread);
+        if (settings.DensityTargetHigh > 0.0)
+            addDensityVerdicts(in, cards, line, settings);
+        if (const SprayQuality q =
+                classifySpray(settings.Quality, spectrumFigures(line.All.Classes, line.All.VMD).Dv01, line.All.VMD);
+            q.Known) {
+            const Rgb c = qualityColour(q.Class);
+            in.HasQualityColour = true;
+            in.QualityColour = {c.Red, c.Green, c.Blue};
+        }
         for (const auto &[label, value] : lineApplicatorLines(cards, line, settings)) {
             if (label.rfind("Density", 0) == 0)
                 in.DensityTargetLine = "Density target: " + value;

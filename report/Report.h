@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,22 @@ struct ReportInputs {
     std::string QualityLine;
     std::string DensityTargetLine;
     std::vector<std::string> EffectiveLines;
+    // Page 2: the colour of the class the quality line gives first.
+    bool HasQualityColour = false;
+    ReportColour QualityColour;
+    // Page 1, under the composite figures: the estimate for overlap (of a
+    // dense card, or with the extended figures) and, with the extended
+    // figures, the smallest drop each resolution shows.
+    std::vector<std::string> EstimateLines;
+    std::string SmallestDropLine;
+    // Page 3, with the extended figures and a density target (High above 0):
+    // the target's band on the drop density graph, each counted card's point
+    // in the colour of its verdict (1..CardCount; -1 below, 0 within, 1
+    // above, unset for a card not counted) and the verdicts in words.
+    double DensityTargetLow = 0.0;
+    double DensityTargetHigh = 0.0;
+    std::vector<std::optional<int>> DensityVerdicts;
+    std::string DensityVerdictLine;
 };
 
 // The local time as page 1 gives it: "2026-12-09 14:05".

@@ -249,6 +249,54 @@ TEST(ReportPages, PageOneSaysWhenItWasPrintedAndHowTheCardsWereScanned)
         EXPECT_TRUE(t.has(said)) << said;
 }
 
+TEST(ReportPages, PageOneGivesTheEstimateForOverlapOfADenseCardAndWithTheExtendedFigures)
+{
+    CardList cards;
+    cards.add(test::lineOfFive()[3]);
+    OverlapFigures &o = cards[1].Summary.Overlap;
+    o = {.Estimated = true,
+         .EstimatedDropDensity = 300,
+         .EstimatedDropDensityCi = {250, 350},
+         .EstimatedDeposit = 50,
+         .EstimatedDepositCi = {40, 60}};
+    AnalysisSettings s = test::lineSettings();
+    RecordingTarget t;
+    auto page1 = [&] {
+        t = RecordingTarget();
+        drawReport(t, true, 1, reportInputsFor(cards, analyseLine(cards, s), s));
+        return t.allText();
+    };
+    const std::string said = "Estimated Drop Density:  300.00 drops/cm\u00b2 (95 %: 250.00 to 350.00) "
+                             "Estimated Deposit:  5.000 L/ha (95 %: 4.000 to 6.000)";
+    EXPECT_EQ(page1().find("Estimated"), std::string::npos);
+    cards[1].StainCoverage = 0.25; // dense, as the window says
+    EXPECT_NE(page1().find("Coverage:  25.0 % " + said), std::string::npos) << page1();
+    cards[1].StainCoverage = 0.1;
+    s.Extended = true; // a stain 3 pixels across at 1200 dpi, 63.5 um, from a drop of 36 um
+    EXPECT_NE(page1().find("Smallest Detectable Drop:  36 \u00b5m Valid Hues"), std::string::npos) << page1();
+    EXPECT_NE(page1().find(said), std::string::npos);
+    // Still on the page, whose gaps narrow to make room.
+    const auto low = std::min_element(t.Texts.begin(), t.Texts.end(), [](auto &a, auto &b) { return a.Y < b.Y; });
+    EXPECT_GT(low->Y - low->Points / 72.0 * 1.2, 0.25);
+}
+
+TEST(ReportPages, PageThreeJudgesEachCardAgainstTheDensityTarget)
+{
+    CardList cards = test::lineOfMixedDrops(); // 17 to 65 drops on 0.045 cm²
+    AnalysisSettings s = test::lineSettings();
+    s.DensityTargetLow = 500;
+    s.DensityTargetHigh = 1000;
+    RecordingTarget plain;
+    drawReport(plain, true, 0, reportInputsFor(cards, analyseLine(cards, s), s));
+    s.Extended = true;
+    RecordingTarget t;
+    drawReport(t, true, 0, reportInputsFor(cards, analyseLine(cards, s), s));
+    EXPECT_NE(t.allText().find("Below the target (red): card 1; within (green): card 2, 3; above (blue): card 4, 5."),
+              std::string::npos);
+    EXPECT_EQ(t.Circles - plain.Circles, 5);
+    EXPECT_EQ(t.Rectangles.size() - plain.Rectangles.size(), 1u); // page 2's frame of the class's colour
+}
+
 TEST(ReportPages, PageTwoGivesTheSpectrumFiguresOfTheReportedComposite)
 {
     CardList cards = test::lineOfMixedDrops();
