@@ -30,11 +30,20 @@ constexpr double HiddenReach = 0.5;
 constexpr double RoundSlack = 0.75;
 constexpr double RoundFloor = 0.001;
 
-struct RowRun {
-    std::int32_t Row = 0; // 0-based from the top
+// A run of the row last read and the stain it went to.
+struct Piece {
     std::int32_t Start = 0;
-    std::int32_t End = 0; // 0-based, inclusive
-    std::int32_t Valid = 0;
+    std::int32_t End = 0;
+    std::int32_t Stain = 0;
+};
+
+// A run kept for the covered share, where which stains count is known
+// only once every row is read.
+struct KeptRun {
+    std::int32_t Row = 0;
+    std::int32_t Start = 0;
+    std::int32_t End = 0;
+    std::int32_t Stain = 0;
 };
 
 std::int32_t findRoot(std::vector<std::int32_t> &parent, std::int32_t i)
@@ -47,27 +56,114 @@ std::int32_t findRoot(std::vector<std::int32_t> &parent, std::int32_t i)
     return i;
 }
 
-void join(std::vector<std::int32_t> &parent, std::int32_t a, std::int32_t b)
-{
-    a = findRoot(parent, a);
-    b = findRoot(parent, b);
-    if (a != b)
-        parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
-}
-
 // A stain's sums, for its area, hues, centroid, spread and extent.
 struct Stats {
     std::int64_t Area = 0;
     std::int64_t Valid = 0;
-    std::int64_t Sx = 0, Sxx = 0, Sy = 0, Syy = 0; // of pixel columns and rows
+    // Of pixel columns twice and their squares twelve times, which a run
+    // gives without a division; of pixel rows.
+    std::int64_t Sx2 = 0, Sxx12 = 0, Sy = 0, Syy = 0;
     std::int32_t Left = 0, Right = 0, Top = 0, Bottom = 0;
+
+    void add(const Stats &o)
+    {
+        Area += o.Area;
+        Valid += o.Valid;
+        Sx2 += o.Sx2;
+        Sxx12 += o.Sxx12;
+        Sy += o.Sy;
+        Syy += o.Syy;
+        Left = std::min(Left, o.Left);
+        Right = std::max(Right, o.Right);
+        Top = std::min(Top, o.Top);
+        Bottom = std::max(Bottom, o.Bottom);
+    }
 };
 
-// 0^2 + 1^2 + ... + m^2.
-std::int64_t squaresUpTo(std::int64_t m)
-{
-    return m * (m + 1) * (2 * m + 1) / 6;
-}
+// The stains of a card, found row by row: the union-find runs over the
+// stains, not over every run, and each stain's sums are kept at its root,
+// so the card's runs are read once and never stored.
+class StainLabels {
+public:
+    // A row holds `width` runs at most.
+    StainLabels(std::int32_t width, std::size_t runs, bool keepRuns)
+        : keepRuns_(keepRuns), rows_(2 * static_cast<std::size_t>(std::max(width, 1)))
+    {
+        // Stains of a few rows each, as a guess that spares most regrowing.
+        stains_.reserve(runs / 8);
+        parent_.reserve(runs / 8);
+        belowAt_ = belowEnd_ = current_ = end_ = rows_.data();
+    }
+
+    // The runs come row by row, bottom first, left to right in a row.
+    void addRun(std::int32_t row, std::int32_t start, std::int32_t end, std::int32_t valid)
+    {
+        if (row != row_) {
+            // Only the row just below meets this one.
+            belowAt_ = current_;
+            belowEnd_ = row_ == row + 1 ? end_ : current_;
+            current_ = end_ = current_ == rows_.data() ? rows_.data() + rows_.size() / 2 : rows_.data();
+            row_ = row;
+        }
+        std::int32_t stain = -1;
+        // A run that meets the one before it in the row is of its stain.
+        if (end_ != current_ && start - end_[-1].End < 2)
+            stain = findRoot(parent_, end_[-1].Stain);
+        // Runs of the row below that reach within one column of it
+        // (eight-connected).
+        while (belowAt_ != belowEnd_ && belowAt_->End < start - 1)
+            ++belowAt_;
+        for (const Piece *k = belowAt_; k != belowEnd_ && k->Start <= end + 1; ++k)
+            stain = join(stain, findRoot(parent_, k->Stain));
+        if (stain < 0) {
+            stain = static_cast<std::int32_t>(stains_.size());
+            parent_.push_back(stain);
+            stains_.push_back(Stats{0, 0, 0, 0, 0, 0, start, end, row, row});
+        }
+        // Rows come bottom first: this one is the stain's top.
+        Stats &st = stains_[static_cast<std::size_t>(stain)];
+        const std::int64_t n = end - start + 1, ends = std::int64_t{start} + end;
+        st.Area += n;
+        st.Valid += valid;
+        st.Sx2 += n * ends;
+        st.Sxx12 += 3 * n * ends * ends + n * n * n - n;
+        st.Sy += n * row;
+        st.Syy += n * row * row;
+        st.Left = std::min(st.Left, start);
+        st.Right = std::max(st.Right, end);
+        st.Top = row;
+        *end_++ = Piece{start, end, stain};
+        if (keepRuns_)
+            kept_.push_back(KeptRun{row, start, end, stain});
+    }
+
+    // The stain of a label handed out, and the label a stain goes by.
+    std::int32_t stainOf(std::int32_t label) { return findRoot(parent_, label); }
+    bool isStain(std::size_t label) const { return parent_[label] == static_cast<std::int32_t>(label); }
+    const std::vector<Stats> &stains() const { return stains_; }
+    const std::vector<KeptRun> &kept() const { return kept_; }
+
+private:
+    // Two stains found to be one: the later begun goes into the earlier.
+    std::int32_t join(std::int32_t a, std::int32_t b)
+    {
+        if (a < 0 || a == b)
+            return b;
+        const std::int32_t keep = std::min(a, b), gone = std::max(a, b);
+        parent_[static_cast<std::size_t>(gone)] = keep;
+        stains_[static_cast<std::size_t>(keep)].add(stains_[static_cast<std::size_t>(gone)]);
+        return keep;
+    }
+
+    bool keepRuns_ = false;
+    std::int32_t row_ = -2;
+    // Two rows' room: the row below and the row being read, in turn.
+    std::vector<Piece> rows_;
+    Piece *belowAt_, *belowEnd_, *current_, *end_;
+    std::vector<std::int32_t> parent_;
+    std::vector<Stats> stains_;
+    std::vector<KeptRun> kept_;
+};
 
 } // namespace
 
@@ -113,18 +209,51 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
 
     const bool anyShare = hueLimit(settings.HueThreshold) > 0.0f;
 
-    // The runs of each row, joined where they meet; the list holds the rows
-    // bottom first.
-    std::vector<RowRun> runs;
-    runs.reserve(pixels.runs().size());
-    std::vector<std::int32_t> parent;
-    parent.reserve(pixels.runs().size());
+    // The last column and row of each tile column and row.
+    std::array<std::int32_t, StainUnion::TileSide> columnEnds{}, rowEnds{};
+    for (int k = 0; k < side; ++k) {
+        columnEnds[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(width) * (k + 1) / side) - 1;
+        rowEnds[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(height) * (k + 1) / side) - 1;
+    }
+    auto tileRow = [&](std::int32_t y) {
+        int k = 0;
+        while (k < side - 1 && y > rowEnds[static_cast<std::size_t>(k)])
+            ++k;
+        return k;
+    };
+    // A run's pixels into the covered share, split at the tile columns;
+    // `first` is the first tile of its row of tiles.
+    std::vector<std::uint8_t> tileColumnOf(static_cast<std::size_t>(width));
+    for (std::int32_t x = 0, k = 0; x < width; ++x) {
+        while (x > columnEnds[static_cast<std::size_t>(k)])
+            ++k;
+        tileColumnOf[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(k);
+    }
+    std::array<std::int64_t, StainUnion::TileSide * StainUnion::TileSide> tileCovered{};
+    auto cover = [&](std::size_t first, std::int32_t start, std::int32_t end) {
+        for (std::size_t column = tileColumnOf[static_cast<std::size_t>(start)];; ++column) {
+            const std::int32_t to = std::min(end, columnEnds[column]);
+            tileCovered[first + column] += to - start + 1;
+            if (to == end)
+                break;
+            start = to + 1;
+        }
+    };
+
+    // With every hue valid every stain counts and its runs cover the card as
+    // they are read; else which count is known at the end, and the runs are
+    // kept till then.
+    StainLabels labels(width, pixels.runs().size(), !allValid);
+    std::int32_t rowAt = -1;
+    std::size_t tileRowStart = 0;
     std::size_t offset = 0;
     const std::uint8_t *indices = pixels.indices().data();
     for (const ForegroundPixelList::Run &run : pixels.runs()) {
         if (run.Length <= 0)
             continue;
-        const std::int32_t row = run.Row - 1;
+        const std::int32_t y = run.Row - 1;
         const std::int32_t start = run.Column - 1;
         const std::int32_t end = start + run.Length - 1;
         std::int32_t validPixels = run.Length;
@@ -136,117 +265,48 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
                 validPixels += valid[index[k]];
         }
         offset += static_cast<std::size_t>(run.Length);
-        if (row < 0 || row >= height || start < 0 || end >= width)
+        if (y < 0 || y >= height || start < 0 || end >= width)
             continue;
-        const bool sameRow = !runs.empty() && runs.back().Row == row;
-        if (sameRow && start - runs.back().End < 2) {
-            runs.back().End = end;
-            runs.back().Valid += validPixels;
-            continue;
-        }
-        parent.push_back(static_cast<std::int32_t>(runs.size()));
-        runs.push_back(RowRun{row, start, end, validPixels});
-    }
-    // Each run joins the runs of the row below that reach within one column
-    // of it (eight-connected).
-    {
-        std::size_t below = 0, belowStop = 0, first = 0;
-        for (std::size_t i = 0; i < runs.size(); ++i) {
-            if (i == 0 || runs[i].Row != runs[i - 1].Row) {
-                const bool adjacent = i > 0 && runs[i - 1].Row == runs[i].Row + 1;
-                below = adjacent ? first : i;
-                belowStop = i;
-                first = i;
+        labels.addRun(y, start, end, validPixels);
+        if (allValid) {
+            if (y != rowAt) {
+                rowAt = y;
+                tileRowStart = static_cast<std::size_t>(tileRow(y) * side);
             }
-            const RowRun &r = runs[i];
-            while (below < belowStop && runs[below].End < r.Start - 1)
-                ++below;
-            for (std::size_t k = below; k < belowStop && runs[k].Start <= r.End + 1; ++k)
-                join(parent, static_cast<std::int32_t>(k), static_cast<std::int32_t>(i));
+            cover(tileRowStart, start, end);
         }
     }
-
-    // Every run's stain, numbered in the order the stains begin: a run's
-    // parent comes before it, so one sweep turns parents into numbers.
-    std::vector<Stats> stains;
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const RowRun &r = runs[i];
-        std::int32_t &p = parent[i];
-        if (p == static_cast<std::int32_t>(i)) {
-            p = static_cast<std::int32_t>(stains.size());
-            stains.push_back(Stats{0, 0, 0, 0, 0, 0, r.Start, r.End, r.Row, r.Row});
-        } else {
-            p = parent[static_cast<std::size_t>(p)];
-        }
-        Stats &st = stains[static_cast<std::size_t>(p)];
-        const std::int64_t length = r.End - r.Start + 1;
-        st.Area += length;
-        st.Valid += r.Valid;
-        st.Sx += length * (std::int64_t{r.Start} + r.End) / 2;
-        st.Sxx += squaresUpTo(r.End) - squaresUpTo(std::int64_t{r.Start} - 1);
-        st.Sy += length * r.Row;
-        st.Syy += length * r.Row * r.Row;
-        st.Left = std::min(st.Left, r.Start);
-        st.Right = std::max(st.Right, r.End);
-        st.Top = std::min(st.Top, r.Row);
-        st.Bottom = std::max(st.Bottom, r.Row);
-    }
-    const std::vector<std::int32_t> &label = parent;
+    const std::vector<Stats> &stains = labels.stains();
 
     // Which stains count: those the scan's hue tests would pass.
+    const float limit = hueLimit(settings.HueThreshold);
     std::vector<std::uint8_t> counts(stains.size());
     for (std::size_t k = 0; k < stains.size(); ++k)
-        counts[k] = stains[k].Valid > 0 &&
-                    !(static_cast<float>(static_cast<double>(stains[k].Valid) / static_cast<double>(stains[k].Area)) <
-                      hueLimit(settings.HueThreshold));
-    // The last column and row of each tile column and row.
-    std::array<std::int32_t, StainUnion::TileSide> columnEnds{}, rowEnds{};
-    for (int k = 0; k < side; ++k) {
-        columnEnds[static_cast<std::size_t>(k)] =
-            static_cast<std::int32_t>(static_cast<std::int64_t>(width) * (k + 1) / side) - 1;
-        rowEnds[static_cast<std::size_t>(k)] =
-            static_cast<std::int32_t>(static_cast<std::int64_t>(height) * (k + 1) / side) - 1;
-    }
-    auto tileColumn = [&](std::int32_t x) {
-        int k = 0;
-        while (k < side - 1 && x > columnEnds[static_cast<std::size_t>(k)])
-            ++k;
-        return k;
-    };
-    auto tileRow = [&](std::int32_t y) {
-        int k = 0;
-        while (k < side - 1 && y > rowEnds[static_cast<std::size_t>(k)])
-            ++k;
-        return k;
-    };
-    for (std::size_t i = 0; i < runs.size(); ++i) {
-        const RowRun &r = runs[i];
-        if (!counts[static_cast<std::size_t>(label[i])])
-            continue;
-        u.Covered += r.End - r.Start + 1;
-        // Split at the tile columns.
-        int t = tileRow(r.Row) * side + tileColumn(r.Start);
-        for (std::int32_t from = r.Start; from <= r.End; ++t) {
-            const std::int32_t to = std::min(r.End, columnEnds[static_cast<std::size_t>(t % side)]);
-            u.TileCovered[static_cast<std::size_t>(t)] += to - from + 1;
-            from = to + 1;
-        }
-    }
+        counts[k] =
+            labels.isStain(k) && stains[k].Valid > 0 &&
+            !(static_cast<float>(static_cast<double>(stains[k].Valid) / static_cast<double>(stains[k].Area)) < limit);
+    for (const KeptRun &r : labels.kept())
+        if (counts[static_cast<std::size_t>(labels.stainOf(r.Stain))])
+            cover(static_cast<std::size_t>(tileRow(r.Row) * side), r.Start, r.End);
+    u.TileCovered.assign(tileCovered.begin(), tileCovered.end());
+    u.Covered = std::accumulate(tileCovered.begin(), tileCovered.end(), std::int64_t{0});
+    u.Lone.reserve(stains.size());
     for (std::size_t k = 0; k < stains.size(); ++k) {
         const Stats &p = stains[k];
         if (!counts[k] || p.Left == 0 || p.Top == 0 || p.Right == width - 1 || p.Bottom == height - 1)
             continue;
         ++u.Stains;
+        const std::int64_t sumX = p.Sx2 / 2;
         ++u.TileStains[static_cast<std::size_t>(tileOf(width, height,
-                                                       static_cast<double>(p.Sx) / static_cast<double>(p.Area) + 0.5,
+                                                       static_cast<double>(sumX) / static_cast<double>(p.Area) + 0.5,
                                                        static_cast<double>(p.Sy) / static_cast<double>(p.Area) + 0.5))];
         if (std::abs((p.Right - p.Left) - (p.Bottom - p.Top)) > 1)
             continue;
         // The spread about the centroid, exactly: sums taken from the
         // stain's corner first.
         const std::int64_t x0 = p.Left, y0 = p.Top;
-        const std::int64_t sx = p.Sx - p.Area * x0, sy = p.Sy - p.Area * y0;
-        const std::int64_t sxx = p.Sxx - 2 * x0 * p.Sx + p.Area * x0 * x0;
+        const std::int64_t sx = sumX - p.Area * x0, sy = p.Sy - p.Area * y0;
+        const std::int64_t sxx = p.Sxx12 / 12 - 2 * x0 * sumX + p.Area * x0 * x0;
         const std::int64_t syy = p.Syy - 2 * y0 * p.Sy + p.Area * y0 * y0;
         const double area = static_cast<double>(p.Area);
         const double spread =
@@ -257,7 +317,7 @@ StainUnion measureStainUnion(const ForegroundPixelList &pixels, std::int32_t wid
         if (round > 1.0 + RoundSlack / area + RoundFloor)
             continue;
         // Pixel centres lie half a pixel in.
-        const double cx = static_cast<double>(p.Sx) / area + 0.5, cy = static_cast<double>(p.Sy) / area + 0.5;
+        const double cx = static_cast<double>(sumX) / area + 0.5, cy = static_cast<double>(p.Sy) / area + 0.5;
         u.Lone.push_back(LoneStain{p.Area, cx, cy});
     }
     return u;
@@ -278,8 +338,9 @@ struct Sizes {
 };
 
 // n and the deposit from the covered share (`load` = n a = -ln(1 - A)) and
-// `count` lone stains of each size; false where nothing can be said.
-bool solve(double load, const Sizes &sizes, const std::vector<double> &count, Solved &out)
+// `count` lone stains of each size, from a first guess of n where one is
+// known; false where nothing can be said.
+bool solve(double load, const Sizes &sizes, const std::vector<double> &count, Solved &out, double guess = 0.0)
 {
     const std::size_t m = sizes.Area.size();
     std::vector<double> weight(m), exponent(m), below0(m), below1(m), below2(m);
@@ -343,7 +404,7 @@ bool solve(double load, const Sizes &sizes, const std::vector<double> &count, So
     if (!(s0 > 0.0) || !(load > 0.0) || !std::isfinite(load))
         return false;
     // n = load / meanArea(n), by the secant method on the difference.
-    double n0 = load / (sumArea / s0);
+    double n0 = guess > 0.0 ? guess : load / (sumArea / s0);
     double g0 = load / meanArea(n0) - n0;
     double n1 = n0 + g0;
     double area = meanArea(n1);
@@ -446,7 +507,7 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
         Solved part;
         if (solve(loadOf(static_cast<double>(u.Covered - u.TileCovered[t]),
                          pixels - static_cast<double>(u.TilePixels[t])),
-                  sizes, rest, part)) {
+                  sizes, rest, part, whole.Density)) {
             atLeastTheStains(part, static_cast<double>(u.Stains - u.TileStains[t]),
                              pixels - static_cast<double>(u.TilePixels[t]), rest);
             densities.push_back(part.Density);
