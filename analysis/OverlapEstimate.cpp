@@ -335,67 +335,114 @@ struct Solved {
 // a card's thousands of lone stains fall into a few hundred sizes.
 struct Sizes {
     std::vector<double> Area, Radius, Window, Volume;
+    const std::function<double(std::int64_t)> *VolumeOf = nullptr;
 };
+
+// Fewer lone stains than this at the large end say little of how many
+// drops of those sizes landed: at high coverage a large drop is almost
+// never seen alone, and one lone stain there weighs as much as hundreds.
+constexpr double TailStains = 10.0;
+// Cards with fewer lone stains than this keep them all as they are.
+constexpr double FitStains = 40.0;
+// ... and only where those sizes are hidden: where a drop of the first of
+// them would be seen alone more often than once in e^HiddenLoad (about 20),
+// that no such stain is seen says that no such drop landed.
+constexpr double HiddenLoad = 3.0;
+
+double normalCdf(double z)
+{
+    return 0.5 * std::erfc(-z / std::numbers::sqrt2);
+}
+
+double normalPdf(double z)
+{
+    return std::exp(-0.5 * z * z) / std::sqrt(2.0 * std::numbers::pi);
+}
+
+// The drops above the sizes seen alone often enough, as a log-normal of
+// stain radius fitted to those below: its mass and radius sums in the
+// units of the weights below.
+struct Tail {
+    bool Known = false;
+    double Mu = 0.0, Sigma = 0.0, Beta = 0.0;  // Beta: the cut in standard units
+    double Scale = 0.0;                        // the weight of the whole fitted distribution
+    double Sum0 = 0.0, Sum1 = 0.0, Sum2 = 0.0; // of 1, R, R^2 over the tail
+};
+
+// Fits the log-normal to the weighted sizes below the cut, as a normal
+// distribution of ln r cut off above at ln `cutRadius` (the mean and
+// spread of a truncated normal give its own), and adds what lies above.
+Tail fitTail(const Sizes &sizes, const std::vector<double> &weighted, std::size_t cut, double cutRadius)
+{
+    Tail t;
+    double h = 0.0, s1 = 0.0, s2 = 0.0;
+    for (std::size_t k = 0; k < cut; ++k) {
+        const double x = std::log(sizes.Radius[k]);
+        h += weighted[k];
+        s1 += weighted[k] * x;
+        s2 += weighted[k] * x * x;
+    }
+    if (!(h > 0.0))
+        return t;
+    const double mean = s1 / h, spread = std::sqrt(std::max(s2 / h - mean * mean, 0.0));
+    const double c = std::log(cutRadius);
+    if (!(spread > 0.0) || !(c > mean))
+        return t;
+    // (c - mean) / spread of a normal cut at beta standard units grows
+    // with beta, from 1 (far out in its lower tail) to beta.
+    auto ratio = [](double beta) {
+        const double lambda = normalPdf(beta) / normalCdf(beta);
+        return (beta + lambda) / std::sqrt(std::max(1.0 - beta * lambda - lambda * lambda, 1e-12));
+    };
+    const double wanted = (c - mean) / spread;
+    double lo = -4.0, hi = 12.0;
+    if (!(wanted > ratio(lo)))
+        return t;
+    if (wanted >= ratio(hi)) {
+        lo = hi = wanted;
+    } else {
+        for (int i = 0; i < 60; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            (ratio(mid) < wanted ? lo : hi) = mid;
+        }
+    }
+    const double beta = 0.5 * (lo + hi);
+    const double lambda = normalPdf(beta) / normalCdf(beta);
+    t.Sigma = spread / std::sqrt(std::max(1.0 - beta * lambda - lambda * lambda, 1e-12));
+    t.Mu = c - beta * t.Sigma;
+    t.Beta = beta;
+    t.Scale = h / normalCdf(beta);
+    // E[R^j; ln R > c] = exp(j mu + j^2 sigma^2 / 2) Phi(j sigma - beta).
+    t.Sum0 = t.Scale * normalCdf(-beta);
+    t.Sum1 = t.Scale * std::exp(t.Mu + 0.5 * t.Sigma * t.Sigma) * normalCdf(t.Sigma - beta);
+    t.Sum2 = t.Scale * std::exp(2.0 * t.Mu + 2.0 * t.Sigma * t.Sigma) * normalCdf(2.0 * t.Sigma - beta);
+    t.Known = std::isfinite(t.Sum0) && std::isfinite(t.Sum1) && std::isfinite(t.Sum2);
+    return t;
+}
+
+// The volume sum over the tail, by the trapezium rule in standard units.
+double tailVolume(const Tail &t, const std::function<double(std::int64_t)> &volume)
+{
+    constexpr int steps = 96;
+    constexpr double span = 9.0;
+    double sum = 0.0;
+    for (int i = 0; i <= steps; ++i) {
+        const double z = t.Beta + span * i / steps;
+        const double r = std::exp(t.Mu + t.Sigma * z);
+        const auto area = std::max<std::int64_t>(1, std::llround(std::numbers::pi * r * r));
+        sum += (i == 0 || i == steps ? 0.5 : 1.0) * normalPdf(z) * volume(area);
+    }
+    return t.Scale * sum * span / steps;
+}
 
 // n and the deposit from the covered share (`load` = n a = -ln(1 - A)) and
 // `count` lone stains of each size, from a first guess of n where one is
 // known; false where nothing can be said.
-bool solve(double load, const Sizes &sizes, const std::vector<double> &count, Solved &out, double guess = 0.0)
+bool solve(double load, const Sizes &sizes, const std::vector<double> &count, Solved &out, double guess = 0.0,
+           bool tailed = false)
 {
     const std::size_t m = sizes.Area.size();
-    std::vector<double> weight(m), exponent(m), below0(m), below1(m), below2(m);
-    // The mean area of all drops' stains when n drops land per pixel.
-    auto meanArea = [&](double n) {
-        double s0 = 0.0, s1 = 0.0, s2 = 0.0;
-        for (std::size_t k = 0; k < m; ++k) {
-            below0[k] = s0;
-            below1[k] = s1;
-            below2[k] = s2;
-            s0 += count[k];
-            s1 += count[k] * sizes.Radius[k];
-            s2 += count[k] * sizes.Radius[k] * sizes.Radius[k];
-        }
-        // Another drop hides a stain of radius r from being seen alone when
-        // it lands within r + R + d, unless it lands wholly inside it
-        // (within r - R): its stain then adds nothing to the lone one.  The
-        // sizes of the other drops are those the weights give back.
-        double top = -1e300;
-        for (int pass = 0; pass < 2; ++pass) {
-            double w0 = 0.0, w1 = 0.0, w2 = 0.0;
-            for (std::size_t k = 0; k < m; ++k) {
-                w0 += weight[k] * count[k];
-                w1 += weight[k] * count[k] * sizes.Radius[k];
-                w2 += weight[k] * count[k] * sizes.Radius[k] * sizes.Radius[k];
-            }
-            if (pass == 0) {
-                // First with the lone stains' own sizes.
-                w0 = s0;
-                w1 = s1;
-                w2 = s2;
-            }
-            double b0 = 0.0, b1 = 0.0, b2 = 0.0;
-            top = -1e300;
-            for (std::size_t k = 0; k < m; ++k) {
-                const double r = sizes.Radius[k], reach = r + TouchReach, hold = r + HiddenReach;
-                const double touch = reach * reach * w0 + 2.0 * reach * w1 + w2;
-                const double inside = hold * hold * b0 - 2.0 * hold * b1 + b2;
-                exponent[k] = n * std::numbers::pi * (touch - inside) / w0 - sizes.Window[k];
-                top = std::max(top, exponent[k]);
-                const double wk = pass == 0 ? count[k] : weight[k] * count[k];
-                b0 += wk;
-                b1 += wk * r;
-                b2 += wk * r * r;
-            }
-            for (std::size_t k = 0; k < m; ++k)
-                weight[k] = std::exp(exponent[k] - top);
-        }
-        double sum = 0.0, sumArea = 0.0;
-        for (std::size_t k = 0; k < m; ++k) {
-            sum += weight[k] * count[k];
-            sumArea += weight[k] * count[k] * sizes.Area[k];
-        }
-        return sum > 0.0 ? sumArea / sum : 0.0;
-    };
+    std::vector<double> weight(m), exponent(m), weighted(m);
     double s0 = 0.0, sumArea = 0.0;
     for (std::size_t k = 0; k < m; ++k) {
         s0 += count[k];
@@ -403,6 +450,88 @@ bool solve(double load, const Sizes &sizes, const std::vector<double> &count, So
     }
     if (!(s0 > 0.0) || !(load > 0.0) || !std::isfinite(load))
         return false;
+    // With `tailed`, the sizes from `cut` on, which hold fewer than
+    // TailStains lone stains, are left to a log-normal fitted to those below.
+    std::size_t cut = m;
+    double cutRadius = 0.0;
+    if (tailed && s0 >= FitStains) {
+        double above = 0.0;
+        while (cut > 0 && above + count[cut - 1] < TailStains)
+            above += count[--cut];
+        cutRadius = cut > 0 ? std::sqrt((sizes.Area[cut - 1] + 0.5) / std::numbers::pi) : 0.0;
+        // Judged with the lone stains' own sizes, at the first guess.
+        double s1 = 0.0, s2 = 0.0, b0 = 0.0, b1 = 0.0, b2 = 0.0;
+        for (std::size_t k = 0; k < m; ++k) {
+            s1 += count[k] * sizes.Radius[k];
+            s2 += count[k] * sizes.Radius[k] * sizes.Radius[k];
+            if (k < cut) {
+                b0 += count[k];
+                b1 += count[k] * sizes.Radius[k];
+                b2 += count[k] * sizes.Radius[k] * sizes.Radius[k];
+            }
+        }
+        const double reach = cutRadius + TouchReach, hold = cutRadius + HiddenReach;
+        const double touch = reach * reach * s0 + 2.0 * reach * s1 + s2;
+        const double inside = hold * hold * b0 - 2.0 * hold * b1 + b2;
+        const double hidden = (guess > 0.0 ? guess : load / (sumArea / s0)) * std::numbers::pi * (touch - inside) / s0;
+        if (!(hidden > HiddenLoad))
+            return false;
+    }
+    Tail tail;
+    // The mean area of all drops' stains when n drops land per pixel.
+    auto meanArea = [&](double n) {
+        // Another drop hides a stain of radius r from being seen alone when
+        // it lands within r + R + d, unless it lands wholly inside it
+        // (within r - R): its stain then adds nothing to the lone one.  The
+        // sizes of the other drops are those the weights give back, first
+        // the lone stains' own.
+        tail = Tail{};
+        for (int pass = 0; pass < (cut < m ? 3 : 2); ++pass) {
+            double w0 = 0.0, w1 = 0.0, w2 = 0.0;
+            const std::size_t known = tail.Known ? cut : m;
+            for (std::size_t k = 0; k < known; ++k) {
+                const double wk = pass == 0 ? count[k] : weighted[k];
+                w0 += wk;
+                w1 += wk * sizes.Radius[k];
+                w2 += wk * sizes.Radius[k] * sizes.Radius[k];
+            }
+            if (tail.Known) {
+                w0 += tail.Sum0;
+                w1 += tail.Sum1;
+                w2 += tail.Sum2;
+            }
+            double b0 = 0.0, b1 = 0.0, b2 = 0.0;
+            double top = -1e300;
+            for (std::size_t k = 0; k < m; ++k) {
+                const double r = sizes.Radius[k], reach = r + TouchReach, hold = r + HiddenReach;
+                const double touch = reach * reach * w0 + 2.0 * reach * w1 + w2;
+                const double inside = hold * hold * b0 - 2.0 * hold * b1 + b2;
+                exponent[k] = n * std::numbers::pi * (touch - inside) / w0 - sizes.Window[k];
+                top = std::max(top, exponent[k]);
+                const double wk = pass == 0 ? count[k] : weighted[k];
+                b0 += wk;
+                b1 += wk * r;
+                b2 += wk * r * r;
+            }
+            for (std::size_t k = 0; k < m; ++k) {
+                weight[k] = std::exp(exponent[k] - top);
+                weighted[k] = weight[k] * count[k];
+            }
+            if (cut < m)
+                tail = fitTail(sizes, weighted, cut, cutRadius);
+        }
+        double sum = 0.0, areas = 0.0;
+        const std::size_t kept = tail.Known ? cut : m;
+        for (std::size_t k = 0; k < kept; ++k) {
+            sum += weighted[k];
+            areas += weighted[k] * sizes.Area[k];
+        }
+        if (tail.Known) {
+            sum += tail.Sum0;
+            areas += std::numbers::pi * tail.Sum2;
+        }
+        return sum > 0.0 ? areas / sum : 0.0;
+    };
     // n = load / meanArea(n), by the secant method on the difference.
     double n0 = guess > 0.0 ? guess : load / (sumArea / s0);
     double g0 = load / meanArea(n0) - n0;
@@ -421,9 +550,14 @@ bool solve(double load, const Sizes &sizes, const std::vector<double> &count, So
         area = meanArea(n1);
     }
     double sum = 0.0, sumVolume = 0.0;
-    for (std::size_t k = 0; k < m; ++k) {
-        sum += weight[k] * count[k];
-        sumVolume += weight[k] * count[k] * sizes.Volume[k];
+    const std::size_t kept = tail.Known ? cut : m;
+    for (std::size_t k = 0; k < kept; ++k) {
+        sum += weighted[k];
+        sumVolume += weighted[k] * sizes.Volume[k];
+    }
+    if (tail.Known && sizes.VolumeOf) {
+        sum += tail.Sum0;
+        sumVolume += tailVolume(tail, *sizes.VolumeOf);
     }
     out.Density = load / area;
     out.MeanArea = area;
@@ -453,6 +587,7 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
     std::sort(areas.begin(), areas.end());
     areas.erase(std::unique(areas.begin(), areas.end()), areas.end());
     Sizes sizes;
+    sizes.VolumeOf = &volume;
     const double w = u.Width, h = u.Height;
     for (const std::int64_t a : areas) {
         const double r = std::sqrt(static_cast<double>(a) / std::numbers::pi);
@@ -498,20 +633,35 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
     e.MeanArea = whole.MeanArea;
     e.LoneStains = static_cast<std::int32_t>(u.Lone.size());
 
+    // The deposit again with the largest sizes, which are seldom seen alone
+    // at high coverage, taken from a log-normal fitted to the smaller ones:
+    // whether drops that large landed and hid, or none landed, the lone
+    // stains cannot tell, so the deposit's interval spans both.
+    Solved tailed;
+    const bool withTail =
+        solve(loadOf(static_cast<double>(u.Covered), pixels), sizes, all, tailed, whole.Density, true);
+    if (withTail)
+        atLeastTheStains(tailed, static_cast<double>(u.Stains), pixels, all);
+
     // Each tile left out in turn.
-    std::vector<double> densities, deposits;
+    std::vector<double> densities, deposits, tailedDeposits;
     for (std::size_t t = 0; t < tiles; ++t) {
         std::vector<double> rest(all);
         for (std::size_t k = 0; k < rest.size(); ++k)
             rest[k] -= inTile[t][k];
+        const double load =
+            loadOf(static_cast<double>(u.Covered - u.TileCovered[t]), pixels - static_cast<double>(u.TilePixels[t]));
+        const double stains = static_cast<double>(u.Stains - u.TileStains[t]);
+        const double of = pixels - static_cast<double>(u.TilePixels[t]);
         Solved part;
-        if (solve(loadOf(static_cast<double>(u.Covered - u.TileCovered[t]),
-                         pixels - static_cast<double>(u.TilePixels[t])),
-                  sizes, rest, part, whole.Density)) {
-            atLeastTheStains(part, static_cast<double>(u.Stains - u.TileStains[t]),
-                             pixels - static_cast<double>(u.TilePixels[t]), rest);
+        if (solve(load, sizes, rest, part, whole.Density)) {
+            atLeastTheStains(part, stains, of, rest);
             densities.push_back(part.Density);
             deposits.push_back(part.Deposit);
+        }
+        if (withTail && solve(load, sizes, rest, part, tailed.Density, true)) {
+            atLeastTheStains(part, stains, of, rest);
+            tailedDeposits.push_back(part.Deposit);
         }
     }
     auto halfWidth = [](const std::vector<double> &values) {
@@ -529,6 +679,11 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
     e.DensityHigh = e.Density + dn;
     e.DepositLow = std::max(0.0, e.Deposit - dd);
     e.DepositHigh = e.Deposit + dd;
+    if (withTail) {
+        const double dt = halfWidth(tailedDeposits);
+        e.DepositLow = std::min(e.DepositLow, std::max(0.0, tailed.Deposit - dt));
+        e.DepositHigh = std::max(e.DepositHigh, tailed.Deposit + dt);
+    }
     return e;
 }
 
