@@ -334,7 +334,7 @@ struct Solved {
 // The lone stains by area, smallest first: stain areas are whole pixels, so
 // a card's thousands of lone stains fall into a few hundred sizes.
 struct Sizes {
-    std::vector<double> Area, Radius, Window, Volume;
+    std::vector<double> Area, Radius, LogRadius, Window, Volume;
     const std::function<double(std::int64_t)> *VolumeOf = nullptr;
 };
 
@@ -377,7 +377,7 @@ Tail fitTail(const Sizes &sizes, const std::vector<double> &weighted, std::size_
     Tail t;
     double h = 0.0, s1 = 0.0, s2 = 0.0;
     for (std::size_t k = 0; k < cut; ++k) {
-        const double x = std::log(sizes.Radius[k]);
+        const double x = sizes.LogRadius[k];
         h += weighted[k];
         s1 += weighted[k] * x;
         s2 += weighted[k] * x * x;
@@ -420,19 +420,22 @@ Tail fitTail(const Sizes &sizes, const std::vector<double> &weighted, std::size_
     return t;
 }
 
-// The volume sum over the tail, by the trapezium rule in standard units.
+// The volume sum over the tail, by the midpoint rule over steps of ln r
+// fixed for every card, so that each solve asks for the volumes of the same
+// few stain sizes.
 double tailVolume(const Tail &t, const std::function<double(std::int64_t)> &volume)
 {
-    constexpr int steps = 96;
-    constexpr double span = 9.0;
+    constexpr double step = 0.04;
+    const double from = t.Mu + t.Sigma * t.Beta, to = t.Mu + t.Sigma * (t.Beta + 9.0);
     double sum = 0.0;
-    for (int i = 0; i <= steps; ++i) {
-        const double z = t.Beta + span * i / steps;
-        const double r = std::exp(t.Mu + t.Sigma * z);
+    for (auto j = static_cast<std::int64_t>(std::floor(from / step)); static_cast<double>(j) * step < to; ++j) {
+        const double lo = std::max(from, static_cast<double>(j) * step);
+        const double hi = std::min(to, static_cast<double>(j + 1) * step);
+        const double r = std::exp((static_cast<double>(j) + 0.5) * step);
         const auto area = std::max<std::int64_t>(1, std::llround(std::numbers::pi * r * r));
-        sum += (i == 0 || i == steps ? 0.5 : 1.0) * normalPdf(z) * volume(area);
+        sum += (hi - lo) * normalPdf((0.5 * (lo + hi) - t.Mu) / t.Sigma) / t.Sigma * volume(area);
     }
-    return t.Scale * sum * span / steps;
+    return t.Scale * sum;
 }
 
 // n and the deposit from the covered share (`load` = n a = -ln(1 - A)) and
@@ -514,7 +517,9 @@ bool solve(double load, const Sizes &sizes, const std::vector<double> &count, So
                 b2 += wk * r * r;
             }
             for (std::size_t k = 0; k < m; ++k) {
-                weight[k] = std::exp(exponent[k] - top);
+                // Far below the largest a weight adds nothing to the sums,
+                // and exp is slow where its result underflows.
+                weight[k] = exponent[k] - top > -700.0 ? std::exp(exponent[k] - top) : 0.0;
                 weighted[k] = weight[k] * count[k];
             }
             if (cut < m)
@@ -593,6 +598,7 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
         const double r = std::sqrt(static_cast<double>(a) / std::numbers::pi);
         sizes.Area.push_back(static_cast<double>(a));
         sizes.Radius.push_back(r);
+        sizes.LogRadius.push_back(std::log(r));
         // Where its centre could lie with the stain whole and off the edge.
         sizes.Window.push_back(std::log(std::max(w - 1.0 - 2.0 * r, 1.0) * std::max(h - 1.0 - 2.0 * r, 1.0)));
         sizes.Volume.push_back(volume(a));
@@ -644,7 +650,7 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
         atLeastTheStains(tailed, static_cast<double>(u.Stains), pixels, all);
 
     // Each tile left out in turn.
-    std::vector<double> densities, deposits, tailedDeposits;
+    std::vector<double> densities, deposits;
     for (std::size_t t = 0; t < tiles; ++t) {
         std::vector<double> rest(all);
         for (std::size_t k = 0; k < rest.size(); ++k)
@@ -658,10 +664,6 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
             atLeastTheStains(part, stains, of, rest);
             densities.push_back(part.Density);
             deposits.push_back(part.Deposit);
-        }
-        if (withTail && solve(load, sizes, rest, part, tailed.Density, true)) {
-            atLeastTheStains(part, stains, of, rest);
-            tailedDeposits.push_back(part.Deposit);
         }
     }
     auto halfWidth = [](const std::vector<double> &values) {
@@ -680,7 +682,8 @@ DropEstimate estimateDrops(const StainUnion &u, const std::function<double(std::
     e.DepositLow = std::max(0.0, e.Deposit - dd);
     e.DepositHigh = e.Deposit + dd;
     if (withTail) {
-        const double dt = halfWidth(tailedDeposits);
+        // Its spread taken as the weighted one's, in proportion.
+        const double dt = dd * tailed.Deposit / std::max(e.Deposit, 1e-300);
         e.DepositLow = std::min(e.DepositLow, std::max(0.0, tailed.Deposit - dt));
         e.DepositHigh = std::max(e.DepositHigh, tailed.Deposit + dt);
     }
