@@ -20,6 +20,12 @@
 // comes out below the stains seen, the drops avoided one another rather than
 // landing at random, and the stains are taken as they are.
 //
+// At high coverage the largest drops are hardly ever seen alone, and the
+// weights cannot give back what no lone stain shows.  Whether such drops
+// landed or none did, the lone stains cannot tell: where those sizes are
+// hidden, the deposit is worked out again with them taken from a log-normal
+// fitted to the smaller lone stains, and its interval spans both.
+//
 // The connectivity, the covered share and the Euler number of such unions
 // were tried too: the Euler number of a digital union is far from that of the
 // drawn one where two stain rims cross (pixels left between them count as
@@ -82,7 +88,8 @@ struct DropEstimate {
 };
 
 // The estimate and its 95 % intervals (from the spread of the estimate with
-// each tile left out in turn: a jackknife).  `volume` gives the drop volume
+// each tile left out in turn: a jackknife; the deposit's widened where the
+// largest drops hide).  `volume` gives the drop volume
 // of a stain of that many pixels.  Unknown on a bare card and where no stain
 // stands alone.
 DropEstimate estimateDrops(const StainUnion &stains, const std::function<double(std::int64_t)> &volume);
