@@ -565,6 +565,10 @@ Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardS
         }
         FoundCard card = orientedCard(corners);
         card.Straight = liesStraight(corners);
+        constexpr double EdgeMargin = 1.5;
+        for (const cv::Point2d &c : corners)
+            card.AtPictureEdge = card.AtPictureEdge || c.x < EdgeMargin || c.y < EdgeMargin ||
+                                 c.x > whole.cols - 1 - EdgeMargin || c.y > whole.rows - 1 - EdgeMargin;
         cards.push_back(card);
     }
     if (cards.empty()) {

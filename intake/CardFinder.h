@@ -76,6 +76,9 @@ struct FoundCard {
     // The mean lengths of the long and of the short sides, in pixels.
     double LongSidePixels = 0.0;
     double ShortSidePixels = 0.0;
+    // A corner lies on the picture's edge or beyond it: the card may run off
+    // the picture, its hidden corner guessed from the sides that show.
+    bool AtPictureEdge = false;
 };
 
 // A picture of blue-green-red triples, rows top first `Step` bytes apart

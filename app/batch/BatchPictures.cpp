@@ -146,6 +146,11 @@ AnalysedCard analysePictureFile(const std::string &file, const AnalysisSettings 
         source.SmallestStainUm = smallestDetectableStainUm(straight.ResolutionDpi);
         source.SmallestDropUm = smallestDetectableDropUm(straight.ResolutionDpi, settings.Spread);
         source.Warnings = cardLimitWarnings(*card, settings.Spread);
+        if (where.AtPictureEdge)
+            source.Warnings.insert(
+                source.Warnings.begin(),
+                "the card reaches the edge of the picture: if part of it is cut off, the corners there "
+                "are guessed, and its resolution and figures are wrong");
         if (scanDpi) {
             // A scan whose cards measure other than their size: the
             // resolution or the size given is wrong.

@@ -277,8 +277,16 @@ QString FindCardsDialog::shownText() const
 void FindCardsDialog::showCount()
 {
     const auto n = view_->cards().size();
-    count_->setText(n == 1 ? tr("1 card found: drag a corner to correct it")
-                           : tr("%1 cards found: drag a corner to correct it").arg(n));
+    QString text = n == 1 ? tr("1 card found: drag a corner to correct it")
+                          : tr("%1 cards found: drag a corner to correct it").arg(n);
+    QStringList atEdge;
+    for (std::size_t k = 0; k < n; ++k)
+        if (view_->cards()[k].AtPictureEdge)
+            atEdge << QString::number(k + 1);
+    if (!atEdge.isEmpty())
+        text += tr("; card %1 reaches the picture's edge: check that none of it is cut off")
+                    .arg(atEdge.join(QStringLiteral(", ")));
+    count_->setText(text);
 }
 
 } // namespace vex::ui

@@ -40,9 +40,17 @@ TEST(CardFinder, PhotoCornersWithinOneAndAHalfPercentOfTheWidth)
                       0.015 * spec.CardWidth)
                 << "tilt " << c.Tilt;
         EXPECT_EQ(found->front().Straight, c.Tilt == 0);
+        EXPECT_FALSE(found->front().AtPictureEdge);
         // Its resolution is its pixels over its size: 254 dpi less the perspective's shrinking.
         EXPECT_NEAR(photoResolution(found->front(), CardSize{}), 254 * (1 - c.Perspective / 4), 254 * 0.02);
     }
+    // The same photo cut through the card: the card runs off its right edge.
+    const CardPhoto photo = cardPhoto(PhotoSpec{});
+    PictureView cut = viewOf(photo.Picture);
+    cut.Width = static_cast<std::int32_t>(photo.Corners[1].X - 0.15 * PhotoSpec{}.CardWidth);
+    const Result<std::vector<FoundCard>> partly = findCards(cut, CardSize{});
+    ASSERT_TRUE(partly.ok()) << partly.reason();
+    EXPECT_TRUE(partly->front().AtPictureEdge);
 }
 
 TEST(CardFinder, SheetCardsInReadingOrderAndStraightOnesCutAsTheyAre)
