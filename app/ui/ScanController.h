@@ -13,7 +13,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vex::ui {
@@ -66,8 +68,9 @@ private:
     void findAndOpenCards(const std::string &path);
 
     frmMain &w_;
-    // The card size Find Cards looked for last.
-    CardSize findSize_;
+    // The card size Find Cards looked for last, and the stored one it
+    // replaced: the window starts with it until the preference changes.
+    std::optional<std::pair<CardSize, CardSize>> findSize_;
     int depth_ = 0;
     Share share_;
 };

@@ -4,6 +4,7 @@
 #include "app/ui/CardPicture.h"
 #include "app/ui/StainOverlay.h"
 #include "app/ui/frmMain.h"
+#include "app/ui/frmPrefs.h"
 #include "intake/ui/frmResolution.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
@@ -82,6 +83,18 @@ private:
         QVERIFY(image.save(dir.filePath(name), "BMP"));
     }
 
+    // The window with card `name` scanned at hues 150 to 190.
+    std::unique_ptr<frmMain> scanned(const QString &name)
+    {
+        auto w = window();
+        w->loadFiles(folder() + name.toStdString());
+        w->runColourPassFor(1);
+        test::child<QSlider>(*w, "Slider1")->setValue(150);
+        test::child<QSlider>(*w, "Slider2")->setValue(190);
+        w->btnScan_Click();
+        return w;
+    }
+
     QByteArray readLog(const QString &name)
     {
         QFile f(dir.filePath(name));
@@ -125,6 +138,31 @@ private slots:
         QVERIFY(log.startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\n"));
         QVERIFY(log.contains("Hue Range:                  150 to 190\r\n"));
         QVERIFY(messages.isEmpty());
+    }
+
+    void aCardsFiguresSayTheSmallestDropItsResolutionShows()
+    {
+        writeCard("a.bmp", {3, 5});
+        auto w = scanned("a.bmp");
+        // Three pixels at 1200 dpi are a 63.5 um stain, by the spread factor 0.56 a 35.6 um drop.
+        QCOMPARE(test::child<QLabel>(*w, "SmallestDropLabel")->text(),
+                 QString::fromUtf8("Smallest detectable drop: 36 \u00b5m"));
+    }
+
+    void theOverlapEstimateIsShownUnderACardThatIsNotDenseWhenAskedFor()
+    {
+        writeCard("a.bmp", {3, 5, 4, 6});
+        auto w = scanned("a.bmp");
+        const auto *left = test::child<QLabel>(*w, "RejectedLabel");
+        const QString estimate = QString::fromStdString(overlapEstimateText(w->cards()[1], true));
+        QVERIFY(estimate.endsWith(QStringLiteral(" L/ha (95 %)")) && !left->text().contains(estimate));
+        test::whenOpen<ui::frmPrefs>(w.get(), [](ui::frmPrefs &p) {
+            p.OverlapEstimateCheck->click();
+            p.AcceptButton->click();
+        });
+        w->btnPrefs_Click();
+        QVERIFY(w->preferences().AlwaysShowOverlapEstimate);
+        QVERIFY2(left->text().endsWith(QStringLiteral("\n") + estimate), qPrintable(left->text()));
     }
 
     void cardWithoutValidStainsIsScannedWithAMessage()
