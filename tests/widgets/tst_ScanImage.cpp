@@ -83,18 +83,6 @@ private:
         QVERIFY(image.save(dir.filePath(name), "BMP"));
     }
 
-    // The window with card `name` scanned at hues 150 to 190.
-    std::unique_ptr<frmMain> scanned(const QString &name)
-    {
-        auto w = window();
-        w->loadFiles(folder() + name.toStdString());
-        w->runColourPassFor(1);
-        test::child<QSlider>(*w, "Slider1")->setValue(150);
-        test::child<QSlider>(*w, "Slider2")->setValue(190);
-        w->btnScan_Click();
-        return w;
-    }
-
     QByteArray readLog(const QString &name)
     {
         QFile f(dir.filePath(name));
@@ -142,17 +130,17 @@ private slots:
 
     void aCardsFiguresSayTheSmallestDropItsResolutionShows()
     {
-        writeCard("a.bmp", {3, 5});
-        auto w = scanned("a.bmp");
-        // Three pixels at 1200 dpi are a 63.5 um stain, by the spread factor 0.56 a 35.6 um drop.
+        auto w = test::lineWindow(store, module, folder(), 1, {}, "small");
+        w->btnScanAll_Click();
+        // Three pixels at 600 dpi are a 127 um stain, by the spread factor 0.56 a 71.1 um drop.
         QCOMPARE(test::child<QLabel>(*w, "SmallestDropLabel")->text(),
-                 QString::fromUtf8("Smallest detectable drop: 36 \u00b5m"));
+                 QString::fromUtf8("Smallest detectable drop: 71 \u00b5m"));
     }
 
     void theOverlapEstimateIsShownUnderACardThatIsNotDenseWhenAskedFor()
     {
-        writeCard("a.bmp", {3, 5, 4, 6});
-        auto w = scanned("a.bmp");
+        auto w = test::lineWindow(store, module, folder(), 1, {}, "estimate");
+        w->btnScanAll_Click();
         const auto *left = test::child<QLabel>(*w, "RejectedLabel");
         const QString estimate = QString::fromStdString(overlapEstimateText(w->cards()[1], true));
         QVERIFY(estimate.endsWith(QStringLiteral(" L/ha (95 %)")) && !left->text().contains(estimate));
@@ -161,7 +149,6 @@ private slots:
             p.AcceptButton->click();
         });
         w->btnPrefs_Click();
-        QVERIFY(w->preferences().AlwaysShowOverlapEstimate);
         QVERIFY2(left->text().endsWith(QStringLiteral("\n") + estimate), qPrintable(left->text()));
     }
 
