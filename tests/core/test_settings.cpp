@@ -94,7 +94,6 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "HueHigh"}), "255");
     EXPECT_EQ(store.values().at({"Prefs", "CovTarget"}), "0.2");
     EXPECT_EQ(store.values().at({"Prefs", "DensityTargetHigh"}), "0");
-    EXPECT_EQ(store.values().at({"Prefs", "CardSize"}), "76x26");
     EXPECT_EQ(store.values().size(), 31u);
 }
 
