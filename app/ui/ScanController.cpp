@@ -736,11 +736,16 @@ void ScanController::findAndOpenCards(const std::string &path)
     frmMain &w = w_;
     const auto [folder, title] = splitPath(path);
     w.prefs_.InitialDir = folder;
+    // The stored size, until another is chosen here; a size stored since
+    // then goes over that choice.
+    if (findSizeStored_ != w.prefs_.FoundCardSize) {
+        findSizeStored_ = w.prefs_.FoundCardSize;
+        findSize_ = w.prefs_.FoundCardSize;
+    }
     std::optional<SearchPicture> picture;
     std::vector<FoundCard> found;
     std::string reason;
-    const CardSize stored = w.prefs_.FoundCardSize;
-    const CardSize size = findSize_ && findSize_->second == stored ? findSize_->first : stored;
+    const CardSize size = findSize_;
     {
         Work work(*this);
         Result<SearchPicture> read = runInBackground([&path] { return readSearchPicture(path); });
@@ -762,9 +767,10 @@ void ScanController::findAndOpenCards(const std::string &path)
     if (!reason.empty())
         check.showReason(reason);
     const int answer = check.exec();
+    findSize_ = check.cardSize();
     if (check.rememberSize())
-        w.prefs_.FoundCardSize = check.cardSize();
-    findSize_ = std::make_pair(check.cardSize(), w.prefs_.FoundCardSize);
+        w.prefs_.FoundCardSize = findSize_;
+    findSizeStored_ = w.prefs_.FoundCardSize;
     if (answer != QDialog::Accepted || check.cards().empty())
         return;
     // A file that records a scanner's resolution is a scan, whose cards keep

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace vex::ui {
@@ -68,9 +67,10 @@ private:
     void findAndOpenCards(const std::string &path);
 
     frmMain &w_;
-    // The card size Find Cards looked for last, and the stored one it
-    // replaced: the window starts with it until the preference changes.
-    std::optional<std::pair<CardSize, CardSize>> findSize_;
+    // The card size Find Cards looked for last, and the stored size it
+    // started from.
+    CardSize findSize_;
+    std::optional<CardSize> findSizeStored_;
     int depth_ = 0;
     Share share_;
 };
