@@ -63,6 +63,12 @@ void readHueRange(SettingsStore &store, Preferences &w, std::vector<std::string>
     w.HueInvert = readBoolSetting(store, PrefsSection, "HueInvert", findSetting("HueInvert")->Default != 0.0, resets);
 }
 
+// As --card-size takes it, with the settings file's numbers whatever the locale.
+std::string cardSizeSetting(const CardSize &size)
+{
+    return doubleSettingText(size.WidthMm) + "x" + doubleSettingText(size.HeightMm);
+}
+
 } // namespace
 
 Preferences readPreferences(SettingsStore &store, ModuleState &module, const std::string &defaultInitialDir,
@@ -93,6 +99,13 @@ Preferences readPreferences(SettingsStore &store, ModuleState &module, const std
             resets.push_back(std::string(PrefsSection) + "/QualityTable = " + w.QualityTablePath + " (" +
                              table.reason() + ")");
     }
+    w.FindCards = readBoolSetting(store, PrefsSection, "FindCards", false, resets);
+    w.AlwaysShowOverlapEstimate = readBoolSetting(store, PrefsSection, "ShowOverlapEstimate", false, resets);
+    const std::string cardSize = readSetting(store, PrefsSection, "CardSize", cardSizeSetting(CardSize{}));
+    if (const std::optional<CardSize> size = parseCardSize(cardSize))
+        w.FoundCardSize = *size;
+    else
+        resets.push_back(std::string(PrefsSection) + "/CardSize = " + cardSize);
     return w;
 }
 
@@ -124,6 +137,9 @@ Status writePreferences(SettingsStore &store, const ModuleState &module, const P
     put(PrefsSection, "Metric", boolSettingText(module.Metric));
     put(PrefsSection, "ConfidenceIntervals", boolSettingText(window.ConfidenceIntervals));
     put(PrefsSection, "QualityTable", window.QualityTablePath);
+    put(PrefsSection, "FindCards", boolSettingText(window.FindCards));
+    put(PrefsSection, "CardSize", cardSizeSetting(window.FoundCardSize));
+    put(PrefsSection, "ShowOverlapEstimate", boolSettingText(window.AlwaysShowOverlapEstimate));
     written.add(store.flush());
     return written;
 }

@@ -2,6 +2,7 @@
 // The state the program starts with: the module-wide values and the user's
 // preferences, read from and written to the settings store.
 
+#include "intake/CardFinder.h"
 #include "line/LineAnalysis.h"
 #include "line/SprayInfoSettings.h"
 #include "model/CardList.h"
@@ -57,6 +58,14 @@ struct Preferences {
     bool ConfidenceIntervals = false;
     // A laboratory's own spray quality table (CSV); empty for the default.
     std::string QualityTablePath;
+    // Photos and colour sheets opened (by Load, by name or by a drop) go to
+    // the Find Cards window instead of becoming one card each; 8-bit cards
+    // open as they always did.
+    bool FindCards = false;
+    // The size of card Find Cards looks for first.
+    CardSize FoundCardSize;
+    // The overlap estimate under every card's figures, not only a dense one's.
+    bool AlwaysShowOverlapEstimate = false;
 };
 
 // The folder a save dialog starts in, and the choice of a file to save

@@ -41,6 +41,10 @@ std::optional<long> toWhole(const std::string &text, long low, long high)
     return static_cast<long>(*v);
 }
 
+// The sides parseCardSize takes, in millimetres.
+constexpr double MinCardSideMm = 5.0;
+constexpr double MaxCardSideMm = 500.0;
+
 // The drop filters are percentages, whatever a byte could hold.
 constexpr long ThresholdHigh = 100;
 
@@ -107,6 +111,9 @@ PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module)
     }
     f.ConfidenceIntervals = state.ConfidenceIntervals;
     f.QualityTable = state.QualityTablePath;
+    f.FindCards = state.FindCards;
+    f.CardSize = cardSizeText(state.FoundCardSize);
+    f.AlwaysShowOverlapEstimate = state.AlwaysShowOverlapEstimate;
     return f;
 }
 
@@ -174,6 +181,14 @@ bool acceptPrefs(const PrefsForm &form, Preferences &state, ModuleState &module,
         a.Quality = std::move(*table);
     }
     state.QualityTablePath = form.QualityTable;
+    state.FindCards = form.FindCards;
+    state.AlwaysShowOverlapEstimate = form.AlwaysShowOverlapEstimate;
+    const std::optional<CardSize> size = parseCardSize(form.CardSize);
+    if (!size)
+        return refuse("Card size must be a width and a height in millimetres, each from " + numberText(MinCardSideMm) +
+                          " to " + numberText(MaxCardSideMm) + ", as 76 x 26",
+                      "CardSizeCombo");
+    state.FoundCardSize = *size;
     return true;
 }
 

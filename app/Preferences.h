@@ -42,6 +42,10 @@ struct PrefsForm {
     bool ConfidenceIntervals = false;
     // A laboratory's spray quality table; empty for the default classes.
     std::string QualityTable;
+    bool FindCards = false;
+    // The card size as typed or chosen: "76 x 26 mm", "52x26".
+    std::string CardSize;
+    bool AlwaysShowOverlapEstimate = false;
 };
 
 PrefsForm prefsFormFrom(const Preferences &state, const ModuleState &module);

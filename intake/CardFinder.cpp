@@ -4,6 +4,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +40,11 @@ std::optional<CardSize> parseCardSize(const std::string &text)
         if (s.empty() || s.find_first_not_of("0123456789.") != std::string::npos || s.find('.') != s.rfind('.') ||
             s == ".")
             return std::nullopt;
-        return std::strtod(s.c_str(), nullptr);
+        // Not strtod: the window runs under the user's locale, whose decimal
+        // separator may be a comma.
+        double v = 0.0;
+        std::from_chars(s.data(), s.data() + s.size(), v);
+        return v;
     };
     const std::optional<double> a = number(t.substr(0, x));
     const std::optional<double> b = number(t.substr(x + 1));

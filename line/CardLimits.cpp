@@ -18,6 +18,14 @@ double smallestDetectableDropUm(std::int32_t resolutionDpi, const std::array<dou
     return dropDiameter(smallestDetectableStainUm(resolutionDpi), spread);
 }
 
+std::string smallestDropText(const CardRecord &card, const std::array<double, 3> &spread)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "Smallest detectable drop: %.0f \u00b5m",
+                  smallestDetectableDropUm(card.Resolution, spread));
+    return text;
+}
+
 std::vector<std::string> cardLimitWarnings(const CardRecord &card, const std::array<double, 3> &spread)
 {
     std::vector<std::string> said;

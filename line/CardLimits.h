@@ -28,6 +28,10 @@ double smallestDetectableStainUm(std::int32_t resolutionDpi);
 // That stain as a drop, by the spread factor.
 double smallestDetectableDropUm(std::int32_t resolutionDpi, const std::array<double, 3> &spread);
 
+// "Smallest detectable drop: 127 µm", of the card's resolution and the
+// spread factor, for the window beside the card's figures.
+std::string smallestDropText(const CardRecord &card, const std::array<double, 3> &spread);
+
 // What is said of an analysed card about what its picture can show: its
 // resolution below LowestSoundDpi, its largest drop beyond
 // LargestPlausibleDropUm.  (A card too dense is told by denseCardWarning.)

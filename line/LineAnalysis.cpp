@@ -266,11 +266,13 @@ std::string overlapEstimateText(const CardRecord &card, bool metric)
     const OverlapFigures &o = card.Summary.Overlap;
     if (!card.Scanned || !o.Estimated)
         return {};
-    // The interval is the estimate plus or minus its half-width, cut at
-    // zero; one line keeps it under the card's figures.
+    // Each interval is the estimate plus or minus its half-width, cut at
+    // zero; one line keeps them under the card's figures.
+    const double rate = static_cast<double>(rateFactor(metric));
     return "Estimated: " + formatFixed(o.EstimatedDropDensity, 1) + " \u00b1 " +
            formatFixed(o.EstimatedDropDensityCi[1] - o.EstimatedDropDensity, 1) + " drops/cm\u00b2, " +
-           formatFixed(o.EstimatedDeposit * static_cast<double>(rateFactor(metric)), 1) + " " + rateUnit(metric);
+           formatFixed(o.EstimatedDeposit * rate, 1) + " \u00b1 " +
+           formatFixed((o.EstimatedDepositCi[1] - o.EstimatedDeposit) * rate, 1) + " " + rateUnit(metric) + " (95 %)";
 }
 
 namespace {

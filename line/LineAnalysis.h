@@ -82,9 +82,10 @@ std::string rejectedStainsText(const CardRecord &card);
 // empty otherwise.
 std::string denseCardWarning(const CardRecord &card, double threshold);
 
-// Under the warning of a dense card, the estimate for overlap with the
-// half-width of the density's 95 % interval: "Estimated: 412.3 ± 32.2
-// drops/cm², 34.1 L/ha"; empty for a card without an estimate.
+// Under the warning of a dense card (or any card's figures, by a
+// preference), the estimate for overlap with the half-widths of its 95 %
+// intervals: "Estimated: 412.3 ± 32.2 drops/cm², 34.1 ± 3.0 L/ha (95 %)";
+// empty for a card without an estimate.
 std::string overlapEstimateText(const CardRecord &card, bool metric);
 
 // Both from a scan of the card whose record the statistics have filled.

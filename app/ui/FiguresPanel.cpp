@@ -52,6 +52,12 @@ FiguresPanel::FiguresPanel(QWidget *parent) : QGroupBox(tr("Scan Results  (Volum
     qualityLabel_->setToolTip(tr("The class of the drop size spectrum read from the cards (Dv0.1 and VMD against\n"
                                  "the class bounds; the finer of the two), not a laser measurement of the nozzle."));
     qualityLabel_->hide();
+    smallestDropLabel_ = new QLabel(this);
+    smallestDropLabel_->setObjectName(QStringLiteral("SmallestDropLabel"));
+    smallestDropLabel_->setToolTip(
+        tr("A stain must be three pixels across to be seen: the drop that stain stands for\n"
+           "at the card's resolution, by the spread factor.  Smaller drops are not counted."));
+    smallestDropLabel_->hide();
     staleLabel_ = new QLabel(this);
     staleLabel_->setObjectName(QStringLiteral("StaleLabel"));
     staleLabel_->setWordWrap(true);
@@ -79,6 +85,7 @@ void FiguresPanel::layOut()
     // Below every other row, whatever rows come to stand above it.
     result->addWidget(staleLabel_, 20, 0, 1, 4);
     result->addWidget(qualityLabel_, 11, 0, 1, 4);
+    result->addWidget(smallestDropLabel_, 12, 0, 1, 4);
     // The value labels sit at the top and bottom of the graph, in a column
     // wide enough for any of them, so the graph does not move between modes.
     for (QLabel *l : {bottomLabel_, topLabel_})
@@ -187,6 +194,12 @@ void FiguresPanel::showQuality(const std::string &text, Rgb colour)
     qualityLabel_->setText(
         swatch + QString::fromStdString(text).toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
     qualityLabel_->setVisible(!text.empty());
+}
+
+void FiguresPanel::showSmallestDrop(const std::string &text)
+{
+    smallestDropLabel_->setText(QString::fromStdString(text));
+    smallestDropLabel_->setVisible(!text.empty());
 }
 
 void FiguresPanel::hideLeftOut()

@@ -52,6 +52,8 @@ public:
     // density target's verdict; hidden when empty.
     void showQuality(const std::string &text, Rgb colour);
     void hideLeftOut();
+    // The smallest drop the card's picture can show; hidden when empty.
+    void showSmallestDrop(const std::string &text);
 
 signals:
     void optionClicked(int mode);
@@ -69,6 +71,7 @@ private:
     // analysis the proposal and the pattern's centre in words.
     QLabel *wordsLabel_ = nullptr;
     QLabel *qualityLabel_ = nullptr;
+    QLabel *smallestDropLabel_ = nullptr;
     QLabel *leftLabel_ = nullptr;
     QLabel *rightLabel_ = nullptr;
     QLabel *bottomLabel_ = nullptr;

@@ -4,9 +4,11 @@
 #include "intake/Resolution.h"
 #include "intake/qt/PictureLoader.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +66,27 @@ Result<SearchPicture> readSearchPicture(const std::string &path)
     p.Colour = std::move(read->Colour);
     p.Shown = std::move(read->Picture);
     return p;
+}
+
+bool isColourPicture(const std::string &path)
+{
+    QImageReader reader(QString::fromStdString(path));
+    // By what the file is, not by its name.
+    reader.setDecideFormatFromContent(true);
+    if (reader.format() == "gif")
+        return false;
+    switch (reader.imageFormat()) {
+    case QImage::Format_Invalid:
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+    case QImage::Format_Alpha8:
+    case QImage::Format_Grayscale8:
+    case QImage::Format_Grayscale16:
+        return false;
+    default:
+        return true;
+    }
 }
 
 FoundCardsView::FoundCardsView(const QImage &picture, QWidget *parent) : QWidget(parent), picture_(picture)
@@ -226,6 +249,9 @@ FindCardsDialog::FindCardsDialog(const SearchPicture &picture, std::vector<Found
     }
     sizes_->setCurrentIndex(chosen);
     connect(sizes_, &QComboBox::activated, this, &FindCardsDialog::chooseSize);
+    remember_ = new QCheckBox(tr("Remember this size"), this);
+    remember_->setObjectName(QStringLiteral("chkRememberSize"));
+    remember_->setToolTip(tr("Keeps the card size chosen here as the one Find Cards starts with (a preference)."));
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("lblFound"));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -235,12 +261,18 @@ FindCardsDialog::FindCardsDialog(const SearchPicture &picture, std::vector<Found
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel(tr("Card size:"), this));
     bottom->addWidget(sizes_);
+    bottom->addWidget(remember_);
     bottom->addWidget(count_, 1);
     bottom->addWidget(buttons);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(view_, 1);
     layout->addLayout(bottom);
     showCount();
+}
+
+bool FindCardsDialog::rememberSize() const
+{
+    return remember_->isChecked();
 }
 
 void FindCardsDialog::chooseSize(int preset)

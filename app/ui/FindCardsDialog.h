@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 
@@ -33,6 +34,11 @@ struct SearchPicture {
     std::int32_t RecordedDpi = 0;
 };
 Result<SearchPicture> readSearchPicture(const std::string &path);
+
+// Whether a file is a picture in colour (a photo, a colour scan of a
+// sheet), as its header tells without decoding it: such a file is what
+// Find Cards takes.  An 8-bit, grey or unreadable file is none.
+bool isColourPicture(const std::string &path);
 
 // The picture with the cards on it; corners follow the mouse.
 class FoundCardsView : public QWidget {
@@ -71,6 +77,8 @@ public:
                     QWidget *parent = nullptr);
     const std::vector<FoundCard> &cards() const { return view_->cards(); }
     CardSize cardSize() const { return size_; }
+    // Whether the user asked for the card size to be kept for next time.
+    bool rememberSize() const;
     FoundCardsView *view() const { return view_; }
     // Chooses the card size by its place in cardSizePresets(), searching again.
     void chooseSize(int preset);
@@ -85,6 +93,7 @@ private:
     CardSize size_;
     FoundCardsView *view_;
     QComboBox *sizes_;
+    QCheckBox *remember_;
     QLabel *count_;
 };
 

@@ -200,7 +200,9 @@ void ScanController::load()
     dialog.Init(&w);
     dialog.Title = LoadDialogTitle;
     dialog.InitialDir = w.prefs_.InitialDir;
-    dialog.Filter = loadDialogFilter(w.prefs_.Analysis.Intake);
+    // Photos are offered whenever they can be opened: reduced, or searched for cards.
+    dialog.Filter =
+        loadDialogFilter(IntakeOptions{.ReduceColours = w.prefs_.Analysis.Intake.ReduceColours || w.prefs_.FindCards});
     dialog.FilterIndex = 1;
     dialog.AllowMultiSelect = true;
     QStringList chosen;
@@ -215,10 +217,19 @@ void ScanController::loadFiles(const QStringList &paths)
     frmMain &w = w_;
     if (w.busy_)
         return;
+    // With Find cards on, each photo or colour sheet is searched for cards,
+    // one after another, and the rest open as cards.
+    QStringList cardFiles;
+    for (const QString &p : paths) {
+        if (w.prefs_.FindCards && !p.isEmpty() && isColourPicture(p.toStdString()))
+            findCardsIn(p.toStdString());
+        else
+            cardFiles << p;
+    }
     try {
         w.picture_->setFocus();
         std::vector<std::string> files;
-        for (const QString &p : paths)
+        for (const QString &p : cardFiles)
             if (!p.isEmpty())
                 files.push_back(p.toStdString());
         std::string lastName;
@@ -725,6 +736,12 @@ void ScanController::findAndOpenCards(const std::string &path)
     frmMain &w = w_;
     const auto [folder, title] = splitPath(path);
     w.prefs_.InitialDir = folder;
+    // The stored size, until another is chosen here; a size stored since
+    // then goes over that choice.
+    if (findSizeStored_ != w.prefs_.FoundCardSize) {
+        findSizeStored_ = w.prefs_.FoundCardSize;
+        findSize_ = w.prefs_.FoundCardSize;
+    }
     std::optional<SearchPicture> picture;
     std::vector<FoundCard> found;
     std::string reason;
@@ -763,6 +780,9 @@ void ScanController::findAndOpenCards(const std::string &path)
         check.showReason(reason);
     const int answer = check.exec();
     findSize_ = check.cardSize();
+    if (check.rememberSize())
+        w.prefs_.FoundCardSize = findSize_;
+    findSizeStored_ = w.prefs_.FoundCardSize;
     if (answer != QDialog::Accepted || check.cards().empty())
         return;
     const std::optional<std::int32_t> scanDpi = scanResolution(picture->RecordedDpi);

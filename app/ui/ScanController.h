@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,10 @@ private:
     void findAndOpenCards(const std::string &path);
 
     frmMain &w_;
-    // The card size Find Cards looked for last.
+    // The card size Find Cards looked for last, and the stored size it
+    // started from.
     CardSize findSize_;
+    std::optional<CardSize> findSizeStored_;
     int depth_ = 0;
     Share share_;
 };

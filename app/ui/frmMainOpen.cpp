@@ -38,9 +38,10 @@ void frmMain::openFiles(const QStringList &paths)
 {
     if (busy_)
         return;
-    // Any picture type goes the open command's way, which refuses or reduces
-    // a photo by the preference and names a file it cannot read; anything
-    // else can only be a trial, whose check says when it is none.
+    // Any picture type goes the open command's way, which searches a photo
+    // for cards, reduces or refuses it by the preferences and names a file
+    // it cannot read; anything else can only be a trial, whose check says
+    // when it is none.
     const IntakeOptions anyPicture{.ReduceColours = true};
     QStringList pictures;
     for (const QString &path : paths) {

@@ -147,6 +147,8 @@ void frmMain::btnPrefs_Click()
     if (busy_)
         return;
     metricBeforePrefs_ = module_.Metric;
+    const bool estimateBefore = prefs_.AlwaysShowOverlapEstimate;
+    const auto spreadBefore = module_.SpreadFactor;
     const std::string position1 = prefs_.Spray[Sample_Position1];
     const std::string interval = prefs_.Spray[Sample_Interval];
     frmPrefs window(prefs_, module_, this);
@@ -176,6 +178,9 @@ void frmMain::btnPrefs_Click()
         if (compositeMode())
             lineView_->showTab(lineView_->tab());
     }
+    // The estimate's line and the smallest drop follow at once.
+    if ((prefs_.AlwaysShowOverlapEstimate != estimateBefore || module_.SpreadFactor != spreadBefore) && !cards_.empty())
+        updateStatsLabels();
 }
 
 } // namespace vex::ui

@@ -12,6 +12,7 @@
 #include "app/ui/CardPicture.h"
 #include "app/ui/CardView.h"
 #include "line/ApplicatorFigures.h"
+#include "line/CardLimits.h"
 #include "line/CardPositions.h"
 #include "line/Composite.h"
 #include "line/StaleFigures.h"
@@ -123,11 +124,15 @@ void frmMain::updateStatsLabels()
         card && !compositeMode() ? denseCardWarning(*card, prefs_.Analysis.DenseCoverage) : std::string();
     if (!dense.empty())
         left += "\n" + dense;
-    // And what overlap hides there, as far as the card allows an estimate.
-    if (const std::string estimate = dense.empty() ? std::string() : overlapEstimateText(*card, module_.Metric);
+    // And what overlap hides there, as far as the card allows an estimate:
+    // under a dense card, or under every card when the user asks for it.
+    const bool estimated = !dense.empty() || (card && !compositeMode() && prefs_.AlwaysShowOverlapEstimate);
+    if (const std::string estimate = estimated ? overlapEstimateText(*card, module_.Metric) : std::string();
         !estimate.empty())
         left += "\n" + estimate;
     figures_->showLeftOut(left, !dense.empty());
+    figures_->showSmallestDrop(card && !compositeMode() ? smallestDropText(*card, module_.SpreadFactor)
+                                                        : std::string());
     const AnalysisSettings settings = analysisSettings();
     const ApplicatorShown quality = compositeMode()         ? lineApplicatorShown(cards_, line_, settings)
                                     : card && card->Scanned ? cardApplicatorShown(*card, settings)

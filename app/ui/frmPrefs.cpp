@@ -47,6 +47,16 @@ const char *const LogTip = "Writes a scan log beside each card when it is scanne
 const char *const AppendTip = "Adds each scan to the end of an existing scan log instead of replacing it.\n"
                               "Default: Overwrite.";
 const char *const LogInfoTip = "Writes the spray information into the scan logs too.  Default: off.";
+const char *const FindCardsTip =
+    "Opening a photo or a colour scan of a sheet (by Load, by name or by dropping it here)\n"
+    "shows the cards found in it, to check before they become cards; 8-bit card files\n"
+    "open as one card as always.  Default: off.";
+const char *const CardSizeTip = "The size of the cards Find Cards looks for, width x height in millimetres: a common\n"
+                                "size of water-sensitive paper, or your own.  Each side from 5 to 500;\n"
+                                "default 76 x 26 mm.";
+const char *const OverlapEstimateTip = "Shows the drop density and deposit estimated despite overlapping stains, with\n"
+                                       "their 95 % intervals, under every card's figures, not only under a dense\n"
+                                       "card's.  Default: off.";
 
 } // namespace
 
@@ -184,6 +194,7 @@ void frmPrefs::buildLogAndSwathControls()
     new QGridLayout(OutputFrame);
     buildTableFields();
     buildApplicatorFields();
+    buildFindCardsFields();
 }
 
 void frmPrefs::layOutControls()
@@ -284,6 +295,31 @@ void frmPrefs::buildApplicatorFields()
     grid->addLayout(table, 4, 1);
 }
 
+void frmPrefs::buildFindCardsFields()
+{
+    auto *cards = static_cast<QGridLayout *>(ImageFrame->layout());
+    FindCardsCheck = new QCheckBox(tr("Find cards"), ImageFrame);
+    FindCardsCheck->setObjectName(QStringLiteral("FindCardsCheck"));
+    FindCardsCheck->setToolTip(tr(FindCardsTip));
+    CardSizeCombo = new QComboBox(ImageFrame);
+    CardSizeCombo->setObjectName(QStringLiteral("CardSizeCombo"));
+    CardSizeCombo->setEditable(true);
+    CardSizeCombo->setInsertPolicy(QComboBox::NoInsert);
+    for (const CardSizePreset &preset : cardSizePresets())
+        CardSizeCombo->addItem(QString::fromStdString(cardSizeText(preset.Size)));
+    CardSizeCombo->setToolTip(tr(CardSizeTip));
+    CardSizeCombo->lineEdit()->setToolTip(tr(CardSizeTip));
+    cards->addWidget(FindCardsCheck, 5, 0, 1, 2);
+    cards->addWidget(new QLabel(tr("Card size:"), ImageFrame), 6, 0);
+    cards->addWidget(CardSizeCombo, 6, 1);
+
+    auto *outputs = static_cast<QGridLayout *>(OutputFrame->layout());
+    OverlapEstimateCheck = new QCheckBox(tr("Always show the overlap estimate"), OutputFrame);
+    OverlapEstimateCheck->setObjectName(QStringLiteral("OverlapEstimateCheck"));
+    OverlapEstimateCheck->setToolTip(tr(OverlapEstimateTip));
+    outputs->addWidget(OverlapEstimateCheck, 5, 0, 1, 2);
+}
+
 void frmPrefs::showValues()
 {
     const PrefsForm form = prefsFormFrom(Values, Module);
@@ -302,6 +338,12 @@ void frmPrefs::showValues()
         findChild<QLineEdit *>(QString::fromLatin1(findSetting(name)->Widget))->setText(QString::fromStdString(text));
     ConfidenceCheck->setChecked(form.ConfidenceIntervals);
     QualityTableText->setText(QString::fromStdString(form.QualityTable));
+    FindCardsCheck->setChecked(form.FindCards);
+    const QString size = QString::fromStdString(form.CardSize);
+    if (const int preset = CardSizeCombo->findText(size); preset >= 0)
+        CardSizeCombo->setCurrentIndex(preset);
+    CardSizeCombo->setEditText(size);
+    OverlapEstimateCheck->setChecked(form.AlwaysShowOverlapEstimate);
     LogCheck_Click();
     UnitsOption[form.Metric ? 0 : 1]->setChecked(true);
     for (int i = 0; i < 3; ++i)
@@ -378,6 +420,9 @@ void frmPrefs::AcceptButton_Click()
     }
     form.ConfidenceIntervals = ConfidenceCheck->isChecked();
     form.QualityTable = QualityTableText->text().trimmed().toStdString();
+    form.FindCards = FindCardsCheck->isChecked();
+    form.CardSize = CardSizeCombo->currentText().toStdString();
+    form.AlwaysShowOverlapEstimate = OverlapEstimateCheck->isChecked();
     if (std::string problem, field; !acceptPrefs(form, Values, Module, &problem, &field)) {
         showMessage(this, QString::fromStdString(problem));
         auto *box = findChild<QWidget *>(QString::fromStdString(field));

@@ -56,6 +56,9 @@ public:
     QComboBox *DensityPresetCombo = nullptr;
     QLineEdit *QualityTableText = nullptr;
     QPushButton *QualityTableButton = nullptr;
+    QCheckBox *FindCardsCheck = nullptr;
+    QComboBox *CardSizeCombo = nullptr;
+    QCheckBox *OverlapEstimateCheck = nullptr;
     QPushButton *AcceptButton = nullptr;
     QPushButton *CancelButton = nullptr;
 
@@ -74,6 +77,7 @@ private:
     // The settings table's fields, in the frames they name, by object name.
     void buildTableFields();
     void buildApplicatorFields();
+    void buildFindCardsFields();
     // Fills the boxes from the values (Form_Initialize in the old design).
     void showValues();
     void ResCombo_Change();

@@ -1,6 +1,7 @@
 #include "intake/CardFinder.h"
 #include "line/CardLimits.h"
 #include "support/CardPictures.h"
+#include "support/CommaLocale.h"
 
 #include <gtest/gtest.h>
 
@@ -114,6 +115,8 @@ TEST(CardFinder, CardSizesAreReadInEitherOrder)
     EXPECT_FALSE(parseCardSize("76x"));
     EXPECT_FALSE(parseCardSize("2x76"));
     EXPECT_FALSE(parseCardSize("76x2e1"));
+    const test::CommaLocale comma;
+    EXPECT_EQ(parseCardSize("52.5x26"), (CardSize{52.5, 26})) << comma.active();
     for (const CardSizePreset &preset : cardSizePresets())
         EXPECT_EQ(parseCardSize(preset.Name), preset.Size);
 }

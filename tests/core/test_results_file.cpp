@@ -594,8 +594,9 @@ TEST(ResultsFileExtended, EstimatesForOverlapEndTheRowsAndArePooledWhenAsked)
         << csv;
     EXPECT_NE(csv.find("Pooled Densities:,,each card's estimate for overlap\r\n"), std::string::npos);
     EXPECT_NE(resultsTxt(lineResultsInputs(cards, line, s)).find("[estimated 40.00 drops/cm"), std::string::npos);
-    EXPECT_EQ(overlapEstimateText(cards[4], true),
-              "Estimated: 40.0 \u00b1 4.0 drops/cm\u00b2, " + formatFixed(400.0 * rate, 1) + " L/ha");
+    EXPECT_EQ(overlapEstimateText(cards[4], true), "Estimated: 40.0 \u00b1 4.0 drops/cm\u00b2, " +
+                                                       formatFixed(400.0 * rate, 1) + " \u00b1 " +
+                                                       formatFixed(40.0 * rate, 1) + " L/ha (95 %)");
     EXPECT_EQ(overlapEstimateText(cards[2], true), "");
 }
 

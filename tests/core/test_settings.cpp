@@ -44,6 +44,9 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     w.Analysis.Scan.HueThreshold = 40;
     w.Analysis.Intake.ReduceColours = true;
     w.Analysis.ResolutionFromFile = true;
+    w.FindCards = true;
+    w.FoundCardSize = {52.5, 26};
+    w.AlwaysShowOverlapEstimate = true;
     module.Metric = false;
     EXPECT_TRUE(writePreferences(store, module, w).ok());
 
@@ -59,6 +62,8 @@ TEST(Settings, EveryPreferenceSurvivesCloseAndStart)
     EXPECT_EQ(r.Analysis.Scan.ShapeThreshold, 85);
     EXPECT_EQ(r.Analysis.Scan.HueThreshold, 40);
     EXPECT_TRUE(r.Analysis.Intake.ReduceColours && r.Analysis.ResolutionFromFile);
+    EXPECT_TRUE(r.FindCards && r.AlwaysShowOverlapEstimate);
+    EXPECT_EQ(r.FoundCardSize, (CardSize{52.5, 26}));
     EXPECT_FALSE(module2.Metric);
 }
 
@@ -89,7 +94,7 @@ TEST(Settings, StoredTextsAreThePlainForms)
     EXPECT_EQ(store.values().at({"Prefs", "HueHigh"}), "255");
     EXPECT_EQ(store.values().at({"Prefs", "CovTarget"}), "0.2");
     EXPECT_EQ(store.values().at({"Prefs", "DensityTargetHigh"}), "0");
-    EXPECT_EQ(store.values().size(), 28u);
+    EXPECT_EQ(store.values().size(), 31u);
 }
 
 TEST(Settings, EmptyValueIsStoredAsOneBlank)
@@ -138,15 +143,16 @@ TEST(Settings, NumbersBeyondTheirSoundRangeFallBackAndAreNamed)
     store.setRaw("Prefs", "SpreadFactor2", "-0.5");
     store.setRaw("Prefs", "HueThreshold", "300");
     store.setRaw("SprayInfo", "Sample_Interval", "0");
+    store.setRaw("Prefs", "CardSize", "2x76");
     ModuleState module;
     std::vector<std::string> reset;
-    readPreferences(store, module, "", &reset);
+    EXPECT_EQ(readPreferences(store, module, "", &reset).FoundCardSize, CardSize{});
     EXPECT_EQ(module.SpreadFactor[1], 0.56);
     EXPECT_EQ(module.SpreadFactor[2], -0.5);
     EXPECT_EQ(storedCardPositions(store, reset), (std::pair<std::string, std::string>{"-50", "10"}));
     // The settings table's first, in its order, then the module's.
     EXPECT_EQ(reset, (std::vector<std::string>{"Prefs/HueThreshold = 300", "Prefs/SpreadFactor1 = 1e300",
-                                               "SprayInfo/Sample_Interval = 0"}));
+                                               "Prefs/CardSize = 2x76", "SprayInfo/Sample_Interval = 0"}));
     EXPECT_EQ(resetSettingsMessage({"Prefs/SpreadFactor1 = 1e300"}),
               "These settings held values Vexolin cannot use and were set back to their defaults:\r"
               "Prefs/SpreadFactor1 = 1e300");

@@ -334,6 +334,28 @@ private slots:
         QVERIFY(std::abs(saved->Image.Width - 76.0 / 25.4 * card.Resolution) <= 2);
     }
 
+    void withFindCardsAPhotoIsSearchedAtTheStoredSizeAndAnEightBitCardOpensAsOne()
+    {
+        QVERIFY(
+            test::drawnCardPhoto({1400, 1000}, {760, 260}, 6.0).Picture.save(dir.filePath("field.jpg"), "JPEG", 92));
+        writeCard("plain.bmp");
+        auto w = window();
+        w->preferences().FindCards = true;
+        w->preferences().FoundCardSize = CardSize{76, 52};
+        CardSize startedWith;
+        test::whenOpen<ui::FindCardsDialog>(w.get(), [&startedWith](ui::FindCardsDialog &d) {
+            startedWith = d.cardSize();
+            test::child<QCheckBox>(d, "chkRememberSize")->setChecked(true);
+            d.chooseSize(0);
+            d.accept();
+        });
+        w->openFiles(several({"field.jpg", "plain.bmp"}));
+        QCOMPARE(startedWith, (CardSize{76, 52}));
+        QVERIFY(findCardByPath(w->cards(), folder() + "field-cards/field.jpg#1.bmp") &&
+                findCardByPath(w->cards(), folder() + "plain.bmp"));
+        QCOMPARE(w->preferences().FoundCardSize, CardSize{});
+    }
+
     void aFoundCardsCornerFollowsTheMouseOnlyWhenTaken()
     {
         const QString photo = dir.filePath("drag.png");

@@ -4,6 +4,7 @@
 #include "app/ui/CardPicture.h"
 #include "app/ui/StainOverlay.h"
 #include "app/ui/frmMain.h"
+#include "app/ui/frmPrefs.h"
 #include "intake/ui/frmResolution.h"
 #include "support/MessageRecorder.h"
 #include "support/WindowHelpers.h"
@@ -125,6 +126,30 @@ private slots:
         QVERIFY(log.startsWith("Vexolin -- Quarrow Droplet Analysis Program\r\n"));
         QVERIFY(log.contains("Hue Range:                  150 to 190\r\n"));
         QVERIFY(messages.isEmpty());
+    }
+
+    void aCardsFiguresSayTheSmallestDropItsResolutionShows()
+    {
+        auto w = test::lineWindow(store, module, folder(), 1, {}, "small");
+        w->btnScanAll_Click();
+        // Three pixels at 600 dpi are a 127 um stain, by the spread factor 0.56 a 71.1 um drop.
+        QCOMPARE(test::child<QLabel>(*w, "SmallestDropLabel")->text(),
+                 QString::fromUtf8("Smallest detectable drop: 71 \u00b5m"));
+    }
+
+    void theOverlapEstimateIsShownUnderACardThatIsNotDenseWhenAskedFor()
+    {
+        auto w = test::lineWindow(store, module, folder(), 1, {}, "estimate");
+        w->btnScanAll_Click();
+        const auto *left = test::child<QLabel>(*w, "RejectedLabel");
+        const QString estimate = QString::fromStdString(overlapEstimateText(w->cards()[1], true));
+        QVERIFY(estimate.endsWith(QStringLiteral(" L/ha (95 %)")) && !left->text().contains(estimate));
+        test::whenOpen<ui::frmPrefs>(w.get(), [](ui::frmPrefs &p) {
+            p.OverlapEstimateCheck->click();
+            p.AcceptButton->click();
+        });
+        w->btnPrefs_Click();
+        QVERIFY2(left->text().endsWith(QStringLiteral("\n") + estimate), qPrintable(left->text()));
     }
 
     void cardWithoutValidStainsIsScannedWithAMessage()

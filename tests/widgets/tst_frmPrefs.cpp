@@ -243,6 +243,25 @@ private slots:
         QCOMPARE(w.findChild<QWidget *>(QStringLiteral("ExtendedFiguresCheck"))->parent(), w.OutputFrame);
     }
 
+    void findCardsAndACardSizeOfOnesOwnAreTakenOverAndABadSizeIsNamed()
+    {
+        state.FoundCardSize = {52, 26};
+        frmPrefs w(state, module);
+        w.show();
+        QCOMPARE(w.CardSizeCombo->currentText(), QStringLiteral("52 x 26 mm"));
+        w.FindCardsCheck->click();
+        w.CardSizeCombo->setEditText(QStringLiteral("4 x 26"));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(messages,
+                 QStringList{QStringLiteral(
+                     "Card size must be a width and a height in millimetres, each from 5 to 500, as 76 x 26.")});
+        w.CardSizeCombo->setEditText(QStringLiteral("26 x 60.5"));
+        QTest::mouseClick(w.AcceptButton, Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        QVERIFY(w.Values.FindCards && !w.Values.AlwaysShowOverlapEstimate);
+        QCOMPARE(w.Values.FoundCardSize, (CardSize{60.5, 26}));
+    }
+
     void cancelChangesNothing()
     {
         frmPrefs w(state, module);

@@ -21,7 +21,8 @@
 //       question to scan again answered No: the tab's mark and its tooltip,
 //       and the line under the figures)
 //   vexolin-screenshots OUT_FOLDER --prefs   (the Preferences window with a
-//       field's tooltip showing)
+//       field's tooltip showing, then with Find cards on and the card size's
+//       tooltip showing)
 //   vexolin-screenshots OUT_FOLDER --overlay CARD.bmp [DPI]   (the card scanned
 //       at hues 150-190 with its stains outlined, fitted, then enlarged with
 //       the pointer on an accepted stain and its row showing)
@@ -119,27 +120,40 @@ bool writePhoto(const QString &path)
     return photo.save(path, "JPEG", 92);
 }
 
-// The Preferences window with the tooltip of its Roundness field showing;
+// The Preferences window with the tooltip of a field showing, as NAME.png;
 // a tooltip is a window of its own, so the screen is grabbed around both.
-int prefsShot(const QString &out)
+bool prefsTooltipShot(vex::ui::frmPrefs &prefs, QWidget *field, const QString &out, const QString &name)
 {
-    QDir().mkpath(out);
-    vex::ui::frmPrefs prefs(vex::Preferences{}, vex::ModuleState{});
-    prefs.show();
-    QTest::qWait(200);
-    QToolTip::showText(prefs.txtRoundness->mapToGlobal(QPoint(8, prefs.txtRoundness->height())),
-                       prefs.txtRoundness->toolTip(), prefs.txtRoundness);
+    QToolTip::showText(field->mapToGlobal(QPoint(8, field->height())), field->toolTip(), field);
     QTest::qWait(400);
     QRect frame = prefs.frameGeometry();
     for (QWidget *top : QApplication::topLevelWidgets())
         if (top->isVisible() && top->inherits("QTipLabel"))
             frame = frame.united(top->geometry().adjusted(0, 0, 4, 4));
     const QPixmap shot = prefs.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
-    const QString path = out + QStringLiteral("/prefs-tooltip.png");
+    const QString path = out + QStringLiteral("/") + name + QStringLiteral(".png");
     if (!shot.save(path))
-        return 1;
+        return false;
     std::printf("%s\n", qPrintable(path));
-    return 0;
+    QToolTip::hideText();
+    QTest::qWait(200);
+    return true;
+}
+
+// The Roundness field's tooltip, then Find cards on with a card size of
+// one's own and its field's tooltip.
+int prefsShot(const QString &out)
+{
+    QDir().mkpath(out);
+    vex::Preferences preferences;
+    vex::ui::frmPrefs prefs(preferences, vex::ModuleState{});
+    prefs.show();
+    QTest::qWait(200);
+    if (!prefsTooltipShot(prefs, prefs.txtRoundness, out, QStringLiteral("prefs-tooltip")))
+        return 1;
+    prefs.FindCardsCheck->setChecked(true);
+    prefs.CardSizeCombo->setEditText(QStringLiteral("60 x 20 mm"));
+    return prefsTooltipShot(prefs, prefs.CardSizeCombo, out, QStringLiteral("prefs-cards")) ? 0 : 1;
 }
 
 // The overlay of a scanned card: fitted, then enlarged around an accepted
@@ -294,6 +308,8 @@ int main(int argc, char **argv)
     window.preferences().Analysis.Intake.ReduceColours = true;
     // VEXOLIN_CONFIDENCE=1 shows the 95 % intervals.
     window.preferences().ConfidenceIntervals = qEnvironmentVariableIntValue("VEXOLIN_CONFIDENCE") == 1;
+    // VEXOLIN_ESTIMATE=1 shows the overlap estimate under every card's figures.
+    window.preferences().AlwaysShowOverlapEstimate = qEnvironmentVariableIntValue("VEXOLIN_ESTIMATE") == 1;
     // VEXOLIN_EXTENDED=1 shows the extended figures and cut stains too.
     if (qEnvironmentVariableIntValue("VEXOLIN_EXTENDED") == 1) {
         window.preferences().Analysis.Extended = true;
