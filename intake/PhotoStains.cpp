@@ -334,7 +334,8 @@ int cutStain(cv::Mat &mask, const cv::Mat &share)
         if (mask.data[i] != 0)
             order.push_back(i);
     const auto *height = heights.ptr<float>();
-    std::stable_sort(order.begin(), order.end(), [height](int a, int b) { return height[a] > height[b]; });
+    std::sort(order.begin(), order.end(),
+              [height](int a, int b) { return height[a] != height[b] ? height[a] > height[b] : a < b; });
 
     // Flooded from the top down; where two regions meet, the lower peak
     // ends, and is kept when it stood out.
