@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <queue>
 #include <vector>
 
 namespace vex {
@@ -296,6 +297,175 @@ cv::Mat kernel3()
     return cv::getStructuringElement(cv::MORPH_RECT, {3, 3});
 }
 
+// Touching drops are cut apart where each is at least two pixels in radius
+// (as the stain scan's own cutting asks), in stains of CutMinimumArea pixels
+// and more; a cut leaves no piece under CutSliverPixels.
+constexpr float CutMinimumPeak = 2.0f;
+constexpr int CutSliverPixels = 4;
+constexpr int CutMinimumArea = 20;
+// A drop reaching more than half its radius into a larger one's disc is
+// taken as part of it: an oval up to nearly three times as long as wide
+// stays whole.
+constexpr float CutReachShare = 0.5f;
+
+// One stain of touching drops cut into its drops: the parts of `mask`
+// (0/1, a clear pixel all round) flooded from the peaks that stand out in its
+// distance map weighted by each pixel's share of stain colour (`share`), and
+// each part's pixels next to a larger part's given to the paper, so that the
+// stain scan takes them as stains of their own whatever its settings.  A
+// peak stands out when a valley, however shallow, parts it from every higher
+// one, its drop is at least CutMinimumPeak pixels in radius, and it lies
+// further from the highest than that one's radius and CutReachShare of its
+// own: the ridge of an oval, a bump of a ragged edge or a drop swallowed by
+// more than half stays whole.  Blur and the halved colour detail of JPEG
+// fill the neck between two drops: in the plain distance map any valley
+// left a quarter of the touching pairs of a 600 dpi photo whole; weighted
+// by colour the neck lies lower, yet asking there for a valley a twentieth
+// of the peak deep still left a quarter whole.  Returns the parts made.
+int cutStain(cv::Mat &mask, const cv::Mat &share)
+{
+    cv::Mat distance;
+    cv::distanceTransform(mask, distance, cv::DIST_L2, cv::DIST_MASK_PRECISE);
+    const auto *radius = distance.ptr<float>();
+    // Each pixel's distance weighted by how fully it is stain: the blurred
+    // neck between two drops lies lower than their solid middles.
+    cv::Mat weight;
+    cv::min(cv::max(share, 0.0), 1.0, weight);
+    const cv::Mat heights = distance.mul(weight);
+    const int w = mask.cols;
+    std::vector<int> order;
+    for (int i = 0; i < static_cast<int>(mask.total()); ++i)
+        if (mask.data[i] != 0)
+            order.push_back(i);
+    const auto *height = heights.ptr<float>();
+    std::sort(order.begin(), order.end(),
+              [height](int a, int b) { return height[a] != height[b] ? height[a] > height[b] : a < b; });
+
+    // Flooded from the top down; where two regions meet, the lower peak
+    // ends, and is kept when it stood out.
+    std::vector<int> parent(mask.total(), -1);
+    std::vector<int> peakOf(mask.total(), -1);
+    auto root = [&parent](int i) {
+        while (parent[static_cast<std::size_t>(i)] != i)
+            i = parent[static_cast<std::size_t>(i)] =
+                parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+        return i;
+    };
+    std::vector<int> kept;
+    const int around[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
+    for (const int i : order) {
+        parent[static_cast<std::size_t>(i)] = i;
+        peakOf[static_cast<std::size_t>(i)] = i;
+        for (const int step : around) {
+            const int j = i + step;
+            if (parent[static_cast<std::size_t>(j)] < 0)
+                continue;
+            int a = root(i);
+            int b = root(j);
+            if (a == b)
+                continue;
+            int pa = peakOf[static_cast<std::size_t>(a)];
+            int pb = peakOf[static_cast<std::size_t>(b)];
+            if (height[pa] < height[pb] || (height[pa] == height[pb] && pa > pb)) {
+                std::swap(a, b);
+                std::swap(pa, pb);
+            }
+            const float low = height[pb];
+            const float saddle = height[i];
+            const double dx = pa % w - pb % w;
+            const double dy = pa / w - pb / w;
+            if (radius[pb] >= CutMinimumPeak && low > saddle &&
+                std::hypot(dx, dy) > radius[pa] + CutReachShare * radius[pb])
+                kept.push_back(pb);
+            parent[static_cast<std::size_t>(b)] = a;
+        }
+    }
+    if (kept.empty())
+        return 1;
+    kept.push_back(peakOf[static_cast<std::size_t>(root(order.front()))]);
+
+    // The parts, flooded from the kept peaks down the distance map.
+    cv::Mat part(mask.size(), CV_32S, cv::Scalar(0));
+    auto *label = part.ptr<std::int32_t>();
+    struct Front {
+        float Height;
+        int Order;
+        int Index;
+        std::int32_t Label;
+        bool operator<(const Front &o) const { return Height != o.Height ? Height < o.Height : Order > o.Order; }
+    };
+    std::priority_queue<Front> front;
+    int pushed = 0;
+    for (std::size_t k = 0; k < kept.size(); ++k)
+        front.push({height[kept[k]], pushed++, kept[k], static_cast<std::int32_t>(k + 1)});
+    while (!front.empty()) {
+        const Front f = front.top();
+        front.pop();
+        if (label[f.Index] != 0)
+            continue;
+        label[f.Index] = f.Label;
+        for (const int step : around) {
+            const int j = f.Index + step;
+            if (mask.data[j] != 0 && label[j] == 0)
+                front.push({height[j], pushed++, j, f.Label});
+        }
+    }
+    // The seam is taken from the larger of two parts: its area suffers less.
+    std::vector<int> area(kept.size() + 1, 0);
+    for (int i : order)
+        ++area[static_cast<std::size_t>(label[i])];
+    auto larger = [&area](std::int32_t a, std::int32_t b) {
+        return area[static_cast<std::size_t>(a)] != area[static_cast<std::size_t>(b)]
+                   ? area[static_cast<std::size_t>(a)] > area[static_cast<std::size_t>(b)]
+                   : a < b;
+    };
+    for (const int i : order)
+        for (const int step : around) {
+            const std::int32_t other = label[i + step];
+            if (other != 0 && other != label[i] && larger(label[i], other)) {
+                mask.data[i] = 0;
+                break;
+            }
+        }
+    // A pixel or two the seam parted from its drop is no stain.
+    cv::Mat pieces;
+    cv::Mat stats;
+    cv::Mat centres;
+    const int n = cv::connectedComponentsWithStats(mask, pieces, stats, centres, 8, CV_32S);
+    for (int k = 1; k < n; ++k)
+        if (stats.at<int>(k, cv::CC_STAT_AREA) < CutSliverPixels)
+            mask.setTo(0, pieces == k);
+    return static_cast<int>(kept.size());
+}
+
+// Every stain of touching drops in `stained` (0/1) cut apart; the number of
+// stains cut.
+std::int64_t cutTouchingStains(cv::Mat &stained, const cv::Mat &share)
+{
+    cv::Mat labels;
+    cv::Mat stats;
+    cv::Mat centroids;
+    const int n = cv::connectedComponentsWithStats(stained, labels, stats, centroids, 8, CV_32S);
+    std::int64_t cut = 0;
+    for (int k = 1; k < n; ++k) {
+        if (stats.at<int>(k, cv::CC_STAT_AREA) < CutMinimumArea)
+            continue;
+        const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
+                           stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
+        cv::Mat mask(box.height + 2, box.width + 2, CV_8U, cv::Scalar(0));
+        mask(cv::Rect(1, 1, box.width, box.height)).setTo(1, labels(box) == k);
+        cv::Mat shareAround(mask.size(), CV_32F, cv::Scalar(0));
+        share(box).copyTo(shareAround(cv::Rect(1, 1, box.width, box.height)));
+        if (cutStain(mask, shareAround) < 2)
+            continue;
+        ++cut;
+        cv::Mat inside = mask(cv::Rect(1, 1, box.width, box.height));
+        cv::Mat target = stained(box);
+        target.setTo(0, (labels(box) == k) & (inside == 0));
+    }
+    return cut;
+}
+
 } // namespace
 
 PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
@@ -560,6 +730,8 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
             stained.col(w - 1 - edge).copyTo(stained.col(w - 1 - x));
         }
     }
+
+    result.Facts.CutStains = cutTouchingStains(stained, share);
 
     // The 8-bit card: paper entry 1, stain pixels by hue.
     IndexedImage &image = result.Image;

@@ -63,6 +63,8 @@ struct PhotoStainFacts {
     double Coverage = 0.0;
     // Stains found below half the stain colour and sized by their colour.
     std::int64_t FaintStains = 0;
+    // Stains of touching drops cut apart into their drops.
+    std::int64_t CutStains = 0;
     // True when the card showed too few stain pixels to learn the stain
     // colour from, and a blue stain on yellow paper was assumed.
     bool AssumedStainColour = false;

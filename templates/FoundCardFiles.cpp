@@ -12,11 +12,13 @@
 
 namespace vex {
 
-ReducedPicture eightBitCard(const StraightenedCard &card)
+ReducedPicture eightBitCard(const StraightenedCard &card, std::optional<std::int64_t> *touchingCut)
 {
     if (!card.Resampled)
         return reduceColours(card.Colour);
     PhotoCard photo = segmentPhotoCard(card.Colour, static_cast<double>(card.ResolutionDpi));
+    if (touchingCut != nullptr)
+        *touchingCut = photo.Facts.CutStains;
     return ReducedPicture{std::move(photo.Image), photo.Reduction};
 }
 

@@ -22,8 +22,11 @@ namespace vex {
 // A card cut straight from a colour scan is reduced as its file alone would
 // be, so that it gives the same figures; a warped card (a photo, or a card
 // turned on the scan) has blurred, resampled edges, which the photo
-// segmentation places halfway between paper and stain.
-ReducedPicture eightBitCard(const StraightenedCard &card);
+// segmentation places halfway between paper and stain.  The segmentation
+// also cuts stains of touching drops apart, as blur joins them more than a
+// scan does; `touchingCut`, when given, is set to how many it cut (left
+// empty for a card reduced as its file would be).
+ReducedPicture eightBitCard(const StraightenedCard &card, std::optional<std::int64_t> *touchingCut = nullptr);
 
 // "photo.jpg#2.bmp": the file of card `index` (from 1) of the picture.
 std::string foundCardFileName(const std::string &picturePath, int index);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace vex::batch {
 
@@ -116,8 +117,9 @@ AnalysedCard analysePictureFile(const std::string &file, const AnalysisSettings 
         StraightenedCard straight = straightenCard(searched, where, size, scanDpi);
         IndexedImage image;
         ColourReduction reduction;
+        std::optional<std::int64_t> touchingCut;
         if (straight.IsColour) {
-            ReducedPicture reduced = eightBitCard(straight);
+            ReducedPicture reduced = eightBitCard(straight, &touchingCut);
             image = std::move(reduced.Image);
             reduction = reduced.Reduction;
         } else {
@@ -151,6 +153,7 @@ AnalysedCard analysePictureFile(const std::string &file, const AnalysisSettings 
                 source.Warnings.begin(),
                 "the card reaches the edge of the picture: if part of it is cut off, the corners there "
                 "are guessed, and its resolution and figures are wrong");
+        source.TouchingCut = touchingCut;
         if (scanDpi) {
             // A scan whose cards measure other than their size: the
             // resolution or the size given is wrong.

@@ -153,6 +153,8 @@ QJsonObject cardObject(const BatchCardResult &r, int replicates, const AnalysisS
         o.insert(QStringLiteral("resolution_dpi"), r.Source->ResolutionDpi);
         o.insert(QStringLiteral("smallest_detectable_um"), r.Source->SmallestDropUm);
         o.insert(QStringLiteral("smallest_detectable_stain_um"), r.Source->SmallestStainUm);
+        if (r.Source->TouchingCut)
+            o.insert(QStringLiteral("touching_stains_cut"), static_cast<qint64>(*r.Source->TouchingCut));
         QJsonArray warnings;
         for (const std::string &w : r.Source->Warnings)
             warnings.append(QString::fromStdString(w));

@@ -22,6 +22,9 @@ struct FoundCardSource {
     double SmallestStainUm = 0.0;
     double SmallestDropUm = 0.0;
     std::vector<std::string> Warnings;
+    // Stains of touching drops that the photo segmentation cut apart; none
+    // for a card cut from a scan as it lies.
+    std::optional<std::int64_t> TouchingCut;
 };
 
 struct BatchCardResult {
