@@ -269,6 +269,88 @@ cv::Mat paperMask(const cv::Mat &chroma, double threshold)
     return mask;
 }
 
+// Paper in a shadow (of the phone, of a hand) is darker than the light
+// floor lets through.  A shadow dims the paper's lightness and chroma alike
+// and leaves its hue: such pixels are taken where they join paper in full
+// light.  A lower floor over the whole picture would take in soil and dry
+// leaves, which are of other hues or duller for their lightness; and where
+// paper in shadow is not joined to the lit paper, nothing is known of it.
+constexpr double ShadeHueDegrees = 8.0;
+constexpr double ShadeDullness = 0.8; // of the lit paper's chroma for its lightness
+
+cv::Mat shadedPaperMask(const cv::Mat &bgr, const cv::Mat &lit)
+{
+    cv::Mat lab;
+    toLab(bgr, lab);
+    // The lit paper's hue and its chroma for its lightness, as medians.
+    std::vector<float> hues;
+    std::vector<float> ratios;
+    for (int y = 0; y < lab.rows; y += 2) {
+        const std::uint8_t *in = lab.ptr(y);
+        const std::uint8_t *m = lit.ptr(y);
+        for (int x = 0; x < lab.cols; x += 2)
+            if (m[x] != 0) {
+                const double da = in[3 * x + 1] - 128.0;
+                const double db = in[3 * x + 2] - 128.0;
+                hues.push_back(static_cast<float>(std::atan2(db, da) * 180.0 / std::numbers::pi));
+                ratios.push_back(static_cast<float>(std::hypot(da, db) / std::max<int>(in[3 * x], 1)));
+            }
+    }
+    if (hues.empty())
+        return lit.clone();
+    const auto median = [](std::vector<float> &v) {
+        std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+        return static_cast<double>(v[v.size() / 2]);
+    };
+    const double hue = median(hues);
+    const double ratio = median(ratios);
+    // Per (a, b): whether the hue is the paper's, and the chroma.
+    std::vector<std::uint8_t> chromaOfHue(256 * 256, 0);
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) {
+            const double da = a - 128.0;
+            const double db = b - 128.0;
+            const double h = std::atan2(db, da) * 180.0 / std::numbers::pi;
+            if (std::fabs(h - hue) <= ShadeHueDegrees)
+                chromaOfHue[static_cast<std::size_t>(a) * 256 + static_cast<std::size_t>(b)] =
+                    static_cast<std::uint8_t>(std::min(255.0, std::hypot(da, db)));
+        }
+    cv::Mat loose(lab.size(), CV_8U);
+    for (int y = 0; y < lab.rows; ++y) {
+        const std::uint8_t *in = lab.ptr(y);
+        std::uint8_t *out = loose.ptr(y);
+        for (int x = 0; x < lab.cols; ++x, in += 3) {
+            const int chroma = chromaOfHue[static_cast<std::size_t>(in[1]) * 256 + static_cast<std::size_t>(in[2])];
+            out[x] = in[0] >= DarkLightness && chroma >= PaperChromaFloor && chroma >= ShadeDullness * ratio * in[0]
+                         ? 255
+                         : 0;
+        }
+    }
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    cv::morphologyEx(loose, loose, cv::MORPH_OPEN, kernel);
+    cv::morphologyEx(loose, loose, cv::MORPH_CLOSE, kernel);
+    loose |= lit;
+    cv::Mat labels;
+    const int n = cv::connectedComponents(loose, labels, 8, CV_32S);
+    std::vector<std::uint8_t> joined(static_cast<std::size_t>(n), 0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const auto *l = labels.ptr<std::int32_t>(y);
+        const std::uint8_t *m = lit.ptr(y);
+        for (int x = 0; x < labels.cols; ++x)
+            if (m[x] != 0)
+                joined[static_cast<std::size_t>(l[x])] = 1;
+    }
+    joined[0] = 0;
+    cv::Mat mask(loose.size(), CV_8U);
+    for (int y = 0; y < labels.rows; ++y) {
+        const auto *l = labels.ptr<std::int32_t>(y);
+        std::uint8_t *out = mask.ptr(y);
+        for (int x = 0; x < labels.cols; ++x)
+            out[x] = joined[static_cast<std::size_t>(l[x])] != 0 ? 255 : 0;
+    }
+    return mask;
+}
+
 double distance(const cv::Point2d &a, const cv::Point2d &b)
 {
     return std::hypot(a.x - b.x, a.y - b.y);
@@ -488,7 +570,7 @@ void sortInReadingOrder(std::vector<FoundCard> &cards)
 // The outline of the paper around a rough quadrilateral, on the whole
 // picture: the largest outline in the region around it.
 std::optional<std::vector<cv::Point>> fullOutline(const cv::Mat &picture, const std::array<cv::Point2d, 4> &rough,
-                                                  double threshold, int lightFloor)
+                                                  double threshold, int lightFloor, bool shaded)
 {
     double left = rough[0].x;
     double right = left;
@@ -508,7 +590,9 @@ std::optional<std::vector<cv::Point>> fullOutline(const cv::Mat &picture, const 
         cv::Rect(0, 0, picture.cols, picture.rows);
     if (region.empty())
         return std::nullopt;
-    const cv::Mat mask = paperMask(paperChroma(picture(region), lightFloor), threshold);
+    cv::Mat mask = paperMask(paperChroma(picture(region), lightFloor), threshold);
+    if (shaded)
+        mask = shadedPaperMask(picture(region), mask);
     std::vector<std::vector<cv::Point>> found = outlines(mask);
     if (found.empty())
         return std::nullopt;
@@ -538,43 +622,77 @@ Result<std::vector<FoundCard>> findCards(const PictureView &picture, const CardS
         cv::resize(whole, small, cv::Size(), scale, scale, cv::INTER_AREA);
     const double threshold = paperThreshold(paperChroma(small, DarkLightness));
     const int lightFloor = paperLightFloor(small, paperChroma(small, DarkLightness), threshold);
-    const cv::Mat mask = paperMask(paperChroma(small, lightFloor), threshold);
+    const cv::Mat lit = paperMask(paperChroma(small, lightFloor), threshold);
 
-    std::vector<FoundCard> cards;
     std::string closest;
     double closestArea = 0.0;
     const double smallestArea = SmallestCardSide * SmallestCardSide * scale * scale;
-    for (const std::vector<cv::Point> &outline : outlines(mask)) {
-        const double area = cv::contourArea(outline);
-        if (area < smallestArea)
-            continue;
-        const Candidate rough = judge(outline, size);
-        if (!rough.Problem.empty()) {
-            if (area > closestArea) {
-                closestArea = area;
-                closest = rough.Problem;
+    const auto search = [&](const cv::Mat &mask, bool shaded) {
+        std::vector<FoundCard> found;
+        for (const std::vector<cv::Point> &outline : outlines(mask)) {
+            const double area = cv::contourArea(outline);
+            if (area < smallestArea)
+                continue;
+            const Candidate rough = judge(outline, size);
+            if (!rough.Problem.empty()) {
+                if (area > closestArea) {
+                    closestArea = area;
+                    closest = rough.Problem;
+                }
+                continue;
             }
-            continue;
+            std::array<cv::Point2d, 4> corners = rough.Corners;
+            for (cv::Point2d &p : corners)
+                p = (p + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
+            if (scale < 1.0) {
+                const std::optional<std::vector<cv::Point>> full =
+                    fullOutline(whole, corners, threshold, lightFloor, shaded);
+                if (!full)
+                    continue;
+                const Candidate fitted = judge(*full, size);
+                if (!fitted.Problem.empty())
+                    continue;
+                corners = fitted.Corners;
+            }
+            FoundCard card = orientedCard(corners);
+            card.Straight = liesStraight(corners);
+            constexpr double EdgeMargin = 1.5;
+            for (const cv::Point2d &c : corners)
+                card.AtPictureEdge = card.AtPictureEdge || c.x < EdgeMargin || c.y < EdgeMargin ||
+                                     c.x > whole.cols - 1 - EdgeMargin || c.y > whole.rows - 1 - EdgeMargin;
+            found.push_back(card);
         }
-        std::array<cv::Point2d, 4> corners = rough.Corners;
-        for (cv::Point2d &p : corners)
-            p = (p + cv::Point2d(0.5, 0.5)) / scale - cv::Point2d(0.5, 0.5);
-        if (scale < 1.0) {
-            const std::optional<std::vector<cv::Point>> full = fullOutline(whole, corners, threshold, lightFloor);
-            if (!full)
+        return found;
+    };
+    std::vector<FoundCard> cards = search(lit, false);
+    // Paper in shadow joined to paper in full light makes a card clearly
+    // larger than the lit part alone: it replaces the cards found inside it.
+    // A card merely a little larger has taken in the blur of its edges.
+    if (const cv::Mat shadedMask = shadedPaperMask(small, lit);
+        cv::countNonZero(shadedMask) > cv::countNonZero(lit) + smallestArea) {
+        const auto quadOf = [](const FoundCard &card) {
+            std::vector<cv::Point2f> quad;
+            for (const PicturePoint &c : card.Corners)
+                quad.emplace_back(static_cast<float>(c.X), static_cast<float>(c.Y));
+            return quad;
+        };
+        for (const FoundCard &shaded : search(shadedMask, true)) {
+            const std::vector<cv::Point2f> quad = quadOf(shaded);
+            const auto inside = [&quad](const FoundCard &card) {
+                const cv::Point2f centre(static_cast<float>((card.Corners[0].X + card.Corners[2].X) / 2),
+                                         static_cast<float>((card.Corners[0].Y + card.Corners[2].Y) / 2));
+                return cv::pointPolygonTest(quad, centre, false) >= 0;
+            };
+            double litArea = 0.0;
+            for (const FoundCard &card : cards)
+                if (inside(card))
+                    litArea += cv::contourArea(quadOf(card));
+            constexpr double ClearlyLarger = 1.05;
+            if (cv::contourArea(quad) < ClearlyLarger * litArea)
                 continue;
-            const Candidate fitted = judge(*full, size);
-            if (!fitted.Problem.empty())
-                continue;
-            corners = fitted.Corners;
+            std::erase_if(cards, inside);
+            cards.push_back(shaded);
         }
-        FoundCard card = orientedCard(corners);
-        card.Straight = liesStraight(corners);
-        constexpr double EdgeMargin = 1.5;
-        for (const cv::Point2d &c : corners)
-            card.AtPictureEdge = card.AtPictureEdge || c.x < EdgeMargin || c.y < EdgeMargin ||
-                                 c.x > whole.cols - 1 - EdgeMargin || c.y > whole.rows - 1 - EdgeMargin;
-        cards.push_back(card);
     }
     if (cards.empty()) {
         if (closest.empty())

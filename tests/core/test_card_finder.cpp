@@ -54,6 +54,27 @@ TEST(CardFinder, PhotoCornersWithinOneAndAHalfPercentOfTheWidth)
     EXPECT_TRUE(partly->front().AtPictureEdge);
 }
 
+TEST(CardFinder, ACardPartlyInADeepShadowIsFoundWhole)
+{
+    // The phone's shadow takes two thirds of the light from the card's right
+    // part; the leaves beside the card are of another hue and stay out.
+    CardPhoto photo = cardPhoto(PhotoSpec{.Light = 0.0});
+    for (int y = 0; y < photo.Picture.Height; ++y)
+        for (int x = 820; x < photo.Picture.Width; ++x)
+            for (int ch = 0; ch < 3; ++ch) {
+                std::uint8_t &v = photo.Picture.row(y)[3 * x + ch];
+                v = static_cast<std::uint8_t>(v * 0.33);
+            }
+    const Result<std::vector<FoundCard>> found = findCards(viewOf(photo.Picture), CardSize{});
+    ASSERT_TRUE(found.ok()) << found.reason();
+    ASSERT_EQ(found->size(), 1u);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_LT(std::hypot(found->front().Corners[i].X - photo.Corners[i].X,
+                             found->front().Corners[i].Y - photo.Corners[i].Y),
+                  0.015 * PhotoSpec{}.CardWidth)
+            << "corner " << i;
+}
+
 TEST(CardFinder, SheetCardsInReadingOrderAndStraightOnesCutAsTheyAre)
 {
     // Two rows, the second card of the first row lower than the first and
