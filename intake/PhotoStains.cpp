@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <queue>
 #include <vector>
@@ -101,16 +102,31 @@ cv::Mat norms(const cv::Mat &contrast)
     return sum;
 }
 
+// Runs `band(first, last)` over bands of the rows [0, rows) on every core;
+// for per-pixel work whose pixels do not depend on each other.
+template <class Band>
+void overRows(int rows, const Band &band)
+{
+    cv::parallel_for_(cv::Range(0, rows), [&band](const cv::Range &r) { band(r.start, r.end); });
+}
+
 cv::Mat toLinear(const BgrView &view)
 {
-    static const std::array<float, 256> table = linearTable();
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t = linearTable();
+        for (float &v : t)
+            v += LightFloor;
+        return t;
+    }();
     cv::Mat f(view.Height, view.Width, CV_32FC3);
-    for (int y = 0; y < view.Height; ++y) {
-        const std::uint8_t *in = view.TopRow + static_cast<std::ptrdiff_t>(y) * view.RowStep;
-        auto *out = f.ptr<float>(y);
-        for (int i = 0; i < 3 * view.Width; ++i)
-            out[i] = table[in[i]] + LightFloor;
-    }
+    overRows(view.Height, [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const std::uint8_t *in = view.TopRow + static_cast<std::ptrdiff_t>(y) * view.RowStep;
+            auto *out = f.ptr<float>(y);
+            for (int i = 0; i < 3 * view.Width; ++i)
+                out[i] = table[in[i]];
+        }
+    });
     return f;
 }
 
@@ -198,18 +214,27 @@ cv::Mat upsample(const cv::Mat &grid, cv::Size size)
     return full;
 }
 
-// Each pixel's share of the way from the paper to the stain colour.
-cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight)
+// Each pixel's share of the way from the paper to the stain colour; counts
+// in `below` the pixels whose share is under `limit`.
+cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight, float limit, std::int64_t &below)
 {
     cv::Mat share(f3.size(), CV_32F);
-    for (int y = 0; y < f3.rows; ++y) {
-        const auto *f = f3.ptr<cv::Vec3f>(y);
-        const auto *p = paper.ptr<cv::Vec3f>(y);
-        auto *t = share.ptr<float>(y);
-        for (int x = 0; x < f3.cols; ++x)
-            t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
-                   weight[2] * (1.0f - f[x][2] / p[x][2]);
-    }
+    std::atomic<std::int64_t> counted{0};
+    overRows(f3.rows, [&](int first, int last) {
+        std::int64_t n = 0;
+        for (int y = first; y < last; ++y) {
+            const auto *f = f3.ptr<cv::Vec3f>(y);
+            const auto *p = paper.ptr<cv::Vec3f>(y);
+            auto *t = share.ptr<float>(y);
+            for (int x = 0; x < f3.cols; ++x) {
+                t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
+                       weight[2] * (1.0f - f[x][2] / p[x][2]);
+                n += t[x] < limit ? 1 : 0;
+            }
+        }
+        counted += n;
+    });
+    below = counted;
     return share;
 }
 
@@ -221,18 +246,18 @@ cv::Mat contrastOf(const cv::Mat &f3, const cv::Mat &paper)
     return cv::Scalar::all(1.0) - ratio;
 }
 
-// The robust spread (1.4826 x median absolute deviation) of the values where
-// mask is set.
-double robustSpread(const cv::Mat &values, const cv::Mat &mask)
+// The robust spread (1.4826 x median absolute deviation) of the values
+// under `limit`, `count` of them.
+double robustSpread(const cv::Mat &values, float limit, std::int64_t count)
 {
     std::vector<float> v;
-    const std::size_t step = std::max<std::size_t>(1, static_cast<std::size_t>(cv::countNonZero(mask)) / 200000);
+    const std::size_t step = std::max<std::size_t>(1, static_cast<std::size_t>(count) / 200000);
+    v.reserve(static_cast<std::size_t>(count) / step + 1);
     std::size_t seen = 0;
     for (int y = 0; y < values.rows; ++y) {
         const auto *p = values.ptr<float>(y);
-        const auto *m = mask.ptr<std::uint8_t>(y);
         for (int x = 0; x < values.cols; ++x)
-            if (m[x] != 0 && seen++ % step == 0)
+            if (p[x] < limit && seen++ % step == 0)
                 v.push_back(p[x]);
     }
     if (v.size() < 2)
@@ -586,11 +611,12 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
 
     // From here on at the card's full resolution.
     paper = upsample(paperGrid, f.size());
-    const cv::Mat share = shareOf(f, paper, weight);
+    std::int64_t paperLike = 0;
+    const cv::Mat share = shareOf(f, paper, weight, PaperContrast, paperLike);
 
     // What the paper's own texture and the noise give, so that a stain is
     // what stands clearly above them.
-    const double noise = robustSpread(share, share < PaperContrast);
+    const double noise = robustSpread(share, PaperContrast, paperLike);
     result.Facts.Noise = noise;
     const float lowShare = static_cast<float>(std::max(FaintShare, 5.0 * noise));
     const float peakShare = static_cast<float>(std::max(FaintPeak, 8.0 * noise));
@@ -797,34 +823,38 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     // of stain colour it holds, its pixels.
     std::vector<std::array<double, 8>> whole(static_cast<std::size_t>(stainCount));
     constexpr int ColourRing = 2;
-    for (int k = 1; k < stainCount; ++k) {
-        const cv::Rect box =
-            cv::Rect(boxes.at<int>(k, cv::CC_STAT_LEFT) - ColourRing, boxes.at<int>(k, cv::CC_STAT_TOP) - ColourRing,
-                     boxes.at<int>(k, cv::CC_STAT_WIDTH) + 2 * ColourRing,
-                     boxes.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * ColourRing) &
-            cv::Rect(0, 0, w, h);
-        std::array<double, 8> &sum = whole[static_cast<std::size_t>(k)];
-        for (int y = box.y; y < box.br().y; ++y) {
-            const int inside = std::clamp(y, edge, h - 1 - edge);
-            const auto *l = stains.ptr<std::int32_t>(y);
-            const auto *f3 = f.ptr<cv::Vec3f>(inside);
-            const auto *p = paper.ptr<cv::Vec3f>(inside);
-            const auto *t = share.ptr<float>(inside);
-            for (int col = box.x; col < box.br().x; ++col) {
-                if (l[col] != k && l[col] != 0)
-                    continue;
-                const int x = std::clamp(col, edge, w - 1 - edge);
-                for (int ch = 0; ch < 3; ++ch)
-                    sum[static_cast<std::size_t>(3 + ch)] += (p[x][ch] - f3[x][ch]) / p[x][ch];
-                sum[6] += std::min(t[x], 1.0f);
-                if (l[col] == k) {
+    // Each stain's sums are its own, added up in the same order whichever
+    // core makes them.
+    cv::parallel_for_(cv::Range(1, std::max(stainCount, 1)), [&](const cv::Range &range) {
+        for (int k = range.start; k < range.end; ++k) {
+            const cv::Rect box = cv::Rect(boxes.at<int>(k, cv::CC_STAT_LEFT) - ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_TOP) - ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_WIDTH) + 2 * ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * ColourRing) &
+                                 cv::Rect(0, 0, w, h);
+            std::array<double, 8> &sum = whole[static_cast<std::size_t>(k)];
+            for (int y = box.y; y < box.br().y; ++y) {
+                const int inside = std::clamp(y, edge, h - 1 - edge);
+                const auto *l = stains.ptr<std::int32_t>(y);
+                const auto *f3 = f.ptr<cv::Vec3f>(inside);
+                const auto *p = paper.ptr<cv::Vec3f>(inside);
+                const auto *t = share.ptr<float>(inside);
+                for (int col = box.x; col < box.br().x; ++col) {
+                    if (l[col] != k && l[col] != 0)
+                        continue;
+                    const int x = std::clamp(col, edge, w - 1 - edge);
                     for (int ch = 0; ch < 3; ++ch)
-                        sum[static_cast<std::size_t>(ch)] += p[x][ch];
-                    sum[7] += 1.0;
+                        sum[static_cast<std::size_t>(3 + ch)] += (p[x][ch] - f3[x][ch]) / p[x][ch];
+                    sum[6] += std::min(t[x], 1.0f);
+                    if (l[col] == k) {
+                        for (int ch = 0; ch < 3; ++ch)
+                            sum[static_cast<std::size_t>(ch)] += p[x][ch];
+                        sum[7] += 1.0;
+                    }
                 }
             }
         }
-    }
+    });
     // The spray's dye is one colour over the card; a mark whose colour leans
     // the way of the dye's is a stain of it, and its faint pixels take the
     // dye's colour.  Dirt, soil or a dark speck leans another way (brown or
@@ -837,38 +867,54 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         const double norms = cv::norm(mark) * cv::norm(reference);
         return norms > 0.0 && mark.dot(reference) >= SameDyeCosine * norms;
     };
-    for (int y = 0; y < h; ++y) {
-        const int inside = std::clamp(y, edge, h - 1 - edge);
-        const auto *s = stained.ptr<std::uint8_t>(y);
-        const auto *f3 = f.ptr<cv::Vec3f>(inside);
-        const auto *p = paper.ptr<cv::Vec3f>(inside);
-        const auto *t = share.ptr<float>(inside);
-        std::uint8_t *out = image.row(h - 1 - y);
-        for (int col = 0; col < w; ++col) {
-            if (s[col] == 0)
-                continue;
-            ++stainPixels;
-            const int x = std::clamp(col, edge, w - 1 - edge);
-            // The stain's own colour: the pixel with the paper's share in it
-            // taken out, so that edge pixels keep the hue of their stain.
-            const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
-            std::array<double, 3> bgr{};
-            const std::array<double, 8> &own = whole[static_cast<std::size_t>(stains.at<std::int32_t>(y, col))];
-            if ((t[x] < 0.5f || own[7] < SmallStainPixels) && own[6] > 0.0 && ofTheDye(own)) {
-                for (std::size_t ch = 0; ch < 3; ++ch)
-                    bgr[ch] = toLevel(p[x][static_cast<int>(ch)] * (1.0 - dye[static_cast<int>(ch)]) - LightFloor);
-            } else {
-                for (int ch = 0; ch < 3; ++ch)
-                    bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+    // The pixels' colours are worked out on every core, each into its place
+    // in a list in reading order, and added up in that order after: the
+    // palette's sums come out the same however the rows were shared out.
+    std::vector<std::int64_t> firstOfRow(static_cast<std::size_t>(h) + 1, 0);
+    for (int y = 0; y < h; ++y)
+        firstOfRow[static_cast<std::size_t>(y) + 1] =
+            firstOfRow[static_cast<std::size_t>(y)] + cv::countNonZero(stained.row(y));
+    stainPixels = firstOfRow.back();
+    std::vector<std::array<double, 3>> pixelColour(static_cast<std::size_t>(stainPixels));
+    std::vector<std::uint8_t> pixelBin(static_cast<std::size_t>(stainPixels));
+    overRows(h, [&](int firstRow, int lastRow) {
+        for (int y = firstRow; y < lastRow; ++y) {
+            const int inside = std::clamp(y, edge, h - 1 - edge);
+            const auto *s = stained.ptr<std::uint8_t>(y);
+            const auto *f3 = f.ptr<cv::Vec3f>(inside);
+            const auto *p = paper.ptr<cv::Vec3f>(inside);
+            const auto *t = share.ptr<float>(inside);
+            std::uint8_t *out = image.row(h - 1 - y);
+            auto next = static_cast<std::size_t>(firstOfRow[static_cast<std::size_t>(y)]);
+            for (int col = 0; col < w; ++col) {
+                if (s[col] == 0)
+                    continue;
+                const int x = std::clamp(col, edge, w - 1 - edge);
+                // The stain's own colour: the pixel with the paper's share in it
+                // taken out, so that edge pixels keep the hue of their stain.
+                const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
+                std::array<double, 3> &bgr = pixelColour[next];
+                const std::array<double, 8> &own = whole[static_cast<std::size_t>(stains.at<std::int32_t>(y, col))];
+                if ((t[x] < 0.5f || own[7] < SmallStainPixels) && own[6] > 0.0 && ofTheDye(own)) {
+                    for (std::size_t ch = 0; ch < 3; ++ch)
+                        bgr[ch] = toLevel(p[x][static_cast<int>(ch)] * (1.0 - dye[static_cast<int>(ch)]) - LightFloor);
+                } else {
+                    for (int ch = 0; ch < 3; ++ch)
+                        bgr[static_cast<std::size_t>(ch)] =
+                            toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+                }
+                const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
+                                      static_cast<int>(std::lround(bgr[0])));
+                const int bin = std::min(HueBins - 1, hue * HueBins / 256);
+                pixelBin[next++] = static_cast<std::uint8_t>(bin);
+                out[col] = static_cast<std::uint8_t>(FirstStainIndex + bin * Replicas + col % Replicas);
             }
-            const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
-                                  static_cast<int>(std::lround(bgr[0])));
-            const int bin = std::min(HueBins - 1, hue * HueBins / 256);
-            for (std::size_t ch = 0; ch < 3; ++ch)
-                binSum[static_cast<std::size_t>(bin)][ch] += bgr[ch];
-            ++binCount[static_cast<std::size_t>(bin)];
-            out[col] = static_cast<std::uint8_t>(FirstStainIndex + bin * Replicas + col % Replicas);
         }
+    });
+    for (std::size_t i = 0; i < pixelBin.size(); ++i) {
+        for (std::size_t ch = 0; ch < 3; ++ch)
+            binSum[pixelBin[i]][ch] += pixelColour[i][ch];
+        ++binCount[pixelBin[i]];
     }
     image.PaletteBgr.assign(3 * 256, 0);
     bool medianFound = false;
