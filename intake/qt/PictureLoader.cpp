@@ -755,7 +755,7 @@ DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
     return decodeFile(path, png ? PictureKind::Png : PictureKind::Jpeg, IntakeOptions{true});
 }
 
-Result<ColourPicture> readColourPicture(const std::string &path)
+Result<ColourPicture> readColourPicture(const std::string &path, bool forShowing)
 {
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(true);
@@ -764,14 +764,30 @@ Result<ColourPicture> readColourPicture(const std::string &path)
     if (read.Picture.isNull())
         return Result<ColourPicture>(
             Status::failure("the picture cannot be read (" + reader.errorString().toStdString() + ")"));
-    read.Picture = read.Picture.convertToFormat(QImage::Format_RGB888);
     // Qt gives 96 dpi where a file records nothing: below a scanner's.
     read.RecordedDpi = recordedResolution(read.Picture.dotsPerMeterX(), read.Picture.dotsPerMeterY());
     ColourImage &c = read.Colour;
     c.Width = read.Picture.width();
     c.Height = read.Picture.height();
-    c.SourceBits = read.Picture.depth();
+    // The colours as eight bits each, whatever the file held.
+    c.SourceBits = 24;
     c.Bgr.resize(static_cast<std::size_t>(c.Width) * static_cast<std::size_t>(c.Height) * 3);
+    if (read.Picture.format() == QImage::Format_RGB32) {
+        // What Qt decodes a colour JPEG to: taken as it is, without a
+        // conversion of the whole picture first.
+        for (int y = 0; y < c.Height; ++y) {
+            const auto *in = reinterpret_cast<const QRgb *>(read.Picture.constScanLine(y));
+            std::uint8_t *out = c.row(c.Height - 1 - y);
+            for (int x = 0; x < c.Width; ++x, out += 3) {
+                out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
+                out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
+                out[2] = static_cast<std::uint8_t>(qRed(in[x]));
+            }
+        }
+        read.Picture = forShowing ? read.Picture.convertToFormat(QImage::Format_RGB888) : QImage();
+        return read;
+    }
+    read.Picture = read.Picture.convertToFormat(QImage::Format_RGB888);
     for (int y = 0; y < c.Height; ++y) {
         const std::uint8_t *in = read.Picture.constScanLine(y);
         std::uint8_t *out = c.row(c.Height - 1 - y);
@@ -781,6 +797,8 @@ Result<ColourPicture> readColourPicture(const std::string &path)
             out[2] = in[0];
         }
     }
+    if (!forShowing)
+        read.Picture = QImage();
     return read;
 }
 
