@@ -779,9 +779,10 @@ Result<ColourPicture> readColourPicture(const std::string &path, bool forShowing
             const auto *in = reinterpret_cast<const QRgb *>(read.Picture.constScanLine(y));
             std::uint8_t *out = c.row(c.Height - 1 - y);
             for (int x = 0; x < c.Width; ++x, out += 3) {
-                out[0] = static_cast<std::uint8_t>(qBlue(in[x]));
-                out[1] = static_cast<std::uint8_t>(qGreen(in[x]));
-                out[2] = static_cast<std::uint8_t>(qRed(in[x]));
+                const QRgb rgb = in[x];
+                out[0] = static_cast<std::uint8_t>(rgb);
+                out[1] = static_cast<std::uint8_t>(rgb >> 8);
+                out[2] = static_cast<std::uint8_t>(rgb >> 16);
             }
         }
         read.Picture = forShowing ? read.Picture.convertToFormat(QImage::Format_RGB888) : QImage();
