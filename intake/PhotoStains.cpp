@@ -107,7 +107,10 @@ cv::Mat norms(const cv::Mat &contrast)
 template <class Band>
 void overRows(int rows, const Band &band)
 {
-    cv::parallel_for_(cv::Range(0, rows), [&band](const cv::Range &r) { band(r.start, r.end); });
+    constexpr double BandsPerCore = 4;
+    cv::parallel_for_(
+        cv::Range(0, rows), [&band](const cv::Range &r) { band(r.start, r.end); },
+        BandsPerCore * std::max(1, cv::getNumThreads()));
 }
 
 cv::Mat toLinear(const BgrView &view)
@@ -143,6 +146,16 @@ cv::Mat colourDeviation(const cv::Mat &f3, const cv::Mat &paper)
     cv::Mat mean3;
     cv::merge(std::vector<cv::Mat>{mean, mean, mean}, mean3);
     return norms(ratio - mean3);
+}
+
+// The same over bands of rows on every core: a pixel's deviation is its own.
+cv::Mat colourDeviationOf(const cv::Mat &f3, const cv::Mat &paper)
+{
+    cv::Mat deviation(f3.size(), CV_32F);
+    overRows(f3.rows, [&](int first, int last) {
+        colourDeviation(f3.rowRange(first, last), paper.rowRange(first, last)).copyTo(deviation.rowRange(first, last));
+    });
+    return deviation;
 }
 
 // The median of each channel over the pixels where mask is set, from at most
@@ -573,12 +586,13 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     // The paper's colour at each place, first from every pixel whose colour
     // (not brightness: the light varies) is that of the paper, then from
     // every pixel away from stains.
-    cv::Mat coloured = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
+    cv::Mat coloured =
+        colourDeviationOf(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
     cv::dilate(coloured, coloured, kernel3(), {-1, -1}, 2);
     cv::Mat paperGrid = paperModel(m, ~coloured, modelDpi, globalPaper);
     cv::Mat paper = upsample(paperGrid, m.size());
     const cv::Mat contrast = contrastOf(m, paper);
-    const cv::Mat deviation = colourDeviation(m, paper);
+    const cv::Mat deviation = colourDeviationOf(m, paper);
     const cv::Mat strong = deviation > StrongDeviation;
 
     // The stain colour: the middle of the stains' interiors (their edges,
