@@ -755,8 +755,42 @@ DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
     return decodeFile(path, png ? PictureKind::Png : PictureKind::Jpeg, IntakeOptions{true});
 }
 
+namespace {
+
+// A colour JPEG read straight to its colours, with the resolution Qt would
+// give it; nothing where Qt's reader is to read it.
+std::optional<ColourPicture> jpegColours(const std::string &path)
+{
+    std::shared_ptr<const MappedFile> source;
+    if (!mapFile(path, source).ok() || sniffPicture(source->data(), source->size()) != PictureKind::Jpeg)
+        return std::nullopt;
+    std::optional<JpegColours> decoded = decodeJpegColours(source->data(), source->size());
+    if (!decoded)
+        return std::nullopt;
+    ColourPicture read;
+    read.Colour = std::move(decoded->Colour);
+    // As Qt takes the JFIF density, and its own default where there is none.
+    const QImage plain(1, 1, QImage::Format_RGB32);
+    int perMetreX = plain.dotsPerMeterX();
+    int perMetreY = plain.dotsPerMeterY();
+    if (decoded->DensityUnit == 1) {
+        perMetreX = static_cast<int>(100. * decoded->DensityX / 2.54);
+        perMetreY = static_cast<int>(100. * decoded->DensityY / 2.54);
+    } else if (decoded->DensityUnit == 2) {
+        perMetreX = static_cast<int>(100. * decoded->DensityX);
+        perMetreY = static_cast<int>(100. * decoded->DensityY);
+    }
+    read.RecordedDpi = recordedResolution(perMetreX, perMetreY);
+    return read;
+}
+
+} // namespace
+
 Result<ColourPicture> readColourPicture(const std::string &path, bool forShowing)
 {
+    if (!forShowing)
+        if (std::optional<ColourPicture> direct = jpegColours(path))
+            return std::move(*direct);
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(true);
     ColourPicture read;
