@@ -6,6 +6,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <queue>
 #include <vector>
@@ -101,16 +102,34 @@ cv::Mat norms(const cv::Mat &contrast)
     return sum;
 }
 
+// Runs `band(first, last)` over bands of the rows [0, rows) on every core;
+// for per-pixel work whose pixels do not depend on each other.
+template <class Band>
+void overRows(int rows, const Band &band)
+{
+    constexpr double BandsPerCore = 4;
+    cv::parallel_for_(
+        cv::Range(0, rows), [&band](const cv::Range &r) { band(r.start, r.end); },
+        BandsPerCore * std::max(1, cv::getNumThreads()));
+}
+
 cv::Mat toLinear(const BgrView &view)
 {
-    static const std::array<float, 256> table = linearTable();
+    static const std::array<float, 256> table = [] {
+        std::array<float, 256> t = linearTable();
+        for (float &v : t)
+            v += LightFloor;
+        return t;
+    }();
     cv::Mat f(view.Height, view.Width, CV_32FC3);
-    for (int y = 0; y < view.Height; ++y) {
-        const std::uint8_t *in = view.TopRow + static_cast<std::ptrdiff_t>(y) * view.RowStep;
-        auto *out = f.ptr<float>(y);
-        for (int i = 0; i < 3 * view.Width; ++i)
-            out[i] = table[in[i]] + LightFloor;
-    }
+    overRows(view.Height, [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            const std::uint8_t *in = view.TopRow + static_cast<std::ptrdiff_t>(y) * view.RowStep;
+            auto *out = f.ptr<float>(y);
+            for (int i = 0; i < 3 * view.Width; ++i)
+                out[i] = table[in[i]];
+        }
+    });
     return f;
 }
 
@@ -127,6 +146,16 @@ cv::Mat colourDeviation(const cv::Mat &f3, const cv::Mat &paper)
     cv::Mat mean3;
     cv::merge(std::vector<cv::Mat>{mean, mean, mean}, mean3);
     return norms(ratio - mean3);
+}
+
+// The same over bands of rows on every core: a pixel's deviation is its own.
+cv::Mat colourDeviationOf(const cv::Mat &f3, const cv::Mat &paper)
+{
+    cv::Mat deviation(f3.size(), CV_32F);
+    overRows(f3.rows, [&](int first, int last) {
+        colourDeviation(f3.rowRange(first, last), paper.rowRange(first, last)).copyTo(deviation.rowRange(first, last));
+    });
+    return deviation;
 }
 
 // The median of each channel over the pixels where mask is set, from at most
@@ -198,18 +227,27 @@ cv::Mat upsample(const cv::Mat &grid, cv::Size size)
     return full;
 }
 
-// Each pixel's share of the way from the paper to the stain colour.
-cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight)
+// Each pixel's share of the way from the paper to the stain colour; counts
+// in `below` the pixels whose share is under `limit`.
+cv::Mat shareOf(const cv::Mat &f3, const cv::Mat &paper, const cv::Vec3f &weight, float limit, std::int64_t &below)
 {
     cv::Mat share(f3.size(), CV_32F);
-    for (int y = 0; y < f3.rows; ++y) {
-        const auto *f = f3.ptr<cv::Vec3f>(y);
-        const auto *p = paper.ptr<cv::Vec3f>(y);
-        auto *t = share.ptr<float>(y);
-        for (int x = 0; x < f3.cols; ++x)
-            t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
-                   weight[2] * (1.0f - f[x][2] / p[x][2]);
-    }
+    std::atomic<std::int64_t> counted{0};
+    overRows(f3.rows, [&](int first, int last) {
+        std::int64_t n = 0;
+        for (int y = first; y < last; ++y) {
+            const auto *f = f3.ptr<cv::Vec3f>(y);
+            const auto *p = paper.ptr<cv::Vec3f>(y);
+            auto *t = share.ptr<float>(y);
+            for (int x = 0; x < f3.cols; ++x) {
+                t[x] = weight[0] * (1.0f - f[x][0] / p[x][0]) + weight[1] * (1.0f - f[x][1] / p[x][1]) +
+                       weight[2] * (1.0f - f[x][2] / p[x][2]);
+                n += t[x] < limit ? 1 : 0;
+            }
+        }
+        counted += n;
+    });
+    below = counted;
     return share;
 }
 
@@ -221,18 +259,18 @@ cv::Mat contrastOf(const cv::Mat &f3, const cv::Mat &paper)
     return cv::Scalar::all(1.0) - ratio;
 }
 
-// The robust spread (1.4826 x median absolute deviation) of the values where
-// mask is set.
-double robustSpread(const cv::Mat &values, const cv::Mat &mask)
+// The robust spread (1.4826 x median absolute deviation) of the values
+// under `limit`, `count` of them.
+double robustSpread(const cv::Mat &values, float limit, std::int64_t count)
 {
     std::vector<float> v;
-    const std::size_t step = std::max<std::size_t>(1, static_cast<std::size_t>(cv::countNonZero(mask)) / 200000);
+    const std::size_t step = std::max<std::size_t>(1, static_cast<std::size_t>(count) / 200000);
+    v.reserve(static_cast<std::size_t>(count) / step + 1);
     std::size_t seen = 0;
     for (int y = 0; y < values.rows; ++y) {
         const auto *p = values.ptr<float>(y);
-        const auto *m = mask.ptr<std::uint8_t>(y);
         for (int x = 0; x < values.cols; ++x)
-            if (m[x] != 0 && seen++ % step == 0)
+            if (p[x] < limit && seen++ % step == 0)
                 v.push_back(p[x]);
     }
     if (v.size() < 2)
@@ -246,50 +284,44 @@ double robustSpread(const cv::Mat &values, const cv::Mat &mask)
     return 1.4826 * *middle;
 }
 
-// A strip of what the card lay on along its left edge: in each eighth of the
-// edge, the columns from the edge whose middle pixel is at least `level`
-// (in `foreign`: 1 where a pixel is not of the card).
-cv::Mat leftStrip(const cv::Mat &share, float level, int deepest)
+// Clears in `mask` the strips of what the card lay on along its four edges:
+// in each eighth of an edge, the lines from the edge inward whose middle
+// pixel is at least `level` (`foreign(y, x)`: 1 where a pixel is not of the
+// card), at most `deepest` of them.  Only those lines are ever looked at.
+template <class Foreign>
+void clearEdgeStrips(cv::Mat &mask, const Foreign &foreign, float level, int deepest)
 {
-    cv::Mat strip(share.size(), CV_8U, cv::Scalar(0));
     constexpr int Parts = 8;
-    std::vector<float> column;
-    for (int part = 0; part < Parts; ++part) {
-        const int top = part * share.rows / Parts;
-        const int bottom = (part + 1) * share.rows / Parts;
-        if (bottom <= top)
-            continue;
-        int depth = 0;
-        for (; depth < std::min(deepest, share.cols); ++depth) {
-            column.clear();
-            for (int y = top; y < bottom; ++y)
-                column.push_back(share.at<float>(y, depth));
-            const auto middle = column.begin() + static_cast<std::ptrdiff_t>(column.size() / 2);
-            std::nth_element(column.begin(), middle, column.end());
-            if (*middle < level)
-                break;
+    std::vector<float> line;
+    // Left, right, top, bottom.
+    for (int side = 0; side < 4; ++side) {
+        const bool across = side >= 2;
+        const int length = across ? mask.cols : mask.rows;
+        const int breadth = across ? mask.rows : mask.cols;
+        for (int part = 0; part < Parts; ++part) {
+            const int first = part * length / Parts;
+            const int last = (part + 1) * length / Parts;
+            if (last <= first)
+                continue;
+            int depth = 0;
+            for (; depth < std::min(deepest, breadth); ++depth) {
+                const int inward = side % 2 == 0 ? depth : breadth - 1 - depth;
+                line.clear();
+                for (int along = first; along < last; ++along)
+                    line.push_back(across ? foreign(inward, along) : foreign(along, inward));
+                const auto middle = line.begin() + static_cast<std::ptrdiff_t>(line.size() / 2);
+                std::nth_element(line.begin(), middle, line.end());
+                if (*middle < level)
+                    break;
+            }
+            if (depth == 0)
+                continue;
+            const int reach = std::min(depth + 1, breadth);
+            const int from = side % 2 == 0 ? 0 : breadth - reach;
+            mask(across ? cv::Rect(first, from, last - first, reach) : cv::Rect(from, first, reach, last - first))
+                .setTo(0);
         }
-        if (depth > 0)
-            strip(cv::Rect(0, top, std::min(depth + 1, share.cols), bottom - top)).setTo(255);
     }
-    return strip;
-}
-
-// Such strips along all four edges.
-cv::Mat stripAlongEdges(const cv::Mat &share, float level, int deepest)
-{
-    cv::Mat strip = leftStrip(share, level, deepest);
-    cv::Mat flipped;
-    cv::flip(share, flipped, 1);
-    cv::Mat part;
-    cv::flip(leftStrip(flipped, level, deepest), part, 1);
-    strip |= part;
-    const cv::Mat turned = share.t();
-    strip |= cv::Mat(leftStrip(turned, level, deepest).t());
-    cv::flip(turned, flipped, 1);
-    cv::flip(leftStrip(flipped, level, deepest), part, 1);
-    strip |= cv::Mat(part.t());
-    return strip;
 }
 
 cv::Mat kernel3()
@@ -329,17 +361,44 @@ int cutStain(cv::Mat &mask, const cv::Mat &share)
     const auto *radius = distance.ptr<float>();
     // Each pixel's distance weighted by how fully it is stain: the blurred
     // neck between two drops lies lower than their solid middles.
-    cv::Mat weight;
-    cv::min(cv::max(share, 0.0), 1.0, weight);
-    const cv::Mat heights = distance.mul(weight);
+    const int total = static_cast<int>(mask.total());
+    std::vector<float> heights(static_cast<std::size_t>(total));
+    const auto *weight = share.ptr<float>();
+    for (int i = 0; i < total; ++i)
+        heights[static_cast<std::size_t>(i)] = radius[i] * std::min(std::max(weight[i], 0.0f), 1.0f);
     const int w = mask.cols;
+    const float *height = heights.data();
+    const int around[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
+    // Only a pixel that comes before all its neighbours in the flooding
+    // order below starts a region of its own, and only such a one, lower
+    // than the highest and of CutMinimumPeak, can stand out: a stain without
+    // one (a single round drop) is whole, and its flooding is spared.
+    const auto before = [height](int a, int b) { return height[a] != height[b] ? height[a] > height[b] : a < b; };
+    int top = -1;
+    int candidates = 0;
+    for (int i = 0; i < total; ++i) {
+        if (mask.data[i] == 0)
+            continue;
+        if (top < 0 || before(i, top))
+            top = i;
+        if (radius[i] < CutMinimumPeak)
+            continue;
+        bool first = true;
+        for (const int step : around)
+            if (mask.data[i + step] != 0 && before(i + step, i)) {
+                first = false;
+                break;
+            }
+        candidates += first ? 1 : 0;
+    }
+    // The highest pixel is one of them when it is of CutMinimumPeak.
+    if (candidates - (radius[top] >= CutMinimumPeak ? 1 : 0) <= 0)
+        return 1;
     std::vector<int> order;
-    for (int i = 0; i < static_cast<int>(mask.total()); ++i)
+    for (int i = 0; i < total; ++i)
         if (mask.data[i] != 0)
             order.push_back(i);
-    const auto *height = heights.ptr<float>();
-    std::sort(order.begin(), order.end(),
-              [height](int a, int b) { return height[a] != height[b] ? height[a] > height[b] : a < b; });
+    std::sort(order.begin(), order.end(), before);
 
     // Flooded from the top down; where two regions meet, the lower peak
     // ends, and is kept when it stood out.
@@ -352,7 +411,6 @@ int cutStain(cv::Mat &mask, const cv::Mat &share)
         return i;
     };
     std::vector<int> kept;
-    const int around[8] = {-w - 1, -w, -w + 1, -1, 1, w - 1, w, w + 1};
     for (const int i : order) {
         parent[static_cast<std::size_t>(i)] = i;
         peakOf[static_cast<std::size_t>(i)] = i;
@@ -396,18 +454,24 @@ int cutStain(cv::Mat &mask, const cv::Mat &share)
     };
     std::priority_queue<Front> front;
     int pushed = 0;
+    // A pixel's first arrival in the front is the one taken, whoever else
+    // reaches it later: it is queued once.
+    std::vector<char> queued(static_cast<std::size_t>(total), 0);
     for (std::size_t k = 0; k < kept.size(); ++k)
-        front.push({height[kept[k]], pushed++, kept[k], static_cast<std::int32_t>(k + 1)});
+        if (queued[static_cast<std::size_t>(kept[k])] == 0) {
+            queued[static_cast<std::size_t>(kept[k])] = 1;
+            front.push({height[kept[k]], pushed++, kept[k], static_cast<std::int32_t>(k + 1)});
+        }
     while (!front.empty()) {
         const Front f = front.top();
         front.pop();
-        if (label[f.Index] != 0)
-            continue;
         label[f.Index] = f.Label;
         for (const int step : around) {
             const int j = f.Index + step;
-            if (mask.data[j] != 0 && label[j] == 0)
+            if (mask.data[j] != 0 && queued[static_cast<std::size_t>(j)] == 0) {
+                queued[static_cast<std::size_t>(j)] = 1;
                 front.push({height[j], pushed++, j, f.Label});
+            }
         }
     }
     // The seam is taken from the larger of two parts: its area suffers less.
@@ -446,24 +510,45 @@ std::int64_t cutTouchingStains(cv::Mat &stained, const cv::Mat &share)
     cv::Mat stats;
     cv::Mat centroids;
     const int n = cv::connectedComponentsWithStats(stained, labels, stats, centroids, 8, CV_32S);
-    std::int64_t cut = 0;
-    for (int k = 1; k < n; ++k) {
-        if (stats.at<int>(k, cv::CC_STAT_AREA) < CutMinimumArea)
-            continue;
-        const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
-                           stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
-        cv::Mat mask(box.height + 2, box.width + 2, CV_8U, cv::Scalar(0));
-        mask(cv::Rect(1, 1, box.width, box.height)).setTo(1, labels(box) == k);
-        cv::Mat shareAround(mask.size(), CV_32F, cv::Scalar(0));
-        share(box).copyTo(shareAround(cv::Rect(1, 1, box.width, box.height)));
-        if (cutStain(mask, shareAround) < 2)
-            continue;
-        ++cut;
-        cv::Mat inside = mask(cv::Rect(1, 1, box.width, box.height));
-        cv::Mat target = stained(box);
-        target.setTo(0, (labels(box) == k) & (inside == 0));
-    }
-    return cut;
+    // Each stain is cut on its own, and changes only its own pixels: the
+    // stains are shared out between the cores.
+    std::vector<char> wasCut(static_cast<std::size_t>(std::max(n, 1)), 0);
+    cv::parallel_for_(cv::Range(1, std::max(n, 1)), [&](const cv::Range &range) {
+        cv::Mat mask;
+        cv::Mat shareAround;
+        for (int k = range.start; k < range.end; ++k) {
+            if (stats.at<int>(k, cv::CC_STAT_AREA) < CutMinimumArea)
+                continue;
+            const cv::Rect box(stats.at<int>(k, cv::CC_STAT_LEFT), stats.at<int>(k, cv::CC_STAT_TOP),
+                               stats.at<int>(k, cv::CC_STAT_WIDTH), stats.at<int>(k, cv::CC_STAT_HEIGHT));
+            mask.create(box.height + 2, box.width + 2, CV_8U);
+            mask.setTo(0);
+            shareAround.create(mask.size(), CV_32F);
+            shareAround.setTo(0);
+            for (int y = 0; y < box.height; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(box.y + y) + box.x;
+                const auto *t = share.ptr<float>(box.y + y) + box.x;
+                auto *m = mask.ptr<std::uint8_t>(y + 1) + 1;
+                auto *a = shareAround.ptr<float>(y + 1) + 1;
+                for (int x = 0; x < box.width; ++x) {
+                    m[x] = l[x] == k ? 1 : 0;
+                    a[x] = t[x];
+                }
+            }
+            if (cutStain(mask, shareAround) < 2)
+                continue;
+            wasCut[static_cast<std::size_t>(k)] = 1;
+            for (int y = 0; y < box.height; ++y) {
+                const auto *l = labels.ptr<std::int32_t>(box.y + y) + box.x;
+                const auto *m = mask.ptr<std::uint8_t>(y + 1) + 1;
+                auto *s = stained.ptr<std::uint8_t>(box.y + y) + box.x;
+                for (int x = 0; x < box.width; ++x)
+                    if (l[x] == k && m[x] == 0)
+                        s[x] = 0;
+            }
+        }
+    });
+    return std::count(wasCut.begin(), wasCut.end(), 1);
 }
 
 } // namespace
@@ -501,12 +586,13 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     // The paper's colour at each place, first from every pixel whose colour
     // (not brightness: the light varies) is that of the paper, then from
     // every pixel away from stains.
-    cv::Mat coloured = colourDeviation(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
+    cv::Mat coloured =
+        colourDeviationOf(m, cv::Mat(m.size(), CV_32FC3, cv::Scalar(globalPaper))) > 2.0f * PaperDeviation;
     cv::dilate(coloured, coloured, kernel3(), {-1, -1}, 2);
     cv::Mat paperGrid = paperModel(m, ~coloured, modelDpi, globalPaper);
     cv::Mat paper = upsample(paperGrid, m.size());
     const cv::Mat contrast = contrastOf(m, paper);
-    const cv::Mat deviation = colourDeviation(m, paper);
+    const cv::Mat deviation = colourDeviationOf(m, paper);
     const cv::Mat strong = deviation > StrongDeviation;
 
     // The stain colour: the middle of the stains' interiors (their edges,
@@ -539,11 +625,12 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
 
     // From here on at the card's full resolution.
     paper = upsample(paperGrid, f.size());
-    const cv::Mat share = shareOf(f, paper, weight);
+    std::int64_t paperLike = 0;
+    const cv::Mat share = shareOf(f, paper, weight, PaperContrast, paperLike);
 
     // What the paper's own texture and the noise give, so that a stain is
     // what stands clearly above them.
-    const double noise = robustSpread(share, share < PaperContrast);
+    const double noise = robustSpread(share, PaperContrast, paperLike);
     result.Facts.Noise = noise;
     const float lowShare = static_cast<float>(std::max(FaintShare, 5.0 * noise));
     const float peakShare = static_cast<float>(std::max(FaintPeak, 8.0 * noise));
@@ -574,29 +661,22 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     if (colourTells) {
         // Darker than the paper but not of the dye's colour: where most of
         // an edge's pixels are, the card's edge has not yet been reached.
-        cv::Mat foreign(h, w, CV_32F, cv::Scalar(0));
-        for (int y = 0; y < h; ++y) {
-            const bool nearEdge = y < checked || y >= h - checked;
-            const auto *t = share.ptr<float>(y);
-            const auto *f3 = f.ptr<cv::Vec3f>(y);
-            const auto *p = paper.ptr<cv::Vec3f>(y);
-            auto *out = foreign.ptr<float>(y);
-            for (int x = 0; x < w; ++x) {
-                if (!nearEdge && x == checked)
-                    x = std::max(x, w - checked);
-                if (t[x] <= lowShare)
-                    continue;
-                float seen = 0.0f;
-                float expected = 0.0f;
-                for (int ch = 0; ch < 3; ++ch)
-                    if (lighter[static_cast<std::size_t>(ch)]) {
-                        seen += f3[x][ch] / p[x][ch] - 1.0f;
-                        expected -= t[x] * stainContrast[ch];
-                    }
-                out[x] = seen < EdgeColourShare * expected ? 1.0f : 0.0f;
-            }
-        }
-        candidate.setTo(0, stripAlongEdges(foreign, 0.5f, checked));
+        const auto foreign = [&](int y, int x) {
+            const float t = share.at<float>(y, x);
+            if (t <= lowShare)
+                return 0.0f;
+            const auto &f3 = f.at<cv::Vec3f>(y, x);
+            const auto &p = paper.at<cv::Vec3f>(y, x);
+            float seen = 0.0f;
+            float expected = 0.0f;
+            for (int ch = 0; ch < 3; ++ch)
+                if (lighter[static_cast<std::size_t>(ch)]) {
+                    seen += f3[ch] / p[ch] - 1.0f;
+                    expected -= t * stainContrast[ch];
+                }
+            return seen < EdgeColourShare * expected ? 1.0f : 0.0f;
+        };
+        clearEdgeStrips(candidate, foreign, 0.5f, checked);
     }
     cv::Mat labels;
     cv::Mat stats;
@@ -757,34 +837,38 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
     // of stain colour it holds, its pixels.
     std::vector<std::array<double, 8>> whole(static_cast<std::size_t>(stainCount));
     constexpr int ColourRing = 2;
-    for (int k = 1; k < stainCount; ++k) {
-        const cv::Rect box =
-            cv::Rect(boxes.at<int>(k, cv::CC_STAT_LEFT) - ColourRing, boxes.at<int>(k, cv::CC_STAT_TOP) - ColourRing,
-                     boxes.at<int>(k, cv::CC_STAT_WIDTH) + 2 * ColourRing,
-                     boxes.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * ColourRing) &
-            cv::Rect(0, 0, w, h);
-        std::array<double, 8> &sum = whole[static_cast<std::size_t>(k)];
-        for (int y = box.y; y < box.br().y; ++y) {
-            const int inside = std::clamp(y, edge, h - 1 - edge);
-            const auto *l = stains.ptr<std::int32_t>(y);
-            const auto *f3 = f.ptr<cv::Vec3f>(inside);
-            const auto *p = paper.ptr<cv::Vec3f>(inside);
-            const auto *t = share.ptr<float>(inside);
-            for (int col = box.x; col < box.br().x; ++col) {
-                if (l[col] != k && l[col] != 0)
-                    continue;
-                const int x = std::clamp(col, edge, w - 1 - edge);
-                for (int ch = 0; ch < 3; ++ch)
-                    sum[static_cast<std::size_t>(3 + ch)] += (p[x][ch] - f3[x][ch]) / p[x][ch];
-                sum[6] += std::min(t[x], 1.0f);
-                if (l[col] == k) {
+    // Each stain's sums are its own, added up in the same order whichever
+    // core makes them.
+    cv::parallel_for_(cv::Range(1, std::max(stainCount, 1)), [&](const cv::Range &range) {
+        for (int k = range.start; k < range.end; ++k) {
+            const cv::Rect box = cv::Rect(boxes.at<int>(k, cv::CC_STAT_LEFT) - ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_TOP) - ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_WIDTH) + 2 * ColourRing,
+                                          boxes.at<int>(k, cv::CC_STAT_HEIGHT) + 2 * ColourRing) &
+                                 cv::Rect(0, 0, w, h);
+            std::array<double, 8> &sum = whole[static_cast<std::size_t>(k)];
+            for (int y = box.y; y < box.br().y; ++y) {
+                const int inside = std::clamp(y, edge, h - 1 - edge);
+                const auto *l = stains.ptr<std::int32_t>(y);
+                const auto *f3 = f.ptr<cv::Vec3f>(inside);
+                const auto *p = paper.ptr<cv::Vec3f>(inside);
+                const auto *t = share.ptr<float>(inside);
+                for (int col = box.x; col < box.br().x; ++col) {
+                    if (l[col] != k && l[col] != 0)
+                        continue;
+                    const int x = std::clamp(col, edge, w - 1 - edge);
                     for (int ch = 0; ch < 3; ++ch)
-                        sum[static_cast<std::size_t>(ch)] += p[x][ch];
-                    sum[7] += 1.0;
+                        sum[static_cast<std::size_t>(3 + ch)] += (p[x][ch] - f3[x][ch]) / p[x][ch];
+                    sum[6] += std::min(t[x], 1.0f);
+                    if (l[col] == k) {
+                        for (int ch = 0; ch < 3; ++ch)
+                            sum[static_cast<std::size_t>(ch)] += p[x][ch];
+                        sum[7] += 1.0;
+                    }
                 }
             }
         }
-    }
+    });
     // The spray's dye is one colour over the card; a mark whose colour leans
     // the way of the dye's is a stain of it, and its faint pixels take the
     // dye's colour.  Dirt, soil or a dark speck leans another way (brown or
@@ -797,38 +881,54 @@ PhotoCard segmentPhotoCard(const BgrView &view, double dpi)
         const double norms = cv::norm(mark) * cv::norm(reference);
         return norms > 0.0 && mark.dot(reference) >= SameDyeCosine * norms;
     };
-    for (int y = 0; y < h; ++y) {
-        const int inside = std::clamp(y, edge, h - 1 - edge);
-        const auto *s = stained.ptr<std::uint8_t>(y);
-        const auto *f3 = f.ptr<cv::Vec3f>(inside);
-        const auto *p = paper.ptr<cv::Vec3f>(inside);
-        const auto *t = share.ptr<float>(inside);
-        std::uint8_t *out = image.row(h - 1 - y);
-        for (int col = 0; col < w; ++col) {
-            if (s[col] == 0)
-                continue;
-            ++stainPixels;
-            const int x = std::clamp(col, edge, w - 1 - edge);
-            // The stain's own colour: the pixel with the paper's share in it
-            // taken out, so that edge pixels keep the hue of their stain.
-            const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
-            std::array<double, 3> bgr{};
-            const std::array<double, 8> &own = whole[static_cast<std::size_t>(stains.at<std::int32_t>(y, col))];
-            if ((t[x] < 0.5f || own[7] < SmallStainPixels) && own[6] > 0.0 && ofTheDye(own)) {
-                for (std::size_t ch = 0; ch < 3; ++ch)
-                    bgr[ch] = toLevel(p[x][static_cast<int>(ch)] * (1.0 - dye[static_cast<int>(ch)]) - LightFloor);
-            } else {
-                for (int ch = 0; ch < 3; ++ch)
-                    bgr[static_cast<std::size_t>(ch)] = toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+    // The pixels' colours are worked out on every core, each into its place
+    // in a list in reading order, and added up in that order after: the
+    // palette's sums come out the same however the rows were shared out.
+    std::vector<std::int64_t> firstOfRow(static_cast<std::size_t>(h) + 1, 0);
+    for (int y = 0; y < h; ++y)
+        firstOfRow[static_cast<std::size_t>(y) + 1] =
+            firstOfRow[static_cast<std::size_t>(y)] + cv::countNonZero(stained.row(y));
+    stainPixels = firstOfRow.back();
+    std::vector<std::array<double, 3>> pixelColour(static_cast<std::size_t>(stainPixels));
+    std::vector<std::uint8_t> pixelBin(static_cast<std::size_t>(stainPixels));
+    overRows(h, [&](int firstRow, int lastRow) {
+        for (int y = firstRow; y < lastRow; ++y) {
+            const int inside = std::clamp(y, edge, h - 1 - edge);
+            const auto *s = stained.ptr<std::uint8_t>(y);
+            const auto *f3 = f.ptr<cv::Vec3f>(inside);
+            const auto *p = paper.ptr<cv::Vec3f>(inside);
+            const auto *t = share.ptr<float>(inside);
+            std::uint8_t *out = image.row(h - 1 - y);
+            auto next = static_cast<std::size_t>(firstOfRow[static_cast<std::size_t>(y)]);
+            for (int col = 0; col < w; ++col) {
+                if (s[col] == 0)
+                    continue;
+                const int x = std::clamp(col, edge, w - 1 - edge);
+                // The stain's own colour: the pixel with the paper's share in it
+                // taken out, so that edge pixels keep the hue of their stain.
+                const float scale = t[x] >= 1.0f ? 1.0f : 1.0f / std::max(t[x], 0.5f);
+                std::array<double, 3> &bgr = pixelColour[next];
+                const std::array<double, 8> &own = whole[static_cast<std::size_t>(stains.at<std::int32_t>(y, col))];
+                if ((t[x] < 0.5f || own[7] < SmallStainPixels) && own[6] > 0.0 && ofTheDye(own)) {
+                    for (std::size_t ch = 0; ch < 3; ++ch)
+                        bgr[ch] = toLevel(p[x][static_cast<int>(ch)] * (1.0 - dye[static_cast<int>(ch)]) - LightFloor);
+                } else {
+                    for (int ch = 0; ch < 3; ++ch)
+                        bgr[static_cast<std::size_t>(ch)] =
+                            toLevel(p[x][ch] - (p[x][ch] - f3[x][ch]) * scale - LightFloor);
+                }
+                const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
+                                      static_cast<int>(std::lround(bgr[0])));
+                const int bin = std::min(HueBins - 1, hue * HueBins / 256);
+                pixelBin[next++] = static_cast<std::uint8_t>(bin);
+                out[col] = static_cast<std::uint8_t>(FirstStainIndex + bin * Replicas + col % Replicas);
             }
-            const int hue = hueOf(static_cast<int>(std::lround(bgr[2])), static_cast<int>(std::lround(bgr[1])),
-                                  static_cast<int>(std::lround(bgr[0])));
-            const int bin = std::min(HueBins - 1, hue * HueBins / 256);
-            for (std::size_t ch = 0; ch < 3; ++ch)
-                binSum[static_cast<std::size_t>(bin)][ch] += bgr[ch];
-            ++binCount[static_cast<std::size_t>(bin)];
-            out[col] = static_cast<std::uint8_t>(FirstStainIndex + bin * Replicas + col % Replicas);
         }
+    });
+    for (std::size_t i = 0; i < pixelBin.size(); ++i) {
+        for (std::size_t ch = 0; ch < 3; ++ch)
+            binSum[pixelBin[i]][ch] += pixelColour[i][ch];
+        ++binCount[pixelBin[i]];
     }
     image.PaletteBgr.assign(3 * 256, 0);
     bool medianFound = false;

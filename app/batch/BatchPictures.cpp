@@ -33,7 +33,7 @@ Result<LoadedPicture> failed(std::string reason)
 // Any other picture in its colours, turned as its camera says it is seen.
 Result<LoadedPicture> loadColours(const std::string &path)
 {
-    Result<ColourPicture> read = readColourPicture(path);
+    Result<ColourPicture> read = readColourPicture(path, false);
     if (!read.ok())
         return failed(read.reason());
     LoadedPicture loaded;

@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -148,7 +149,94 @@ DecodeResult fatalFailure(const JpegErrors &errors)
     }
 }
 
+// The orientation an EXIF block records (1, as stored, where it records
+// none); 0 where the block cannot be read.
+int exifOrientation(const std::uint8_t *data, std::size_t size)
+{
+    constexpr std::size_t Header = 6; // "Exif\0\0"
+    if (size < Header + 8 || std::memcmp(data, "Exif\0\0", Header) != 0)
+        return 1;
+    const std::uint8_t *tiff = data + Header;
+    const std::size_t length = size - Header;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
+        return 0;
+    auto read16 = [&](std::size_t at) {
+        return little ? static_cast<unsigned>(tiff[at] | tiff[at + 1] << 8)
+                      : static_cast<unsigned>(tiff[at] << 8 | tiff[at + 1]);
+    };
+    auto read32 = [&](std::size_t at) {
+        return little ? static_cast<std::size_t>(read16(at)) | static_cast<std::size_t>(read16(at + 2)) << 16
+                      : static_cast<std::size_t>(read16(at)) << 16 | static_cast<std::size_t>(read16(at + 2));
+    };
+    const std::size_t ifd = read32(4);
+    if (ifd + 2 > length)
+        return 0;
+    const unsigned entries = read16(ifd);
+    for (unsigned i = 0; i < entries; ++i) {
+        const std::size_t entry = ifd + 2 + 12 * static_cast<std::size_t>(i);
+        if (entry + 12 > length)
+            return 0;
+        if (read16(entry) == 0x0112)
+            return read16(entry + 2) == 3 ? static_cast<int>(read16(entry + 8)) : 0;
+    }
+    return 1;
+}
+
+bool readColourHeader(JpegReader &r, const std::uint8_t *data, std::size_t size)
+{
+    if (setjmp(r.Errors.Jump) != 0)
+        return false;
+    jpeg_create_decompress(&r.Info);
+    jpeg_mem_src(&r.Info, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&r.Info, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_read_header(&r.Info, TRUE);
+    r.Info.out_color_space = JCS_EXT_BGR;
+    r.Info.dct_method = JDCT_ISLOW;
+    r.Info.do_fancy_upsampling = TRUE;
+    jpeg_calc_output_dimensions(&r.Info);
+    return true;
+}
+
 } // namespace
+
+std::optional<JpegColours> decodeJpegColours(const std::uint8_t *data, std::size_t size)
+{
+    JpegReader reader;
+    if (!readColourHeader(reader, data, size))
+        return std::nullopt;
+    const jpeg_decompress_struct &info = reader.Info;
+    if (info.num_components != 3 || info.jpeg_color_space != JCS_YCbCr || info.data_precision != 8 ||
+        info.output_components != 3)
+        return std::nullopt;
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next)
+        if (marker->marker == JPEG_APP0 + 1 && exifOrientation(marker->data, marker->data_length) != 1)
+            return std::nullopt;
+    const auto width = static_cast<std::int32_t>(info.output_width);
+    const auto height = static_cast<std::int32_t>(info.output_height);
+    if (!checkPictureSize(width, height, 24, size).ok())
+        return std::nullopt;
+    try {
+        JpegColours out;
+        ColourImage &colour = out.Colour;
+        colour.Width = width;
+        colour.Height = height;
+        colour.SourceBits = 24;
+        const auto bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3;
+        reserveLarge(colour.Bgr, bytes);
+        colour.Bgr.resize(bytes);
+        if (!readRows(reader, colour.Bgr.data(), static_cast<std::size_t>(width) * 3, nullptr) || reader.Errors.Damaged)
+            return std::nullopt;
+        if (info.saw_JFIF_marker) {
+            out.DensityUnit = info.density_unit;
+            out.DensityX = info.X_density;
+            out.DensityY = info.Y_density;
+        }
+        return out;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
 
 DecodeResult decodeJpeg(const std::uint8_t *data, std::size_t size)
 {

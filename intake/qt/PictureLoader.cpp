@@ -755,8 +755,42 @@ DecodeResult decodePngOrJpegFile(const std::string &path, bool png)
     return decodeFile(path, png ? PictureKind::Png : PictureKind::Jpeg, IntakeOptions{true});
 }
 
-Result<ColourPicture> readColourPicture(const std::string &path)
+namespace {
+
+// A colour JPEG read straight to its colours, with the resolution Qt would
+// give it; nothing where Qt's reader is to read it.
+std::optional<ColourPicture> jpegColours(const std::string &path)
 {
+    std::shared_ptr<const MappedFile> source;
+    if (!mapFile(path, source).ok() || sniffPicture(source->data(), source->size()) != PictureKind::Jpeg)
+        return std::nullopt;
+    std::optional<JpegColours> decoded = decodeJpegColours(source->data(), source->size());
+    if (!decoded)
+        return std::nullopt;
+    ColourPicture read;
+    read.Colour = std::move(decoded->Colour);
+    // As Qt takes the JFIF density, and its own default where there is none.
+    const QImage plain(1, 1, QImage::Format_RGB32);
+    int perMetreX = plain.dotsPerMeterX();
+    int perMetreY = plain.dotsPerMeterY();
+    if (decoded->DensityUnit == 1) {
+        perMetreX = static_cast<int>(100. * decoded->DensityX / 2.54);
+        perMetreY = static_cast<int>(100. * decoded->DensityY / 2.54);
+    } else if (decoded->DensityUnit == 2) {
+        perMetreX = static_cast<int>(100. * decoded->DensityX);
+        perMetreY = static_cast<int>(100. * decoded->DensityY);
+    }
+    read.RecordedDpi = recordedResolution(perMetreX, perMetreY);
+    return read;
+}
+
+} // namespace
+
+Result<ColourPicture> readColourPicture(const std::string &path, bool forShowing)
+{
+    if (!forShowing)
+        if (std::optional<ColourPicture> direct = jpegColours(path))
+            return std::move(*direct);
     QImageReader reader(QString::fromStdString(path));
     reader.setAutoTransform(true);
     ColourPicture read;
@@ -764,14 +798,31 @@ Result<ColourPicture> readColourPicture(const std::string &path)
     if (read.Picture.isNull())
         return Result<ColourPicture>(
             Status::failure("the picture cannot be read (" + reader.errorString().toStdString() + ")"));
-    read.Picture = read.Picture.convertToFormat(QImage::Format_RGB888);
     // Qt gives 96 dpi where a file records nothing: below a scanner's.
     read.RecordedDpi = recordedResolution(read.Picture.dotsPerMeterX(), read.Picture.dotsPerMeterY());
     ColourImage &c = read.Colour;
     c.Width = read.Picture.width();
     c.Height = read.Picture.height();
-    c.SourceBits = read.Picture.depth();
+    // The colours as eight bits each, whatever the file held.
+    c.SourceBits = 24;
     c.Bgr.resize(static_cast<std::size_t>(c.Width) * static_cast<std::size_t>(c.Height) * 3);
+    if (read.Picture.format() == QImage::Format_RGB32) {
+        // What Qt decodes a colour JPEG to: taken as it is, without a
+        // conversion of the whole picture first.
+        for (int y = 0; y < c.Height; ++y) {
+            const auto *in = reinterpret_cast<const QRgb *>(read.Picture.constScanLine(y));
+            std::uint8_t *out = c.row(c.Height - 1 - y);
+            for (int x = 0; x < c.Width; ++x, out += 3) {
+                const QRgb rgb = in[x];
+                out[0] = static_cast<std::uint8_t>(rgb);
+                out[1] = static_cast<std::uint8_t>(rgb >> 8);
+                out[2] = static_cast<std::uint8_t>(rgb >> 16);
+            }
+        }
+        read.Picture = forShowing ? read.Picture.convertToFormat(QImage::Format_RGB888) : QImage();
+        return read;
+    }
+    read.Picture = read.Picture.convertToFormat(QImage::Format_RGB888);
     for (int y = 0; y < c.Height; ++y) {
         const std::uint8_t *in = read.Picture.constScanLine(y);
         std::uint8_t *out = c.row(c.Height - 1 - y);
@@ -781,6 +832,8 @@ Result<ColourPicture> readColourPicture(const std::string &path)
             out[2] = in[0];
         }
     }
+    if (!forShowing)
+        read.Picture = QImage();
     return read;
 }
 

@@ -45,13 +45,14 @@ DecodeResult decodePngOrJpegFile(const std::string &path, bool png);
 // Any picture Qt reads, in its colours and turned as its camera says it is
 // seen: the picture as Qt holds it (RGB888, for showing), its colours
 // bottom-up as the card finder takes them, and the resolution its file
-// records (0 for none).
+// records (0 for none).  Without `forShowing`, Picture is left null: a
+// caller that only searches the colours spares its conversion and memory.
 struct ColourPicture {
     QImage Picture;
     ColourImage Colour;
     std::int32_t RecordedDpi = 0;
 };
-Result<ColourPicture> readColourPicture(const std::string &path);
+Result<ColourPicture> readColourPicture(const std::string &path, bool forShowing = true);
 
 // For display: Format_Indexed8 with the picture's colour table and the rows
 // top-down, as QImage keeps them.  A null QImage for an empty picture.

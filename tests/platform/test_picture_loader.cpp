@@ -253,6 +253,34 @@ TEST_F(PictureLoader, DisplayImageIsTopDownWithTheColourTable)
     EXPECT_EQ(shown.color(7), qRgb(p.PaletteBgr[23], p.PaletteBgr[22], p.PaletteBgr[21]));
 }
 
+TEST_F(PictureLoader, AColourJpegReadOnlyToSearchGivesWhatQtGives)
+{
+    QImage picture = toIndexedQImage(cardPicture(61, 37)).convertToFormat(QImage::Format_RGB32);
+    picture.setDotsPerMeterX(23622);
+    picture.setDotsPerMeterY(23622);
+    ASSERT_TRUE(picture.save(toQString(path("plain.jpg")), nullptr, 90));
+    // The same file turned a quarter by its EXIF orientation (6).
+    std::ifstream in(path("plain.jpg"), std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const unsigned char exif[] = {0xff, 0xe1, 0,    34, 'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0,
+                                  1,    0,    0x12, 1,  3,   0,   1,   0,   0, 0, 6,   0,   0,  0, 0, 0, 0, 0};
+    bytes.insert(2, reinterpret_cast<const char *>(exif), sizeof exif);
+    std::ofstream(path("turned.jpg"), std::ios::binary) << bytes;
+    for (const std::string name : {"plain.jpg", "turned.jpg"}) {
+        SCOPED_TRACE(name);
+        const Result<ColourPicture> shown = readColourPicture(path(name));
+        const Result<ColourPicture> searched = readColourPicture(path(name), false);
+        ASSERT_TRUE(shown.ok() && searched.ok());
+        EXPECT_TRUE(searched->Picture.isNull());
+        EXPECT_EQ(searched->Colour.Width, shown->Colour.Width);
+        EXPECT_EQ(searched->Colour.SourceBits, shown->Colour.SourceBits);
+        EXPECT_TRUE(searched->Colour.Bgr == shown->Colour.Bgr);
+        EXPECT_EQ(searched->RecordedDpi, 600);
+        EXPECT_EQ(shown->RecordedDpi, 600);
+    }
+    EXPECT_EQ(readColourPicture(path("turned.jpg"), false)->Colour.Width, 37);
+}
+
 TEST_F(PictureLoader, PicturesCutShortAreRefusedAsDamagedInBothPrograms)
 {
     for (const std::string name : {"card.jpg", "card.png", "card.tif"}) {
