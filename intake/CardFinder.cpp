@@ -124,22 +124,26 @@ cv::Mat matOf(const PictureView &p)
     return m;
 }
 
-// Per (a, b) of 8-bit CIELAB: the chroma where the hue is the paper's, else 0.
+// Per (a, b) of 8-bit CIELAB: the chroma where the hue lies from `hueLow`
+// to `hueHigh` degrees, else 0.
+std::vector<std::uint8_t> chromaTable(double hueLow, double hueHigh)
+{
+    std::vector<std::uint8_t> t(256 * 256, 0);
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; ++b) {
+            const double da = a - 128.0;
+            const double db = b - 128.0;
+            const double hue = std::atan2(db, da) * 180.0 / std::numbers::pi;
+            if (hue >= hueLow && hue <= hueHigh)
+                t[static_cast<std::size_t>(a) * 256 + static_cast<std::size_t>(b)] =
+                    static_cast<std::uint8_t>(std::min(255.0, std::hypot(da, db)));
+        }
+    return t;
+}
+
 const std::vector<std::uint8_t> &paperChromaTable()
 {
-    static const std::vector<std::uint8_t> table = [] {
-        std::vector<std::uint8_t> t(256 * 256, 0);
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256; ++b) {
-                const double da = a - 128.0;
-                const double db = b - 128.0;
-                const double hue = std::atan2(db, da) * 180.0 / std::numbers::pi;
-                if (hue >= PaperHueLow && hue <= PaperHueHigh)
-                    t[static_cast<std::size_t>(a) * 256 + static_cast<std::size_t>(b)] =
-                        static_cast<std::uint8_t>(std::min(255.0, std::hypot(da, db)));
-            }
-        return t;
-    }();
+    static const std::vector<std::uint8_t> table = chromaTable(PaperHueLow, PaperHueHigh);
     return table;
 }
 
@@ -304,17 +308,7 @@ cv::Mat shadedPaperMask(const cv::Mat &bgr, const cv::Mat &lit)
     };
     const double hue = median(hues);
     const double ratio = median(ratios);
-    // Per (a, b): whether the hue is the paper's, and the chroma.
-    std::vector<std::uint8_t> chromaOfHue(256 * 256, 0);
-    for (int a = 0; a < 256; ++a)
-        for (int b = 0; b < 256; ++b) {
-            const double da = a - 128.0;
-            const double db = b - 128.0;
-            const double h = std::atan2(db, da) * 180.0 / std::numbers::pi;
-            if (std::fabs(h - hue) <= ShadeHueDegrees)
-                chromaOfHue[static_cast<std::size_t>(a) * 256 + static_cast<std::size_t>(b)] =
-                    static_cast<std::uint8_t>(std::min(255.0, std::hypot(da, db)));
-        }
+    const std::vector<std::uint8_t> chromaOfHue = chromaTable(hue - ShadeHueDegrees, hue + ShadeHueDegrees);
     cv::Mat loose(lab.size(), CV_8U);
     for (int y = 0; y < lab.rows; ++y) {
         const std::uint8_t *in = lab.ptr(y);
